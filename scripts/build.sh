@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds razo with CMake + Ninja. Usage: scripts/build.sh BUILD_DIR [cmake args...]
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+dir="${1:-$here/build}"; shift || true
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$here")}"; fi
+cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
+cmake --build "$dir" -- -j"$(nproc)"

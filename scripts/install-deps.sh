@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what razo needs to build, run and test on Debian 12. Idempotent: when every
+# package is already there it prints nothing and touches nothing.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libegl-dev
+  qcoro-qt6-dev libbenchmark-dev
+  fonts-noto-cjk
+  python3
+  xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "razo: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  SUDO="sudo"
+fi
+echo "razo: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null

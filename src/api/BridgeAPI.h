@@ -1,0 +1,61 @@
+#pragma once
+
+#include "api/BridgeAPIError.h"
+#include "common/Result.h"
+#include "model/ActionReplies.h"
+#include "model/BridgeEvent.h"
+#include "model/BridgeStateResponse.h"
+
+#include <QJsonObject>
+#include <QUrl>
+#include <chrono>
+#include <optional>
+
+#include <QCoroTask>
+
+// Time-outs and the retry pause of the client. Defaults are the fixed values; tests
+// inject short ones.
+struct ApiTimeouts
+{
+    std::chrono::milliseconds getTimeout{15'000};     // per GET request
+    std::chrono::milliseconds postTimeout{35'000};    // per POST request
+    std::chrono::milliseconds overallTimeout{45'000}; // whole transfer, whatever happens
+    std::chrono::milliseconds retryPause{350};        // before the one retry
+    std::chrono::milliseconds probeTimeout{60'000};   // plain auth-status probe (platform default)
+};
+
+// The one HTTP client for every endpoint of the local core. Immutable after creation;
+// every call is one request, two when the retry for a refused or dropped connection fires.
+class BridgeAPI
+{
+public:
+    template <typename T>
+    using Reply = QCoro::Task<Result<T, BridgeAPIError>>;
+
+    static QUrl defaultBaseURL(); // http://127.0.0.1:8765
+
+    explicit BridgeAPI(QUrl baseURL = defaultBaseURL(), ApiTimeouts timeouts = {});
+
+    const QUrl& baseURL() const { return m_baseURL; }
+    const ApiTimeouts& timeouts() const { return m_timeouts; }
+
+    // GET /api/auth/status as a plain probe (no retry): true exactly for HTTP 200.
+    Reply<bool> authStatus() const;
+    // A plain GET of any address, reporting the HTTP status (0 when the reply is not HTTP).
+    // Used by the store's start-up polls; no retry, probe time-out.
+    Reply<int> probeStatus(const QUrl& url) const;
+
+    Reply<BridgeStateResponse> state() const;
+    Reply<QList<BridgeEvent>> events(int hours, int limit) const;
+    Reply<AskResponse> ask(const QString& question, int hours) const;
+    Reply<ChatResponse> chat(const QString& message, const std::optional<QString>& sessionId) const;
+    Reply<WeComScanResponse> scanVisibleWeCom() const;
+    Reply<NativeConfigSaveResponse> saveNativeConfig(const QJsonObject& settings) const;
+    Reply<APIActionResponse> pushRemoteContext() const;
+    Reply<APIActionResponse> completeTask(const QString& itemText) const;
+    Reply<APIActionResponse> openConfigDir() const;
+
+private:
+    QUrl m_baseURL;
+    ApiTimeouts m_timeouts;
+};

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "api/BridgeAPI.h"
+#include "core/CoreLauncher.h"
+#include "model/BridgeEvent.h"
+#include "model/BridgeStateResponse.h"
+#include "store/AppSection.h"
+#include "store/ChatBubble.h"
+#include "store/MessageListPreset.h"
+#include "store/StoreTiming.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+#include <QCoroTask>
+
+// The one observable object that holds everything the window shows. Confined to the
+// main thread. Views read the published properties, listen to their change signals and
+// call the operations below; nothing but the store talks to the client or the launcher.
+class BridgeStore : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(AppSection selectedSection READ selectedSection WRITE setSelectedSection NOTIFY selectedSectionChanged)
+    Q_PROPERTY(MessageListPreset messageListPreset READ messageListPreset WRITE setMessageListPreset NOTIFY messageListPresetChanged)
+    Q_PROPERTY(std::optional<BridgeStateResponse> state READ state NOTIFY stateChanged)
+    Q_PROPERTY(QList<BridgeEvent> events READ events NOTIFY eventsChanged)
+    Q_PROPERTY(QList<ChatBubble> chatMessages READ chatMessages NOTIFY chatMessagesChanged)
+    Q_PROPERTY(QString serviceStatus READ serviceStatus NOTIFY serviceStatusChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+    Q_PROPERTY(bool isRefreshing READ isRefreshing NOTIFY isRefreshingChanged)
+    Q_PROPERTY(bool isSending READ isSending NOTIFY isSendingChanged)
+    Q_PROPERTY(bool isSavingSettings READ isSavingSettings NOTIFY isSavingSettingsChanged)
+    Q_PROPERTY(bool isSyncingWebsiteBridge READ isSyncingWebsiteBridge NOTIFY isSyncingWebsiteBridgeChanged)
+    Q_PROPERTY(bool isScanningWeCom READ isScanningWeCom NOTIFY isScanningWeComChanged)
+    Q_PROPERTY(QSet<QString> completingTaskIds READ completingTaskIds NOTIFY completingTaskIdsChanged)
+    Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
+    Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
+
+public:
+    // The process's store: fixed base address, the real launcher, the fixed intervals.
+    explicit BridgeStore(QObject* parent = nullptr);
+    // For tests: any client, any launcher, any intervals and clock.
+    BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing, QObject* parent = nullptr);
+    // Teardown: stops the refresh timer, then the core.
+    ~BridgeStore() override;
+
+    // Published fields.
+    AppSection selectedSection() const { return m_selectedSection; }
+    void setSelectedSection(AppSection section);
+    MessageListPreset messageListPreset() const { return m_messageListPreset; }
+    void setMessageListPreset(MessageListPreset preset);
+    const std::optional<BridgeStateResponse>& state() const { return m_state; }
+    const QList<BridgeEvent>& events() const { return m_events; }
+    const QList<ChatBubble>& chatMessages() const { return m_chatMessages; }
+    const QString& serviceStatus() const { return m_serviceStatus; }
+    const QString& lastError() const { return m_lastError; }
+    bool isRefreshing() const { return m_isRefreshing; }
+    bool isSending() const { return m_isSending; }
+    bool isSavingSettings() const { return m_isSavingSettings; }
+    bool isSyncingWebsiteBridge() const { return m_isSyncingWebsiteBridge; }
+    bool isScanningWeCom() const { return m_isScanningWeCom; }
+    const QSet<QString>& completingTaskIds() const { return m_completingTaskIds; }
+    const QString& toast() const { return m_toast; }
+    const QString& websiteBridgeStatus() const { return m_websiteBridgeStatus; }
+
+    // The https origin of the website bridge (RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's default).
+    static QString websiteBridgeOrigin();
+
+    // Lifecycle (never fail; failures land in serviceStatus / lastError).
+    QCoro::Task<> start();
+    QCoro::Task<> refreshAll();
+    void showToast(const QString& message);
+    static QString friendlyNetworkMessage(const QString& primary, const QString& secondary);
+
+    // Chat.
+    QCoro::Task<> sendChat(QString question);
+
+    // Actions.
+    QCoro::Task<> completeTask(QString id, QString itemText);
+    QCoro::Task<> scanVisibleWeCom();
+    QCoro::Task<> saveNativeSettings(QJsonObject payload);
+    QCoro::Task<> syncWebsiteBridge(bool silent);
+    QCoro::Task<> openConfigDir();
+
+    // Status line of the last successful website-bridge sync.
+    static QString websiteBridgeStatusText(const APIActionResponse& reply, const QDateTime& time,
+                                           const QString& origin = websiteBridgeOrigin());
+
+    // For tests: whether a refresh timer is held and its interval.
+    bool hasRefreshTimer() const { return m_refreshTimer != nullptr; }
+    std::optional<QString> chatSessionId() const { return m_chatSessionId; }
+
+signals:
+    void selectedSectionChanged();
+    void messageListPresetChanged();
+    void stateChanged();
+    void eventsChanged();
+    void chatMessagesChanged();
+    void chatBubbleAppended(int index); // fine-grained: the bubble at index was appended
+    void serviceStatusChanged();
+    void lastErrorChanged();
+    void isRefreshingChanged();
+    void isSendingChanged();
+    void isSavingSettingsChanged();
+    void isSyncingWebsiteBridgeChanged();
+    void isScanningWeComChanged();
+    void completingTaskIdsChanged();
+    void toastChanged();
+    void websiteBridgeStatusChanged();
+
+private:
+    QCoro::Task<std::optional<QString>> waitForCore(); // nullopt on success, else the error text
+    void startRefreshTimer();
+    void maybeSyncWebsiteBridge();
+    void appendBubble(ChatBubble::Role role, const QString& text);
+
+    void setState(std::optional<BridgeStateResponse> state);
+    void setEvents(QList<BridgeEvent> events);
+    void setServiceStatus(const QString& status);
+    void setLastError(const QString& error);
+    void setRefreshing(bool on);
+    void setSending(bool on);
+    void setSavingSettings(bool on);
+    void setSyncingWebsiteBridge(bool on);
+    void setScanningWeCom(bool on);
+    void setToast(const QString& toast);
+    void setWebsiteBridgeStatus(const QString& status);
+
+    BridgeAPI m_api;
+    std::unique_ptr<CoreLauncher> m_core;
+    StoreTiming m_timing;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // coroutines check it after awaits
+
+    AppSection m_selectedSection = AppSection::Overview;
+    MessageListPreset m_messageListPreset = MessageListPreset::All;
+    std::optional<BridgeStateResponse> m_state;
+    QList<BridgeEvent> m_events;
+    QList<ChatBubble> m_chatMessages;
+    QString m_serviceStatus = QStringLiteral("准备启动");
+    QString m_lastError;
+    bool m_isRefreshing = false;
+    bool m_isSending = false;
+    bool m_isSavingSettings = false;
+    bool m_isSyncingWebsiteBridge = false;
+    bool m_isScanningWeCom = false;
+    QSet<QString> m_completingTaskIds;
+    QString m_toast;
+    QString m_websiteBridgeStatus = QStringLiteral("尚未同步到网站桥接");
+
+    QTimer* m_refreshTimer = nullptr;
+    std::optional<QString> m_chatSessionId;
+    std::optional<QDateTime> m_lastWebsiteBridgeSyncAt;
+};
