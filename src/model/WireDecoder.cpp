@@ -343,7 +343,7 @@ template <typename R> Result<R, DecodeError> decodeLogged(const QByteArray& body
 {
     Result<R, DecodeError> result = decodeDocument<R>(body);
     if (!result)
-        qCWarning(lcModel).noquote() << what << result.error().description();
+        qCDebug(lcModel).noquote() << what << result.error().description();
     return result;
 }
 
