@@ -5,18 +5,39 @@
 
 namespace {
 
-// stableId of every message; a repeated id gets an occurrence suffix so that keys are unique.
-QList<QString> keysOf(const QList<BridgeEvent>& events)
+using RowKey = EventListModel::RowKey;
+
+RowKey keyOf(const BridgeEvent& event, int occurrence)
 {
-    QList<QString> keys;
+    RowKey key;
+    key.id = event.eventId;
+    if (!event.eventId)
+        key.text = event.stableId();
+    key.occurrence = occurrence;
+    key.hash =
+        event.eventId ? qHashMulti(0, *event.eventId, occurrence) : qHashMulti(0, key.text, occurrence);
+    return key;
+}
+
+// The key of every message, and the position of every key; a repeated identity gets the next
+// occurrence number.
+QList<RowKey> keysOf(const QList<BridgeEvent>& events, QHash<RowKey, int>& positions)
+{
+    QList<RowKey> keys;
     keys.reserve(events.size());
-    QHash<QString, int> seen;
-    seen.reserve(events.size());
-    for (const BridgeEvent& event : events) {
-        QString id = event.stableId();
-        int& count = seen[id];
-        keys.append(count == 0 ? id : id + QChar(0x1f) + QString::number(count));
-        ++count;
+    positions.reserve(events.size());
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        RowKey key = keyOf(events[i], 0);
+        for (;;) {
+            const qsizetype before = positions.size();
+            int& pos = positions[key];
+            if (positions.size() > before) {
+                pos = int(i);
+                break;
+            }
+            key = keyOf(events[i], key.occurrence + 1);
+        }
+        keys.append(std::move(key));
     }
     return keys;
 }
@@ -40,7 +61,8 @@ QList<bool> longestIncreasing(const QList<int>& values)
             tailIndex[pos] = i;
         }
     }
-    QList<bool> member(n, false);
+    QList<bool> member;
+    member.resize(n); // value-initialised: false
     for (qsizetype i = tailIndex.isEmpty() ? -1 : tailIndex.last(); i >= 0; i = previous[i])
         member[i] = true;
     return member;
@@ -112,7 +134,11 @@ QHash<int, QByteArray> EventListModel::roleNames() const
 
 int EventListModel::rowOf(const QString& stableId) const
 {
-    return int(m_keys.indexOf(stableId));
+    for (qsizetype r = 0; r < m_events.size(); ++r) {
+        if (m_events[r].stableId() == stableId)
+            return int(r);
+    }
+    return -1;
 }
 
 QString EventListModel::sessionText(const BridgeEvent& event)
@@ -134,11 +160,8 @@ QString EventListModel::accessibleText(const BridgeEvent& event)
 EventListModel::ApplyStats EventListModel::setEvents(const QList<BridgeEvent>& next)
 {
     ApplyStats stats;
-    const QList<QString> nextKeys = keysOf(next);
-    QHash<QString, int> nextPos;
-    nextPos.reserve(nextKeys.size());
-    for (qsizetype i = 0; i < nextKeys.size(); ++i)
-        nextPos.insert(nextKeys[i], int(i));
+    QHash<RowKey, int> nextPos;
+    const QList<RowKey> nextKeys = keysOf(next, nextPos);
 
     // Where every current row goes (-1: removed), and which new rows already exist.
     QList<bool> removedRow(m_keys.size());
@@ -200,7 +223,7 @@ EventListModel::ApplyStats EventListModel::setEvents(const QList<BridgeEvent>& n
         const qsizetype count = end - i + 1;
         beginInsertRows(QModelIndex(), int(i), int(end));
         m_events.insert(i, count, BridgeEvent{});
-        m_keys.insert(i, count, QString());
+        m_keys.insert(i, count, RowKey{});
         for (qsizetype k = i; k <= end; ++k) {
             m_events[k] = next[k];
             m_keys[k] = nextKeys[k];
@@ -274,7 +297,7 @@ void EventListModel::applyByReordering(const QList<int>& targets)
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QList<BridgeEvent> events;
-    QList<QString> keys;
+    QList<RowKey> keys;
     events.reserve(order.size());
     keys.reserve(order.size());
     for (int row : order) {

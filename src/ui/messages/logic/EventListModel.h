@@ -5,6 +5,7 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // The timeline's rows, tracked by the messages' stableId. A refresh is applied as a minimal
 // change (rows removed, moved, inserted, changed in place), so that selections and the scroll
@@ -60,6 +61,27 @@ private:
     void applyMoves(const QList<int>& targets, const QList<bool>& staying);
     void applyByReordering(const QList<int>& targets);
 
+public:
+    // Identity of a row: the stableId (the event id itself when present, which is cheaper to
+    // hash), and which occurrence of that identity it is, so that duplicates stay apart.
+    struct RowKey
+    {
+        std::optional<qint64> id;
+        QString text; // stableId when there is no id
+        int occurrence = 0;
+        size_t hash = 0; // computed once with the key
+        bool operator==(const RowKey& o) const
+        {
+            return hash == o.hash && id == o.id && occurrence == o.occurrence && text == o.text;
+        }
+    };
+
+private:
     QList<BridgeEvent> m_events;
-    QList<QString> m_keys; // stableId, made unique among duplicates by an occurrence suffix
+    QList<RowKey> m_keys;
 };
+
+inline size_t qHash(const EventListModel::RowKey& key, size_t seed = 0)
+{
+    return key.hash ^ seed;
+}
