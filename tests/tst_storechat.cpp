@@ -1,10 +1,11 @@
-#include "AwaitTask.h"
 #include "FakeHttpServer.h"
 #include "StoreTestKit.h"
 #include "store/BridgeStore.h"
 
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <QCoroTask>
 
 using Action = FakeHttpServer::Action;
 
@@ -15,14 +16,15 @@ namespace {
 const QString kQuestion = QStringLiteral("今天先处理什么");
 const QString kCoreDown = QStringLiteral("本地核心连接刚刚中断，已自动切换为本地已加载消息摘要。");
 // The local answer over the two messages that serveHealthyCore loads.
-const QString kLocalAnswer = QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的微信和企业微信消息帮你整理。\n"
-                                            "\n"
-                                            "优先处理：\n"
-                                            "- 最近 7 天没有明显待办或催办。\n"
-                                            "\n"
-                                            "最近消息：\n"
-                                            "- 企业微信｜项目群：第一条\n"
-                                            "- 企业微信｜项目群：第二条");
+const QString kLocalAnswer =
+    QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的微信和企业微信消息帮你整理。\n"
+                   "\n"
+                   "优先处理：\n"
+                   "- 最近 7 天没有明显待办或催办。\n"
+                   "\n"
+                   "最近消息：\n"
+                   "- 企业微信｜项目群：第一条\n"
+                   "- 企业微信｜项目群：第二条");
 
 // Client time-outs short enough that a stalled core fails within a test.
 ApiTimeouts shortTimeouts()
@@ -36,13 +38,13 @@ ApiTimeouts shortTimeouts()
 
 std::unique_ptr<BridgeStore> makeStore(const QUrl& base)
 {
-    return std::make_unique<BridgeStore>(BridgeAPI(base, shortTimeouts()), std::make_unique<FakeCoreLauncher>(),
-                                         storetestkit::fastTiming());
+    return std::make_unique<BridgeStore>(BridgeAPI(base, shortTimeouts()),
+                                         std::make_unique<FakeCoreLauncher>(), storetestkit::fastTiming());
 }
 
-bool run(QCoro::Task<>&& task)
+void run(QCoro::Task<>&& task)
 {
-    return razotest::awaitTask(std::move(task)).has_value();
+    QCoro::waitFor(std::move(task));
 }
 
 Action chatReply(const QByteArray& body)
@@ -75,20 +77,21 @@ void TestStoreChat::answerPaths_data()
     QTest::addColumn<QString>("lastError");
 
     const Action noAsk = Action::reply(500, "must not be asked");
-    QTest::newRow("chat answers, trimmed") << chatReply(R"({"session_id":"s1","message":"  核心回答\n"})") << noAsk
-                                           << "核心回答" << false << "";
-    QTest::newRow("chat blank: local") << chatReply(R"({"message":" \n "})") << noAsk << kLocalAnswer << false
-                                       << "";
+    QTest::newRow("chat answers, trimmed")
+        << chatReply(R"({"session_id":"s1","message":"  核心回答\n"})") << noAsk << "核心回答" << false << "";
+    QTest::newRow("chat blank: local")
+        << chatReply(R"({"message":" \n "})") << noAsk << kLocalAnswer << false << "";
     QTest::newRow("chat without message: local")
         << chatReply(R"({"ok":true,"mode":"ai"})") << noAsk << kLocalAnswer << false << "";
     QTest::newRow("chat fails, ask answers")
         << Action::reply(500, "boom") << FakeHttpServer::json(R"({"title":"t","answer":" 问答结果 "})")
         << "问答结果" << true << "";
     QTest::newRow("chat fails, ask blank: local")
-        << Action::reply(500, "boom") << FakeHttpServer::json(R"({"answer":""})") << kLocalAnswer << true << "";
-    QTest::newRow("chat undecodable, ask answers")
-        << chatReply(R"({"message":42})") << FakeHttpServer::json(R"({"answer":"问答结果"})") << "问答结果" << true
+        << Action::reply(500, "boom") << FakeHttpServer::json(R"({"answer":""})") << kLocalAnswer << true
         << "";
+    QTest::newRow("chat undecodable, ask answers")
+        << chatReply(R"({"message":42})") << FakeHttpServer::json(R"({"answer":"问答结果"})") << "问答结果"
+        << true << "";
     QTest::newRow("both fail with HTTP errors: joined texts")
         << Action::reply(500, "boom") << Action::reply(502, "bang") << kLocalAnswer << true
         << "本地接口返回 HTTP 500：boom；本地接口返回 HTTP 502：bang";
@@ -111,11 +114,11 @@ void TestStoreChat::answerPaths()
     server.reply("POST", "/api/chat", chat);
     server.reply("GET", "/api/ask", ask);
     auto store = makeStore(server.baseUrl());
-    QVERIFY(run(store->refreshAll()));
+    run(store->refreshAll());
     QCOMPARE(store->events().size(), 2);
     QSignalSpy appended(store.get(), &BridgeStore::chatBubbleAppended);
 
-    QVERIFY(run(store->sendChat("  " + kQuestion + "\n")));
+    run(store->sendChat("  " + kQuestion + "\n"));
 
     const QList<ChatBubble> bubbles = store->chatMessages();
     QCOMPARE(bubbles.size(), 3);
@@ -153,7 +156,7 @@ void TestStoreChat::sendingFlagSpansTheQuestion()
     });
     QSignalSpy sending(store.get(), &BridgeStore::isSendingChanged);
 
-    QVERIFY(run(store->sendChat(kQuestion)));
+    run(store->sendChat(kQuestion));
 
     QCOMPARE(sendingWhileAsked, std::optional<bool>(true));
     QCOMPARE(bubblesWhileAsked, 2); // greeting + the question, no answer yet
@@ -174,7 +177,7 @@ void TestStoreChat::sessionIdKeptReplacedNeverCleared()
 
     const QList<std::optional<QString>> after{QString("s1"), QString("s1"), QString("s2"), QString("s2")};
     for (int i = 0; i < after.size(); ++i) {
-        QVERIFY(run(store->sendChat(QString("问题%1").arg(i))));
+        run(store->sendChat(QString("问题%1").arg(i)));
         QCOMPARE(store->chatSessionId(), after.at(i));
     }
 
@@ -211,7 +214,7 @@ void TestStoreChat::blankQuestionDoesNothing()
     QSignalSpy messages(store.get(), &BridgeStore::chatMessagesChanged);
     QSignalSpy sending(store.get(), &BridgeStore::isSendingChanged);
 
-    QVERIFY(run(store->sendChat(question)));
+    run(store->sendChat(question));
     QCoreApplication::processEvents();
 
     QCOMPARE(store->chatMessages(), before);
@@ -223,7 +226,7 @@ void TestStoreChat::blankQuestionDoesNothing()
 void TestStoreChat::coreUnreachableFallsBackLocally()
 {
     auto store = makeStore(FakeHttpServer::refusingUrl());
-    QVERIFY(run(store->sendChat(kQuestion)));
+    run(store->sendChat(kQuestion));
 
     QCOMPARE(store->chatMessages().size(), 3);
     QCOMPARE(store->chatMessages().last().text,
