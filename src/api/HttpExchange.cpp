@@ -40,7 +40,8 @@ void HttpExchange::start()
     m_idleTimer.start(m_request.timeout);
     const QUrl& url = m_request.url;
     if (url.scheme() != QLatin1String("http") || url.host().isEmpty()) {
-        finish(BridgeAPIError::transport(QStringLiteral("unsupported address %1").arg(url.toDisplayString())));
+        finish(
+            BridgeAPIError::transport(QStringLiteral("unsupported address %1").arg(url.toDisplayString())));
         return;
     }
     m_socket->connectToHost(url.host(), static_cast<quint16>(url.port(80)));

@@ -28,10 +28,15 @@ public:
     bool isFinished() const { return m_outcome.has_value(); }
     Outcome takeOutcome();
 
-    // Awaitable: co_await *exchange yields the outcome.
-    bool await_ready() const noexcept { return isFinished(); }
-    void await_suspend(std::coroutine_handle<> waiter) noexcept { m_waiter = waiter; }
-    Outcome await_resume() { return takeOutcome(); }
+    // co_await exchange->finished() yields the outcome.
+    struct Awaiter
+    {
+        HttpExchange* exchange;
+        bool await_ready() const noexcept { return exchange->isFinished(); }
+        void await_suspend(std::coroutine_handle<> waiter) noexcept { exchange->m_waiter = waiter; }
+        Outcome await_resume() { return exchange->takeOutcome(); }
+    };
+    Awaiter finished() { return Awaiter{this}; }
 
 private:
     void onConnected();

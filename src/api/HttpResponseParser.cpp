@@ -92,8 +92,7 @@ HttpResponseParser::State HttpResponseParser::step()
             m_headerBytes += line.size() + 1;
             if (m_headerBytes > maxHeaderBytes)
                 return fail(State::TooLarge);
-            const State result =
-                m_phase == Phase::StatusLine ? parseStatusLine(line) : parseHeaderLine(line);
+            const State result = m_phase == Phase::StatusLine ? parseStatusLine(line) : parseHeaderLine(line);
             if (result != State::NeedMore)
                 return result;
             break;
@@ -129,7 +128,8 @@ HttpResponseParser::State HttpResponseParser::step()
         }
         case Phase::ChunkData: {
             // The chunk's bytes followed by its line break.
-            const qsizetype lineBreak = m_buffer.size() > m_remaining ? m_buffer.indexOf('\n', m_remaining) : -1;
+            const qsizetype lineBreak =
+                m_buffer.size() > m_remaining ? m_buffer.indexOf('\n', m_remaining) : -1;
             if (lineBreak < 0)
                 return State::NeedMore;
             const QByteArray tail = m_buffer.mid(m_remaining, lineBreak - m_remaining);
@@ -165,8 +165,8 @@ HttpResponseParser::State HttpResponseParser::parseStatusLine(const QByteArray& 
 {
     // HTTP/1.x SP 3DIGIT [SP reason]
     const QList<QByteArray> parts = line.split(' ');
-    if (parts.size() < 2 || !parts[0].startsWith(httpPrefix) || parts[0].size() != 8 || parts[1].size() != 3 ||
-        !isDigits(parts[1]))
+    if (parts.size() < 2 || !parts[0].startsWith(httpPrefix) || parts[0].size() != 8 ||
+        parts[1].size() != 3 || !isDigits(parts[1]))
         return fail(State::NotHttp);
     m_status = parts[1].toInt();
     if (m_status < 100)

@@ -50,5 +50,5 @@ QCoro::Task<Result<HttpResponse, BridgeAPIError>> HttpTransport::send(HttpReques
 {
     const std::unique_ptr<HttpExchange> exchange = std::make_unique<HttpExchange>(std::move(request));
     exchange->start();
-    co_return co_await *exchange;
+    co_return co_await exchange->finished();
 }

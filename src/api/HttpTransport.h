@@ -37,9 +37,9 @@
 struct HttpRequest
 {
     QByteArray method = "GET";
-    QUrl url;                                  // absolute http:// address
+    QUrl url;                                     // absolute http:// address
     QList<QPair<QByteArray, QByteArray>> headers; // extra headers, sent as given
-    QByteArray body;                           // sent with Content-Length when not empty or for POST
+    QByteArray body;                              // sent with Content-Length when not empty or for POST
     // Longest wait for the next byte of progress (connecting, sending, or a reply byte).
     std::chrono::milliseconds timeout{15'000};
     // Bound on the whole exchange from connecting to the last byte of the reply.
