@@ -47,7 +47,7 @@ QSizeF layoutText(QTextLayout& layout, qreal maxWidth)
     return QSizeF(std::ceil(width), std::ceil(std::max(y, fm.lineSpacing())));
 }
 
-QString displayText(const QString& text)
+QString shownText(const QString& text)
 {
     QString shown = text;
     shown.replace(u'\n', QChar::LineSeparator); // QTextLayout breaks lines at U+2028
@@ -72,7 +72,7 @@ ChatBubbleDelegate::Geometry ChatBubbleDelegate::geometry(const QRect& row, Chat
 
     const QFontMetricsF labelMetrics(labelFont());
     const qreal labelWidth = std::min(std::ceil(labelMetrics.horizontalAdvance(label)), maxContent);
-    QTextLayout layout(displayText(text), textFont());
+    QTextLayout layout(shownText(text), textFont());
     const QSizeF textSize = layoutText(layout, maxContent);
 
     const qreal contentWidth = std::min(std::max(labelWidth, textSize.width()), maxContent);
@@ -121,7 +121,7 @@ void ChatBubbleDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setPen(AppTheme::secondaryText());
     painter->drawText(g.label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
 
-    QTextLayout layout(displayText(text), textFont());
+    QTextLayout layout(shownText(text), textFont());
     layoutText(layout, g.text.width());
     painter->setPen(AppTheme::ink());
     layout.draw(painter, g.text.topLeft());

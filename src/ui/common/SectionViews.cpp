@@ -1,6 +1,7 @@
 #include "ui/common/SectionViews.h"
 
 #include "store/BridgeStore.h"
+#include "ui/chat/ChatView.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HeaderRow.h"
 
@@ -33,7 +34,7 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     case AppSection::Messages:
         return headingOnlyPage(section, parent);
     case AppSection::Chat:
-        return headingOnlyPage(section, parent);
+        return new ChatView(&store, parent);
     case AppSection::Settings:
         return headingOnlyPage(section, parent);
     }
