@@ -1,0 +1,57 @@
+"""msgrelay: the small local core that razo starts and talks to over JSON/HTTP.
+
+This package stands in for the full core so that razo runs end to end on a
+machine without WeChat or WeCom: it serves realistic demo messages (WeChat and
+WeCom, the last 7 days, computed relative to the moment it starts), a digest of
+them, the configuration that razo saves, the setup checklist, the WeCom read
+diagnostics and the agent read address.  Standard library only (Python 3.11).
+
+Start (exactly as razo's launcher does, with the repository root as working
+directory and PYTHONPATH)::
+
+    /usr/bin/python3 -u -m msgrelay.cli --config PATH desktop \\
+        --host 0.0.0.0 --port 8765 --no-browser --no-native-window
+
+Environment:
+
+``MSGRELAY_PORT``
+    Overrides ``--port`` (tests pick a free port so they never meet a core on
+    8765).  ``0`` lets the system choose; the chosen address is printed on the
+    first line of standard output: ``msgrelay listening on http://HOST:PORT``.
+``MSGRELAY_HOST``
+    Overrides ``--host``.
+``MSGRELAY_FAULTS``
+    Fault injection for tests, a ``;``-separated list of ``TARGET=KIND[,KIND...]``::
+
+        state=status:500;events=delay:2.5;chat=drop;ask=malformed;*=status:503
+
+    TARGET is an endpoint name or a path, ``*`` for every endpoint without a
+    rule of its own.  Names: ``auth`` (/api/auth/status), ``state``,
+    ``events``, ``ask``, ``chat``, ``scan`` (/api/scan/wecom/visible),
+    ``save`` (/api/config/native/save), ``push`` (/api/remote/context/push),
+    ``complete`` (/api/tasks/complete), ``open-config-dir``
+    (/api/desktop/open-config-dir), ``agent`` (/api/agent/context),
+    ``mobile`` (/mobile.html).  KINDs, applied in the order written:
+
+    ``status:N``        answer HTTP N with a JSON error body instead of working;
+    ``delay:SECONDS``   wait before answering (fractions allowed);
+    ``drop``            close the connection without any reply;
+    ``malformed``       answer 200 with a body that is not valid JSON;
+    ``refuse-first:N``  drop the connection for the first N requests of the
+                        target, then serve normally.
+
+    Entries that cannot be read are reported on standard output and ignored.
+
+Endpoints: GET /api/auth/status, /api/state, /api/events?hours=&limit=,
+/api/ask?hours=&q=, /api/agent/context, /mobile.html; POST /api/chat,
+/api/scan/wecom/visible, /api/config/native/save, /api/remote/context/push,
+/api/tasks/complete, /api/desktop/open-config-dir.  Every reply is JSON
+(except /mobile.html); failures answer ``{"ok": false, "error": "..."}``.
+
+Access: loopback clients may call everything.  Other clients (the core listens
+on all interfaces) must send the remote access token in the ``Quillmere``
+header; with no token configured they are refused (403).
+"""
+
+__all__ = ["__version__"]
+__version__ = "0.3.0"

@@ -1,0 +1,86 @@
+"""Command line of the core: ``python3 -m msgrelay.cli --config PATH desktop --host H --port P ...``."""
+
+from __future__ import annotations
+
+import argparse
+import os
+import pathlib
+import signal
+import sys
+import threading
+
+from . import __version__
+from .core import Core
+from .faults import FaultPlan
+from .server import Server
+
+DEFAULT_CONFIG = pathlib.Path.home() / "Library" / "Application Support" / "Quillmere" / "bridge.config.json"
+
+
+def log(line: str) -> None:
+    print(line, flush=True)
+
+
+def build_parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(prog="msgrelay", description="本地消息核心（演示版）")
+    parser.add_argument("--config", default=str(DEFAULT_CONFIG), help="configuration file (JSON)")
+    parser.add_argument("--version", action="version", version=f"msgrelay {__version__}")
+    commands = parser.add_subparsers(dest="command")
+    desktop = commands.add_parser("desktop", help="serve the desktop front end")
+    desktop.add_argument("--host", default="127.0.0.1")
+    desktop.add_argument("--port", default="8765")
+    desktop.add_argument("--no-browser", action="store_true", help="accepted; this core never opens a browser")
+    desktop.add_argument("--no-native-window", action="store_true", help="accepted; this core has no window")
+    return parser
+
+
+def _port(text: str) -> int:
+    port = int(text.strip())
+    if not 0 <= port <= 65535:
+        raise ValueError(text)
+    return port
+
+
+def main(argv: list[str] | None = None) -> int:
+    args, unknown = build_parser().parse_known_args(argv)
+    if args.command not in (None, "desktop"):
+        return 2
+    if unknown:
+        log(f"msgrelay: ignoring unknown arguments {' '.join(unknown)}")
+    host = os.environ.get("MSGRELAY_HOST") or getattr(args, "host", "127.0.0.1")
+    raw_port = os.environ.get("MSGRELAY_PORT") or getattr(args, "port", "8765")
+    try:
+        port = _port(raw_port)
+    except ValueError:
+        log(f"msgrelay: invalid port {raw_port!r}")
+        return 2
+
+    faults = FaultPlan(os.environ.get("MSGRELAY_FAULTS", ""), log=log)
+    core = Core(args.config, host, port, log=log)
+    try:
+        server = Server((host, port), core, faults, log=log)
+    except OSError as error:
+        log(f"msgrelay: cannot listen on {host}:{port}: {error.strerror or error}")
+        return 1
+    core.port = server.server_address[1]  # the real one when port 0 was asked for
+
+    def stop(signum, _frame):
+        log(f"msgrelay: {signal.Signals(signum).name} received, stopping")
+        threading.Thread(target=server.shutdown, daemon=True).start()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    log(f"msgrelay listening on http://{host}:{core.port}")
+    log(f"msgrelay: configuration {core.config.path}")
+    if faults:
+        log(f"msgrelay: fault injection active: {faults.describe()}")
+    try:
+        server.serve_forever(poll_interval=0.2)
+    finally:
+        server.server_close()
+    log("msgrelay: stopped")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

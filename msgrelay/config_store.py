@@ -1,0 +1,223 @@
+"""The core's configuration file: defaults, loading, the settings-save body and completed to-dos."""
+
+from __future__ import annotations
+
+import copy
+import datetime as dt
+import json
+import os
+import pathlib
+import tempfile
+import threading
+
+DEFAULT_AI_BASE_URL = "https://api.deepseek.com/chat/completions"
+TEXT_LIST_KEYS = ("notification_keywords", "notification_exclude_keywords")
+CLIENT_TEXT_KEYS = ("source", "data_root", "rule_mode")
+AI_TEXT_KEYS = ("provider", "model", "base_url", "api_key_env_name")
+
+
+def default_config() -> dict:
+    return {
+        "version": 1,
+        "watch_source": "notification-db",
+        "chat_target": "all",
+        "notification_keywords": ["周报", "报销", "审批", "合同"],
+        "notification_exclude_keywords": ["优惠", "广告", "领取优惠券"],
+        "user_profile": {"display_name": "李明", "aliases": ["Leo", "明哥"]},
+        "wechat": {"enabled": True, "source": "notification-db", "app_name": "微信", "data_root": "",
+                   "rule_mode": "all_incoming", "allowlist": []},
+        "wecom": {"enabled": True, "source": "notification-db", "app_name": "企业微信", "data_root": "",
+                  "rule_mode": "all_incoming", "allowlist": []},
+        "ai": {"enabled": True, "provider": "deepseek", "model": "deepseek-chat", "base_url": DEFAULT_AI_BASE_URL,
+               "api_key_env_name": "DEEPSEEK_API_KEY", "api_key": ""},
+        "remote_access_token": "",
+        "completed_tasks": [],
+    }
+
+
+class PayloadError(ValueError):
+    """A settings body with a value of the wrong type; the text names the key."""
+
+
+def split_lines(value: str) -> list[str]:
+    """One entry per line, trimmed, blank lines dropped."""
+    return [line.strip() for line in value.split("\n") if line.strip()]
+
+
+def _text_list(value, where: str) -> list[str]:
+    if isinstance(value, str):
+        return split_lines(value)
+    if isinstance(value, list) and all(isinstance(v, str) for v in value):
+        return [v.strip() for v in value if v.strip()]
+    raise PayloadError(f"{where} 必须是文本（一行一项）")
+
+
+def _check(value, kind, where: str):
+    names = {bool: "布尔值", str: "文本", dict: "对象"}
+    if not isinstance(value, kind):
+        raise PayloadError(f"{where} 必须是{names[kind]}")
+    return value
+
+
+def _allowlist(names: list[str], previous: list[dict]) -> list[dict]:
+    kinds = {e.get("name"): e.get("kind") for e in previous if isinstance(e, dict)}
+    seen, entries = set(), []
+    for name in names:
+        if name not in seen:
+            seen.add(name)
+            entries.append({"name": name, "kind": kinds.get(name) or "unknown", "enabled": True})
+    return entries
+
+
+def apply_payload(config: dict, body) -> dict:
+    """Returns a new configuration with the settings body applied; raises PayloadError.
+
+    Only keys present in the body change anything; an absent api_key or
+    remote_access_token keeps the stored one, an empty one clears it.
+    """
+    _check(body, dict, "设置内容")
+    new = copy.deepcopy(config)
+    for key in TEXT_LIST_KEYS:
+        if body.get(key) is not None:
+            new[key] = _text_list(body[key], key)
+    if body.get("user_profile") is not None:
+        profile = _check(body["user_profile"], dict, "user_profile")
+        if profile.get("display_name") is not None:
+            new["user_profile"]["display_name"] = _check(profile["display_name"], str, "user_profile.display_name").strip()
+        if profile.get("aliases") is not None:
+            new["user_profile"]["aliases"] = _text_list(profile["aliases"], "user_profile.aliases")
+    for client in ("wechat", "wecom"):
+        if body.get(client) is None:
+            continue
+        part = _check(body[client], dict, client)
+        target = new[client]
+        if part.get("enabled") is not None:
+            target["enabled"] = _check(part["enabled"], bool, f"{client}.enabled")
+        for key in CLIENT_TEXT_KEYS:
+            if part.get(key) is not None:
+                target[key] = _check(part[key], str, f"{client}.{key}").strip()
+        if part.get("allowlist_names") is not None:
+            names = _text_list(part["allowlist_names"], f"{client}.allowlist_names")
+            target["allowlist"] = _allowlist(names, target.get("allowlist", []))
+    if body.get("ai") is not None:
+        part = _check(body["ai"], dict, "ai")
+        if part.get("enabled") is not None:
+            new["ai"]["enabled"] = _check(part["enabled"], bool, "ai.enabled")
+        for key in AI_TEXT_KEYS + ("api_key",):
+            if part.get(key) is not None:
+                new["ai"][key] = _check(part[key], str, f"ai.{key}").strip()
+    if body.get("remote_access_token") is not None:
+        new["remote_access_token"] = _check(body["remote_access_token"], str, "remote_access_token").strip()
+    return new
+
+
+def sanitize(loaded) -> dict:
+    """Merges a loaded file over the defaults, keeping only values of the right type."""
+    config = default_config()
+    if not isinstance(loaded, dict):
+        return config
+
+    def merge(base: dict, extra: dict):
+        for key, value in extra.items():
+            if key not in base:
+                continue
+            if isinstance(base[key], dict) and isinstance(value, dict):
+                merge(base[key], value)
+            elif isinstance(base[key], list) and isinstance(value, list):
+                base[key] = [v for v in value if isinstance(v, (str, dict))]
+            elif type(base[key]) is type(value):
+                base[key] = value
+
+    merge(config, loaded)
+    for client in ("wechat", "wecom"):
+        config[client]["allowlist"] = [e for e in config[client]["allowlist"]
+                                       if isinstance(e, dict) and isinstance(e.get("name"), str)]
+    for key in TEXT_LIST_KEYS:
+        config[key] = [v for v in config[key] if isinstance(v, str)]
+    config["user_profile"]["aliases"] = [v for v in config["user_profile"]["aliases"] if isinstance(v, str)]
+    config["completed_tasks"] = [t for t in config["completed_tasks"]
+                                 if isinstance(t, dict) and isinstance(t.get("item_text"), str)]
+    return config
+
+
+class ConfigStore:
+    """Holds the configuration in memory and on disk (JSON, written atomically, mode 0600)."""
+
+    def __init__(self, path: str | os.PathLike, log=print):
+        self.path = pathlib.Path(path).expanduser()
+        self._log = log
+        self._lock = threading.RLock()
+        self._config = self._load()
+
+    @property
+    def folder(self) -> pathlib.Path:
+        return self.path.parent
+
+    def snapshot(self) -> dict:
+        with self._lock:
+            return copy.deepcopy(self._config)
+
+    def _load(self) -> dict:
+        try:
+            text = self.path.read_text(encoding="utf-8")
+        except FileNotFoundError:
+            config = default_config()
+            try:
+                self._write(config)
+            except OSError as error:
+                self._log(f"msgrelay: cannot create {self.path}: {error}")
+            return config
+        except OSError as error:
+            self._log(f"msgrelay: cannot read {self.path}: {error}; using defaults")
+            return default_config()
+        try:
+            return sanitize(json.loads(text))
+        except ValueError:
+            keep = self.path.with_name(self.path.name + ".unreadable")
+            self._log(f"msgrelay: {self.path} is not valid JSON; kept as {keep.name}, using defaults")
+            try:
+                if not keep.exists():
+                    keep.write_text(text, encoding="utf-8")
+            except OSError:
+                pass
+            return default_config()
+
+    def _write(self, config: dict) -> None:
+        self.folder.mkdir(parents=True, exist_ok=True)
+        fd, tmp = tempfile.mkstemp(prefix=".msgrelay-", suffix=".json", dir=self.folder)
+        try:
+            with os.fdopen(fd, "w", encoding="utf-8") as handle:
+                json.dump(config, handle, ensure_ascii=False, indent=2)
+                handle.write("\n")
+            os.chmod(tmp, 0o600)
+            os.replace(tmp, self.path)
+        except BaseException:
+            try:
+                os.unlink(tmp)
+            except OSError:
+                pass
+            raise
+
+    def save_payload(self, body) -> None:
+        """Applies a settings body and writes the file; PayloadError or OSError leave everything unchanged."""
+        with self._lock:
+            new = apply_payload(self._config, body)
+            self._write(new)
+            self._config = new
+
+    def completed(self) -> list[dict]:
+        with self._lock:
+            return copy.deepcopy(self._config["completed_tasks"])
+
+    def complete(self, item_text: str, key: str) -> None:
+        """Records a finished to-do (by its text and its message key); raises OSError."""
+        with self._lock:
+            new = copy.deepcopy(self._config)
+            new["completed_tasks"].append({
+                "item_text": item_text,
+                "key": key,
+                "completed_at": dt.datetime.now().astimezone().isoformat(timespec="seconds"),
+            })
+            new["completed_tasks"] = new["completed_tasks"][-500:]
+            self._write(new)
+            self._config = new

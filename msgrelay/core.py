@@ -1,0 +1,265 @@
+"""What each endpoint does, independent of HTTP: every method returns (status, JSON document)."""
+
+from __future__ import annotations
+
+import datetime as dt
+import shutil
+import subprocess
+import threading
+import uuid
+
+from . import answers, diagnostics, network
+from .config_store import ConfigStore, PayloadError
+from .demo_data import Event, EventStore
+from .digest import Digest, event_key
+
+WEEK_HOURS = 168
+MAX_HOURS = 24 * 366
+MAX_LIMIT = 1000
+MAX_SESSIONS = 200
+
+
+class RequestError(Exception):
+    """A request the core refuses with an HTTP status (400 and friends) and a text."""
+
+    def __init__(self, status: int, text: str):
+        super().__init__(text)
+        self.status = status
+        self.text = text
+
+
+def _prune(value):
+    """Drops null members so that the documents only carry what the core knows."""
+    if isinstance(value, dict):
+        return {k: _prune(v) for k, v in value.items() if v is not None}
+    if isinstance(value, list):
+        return [_prune(v) for v in value]
+    return value
+
+
+def _int_param(params: dict, name: str, default: int, low: int, high: int) -> int:
+    raw = params.get(name)
+    if raw is None or raw == "":
+        return default
+    try:
+        value = int(raw.strip())
+    except ValueError:
+        raise RequestError(400, f"{name} 必须是整数") from None
+    if value < low:
+        raise RequestError(400, f"{name} 不能小于 {low}")
+    return min(value, high)
+
+
+def _text_field(body: dict, name: str, required: bool = False) -> str | None:
+    value = body.get(name)
+    if value is None:
+        if required:
+            raise RequestError(400, f"缺少 {name}")
+        return None
+    if not isinstance(value, str):
+        raise RequestError(400, f"{name} 必须是文本")
+    return value
+
+
+class Core:
+    def __init__(self, config_path: str, host: str, port: int, log=print, events: EventStore | None = None,
+                 addresses: network.AddressBook | None = None, opener: str | None = None):
+        self.config = ConfigStore(config_path, log=log)
+        self.events = events or EventStore()
+        self.addresses = addresses or network.AddressBook()
+        self.host = host
+        self.port = port
+        self._log = log
+        self._opener = opener if opener is not None else (shutil.which("xdg-open") or "")
+        self._sessions: dict[str, list[str]] = {}
+        self._lock = threading.Lock()
+
+    # -- shared ------------------------------------------------------------------------------------
+    def token(self) -> str:
+        return self.config.snapshot().get("remote_access_token", "")
+
+    def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:
+        """Messages of the period that the configuration lets through, newest first."""
+        cutoff = dt.datetime.now().astimezone() - dt.timedelta(hours=hours)
+        exclude = [w.casefold() for w in config.get("notification_exclude_keywords", []) if w]
+        kept = []
+        for event in self.events.since(cutoff):
+            client = config.get(event.chat_target, {})
+            if not client.get("enabled", False):
+                continue
+            if client.get("rule_mode") == "allowlist":
+                names = {e.get("name") for e in client.get("allowlist", []) if e.get("enabled", True) is not False}
+                if event.session_name not in names:
+                    continue
+            text = event.display_text.casefold()
+            if any(word in text for word in exclude):
+                continue
+            kept.append(event)
+        return kept
+
+    def _digest(self, config: dict, hours: int = WEEK_HOURS) -> Digest:
+        done = config.get("completed_tasks", [])
+        return Digest(self.visible_events(config, hours), config,
+                      completed_keys=frozenset(t.get("key", "") for t in done),
+                      completed_texts=frozenset(t["item_text"] for t in done))
+
+    # -- GET -----------------------------------------------------------------------------------------
+    def auth_status(self) -> tuple[int, dict]:
+        return 200, {"ok": True, "ready": True, "token_required": bool(self.token())}
+
+    def state(self) -> tuple[int, dict]:
+        config = self.config.snapshot()
+        ai = config["ai"]
+        key_present = diagnostics.has_api_key(config)
+        wecom_held = [e for e in self.events.since(dt.datetime.now().astimezone() - dt.timedelta(hours=WEEK_HOURS))
+                      if e.chat_target == "wecom"]
+
+        def client(part: dict) -> dict:
+            return {"enabled": part["enabled"], "source": part["source"], "app_name": part["app_name"],
+                    "data_root": part["data_root"], "rule_mode": part["rule_mode"],
+                    "allowlist": [{"name": e["name"], "kind": e.get("kind") if isinstance(e.get("kind"), str) else "unknown",
+                                   "enabled": e.get("enabled") if isinstance(e.get("enabled"), bool) else True}
+                                  for e in part["allowlist"]]}
+
+        doc = {
+            "config": {
+                "watch_source": config["watch_source"],
+                "chat_target": config["chat_target"],
+                "notification_keywords": config["notification_keywords"],
+                "notification_exclude_keywords": config["notification_exclude_keywords"],
+                "wechat": client(config["wechat"]),
+                "wecom": client(config["wecom"]),
+                "ai_provider": {"provider": ai["provider"], "enabled": ai["enabled"], "model": ai["model"],
+                                "base_url": ai["base_url"], "has_api_key": key_present},
+                "user_profile": {"display_name": config["user_profile"]["display_name"],
+                                 "aliases": config["user_profile"]["aliases"]},
+                "remote_access_protected": bool(config["remote_access_token"]),
+            },
+            "summary": self._digest(config).summary(),
+            "built_in_chat": {
+                "provider": ai["provider"], "model": ai["model"], "enabled": ai["enabled"],
+                "fallback_mode": "local_rules", "has_api_key": key_present,
+                "notes": "本机演示核心不连接外部 AI 服务，助手的回答由本机规则根据最近 7 天的消息生成。",
+            },
+            "agent_access": network.agent_access(self.host, self.port, self.addresses.addresses(),
+                                                 bool(config["remote_access_token"])),
+            "setup": {"items": diagnostics.setup_items(config)},
+            "diagnostics": {"wecom": diagnostics.wecom_diagnostics(config, wecom_held)},
+        }
+        return 200, _prune(doc)
+
+    def list_events(self, params: dict) -> tuple[int, dict]:
+        hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
+        limit = _int_param(params, "limit", 120, 0, MAX_LIMIT)
+        events = self.visible_events(self.config.snapshot(), hours)
+        return 200, {"events": [_prune(e.to_wire()) for e in events[:limit]]}
+
+    def ask(self, params: dict) -> tuple[int, dict]:
+        hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
+        config = self.config.snapshot()
+        result = answers.answer(params.get("q", ""), self.visible_events(config, hours), config,
+                                frozenset(t.get("key", "") for t in config["completed_tasks"]), hours)
+        return 200, {"ok": True, "title": result.title, "answer": result.answer, "matched_count": result.matched_count}
+
+    def agent_context(self) -> tuple[int, dict]:
+        config = self.config.snapshot()
+        events = self.visible_events(config)
+        return 200, {
+            "ok": True,
+            "generated_at": dt.datetime.now().astimezone().isoformat(timespec="seconds"),
+            "period_hours": WEEK_HOURS,
+            "user_profile": config["user_profile"],
+            "summary": self._digest(config).summary(),
+            "events": [_prune(e.to_wire()) for e in events[:50]],
+        }
+
+    # -- POST ----------------------------------------------------------------------------------------
+    def chat(self, body: dict) -> tuple[int, dict]:
+        message = _text_field(body, "message", required=True).strip()
+        if not message:
+            raise RequestError(400, "message 不能为空")
+        session_id = (_text_field(body, "session_id") or "").strip() or str(uuid.uuid4())
+        with self._lock:
+            history = self._sessions.pop(session_id, [])
+            history = (history + [message])[-20:]
+            self._sessions[session_id] = history
+            while len(self._sessions) > MAX_SESSIONS:
+                self._sessions.pop(next(iter(self._sessions)))
+        config = self.config.snapshot()
+        question = message
+        if len(history) > 1 and len(message) <= 6 and any(w in message for w in ("还有", "然后", "呢", "继续")):
+            question = history[-2]  # a short follow-up continues the previous topic
+        result = answers.answer(question, self.visible_events(config), config,
+                                frozenset(t.get("key", "") for t in config["completed_tasks"]))
+        return 200, {"ok": True, "session_id": session_id, "message": f"{result.title}\n{result.answer}",
+                     "mode": "local", "model": "local-rules"}
+
+    def save_config(self, body: dict) -> tuple[int, dict]:
+        try:
+            self.config.save_payload(body)
+        except PayloadError as error:
+            raise RequestError(400, str(error)) from None
+        except OSError as error:
+            return 200, {"ok": False, "error": f"配置文件写入失败：{error.strerror or error}"}
+        return 200, {"ok": True, "message": "设置已保存，核心已按新配置重新整理消息。"}
+
+    def complete_task(self, body: dict) -> tuple[int, dict]:
+        item = _text_field(body, "item_text", required=True)
+        if not item.strip():
+            raise RequestError(400, "item_text 不能为空")
+        config = self.config.snapshot()
+        if any(t["item_text"] == item for t in config["completed_tasks"]):
+            return 200, {"ok": True, "message": "这条待办已经完成。"}
+        event = self._digest(config).open_items().get(item)
+        if event is None:
+            return 200, {"ok": False, "message": "没有找到这条待办，可能已经处理或消息已更新，请刷新后再试。"}
+        try:
+            self.config.complete(item, event_key(event))
+        except OSError as error:
+            return 200, {"ok": False, "error": f"无法记录完成状态：{error.strerror or error}"}
+        return 200, {"ok": True, "message": "已标记完成。"}
+
+    def scan_wecom(self, body: dict) -> tuple[int, dict]:
+        force = body.get("force_backfill", False)
+        if force is None:
+            force = False
+        if not isinstance(force, bool):
+            raise RequestError(400, "force_backfill 必须是布尔值")
+        config = self.config.snapshot()
+        if not config["wecom"]["enabled"]:
+            return 200, {"ok": False, "message": "企业微信读取已关闭，请先在设置里打开企业微信并保存。",
+                         "detected": 0, "inserted": 0, "candidate_events": 0}
+        before = [e for e in self.visible_events(config) if e.chat_target == "wecom"]
+        inserted = 0
+        if force:
+            self.events.scan_wecom()
+            inserted = 1
+        after = [e for e in self.visible_events(config) if e.chat_target == "wecom"]
+        shown = len(after) - len(before)
+        if not force:
+            text = f"已检查企业微信，共 {len(after)} 条最近消息，没有补抓。"
+        elif shown > 0:
+            text = f"已读取企业微信：新增 {inserted} 条消息。"
+        else:
+            text = "已读取企业微信：新消息不在当前白名单或被排除词过滤，没有出现在列表里。"
+        return 200, {"ok": True, "message": text, "detected": len(after), "inserted": inserted,
+                     "candidate_events": len(after) + (1 if force else 0)}
+
+    def push_remote(self, body: dict) -> tuple[int, dict]:
+        return 200, {"ok": False, "message": "本机演示核心没有连接网站桥接，未推送。"}
+
+    def open_config_dir(self, body: dict) -> tuple[int, dict]:
+        folder = self.config.folder
+        try:
+            folder.mkdir(parents=True, exist_ok=True)
+        except OSError as error:
+            return 200, {"ok": False, "message": f"无法创建配置目录 {folder}：{error.strerror or error}"}
+        if not self._opener:
+            return 200, {"ok": False, "message": f"这台电脑没有可用的文件管理器打开方式，配置目录在：{folder}"}
+        try:
+            child = subprocess.Popen([self._opener, str(folder)], stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        except OSError as error:
+            return 200, {"ok": False, "message": f"无法打开配置目录（{error.strerror or error}），它在：{folder}"}
+        threading.Thread(target=child.wait, daemon=True).start()  # reap it whenever it ends
+        return 200, {"ok": True, "message": f"已请求打开配置目录：{folder}"}

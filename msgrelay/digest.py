@@ -1,0 +1,116 @@
+"""The digest of the recent messages: to-dos, follow-ups, meetings, notices, highlights, rankings."""
+
+from __future__ import annotations
+
+import collections
+
+from . import classify
+from .demo_data import Event
+
+LIMITS = {"action_items": 12, "follow_ups": 8, "meeting_items": 8, "my_related_items": 8,
+          "notice_items": 8, "highlights": 8}
+TOP_N = 6
+
+
+def user_names(config: dict) -> list[str]:
+    profile = config.get("user_profile", {})
+    names = [profile.get("display_name", "")] + list(profile.get("aliases", []))
+    seen, result = set(), []
+    for name in (n.strip() for n in names if isinstance(n, str)):
+        if name and name not in seen:
+            seen.add(name)
+            result.append(name)
+    return result
+
+
+def event_key(event: Event) -> str:
+    """Identity of a message for duplicates and completed to-dos; digits do not count."""
+    return "|".join((event.chat_target, event.session_name, event.sender_name,
+                     classify.content_key(event.display_text)))
+
+
+def item_line(event: Event) -> str:
+    text = event.display_text.replace("\n", " ").strip()
+    return f"{event.label}｜{event.session_name}｜{event.sender_name} ({event.iso_time})：{text}"
+
+
+def deduplicated(events: list[Event]) -> list[Event]:
+    seen, kept = set(), []
+    for event in events:
+        key = event_key(event)
+        if key not in seen:
+            seen.add(key)
+            kept.append(event)
+    return kept
+
+
+def _is_own(event: Event, names: list[str]) -> bool:
+    return event.sender_name.strip() in names
+
+
+def _named_counts(counter: collections.Counter) -> list[list]:
+    return [[name, count] for name, count in counter.most_common(TOP_N)]
+
+
+def highlight(event: Event) -> dict:
+    return {
+        "chat_target": event.chat_target,
+        "chat_target_label": event.label,
+        "session_name": event.session_name,
+        "sender_name": event.sender_name,
+        "sent_at": event.sent_at,
+        "content": event.display_text,
+        "topics": classify.topics_of(event.display_text),
+    }
+
+
+class Digest:
+    """Classifies the given messages (newest first) once; `summary()` gives the wire form."""
+
+    def __init__(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset()):
+        self.events = events
+        self.names = user_names(config)
+        keywords = config.get("notification_keywords", [])
+        unique = deduplicated(events)
+        others = [e for e in unique if not _is_own(e, self.names)]
+        people = [e for e in others if e.session_kind != "official"]  # service accounts assign no work
+
+        def open_item(event: Event) -> bool:
+            return event_key(event) not in completed_keys and item_line(event) not in completed_texts
+
+        self.todos = [e for e in people if classify.is_todo(e.display_text, keywords) and open_item(e)]
+        self.follow_ups = [e for e in people if classify.is_follow_up(e.display_text) and open_item(e)]
+        self.meetings = [e for e in unique if classify.is_meeting(e.session_name + " " + e.display_text)]
+        self.mine = [e for e in others if classify.mentions(e.display_text, self.names)]
+        self.notices = [e for e in unique if classify.is_notice(e.display_text)]
+
+    def open_items(self) -> dict[str, Event]:
+        """Every to-do line the state lists (action items and follow-ups) with its message."""
+        items = {}
+        for event in self.todos[:LIMITS["action_items"]] + self.follow_ups[:LIMITS["follow_ups"]]:
+            items.setdefault(item_line(event), event)
+        return items
+
+    def _highlights(self) -> list[Event]:
+        picked, seen = [], set()
+        for event in self.mine + self.todos + self.meetings:
+            if event.id not in seen:
+                seen.add(event.id)
+                picked.append(event)
+        return sorted(picked, key=lambda e: (e.at, e.id), reverse=True)[:LIMITS["highlights"]]
+
+    def summary(self) -> dict:
+        topics = collections.Counter(t for e in self.events for t in classify.topics_of(e.display_text))
+        return {
+            "total_messages": len(self.events),
+            "top_sessions": _named_counts(collections.Counter(e.session_name for e in self.events)),
+            "top_senders": _named_counts(collections.Counter(e.sender_name for e in self.events)),
+            "top_sources": _named_counts(collections.Counter(e.label for e in self.events)),
+            "top_topics": _named_counts(topics),
+            "highlights": [highlight(e) for e in self._highlights()],
+            "follow_ups": [item_line(e) for e in self.follow_ups[:LIMITS["follow_ups"]]],
+            "action_items": [item_line(e) for e in self.todos[:LIMITS["action_items"]]],
+            "meeting_items": [item_line(e) for e in self.meetings[:LIMITS["meeting_items"]]],
+            "my_related_items": [item_line(e) for e in self.mine[:LIMITS["my_related_items"]]],
+            "notice_items": [item_line(e) for e in self.notices[:LIMITS["notice_items"]]],
+        }

@@ -1,0 +1,358 @@
+#include "store/ChatRules.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringView>
+
+namespace chatrules {
+
+namespace {
+
+using Events = QList<const BridgeEvent*>;
+
+template <std::size_t N>
+bool containsAny(const QString& text, const QStringView (&words)[N],
+                 Qt::CaseSensitivity cs = Qt::CaseSensitive)
+{
+    for (QStringView word : words) {
+        if (text.contains(word, cs))
+            return true;
+    }
+    return false;
+}
+
+constexpr QStringView kMeetingQueryWords[] = {u"开会",   u"会议",     u"参会",     u"与会",
+                                              u"会要开", u"开什么会", u"会议名单", u"名单有没有我"};
+constexpr QStringView kPersonalQueryWords[] = {u"我",       u"我的",   u"本人",     u"自己",
+                                               u"@我",      u"提到我", u"和我相关", u"与我相关",
+                                               u"有没有我", u"需要我", u"让我",     u"找我"};
+constexpr QStringView kMeetingWords[] = {u"会议",   u"开会",     u"参会",     u"与会", u"例会", u"议程",
+                                         u"会议室", u"腾讯会议", u"飞书会议", u"Zoom", u"纪要", u"参会名单"};
+constexpr QStringView kMeetingOverWords[] = {u"昨天刚开会", u"已开会",   u"已经开会",
+                                             u"开会推动",   u"会议纪要", u"纪要已"};
+constexpr QStringView kMeetingAnnounceWords[] = {u"参会名单", u"与会人员", u"参会人员",
+                                                 u"会议通知", u"腾讯会议", u"飞书会议"};
+constexpr QStringView kMeetingTimeWords[] = {u"召开", u"参加", u"参会", u"与会", u"会议室", u"议程", u"明天",
+                                             u"今天", u"上午", u"下午", u"晚上", u"周一",   u"周二", u"周三",
+                                             u"周四", u"周五", u"点",   u"：",   u":"};
+constexpr QStringView kNoReplyWords[] = {u"无需回复", u"不用回复", u"不需回复",
+                                         u"无需回",   u"不用回",   u"收到即可"};
+constexpr QStringView kBroadcastWords[] = {u"@所有人", u"@全体", u"所有人", u"全体", u"通知", u"公告"};
+constexpr QStringView kQuestionWords[] = {u"吗", u"？", u"?", u"是否", u"有没有", u"要不要"};
+constexpr QStringView kRequestWords[] = {u"需要",     u"麻烦",   u"尽快",   u"截止",  u"请于",
+                                         u"流程到达", u"待处理", u"待确认", u"待回复"};
+constexpr QStringView kDailyReportWords[] = {u"日报", u"本日新增", u"今日新增"};
+constexpr QStringView kActionWords[] = {u"需要", u"确认", u"安排", u"处理", u"催",   u"尽快", u"明天",
+                                        u"本周", u"付款", u"回款", u"报修", u"审批", u"补充", u"提交",
+                                        u"发送", u"提供", u"登记", u"查看", u"协调", u"回复"};
+
+const QRegularExpression& digitRuns()
+{
+    static const QRegularExpression re(QStringLiteral("\\d+"),
+                                       QRegularExpression::UseUnicodePropertiesOption);
+    return re;
+}
+
+const QRegularExpression& spaceRuns()
+{
+    static const QRegularExpression re(QStringLiteral("\\s+"),
+                                       QRegularExpression::UseUnicodePropertiesOption);
+    return re;
+}
+
+const QRegularExpression& requestPattern()
+{
+    // 请 at the start or after a sentence mark or white space, but not 请假/请柬/请帖/请愿.
+    static const QRegularExpression re(QStringLiteral("(^|[，。；;:：\\s])请(?!假|柬|帖|愿)"),
+                                       QRegularExpression::UseUnicodePropertiesOption);
+    return re;
+}
+
+const QRegularExpression& selfProgressPattern()
+{
+    static const QRegularExpression re(QStringLiteral("(我|我们|本人).{0,6}(已|已经|持续|正在|会).{0,12}("
+                                                      "跟进|关注|处理|协调|推动|确认|安排|沟通|邀请)"),
+                                       QRegularExpression::UseUnicodePropertiesOption);
+    return re;
+}
+
+// Duplicate key of an event. The three names are length-prefixed so that a hyphen inside
+// a session or sender name cannot make two different chats collide.
+QString duplicateKey(const BridgeEvent& event)
+{
+    QString key;
+    for (const std::optional<QString>* field : {&event.chatTarget, &event.sessionName, &event.senderName}) {
+        const QString& value = field->has_value() ? **field : QString();
+        key += QString::number(value.size());
+        key += u'-';
+        key += value;
+    }
+    key += normalizedContentKey(event.displayContent());
+    return key;
+}
+
+Events dedupedPointers(const Events& events)
+{
+    Events kept;
+    kept.reserve(events.size());
+    QSet<QString> seen;
+    seen.reserve(events.size());
+    for (const BridgeEvent* event : events) {
+        const qsizetype before = seen.size();
+        seen.insert(duplicateKey(*event));
+        if (seen.size() != before)
+            kept.append(event);
+    }
+    return kept;
+}
+
+template <typename Pred> Events filtered(const Events& events, Pred pred)
+{
+    Events out;
+    for (const BridgeEvent* event : events) {
+        if (pred(*event))
+            out.append(event);
+    }
+    return out;
+}
+
+void appendEventLines(QStringList& lines, const Events& events)
+{
+    for (qsizetype i = 0; i < events.size() && i < kListLimit; ++i)
+        lines.append(eventLine(*events.at(i)));
+}
+
+QString generalAnswer(const Events& pool, const QString& label, const QStringList& aliases, bool personal)
+{
+    Events working = pool;
+    if (personal) {
+        if (aliases.isEmpty()) {
+            return QStringLiteral(
+                "本地 AI 刚刚连接不稳定。我还不知道你的姓名/别名，不能可靠筛出“和我相关”的消息。"
+                "请先到“设置与接入 -> 个人识别”填写姓名和常用简称。");
+        }
+        Events mine = filtered(pool, [&](const BridgeEvent& e) { return eventMentionsUser(e, aliases); });
+        if (!mine.isEmpty())
+            working = std::move(mine);
+    }
+
+    Events todos;
+    for (const BridgeEvent* event : working) {
+        if (todos.size() == kListLimit)
+            break;
+        if (isTodoText(event->displayContent()))
+            todos.append(event);
+    }
+
+    QStringList lines;
+    lines << QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的") + label +
+                 QStringLiteral("消息帮你整理。")
+          << QString() << QStringLiteral("优先处理：");
+    if (todos.isEmpty())
+        lines << QStringLiteral("- 最近 7 天没有明显待办或催办。");
+    else
+        appendEventLines(lines, todos);
+    lines << QString() << QStringLiteral("最近消息：");
+    appendEventLines(lines, working);
+    return lines.join(u'\n');
+}
+
+QString meetingAnswer(const Events& pool, const QString& label, const QStringList& aliases, bool personal)
+{
+    Events meetings = filtered(pool, isMeetingScheduleEvent);
+    if (meetings.isEmpty())
+        meetings = filtered(pool, isMeetingEvent);
+    Events mine;
+    if (!aliases.isEmpty())
+        mine = filtered(meetings, [&](const BridgeEvent& e) { return eventMentionsUser(e, aliases); });
+
+    QStringList lines;
+    lines << QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的") + label +
+                 QStringLiteral("消息查会议。")
+          << QString();
+    if (personal) {
+        if (aliases.isEmpty()) {
+            lines << QStringLiteral("我还不知道你的姓名/别名，不能可靠判断名单里有没有你。请到“设置与接入 -> "
+                                    "个人识别”填一下。")
+                  << QString();
+        } else if (!mine.isEmpty()) {
+            lines << QStringLiteral("可能与你有关的会议/名单：");
+            appendEventLines(lines, mine);
+            return lines.join(u'\n');
+        } else if (!meetings.isEmpty()) {
+            // With no meeting at all the heading below would promise a list that is not
+            // there; the no-meeting sentence is given instead.
+            lines << QStringLiteral("没有看到明确点到你的会议名单；先列出最近会议相关消息供你确认：");
+            appendEventLines(lines, meetings);
+            return lines.join(u'\n');
+        }
+    }
+    if (meetings.isEmpty()) {
+        lines << QStringLiteral("最近 7 天没有识别到明确会议、参会名单或会议纪要。");
+    } else {
+        lines << QStringLiteral("会议相关消息：");
+        appendEventLines(lines, meetings);
+    }
+    return lines.join(u'\n');
+}
+
+} // namespace
+
+std::optional<QString> chatTargetIntent(const QString& question)
+{
+    if (question.contains(u"企业微信") || question.contains(u"企微") ||
+        question.contains(u"wecom", Qt::CaseInsensitive) || question.contains(u"wework", Qt::CaseInsensitive))
+        return QStringLiteral("wecom");
+    if (question.contains(u"微信"))
+        return QStringLiteral("wechat");
+    return std::nullopt;
+}
+
+bool isMeetingQuery(const QString& question)
+{
+    return containsAny(question, kMeetingQueryWords);
+}
+
+bool isPersonalQuery(const QString& question)
+{
+    return containsAny(question, kPersonalQueryWords);
+}
+
+QStringList currentUserAliases(const std::optional<BridgeStateResponse>& state)
+{
+    std::optional<UserProfileSnapshot> profile;
+    if (state && state->config)
+        profile = state->config->userProfile;
+
+    QStringList entries{profile && profile->displayName ? *profile->displayName : QString()};
+    if (profile && profile->aliases)
+        entries += *profile->aliases;
+
+    QStringList aliases;
+    for (const QString& entry : std::as_const(entries)) {
+        const QString trimmed = entry.trimmed();
+        if (!trimmed.isEmpty() && !aliases.contains(trimmed))
+            aliases.append(trimmed);
+    }
+    return aliases;
+}
+
+QString normalizedContentKey(const QString& text)
+{
+    QString key = text;
+    key.replace(digitRuns(), QStringLiteral("#"));
+    key.remove(spaceRuns());
+    return key;
+}
+
+QList<BridgeEvent> dedupedEvents(const QList<BridgeEvent>& events)
+{
+    Events pointers;
+    pointers.reserve(events.size());
+    for (const BridgeEvent& event : events)
+        pointers.append(&event);
+    QList<BridgeEvent> out;
+    for (const BridgeEvent* event : dedupedPointers(pointers))
+        out.append(*event);
+    return out;
+}
+
+bool isMeetingEvent(const BridgeEvent& event)
+{
+    const QString text = event.sessionName.value_or(QString()) + u' ' + event.displayContent();
+    return containsAny(text, kMeetingWords);
+}
+
+bool isMeetingScheduleEvent(const BridgeEvent& event)
+{
+    const QString text = event.sessionName.value_or(QString()) + u' ' + event.displayContent();
+    if (containsAny(text, kMeetingOverWords))
+        return false;
+    if (containsAny(text, kMeetingAnnounceWords))
+        return true;
+    if (!containsAny(text, kMeetingWords))
+        return false;
+    return containsAny(text, kMeetingTimeWords);
+}
+
+bool eventMentionsUser(const BridgeEvent& event, const QStringList& aliases)
+{
+    const QString content = event.displayContent();
+    const QString text =
+        event.sessionName.value_or(QString()) + u' ' + event.senderName.value_or(QString()) + u' ' + content;
+    for (const QString& alias : aliases) {
+        // An empty alias would match every message.
+        if (!alias.isEmpty() && text.contains(alias, Qt::CaseInsensitive))
+            return true;
+    }
+    return content.contains(u"@我") || content.contains(u"@了你");
+}
+
+bool isLowPriorityNotice(const QString& text)
+{
+    if (containsAny(text, kNoReplyWords))
+        return true;
+    return containsAny(text, kBroadcastWords) && !containsAny(text, kQuestionWords);
+}
+
+bool hasExplicitRequestMarker(const QString& text)
+{
+    return containsAny(text, kRequestWords) || requestPattern().match(text).hasMatch();
+}
+
+bool isSelfProgress(const QString& text)
+{
+    return selfProgressPattern().match(text).hasMatch();
+}
+
+bool isTodoText(const QString& text)
+{
+    if (isLowPriorityNotice(text))
+        return false;
+    const bool explicitRequest = hasExplicitRequestMarker(text);
+    if (!explicitRequest && containsAny(text, kDailyReportWords))
+        return false;
+    if (!explicitRequest && isSelfProgress(text))
+        return false;
+    if (explicitRequest)
+        return true;
+    return containsAny(text, kActionWords, Qt::CaseInsensitive);
+}
+
+QString eventLine(const BridgeEvent& event)
+{
+    return QStringLiteral("- ") + event.targetLabel() + u'｜' +
+           event.sessionName.value_or(QStringLiteral("未命名会话")) + u'：' + event.displayContent();
+}
+
+QString localFallbackAnswer(const QString& question, const QList<BridgeEvent>& events,
+                            const std::optional<BridgeStateResponse>& state)
+{
+    const std::optional<QString> intent = chatTargetIntent(question);
+    const QStringList aliases = currentUserAliases(state);
+    const bool meeting = isMeetingQuery(question);
+    const bool personal = isPersonalQuery(question);
+
+    Events scoped;
+    scoped.reserve(events.size());
+    for (const BridgeEvent& event : events) {
+        if (!intent || event.chatTarget == intent)
+            scoped.append(&event);
+    }
+    const Events pool = dedupedPointers(scoped);
+
+    QString label = QStringLiteral("微信和企业微信");
+    if (intent == QStringLiteral("wecom"))
+        label = QStringLiteral("企业微信");
+    else if (intent == QStringLiteral("wechat"))
+        label = QStringLiteral("微信");
+
+    if (pool.isEmpty()) {
+        return QStringLiteral("本地 AI 刚刚连接不稳定，我先检查了当前已加载的消息：这里还没有可用于回答的") +
+               label + QStringLiteral("记录。请点右上角刷新，或确认对应客户端通知/读取权限已开启。");
+    }
+    return meeting ? meetingAnswer(pool, label, aliases, personal)
+                   : generalAnswer(pool, label, aliases, personal);
+}
+
+} // namespace chatrules

@@ -1,0 +1,244 @@
+#include "ui/messages/logic/MessageFilter.h"
+
+#include <QHash>
+
+namespace messagefilter {
+
+const QStringList& requestWords()
+{
+    static const QStringList words{
+        QStringLiteral("需要"),   QStringLiteral("麻烦"),   QStringLiteral("尽快"),
+        QStringLiteral("截止"),   QStringLiteral("请于"),   QStringLiteral("流程到达"),
+        QStringLiteral("待处理"), QStringLiteral("待确认"), QStringLiteral("待回复"),
+        QStringLiteral("确认"),   QStringLiteral("安排"),   QStringLiteral("处理"),
+        QStringLiteral("提交"),   QStringLiteral("回复")};
+    return words;
+}
+
+const QStringList& noReplyWords()
+{
+    static const QStringList words{QStringLiteral("无需回复"), QStringLiteral("不用回复"),
+                                   QStringLiteral("无需回"), QStringLiteral("不用回"),
+                                   QStringLiteral("收到即可")};
+    return words;
+}
+
+const QStringList& broadcastWords()
+{
+    static const QStringList words{QStringLiteral("@所有人"), QStringLiteral("@全体"),
+                                   QStringLiteral("所有人"),  QStringLiteral("全体"),
+                                   QStringLiteral("通知"),    QStringLiteral("公告")};
+    return words;
+}
+
+const QStringList& questionWords()
+{
+    static const QStringList words{QStringLiteral("吗"),     QStringLiteral("？"),
+                                   QStringLiteral("?"),      QStringLiteral("是否"),
+                                   QStringLiteral("有没有"), QStringLiteral("要不要")};
+    return words;
+}
+
+const QStringList& meetingWords()
+{
+    static const QStringList words{
+        QStringLiteral("会议"),     QStringLiteral("开会"),    QStringLiteral("参会"),
+        QStringLiteral("与会"),     QStringLiteral("例会"),    QStringLiteral("纪要"),
+        QStringLiteral("议程"),     QStringLiteral("会议室"),  QStringLiteral("腾讯会议"),
+        QStringLiteral("飞书会议"), QStringLiteral("参会名单")};
+    return words;
+}
+
+const QStringList& followUpWords()
+{
+    static const QStringList words{
+        QStringLiteral("稍后"),   QStringLiteral("跟进"),   QStringLiteral("催"),
+        QStringLiteral("提醒"),   QStringLiteral("确认"),   QStringLiteral("核实"),
+        QStringLiteral("待处理"), QStringLiteral("待确认"), QStringLiteral("待回复")};
+    return words;
+}
+
+bool containsAny(const QString& text, const QStringList& tokens)
+{
+    for (const QString& token : tokens) {
+        if (text.contains(token, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool passesNoticeTest(const QString& displayContent)
+{
+    if (containsAny(displayContent, noReplyWords()))
+        return false;
+    return !containsAny(displayContent, broadcastWords()) || containsAny(displayContent, questionWords());
+}
+
+namespace {
+
+// The highlights of the state, or none when the important preset falls back to the notice test.
+const QList<HighlightSnapshot>* highlightsOf(const std::optional<BridgeStateResponse>& state)
+{
+    if (!state || !state->summary || !state->summary->highlights || state->summary->highlights->isEmpty())
+        return nullptr;
+    return &*state->summary->highlights;
+}
+
+// Evaluates one preset over many events; the highlights are indexed by content once.
+class PresetMatcher
+{
+public:
+    PresetMatcher(MessageListPreset preset, const std::optional<BridgeStateResponse>& state)
+        : m_preset(preset)
+    {
+        if (preset != MessageListPreset::Important)
+            return;
+        m_highlights = highlightsOf(state);
+        if (!m_highlights)
+            return;
+        for (const HighlightSnapshot& h : *m_highlights) {
+            if (h.content) // a highlight without content matches nothing
+                m_byContent.insert(*h.content, &h);
+        }
+    }
+
+    bool matches(const BridgeEvent& event) const
+    {
+        switch (m_preset) {
+        case MessageListPreset::All:
+            return true;
+        case MessageListPreset::Todo: {
+            const QString d = event.displayContent();
+            return containsAny(d, requestWords()) && passesNoticeTest(d);
+        }
+        case MessageListPreset::Important:
+            if (!m_highlights)
+                return passesNoticeTest(event.displayContent());
+            return equalsHighlight(event);
+        case MessageListPreset::Meeting:
+            return containsAny(event.sessionName.value_or(QString()) + QLatin1Char(' ') +
+                                   event.displayContent(),
+                               meetingWords());
+        case MessageListPreset::FollowUp:
+            return containsAny(event.displayContent(), followUpWords());
+        }
+        return false;
+    }
+
+private:
+    bool equalsHighlight(const BridgeEvent& event) const
+    {
+        const QString d = event.displayContent();
+        for (auto it = m_byContent.constFind(d); it != m_byContent.cend() && it.key() == d; ++it) {
+            const HighlightSnapshot& h = **it;
+            // std::optional equality: absent equals only absent.
+            if (h.sessionName == event.sessionName && h.senderName == event.senderName)
+                return true;
+        }
+        return false;
+    }
+
+    MessageListPreset m_preset;
+    const QList<HighlightSnapshot>* m_highlights = nullptr;
+    QMultiHash<QString, const HighlightSnapshot*> m_byContent;
+};
+
+bool fieldMatches(const std::optional<QString>& field, const QString& normalizedQuery)
+{
+    return field && searchKey(*field).contains(normalizedQuery);
+}
+
+} // namespace
+
+bool matchesPreset(const BridgeEvent& event, MessageListPreset preset,
+                   const std::optional<BridgeStateResponse>& state)
+{
+    return PresetMatcher(preset, state).matches(event);
+}
+
+QString searchKey(const QString& text)
+{
+    // Compatibility normalisation first: it can yield capitals (e.g. "ℌ"), which folding then lowers.
+    return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+}
+
+bool matchesSearch(const BridgeEvent& event, const QString& normalizedQuery)
+{
+    if (normalizedQuery.isEmpty())
+        return true;
+    return fieldMatches(event.sessionName, normalizedQuery) ||
+           fieldMatches(event.senderName, normalizedQuery) ||
+           searchKey(event.displayContent()).contains(normalizedQuery);
+}
+
+QList<BridgeEvent> filteredEvents(const QList<BridgeEvent>& events,
+                                  const std::optional<BridgeStateResponse>& state, MessageListPreset preset,
+                                  const QString& targetFilter, const QString& searchQuery)
+{
+    const bool allTargets = targetFilter == QLatin1String(targetAll);
+    const PresetMatcher matcher(preset, state);
+    const QString query = searchKey(searchQuery.trimmed());
+
+    QList<BridgeEvent> out;
+    for (const BridgeEvent& event : events) {
+        if (!allTargets && event.chatTarget != targetFilter)
+            continue;
+        if (!matcher.matches(event))
+            continue;
+        if (!matchesSearch(event, query))
+            continue;
+        out.append(event);
+    }
+    return out;
+}
+
+QList<TextRange> searchMatches(const QString& text, const QString& query)
+{
+    const QString needle = searchKey(query.trimmed());
+    if (needle.isEmpty() || text.isEmpty())
+        return {};
+
+    // Normalise cluster by cluster (a base character with its combining marks) and remember, for
+    // every unit of the normalised text, the cluster of `text` it came from.
+    QString haystack;
+    QList<qsizetype> clusterStart;
+    QList<qsizetype> clusterEnd;
+    haystack.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype begin = i;
+        i += text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
+        while (i < text.size()) {
+            const char32_t next = text.at(i).isHighSurrogate() && i + 1 < text.size()
+                                      ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                                      : text.at(i).unicode();
+            if (!QChar::isMark(next))
+                break;
+            i += QChar::requiresSurrogates(next) ? 2 : 1;
+        }
+        const QString key = searchKey(text.mid(begin, i - begin));
+        haystack += key;
+        for (qsizetype k = 0; k < key.size(); ++k) {
+            clusterStart.append(begin);
+            clusterEnd.append(i);
+        }
+    }
+
+    QList<TextRange> ranges;
+    qsizetype from = 0;
+    while ((from = haystack.indexOf(needle, from)) >= 0) {
+        const qsizetype last = from + needle.size() - 1;
+        const qsizetype start = clusterStart.at(from);
+        const qsizetype end = clusterEnd.at(last);
+        if (!ranges.isEmpty() && ranges.last().start + ranges.last().length > start) {
+            TextRange& prev = ranges.last(); // a match inside a cluster already taken: widen it
+            prev.length = std::max(prev.start + prev.length, end) - prev.start;
+        } else {
+            ranges.append({start, end - start});
+        }
+        from += needle.size();
+    }
+    return ranges;
+}
+
+} // namespace messagefilter

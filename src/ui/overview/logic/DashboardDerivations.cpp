@@ -1,0 +1,272 @@
+#include "ui/overview/logic/DashboardDerivations.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace dashboard {
+
+namespace {
+
+constexpr qsizetype kMaxTodos = 6;
+constexpr qsizetype kMaxTodosFromMessages = 3;
+constexpr qsizetype kMaxImportant = 8;
+constexpr qsizetype kMaxMeetingRows = 3;
+constexpr qsizetype kMaxSuggestions = 2;
+
+const SummarySnapshot* summaryOf(const State& state)
+{
+    return state && state->summary ? &*state->summary : nullptr;
+}
+
+QStringList listOr(const std::optional<QStringList>& list)
+{
+    return list.value_or(QStringList());
+}
+
+QString joinLines(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+// A leading part ending in an ISO 8601 date-time, ")" and a colon: "张三 (2024-05-01T10:00:00+08:00)：".
+const QRegularExpression& isoPrefix()
+{
+    static const QRegularExpression re(
+        QStringLiteral(
+            "^.*?\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(?:Z|[+-]\\d{2}:?\\d{2})?\\)\\s*[:：]\\s*"),
+        QRegularExpression::UseUnicodePropertiesOption);
+    return re;
+}
+
+// A leading label of 1 to 24 characters without a colon, then a colon: "提醒：".
+const QRegularExpression& labelPrefix()
+{
+    static const QRegularExpression re(QStringLiteral("^[^:：]{1,24}[:：]\\s*"),
+                                       QRegularExpression::UseUnicodePropertiesOption);
+    return re;
+}
+
+QString removeFirstMatch(const QString& text, const QRegularExpression& re)
+{
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch())
+        return text;
+    QString out = text;
+    out.remove(m.capturedStart(), m.capturedLength());
+    return out;
+}
+
+QString orEmpty(const std::optional<QString>& s)
+{
+    return s.value_or(QString());
+}
+
+} // namespace
+
+QString followUpPlaceholder()
+{
+    return QStringLiteral("最近没有明确稍后处理事项");
+}
+
+QString meetingPlaceholder()
+{
+    return QStringLiteral("还没有会议记录");
+}
+
+QStringList suggestionPlaceholders()
+{
+    return {QStringLiteral("先刷新消息，再查看最近重点"), QStringLiteral("确认微信和企业微信读取规则")};
+}
+
+QString unnamedSession()
+{
+    return QStringLiteral("未命名会话");
+}
+
+QStringList unique(const QStringList& items)
+{
+    QStringList out;
+    out.reserve(items.size());
+    QSet<QString> seen;
+    seen.reserve(items.size());
+    for (const QString& item : items) {
+        if (!seen.contains(item)) {
+            seen.insert(item);
+            out.append(item);
+        }
+    }
+    return out;
+}
+
+QString cleanedText(const QString& text)
+{
+    QString s = text;
+    s.remove(QStringLiteral("企业微信｜"));
+    s.remove(QStringLiteral("微信｜"));
+    s = joinLines(std::move(s)).trimmed();
+    s = removeFirstMatch(s, isoPrefix());
+    s = removeFirstMatch(s, labelPrefix());
+    return s.trimmed();
+}
+
+bool isMeetingText(const QString& text)
+{
+    // "会议室", "腾讯会议", "飞书会议" and "参会名单" contain shorter words of the list; they are
+    // kept so the list reads as the complete vocabulary.
+    static const QStringList words = {
+        QStringLiteral("会议"),     QStringLiteral("开会"),     QStringLiteral("参会"),
+        QStringLiteral("与会"),     QStringLiteral("例会"),     QStringLiteral("纪要"),
+        QStringLiteral("议程"),     QStringLiteral("会议室"),   QStringLiteral("腾讯会议"),
+        QStringLiteral("飞书会议"), QStringLiteral("参会名单"),
+    };
+    for (const QString& word : words) {
+        if (text.contains(word, Qt::CaseSensitive))
+            return true;
+    }
+    return false;
+}
+
+QString dueLabel(const QString& rawItem)
+{
+    static const QStringList words = {QStringLiteral("今天"), QStringLiteral("明天"), QStringLiteral("下午"),
+                                      QStringLiteral("上午")};
+    for (const QString& word : words) {
+        if (rawItem.contains(word))
+            return word;
+    }
+    return QStringLiteral("待确认");
+}
+
+QList<DashboardTask> todoItems(const State& state, const QList<BridgeEvent>& events)
+{
+    QList<DashboardTask> tasks;
+    const SummarySnapshot* summary = summaryOf(state);
+    if (!summary) {
+        const qsizetype n = std::min(kMaxTodosFromMessages, events.size());
+        for (qsizetype i = 0; i < n; ++i) {
+            const BridgeEvent& e = events.at(i);
+            const QString content = e.displayContent();
+            tasks.append({content, joinLines(content), e.sentAt.value_or(QStringLiteral("最近"))});
+        }
+        return tasks;
+    }
+    // A loaded digest with no items means "nothing to do": the messages are not used then.
+    const QStringList items = unique(listOr(summary->actionItems) + listOr(summary->followUps));
+    const qsizetype n = std::min(kMaxTodos, items.size());
+    tasks.reserve(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QString& item = items.at(i);
+        tasks.append({item, cleanedText(item), dueLabel(item)});
+    }
+    return tasks;
+}
+
+QList<BridgeEvent> importantEvents(const State& state, const QList<BridgeEvent>& events)
+{
+    const SummarySnapshot* summary = summaryOf(state);
+    if (!summary || !summary->highlights || summary->highlights->isEmpty())
+        return events.mid(0, kMaxImportant);
+
+    const QLatin1Char dash('-');
+    QSet<QString> keys;
+    keys.reserve(summary->highlights->size());
+    for (const HighlightSnapshot& h : *summary->highlights)
+        keys.insert(orEmpty(h.sessionName) + dash + orEmpty(h.senderName) + dash + orEmpty(h.content));
+
+    QList<BridgeEvent> kept;
+    for (const BridgeEvent& e : events) {
+        if (keys.contains(orEmpty(e.sessionName) + dash + orEmpty(e.senderName) + dash +
+                          e.displayContent())) {
+            kept.append(e);
+            if (kept.size() == kMaxImportant)
+                break;
+        }
+    }
+    return kept.isEmpty() ? events.mid(0, kMaxImportant) : kept;
+}
+
+QStringList meetingRows(const State& state, const QList<BridgeEvent>& events)
+{
+    const SummarySnapshot* summary = summaryOf(state);
+    if (summary && summary->meetingItems) {
+        QStringList rows = unique(*summary->meetingItems);
+        if (!rows.isEmpty()) {
+            rows = rows.mid(0, kMaxMeetingRows);
+            for (QString& row : rows)
+                row = cleanedText(row);
+            return rows;
+        }
+    }
+
+    QStringList sessions;
+    for (const BridgeEvent& e : events) {
+        if (isMeetingText(orEmpty(e.sessionName) + QLatin1Char(' ') + e.displayContent())) {
+            const QString name = orEmpty(e.sessionName);
+            sessions.append(name.isEmpty() ? unnamedSession() : name);
+            if (sessions.size() == kMaxMeetingRows)
+                break;
+        }
+    }
+    if (sessions.isEmpty())
+        return {meetingPlaceholder()};
+    return unique(sessions);
+}
+
+QStringList followUpItems(const State& state)
+{
+    const SummarySnapshot* summary = summaryOf(state);
+    QStringList rows = summary ? unique(listOr(summary->followUps)) : QStringList();
+    if (rows.isEmpty())
+        return {followUpPlaceholder()};
+    for (QString& row : rows)
+        row = cleanedText(row);
+    return rows;
+}
+
+QStringList suggestionItems(const QList<DashboardTask>& todos)
+{
+    if (todos.isEmpty())
+        return suggestionPlaceholders();
+    QStringList out;
+    for (qsizetype i = 0; i < std::min(kMaxSuggestions, todos.size()); ++i)
+        out.append(todos.at(i).text);
+    return out;
+}
+
+qint64 totalMessages(const State& state, const QList<BridgeEvent>& events)
+{
+    const SummarySnapshot* summary = summaryOf(state);
+    if (summary && summary->totalMessages)
+        return *summary->totalMessages;
+    return events.size();
+}
+
+int meetingCount(const QStringList& rows)
+{
+    if (rows.size() == 1 && rows.first() == meetingPlaceholder())
+        return 0;
+    return int(rows.size());
+}
+
+int followUpCount(const QStringList& rows)
+{
+    if (rows.size() == 1 && rows.first() == followUpPlaceholder())
+        return 0;
+    return int(rows.size());
+}
+
+DashboardContent derive(const State& state, const QList<BridgeEvent>& events)
+{
+    DashboardContent c;
+    c.todoItems = todoItems(state, events);
+    c.importantEvents = importantEvents(state, events);
+    c.meetingRows = meetingRows(state, events);
+    c.followUpItems = followUpItems(state);
+    c.suggestionItems = suggestionItems(c.todoItems);
+    c.totalMessages = totalMessages(state, events);
+    c.meetingCount = meetingCount(c.meetingRows);
+    c.followUpCount = followUpCount(c.followUpItems);
+    return c;
+}
+
+} // namespace dashboard

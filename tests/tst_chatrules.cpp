@@ -1,0 +1,576 @@
+#include "store/ChatRules.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(BridgeEvent)
+Q_DECLARE_METATYPE(std::optional<BridgeStateResponse>)
+
+namespace {
+
+// A message; an empty target/session/sender stands for an absent field unless `keepEmpty`.
+BridgeEvent ev(const QString& target, const QString& session, const QString& sender, const QString& content)
+{
+    BridgeEvent e;
+    if (!target.isEmpty())
+        e.chatTarget = target;
+    if (!session.isEmpty())
+        e.sessionName = session;
+    if (!sender.isEmpty())
+        e.senderName = sender;
+    e.content = content;
+    return e;
+}
+
+std::optional<BridgeStateResponse> stateWith(const std::optional<QString>& name,
+                                             const std::optional<QStringList>& aliases)
+{
+    BridgeStateResponse state;
+    state.config = ConfigSnapshot{};
+    state.config->userProfile = UserProfileSnapshot{name, aliases};
+    return state;
+}
+
+std::optional<BridgeStateResponse> aliasState(const QStringList& aliases)
+{
+    if (aliases.isEmpty())
+        return std::nullopt;
+    return stateWith(std::nullopt, aliases);
+}
+
+QString lines(const QStringList& list)
+{
+    return list.join(u'\n');
+}
+
+// Meeting fixture.
+const BridgeEvent kScheduleMine = ev("wecom", "项目群", "李四", "明天下午3点开会，参会名单：张三、王五");
+const BridgeEvent kScheduleOther = ev("wechat", "家长群", "老师", "周五上午开家长会，议程见附件");
+const BridgeEvent kReported = ev("wecom", "项目群", "李四", "会议纪要已发，请查收");
+const BridgeEvent kChatter = ev("wechat", "朋友", "赵六", "周末吃饭吗");
+
+const QString kMeetingHead =
+    QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的微信和企业微信消息查会议。");
+const QString kLineScheduleMine = QStringLiteral("- 企业微信｜项目群：明天下午3点开会，参会名单：张三、王五");
+const QString kLineScheduleOther = QStringLiteral("- 微信｜家长群：周五上午开家长会，议程见附件");
+const QString kNoMeetings = QStringLiteral("最近 7 天没有识别到明确会议、参会名单或会议纪要。");
+
+} // namespace
+
+class TestChatRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void chatTargetIntent_data();
+    void chatTargetIntent();
+    void questionKinds_data();
+    void questionKinds();
+    void currentUserAliases_data();
+    void currentUserAliases();
+    void normalizedContentKey_data();
+    void normalizedContentKey();
+    void dedupedEvents_data();
+    void dedupedEvents();
+    void meetingEvents_data();
+    void meetingEvents();
+    void eventMentionsUser_data();
+    void eventMentionsUser();
+    void explicitRequest_data();
+    void explicitRequest();
+    void selfProgress_data();
+    void selfProgress();
+    void todoTest_data();
+    void todoTest();
+    void eventLine_data();
+    void eventLine();
+    void generalAnswer_data();
+    void generalAnswer();
+    void meetingAnswer_data();
+    void meetingAnswer();
+    void answerLimitsListsToSix();
+};
+
+void TestChatRules::chatTargetIntent_data()
+{
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("intent"); // empty: none
+
+    QTest::newRow("wecom by name") << "最近企业微信有什么消息"
+                                   << "wecom";
+    QTest::newRow("both clients: wecom first") << "微信和企业微信都看看"
+                                               << "wecom";
+    QTest::newRow("short form") << "企微群里说了啥"
+                                << "wecom";
+    QTest::newRow("WeCom any case") << "WECOM 最近"
+                                    << "wecom";
+    QTest::newRow("wework any case") << "WeWork 有消息吗"
+                                     << "wecom";
+    QTest::newRow("wechat") << "微信里有什么"
+                            << "wechat";
+    QTest::newRow("latin wechat is no intent") << "wechat news"
+                                               << "";
+    QTest::newRow("none") << "今天先处理什么"
+                          << "";
+}
+
+void TestChatRules::chatTargetIntent()
+{
+    QFETCH(QString, question);
+    QFETCH(QString, intent);
+    QCOMPARE(chatrules::chatTargetIntent(question).value_or(QString()), intent);
+}
+
+void TestChatRules::questionKinds_data()
+{
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<bool>("meeting");
+    QTest::addColumn<bool>("personal");
+
+    QTest::newRow("list has me") << "名单有没有我" << true << true;
+    QTest::newRow("meeting to hold") << "这周会要开吗" << true << false;
+    QTest::newRow("which meeting") << "明天开什么会" << true << false;
+    QTest::newRow("attend") << "谁参会" << true << false;
+    QTest::newRow("single 我 is personal") << "今天我先处理什么" << false << true;
+    QTest::newRow("oneself") << "本人有事吗" << false << true;
+    QTest::newRow("self") << "自己的待办" << false << true;
+    QTest::newRow("neither") << "今天先处理什么" << false << false;
+}
+
+void TestChatRules::questionKinds()
+{
+    QFETCH(QString, question);
+    QFETCH(bool, meeting);
+    QFETCH(bool, personal);
+    QCOMPARE(chatrules::isMeetingQuery(question), meeting);
+    QCOMPARE(chatrules::isPersonalQuery(question), personal);
+}
+
+void TestChatRules::currentUserAliases_data()
+{
+    QTest::addColumn<std::optional<BridgeStateResponse>>("state");
+    QTest::addColumn<QStringList>("aliases");
+
+    QTest::newRow("no state") << std::optional<BridgeStateResponse>() << QStringList();
+    QTest::newRow("no config") << std::optional<BridgeStateResponse>(BridgeStateResponse{}) << QStringList();
+    QTest::newRow("no profile") << stateWith(std::nullopt, std::nullopt) << QStringList();
+    QTest::newRow("name first, trimmed, deduped")
+        << stateWith(" 张三 ", QStringList{"zs", " 张三", "", " \n", "zs", "Zhang\t"})
+        << QStringList{"张三", "zs", "Zhang"};
+    QTest::newRow("aliases only") << stateWith(std::nullopt, QStringList{"a"}) << QStringList{"a"};
+    QTest::newRow("blank name") << stateWith("  ", std::nullopt) << QStringList();
+    QTest::newRow("repeats differ in case")
+        << stateWith("Zhang", QStringList{"zhang"}) << QStringList{"Zhang", "zhang"};
+}
+
+void TestChatRules::currentUserAliases()
+{
+    QFETCH(std::optional<BridgeStateResponse>, state);
+    QFETCH(QStringList, aliases);
+    QCOMPARE(chatrules::currentUserAliases(state), aliases);
+}
+
+void TestChatRules::normalizedContentKey_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+
+    QTest::newRow("digit runs") << "明天 10:30 开会"
+                                << "明天#:#开会";
+    QTest::newRow("full-width digits") << "１２点到"
+                                       << "#点到";
+    QTest::newRow("ideographic space") << QString::fromUtf8("开\u3000会") << "开会";
+    QTest::newRow("no-break space") << QString::fromUtf8("开\u00a0会") << "开会";
+    QTest::newRow("line breaks and tabs") << "a \n\t b"
+                                          << "ab";
+    QTest::newRow("untouched") << "会议"
+                               << "会议";
+}
+
+void TestChatRules::normalizedContentKey()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QCOMPARE(chatrules::normalizedContentKey(text), key);
+}
+
+void TestChatRules::dedupedEvents_data()
+{
+    QTest::addColumn<QList<BridgeEvent>>("events");
+    QTest::addColumn<QList<int>>("kept");
+
+    QTest::newRow("digit variant, first survives")
+        << QList<BridgeEvent>{ev("wecom", "群", "甲", "明天10点开会"), ev("wecom", "群", "乙", "你好"),
+                              ev("wecom", "群", "甲", "明天 11 点开会")}
+        << QList<int>{0, 1};
+    QTest::newRow("other sender, other client kept")
+        << QList<BridgeEvent>{ev("wecom", "群", "甲", "收到"), ev("wecom", "群", "乙", "收到"),
+                              ev("wechat", "群", "甲", "收到")}
+        << QList<int>{0, 1, 2};
+    QTest::newRow("absent and empty session are the same")
+        << QList<BridgeEvent>{ev("wecom", "", "甲", "收到"),
+                              [] {
+                                  BridgeEvent e = ev("wecom", "", "甲", "收到");
+                                  e.sessionName = QString();
+                                  return e;
+                              }()}
+        << QList<int>{0};
+    QTest::newRow("transcript is the content")
+        << QList<BridgeEvent>{[] {
+                                  BridgeEvent e = ev("wecom", "群", "甲", "[语音]");
+                                  e.transcript = "今天3点";
+                                  return e;
+                              }(),
+                              ev("wecom", "群", "甲", "今天 4 点")}
+        << QList<int>{0};
+    QTest::newRow("hyphen in names does not merge chats")
+        << QList<BridgeEvent>{ev("wecom", "a-b", "c", "收到"), ev("wecom", "a", "b-c", "收到")}
+        << QList<int>{0, 1};
+}
+
+void TestChatRules::dedupedEvents()
+{
+    QFETCH(QList<BridgeEvent>, events);
+    QFETCH(QList<int>, kept);
+    QList<BridgeEvent> expected;
+    for (int i : kept)
+        expected.append(events.at(i));
+    QCOMPARE(chatrules::dedupedEvents(events), expected);
+}
+
+void TestChatRules::meetingEvents_data()
+{
+    QTest::addColumn<QString>("session");
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<bool>("meeting");
+    QTest::addColumn<bool>("schedule");
+
+    QTest::newRow("time and meeting") << ""
+                                      << "明天下午3点开会" << true << true;
+    QTest::newRow("lower-case zoom") << ""
+                                     << "zoom 链接明天发" << false << false;
+    QTest::newRow("Zoom without time") << ""
+                                       << "Zoom 链接发群里了" << true << false;
+    QTest::newRow("minutes reported") << ""
+                                      << "会议纪要已发，明天看" << true << false;
+    QTest::newRow("already met") << ""
+                                 << "昨天已开会讨论，下午继续" << true << false;
+    QTest::newRow("over wins over list") << ""
+                                         << "会议纪要 参会名单" << true << false;
+    QTest::newRow("tencent meeting") << ""
+                                     << "腾讯会议 123" << true << true;
+    QTest::newRow("attendees") << ""
+                               << "参会人员：张三" << true << true;
+    QTest::newRow("session counts") << "周例会群"
+                                    << "收到" << true << false;
+    QTest::newRow("session with time word") << "周例会群"
+                                            << "下午见" << true << true;
+    QTest::newRow("colon is a time mark") << ""
+                                          << "会议室预订:A" << true << true;
+    QTest::newRow("no meeting word") << ""
+                                     << "明天吃饭" << false << false;
+}
+
+void TestChatRules::meetingEvents()
+{
+    QFETCH(QString, session);
+    QFETCH(QString, content);
+    QFETCH(bool, meeting);
+    QFETCH(bool, schedule);
+    const BridgeEvent e = ev("wecom", session, "某人", content);
+    QCOMPARE(chatrules::isMeetingEvent(e), meeting);
+    QCOMPARE(chatrules::isMeetingScheduleEvent(e), schedule);
+}
+
+void TestChatRules::eventMentionsUser_data()
+{
+    QTest::addColumn<QString>("session");
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QStringList>("aliases");
+    QTest::addColumn<bool>("mentions");
+
+    QTest::newRow("alias ignoring case") << "群"
+                                         << "李四"
+                                         << "ZhangSan 确认下" << QStringList{"zhangsan"} << true;
+    QTest::newRow("own message") << "群"
+                                 << "张三"
+                                 << "好的" << QStringList{"张三"} << true;
+    QTest::newRow("session name") << "张三的群"
+                                  << "李四"
+                                  << "好的" << QStringList{"张三"} << true;
+    QTest::newRow("at me without aliases") << "群"
+                                           << "李四"
+                                           << "@我 看下" << QStringList() << true;
+    QTest::newRow("at you") << "群"
+                            << "李四"
+                            << "李四@了你" << QStringList() << true;
+    QTest::newRow("someone else") << "群"
+                                  << "李四"
+                                  << "王五看下" << QStringList{"张三"} << false;
+    QTest::newRow("empty alias matches nothing") << "群"
+                                                 << "李四"
+                                                 << "好的" << QStringList{""} << false;
+}
+
+void TestChatRules::eventMentionsUser()
+{
+    QFETCH(QString, session);
+    QFETCH(QString, sender);
+    QFETCH(QString, content);
+    QFETCH(QStringList, aliases);
+    QFETCH(bool, mentions);
+    QCOMPARE(chatrules::eventMentionsUser(ev("wecom", session, sender, content), aliases), mentions);
+}
+
+void TestChatRules::explicitRequest_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("request");
+
+    QTest::newRow("请 at start") << "请大家看下" << true;
+    QTest::newRow("after full-width comma") << "收到，请确认" << true;
+    QTest::newRow("after full stop") << "好。请回电" << true;
+    QTest::newRow("after ascii semicolon") << "好;请回电" << true;
+    QTest::newRow("after ascii colon") << "注意:请回电" << true;
+    QTest::newRow("after full-width colon") << "注意：请回电" << true;
+    QTest::newRow("after line break") << "周末\n请带电脑" << true;
+    QTest::newRow("after ideographic space") << QString::fromUtf8("大家\u3000请带电脑") << true;
+    QTest::newRow("leave alone") << "请假" << false;
+    QTest::newRow("leave after comma") << "明早，请假一天" << false;
+    QTest::newRow("invitation card") << "请柬已发" << false;
+    QTest::newRow("invitation") << "请帖到了" << false;
+    QTest::newRow("petition") << "请愿书" << false;
+    QTest::newRow("inside a word") << "邀请大家" << false;
+    QTest::newRow("keyword") << "流程到达你处" << true;
+    QTest::newRow("deadline") << "周五截止" << true;
+}
+
+void TestChatRules::explicitRequest()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, request);
+    QCOMPARE(chatrules::hasExplicitRequestMarker(text), request);
+}
+
+void TestChatRules::selfProgress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("progress");
+
+    QTest::newRow("we are following") << "我们已经在跟进" << true;
+    QTest::newRow("six characters between") << "我一二三四五六已跟进" << true;
+    QTest::newRow("seven characters between") << "我一二三四五六七已跟进" << false;
+    QTest::newRow("emoji are one character each") << QString::fromUtf8("我😀😀😀😀😀😀已跟进") << true;
+    QTest::newRow("line break stops it") << "我\n已跟进" << false;
+    QTest::newRow("no verb") << "我已经吃饭了" << false;
+    QTest::newRow("not about me") << "他已经跟进" << false;
+}
+
+void TestChatRules::selfProgress()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, progress);
+    QCOMPARE(chatrules::isSelfProgress(text), progress);
+}
+
+void TestChatRules::todoTest_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("todo");
+
+    QTest::newRow("请 at start") << "请大家明天提交周报" << true;
+    QTest::newRow("，请确认") << "方案已发，请确认" << true;
+    QTest::newRow("only leave") << "请假" << false;
+    QTest::newRow("self progress") << "我已经跟进处理" << false;
+    QTest::newRow("self progress with request") << "我已经跟进处理，麻烦再看下" << true;
+    QTest::newRow("self progress with hurry word") << "本人会尽快处理" << true;
+    QTest::newRow("we coordinate") << "我们正在协调资源" << false;
+    QTest::newRow("receipt is enough") << "收到即可，需要的话明天处理" << false;
+    QTest::newRow("broadcast") << "@所有人 通知：周五停电" << false;
+    QTest::newRow("broadcast with request still notice") << "@全体 公告：请周五前提交" << false;
+    QTest::newRow("broadcast with question") << "@所有人 明天的会议室有没有人订？" << true;
+    QTest::newRow("broadcast question, no action") << "@所有人 吃了吗" << false;
+    QTest::newRow("daily report") << "今日新增订单5笔，已安排发货" << false;
+    QTest::newRow("daily report with request") << "日报：请于周五前提交" << true;
+    QTest::newRow("action word") << "客户问付款进度" << true;
+    QTest::newRow("request via line break") << "周末\n请带电脑" << true;
+    QTest::newRow("nothing to do") << "项目进度更新" << false;
+}
+
+void TestChatRules::todoTest()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, todo);
+    QCOMPARE(chatrules::isTodoText(text), todo);
+}
+
+void TestChatRules::eventLine_data()
+{
+    QTest::addColumn<BridgeEvent>("event");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("wecom") << ev("wecom", "群A", "甲", "你好") << "- 企业微信｜群A：你好";
+    QTest::newRow("no session") << ev("wechat", "", "甲", "你好") << "- 微信｜未命名会话：你好";
+    QTest::newRow("empty session stays empty") << [] {
+        BridgeEvent e = ev("wechat", "", "甲", "你好");
+        e.sessionName = QString();
+        return e;
+    }() << "- 微信｜：你好";
+    QTest::newRow("other client, no text") << ev("qq", "群", "", "") << "- 消息｜群：（暂无正文）";
+}
+
+void TestChatRules::eventLine()
+{
+    QFETCH(BridgeEvent, event);
+    QFETCH(QString, line);
+    QCOMPARE(chatrules::eventLine(event), line);
+}
+
+void TestChatRules::generalAnswer_data()
+{
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("aliases");
+    QTest::addColumn<QList<BridgeEvent>>("events");
+    QTest::addColumn<QString>("answer");
+
+    BridgeEvent emptySession = ev("wechat", "", "老王", "付款已到账吗");
+    emptySession.sessionName = QString();
+    const QList<BridgeEvent> mixed{
+        ev("wecom", "项目群", "李四", "请10号前提交周报"),
+        ev("wechat", "家人", "妈妈", "晚上回家吃饭吗"),
+        ev("wecom", "", "王五", "@所有人 通知：周五停电"),
+        ev("wecom", "项目群", "李四", "请 11 号前提交周报"),
+        emptySession,
+    };
+    const QString allHead = "本地 AI 刚刚连接不稳定，我先按已经读取到的微信和企业微信消息帮你整理。";
+
+    QTest::newRow("all clients")
+        << "今天先处理什么" << QStringList() << mixed
+        << lines({allHead, "", "优先处理：", "- 企业微信｜项目群：请10号前提交周报", "- 微信｜：付款已到账吗",
+                  "", "最近消息：", "- 企业微信｜项目群：请10号前提交周报", "- 微信｜家人：晚上回家吃饭吗",
+                  "- 企业微信｜未命名会话：@所有人 通知：周五停电", "- 微信｜：付款已到账吗"});
+    QTest::newRow("wecom scope drops others and untargeted")
+        << "企业微信有什么" << QStringList()
+        << QList<BridgeEvent>{ev("", "群B", "乙", "在吗"), ev("wecom", "群A", "甲", "你好"),
+                              ev("wechat", "群C", "丙", "需要确认")}
+        << lines({"本地 AI 刚刚连接不稳定，我先按已经读取到的企业微信消息帮你整理。", "", "优先处理：",
+                  "- 最近 7 天没有明显待办或催办。", "", "最近消息：", "- 企业微信｜群A：你好"});
+    QTest::newRow("both clients named is wecom")
+        << "微信和企业微信最近怎样" << QStringList()
+        << QList<BridgeEvent>{ev("wechat", "群C", "丙", "需要确认"), ev("wecom", "群A", "甲", "需要确认")}
+        << lines({"本地 AI 刚刚连接不稳定，我先按已经读取到的企业微信消息帮你整理。", "", "优先处理：",
+                  "- 企业微信｜群A：需要确认", "", "最近消息：", "- 企业微信｜群A：需要确认"});
+    QTest::newRow("empty pool for wechat")
+        << "微信有什么消息" << QStringList()
+        << QList<BridgeEvent>{ev("wecom", "群A", "甲", "你好"), ev("", "群B", "乙", "在吗")}
+        << QString("本地 AI 刚刚连接不稳定，我先检查了当前已加载的消息：这里还没有可用于回答的微信记录。"
+                   "请点右上角刷新，或确认对应客户端通知/读取权限已开启。");
+    QTest::newRow("no events at all")
+        << "有什么" << QStringList() << QList<BridgeEvent>()
+        << QString("本地 AI "
+                   "刚刚连接不稳定，我先检查了当前已加载的消息：这里还没有可用于回答的微信和企业微信记录。"
+                   "请点右上角刷新，或确认对应客户端通知/读取权限已开启。");
+    QTest::newRow("personal without aliases")
+        << "我有什么要做" << QStringList() << mixed
+        << QString("本地 AI 刚刚连接不稳定。我还不知道你的姓名/别名，不能可靠筛出“和我相关”的消息。"
+                   "请先到“设置与接入 -> 个人识别”填写姓名和常用简称。");
+    QTest::newRow("personal keeps messages about me")
+        << "和我相关的消息" << QStringList{"王五"} << mixed
+        << lines({allHead, "", "优先处理：", "- 最近 7 天没有明显待办或催办。", "", "最近消息：",
+                  "- 企业微信｜未命名会话：@所有人 通知：周五停电"});
+    QTest::newRow("personal with nobody named falls back to all")
+        << "和我相关的消息" << QStringList{"钱七"} << QList<BridgeEvent>{mixed.at(1)}
+        << lines({allHead, "", "优先处理：", "- 最近 7 天没有明显待办或催办。", "", "最近消息：",
+                  "- 微信｜家人：晚上回家吃饭吗"});
+}
+
+void TestChatRules::generalAnswer()
+{
+    QFETCH(QString, question);
+    QFETCH(QStringList, aliases);
+    QFETCH(QList<BridgeEvent>, events);
+    QFETCH(QString, answer);
+    QCOMPARE(chatrules::localFallbackAnswer(question, events, aliasState(aliases)), answer);
+}
+
+void TestChatRules::meetingAnswer_data()
+{
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("aliases");
+    QTest::addColumn<QList<BridgeEvent>>("events");
+    QTest::addColumn<QString>("answer");
+
+    const QList<BridgeEvent> all{kChatter, kScheduleMine, kReported, kScheduleOther};
+
+    QTest::newRow("mine") << "名单有没有我" << QStringList{"张三"} << all
+                          << lines({kMeetingHead, "", "可能与你有关的会议/名单：", kLineScheduleMine});
+    QTest::newRow("not mine") << "名单有没有我" << QStringList{"钱七"} << all
+                              << lines({kMeetingHead, "",
+                                        "没有看到明确点到你的会议名单；先列出最近会议相关消息供你确认：",
+                                        kLineScheduleMine, kLineScheduleOther});
+    QTest::newRow("personal without aliases")
+        << "名单有没有我" << QStringList() << all
+        << lines({kMeetingHead, "",
+                  "我还不知道你的姓名/别名，不能可靠判断名单里有没有你。请到“设置与接入 -> 个人识别”填一下。",
+                  "", "会议相关消息：", kLineScheduleMine, kLineScheduleOther});
+    QTest::newRow("not personal lists schedules only")
+        << "最近有什么会议" << QStringList{"张三"} << all
+        << lines({kMeetingHead, "", "会议相关消息：", kLineScheduleMine, kLineScheduleOther});
+    QTest::newRow("reported meetings when nothing is scheduled")
+        << "最近有什么会议" << QStringList() << QList<BridgeEvent>{kChatter, kReported}
+        << lines({kMeetingHead, "", "会议相关消息：", "- 企业微信｜项目群：会议纪要已发，请查收"});
+    QTest::newRow("no meetings") << "最近有什么会议" << QStringList() << QList<BridgeEvent>{kChatter}
+                                 << lines({kMeetingHead, "", kNoMeetings});
+    QTest::newRow("no meetings, personal, no aliases")
+        << "我要开会吗" << QStringList() << QList<BridgeEvent>{kChatter}
+        << lines({kMeetingHead, "",
+                  "我还不知道你的姓名/别名，不能可靠判断名单里有没有你。请到“设置与接入 -> 个人识别”填一下。",
+                  "", kNoMeetings});
+    // Nothing to list under "先列出最近会议相关消息": the no-meeting sentence is given instead.
+    QTest::newRow("no meetings, personal with aliases")
+        << "我要开会吗" << QStringList{"张三"} << QList<BridgeEvent>{kChatter}
+        << lines({kMeetingHead, "", kNoMeetings});
+    QTest::newRow("meeting question scoped to wechat")
+        << "微信里开什么会" << QStringList() << all
+        << lines({"本地 AI 刚刚连接不稳定，我先按已经读取到的微信消息查会议。", "", "会议相关消息：",
+                  kLineScheduleOther});
+}
+
+void TestChatRules::meetingAnswer()
+{
+    QFETCH(QString, question);
+    QFETCH(QStringList, aliases);
+    QFETCH(QList<BridgeEvent>, events);
+    QFETCH(QString, answer);
+    QCOMPARE(chatrules::localFallbackAnswer(question, events, aliasState(aliases)), answer);
+}
+
+void TestChatRules::answerLimitsListsToSix()
+{
+    const QStringList names{"甲", "乙", "丙", "丁", "戊", "己", "庚", "辛"};
+    QList<BridgeEvent> todos, meetings;
+    for (const QString& n : names) {
+        todos.append(ev("wecom", "群", n, "请处理" + n));
+        meetings.append(ev("wecom", "群", n, "参会名单：" + n));
+    }
+    const QString general = chatrules::localFallbackAnswer("今天先处理什么", todos, std::nullopt);
+    QCOMPARE(general,
+             lines({"本地 AI 刚刚连接不稳定，我先按已经读取到的微信和企业微信消息帮你整理。", "",
+                    "优先处理：", "- 企业微信｜群：请处理甲", "- 企业微信｜群：请处理乙",
+                    "- 企业微信｜群：请处理丙", "- 企业微信｜群：请处理丁", "- 企业微信｜群：请处理戊",
+                    "- 企业微信｜群：请处理己", "", "最近消息：", "- 企业微信｜群：请处理甲",
+                    "- 企业微信｜群：请处理乙", "- 企业微信｜群：请处理丙", "- 企业微信｜群：请处理丁",
+                    "- 企业微信｜群：请处理戊", "- 企业微信｜群：请处理己"}));
+
+    // Mine, and the generic meeting list, stop at six as well.
+    const QString mine = chatrules::localFallbackAnswer(
+        "名单有没有我", meetings, aliasState({"甲", "乙", "丙", "丁", "戊", "己", "庚"}));
+    QCOMPARE(mine.count(u'\n'), 2 + 6);
+    QVERIFY(mine.endsWith("- 企业微信｜群：参会名单：己"));
+    const QString generic = chatrules::localFallbackAnswer("有什么会议", meetings, std::nullopt);
+    QCOMPARE(generic.count(u'\n'), 2 + 6);
+    QVERIFY(generic.endsWith("- 企业微信｜群：参会名单：己"));
+}
+
+QTEST_GUILESS_MAIN(TestChatRules)
+#include "tst_chatrules.moc"
