@@ -68,6 +68,7 @@ private slots:
     void todoFromSummary();
     void importantEvents_data();
     void importantEvents();
+    void importantEventsKeyUsesDisplayText();
     void meetingRows_data();
     void meetingRows();
     void followUps_data();
@@ -254,6 +255,40 @@ void TestDashboardDerivations::importantEvents()
     if (highlightsPresent)
         summary.highlights = highlights;
     QCOMPARE(contents(dashboard::importantEvents(withSummary(summary), numberedMessages(12))), expected);
+}
+
+void TestDashboardDerivations::importantEventsKeyUsesDisplayText()
+{
+    // The message's side of the key is its display text (transcript first); repeated messages
+    // are all kept, and the list stops at 8.
+    BridgeEvent voice = message("群", "甲", "[语音]");
+    voice.transcript = QStringLiteral("转写的文字");
+    QList<BridgeEvent> events{message("群", "甲", "[语音]"), voice};
+    for (int i = 0; i < 9; ++i)
+        events.append(message("群", "乙", "同一句"));
+    HighlightSnapshot byTranscript;
+    byTranscript.sessionName = QStringLiteral("群");
+    byTranscript.senderName = QStringLiteral("甲");
+    byTranscript.content = QStringLiteral("转写的文字");
+    HighlightSnapshot repeated = byTranscript;
+    repeated.senderName = QStringLiteral("乙");
+    repeated.content = QStringLiteral("同一句");
+    SummarySnapshot summary;
+    summary.highlights = QList<HighlightSnapshot>{repeated, byTranscript};
+
+    const QList<BridgeEvent> important = dashboard::importantEvents(withSummary(summary), events);
+    QCOMPARE(important.size(), 8);
+    QCOMPARE(important.first(), voice);
+    QCOMPARE(contents(important.mid(1)), QStringList(7, QStringLiteral("同一句")));
+
+    // A highlight without sender or session matches a message without them.
+    HighlightSnapshot bare;
+    bare.content = QStringLiteral("只有正文");
+    summary.highlights = QList<HighlightSnapshot>{bare};
+    BridgeEvent anonymous;
+    anonymous.content = QStringLiteral("只有正文");
+    QCOMPARE(dashboard::importantEvents(withSummary(summary), {events.first(), anonymous}),
+             QList<BridgeEvent>{anonymous});
 }
 
 void TestDashboardDerivations::meetingRows_data()

@@ -16,8 +16,6 @@ public:
 
     DecodeError() = default;
     DecodeError(Kind kind, QString path, QString expected);
-    // A free-form failure (kept for callers that only have a reason).
-    explicit DecodeError(QString reason);
 
     Kind kind() const { return m_kind; }
     const QString& path() const { return m_path; }
