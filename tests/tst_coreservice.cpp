@@ -1,137 +1,17 @@
+#include "FakeCoreSandbox.h"
 #include "core/CoreService.h"
 
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <csignal>
-#include <sys/types.h>
 
 namespace {
-
 constexpr int kWaitMs = 20000; // generous: the machine is shared; QTRY_* returns as soon as it holds
-
-const QString kFakeCoreDir = QStringLiteral(RAZO_SOURCE_DIR "/tests/support/fakecore");
-
-// One temporary tree per test: "@" in the test data stands for its root.
-class Sandbox
-{
-public:
-    Sandbox() { m_root = QFileInfo(m_dir.path()).canonicalFilePath(); }
-
-    bool isValid() const { return m_dir.isValid(); }
-    QString root() const { return m_root; }
-    QString path(const QString& relative) const
-    {
-        return relative.isEmpty() ? m_root : m_root + u'/' + relative;
-    }
-    QString expand(QString text) const { return text.replace(u'@', m_root); }
-
-    void makeDir(const QString& relative) const { QVERIFY(QDir().mkpath(path(relative))); }
-    void writeFile(const QString& relative, const QByteArray& bytes) const
-    {
-        makeDir(QFileInfo(path(relative)).path().mid(m_root.size() + 1));
-        QFile file(path(relative));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    // A project directory the walk recognises, running the fake core under python3.
-    void makeProject(const QString& relative) const
-    {
-        makeDir(relative + QStringLiteral("/msgrelay"));
-        copy(QStringLiteral("fakecore.py"), relative + QStringLiteral("/msgrelay/cli.py"));
-    }
-    // resources/QuillmereCore/QuillmereCore, the packaged-core script.
-    void makePackagedCore(const QString& resources, bool executable) const
-    {
-        const QString folder = resources + QStringLiteral("/QuillmereCore");
-        makeDir(folder);
-        copy(QStringLiteral("fakecore.py"), folder + QStringLiteral("/fakecore.py"));
-        copy(QStringLiteral("QuillmereCore"), folder + QStringLiteral("/QuillmereCore"));
-        QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-        if (executable)
-            permissions |= QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-        QVERIFY(QFile::setPermissions(path(folder + QStringLiteral("/QuillmereCore")), permissions));
-    }
-
-private:
-    void copy(const QString& fakeCoreFile, const QString& relative) const
-    {
-        QFile::remove(path(relative));
-        QVERIFY(QFile::copy(kFakeCoreDir + u'/' + fakeCoreFile, path(relative)));
-    }
-
-    QTemporaryDir m_dir;
-    QString m_root;
-};
-
-// Facts pointing into the sandbox; the environment is this process's, so python3 runs as usual.
-CoreEnvironment sandboxEnvironment(const Sandbox& box, const QString& cwd, const QString& appDir,
-                                   const QString& resources)
-{
-    CoreEnvironment facts;
-    facts.homeDirectory = box.path(QStringLiteral("home"));
-    facts.currentDirectory = box.path(cwd);
-    facts.applicationDirectory = box.path(appDir);
-    if (!resources.isEmpty())
-        facts.resourcesDirectory = box.path(resources);
-    facts.environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QUILLMERE_PROJECT_DIR", "QUILLMERE_BUNDLED_CORE", "PYTHONPATH",
-                             "RAZO_FAKE_CORE_MODE", "RAZO_FAKE_CORE_RECORD", "RAZO_FAKE_CORE_PROGRAM"})
-        facts.environment.remove(QString::fromLatin1(name));
-    return facts;
 }
-
-QString recordPath(const Sandbox& box)
-{
-    return box.path(QStringLiteral("record.jsonl"));
-}
-
-// Complete JSON lines written by the fake core so far, one per launch.
-QList<QJsonObject> records(const Sandbox& box)
-{
-    QList<QJsonObject> result;
-    QFile file(recordPath(box));
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) // the part after the last newline is incomplete
-        result << QJsonDocument::fromJson(lines[i]).object();
-    return result;
-}
-
-QString logPath(const Sandbox& box)
-{
-    return box.path(QStringLiteral("home/Library/Application Support/Quillmere/native-core.log"));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// True once no process (not even a zombie) has this id.
-bool processGone(qint64 pid)
-{
-    return ::kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH;
-}
-
-// True while the process exists and has not exited (a zombie has exited).
-bool processAlive(qint64 pid)
-{
-    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype close = stat.lastIndexOf(')');
-    return close > 0 && stat.size() > close + 2 && stat.at(close + 2) != 'Z';
-}
-
-} // namespace
 
 class TestCoreService : public QObject
 {
@@ -163,7 +43,7 @@ private slots:
     void launchFailureKeepsFields();
 
 private:
-    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<FakeCoreSandbox> m_box;
     QList<qint64> m_stubborn; // children that ignore termination; killed in cleanup
 };
 
@@ -171,7 +51,7 @@ void TestCoreService::init()
 {
     // A QProcess destroyed while its child runs warns and blocks; the launcher must not.
     QTest::failOnWarning(QRegularExpression(QStringLiteral("QProcess")));
-    m_box = std::make_unique<Sandbox>();
+    m_box = std::make_unique<FakeCoreSandbox>();
     QVERIFY(m_box->isValid());
 }
 
@@ -179,7 +59,7 @@ void TestCoreService::cleanup()
 {
     for (qint64 pid : std::as_const(m_stubborn)) {
         ::kill(static_cast<pid_t>(pid), SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(FakeCoreSandbox::processGone(pid), kWaitMs);
     }
     m_stubborn.clear();
     m_box.reset();
@@ -203,24 +83,25 @@ void TestCoreService::resolveProjectRoot_data()
     const QString res = QStringLiteral("res");
 
     QTest::newRow("packaged core wins over variable and pointer")
-        << std::optional<QString>(QStringLiteral("@/fromVar")) << std::optional<QByteArray>("@/fromPointer") << 1
-        << QStringLiteral("p/x") << app << res << QStringList{QStringLiteral("p")}
+        << std::optional<QString>(QStringLiteral("@/fromVar")) << std::optional<QByteArray>("@/fromPointer")
+        << 1 << QStringLiteral("p/x") << app << res << QStringList{QStringLiteral("p")}
         << QStringLiteral("@/res/QuillmereCore");
     QTest::newRow("packaged core without execute permission is ignored")
         << std::optional<QString>(QStringLiteral("@/fromVar")) << noPtr << 2 << nowhere << app << res
         << QStringList{} << QStringLiteral("@/fromVar");
     QTest::newRow("variable taken verbatim even if missing")
-        << std::optional<QString>(QStringLiteral("@/missing")) << std::optional<QByteArray>("@/fromPointer") << 0
-        << QStringLiteral("p") << app << res << QStringList{QStringLiteral("p")} << QStringLiteral("@/missing");
+        << std::optional<QString>(QStringLiteral("@/missing")) << std::optional<QByteArray>("@/fromPointer")
+        << 0 << QStringLiteral("p") << app << res << QStringList{QStringLiteral("p")}
+        << QStringLiteral("@/missing");
     QTest::newRow("variable keeps its blanks")
-        << std::optional<QString>(QStringLiteral("  @/spaced \n")) << noPtr << 0 << nowhere << app << QString()
-        << QStringList{} << QStringLiteral("  @/spaced \n");
+        << std::optional<QString>(QStringLiteral("  @/spaced \n")) << noPtr << 0 << nowhere << app
+        << QString() << QStringList{} << QStringLiteral("  @/spaced \n");
     QTest::newRow("empty variable counts as unset")
-        << std::optional<QString>(QString()) << std::optional<QByteArray>("@/fromPointer") << 0 << nowhere << app
-        << res << QStringList{} << QStringLiteral("@/fromPointer");
+        << std::optional<QString>(QString()) << std::optional<QByteArray>("@/fromPointer") << 0 << nowhere
+        << app << res << QStringList{} << QStringLiteral("@/fromPointer");
     QTest::newRow("pointer trimmed, not tested for the marker")
-        << noVar << std::optional<QByteArray>(" \n\t@/fromPointer \r\n ") << 0 << QStringLiteral("p") << app << res
-        << QStringList{QStringLiteral("p")} << QStringLiteral("@/fromPointer");
+        << noVar << std::optional<QByteArray>(" \n\t@/fromPointer \r\n ") << 0 << QStringLiteral("p") << app
+        << res << QStringList{QStringLiteral("p")} << QStringLiteral("@/fromPointer");
     QTest::newRow("blank pointer falls through to the walk")
         << noVar << std::optional<QByteArray>(" \n\t \n") << 0 << QStringLiteral("p/x") << app << res
         << QStringList{QStringLiteral("p")} << QStringLiteral("@/p");
@@ -242,7 +123,8 @@ void TestCoreService::resolveProjectRoot_data()
     QTest::newRow("resources directory walked last")
         << noVar << noPtr << 0 << nowhere << app << QStringLiteral("r/share/razo")
         << QStringList{QStringLiteral("r")} << QStringLiteral("@/r");
-    QTest::newRow("nothing found") << noVar << noPtr << 2 << nowhere << app << res << QStringList{} << QString();
+    QTest::newRow("nothing found") << noVar << noPtr << 2 << nowhere << app << res << QStringList{}
+                                   << QString();
 }
 
 void TestCoreService::resolveProjectRoot()
@@ -256,20 +138,21 @@ void TestCoreService::resolveProjectRoot()
     QFETCH(QStringList, projects);
     QFETCH(QString, expected);
 
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     for (const QString& project : projects)
         box.makeProject(project);
     for (const QString& dir : {cwd, appDir, resources})
         if (!dir.isEmpty())
             box.makeDir(dir);
     if (pointer)
-        box.writeFile(resources + QStringLiteral("/project-root.txt"), pointer->replace('@', box.root().toUtf8()));
+        box.writeFile(resources + QStringLiteral("/project-root.txt"),
+                      pointer->replace('@', box.root().toUtf8()));
     if (packaged != 0)
         box.makePackagedCore(resources, packaged == 1);
     if (QTest::currentTestFailed())
         return;
 
-    CoreEnvironment facts = sandboxEnvironment(box, cwd, appDir, resources);
+    CoreEnvironment facts = box.environment(cwd, appDir, resources);
     if (variable)
         facts.environment.insert(QStringLiteral("QUILLMERE_PROJECT_DIR"), box.expand(*variable));
 
@@ -277,7 +160,8 @@ void TestCoreService::resolveProjectRoot()
     if (expected.isEmpty()) {
         QVERIFY(!result);
         QCOMPARE(result.error().kind(), CoreServiceError::Kind::ProjectRootNotFound);
-        QCOMPARE(result.error().description(), QStringLiteral("没有找到 msgrelay 项目目录，无法启动本地核心服务。"));
+        QCOMPARE(result.error().description(),
+                 QStringLiteral("没有找到 msgrelay 项目目录，无法启动本地核心服务。"));
     } else {
         QVERIFY2(result, qPrintable(result ? QString() : result.error().description()));
         QCOMPARE(result.value(), box.expand(expected));
@@ -294,7 +178,7 @@ void TestCoreService::launchForm_data()
 void TestCoreService::launchForm()
 {
     QFETCH(bool, packaged);
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
     box.makeDir(QStringLiteral("project/src"));
     box.makeDir(QStringLiteral("res"));
@@ -304,29 +188,35 @@ void TestCoreService::launchForm()
         return;
 
     CoreEnvironment facts =
-        sandboxEnvironment(box, QStringLiteral("project/src"), QStringLiteral("void"), QStringLiteral("res"));
+        box.environment(QStringLiteral("project/src"), QStringLiteral("void"), QStringLiteral("res"));
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_MODE"), QStringLiteral("record"));
-    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), recordPath(box));
+    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_INHERITED"), QStringLiteral("passes 不变"));
     facts.environment.insert(QStringLiteral("QUILLMERE_BUNDLED_CORE"), QStringLiteral("0"));
     facts.environment.insert(QStringLiteral("PYTHONPATH"), box.path(QStringLiteral("inherited")));
 
     CoreService service(facts);
     QCOMPARE(service.start(), std::nullopt);
-    QTRY_COMPARE_WITH_TIMEOUT(records(box).size(), 1, kWaitMs);
-    const QJsonObject record = records(box).constFirst();
+    QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 1, kWaitMs);
+    const QJsonObject record = box.records().constFirst();
     QCOMPARE(record.value(QStringLiteral("pid")).toInteger(), service.processId().value_or(-1));
 
-    const QString config = box.path(QStringLiteral("home/Library/Application Support/Quillmere/bridge.config.json"));
-    QStringList arguments{QStringLiteral("--config"), config,
-                          QStringLiteral("desktop"),  QStringLiteral("--host"),
-                          QStringLiteral("0.0.0.0"),  QStringLiteral("--port"),
-                          QStringLiteral("8765"),     QStringLiteral("--no-browser"),
+    const QString config =
+        box.path(QStringLiteral("home/Library/Application Support/Quillmere/bridge.config.json"));
+    QStringList arguments{QStringLiteral("--config"),
+                          config,
+                          QStringLiteral("desktop"),
+                          QStringLiteral("--host"),
+                          QStringLiteral("0.0.0.0"),
+                          QStringLiteral("--port"),
+                          QStringLiteral("8765"),
+                          QStringLiteral("--no-browser"),
                           QStringLiteral("--no-native-window")};
     const QString core = box.path(QStringLiteral("res/QuillmereCore"));
     const QString project = box.path(QStringLiteral("project"));
     if (!packaged)
-        arguments = QStringList{QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("msgrelay.cli")} + arguments;
+        arguments = QStringList{QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("msgrelay.cli")} +
+                    arguments;
     const QJsonObject env = record.value(QStringLiteral("env")).toObject();
 
     QCOMPARE(record.value(QStringLiteral("program")).toString(),
@@ -354,7 +244,7 @@ void TestCoreService::logAppendsAcrossLaunches()
 {
     QFETCH(bool, packaged);
     QFETCH(QByteArray, earlier);
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
     box.makeDir(QStringLiteral("res"));
     if (packaged)
@@ -365,7 +255,7 @@ void TestCoreService::logAppendsAcrossLaunches()
         return;
 
     CoreEnvironment facts =
-        sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QStringLiteral("res"));
+        box.environment(QStringLiteral("project"), QStringLiteral("void"), QStringLiteral("res"));
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_MODE"), QStringLiteral("exit"));
     CoreService service(facts);
 
@@ -381,12 +271,13 @@ void TestCoreService::logAppendsAcrossLaunches()
     }
     QVERIFY(pids[0] != pids[1]);
 
-    const QByteArray log = readFile(logPath(box));
+    const QByteArray log = FakeCoreSandbox::readFile(box.logPath());
     QVERIFY2(log.startsWith(earlier), log.constData());
     qsizetype previous = -1;
     for (qint64 pid : pids) {
         for (const char* stream : {"stdout", "stderr"}) {
-            const QByteArray line = QByteArray("fakecore ") + stream + " pid=" + QByteArray::number(pid) + '\n';
+            const QByteArray line =
+                QByteArray("fakecore ") + stream + " pid=" + QByteArray::number(pid) + '\n';
             const qsizetype at = log.indexOf(line);
             QVERIFY2(at >= 0, (line + " missing in:\n" + log).constData());
             if (qstrcmp(stream, "stdout") == 0) {
@@ -399,14 +290,14 @@ void TestCoreService::logAppendsAcrossLaunches()
 
 void TestCoreService::secondStartWhileRunningIsNoOp()
 {
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
-    CoreEnvironment facts = sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QString());
-    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), recordPath(box));
+    CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
+    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
     CoreService service(facts);
 
     QCOMPARE(service.start(), std::nullopt);
-    QTRY_COMPARE_WITH_TIMEOUT(records(box).size(), 1, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 1, kWaitMs);
     const qint64 first = service.processId().value_or(-1);
 
     // A project root that could not launch shows that nothing is even attempted.
@@ -417,26 +308,26 @@ void TestCoreService::secondStartWhileRunningIsNoOp()
 
     // A genuine relaunch afterwards is the second record; a stray child would add a third.
     service.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(processGone(first), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(FakeCoreSandbox::processGone(first), kWaitMs);
     QCOMPARE(service.start(), std::nullopt);
-    QTRY_COMPARE_WITH_TIMEOUT(records(box).size(), 2, kWaitMs);
-    QCOMPARE(records(box).at(1).value(QStringLiteral("pid")).toInteger(), service.processId().value_or(-1));
+    QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 2, kWaitMs);
+    QCOMPARE(box.records().at(1).value(QStringLiteral("pid")).toInteger(), service.processId().value_or(-1));
     service.stop();
-    QCOMPARE(records(box).size(), 2);
-    QCOMPARE(readFile(logPath(box)).count("fakecore stdout"), 2);
+    QCOMPARE(box.records().size(), 2);
+    QCOMPARE(FakeCoreSandbox::readFile(box.logPath()).count("fakecore stdout"), 2);
 }
 
 void TestCoreService::stopWithoutChildIsHarmless()
 {
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
-    CoreEnvironment facts = sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QString());
+    CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_MODE"), QStringLiteral("exit"));
     CoreService service(facts);
 
     service.stop();
     service.stop();
-    QVERIFY(!QFileInfo::exists(logPath(box))); // stop prepares nothing
+    QVERIFY(!QFileInfo::exists(box.logPath())); // stop prepares nothing
 
     QCOMPARE(service.start(), std::nullopt);
     QTRY_VERIFY_WITH_TIMEOUT(!service.isRunning(), kWaitMs);
@@ -447,76 +338,80 @@ void TestCoreService::stopWithoutChildIsHarmless()
 
 void TestCoreService::stopTerminatesWithoutWaiting()
 {
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
-    CoreEnvironment facts = sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QString());
-    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), recordPath(box));
+    CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
+    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
     CoreService service(facts);
 
     QCOMPARE(service.start(), std::nullopt);
-    QTRY_COMPARE_WITH_TIMEOUT(records(box).size(), 1, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 1, kWaitMs);
     const qint64 pid = service.processId().value_or(-1);
 
     service.stop();
     QCOMPARE(service.processId(), std::nullopt);
     QVERIFY(!service.isLogOpen());
-    QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), kWaitMs); // terminated and reaped
+    QTRY_VERIFY_WITH_TIMEOUT(FakeCoreSandbox::processGone(pid), kWaitMs); // terminated and reaped
 }
 
 void TestCoreService::stopDoesNotEscalate()
 {
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
-    CoreEnvironment facts = sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QString());
+    CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_MODE"), QStringLiteral("hang"));
-    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), recordPath(box));
+    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
     CoreService service(facts);
 
     QCOMPARE(service.start(), std::nullopt);
-    QTRY_COMPARE_WITH_TIMEOUT(records(box).size(), 1, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 1, kWaitMs);
     const qint64 pid = service.processId().value_or(-1);
     m_stubborn << pid;
 
-    // A child that ignores the request keeps running: stop neither waits for it nor kills it.
+    // The child notes the termination request and carries on: stop neither waits for it
+    // nor kills it.
     service.stop();
     QCOMPARE(service.processId(), std::nullopt);
-    QVERIFY(processAlive(pid));
+    QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 2, kWaitMs);
+    QCOMPARE(box.records().at(1).value(QStringLiteral("signal")).toString(), QStringLiteral("SIGTERM"));
+    QVERIFY(FakeCoreSandbox::processAlive(pid));
 }
 
 void TestCoreService::destructorTerminatesChild()
 {
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
-    CoreEnvironment facts = sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QString());
-    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), recordPath(box));
+    CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
+    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
     qint64 pid = -1;
     {
         CoreService service(facts);
         QCOMPARE(service.start(), std::nullopt);
-        QTRY_COMPARE_WITH_TIMEOUT(records(box).size(), 1, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 1, kWaitMs);
         pid = service.processId().value_or(-1);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(processGone(pid), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(FakeCoreSandbox::processGone(pid), kWaitMs);
 }
 
 void TestCoreService::logPreparationFailureLaunchesNothing_data()
 {
     QTest::addColumn<QString>("blocker"); // a plain file where a directory is needed
     QTest::newRow("support directory cannot be created") << QStringLiteral("home/Library");
-    QTest::newRow("log file cannot be opened") << QStringLiteral("home/Library/Application Support/Quillmere");
+    QTest::newRow("log file cannot be opened")
+        << QStringLiteral("home/Library/Application Support/Quillmere");
 }
 
 void TestCoreService::logPreparationFailureLaunchesNothing()
 {
     QFETCH(QString, blocker);
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
     if (blocker.endsWith(QStringLiteral("Quillmere")))
         box.makeDir(blocker + QStringLiteral("/native-core.log")); // a folder cannot be opened for append
     else
         box.writeFile(blocker, "not a directory");
-    CoreEnvironment facts = sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QString());
-    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), recordPath(box));
+    CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
+    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
     CoreService service(facts);
 
     const std::optional<CoreServiceError> error = service.start();
@@ -539,11 +434,11 @@ void TestCoreService::launchFailureKeepsFields_data()
 void TestCoreService::launchFailureKeepsFields()
 {
     QFETCH(bool, packaged);
-    const Sandbox& box = *m_box;
+    const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
     box.makeDir(QStringLiteral("res"));
     CoreEnvironment facts =
-        sandboxEnvironment(box, QStringLiteral("project"), QStringLiteral("void"), QStringLiteral("res"));
+        box.environment(QStringLiteral("project"), QStringLiteral("void"), QStringLiteral("res"));
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_MODE"), QStringLiteral("exit"));
     CoreService service(facts);
 
@@ -564,7 +459,8 @@ void TestCoreService::launchFailureKeepsFields()
     }
     QVERIFY(error);
     QCOMPARE(error->kind(), CoreServiceError::Kind::Launch);
-    QVERIFY2(error->description().startsWith(QStringLiteral("无法启动本地核心服务：")), qPrintable(error->description()));
+    QVERIFY2(error->description().startsWith(QStringLiteral("无法启动本地核心服务：")),
+             qPrintable(error->description()));
     QCOMPARE(service.processId(), ended); // the ended child is still the one held
     QVERIFY(!service.isRunning());
 }

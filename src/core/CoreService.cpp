@@ -68,9 +68,15 @@ std::optional<QString> walkUp(const QString& start)
 
 QStringList coreArguments(const QString& configPath)
 {
-    return {QStringLiteral("--config"), configPath,           QStringLiteral("desktop"),
-            QStringLiteral("--host"),   QStringLiteral("0.0.0.0"), QStringLiteral("--port"),
-            QStringLiteral("8765"),     QStringLiteral("--no-browser"), QStringLiteral("--no-native-window")};
+    return {QStringLiteral("--config"),
+            configPath,
+            QStringLiteral("desktop"),
+            QStringLiteral("--host"),
+            QStringLiteral("0.0.0.0"),
+            QStringLiteral("--port"),
+            QStringLiteral("8765"),
+            QStringLiteral("--no-browser"),
+            QStringLiteral("--no-native-window")};
 }
 
 } // namespace
@@ -117,8 +123,9 @@ std::optional<CoreServiceError> CoreService::start(std::optional<QString> projec
         childEnvironment.insert(kBundledVariable, QStringLiteral("1"));
     } else {
         process->setProgram(kInterpreter);
-        process->setArguments(QStringList{QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("msgrelay.cli")} +
-                              coreArguments(configPath));
+        process->setArguments(
+            QStringList{QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("msgrelay.cli")} +
+            coreArguments(configPath));
         childEnvironment.insert(kSearchPathVariable, projectDirectory);
     }
     process->setProcessEnvironment(childEnvironment);
@@ -163,6 +170,7 @@ std::optional<CoreServiceError> CoreService::start(std::optional<QString> projec
                    << projectDirectory;
     release(m_process);
     m_process = process.release();
+    m_processId = m_process->processId();
     if (m_logHandle)
         m_logHandle->close();
     m_logHandle = std::move(log);
@@ -187,7 +195,7 @@ std::optional<qint64> CoreService::processId() const
 {
     if (!m_process)
         return std::nullopt;
-    return m_process->processId();
+    return m_processId;
 }
 
 bool CoreService::isRunning() const
@@ -239,7 +247,8 @@ std::optional<QString> CoreService::bundledHelperURL(const CoreEnvironment& envi
 {
     if (!environment.resourcesDirectory)
         return std::nullopt;
-    const QString candidate = joinPath(joinPath(*environment.resourcesDirectory, kPackagedCore), kPackagedCore);
+    const QString candidate =
+        joinPath(joinPath(*environment.resourcesDirectory, kPackagedCore), kPackagedCore);
     const QFileInfo info(candidate);
     // A folder or a file without execute permission cannot be launched.
     if (info.isFile() && info.isExecutable())
@@ -251,11 +260,12 @@ Result<QString, CoreServiceError> CoreService::prepareLogFile(const CoreEnvironm
 {
     const QString supportDirectory = environment.homeDirectory + kSupportSuffix;
     std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(supportDirectory).toStdString()),
-                                        error);
+    std::filesystem::create_directories(
+        std::filesystem::path(QFile::encodeName(supportDirectory).toStdString()), error);
     if (error)
-        return CoreServiceError::fileSystem(QStringLiteral("创建目录“%1”失败（%2）")
-                                                .arg(supportDirectory, QString::fromLocal8Bit(error.message())));
+        return CoreServiceError::fileSystem(
+            QStringLiteral("创建目录“%1”失败（%2）")
+                .arg(supportDirectory, QString::fromLocal8Bit(error.message())));
 
     const QString logPath = joinPath(supportDirectory, kLogName);
     if (!QFileInfo::exists(logPath)) {

@@ -69,5 +69,6 @@ private:
 
     CoreEnvironment m_environment;
     QProcess* m_process = nullptr;
+    qint64 m_processId = 0; // QProcess forgets it once the child has ended
     std::shared_ptr<QFile> m_logHandle;
 };

@@ -4,9 +4,10 @@ Run as `python3 -u -m msgrelay.cli ...` (copied to <project>/msgrelay/cli.py) or
 the packaged-core script QuillmereCore next to it. RAZO_FAKE_CORE_MODE picks what it does:
   record  report, then run until terminated (the default)
   exit    report, then exit at once
-  hang    ignore the termination request, report, then run until killed
+  hang    report, then run until killed; a termination request is only noted
 Reporting prints one line to standard output and one to standard error, and, when
 RAZO_FAKE_CORE_RECORD names a file, appends one JSON line describing this run to it.
+A noted termination request appends {"pid": ..., "signal": "SIGTERM"} to that file.
 """
 
 import json
@@ -15,8 +16,20 @@ import signal
 import sys
 
 mode = os.environ.get("RAZO_FAKE_CORE_MODE", "record")
+record_path = os.environ.get("RAZO_FAKE_CORE_RECORD")
+
+
+def append_record(record):
+    if not record_path:
+        return
+    line = (json.dumps(record, ensure_ascii=False) + "\n").encode("utf-8")
+    descriptor = os.open(record_path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
+    os.write(descriptor, line)
+    os.close(descriptor)
+
+
 if mode == "hang":
-    signal.signal(signal.SIGTERM, signal.SIG_IGN)
+    signal.signal(signal.SIGTERM, lambda number, frame: append_record({"pid": os.getpid(), "signal": "SIGTERM"}))
 
 program = os.environ.get("RAZO_FAKE_CORE_PROGRAM")
 if program:
@@ -28,7 +41,6 @@ pid = os.getpid()
 print(f"fakecore stdout pid={pid}", flush=True)
 print(f"fakecore stderr pid={pid}", file=sys.stderr, flush=True)
 
-record_path = os.environ.get("RAZO_FAKE_CORE_RECORD")
 if record_path:
     watched = ["PYTHONPATH", "QUILLMERE_BUNDLED_CORE", "QUILLMERE_PROJECT_DIR", "RAZO_FAKE_CORE_INHERITED"]
     record = {
@@ -38,10 +50,7 @@ if record_path:
         "cwd": os.getcwd(),
         "env": {name: os.environ.get(name) for name in watched},
     }
-    line = (json.dumps(record, ensure_ascii=False) + "\n").encode("utf-8")
-    descriptor = os.open(record_path, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
-    os.write(descriptor, line)
-    os.close(descriptor)
+    append_record(record)
 
 if mode == "exit":
     sys.exit(0)
