@@ -1,7 +1,6 @@
 #include "AwaitTask.h"
 #include "FakeHttpServer.h"
 #include "api/BridgeAPI.h"
-#include "model/WireDecoder.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -120,12 +119,6 @@ class TestBridgeApi : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        // TEMPORARY until the wire decoders land on main: they are stubs that fail everything.
-        if (!wire::decodeActionResponse("{}").ok())
-            QSKIP("wire decoders are still stubs");
-    }
     void everyOperationReachesItsEndpoint_data();
     void everyOperationReachesItsEndpoint();
     void retryRule_data();
