@@ -29,12 +29,14 @@ QTextOption wrapOption()
     return option;
 }
 
-// Lays the text out in lines of at most maxWidth; returns the used size.
+// Lays the text out in lines of at most maxWidth; returns the used size. A text that had
+// to wrap uses the whole width, so that long bubbles line up.
 QSizeF layoutText(QTextLayout& layout, qreal maxWidth)
 {
     const QFontMetricsF fm(layout.font());
     qreal y = 0;
     qreal width = 0;
+    int lines = 0;
     layout.setTextOption(wrapOption());
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
@@ -42,8 +44,11 @@ QSizeF layoutText(QTextLayout& layout, qreal maxWidth)
         line.setPosition(QPointF(0, y));
         y += fm.lineSpacing();
         width = std::max(width, line.naturalTextWidth());
+        ++lines;
     }
     layout.endLayout();
+    if (lines > layout.text().count(QChar::LineSeparator) + 1)
+        width = maxWidth;
     return QSizeF(std::ceil(width), std::ceil(std::max(y, fm.lineSpacing())));
 }
 

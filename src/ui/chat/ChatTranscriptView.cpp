@@ -71,6 +71,25 @@ void ChatTranscriptView::scrollToNewest()
     m_scroll->start();
 }
 
+void ChatTranscriptView::resizeEvent(QResizeEvent* event)
+{
+    // A view that shows (or is moving to) the newest bubble keeps it in view when it gets
+    // shorter, for example when the progress line appears under it.
+    const QScrollBar* bar = verticalScrollBar();
+    const bool animating = isScrollAnimating();
+    const bool atBottom = bar->maximum() > 0 && bar->value() == bar->maximum();
+    QListView::resizeEvent(event);
+    if (!animating && !atBottom)
+        return;
+    QTimer::singleShot(0, this, [this, animating] {
+        executeDelayedItemsLayout();
+        if (animating)
+            scrollToNewest();
+        else
+            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    });
+}
+
 void ChatTranscriptView::copyBubble(const QModelIndex& index) const
 {
     if (!index.isValid())
