@@ -3,6 +3,7 @@
 #include "store/BridgeStore.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HeaderRow.h"
+#include "ui/settings/SettingsDashboardView.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -35,7 +36,7 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     case AppSection::Chat:
         return headingOnlyPage(section, parent);
     case AppSection::Settings:
-        return headingOnlyPage(section, parent);
+        return new SettingsDashboardView(store, parent);
     }
     return headingOnlyPage(section, parent);
 }
