@@ -20,6 +20,15 @@ EventListView::EventListView(QWidget* parent) : QListView(parent), m_delegate(ne
     setMouseTracking(true);
     setAttribute(Qt::WA_MacShowFocusRect, false);
     verticalScrollBar()->setSingleStep(24);
+    // A slim rounded thumb without arrows, visible whenever the list scrolls.
+    verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 10px; margin: 2px 0 2px 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(20, 27, 38, 0.22); border-radius: 4px; min-height: "
+        "36px;"
+        " margin: 0 1px; }"
+        "QScrollBar::handle:vertical:hover { background: rgba(20, 27, 38, 0.36); }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
 }
@@ -29,7 +38,8 @@ void EventListView::setEventModel(EventListModel* model)
     m_model = model;
     setModel(model);
     // A refresh too scattered to apply row by row resets the model: keep what was in view.
-    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_resetAnchor = captureAnchor(); });
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { m_resetAnchor = captureAnchor(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { restoreAnchor(m_resetAnchor); });
 }
 

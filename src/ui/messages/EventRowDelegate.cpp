@@ -59,9 +59,13 @@ qreal layoutLines(QTextLayout& layout, const QString& text, const QFont& font, q
     qreal height = run(t, &more);
     if (more) {
         const int lastStart = layout.lineAt(maxLines - 1).textStart();
-        QString rest = t.mid(lastStart);
-        rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-        t = t.left(lastStart) + QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width);
+        // The last line shows its own text only; when a line break ends it, the ellipsis still
+        // tells that more follows.
+        QString last = t.mid(lastStart);
+        const qsizetype lineBreak = last.indexOf(QChar::LineSeparator);
+        if (lineBreak >= 0)
+            last = last.left(lineBreak) + QChar(0x2026);
+        t = t.left(lastStart) + QFontMetricsF(font).elidedText(last, Qt::ElideRight, width);
         bool ignored = false;
         height = run(t, &ignored);
     }
@@ -98,8 +102,8 @@ qsizetype visiblePrefix(const QString& original, const QString& shown)
 
 // One line of text at `left`, vertically centred in `line`, elided to `maxWidth`, with the
 // search matches highlighted. Returns the width taken.
-qreal drawSingleLine(QPainter& p, const QRectF& line, const QString& text, const QFont& font, const QColor& color,
-                     const QString& query)
+qreal drawSingleLine(QPainter& p, const QRectF& line, const QString& text, const QFont& font,
+                     const QColor& color, const QString& query)
 {
     if (text.isEmpty() || line.width() <= 0)
         return 0;
@@ -132,9 +136,9 @@ EventRowDelegate::EventRowDelegate(QObject* parent) : QAbstractItemDelegate(pare
     const QFontMetricsF badge(m_fonts.badge);
     m_badgeColumn = int(std::ceil(badge.horizontalAdvance(QStringLiteral("企业微信")))) + 2 * badgePaddingH;
     m_badgeHeight = int(std::ceil(badge.height())) + 2 * badgePaddingV;
-    m_titleHeight = int(std::ceil(std::max({QFontMetricsF(m_fonts.session).height(),
-                                            QFontMetricsF(m_fonts.sender).height(),
-                                            QFontMetricsF(m_fonts.time).height()})));
+    m_titleHeight = int(
+        std::ceil(std::max({QFontMetricsF(m_fonts.session).height(), QFontMetricsF(m_fonts.sender).height(),
+                            QFontMetricsF(m_fonts.time).height()})));
     m_messageLineHeight = int(std::ceil(QFontMetricsF(m_fonts.message).height()));
 }
 
@@ -167,8 +171,8 @@ int EventRowDelegate::rowHeight(int width, const QString& message) const
         messageHeight = *it;
     } else {
         QTextLayout layout;
-        messageHeight = int(std::ceil(layoutLines(layout, message, m_fonts.message, textWidth, maxMessageLines,
-                                                  nullptr)));
+        messageHeight = int(
+            std::ceil(layoutLines(layout, message, m_fonts.message, textWidth, maxMessageLines, nullptr)));
         m_lineCache.insert(message, messageHeight);
     }
     const int content = std::max(m_badgeHeight, m_titleHeight + columnSpacing + messageHeight);
@@ -181,7 +185,8 @@ QSize EventRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
     return QSize(width, rowHeight(width, index.data(EventListModel::MessageRole).toString()));
 }
 
-void EventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void EventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const
 {
     QPainter& p = *painter;
     p.save();
@@ -236,7 +241,8 @@ void EventRowDelegate::paintTitleLine(QPainter& p, const QRectF& rect, const QMo
 
     qreal right = rect.right();
     if (!time.isEmpty()) {
-        const qreal timeWidth = std::min(QFontMetricsF(m_fonts.time).horizontalAdvance(time) + 1, rect.width() / 2);
+        const qreal timeWidth =
+            std::min(QFontMetricsF(m_fonts.time).horizontalAdvance(time) + 1, rect.width() / 2);
         drawSingleLine(p, QRectF(right - timeWidth, rect.top(), timeWidth, rect.height()), time, m_fonts.time,
                        AppTheme::secondaryText(), QString());
         right -= timeWidth + titleSpacing;
@@ -244,9 +250,11 @@ void EventRowDelegate::paintTitleLine(QPainter& p, const QRectF& rect, const QMo
     // The session keeps at least 60% of the room when a sender shares the line.
     const qreal room = right - rect.left();
     const qreal sessionNatural = QFontMetricsF(m_fonts.session).horizontalAdvance(session) + 1;
-    const qreal sessionMax = sender.isEmpty() ? room : std::max(room * 0.6, room - QFontMetricsF(m_fonts.sender)
-                                                                                        .horizontalAdvance(sender) -
-                                                                                    titleSpacing - 1);
+    const qreal sessionMax =
+        sender.isEmpty()
+            ? room
+            : std::max(room * 0.6,
+                       room - QFontMetricsF(m_fonts.sender).horizontalAdvance(sender) - titleSpacing - 1);
     const qreal sessionWidth = std::min(sessionNatural, sessionMax);
     drawSingleLine(p, QRectF(rect.left(), rect.top(), sessionWidth, rect.height()), session, m_fonts.session,
                    AppTheme::ink(), m_query);

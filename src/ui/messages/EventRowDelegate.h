@@ -17,12 +17,12 @@ class EventRowDelegate : public QAbstractItemDelegate
     Q_OBJECT
 
 public:
-    static constexpr int rowPadding = 14;    // inside the tile
-    static constexpr int rowSpacing = 8;     // between tiles
-    static constexpr qreal rowRadius = 18;   // tile corners
-    static constexpr int badgeSpacing = 12;  // badge to text column
-    static constexpr int columnSpacing = 6;  // title line to message text
-    static constexpr int titleSpacing = 8;   // between session, sender and time
+    static constexpr int rowPadding = 14;   // inside the tile
+    static constexpr int rowSpacing = 8;    // between tiles
+    static constexpr qreal rowRadius = 18;  // tile corners
+    static constexpr int badgeSpacing = 12; // badge to text column
+    static constexpr int columnSpacing = 6; // title line to message text
+    static constexpr int titleSpacing = 8;  // between session, sender and time
     static constexpr int badgePaddingH = 8;
     static constexpr int badgePaddingV = 5;
     static constexpr int maxMessageLines = 3;
@@ -33,7 +33,8 @@ public:
     void setSearchQuery(const QString& query);
     QString searchQuery() const { return m_query; }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // Height of a row of this width showing `message`.
@@ -52,7 +53,7 @@ private:
     void paintMessage(QPainter& p, const QRectF& rect, const QString& message) const;
 
     Fonts m_fonts;
-    int m_badgeColumn = 0;   // width of the widest badge: the text columns line up
+    int m_badgeColumn = 0; // width of the widest badge: the text columns line up
     int m_badgeHeight = 0;
     int m_titleHeight = 0;
     int m_messageLineHeight = 0;

@@ -28,8 +28,8 @@ MessageSearchField::MessageSearchField(QWidget* parent) : QWidget(parent), m_edi
     row->setContentsMargins(10, 0, 4, 0);
     row->setSpacing(6);
     auto* icon = new QLabel(this);
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("magnifyingglass"), iconSize, AppTheme::secondaryText(),
-                                        devicePixelRatioF()));
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("magnifyingglass"), iconSize,
+                                        AppTheme::secondaryText(), devicePixelRatioF()));
     icon->setFixedSize(iconSize, iconSize);
     row->addWidget(icon);
 

@@ -60,11 +60,12 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
     m_presetControl = new SegmentedControl(QStringLiteral("分类"), presetOptions(), this);
     m_presetControl->setObjectName(QStringLiteral("messagesPresetControl"));
     m_presetControl->setMaximumWidth(presetMaxWidth);
-    m_sourceControl = new SegmentedControl(QStringLiteral("来源"),
-                                           {{QString::fromLatin1(messagefilter::targetAll), QStringLiteral("全部")},
-                                            {QString::fromLatin1(messagefilter::targetWeChat), QStringLiteral("微信")},
-                                            {QString::fromLatin1(messagefilter::targetWeCom), QStringLiteral("企业微信")}},
-                                           this);
+    m_sourceControl =
+        new SegmentedControl(QStringLiteral("来源"),
+                             {{QString::fromLatin1(messagefilter::targetAll), QStringLiteral("全部")},
+                              {QString::fromLatin1(messagefilter::targetWeChat), QStringLiteral("微信")},
+                              {QString::fromLatin1(messagefilter::targetWeCom), QStringLiteral("企业微信")}},
+                             this);
     m_sourceControl->setObjectName(QStringLiteral("messagesSourceControl"));
     m_sourceControl->setMaximumWidth(sourceMaxWidth);
     m_search = new MessageSearchField(this);
