@@ -78,8 +78,7 @@ private slots:
         QVERIFY(processAlive(pid));
 
         // The core wrote its log where the launcher put it.
-        const QString log =
-            home.path() + QStringLiteral("/Library/Application Support/Quillmere/native-core.log");
+        const QString log = home.path() + QStringLiteral("/Library/Application Support/Quillmere/native-core.log");
         QTRY_VERIFY(QFileInfo(log).size() > 0);
 
         store.reset(); // teardown: timer, then core stop

@@ -16,14 +16,10 @@ enum class Action { Complete, Scan, Save, Sync };
 QString pathOf(Action a)
 {
     switch (a) {
-    case Action::Complete:
-        return QStringLiteral("/api/tasks/complete");
-    case Action::Scan:
-        return QStringLiteral("/api/scan/wecom/visible");
-    case Action::Save:
-        return QStringLiteral("/api/config/native/save");
-    case Action::Sync:
-        return QStringLiteral("/api/remote/context/push");
+    case Action::Complete: return QStringLiteral("/api/tasks/complete");
+    case Action::Scan: return QStringLiteral("/api/scan/wecom/visible");
+    case Action::Save: return QStringLiteral("/api/config/native/save");
+    case Action::Sync: return QStringLiteral("/api/remote/context/push");
     }
     return {};
 }
@@ -31,14 +27,10 @@ QString pathOf(Action a)
 QCoro::Task<> run(BridgeStore& store, Action a)
 {
     switch (a) {
-    case Action::Complete:
-        return store.completeTask(QStringLiteral("t1"), QStringLiteral("提交周报"));
-    case Action::Scan:
-        return store.scanVisibleWeCom();
-    case Action::Save:
-        return store.saveNativeSettings(QJsonObject{{QStringLiteral("notification_keywords"), "a"}});
-    case Action::Sync:
-        return store.syncWebsiteBridge(false);
+    case Action::Complete: return store.completeTask(QStringLiteral("t1"), QStringLiteral("提交周报"));
+    case Action::Scan: return store.scanVisibleWeCom();
+    case Action::Save: return store.saveNativeSettings(QJsonObject{{QStringLiteral("notification_keywords"), "a"}});
+    case Action::Sync: return store.syncWebsiteBridge(false);
     }
     return store.openConfigDir();
 }
@@ -60,14 +52,7 @@ private slots:
         QTest::addColumn<QString>("lastError");
         QTest::addColumn<bool>("reloads");
 
-        struct Texts
-        {
-            Action a;
-            const char* name;
-            QString success;
-            QString fallback;
-            QString prefix;
-        };
+        struct Texts { Action a; const char* name; QString success; QString fallback; QString prefix; };
         const QList<Texts> all = {
             {Action::Complete, "complete", "已完成，已从待办列表移除。", "完成事项失败", "完成事项失败："},
             {Action::Scan, "scan", "企业微信读取完成", "企业微信读取失败", "企业微信读取失败："},
@@ -78,22 +63,17 @@ private slots:
         for (const Texts& t : all) {
             const bool reloads = t.a != Action::Sync; // the sync never reloads
             auto row = [&](const char* c) -> QTestData& { return QTest::addRow("%s: %s", t.name, c); };
-            row("success without message")
-                << t.a << 200 << QByteArray("{}") << t.success << QString() << reloads;
-            row("success with message") << t.a << 200 << QByteArray("{\"ok\":true,\"message\":\"好了\"}")
-                                        << "好了" << QString() << reloads;
+            row("success without message") << t.a << 200 << QByteArray("{}") << t.success << QString() << reloads;
+            row("success with message") << t.a << 200 << QByteArray("{\"ok\":true,\"message\":\"好了\"}") << "好了"
+                                        << QString() << reloads;
             row("refusal: message before error")
-                << t.a << 200 << QByteArray("{\"ok\":false,\"message\":\"m\",\"error\":\"e\"}") << "m"
-                << "m" << false;
-            row("refusal: error") << t.a << 200 << QByteArray("{\"ok\":false,\"error\":\"e\"}") << "e"
-                                  << "e" << false;
+                << t.a << 200 << QByteArray("{\"ok\":false,\"message\":\"m\",\"error\":\"e\"}") << "m" << "m" << false;
+            row("refusal: error") << t.a << 200 << QByteArray("{\"ok\":false,\"error\":\"e\"}") << "e" << "e" << false;
             row("refusal: fallback") << t.a << 200 << QByteArray("{\"ok\":false}") << t.fallback << t.fallback
                                      << false;
-            row("refusal: present but empty message")
-                << t.a << 200 << QByteArray("{\"ok\":false,\"message\":\"\"}") << QString() << QString()
-                << false;
-            row("request fails") << t.a << 500 << QByteArray("boom")
-                                 << t.prefix + "本地接口返回 HTTP 500：boom"
+            row("refusal: present but empty message") << t.a << 200 << QByteArray("{\"ok\":false,\"message\":\"\"}")
+                                                      << QString() << QString() << false;
+            row("request fails") << t.a << 500 << QByteArray("boom") << t.prefix + "本地接口返回 HTTP 500：boom"
                                  << "本地接口返回 HTTP 500：boom" << false;
         }
     }
@@ -109,8 +89,7 @@ private slots:
         FakeHttpServer server;
         serveHealthyCore(server);
         server.reply("POST", pathOf(action),
-                     status == 200 ? FakeHttpServer::json(body)
-                                   : FakeHttpServer::Action::reply(status, body));
+                     status == 200 ? FakeHttpServer::json(body) : FakeHttpServer::Action::reply(status, body));
         auto f = makeStore(server.baseUrl());
         f.store->showToast(QStringLiteral("之前的提示")); // a present-but-empty text replaces it
         QSignalSpy toasts(f.store.get(), &BridgeStore::toastChanged);
@@ -151,11 +130,7 @@ private slots:
         QCoro::waitFor(first);
         QVERIFY(s.completingTaskIds().isEmpty());
         QCOMPARE(server.headCount(QStringLiteral("/api/tasks/complete")), 1);
-        QCOMPARE(server.requests(QStringLiteral("/api/tasks/complete"))
-                     .first()
-                     .json()
-                     .value("item_text")
-                     .toString(),
+        QCOMPARE(server.requests(QStringLiteral("/api/tasks/complete")).first().json().value("item_text").toString(),
                  QStringLiteral("提交周报"));
     }
 
@@ -191,8 +166,7 @@ private slots:
         QFETCH(QString, bridgeStatus);
         FakeHttpServer server;
         server.reply("POST", QStringLiteral("/api/remote/context/push"),
-                     status == 200 ? FakeHttpServer::json(body)
-                                   : FakeHttpServer::Action::reply(status, body));
+                     status == 200 ? FakeHttpServer::json(body) : FakeHttpServer::Action::reply(status, body));
         auto f = makeStore(server.baseUrl());
 
         QCoro::waitFor(f.store->syncWebsiteBridge(true));
@@ -206,8 +180,7 @@ private slots:
     void syncGuardSendsOnce()
     {
         FakeHttpServer server;
-        server.reply("POST", QStringLiteral("/api/remote/context/push"),
-                     FakeHttpServer::json("{}").delayed(100));
+        server.reply("POST", QStringLiteral("/api/remote/context/push"), FakeHttpServer::json("{}").delayed(100));
         auto f = makeStore(server.baseUrl());
         auto a = f.store->syncWebsiteBridge(false);
         QCoro::waitFor(f.store->syncWebsiteBridge(false));
@@ -240,8 +213,7 @@ private slots:
         QCoro::waitFor(f.store->refreshAll()); // no sync yet: this one starts it
         QTRY_COMPARE(server.headCount(path), 1);
         QTRY_VERIFY(!f.store->isSyncingWebsiteBridge());
-        QCOMPARE(f.store->websiteBridgeStatus(),
-                 QStringLiteral("上次同步：09:30:05，手机入口：https://m.example.com/x"));
+        QCOMPARE(f.store->websiteBridgeStatus(), QStringLiteral("上次同步：09:30:05，手机入口：https://m.example.com/x"));
 
         *clock = clock->addSecs(secondsLater);
         QCoro::waitFor(f.store->refreshAll());
@@ -267,11 +239,8 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("toast");
         QTest::addColumn<QString>("lastError");
-        QTest::newRow("refusal is ignored") << 200 << QByteArray("{\"ok\":false}") << "已打开本地配置目录"
-                                            << "";
-        QTest::newRow("message shown")
-            << 200 << QByteArray("{\"ok\":false,\"message\":\"没有桌面\"}") << "没有桌面"
-            << "";
+        QTest::newRow("refusal is ignored") << 200 << QByteArray("{\"ok\":false}") << "已打开本地配置目录" << "";
+        QTest::newRow("message shown") << 200 << QByteArray("{\"ok\":false,\"message\":\"没有桌面\"}") << "没有桌面" << "";
         QTest::newRow("request fails") << 404 << QByteArray() << "打开配置目录失败：本地接口返回 HTTP 404"
                                        << "本地接口返回 HTTP 404";
     }
@@ -296,17 +265,13 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("origin");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("reply link") << QByteArray("{\"mobile_url\":\"https://m.example.com/p\"}")
-                                    << "https://o.example.com"
+        QTest::newRow("reply link") << QByteArray("{\"mobile_url\":\"https://m.example.com/p\"}") << "https://o.example.com"
                                     << "上次同步：08:05:09，手机入口：https://m.example.com/p";
-        QTest::newRow("empty reply link wins over the origin")
-            << QByteArray("{\"mobile_url\":\"\"}") << "https://o.example.com"
-            << "上次同步：08:05:09";
-        QTest::newRow("origin trimmed")
-            << QByteArray("{}") << " https://o.example.com/ \n"
-            << "上次同步：08:05:09，手机入口：https://o.example.com/mobile.html#remote-context";
-        QTest::newRow("no origin") << QByteArray("{}") << "  "
-                                   << "上次同步：08:05:09";
+        QTest::newRow("empty reply link wins over the origin") << QByteArray("{\"mobile_url\":\"\"}")
+                                                               << "https://o.example.com" << "上次同步：08:05:09";
+        QTest::newRow("origin trimmed") << QByteArray("{}") << " https://o.example.com/ \n"
+                                        << "上次同步：08:05:09，手机入口：https://o.example.com/mobile.html#remote-context";
+        QTest::newRow("no origin") << QByteArray("{}") << "  " << "上次同步：08:05:09";
     }
     void statusText()
     {
