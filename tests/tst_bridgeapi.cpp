@@ -518,7 +518,7 @@ void TestBridgeApi::timeouts()
     QFETCH(bool, succeeds);
     const OpSpec spec = specOf(op);
     ApiTimeouts timeouts = shortTimeouts();
-    timeouts.overallTimeout = 3000ms;
+    timeouts.overallTimeout = 1500ms;
     FakeHttpServer server;
     switch (behaviour) {
     case 0:
@@ -527,17 +527,21 @@ void TestBridgeApi::timeouts()
     case 1:
         server.reply(spec.method, spec.path, FakeHttpServer::json(spec.okBody).delayed(700));
         break;
-    case 2: // every byte well inside the request time-out, the whole well inside the bound
-        server.reply(spec.method, spec.path, Action::trickle(200, spec.okBody, 10));
+    case 2: // every byte well inside the request time-out, the whole longer than it but inside the bound
+        server.reply(spec.method, spec.path, Action::trickle(200, QByteArray(60, ' ') + spec.okBody, 5));
         break;
     case 3: // every byte inside the request time-out, the whole far beyond the bound
         server.reply(spec.method, spec.path, Action::trickle(200, QByteArray(2000, ' ') + spec.okBody, 60));
         break;
     }
     const BridgeAPI api(server.baseUrl(), timeouts);
+    QElapsedTimer clock;
+    clock.start();
     const Outcome out = runOp(api, op);
     QVERIFY(out.finished);
     QVERIFY2(out.ok == succeeds, qPrintable(out.error.description()));
+    if (behaviour == 2) // the request time-out bounds the silence between bytes, not the whole reply
+        QVERIFY(clock.elapsed() > 300);
     if (!succeeds) {
         QCOMPARE(out.error.kind(), BridgeAPIError::Kind::TimedOut);
         QCOMPARE(out.error.description(), QString("本地核心响应超时 (The request timed out.)"));
