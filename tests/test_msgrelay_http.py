@@ -295,9 +295,16 @@ class LaunchTests(unittest.TestCase):
                 self.assertEqual(conn.getresponse().status, 200)
                 conn.close()
                 self.assertTrue(os.path.exists(config))
+                # The request line is logged by the handler thread after the reply went out:
+                # read until it arrives instead of racing the termination against it.
+                seen = []
+                for line in proc.stdout:
+                    seen.append(line)
+                    if "GET /api/auth/status 200" in line:
+                        break
+                self.assertIn("GET /api/auth/status 200", "".join(seen))
                 proc.terminate()
                 self.assertEqual(proc.wait(timeout=5), 0)
-                self.assertIn("GET /api/auth/status 200", proc.stdout.read())
             finally:
                 if proc.poll() is None:
                     proc.kill()
