@@ -3,6 +3,7 @@
 #include "store/BridgeStore.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HeaderRow.h"
+#include "ui/overview/OverviewView.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -29,7 +30,7 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     Q_UNUSED(store);
     switch (section) {
     case AppSection::Overview:
-        return headingOnlyPage(section, parent);
+        return new OverviewView(&store, parent);
     case AppSection::Messages:
         return headingOnlyPage(section, parent);
     case AppSection::Chat:
