@@ -17,11 +17,12 @@ const QStringList kTexts{
     QStringLiteral("今天中午吃什么"),
     QStringLiteral("Zoom 链接已经发到邮箱了，大家 Check 一下"),
     QStringLiteral("合同 ＡＢＣ-２０２４ 已归档，财务那边在催付款"),
-    QStringLiteral("好的，谢谢！这周的数据我整理完了放在共享盘里，有问题随时找我，另外下周一的评审需要大家提前看一下材料，"
+    QStringLiteral("好的，谢谢！这周的数据我整理完了放在共享盘里，有问题随时找我，另外下周一的评审需要大家提"
+                   "前看一下材料，"
                    "特别是第三部分的预算和排期。"),
 };
-const QStringList kSessions{QStringLiteral("项目例会群"), QStringLiteral("产品讨论"), QStringLiteral("财务部"),
-                            QStringLiteral("张三"), QStringLiteral("家人群")};
+const QStringList kSessions{QStringLiteral("项目例会群"), QStringLiteral("产品讨论"),
+                            QStringLiteral("财务部"), QStringLiteral("张三"), QStringLiteral("家人群")};
 const QStringList kSenders{QStringLiteral("张三"), QStringLiteral("李四"), QStringLiteral("Alice"),
                            QStringLiteral("王五")};
 
@@ -35,8 +36,9 @@ QList<BridgeEvent> makeEvents(int count, int firstId = 0)
         e.chatTarget = i % 3 == 0 ? QStringLiteral("wecom") : QStringLiteral("wechat");
         e.sessionName = kSessions[i % kSessions.size()];
         e.senderName = kSenders[(i / 3) % kSenders.size()];
-        e.sentAt = QStringLiteral("2024-05-%1 09:%2").arg(1 + i % 28, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10,
-                                                                                                  QLatin1Char('0'));
+        e.sentAt = QStringLiteral("2024-05-%1 09:%2")
+                       .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                       .arg(i % 60, 2, 10, QLatin1Char('0'));
         e.content = kTexts[(i * 7) % kTexts.size()] + QStringLiteral(" #%1").arg(i);
         events.append(e);
     }
@@ -76,20 +78,38 @@ void filterBench(benchmark::State& st, MessageListPreset preset, bool highlights
     st.SetComplexityN(st.range(0));
 }
 
-void BM_FilterAll(benchmark::State& st) { filterBench(st, MessageListPreset::All, false, {}); }
-void BM_FilterTodo(benchmark::State& st) { filterBench(st, MessageListPreset::Todo, false, {}); }
-void BM_FilterImportantNotice(benchmark::State& st) { filterBench(st, MessageListPreset::Important, false, {}); }
+void BM_FilterAll(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, {});
+}
+void BM_FilterTodo(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Todo, false, {});
+}
+void BM_FilterImportantNotice(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Important, false, {});
+}
 void BM_FilterImportantHighlights(benchmark::State& st)
 {
     filterBench(st, MessageListPreset::Important, true, {});
 }
-void BM_FilterMeeting(benchmark::State& st) { filterBench(st, MessageListPreset::Meeting, false, {}); }
-void BM_FilterFollowUp(benchmark::State& st) { filterBench(st, MessageListPreset::FollowUp, false, {}); }
+void BM_FilterMeeting(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Meeting, false, {});
+}
+void BM_FilterFollowUp(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::FollowUp, false, {});
+}
 void BM_FilterWeComOnly(benchmark::State& st)
 {
     filterBench(st, MessageListPreset::All, false, {}, QStringLiteral("wecom"));
 }
-void BM_SearchChinese(benchmark::State& st) { filterBench(st, MessageListPreset::All, false, QStringLiteral("周报")); }
+void BM_SearchChinese(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, QStringLiteral("周报"));
+}
 void BM_SearchFullWidth(benchmark::State& st)
 {
     filterBench(st, MessageListPreset::All, false, QStringLiteral("ＡＢＣ"));
@@ -99,7 +119,8 @@ void BM_SearchWithPreset(benchmark::State& st)
     filterBench(st, MessageListPreset::Todo, false, QStringLiteral("alice"));
 }
 
-#define FILTER_SIZES ->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond)
+#define FILTER_SIZES                                                                                         \
+    ->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_FilterAll) FILTER_SIZES;
 BENCHMARK(BM_FilterTodo) FILTER_SIZES;
 BENCHMARK(BM_FilterImportantNotice) FILTER_SIZES;
@@ -133,8 +154,11 @@ void BM_ModelRefreshOneNew(benchmark::State& st)
     st.counters["reset"] = stats.reset;
     st.SetComplexityN(n);
 }
-BENCHMARK(BM_ModelRefreshOneNew)->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_ModelRefreshOneNew)
+    ->RangeMultiplier(10)
+    ->Range(100, 10000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
 
 // The same refresh when nothing changed.
 void BM_ModelRefreshUnchanged(benchmark::State& st)

@@ -1,5 +1,7 @@
 #include "ui/common/ElidedLabel.h"
 
+#include "ui/common/AccessibleText.h"
+
 #include "ui/common/AppTheme.h"
 
 #include <QFontMetrics>
@@ -10,6 +12,7 @@ ElidedLabel::ElidedLabel(const QString& text, int maxLines, QWidget* parent)
     : QWidget(parent), m_maxLines(std::max(1, maxLines)), m_color(AppTheme::secondaryText())
 {
     setObjectName(QStringLiteral("elidedLabel"));
+    accessibility::installFactory();
     QSizePolicy sp(QSizePolicy::Preferred, QSizePolicy::Preferred);
     sp.setHeightForWidth(true);
     setSizePolicy(sp);

@@ -1,5 +1,7 @@
 #include "ui/common/GradientLabel.h"
 
+#include "ui/common/AccessibleText.h"
+
 #include "ui/common/AppTheme.h"
 #include "ui/common/Painting.h"
 
@@ -9,6 +11,7 @@
 GradientLabel::GradientLabel(const QString& text, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("gradientTitle"));
+    accessibility::installFactory();
     setFont(AppTheme::systemFont(AppTheme::pixelSize(AppTheme::TextStyle::Title), QFont::Bold));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setText(text);

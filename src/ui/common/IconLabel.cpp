@@ -1,5 +1,7 @@
 #include "ui/common/IconLabel.h"
 
+#include "ui/common/AccessibleText.h"
+
 #include "ui/common/SymbolIcons.h"
 
 #include <QFontMetrics>
@@ -14,6 +16,7 @@ IconLabel::IconLabel(const QString& symbolName, const QString& text, const QColo
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("iconLabel"));
+    accessibility::installFactory();
     setFont(font);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     set(symbolName, text, color);

@@ -1,5 +1,7 @@
 #include "ui/common/MetricCard.h"
 
+#include "ui/common/AccessibleText.h"
+
 #include "ui/common/AppTheme.h"
 #include "ui/common/Labels.h"
 #include "ui/common/Painting.h"
@@ -13,6 +15,7 @@ MetricCard::MetricCard(const QString& title, const QString& value, const QString
 {
     using namespace AppTheme;
     setObjectName(QStringLiteral("metricCard"));
+    accessibility::installFactory();
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(Metrics::metricPadding, Metrics::metricPadding, Metrics::metricPadding,
                             Metrics::metricPadding);

@@ -58,17 +58,30 @@ size_t qHash(const ShadowKey& k, size_t seed = 0)
     return qHashMulti(seed, k.radius, k.blur, k.color);
 }
 
+// Blur of a shadow: three box passes of half-width r approximate a Gaussian whose sigma is
+// half the shadow's radius; the blur reaches 3r beyond the shape.
+int boxRadius(qreal shadowRadius)
+{
+    return std::max(1, int(std::lround(shadowRadius / 2.0 - 0.5)));
+}
+int blurReach(qreal shadowRadius)
+{
+    return 3 * boxRadius(shadowRadius);
+}
+
 // A square image holding a blurred rounded square of the given corner radius; the middle
 // row and column are uniform, so the image can be drawn as nine slices at any size.
-const QImage& shadowTile(int radius, int blur, const QColor& color)
+const QImage& shadowTile(int radius, qreal shadowRadius, const QColor& color)
 {
     static QHash<ShadowKey, QImage> cache;
-    const ShadowKey key{radius, blur, color.rgba()};
+    const int r = boxRadius(shadowRadius);
+    const int pad = 3 * r;
+    const ShadowKey key{radius, r, color.rgba()};
     auto it = cache.find(key);
     if (it != cache.end())
         return *it;
     const int core = 2 * radius + 1;
-    const int size = core + 4 * blur;
+    const int size = core + 2 * pad;
     QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     {
@@ -76,10 +89,8 @@ const QImage& shadowTile(int radius, int blur, const QColor& color)
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
         p.setBrush(Qt::black);
-        p.drawRoundedRect(QRectF(2 * blur, 2 * blur, core, core), radius, radius);
+        p.drawRoundedRect(QRectF(pad, pad, core, core), radius, radius);
     }
-    // Three box blurs approximate a Gaussian of sigma ~ blur / 2.
-    const int r = std::max(1, blur / 3);
     for (int i = 0; i < 3; ++i)
         boxBlurAlpha(img, r);
     // Colour the alpha mask.
@@ -104,36 +115,36 @@ const QImage& shadowTile(int radius, int blur, const QColor& color)
 
 QMarginsF shadowMargins(const AppTheme::ShadowSpec& s)
 {
-    const qreal spread = 2 * std::ceil(s.radius / 2.0);
-    return QMarginsF(std::max(0.0, spread - s.dx), std::max(0.0, spread - s.dy), std::max(0.0, spread + s.dx),
-                     std::max(0.0, spread + s.dy));
+    const qreal reach = blurReach(s.radius);
+    return QMarginsF(std::max(0.0, reach - s.dx), std::max(0.0, reach - s.dy), std::max(0.0, reach + s.dx),
+                     std::max(0.0, reach + s.dy));
 }
 
 void paintShadow(QPainter& p, const QRectF& shape, qreal cornerRadius, const AppTheme::ShadowSpec& s)
 {
     if (!s.color.isValid() || s.color.alpha() == 0 || shape.isEmpty())
         return;
+    // Whole-pixel corner radius no larger than half the shorter side, so that the corner
+    // slices never overlap (an overlap would show as a darker seam).
     const int radius =
-        static_cast<int>(std::round(std::min(cornerRadius, std::min(shape.width(), shape.height()) / 2)));
-    const int blur = static_cast<int>(std::ceil(s.radius / 2.0));
-    const QImage& tile = shadowTile(radius, blur, s.color);
-    const QRectF target = shape.translated(s.dx, s.dy).adjusted(-2 * blur, -2 * blur, 2 * blur, 2 * blur);
-    const qreal c = radius + 2 * blur; // corner slice size
+        static_cast<int>(std::floor(std::min(cornerRadius, std::min(shape.width(), shape.height()) / 2)));
+    const QImage& tile = shadowTile(radius, s.radius, s.color);
+    const int pad = blurReach(s.radius);
+    const QRectF target = shape.translated(s.dx, s.dy).adjusted(-pad, -pad, pad, pad);
+    const qreal c = radius + pad; // corner slice size
     const qreal ts = tile.width();
-    const qreal mid = 1; // the uniform middle row/column of the tile
 
     p.save();
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const qreal xs[4] = {target.left(), target.left() + c, target.right() - c, target.right()};
     const qreal ys[4] = {target.top(), target.top() + c, target.bottom() - c, target.bottom()};
-    const qreal sx[4] = {0, c, c + mid, ts};
-    const qreal sy[4] = {0, c, c + mid, ts};
+    const qreal sx[4] = {0, c, c + 1, ts};
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
             const QRectF dst(QPointF(xs[col], ys[row]), QPointF(xs[col + 1], ys[row + 1]));
             if (dst.width() <= 0 || dst.height() <= 0)
                 continue;
-            const QRectF src(QPointF(sx[col], sy[row]), QPointF(sx[col + 1], sy[row + 1]));
+            const QRectF src(QPointF(sx[col], sx[row]), QPointF(sx[col + 1], sx[row + 1]));
             p.drawImage(dst, tile, src);
         }
     }

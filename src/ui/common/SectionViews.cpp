@@ -3,6 +3,7 @@
 #include "store/BridgeStore.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HeaderRow.h"
+#include "ui/messages/MessagesView.h"
 #include "ui/overview/OverviewView.h"
 
 #include <QVBoxLayout>
@@ -32,7 +33,7 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     case AppSection::Overview:
         return new OverviewView(&store, parent);
     case AppSection::Messages:
-        return headingOnlyPage(section, parent);
+        return new MessagesView(store, parent);
     case AppSection::Chat:
         return headingOnlyPage(section, parent);
     case AppSection::Settings:

@@ -1,5 +1,7 @@
 #include "ui/common/SidebarFooterView.h"
 
+#include "ui/common/AccessibleText.h"
+
 #include "store/BridgeStore.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/ElidedLabel.h"
@@ -15,6 +17,7 @@ SidebarFooterView::SidebarFooterView(BridgeStore& store, QWidget* parent) : QWid
 {
     using namespace AppTheme;
     setObjectName(QStringLiteral("sidebarFooter"));
+    accessibility::installFactory();
     setAccessibleName(QStringLiteral("本地优先"));
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(Metrics::footerPadding, Metrics::footerPadding, Metrics::footerPadding,

@@ -53,9 +53,10 @@ SidebarView::SidebarView(BridgeStore& store, QWidget* parent) : QWidget(parent),
     navCol->setSpacing(Metrics::navSpacing);
     for (AppSection s : appsection::all()) {
         auto* b = new SidebarNavButton(s, nav);
-        connect(b, &QAbstractButton::clicked, this, [this, s] {
-            m_store.setSelectedSection(s);
-            syncSelection(); // a click on the selected row keeps it selected
+        // toggled, not clicked: assistive tools toggle the row without a click.
+        connect(b, &QAbstractButton::toggled, this, [this, s](bool checked) {
+            if (checked)
+                m_store.setSelectedSection(s);
         });
         navCol->addWidget(b);
         m_buttons << b;

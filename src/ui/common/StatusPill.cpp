@@ -1,5 +1,7 @@
 #include "ui/common/StatusPill.h"
 
+#include "ui/common/AccessibleText.h"
+
 #include "ui/common/AppTheme.h"
 #include "ui/common/Painting.h"
 #include "ui/common/SymbolIcons.h"
@@ -19,6 +21,7 @@ StatusPill::StatusPill(const QString& title, const QString& systemImage, const Q
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("statusPill"));
+    accessibility::installFactory();
     setFont(AppTheme::font(AppTheme::TextStyle::Subheadline, QFont::DemiBold));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     set(title, systemImage, tint);
