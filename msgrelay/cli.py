@@ -18,7 +18,12 @@ DEFAULT_CONFIG = pathlib.Path.home() / "Library" / "Application Support" / "Quil
 
 
 def log(line: str) -> None:
-    print(line, flush=True)
+    """One line to standard output (razo's launcher sends it to the core log); a full disk or a
+    closed log never stops the core."""
+    try:
+        print(line, flush=True)
+    except (OSError, ValueError):
+        pass
 
 
 def build_parser() -> argparse.ArgumentParser:

@@ -80,6 +80,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self._send_json(code, {"ok": False, "error": text})
         except OSError:
             pass
+        path = urllib.parse.urlsplit(getattr(self, "path", "") or "-").path
+        self.server.log(f"{self.command or '-'} {path} {code}")
 
     def _drop(self):
         self.close_connection = True

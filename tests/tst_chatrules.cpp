@@ -69,6 +69,9 @@ private slots:
     void currentUserAliases();
     void normalizedContentKey_data();
     void normalizedContentKey();
+    void contentKeyAgreesWithRegexOnEveryCodePoint();
+    void hanKeywordsIgnoringCase_data();
+    void hanKeywordsIgnoringCase();
     void dedupedEvents_data();
     void dedupedEvents();
     void meetingEvents_data();
@@ -193,6 +196,49 @@ void TestChatRules::normalizedContentKey()
     QCOMPARE(chatrules::normalizedContentKey(text), key);
 }
 
+// The content key is computed without the regex engine; it must still be exactly
+// "replace \\d+ by #, then delete \\s+" with Unicode properties, for every character.
+void TestChatRules::contentKeyAgreesWithRegexOnEveryCodePoint()
+{
+    const QRegularExpression digits("\\d+", QRegularExpression::UseUnicodePropertiesOption);
+    const QRegularExpression spaces("\\s+", QRegularExpression::UseUnicodePropertiesOption);
+    int checked = 0;
+    for (char32_t block = 0; block < 0x110000; block += 1024) {
+        QString text;
+        for (char32_t c = block; c < block + 1024; ++c) {
+            if (c >= 0xd800 && c <= 0xdfff)
+                continue;
+            text += u'a';
+            text += QString::fromUcs4(&c, 1);
+            ++checked;
+        }
+        QString expected = text;
+        expected.replace(digits, "#");
+        expected.remove(spaces);
+        QCOMPARE(chatrules::normalizedContentKey(text), expected);
+    }
+    QCOMPARE(checked, 0x110000 - 0x800);
+}
+
+void TestChatRules::hanKeywordsIgnoringCase_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("todo");
+
+    // The action words are tested ignoring case; next to Latin text of any case they
+    // must still be found.
+    QTest::newRow("after latin") << "PO 已审批" << true;
+    QTest::newRow("full-width latin around") << "ＡＢ回款ＣＤ" << true;
+    QTest::newRow("no action") << "OK 好的" << false;
+}
+
+void TestChatRules::hanKeywordsIgnoringCase()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, todo);
+    QCOMPARE(chatrules::isTodoText(text), todo);
+}
+
 void TestChatRules::dedupedEvents_data()
 {
     QTest::addColumn<QList<BridgeEvent>>("events");
@@ -268,6 +314,11 @@ void TestChatRules::meetingEvents_data()
                                           << "会议室预订:A" << true << true;
     QTest::newRow("no meeting word") << ""
                                      << "明天吃饭" << false << false;
+    // Each announcement alone schedules, each report alone does not.
+    for (const char* word : {"参会名单", "与会人员", "参会人员", "会议通知", "腾讯会议", "飞书会议"})
+        QTest::addRow("announce %s", word) << "" << QString::fromUtf8(word) << true << true;
+    for (const char* word : {"昨天刚开会", "已开会", "已经开会", "开会推动", "会议纪要", "纪要已"})
+        QTest::addRow("over %s", word) << "" << QString::fromUtf8(word) + "明天" << true << false;
 }
 
 void TestChatRules::meetingEvents()

@@ -82,6 +82,8 @@ void TestMessageFilter::containsAnyCases_data()
     QTest::newRow("none") << QStringLiteral("明天开会") << QStringList{"吃饭", "睡觉"} << false;
     QTest::newRow("ignores case") << QStringLiteral("Please REVIEW") << QStringList{"review"} << true;
     QTest::newRow("ignores case of token") << QStringLiteral("zoom link") << QStringList{"ZOOM"} << true;
+    QTest::newRow("full-width token ignores case") << QStringLiteral("ａｂ站") << QStringList{"ＡＢ"} << true;
+    QTest::newRow("punctuation token") << QStringLiteral("真的？") << QStringList{"？"} << true;
     QTest::newRow("empty text") << QString() << QStringList{"会议"} << false;
 }
 

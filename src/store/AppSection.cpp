@@ -10,10 +10,14 @@ QList<AppSection> all()
 QString identifier(AppSection s)
 {
     switch (s) {
-    case AppSection::Overview: return QStringLiteral("overview");
-    case AppSection::Messages: return QStringLiteral("messages");
-    case AppSection::Chat: return QStringLiteral("chat");
-    case AppSection::Settings: return QStringLiteral("settings");
+    case AppSection::Overview:
+        return QStringLiteral("overview");
+    case AppSection::Messages:
+        return QStringLiteral("messages");
+    case AppSection::Chat:
+        return QStringLiteral("chat");
+    case AppSection::Settings:
+        return QStringLiteral("settings");
     }
     return {};
 }
@@ -21,10 +25,14 @@ QString identifier(AppSection s)
 QString title(AppSection s)
 {
     switch (s) {
-    case AppSection::Overview: return QStringLiteral("首页");
-    case AppSection::Messages: return QStringLiteral("消息");
-    case AppSection::Chat: return QStringLiteral("助手");
-    case AppSection::Settings: return QStringLiteral("设置");
+    case AppSection::Overview:
+        return QStringLiteral("首页");
+    case AppSection::Messages:
+        return QStringLiteral("消息");
+    case AppSection::Chat:
+        return QStringLiteral("助手");
+    case AppSection::Settings:
+        return QStringLiteral("设置");
     }
     return {};
 }
@@ -32,10 +40,14 @@ QString title(AppSection s)
 QString iconName(AppSection s)
 {
     switch (s) {
-    case AppSection::Overview: return QStringLiteral("house.fill");
-    case AppSection::Messages: return QStringLiteral("tray.full");
-    case AppSection::Chat: return QStringLiteral("sparkles");
-    case AppSection::Settings: return QStringLiteral("gearshape");
+    case AppSection::Overview:
+        return QStringLiteral("house.fill");
+    case AppSection::Messages:
+        return QStringLiteral("tray.full");
+    case AppSection::Chat:
+        return QStringLiteral("sparkles");
+    case AppSection::Settings:
+        return QStringLiteral("gearshape");
     }
     return {};
 }

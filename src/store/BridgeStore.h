@@ -152,6 +152,7 @@ private:
     QString m_toast;
     QString m_websiteBridgeStatus = QStringLiteral("尚未同步到网站桥接");
 
+    int m_refreshesInFlight = 0;
     QTimer* m_refreshTimer = nullptr;
     std::optional<QString> m_chatSessionId;
     std::optional<QDateTime> m_lastWebsiteBridgeSyncAt;

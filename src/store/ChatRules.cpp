@@ -1,5 +1,7 @@
 #include "store/ChatRules.h"
 
+#include "store/KeywordList.h"
+
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringView>
@@ -10,54 +12,62 @@ namespace {
 
 using Events = QList<const BridgeEvent*>;
 
-template <std::size_t N>
-bool containsAny(const QString& text, const QStringView (&words)[N],
-                 Qt::CaseSensitivity cs = Qt::CaseSensitive)
+const KeywordList kMeetingQueryWords{u"开会",   u"会议",     u"参会",     u"与会",
+                                     u"会要开", u"开什么会", u"会议名单", u"名单有没有我"};
+const KeywordList kPersonalQueryWords{u"我",       u"我的",     u"本人",     u"自己",   u"@我",  u"提到我",
+                                      u"和我相关", u"与我相关", u"有没有我", u"需要我", u"让我", u"找我"};
+const KeywordList kMeetingWords{u"会议",   u"开会",     u"参会",     u"与会", u"例会", u"议程",
+                                u"会议室", u"腾讯会议", u"飞书会议", u"Zoom", u"纪要", u"参会名单"};
+const KeywordList kMeetingOverWords{u"昨天刚开会", u"已开会",   u"已经开会",
+                                    u"开会推动",   u"会议纪要", u"纪要已"};
+const KeywordList kMeetingAnnounceWords{u"参会名单", u"与会人员", u"参会人员",
+                                        u"会议通知", u"腾讯会议", u"飞书会议"};
+const KeywordList kMeetingTimeWords{u"召开", u"参加", u"参会", u"与会", u"会议室", u"议程", u"明天",
+                                    u"今天", u"上午", u"下午", u"晚上", u"周一",   u"周二", u"周三",
+                                    u"周四", u"周五", u"点",   u"：",   u":"};
+const KeywordList kNoReplyWords{u"无需回复", u"不用回复", u"不需回复", u"无需回", u"不用回", u"收到即可"};
+const KeywordList kBroadcastWords{u"@所有人", u"@全体", u"所有人", u"全体", u"通知", u"公告"};
+const KeywordList kQuestionWords{u"吗", u"？", u"?", u"是否", u"有没有", u"要不要"};
+const KeywordList kRequestWords{u"需要",     u"麻烦",   u"尽快",   u"截止",  u"请于",
+                                u"流程到达", u"待处理", u"待确认", u"待回复"};
+const KeywordList kDailyReportWords{u"日报", u"本日新增", u"今日新增"};
+const KeywordList kActionWords({u"需要", u"确认", u"安排", u"处理", u"催",   u"尽快", u"明天",
+                                u"本周", u"付款", u"回款", u"报修", u"审批", u"补充", u"提交",
+                                u"发送", u"提供", u"登记", u"查看", u"协调", u"回复"},
+                               Qt::CaseInsensitive);
+
+// The characters that "\\d" and "\\s" match with Unicode properties: decimal digits (Nd),
+// and separators (Z) plus tab, line feed, vertical tab, form feed, carriage return, next
+// line and the Mongolian vowel separator.
+bool isDigitChar(char32_t c)
 {
-    for (QStringView word : words) {
-        if (text.contains(word, cs))
-            return true;
+    if (c < 0x80)
+        return c >= u'0' && c <= u'9';
+    return QChar::isDigit(c);
+}
+
+bool isSpaceChar(char32_t c)
+{
+    if (c < 0x80)
+        return c == u' ' || (c >= 0x09 && c <= 0x0d);
+    if (c >= 0x4e00 && c <= 0x9fff) // the common Han block: neither
+        return false;
+    switch (QChar::category(c)) {
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return c == 0x85 || c == 0x180e;
     }
-    return false;
 }
 
-constexpr QStringView kMeetingQueryWords[] = {u"开会",   u"会议",     u"参会",     u"与会",
-                                              u"会要开", u"开什么会", u"会议名单", u"名单有没有我"};
-constexpr QStringView kPersonalQueryWords[] = {u"我",       u"我的",   u"本人",     u"自己",
-                                               u"@我",      u"提到我", u"和我相关", u"与我相关",
-                                               u"有没有我", u"需要我", u"让我",     u"找我"};
-constexpr QStringView kMeetingWords[] = {u"会议",   u"开会",     u"参会",     u"与会", u"例会", u"议程",
-                                         u"会议室", u"腾讯会议", u"飞书会议", u"Zoom", u"纪要", u"参会名单"};
-constexpr QStringView kMeetingOverWords[] = {u"昨天刚开会", u"已开会",   u"已经开会",
-                                             u"开会推动",   u"会议纪要", u"纪要已"};
-constexpr QStringView kMeetingAnnounceWords[] = {u"参会名单", u"与会人员", u"参会人员",
-                                                 u"会议通知", u"腾讯会议", u"飞书会议"};
-constexpr QStringView kMeetingTimeWords[] = {u"召开", u"参加", u"参会", u"与会", u"会议室", u"议程", u"明天",
-                                             u"今天", u"上午", u"下午", u"晚上", u"周一",   u"周二", u"周三",
-                                             u"周四", u"周五", u"点",   u"：",   u":"};
-constexpr QStringView kNoReplyWords[] = {u"无需回复", u"不用回复", u"不需回复",
-                                         u"无需回",   u"不用回",   u"收到即可"};
-constexpr QStringView kBroadcastWords[] = {u"@所有人", u"@全体", u"所有人", u"全体", u"通知", u"公告"};
-constexpr QStringView kQuestionWords[] = {u"吗", u"？", u"?", u"是否", u"有没有", u"要不要"};
-constexpr QStringView kRequestWords[] = {u"需要",     u"麻烦",   u"尽快",   u"截止",  u"请于",
-                                         u"流程到达", u"待处理", u"待确认", u"待回复"};
-constexpr QStringView kDailyReportWords[] = {u"日报", u"本日新增", u"今日新增"};
-constexpr QStringView kActionWords[] = {u"需要", u"确认", u"安排", u"处理", u"催",   u"尽快", u"明天",
-                                        u"本周", u"付款", u"回款", u"报修", u"审批", u"补充", u"提交",
-                                        u"发送", u"提供", u"登记", u"查看", u"协调", u"回复"};
-
-const QRegularExpression& digitRuns()
+// The meeting tests read the session name and the text joined by one space. No keyword
+// holds a space, so testing the two parts one by one gives the same answer without
+// building the joined text.
+bool meetingTextContains(const QString& session, const QString& content, const KeywordList& words)
 {
-    static const QRegularExpression re(QStringLiteral("\\d+"),
-                                       QRegularExpression::UseUnicodePropertiesOption);
-    return re;
-}
-
-const QRegularExpression& spaceRuns()
-{
-    static const QRegularExpression re(QStringLiteral("\\s+"),
-                                       QRegularExpression::UseUnicodePropertiesOption);
-    return re;
+    return words.foundIn(session) || words.foundIn(content);
 }
 
 const QRegularExpression& requestPattern()
@@ -76,30 +86,35 @@ const QRegularExpression& selfProgressPattern()
     return re;
 }
 
-// Duplicate key of an event. The three names are length-prefixed so that a hyphen inside
-// a session or sender name cannot make two different chats collide.
-QString duplicateKey(const BridgeEvent& event)
+// Duplicate key of an event: client, session, sender and the content key, absent
+// fields as empty. Kept as separate fields so that a hyphen inside a session or sender
+// name cannot make two different chats collide.
+struct DuplicateKey
 {
-    QString key;
-    for (const std::optional<QString>* field : {&event.chatTarget, &event.sessionName, &event.senderName}) {
-        const QString& value = field->has_value() ? **field : QString();
-        key += QString::number(value.size());
-        key += u'-';
-        key += value;
-    }
-    key += normalizedContentKey(event.displayContent());
-    return key;
+    QString chatTarget;
+    QString sessionName;
+    QString senderName;
+    QString content;
+
+    bool operator==(const DuplicateKey&) const = default;
+};
+
+size_t qHash(const DuplicateKey& key, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, key.chatTarget, key.sessionName, key.senderName, key.content);
 }
 
 Events dedupedPointers(const Events& events)
 {
     Events kept;
     kept.reserve(events.size());
-    QSet<QString> seen;
+    QSet<DuplicateKey> seen;
     seen.reserve(events.size());
     for (const BridgeEvent* event : events) {
         const qsizetype before = seen.size();
-        seen.insert(duplicateKey(*event));
+        seen.insert(DuplicateKey{
+            event->chatTarget.value_or(QString()), event->sessionName.value_or(QString()),
+            event->senderName.value_or(QString()), normalizedContentKey(event->displayContent())});
         if (seen.size() != before)
             kept.append(event);
     }
@@ -210,12 +225,12 @@ std::optional<QString> chatTargetIntent(const QString& question)
 
 bool isMeetingQuery(const QString& question)
 {
-    return containsAny(question, kMeetingQueryWords);
+    return kMeetingQueryWords.foundIn(question);
 }
 
 bool isPersonalQuery(const QString& question)
 {
-    return containsAny(question, kPersonalQueryWords);
+    return kPersonalQueryWords.foundIn(question);
 }
 
 QStringList currentUserAliases(const std::optional<BridgeStateResponse>& state)
@@ -239,9 +254,33 @@ QStringList currentUserAliases(const std::optional<BridgeStateResponse>& state)
 
 QString normalizedContentKey(const QString& text)
 {
-    QString key = text;
-    key.replace(digitRuns(), QStringLiteral("#"));
-    key.remove(spaceRuns());
+    // One pass doing what replacing "\\d+" with "#" and then deleting "\\s+" does: every
+    // key of the duplicate rule goes through here, so it avoids the regex engine.
+    QString key;
+    key.reserve(text.size());
+    bool inDigits = false;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar unit = text.at(i);
+        char32_t c = unit.unicode();
+        const bool pair = unit.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate();
+        if (pair)
+            c = QChar::surrogateToUcs4(unit, text.at(i + 1));
+        if (isDigitChar(c)) {
+            if (!inDigits)
+                key += u'#';
+            inDigits = true;
+        } else {
+            inDigits = false;
+            if (!isSpaceChar(c)) {
+                key += unit;
+                if (pair)
+                    key += text.at(i + 1);
+            }
+        }
+        if (pair)
+            ++i;
+    }
     return key;
 }
 
@@ -259,45 +298,57 @@ QList<BridgeEvent> dedupedEvents(const QList<BridgeEvent>& events)
 
 bool isMeetingEvent(const BridgeEvent& event)
 {
-    const QString text = event.sessionName.value_or(QString()) + u' ' + event.displayContent();
-    return containsAny(text, kMeetingWords);
+    return meetingTextContains(event.sessionName.value_or(QString()), event.displayContent(), kMeetingWords);
 }
 
 bool isMeetingScheduleEvent(const BridgeEvent& event)
 {
-    const QString text = event.sessionName.value_or(QString()) + u' ' + event.displayContent();
-    if (containsAny(text, kMeetingOverWords))
+    const QString session = event.sessionName.value_or(QString());
+    const QString content = event.displayContent();
+    // Every "over" and "announce" keyword holds a meeting keyword, so a text without any
+    // meeting keyword is decided first; the order of the rules is otherwise kept.
+    if (!meetingTextContains(session, content, kMeetingWords))
         return false;
-    if (containsAny(text, kMeetingAnnounceWords))
+    if (meetingTextContains(session, content, kMeetingOverWords))
+        return false;
+    if (meetingTextContains(session, content, kMeetingAnnounceWords))
         return true;
-    if (!containsAny(text, kMeetingWords))
-        return false;
-    return containsAny(text, kMeetingTimeWords);
+    return meetingTextContains(session, content, kMeetingTimeWords);
 }
 
 bool eventMentionsUser(const BridgeEvent& event, const QStringList& aliases)
 {
+    const QString session = event.sessionName.value_or(QString());
+    const QString sender = event.senderName.value_or(QString());
     const QString content = event.displayContent();
-    const QString text =
-        event.sessionName.value_or(QString()) + u' ' + event.senderName.value_or(QString()) + u' ' + content;
+    QString joined; // session + " " + sender + " " + content, built only for aliases with a space
     for (const QString& alias : aliases) {
-        // An empty alias would match every message.
-        if (!alias.isEmpty() && text.contains(alias, Qt::CaseInsensitive))
+        if (alias.isEmpty()) // an empty alias would match every message
+            continue;
+        if (alias.contains(u' ')) {
+            if (joined.isEmpty())
+                joined = session + u' ' + sender + u' ' + content;
+            if (joined.contains(alias, Qt::CaseInsensitive))
+                return true;
+        } else if (session.contains(alias, Qt::CaseInsensitive) ||
+                   sender.contains(alias, Qt::CaseInsensitive) ||
+                   content.contains(alias, Qt::CaseInsensitive)) {
             return true;
+        }
     }
     return content.contains(u"@我") || content.contains(u"@了你");
 }
 
 bool isLowPriorityNotice(const QString& text)
 {
-    if (containsAny(text, kNoReplyWords))
+    if (kNoReplyWords.foundIn(text))
         return true;
-    return containsAny(text, kBroadcastWords) && !containsAny(text, kQuestionWords);
+    return kBroadcastWords.foundIn(text) && !kQuestionWords.foundIn(text);
 }
 
 bool hasExplicitRequestMarker(const QString& text)
 {
-    return containsAny(text, kRequestWords) || requestPattern().match(text).hasMatch();
+    return kRequestWords.foundIn(text) || requestPattern().match(text).hasMatch();
 }
 
 bool isSelfProgress(const QString& text)
@@ -310,13 +361,13 @@ bool isTodoText(const QString& text)
     if (isLowPriorityNotice(text))
         return false;
     const bool explicitRequest = hasExplicitRequestMarker(text);
-    if (!explicitRequest && containsAny(text, kDailyReportWords))
+    if (!explicitRequest && kDailyReportWords.foundIn(text))
         return false;
     if (!explicitRequest && isSelfProgress(text))
         return false;
     if (explicitRequest)
         return true;
-    return containsAny(text, kActionWords, Qt::CaseInsensitive);
+    return kActionWords.foundIn(text);
 }
 
 QString eventLine(const BridgeEvent& event)

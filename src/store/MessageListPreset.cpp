@@ -11,11 +11,16 @@ QList<MessageListPreset> all()
 QString rawValue(MessageListPreset p)
 {
     switch (p) {
-    case MessageListPreset::All: return QStringLiteral("all");
-    case MessageListPreset::Todo: return QStringLiteral("todo");
-    case MessageListPreset::Important: return QStringLiteral("important");
-    case MessageListPreset::Meeting: return QStringLiteral("meeting");
-    case MessageListPreset::FollowUp: return QStringLiteral("followUp");
+    case MessageListPreset::All:
+        return QStringLiteral("all");
+    case MessageListPreset::Todo:
+        return QStringLiteral("todo");
+    case MessageListPreset::Important:
+        return QStringLiteral("important");
+    case MessageListPreset::Meeting:
+        return QStringLiteral("meeting");
+    case MessageListPreset::FollowUp:
+        return QStringLiteral("followUp");
     }
     return {};
 }
@@ -32,11 +37,16 @@ std::optional<MessageListPreset> fromRawValue(const QString& raw)
 QString segmentLabel(MessageListPreset p)
 {
     switch (p) {
-    case MessageListPreset::All: return QStringLiteral("全部");
-    case MessageListPreset::Todo: return QStringLiteral("待办");
-    case MessageListPreset::Important: return QStringLiteral("重要");
-    case MessageListPreset::Meeting: return QStringLiteral("会议");
-    case MessageListPreset::FollowUp: return QStringLiteral("稍后");
+    case MessageListPreset::All:
+        return QStringLiteral("全部");
+    case MessageListPreset::Todo:
+        return QStringLiteral("待办");
+    case MessageListPreset::Important:
+        return QStringLiteral("重要");
+    case MessageListPreset::Meeting:
+        return QStringLiteral("会议");
+    case MessageListPreset::FollowUp:
+        return QStringLiteral("稍后");
     }
     return {};
 }
@@ -44,11 +54,16 @@ QString segmentLabel(MessageListPreset p)
 QString heading(MessageListPreset p)
 {
     switch (p) {
-    case MessageListPreset::All: return QStringLiteral("最近 7 天消息");
-    case MessageListPreset::Todo: return QStringLiteral("待处理消息");
-    case MessageListPreset::Important: return QStringLiteral("重要消息");
-    case MessageListPreset::Meeting: return QStringLiteral("会议相关");
-    case MessageListPreset::FollowUp: return QStringLiteral("稍后处理");
+    case MessageListPreset::All:
+        return QStringLiteral("最近 7 天消息");
+    case MessageListPreset::Todo:
+        return QStringLiteral("待处理消息");
+    case MessageListPreset::Important:
+        return QStringLiteral("重要消息");
+    case MessageListPreset::Meeting:
+        return QStringLiteral("会议相关");
+    case MessageListPreset::FollowUp:
+        return QStringLiteral("稍后处理");
     }
     return {};
 }

@@ -1,0 +1,199 @@
+// Timeline filtering and refresh cost over large message lists.
+#include "ui/messages/logic/EventListModel.h"
+#include "ui/messages/logic/MessageFilter.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const QStringList kTexts{
+    QStringLiteral("麻烦今天下班前提交周报"),
+    QStringLiteral("收到即可，请确认"),
+    QStringLiteral("@所有人 通知：明天提交周报"),
+    QStringLiteral("@所有人 明天能否提交？"),
+    QStringLiteral("下午三点腾讯会议，会议号稍后发"),
+    QStringLiteral("这个问题我稍后跟进一下"),
+    QStringLiteral("今天中午吃什么"),
+    QStringLiteral("Zoom 链接已经发到邮箱了，大家 Check 一下"),
+    QStringLiteral("合同 ＡＢＣ-２０２４ 已归档，财务那边在催付款"),
+    QStringLiteral("好的，谢谢！这周的数据我整理完了放在共享盘里，有问题随时找我，另外下周一的评审需要大家提"
+                   "前看一下材料，"
+                   "特别是第三部分的预算和排期。"),
+};
+const QStringList kSessions{QStringLiteral("项目例会群"), QStringLiteral("产品讨论"),
+                            QStringLiteral("财务部"), QStringLiteral("张三"), QStringLiteral("家人群")};
+const QStringList kSenders{QStringLiteral("张三"), QStringLiteral("李四"), QStringLiteral("Alice"),
+                           QStringLiteral("王五")};
+
+QList<BridgeEvent> makeEvents(int count, int firstId = 0)
+{
+    QList<BridgeEvent> events;
+    events.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        BridgeEvent e;
+        e.eventId = firstId + i;
+        e.chatTarget = i % 3 == 0 ? QStringLiteral("wecom") : QStringLiteral("wechat");
+        e.sessionName = kSessions[i % kSessions.size()];
+        e.senderName = kSenders[(i / 3) % kSenders.size()];
+        e.sentAt = QStringLiteral("2024-05-%1 09:%2")
+                       .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                       .arg(i % 60, 2, 10, QLatin1Char('0'));
+        e.content = kTexts[(i * 7) % kTexts.size()] + QStringLiteral(" #%1").arg(i);
+        events.append(e);
+    }
+    return events;
+}
+
+// A digest with 50 highlights, a few of which equal loaded messages.
+std::optional<BridgeStateResponse> stateWithHighlights(const QList<BridgeEvent>& events)
+{
+    QList<HighlightSnapshot> highlights;
+    for (int i = 0; i < 50; ++i) {
+        const BridgeEvent& e = events[(i * 97) % events.size()];
+        HighlightSnapshot h;
+        h.sessionName = e.sessionName;
+        h.senderName = e.senderName;
+        h.content = i % 2 ? e.displayContent() : QStringLiteral("别的内容 %1").arg(i);
+        highlights.append(h);
+    }
+    BridgeStateResponse state;
+    state.summary = SummarySnapshot{};
+    state.summary->highlights = highlights;
+    return state;
+}
+
+void filterBench(benchmark::State& st, MessageListPreset preset, bool highlights, const QString& query,
+                 const QString& target = QStringLiteral("all"))
+{
+    const QList<BridgeEvent> events = makeEvents(int(st.range(0)));
+    const auto state = highlights ? stateWithHighlights(events) : std::nullopt;
+    qsizetype shown = 0;
+    for (auto _ : st) {
+        const QList<BridgeEvent> out = messagefilter::filteredEvents(events, state, preset, target, query);
+        shown = out.size();
+        benchmark::DoNotOptimize(out.constData());
+    }
+    st.counters["shown"] = double(shown);
+    st.SetComplexityN(st.range(0));
+}
+
+void BM_FilterAll(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, {});
+}
+void BM_FilterTodo(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Todo, false, {});
+}
+void BM_FilterImportantNotice(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Important, false, {});
+}
+void BM_FilterImportantHighlights(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Important, true, {});
+}
+void BM_FilterMeeting(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Meeting, false, {});
+}
+void BM_FilterFollowUp(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::FollowUp, false, {});
+}
+void BM_FilterWeComOnly(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, {}, QStringLiteral("wecom"));
+}
+void BM_SearchChinese(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, QStringLiteral("周报"));
+}
+void BM_SearchFullWidth(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, QStringLiteral("ＡＢＣ"));
+}
+void BM_SearchWithPreset(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Todo, false, QStringLiteral("alice"));
+}
+
+#define FILTER_SIZES                                                                                         \
+    ->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_FilterAll) FILTER_SIZES;
+BENCHMARK(BM_FilterTodo) FILTER_SIZES;
+BENCHMARK(BM_FilterImportantNotice) FILTER_SIZES;
+BENCHMARK(BM_FilterImportantHighlights) FILTER_SIZES;
+BENCHMARK(BM_FilterMeeting) FILTER_SIZES;
+BENCHMARK(BM_FilterFollowUp) FILTER_SIZES;
+BENCHMARK(BM_FilterWeComOnly) FILTER_SIZES;
+BENCHMARK(BM_SearchChinese) FILTER_SIZES;
+BENCHMARK(BM_SearchFullWidth) FILTER_SIZES;
+BENCHMARK(BM_SearchWithPreset) FILTER_SIZES;
+
+// A refresh of a 10,000-row model: one new message on top, the oldest one dropped. The two
+// lists alternate, so every iteration applies the same kind of change.
+void BM_ModelRefreshOneNew(benchmark::State& st)
+{
+    const int n = int(st.range(0));
+    const QList<BridgeEvent> a = makeEvents(n, 1);
+    QList<BridgeEvent> b = a;
+    b.removeLast();
+    b.prepend(makeEvents(1, 0).first());
+    EventListModel model;
+    model.setEvents(a);
+    bool toB = true;
+    EventListModel::ApplyStats stats;
+    for (auto _ : st) {
+        stats = model.setEvents(toB ? b : a);
+        toB = !toB;
+    }
+    st.counters["inserted"] = stats.inserted;
+    st.counters["removed"] = stats.removed;
+    st.counters["reset"] = stats.reset;
+    st.SetComplexityN(n);
+}
+BENCHMARK(BM_ModelRefreshOneNew)
+    ->RangeMultiplier(10)
+    ->Range(100, 10000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+// The same refresh when nothing changed.
+void BM_ModelRefreshUnchanged(benchmark::State& st)
+{
+    const QList<BridgeEvent> a = makeEvents(int(st.range(0)));
+    EventListModel model;
+    model.setEvents(a);
+    for (auto _ : st)
+        benchmark::DoNotOptimize(model.setEvents(a));
+}
+BENCHMARK(BM_ModelRefreshUnchanged)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// A preset switch on 10,000 rows (all -> todo -> all): many rows leave and come back.
+void BM_ModelPresetSwitch(benchmark::State& st)
+{
+    const QList<BridgeEvent> all = makeEvents(int(st.range(0)));
+    const QList<BridgeEvent> todo =
+        messagefilter::filteredEvents(all, std::nullopt, MessageListPreset::Todo, QStringLiteral("all"), {});
+    EventListModel model;
+    model.setEvents(all);
+    bool toTodo = true;
+    for (auto _ : st) {
+        benchmark::DoNotOptimize(model.setEvents(toTodo ? todo : all));
+        toTodo = !toTodo;
+    }
+}
+BENCHMARK(BM_ModelPresetSwitch)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

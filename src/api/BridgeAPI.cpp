@@ -1,0 +1,255 @@
+#include "api/BridgeAPI.h"
+
+#include "api/HttpTransport.h"
+#include "common/Logging.h"
+#include "model/WireDecoder.h"
+
+#include <QJsonDocument>
+#include <QUrlQuery>
+
+#include <QCoroTimer>
+
+namespace {
+
+using Outcome = Result<HttpResponse, BridgeAPIError>;
+template <typename T> using Decoder = Result<T, DecodeError> (*)(const QByteArray&);
+
+const char* kindName(BridgeAPIError::Kind kind)
+{
+    switch (kind) {
+    case BridgeAPIError::Kind::Http:
+        return "http";
+    case BridgeAPIError::Kind::Refused:
+        return "refused";
+    case BridgeAPIError::Kind::ConnectionLost:
+        return "connection lost";
+    case BridgeAPIError::Kind::TimedOut:
+        return "timed out";
+    case BridgeAPIError::Kind::Transport:
+        return "transport";
+    case BridgeAPIError::Kind::Decode:
+        return "decode";
+    case BridgeAPIError::Kind::Encode:
+        return "encode";
+    }
+    return "?";
+}
+
+// The base address with the path appended as it stands, then the query items in the
+// given order. Values are percent-encoded completely (space, &, =, + and non-ASCII all
+// become %XX), so a form-style reader on the other side cannot mistake a '+' for a space.
+QUrl endpoint(const QUrl& base, const QString& path, const QList<QPair<QString, QString>>& query = {})
+{
+    QUrl url = base;
+    QString basePath = base.path();
+    if (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    url.setPath(basePath + path);
+    if (!query.isEmpty()) {
+        QUrlQuery items;
+        for (const auto& [key, value] : query)
+            items.addQueryItem(QString::fromLatin1(QUrl::toPercentEncoding(key)),
+                               QString::fromLatin1(QUrl::toPercentEncoding(value)));
+        url.setQuery(items);
+    }
+    return url;
+}
+
+HttpRequest getRequest(const QUrl& url, const ApiTimeouts& timeouts)
+{
+    HttpRequest request;
+    request.method = "GET";
+    request.url = url;
+    request.timeout = timeouts.getTimeout;
+    request.overallTimeout = timeouts.overallTimeout;
+    return request;
+}
+
+HttpRequest postRequest(const QUrl& url, const QJsonObject& body, const ApiTimeouts& timeouts)
+{
+    HttpRequest request;
+    request.method = "POST";
+    request.url = url;
+    request.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/json")));
+    request.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    request.timeout = timeouts.postTimeout;
+    request.overallTimeout = timeouts.overallTimeout;
+    return request;
+}
+
+void logOutcome(const HttpRequest& request, const Outcome& outcome, int attempt)
+{
+    const QString path = request.url.path();
+    if (outcome.ok()) {
+        qCDebug(lcApi).nospace().noquote() << request.method.constData() << ' ' << path << " -> "
+                                           << outcome->status << (attempt > 1 ? " (retry)" : "");
+    } else {
+        const BridgeAPIError& error = outcome.error();
+        qCInfo(lcApi).nospace().noquote()
+            << request.method.constData() << ' ' << path << " failed: " << kindName(error.kind())
+            << (error.kind() == BridgeAPIError::Kind::Http ? QStringLiteral(" status %1").arg(error.status())
+                                                           : QString())
+            << (attempt > 1 ? " (retry)" : "");
+    }
+}
+
+QCoro::Task<Outcome> sendOnce(HttpRequest request, int attempt)
+{
+    Outcome outcome = co_await HttpTransport::send(request);
+    logOutcome(request, outcome, attempt);
+    co_return outcome;
+}
+
+// One request; a refused or dropped connection is sent once more after the pause.
+QCoro::Task<Outcome> sendWithRetry(HttpRequest request, std::chrono::milliseconds pause)
+{
+    Outcome first = co_await sendOnce(request, 1);
+    if (first.ok() || !first.error().isRetryable())
+        co_return first;
+    co_await QCoro::sleepFor(pause);
+    co_return co_await sendOnce(std::move(request), 2);
+}
+
+// Sends with the retry rule, then turns the reply into the record: 2xx is decoded,
+// anything else is the Http error with status and body.
+template <typename T>
+QCoro::Task<Result<T, BridgeAPIError>> fetch(HttpRequest request, std::chrono::milliseconds pause,
+                                             Decoder<T> decode)
+{
+    Outcome outcome = co_await sendWithRetry(std::move(request), pause);
+    if (!outcome.ok())
+        co_return outcome.error();
+    const HttpResponse& response = outcome.value();
+    if (response.status < 200 || response.status > 299)
+        co_return BridgeAPIError::http(response.status, response.body);
+    Result<T, DecodeError> decoded = decode(response.body);
+    if (!decoded.ok()) {
+        qCInfo(lcApi) << "reply of" << outcome->status << "does not decode:" << decoded.error().path()
+                      << decoded.error().expected();
+        co_return BridgeAPIError::decode(decoded.error().description());
+    }
+    co_return std::move(decoded).value();
+}
+
+HttpRequest probeRequest(const QUrl& url, const ApiTimeouts& timeouts)
+{
+    HttpRequest request;
+    request.method = "GET";
+    request.url = url;
+    request.timeout = timeouts.probeTimeout;
+    request.overallTimeout = timeouts.probeTimeout;
+    return request;
+}
+
+QCoro::Task<Result<int, BridgeAPIError>> probe(HttpRequest request)
+{
+    Outcome outcome = co_await sendOnce(std::move(request), 1);
+    if (outcome.ok())
+        co_return outcome->status;
+    // A reply that is not HTTP is an answer too: status 0.
+    if (outcome.error().kind() == BridgeAPIError::Kind::Http)
+        co_return outcome.error().status();
+    co_return outcome.error();
+}
+
+QCoro::Task<Result<bool, BridgeAPIError>> probeIsReady(HttpRequest request)
+{
+    Result<int, BridgeAPIError> status = co_await probe(std::move(request));
+    if (!status.ok())
+        co_return status.error();
+    co_return status.value() == 200;
+}
+
+} // namespace
+
+QUrl BridgeAPI::defaultBaseURL()
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:8765"));
+}
+
+BridgeAPI::BridgeAPI(QUrl baseURL, ApiTimeouts timeouts) : m_baseURL(std::move(baseURL)), m_timeouts(timeouts)
+{
+}
+
+BridgeAPI::Reply<bool> BridgeAPI::authStatus() const
+{
+    return probeIsReady(probeRequest(endpoint(m_baseURL, QStringLiteral("/api/auth/status")), m_timeouts));
+}
+
+BridgeAPI::Reply<int> BridgeAPI::probeStatus(const QUrl& url) const
+{
+    return probe(probeRequest(url, m_timeouts));
+}
+
+BridgeAPI::Reply<BridgeStateResponse> BridgeAPI::state() const
+{
+    return fetch<BridgeStateResponse>(
+        getRequest(endpoint(m_baseURL, QStringLiteral("/api/state")), m_timeouts), m_timeouts.retryPause,
+        &wire::decodeState);
+}
+
+BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::events(int hours, int limit) const
+{
+    const QUrl url = endpoint(m_baseURL, QStringLiteral("/api/events"),
+                              {{QStringLiteral("hours"), QString::number(hours)},
+                               {QStringLiteral("limit"), QString::number(limit)}});
+    return fetch<QList<BridgeEvent>>(getRequest(url, m_timeouts), m_timeouts.retryPause, &wire::decodeEvents);
+}
+
+BridgeAPI::Reply<AskResponse> BridgeAPI::ask(const QString& question, int hours) const
+{
+    const QUrl url =
+        endpoint(m_baseURL, QStringLiteral("/api/ask"),
+                 {{QStringLiteral("hours"), QString::number(hours)}, {QStringLiteral("q"), question}});
+    return fetch<AskResponse>(getRequest(url, m_timeouts), m_timeouts.retryPause, &wire::decodeAskResponse);
+}
+
+BridgeAPI::Reply<ChatResponse> BridgeAPI::chat(const QString& message,
+                                               const std::optional<QString>& sessionId) const
+{
+    QJsonObject body{{QStringLiteral("message"), message}};
+    if (sessionId && !sessionId->isEmpty())
+        body.insert(QStringLiteral("session_id"), *sessionId);
+    return fetch<ChatResponse>(
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/chat")), body, m_timeouts),
+        m_timeouts.retryPause, &wire::decodeChatResponse);
+}
+
+BridgeAPI::Reply<WeComScanResponse> BridgeAPI::scanVisibleWeCom() const
+{
+    const QJsonObject body{{QStringLiteral("force_backfill"), true}};
+    return fetch<WeComScanResponse>(
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/scan/wecom/visible")), body, m_timeouts),
+        m_timeouts.retryPause, &wire::decodeWeComScanResponse);
+}
+
+BridgeAPI::Reply<NativeConfigSaveResponse> BridgeAPI::saveNativeConfig(const QJsonObject& settings) const
+{
+    return fetch<NativeConfigSaveResponse>(
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/config/native/save")), settings, m_timeouts),
+        m_timeouts.retryPause, &wire::decodeNativeConfigSaveResponse);
+}
+
+BridgeAPI::Reply<APIActionResponse> BridgeAPI::pushRemoteContext() const
+{
+    return fetch<APIActionResponse>(
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/remote/context/push")), QJsonObject(),
+                    m_timeouts),
+        m_timeouts.retryPause, &wire::decodeActionResponse);
+}
+
+BridgeAPI::Reply<APIActionResponse> BridgeAPI::completeTask(const QString& itemText) const
+{
+    const QJsonObject body{{QStringLiteral("item_text"), itemText}};
+    return fetch<APIActionResponse>(
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/tasks/complete")), body, m_timeouts),
+        m_timeouts.retryPause, &wire::decodeActionResponse);
+}
+
+BridgeAPI::Reply<APIActionResponse> BridgeAPI::openConfigDir() const
+{
+    return fetch<APIActionResponse>(
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/desktop/open-config-dir")), QJsonObject(),
+                    m_timeouts),
+        m_timeouts.retryPause, &wire::decodeActionResponse);
+}

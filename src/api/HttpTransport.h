@@ -1,0 +1,68 @@
+#pragma once
+
+#include "api/BridgeAPIError.h"
+#include "common/Result.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QUrl>
+#include <chrono>
+
+#include <QCoroTask>
+
+// A small HTTP/1.1 client over QTcpSocket, used by BridgeAPI for every call to the core.
+//
+// Why not QNetworkAccessManager: when a server closes a kept-alive connection without
+// replying, QNetworkAccessManager quietly resends the request once, GET and POST alike.
+// Together with BridgeAPI's own single retry a dropped POST (completing a to-do, saving
+// the settings) could then reach the core four times. Here every request opens its own
+// connection ("Connection: close"), is written exactly once and is never resent, so a
+// call of BridgeAPI puts at most two requests on the wire.
+//
+// Errors are reported with BridgeAPIError kinds:
+//   - connection refused, host not found                     -> Refused
+//   - connection closed or reset before the reply is complete -> ConnectionLost
+//   - no bytes for `timeout`, or the whole exchange longer than
+//     `overallTimeout`                                         -> TimedOut
+//   - bytes that are not an HTTP/1.x reply                     -> Http with status 0
+//   - anything else (reply too large, socket errors)           -> Transport
+// Non-2xx statuses are NOT errors here: the caller sees the status and the body.
+//
+// Lifetime: each send() owns one socket for the duration of the exchange; on completion,
+// time-out or error the socket is aborted and disconnected before the awaiting coroutine
+// resumes, so no socket callback outlives the exchange. Any number of sends may run
+// concurrently on the thread that starts them (the main thread).
+
+struct HttpRequest
+{
+    QByteArray method = "GET";
+    QUrl url;                                     // absolute http:// address
+    QList<QPair<QByteArray, QByteArray>> headers; // extra headers, sent as given
+    QByteArray body;                              // sent with Content-Length when not empty or for POST
+    // Longest wait for the next byte of progress (connecting, sending, or a reply byte).
+    std::chrono::milliseconds timeout{15'000};
+    // Bound on the whole exchange from connecting to the last byte of the reply.
+    std::chrono::milliseconds overallTimeout{45'000};
+};
+
+struct HttpResponse
+{
+    int status = 0;
+    QByteArray reason;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+
+    // First value of a header, name compared case-insensitively; empty when absent.
+    QByteArray header(const QByteArray& name) const;
+};
+
+class HttpTransport
+{
+public:
+    // Sends the request once over a fresh connection and reads the full reply.
+    static QCoro::Task<Result<HttpResponse, BridgeAPIError>> send(HttpRequest request);
+
+    // The bytes put on the wire for a request (request line, headers, body).
+    static QByteArray serialize(const HttpRequest& request);
+};

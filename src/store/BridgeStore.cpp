@@ -1,0 +1,297 @@
+#include "store/BridgeStore.h"
+
+#include "common/Logging.h"
+#include "core/CoreService.h"
+
+#include <QCoroTimer>
+
+namespace {
+const QString kStatusConnected = QStringLiteral("已连接本地核心");
+const QString kStatusStarting = QStringLiteral("正在启动本地核心");
+const QString kStatusFailed = QStringLiteral("启动失败");
+const QString kStatusRunning = QStringLiteral("运行中");
+const QString kStatusUnstable = QStringLiteral("连接不稳定");
+const QString kGreeting =
+    QStringLiteral("直接问我：最近企业微信有什么消息、今天先处理什么、哪些消息需要跟进。");
+constexpr int kEventHours = 168;
+constexpr int kEventLimit = 120;
+} // namespace
+
+BridgeStore::BridgeStore(QObject* parent)
+    : BridgeStore(BridgeAPI{}, std::make_unique<CoreService>(), StoreTiming{}, parent)
+{
+}
+
+BridgeStore::BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing, QObject* parent)
+    : QObject(parent), m_api(std::move(api)), m_core(std::move(core)), m_timing(std::move(timing))
+{
+    m_chatMessages.append(ChatBubble::make(ChatBubble::Role::System, kGreeting, m_timing.now()));
+}
+
+BridgeStore::~BridgeStore()
+{
+    // Coroutines still suspended in the client see this and stop touching the store.
+    *m_alive = false;
+    delete m_refreshTimer;
+    m_refreshTimer = nullptr;
+    if (m_core)
+        m_core->stop();
+}
+
+QString BridgeStore::websiteBridgeOrigin()
+{
+    const QString fromEnv = qEnvironmentVariable("RAZO_WEBSITE_BRIDGE_ORIGIN").trimmed();
+    return fromEnv.isEmpty() ? QStringLiteral(RAZO_WEBSITE_BRIDGE_ORIGIN) : fromEnv;
+}
+
+QCoro::Task<> BridgeStore::start()
+{
+    const auto alive = m_alive;
+    bool ready = false;
+
+    // First attempt: reuse a core that already answers, else launch and wait.
+    const auto probe = co_await m_api.authStatus();
+    if (!*alive)
+        co_return;
+    if (probe.ok() && probe.value()) {
+        setServiceStatus(kStatusConnected);
+        ready = true;
+    } else if (probe.ok()) {
+        if (!m_core->start()) {
+            setServiceStatus(kStatusStarting);
+            const auto waited = co_await waitForCore();
+            if (!*alive)
+                co_return;
+            ready = !waited.has_value();
+        }
+    }
+
+    // Second attempt; the first one's failure is not shown.
+    if (!ready) {
+        std::optional<QString> failure;
+        if (const auto launchError = m_core->start()) {
+            failure = launchError->description();
+        } else {
+            setServiceStatus(kStatusStarting);
+            failure = co_await waitForCore();
+            if (!*alive)
+                co_return;
+        }
+        if (failure) {
+            qCWarning(lcStore) << "core start-up failed:" << *failure;
+            setServiceStatus(kStatusFailed);
+            setLastError(*failure);
+        }
+    }
+
+    co_await refreshAll();
+    if (!*alive)
+        co_return;
+    startRefreshTimer();
+}
+
+QCoro::Task<std::optional<QString>> BridgeStore::waitForCore()
+{
+    const auto alive = m_alive;
+    QUrl url = m_api.baseURL();
+    url.setPath(url.path() + QStringLiteral("/api/auth/status"));
+
+    std::optional<QString> remembered;
+    for (int attempt = 0; attempt < m_timing.pollAttempts; ++attempt) {
+        const auto reply = co_await m_api.probeStatus(url);
+        if (!*alive)
+            co_return QString();
+        if (reply.ok() && reply.value() == 200) {
+            setServiceStatus(kStatusConnected);
+            co_return std::nullopt;
+        }
+        if (!reply.ok())
+            remembered = reply.error().description();
+        co_await QCoro::sleepFor(m_timing.pollInterval);
+        if (!*alive)
+            co_return QString();
+    }
+    // Every poll answered, just never with 200: report the project as not found.
+    co_return remembered.value_or(CoreServiceError::projectRootNotFound().description());
+}
+
+QCoro::Task<> BridgeStore::refreshAll()
+{
+    const auto alive = m_alive;
+    setRefreshing(true);
+
+    // Both loads start at once; the state is applied first, as soon as it arrives.
+    auto stateLoad = m_api.state();
+    auto eventsLoad = m_api.events(kEventHours, kEventLimit);
+
+    std::optional<QString> failure;
+    auto stateReply = co_await stateLoad;
+    if (!*alive)
+        co_return;
+    if (!stateReply.ok()) {
+        failure = stateReply.error().description();
+    } else {
+        setState(std::move(stateReply).value());
+        auto eventsReply = co_await eventsLoad;
+        if (!*alive)
+            co_return;
+        if (!eventsReply.ok()) {
+            failure = eventsReply.error().description();
+        } else {
+            setEvents(std::move(eventsReply).value());
+            setServiceStatus(kStatusRunning);
+            setLastError(QString());
+            maybeSyncWebsiteBridge();
+        }
+    }
+
+    if (failure) {
+        qCInfo(lcStore) << "refresh failed:" << *failure;
+        setLastError(*failure);
+        if (!m_state)
+            setServiceStatus(kStatusUnstable);
+    }
+    setRefreshing(false);
+}
+
+void BridgeStore::startRefreshTimer()
+{
+    delete m_refreshTimer; // replaced, never added
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setInterval(m_timing.refreshInterval);
+    connect(m_refreshTimer, &QTimer::timeout, this, [this] { refreshAll(); });
+    m_refreshTimer->start();
+}
+
+void BridgeStore::showToast(const QString& message)
+{
+    setToast(message);
+    // Only clears its own text: a newer toast stays for its own full duration.
+    QTimer::singleShot(m_timing.toastDuration, this, [this, message] {
+        if (m_toast == message)
+            setToast(QString());
+    });
+}
+
+QString BridgeStore::friendlyNetworkMessage(const QString& primary, const QString& secondary)
+{
+    const QString joined = primary + QStringLiteral("；") + secondary;
+    static const QStringList phrases = {QStringLiteral("network connection was lost"),
+                                        QStringLiteral("timed out"), QStringLiteral("could not connect")};
+    for (const QString& phrase : phrases) {
+        if (joined.contains(phrase, Qt::CaseInsensitive))
+            return QStringLiteral("本地核心连接刚刚中断，已自动切换为本地已加载消息摘要。");
+    }
+    return joined;
+}
+
+void BridgeStore::appendBubble(ChatBubble::Role role, const QString& text)
+{
+    m_chatMessages.append(ChatBubble::make(role, text, m_timing.now()));
+    emit chatBubbleAppended(int(m_chatMessages.size()) - 1);
+    emit chatMessagesChanged();
+}
+
+void BridgeStore::setSelectedSection(AppSection section)
+{
+    if (m_selectedSection == section)
+        return;
+    m_selectedSection = section;
+    emit selectedSectionChanged();
+}
+
+void BridgeStore::setMessageListPreset(MessageListPreset preset)
+{
+    if (m_messageListPreset == preset)
+        return;
+    m_messageListPreset = preset;
+    emit messageListPresetChanged();
+}
+
+void BridgeStore::setState(std::optional<BridgeStateResponse> state)
+{
+    m_state = std::move(state);
+    emit stateChanged(); // a new snapshot replaces the old one whole, even when equal
+}
+
+void BridgeStore::setEvents(QList<BridgeEvent> events)
+{
+    m_events = std::move(events);
+    emit eventsChanged();
+}
+
+void BridgeStore::setServiceStatus(const QString& status)
+{
+    if (m_serviceStatus == status)
+        return;
+    m_serviceStatus = status;
+    emit serviceStatusChanged();
+}
+
+void BridgeStore::setLastError(const QString& error)
+{
+    if (m_lastError == error)
+        return;
+    m_lastError = error;
+    emit lastErrorChanged();
+}
+
+void BridgeStore::setToast(const QString& toast)
+{
+    if (m_toast == toast)
+        return;
+    m_toast = toast;
+    emit toastChanged();
+}
+
+void BridgeStore::setWebsiteBridgeStatus(const QString& status)
+{
+    if (m_websiteBridgeStatus == status)
+        return;
+    m_websiteBridgeStatus = status;
+    emit websiteBridgeStatusChanged();
+}
+
+void BridgeStore::setSending(bool on)
+{
+    if (m_isSending == on)
+        return;
+    m_isSending = on;
+    emit isSendingChanged();
+}
+
+void BridgeStore::setSavingSettings(bool on)
+{
+    if (m_isSavingSettings == on)
+        return;
+    m_isSavingSettings = on;
+    emit isSavingSettingsChanged();
+}
+
+void BridgeStore::setSyncingWebsiteBridge(bool on)
+{
+    if (m_isSyncingWebsiteBridge == on)
+        return;
+    m_isSyncingWebsiteBridge = on;
+    emit isSyncingWebsiteBridgeChanged();
+}
+
+void BridgeStore::setScanningWeCom(bool on)
+{
+    if (m_isScanningWeCom == on)
+        return;
+    m_isScanningWeCom = on;
+    emit isScanningWeComChanged();
+}
+
+
+void BridgeStore::setRefreshing(bool on)
+{
+    // Overlapping refreshes are not serialised; the flag stays up until the last one ends.
+    m_refreshesInFlight += on ? 1 : -1;
+    const bool refreshing = m_refreshesInFlight > 0;
+    if (m_isRefreshing == refreshing)
+        return;
+    m_isRefreshing = refreshing;
+    emit isRefreshingChanged();
+}

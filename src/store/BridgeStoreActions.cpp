@@ -1,0 +1,205 @@
+// The user's actions that change something in the core: complete a to-do, read WeCom
+// now, save settings, push to the website bridge, open the configuration folder.
+#include "store/BridgeStore.h"
+
+#include "common/Logging.h"
+
+namespace {
+
+// The texts one action shows.
+struct ActionTexts
+{
+    QString success;  // toast when a successful reply has no message
+    QString fallback; // text of a refusal that has neither message nor error
+    QString prefix;   // toast prefix when the request itself fails
+};
+
+// What became of one request, in the terms the store shows.
+struct ActionOutcome
+{
+    enum class Kind { Success, Refused, Failed } kind;
+    QString toast;     // text for the toast
+    QString lastError; // text for lastError (refusals and failures)
+};
+
+// A reply counts as a refusal only when `ok` is present and false. The text of a
+// refusal is `message`, else `error`, else the fallback; presence is what counts.
+template <typename Reply>
+ActionOutcome outcomeOf(const Result<Reply, BridgeAPIError>& result, const ActionTexts& texts)
+{
+    if (!result.ok()) {
+        const QString description = result.error().description();
+        return {ActionOutcome::Kind::Failed, texts.prefix + description, description};
+    }
+    const Reply& reply = result.value();
+    if (reply.ok.has_value() && !*reply.ok) {
+        const QString text = reply.message ? *reply.message : reply.error ? *reply.error : texts.fallback;
+        return {ActionOutcome::Kind::Refused, text, text};
+    }
+    return {ActionOutcome::Kind::Success, reply.message.value_or(texts.success), QString()};
+}
+
+const ActionTexts kCompleteTexts{QStringLiteral("已完成，已从待办列表移除。"), QStringLiteral("完成事项失败"),
+                                 QStringLiteral("完成事项失败：")};
+const ActionTexts kScanTexts{QStringLiteral("企业微信读取完成"), QStringLiteral("企业微信读取失败"),
+                             QStringLiteral("企业微信读取失败：")};
+const ActionTexts kSaveTexts{QStringLiteral("设置已保存"), QStringLiteral("设置保存失败"),
+                             QStringLiteral("设置保存失败：")};
+const ActionTexts kSyncTexts{QStringLiteral("已同步到网站桥接，手机端可以读取最新整理结果。"),
+                             QStringLiteral("网站桥接同步失败"), QStringLiteral("网站桥接同步失败：")};
+const QString kOpenConfigSuccess = QStringLiteral("已打开本地配置目录");
+const QString kOpenConfigPrefix = QStringLiteral("打开配置目录失败：");
+
+} // namespace
+
+QCoro::Task<> BridgeStore::completeTask(QString id, QString itemText)
+{
+    if (m_completingTaskIds.contains(id))
+        co_return;
+    const auto alive = m_alive;
+    m_completingTaskIds.insert(id);
+    emit completingTaskIdsChanged();
+
+    const auto result = co_await m_api.completeTask(itemText);
+    if (!*alive)
+        co_return;
+    const ActionOutcome outcome = outcomeOf(result, kCompleteTexts);
+    if (outcome.kind == ActionOutcome::Kind::Success) {
+        showToast(outcome.toast);
+        co_await refreshAll(); // the marker stays until the reload has finished
+        if (!*alive)
+            co_return;
+    } else {
+        setLastError(outcome.lastError);
+        showToast(outcome.toast);
+    }
+    m_completingTaskIds.remove(id);
+    emit completingTaskIdsChanged();
+}
+
+QCoro::Task<> BridgeStore::scanVisibleWeCom()
+{
+    const auto alive = m_alive;
+    setScanningWeCom(true);
+    const auto result = co_await m_api.scanVisibleWeCom();
+    if (!*alive)
+        co_return;
+    const ActionOutcome outcome = outcomeOf(result, kScanTexts);
+    if (outcome.kind == ActionOutcome::Kind::Success) {
+        showToast(outcome.toast);
+        co_await refreshAll();
+        if (!*alive)
+            co_return;
+    } else {
+        setLastError(outcome.lastError);
+        showToast(outcome.toast);
+    }
+    setScanningWeCom(false);
+}
+
+QCoro::Task<> BridgeStore::saveNativeSettings(QJsonObject payload)
+{
+    const auto alive = m_alive;
+    setSavingSettings(true);
+    const auto result = co_await m_api.saveNativeConfig(payload);
+    if (!*alive)
+        co_return;
+    const ActionOutcome outcome = outcomeOf(result, kSaveTexts);
+    if (outcome.kind == ActionOutcome::Kind::Success) {
+        showToast(outcome.toast);
+        co_await refreshAll();
+        if (!*alive)
+            co_return;
+    } else {
+        setLastError(outcome.lastError);
+        showToast(outcome.toast);
+    }
+    setSavingSettings(false);
+}
+
+QCoro::Task<> BridgeStore::syncWebsiteBridge(bool silent)
+{
+    if (m_isSyncingWebsiteBridge)
+        co_return;
+    const auto alive = m_alive;
+    setSyncingWebsiteBridge(true);
+
+    const auto result = co_await m_api.pushRemoteContext();
+    if (!*alive)
+        co_return;
+    const ActionOutcome outcome = outcomeOf(result, kSyncTexts);
+    switch (outcome.kind) {
+    case ActionOutcome::Kind::Success: {
+        const QDateTime now = m_timing.now();
+        m_lastWebsiteBridgeSyncAt = now;
+        setWebsiteBridgeStatus(websiteBridgeStatusText(result.value(), now));
+        if (!silent)
+            showToast(outcome.toast);
+        break;
+    }
+    case ActionOutcome::Kind::Refused:
+        // The status line keeps describing the last successful sync.
+        if (!silent) {
+            setLastError(outcome.lastError);
+            showToast(outcome.toast);
+        }
+        break;
+    case ActionOutcome::Kind::Failed:
+        setWebsiteBridgeStatus(outcome.toast);
+        if (!silent) {
+            setLastError(outcome.lastError);
+            showToast(outcome.toast);
+        }
+        break;
+    }
+    setSyncingWebsiteBridge(false);
+}
+
+QCoro::Task<> BridgeStore::openConfigDir()
+{
+    const auto alive = m_alive;
+    const auto result = co_await m_api.openConfigDir();
+    if (!*alive)
+        co_return;
+    if (!result.ok()) {
+        const QString description = result.error().description();
+        setLastError(description);
+        showToast(kOpenConfigPrefix + description);
+        co_return;
+    }
+    // The core opens the folder itself; its `ok` is not consulted here.
+    showToast(result.value().message.value_or(kOpenConfigSuccess));
+}
+
+void BridgeStore::maybeSyncWebsiteBridge()
+{
+    if (!m_state || m_isSyncingWebsiteBridge)
+        return;
+    if (m_lastWebsiteBridgeSyncAt) {
+        // A time in the future gives a negative age and blocks as well.
+        const qint64 age = m_lastWebsiteBridgeSyncAt->secsTo(m_timing.now());
+        if (age < m_timing.autoSyncMinimumAge.count())
+            return;
+    }
+    syncWebsiteBridge(true); // the refresh does not wait for it
+}
+
+QString BridgeStore::websiteBridgeStatusText(const APIActionResponse& reply, const QDateTime& time,
+                                             const QString& origin)
+{
+    const QString clock = time.toString(QStringLiteral("HH:mm:ss"));
+    std::optional<QString> link = reply.mobileUrl;
+    if (!link) {
+        QString base = origin.trimmed();
+        if (!base.isEmpty()) {
+            while (base.startsWith(QLatin1Char('/')))
+                base.remove(0, 1);
+            while (base.endsWith(QLatin1Char('/')))
+                base.chop(1);
+            link = base + QStringLiteral("/mobile.html#remote-context");
+        }
+    }
+    if (link && !link->isEmpty())
+        return QStringLiteral("上次同步：") + clock + QStringLiteral("，手机入口：") + *link;
+    return QStringLiteral("上次同步：") + clock;
+}

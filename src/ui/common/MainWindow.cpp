@@ -1,0 +1,60 @@
+#include "ui/common/MainWindow.h"
+
+#include "store/BridgeStore.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/BrandMark.h"
+#include "ui/common/ContentView.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QShowEvent>
+
+MainWindow::MainWindow(BridgeStore& store, QWidget* parent) : QMainWindow(parent), m_store(store)
+{
+    using namespace AppTheme::Metrics;
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("razo"));
+    setAccessibleName(QStringLiteral("razo"));
+    setWindowIcon(BrandMark::appIcon());
+    setMinimumSize(windowMinWidth, windowMinHeight);
+    resize(1280, 840);
+
+    m_content = new ContentView(store, this);
+    setCentralWidget(m_content);
+
+    // Application menu: the two commands, in this order.
+    QMenu* appMenu = menuBar()->addMenu(QStringLiteral("razo"));
+    appMenu->setObjectName(QStringLiteral("appMenu"));
+    m_refreshAction = appMenu->addAction(QStringLiteral("刷新工作台"));
+    m_refreshAction->setObjectName(QStringLiteral("refreshWorkbench"));
+    m_refreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_refreshAction->setMenuRole(QAction::NoRole);
+    connect(m_refreshAction, &QAction::triggered, this, [this] { m_store.refreshAll(); });
+    m_openConfigAction = appMenu->addAction(QStringLiteral("打开本地配置目录"));
+    m_openConfigAction->setObjectName(QStringLiteral("openConfigDir"));
+    m_openConfigAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_openConfigAction->setMenuRole(QAction::NoRole);
+    connect(m_openConfigAction, &QAction::triggered, this, [this] { m_store.openConfigDir(); });
+
+    // Ctrl+1..4 select the sections (the sidebar tooltips name them).
+    const QList<AppSection> sections = appsection::all();
+    for (int i = 0; i < sections.size(); ++i) {
+        auto* a = new QAction(appsection::title(sections[i]), this);
+        a->setObjectName(QStringLiteral("select_") + appsection::identifier(sections[i]));
+        a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)));
+        a->setShortcutContext(Qt::WindowShortcut);
+        const AppSection s = sections[i];
+        connect(a, &QAction::triggered, this, [this, s] { m_store.setSelectedSection(s); });
+        addAction(a);
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Each showing of the window (not a restore from the dock or task bar) runs start-up.
+    if (!event->spontaneous()) {
+        ++m_startCount;
+        m_store.start();
+    }
+}

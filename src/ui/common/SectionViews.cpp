@@ -1,0 +1,42 @@
+#include "ui/common/SectionViews.h"
+
+#include "store/BridgeStore.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/HeaderRow.h"
+#include "ui/messages/MessagesView.h"
+
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+
+// A section whose own view is not in this build yet: its heading and nothing else.
+QWidget* headingOnlyPage(AppSection section, QWidget* parent)
+{
+    using namespace AppTheme::Metrics;
+    auto* page = new QWidget(parent);
+    page->setObjectName(QStringLiteral("section_") + appsection::identifier(section));
+    auto* col = new QVBoxLayout(page);
+    col->setContentsMargins(pagePaddingH, pagePaddingV, pagePaddingH, pagePaddingV);
+    col->addWidget(new HeaderRow(appsection::title(section), QString(), page));
+    col->addStretch(1);
+    return page;
+}
+
+} // namespace
+
+QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* parent)
+{
+    Q_UNUSED(store);
+    switch (section) {
+    case AppSection::Overview:
+        return headingOnlyPage(section, parent);
+    case AppSection::Messages:
+        return new MessagesView(store, parent);
+    case AppSection::Chat:
+        return headingOnlyPage(section, parent);
+    case AppSection::Settings:
+        return headingOnlyPage(section, parent);
+    }
+    return headingOnlyPage(section, parent);
+}

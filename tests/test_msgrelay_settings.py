@@ -1,0 +1,195 @@
+"""Settings bodies, their effect on state, diagnostics and messages, and the configuration file."""
+
+import json
+import unittest
+
+from test_msgrelay_support import RunningCore
+
+FULL_BODY = {
+    "notification_keywords": "周报\n\n发票",
+    "notification_exclude_keywords": "快递\n 银行 ",
+    "user_profile": {"display_name": " 王小明 ", "aliases": "Xiaoming\nXM\n"},
+    "wechat": {"enabled": True, "source": "mock", "data_root": "/data/wx", "allowlist_names": "家人群\n  读书会 \n"},
+    "wecom": {"enabled": True, "source": "accessibility", "rule_mode": "allowlist", "data_root": "",
+              "allowlist_names": "项目群\n陈总"},
+    "ai": {"enabled": False, "provider": "qwen", "model": "qwen-plus", "base_url": "https://gw.invalid/chat/completions",
+           "api_key_env_name": "MSGRELAY_TEST_UNSET_KEY", "api_key": " sk-abc "},
+    "remote_access_token": " tok-1 ",
+}
+
+
+def path(doc, dotted):
+    for part in dotted.split("."):
+        doc = doc[part]
+    return doc
+
+
+class SaveTests(unittest.TestCase):
+    def setUp(self):
+        self.core = RunningCore()
+        self.addCleanup(self.core.close)
+
+    def save(self, body):
+        return self.core.post("/api/config/native/save", body)
+
+    def test_full_body_is_reflected_in_the_next_state(self):
+        status, reply = self.save(FULL_BODY)
+        self.assertEqual((status, reply["ok"]), (200, True))
+        state = self.core.state()
+        expected = [
+            ("config.notification_keywords", ["周报", "发票"]),
+            ("config.notification_exclude_keywords", ["快递", "银行"]),
+            ("config.user_profile.display_name", "王小明"),
+            ("config.user_profile.aliases", ["Xiaoming", "XM"]),
+            ("config.wechat.source", "mock"),
+            ("config.wechat.data_root", "/data/wx"),
+            ("config.wechat.allowlist", [{"name": "家人群", "kind": "unknown", "enabled": True},
+                                         {"name": "读书会", "kind": "unknown", "enabled": True}]),
+            ("config.wecom.source", "accessibility"),
+            ("config.wecom.rule_mode", "allowlist"),
+            ("config.ai_provider.enabled", False),
+            ("config.ai_provider.provider", "qwen"),
+            ("config.ai_provider.model", "qwen-plus"),
+            ("config.ai_provider.base_url", "https://gw.invalid/chat/completions"),
+            ("config.ai_provider.has_api_key", True),
+            ("config.remote_access_protected", True),
+            ("built_in_chat.enabled", False),
+            ("agent_access.token_required", True),
+            ("diagnostics.wecom.status", "limited"),
+        ]
+        for dotted, value in expected:
+            with self.subTest(dotted):
+                self.assertEqual(path(state, dotted), value)
+        events = self.core.get("/api/events?limit=500")[1]["events"]
+        self.assertEqual({e["session_name"] for e in events if e["chat_target"] == "wecom"}, {"项目群", "陈总"})
+        self.assertFalse([e for e in events if "快递" in e["content"] or "银行" in e["content"]])
+        self.assertNotIn("sk-abc", json.dumps(state, ensure_ascii=False))
+        self.assertNotIn("tok-1", json.dumps(state, ensure_ascii=False))
+        stored = json.loads(self.core.config_path.read_text(encoding="utf-8"))
+        self.assertEqual((stored["ai"]["api_key"], stored["remote_access_token"]), ("sk-abc", "tok-1"))
+        self.assertEqual(self.core.get("/api/agent/context", headers={"Quillmere": "tok-1"})[0], 200)
+
+    def test_secrets_are_kept_when_absent_and_never_logged(self):
+        self.save({"ai": {"api_key": "sk-abc"}, "remote_access_token": "tok-1"})
+        self.save({"ai": {"model": "m2"}, "wechat": {"enabled": True}})
+        state = self.core.state()
+        self.assertIs(state["config"]["ai_provider"]["has_api_key"], True)
+        self.assertIs(state["config"]["remote_access_protected"], True)
+        stored = json.loads(self.core.config_path.read_text(encoding="utf-8"))
+        self.assertEqual((stored["ai"]["api_key"], stored["remote_access_token"]), ("sk-abc", "tok-1"))
+        self.assertEqual(self.core.config_path.stat().st_mode & 0o077, 0)
+        self.save({"remote_access_token": ""})  # present and empty clears it
+        self.assertIs(self.core.state()["config"]["remote_access_protected"], False)
+        log = "\n".join(self.core.lines)
+        self.assertNotIn("sk-abc", log)
+        self.assertNotIn("tok-1", log)
+
+    def test_wrong_types_are_refused_and_change_nothing(self):
+        before = self.core.state()["config"]
+        bad = [
+            ("body not an object", ["x"]),
+            ("keywords number", {"notification_keywords": 3}),
+            ("user_profile text", {"user_profile": "me"}),
+            ("display_name number", {"user_profile": {"display_name": 1}}),
+            ("enabled text", {"wechat": {"enabled": "true"}, "notification_keywords": "改了"}),
+            ("enabled number", {"wecom": {"enabled": 1}}),
+            ("allowlist object", {"wecom": {"allowlist_names": {"a": 1}}}),
+            ("ai list", {"ai": []}),
+            ("api_key number", {"ai": {"api_key": 12}}),
+            ("token bool", {"remote_access_token": True}),
+        ]
+        for name, body in bad:
+            with self.subTest(name):
+                status, reply = self.save(body)
+                self.assertEqual(status, 400)
+                self.assertIs(reply["ok"], False)
+                self.assertTrue(reply["error"])
+        self.assertEqual(self.core.state()["config"], before)
+
+    def test_settings_survive_a_restart(self):
+        self.save(FULL_BODY)
+        again = RunningCore(config_path=self.core.config_path)
+        self.addCleanup(again.close)
+        self.assertEqual(again.state()["config"], self.core.state()["config"])
+
+
+class DiagnosticsTests(unittest.TestCase):
+    def test_wecom_verdict_follows_configuration(self):
+        cases = [
+            ("default", {}, "ready", "local_snapshot"),
+            ("switched off", {"enabled": False}, "blocked", None),
+            ("accessibility", {"source": "accessibility"}, "limited", "accessibility_visible_empty"),
+            ("ocr", {"source": "ocr"}, "limited", "visible_window_no_text"),
+            ("unknown source", {"source": "telepathy"}, "blocked", None),
+            ("empty allowlist", {"rule_mode": "allowlist", "allowlist_names": ""}, "limited", "local_snapshot"),
+            ("mock", {"source": "mock"}, "ready", None),
+        ]
+        for name, wecom, status, quality in cases:
+            with self.subTest(name):
+                core = RunningCore()
+                self.addCleanup(core.close)
+                if wecom:
+                    self.assertEqual(core.post("/api/config/native/save", {"wecom": wecom})[0], 200)
+                state = core.state()
+                diag = state["diagnostics"]["wecom"]
+                self.assertEqual(diag["status"], status)
+                self.assertEqual(diag.get("capture_quality"), quality)
+                self.assertTrue(diag["headline"])
+                self.assertGreaterEqual(len(diag["recommendations"]), 4)
+                setup = {item["key"]: item["status"] for item in state["setup"]["items"]}
+                self.assertEqual(setup["wecom_source"] == "ready", status == "ready")
+
+    def test_switching_a_client_off_hides_its_messages(self):
+        core = RunningCore()
+        self.addCleanup(core.close)
+        core.post("/api/config/native/save", {"wechat": {"enabled": False}})
+        events = core.get("/api/events?limit=500")[1]["events"]
+        self.assertTrue(events)
+        self.assertEqual({e["chat_target"] for e in events}, {"wecom"})
+        summary = core.state()["summary"]
+        self.assertEqual(summary["total_messages"], len(events))
+        self.assertFalse([line for line in summary["action_items"] if line.startswith("微信｜")])
+
+    def test_user_name_decides_related_items(self):
+        core = RunningCore()
+        self.addCleanup(core.close)
+        self.assertTrue(core.state()["summary"]["my_related_items"])
+        core.post("/api/config/native/save", {"user_profile": {"display_name": "", "aliases": "无名氏"}})
+        summary = core.state()["summary"]
+        self.assertEqual(summary["my_related_items"], [])
+        statuses = {item["key"]: item["status"] for item in core.state()["setup"]["items"]}
+        self.assertEqual(statuses["user_profile"], "ready")
+
+
+class ConfigFileTests(unittest.TestCase):
+    def test_unreadable_file_is_kept_aside_and_defaults_used(self):
+        import tempfile
+        from pathlib import Path
+        with tempfile.TemporaryDirectory() as tmp:
+            config = Path(tmp) / "bridge.config.json"
+            config.write_text('{"wechat": {"enabled": ', encoding="utf-8")
+            core = RunningCore(config_path=config)
+            try:
+                self.assertIs(core.state()["config"]["wechat"]["enabled"], True)
+                self.assertTrue((Path(tmp) / "bridge.config.json.unreadable").exists())
+            finally:
+                core.close()
+
+    def test_values_of_the_wrong_type_in_the_file_fall_back(self):
+        import tempfile
+        from pathlib import Path
+        with tempfile.TemporaryDirectory() as tmp:
+            config = Path(tmp) / "bridge.config.json"
+            config.write_text(json.dumps({"wechat": {"enabled": "no", "source": "mock"}, "notification_keywords": [1, "a"],
+                                          "completed_tasks": "x"}), encoding="utf-8")
+            core = RunningCore(config_path=config)
+            try:
+                wechat = core.state()["config"]["wechat"]
+                self.assertEqual((wechat["enabled"], wechat["source"]), (True, "mock"))
+                self.assertEqual(core.state()["config"]["notification_keywords"], ["a"])
+            finally:
+                core.close()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,76 @@
+"""Helpers for the msgrelay tests: an in-process core on a free loopback port."""
+
+from __future__ import annotations
+
+import http.client
+import json
+import pathlib
+import sys
+import tempfile
+import threading
+
+ROOT = pathlib.Path(__file__).resolve().parents[1]
+if str(ROOT) not in sys.path:
+    sys.path.insert(0, str(ROOT))
+
+from msgrelay.core import Core  # noqa: E402
+from msgrelay.demo_data import EventStore  # noqa: E402
+from msgrelay.faults import FaultPlan  # noqa: E402
+from msgrelay.network import AddressBook  # noqa: E402
+from msgrelay.server import Server  # noqa: E402
+
+
+class RunningCore:
+    """A core serving on 127.0.0.1:<free port>; `lines` collects what it logs."""
+
+    def __init__(self, config_path=None, faults: str = "", host: str = "127.0.0.1", opener: str = "",
+                 addresses=("192.0.2.7",), start=None):
+        self._tmp = None
+        if config_path is None:
+            self._tmp = tempfile.TemporaryDirectory()
+            config_path = pathlib.Path(self._tmp.name) / "nested" / "dir" / "bridge.config.json"
+        self.config_path = pathlib.Path(config_path)
+        self.lines: list[str] = []
+        self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
+                         addresses=AddressBook(lambda: list(addresses)), events=EventStore(start))
+        self.server = Server(("127.0.0.1", 0), self.core, FaultPlan(faults, log=self.lines.append),
+                             log=self.lines.append)
+        self.port = self.server.server_address[1]
+        self.core.port = self.port
+        self._thread = threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.05},
+                                        daemon=True)
+        self._thread.start()
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+        if self._tmp is not None:
+            self._tmp.cleanup()
+
+    def request(self, method: str, path: str, body=None, headers=None, raw: bytes | None = None):
+        """Returns (status, parsed JSON or raw text)."""
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            data = raw if raw is not None else (None if body is None else json.dumps(body).encode())
+            send_headers = {"Content-Type": "application/json"}
+            send_headers.update(headers or {})
+            conn.request(method, path, body=data, headers=send_headers)
+            reply = conn.getresponse()
+            text = reply.read().decode("utf-8")
+            try:
+                return reply.status, json.loads(text)
+            except ValueError:
+                return reply.status, text
+        finally:
+            conn.close()
+
+    def get(self, path: str, headers=None):
+        return self.request("GET", path, headers=headers)
+
+    def post(self, path: str, body=None, headers=None):
+        return self.request("POST", path, body={} if body is None else body, headers=headers)
+
+    def state(self) -> dict:
+        status, doc = self.get("/api/state")
+        assert status == 200, doc
+        return doc

@@ -1,0 +1,302 @@
+// Store lifecycle: start-up (reuse, launch + wait, two failed attempts), refresh rules,
+// the refresh timer, toasts and the joining of two network failures.
+#include "StoreTestKit.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <QCoroTask>
+
+using namespace storetestkit;
+
+namespace {
+// Every value a string property takes, in order, starting with the current one.
+struct Recorder
+{
+    QStringList values;
+    template <typename Getter>
+    Recorder(BridgeStore* store, void (BridgeStore::*signal)(), Getter getter)
+    {
+        values << (store->*getter)();
+        QObject::connect(store, signal, store, [this, store, getter] { values << (store->*getter)(); });
+    }
+};
+const QString kNotFound = QStringLiteral("没有找到 msgrelay 项目目录，无法启动本地核心服务。");
+} // namespace
+
+class TestBridgeStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initialValues()
+    {
+        auto f = makeStore(FakeHttpServer::refusingUrl());
+        BridgeStore& s = *f.store;
+        QCOMPARE(s.selectedSection(), AppSection::Overview);
+        QCOMPARE(s.messageListPreset(), MessageListPreset::All);
+        QVERIFY(!s.state());
+        QVERIFY(s.events().isEmpty());
+        QCOMPARE(s.serviceStatus(), QStringLiteral("准备启动"));
+        QCOMPARE(s.websiteBridgeStatus(), QStringLiteral("尚未同步到网站桥接"));
+        QCOMPARE(s.chatMessages().size(), 1);
+        QCOMPARE(s.chatMessages().first().role, ChatBubble::Role::System);
+        QCOMPARE(s.chatMessages().first().text,
+                 QStringLiteral("直接问我：最近企业微信有什么消息、今天先处理什么、哪些消息需要跟进。"));
+        QVERIFY(!s.hasRefreshTimer());
+    }
+
+    void reusesACoreThatAlreadyAnswers()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        auto f = makeStore(server.baseUrl());
+        Recorder status(f.store.get(), &BridgeStore::serviceStatusChanged, &BridgeStore::serviceStatus);
+
+        QCoro::waitFor(f.store->start());
+
+        QCOMPARE(f.launches->starts, 0);
+        QCOMPARE(status.values, (QStringList{"准备启动", "已连接本地核心", "运行中"}));
+        QVERIFY(f.store->state());
+        QCOMPARE(f.store->events().size(), 2);
+        QVERIFY(f.store->lastError().isEmpty());
+        QVERIFY(f.store->hasRefreshTimer());
+        QVERIFY(!f.store->isRefreshing());
+    }
+
+    void launchesAndWaitsWhenTheCoreIsNotReady()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        // Not ready until the launcher has run, then ready from the second poll on.
+        server.reply("GET", QStringLiteral("/api/auth/status"), FakeHttpServer::Action::reply(503));
+        auto f = makeStore(server.baseUrl());
+        f.launcher->onStart = [&server](int) {
+            server.sequence("GET", QStringLiteral("/api/auth/status"),
+                            {FakeHttpServer::Action::reply(503), FakeHttpServer::json("{\"ok\":true}")});
+        };
+        Recorder status(f.store.get(), &BridgeStore::serviceStatusChanged, &BridgeStore::serviceStatus);
+
+        QCoro::waitFor(f.store->start());
+
+        QCOMPARE(f.launches->starts, 1);
+        QCOMPARE(status.values,
+                 (QStringList{"准备启动", "正在启动本地核心", "已连接本地核心", "运行中"}));
+        QCOMPARE(server.headCount(QStringLiteral("/api/auth/status")), 3); // probe + two polls
+    }
+
+    // Every poll answers, never 200: two launches, 2 × 4 polls, then the not-found text,
+    // which the failing refresh right after replaces.
+    void neverReadyEndsInStartFailure()
+    {
+        FakeHttpServer server;
+        server.reply("GET", QStringLiteral("/api/auth/status"), FakeHttpServer::Action::reply(503));
+        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::Action::reply(500, "down"));
+        auto f = makeStore(server.baseUrl());
+        Recorder status(f.store.get(), &BridgeStore::serviceStatusChanged, &BridgeStore::serviceStatus);
+        Recorder errors(f.store.get(), &BridgeStore::lastErrorChanged, &BridgeStore::lastError);
+
+        QCoro::waitFor(f.store->start());
+
+        QCOMPARE(f.launches->starts, 2);
+        QCOMPARE(server.headCount(QStringLiteral("/api/auth/status")), 1 + 2 * 4);
+        QCOMPARE(status.values, (QStringList{"准备启动", "正在启动本地核心", "启动失败", "连接不稳定"}));
+        QCOMPARE(errors.values, (QStringList{"", kNotFound, "本地接口返回 HTTP 500：down"}));
+        QVERIFY(f.store->hasRefreshTimer()); // the timer keeps retrying
+    }
+
+    void startupFailureTexts_data()
+    {
+        QTest::addColumn<bool>("launchFails");
+        QTest::addColumn<QString>("expectedError");
+        QTest::newRow("launcher cannot find the project") << true << kNotFound;
+        QTest::newRow("polls refused: the remembered error")
+            << false << QStringLiteral("无法连接本地核心 (Could not connect to the server.)");
+    }
+    void startupFailureTexts()
+    {
+        QFETCH(bool, launchFails);
+        QFETCH(QString, expectedError);
+        auto f = makeStore(FakeHttpServer::refusingUrl());
+        if (launchFails)
+            f.launcher->failure = CoreServiceError::projectRootNotFound();
+        Recorder status(f.store.get(), &BridgeStore::serviceStatusChanged, &BridgeStore::serviceStatus);
+        Recorder errors(f.store.get(), &BridgeStore::lastErrorChanged, &BridgeStore::lastError);
+
+        QCoro::waitFor(f.store->start());
+
+        QVERIFY(status.values.contains(QStringLiteral("启动失败")));
+        QCOMPARE(errors.values.value(1), expectedError);
+        QCOMPARE(f.launches->starts, 1); // a probe that fails outright goes straight to the second attempt
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("连接不稳定"));
+    }
+
+    void stateLoadsButEventsFail()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server, QStringLiteral("old"), {QStringLiteral("旧消息")});
+        auto f = makeStore(server.baseUrl());
+        QCoro::waitFor(f.store->refreshAll());
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
+
+        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::json(stateBody(QStringLiteral("new"))));
+        server.reply("GET", QStringLiteral("/api/events"), FakeHttpServer::Action::reply(500, "boom"));
+        QCoro::waitFor(f.store->refreshAll());
+
+        QCOMPARE(f.store->state()->summary->actionItems->value(0), QStringLiteral("new"));
+        QCOMPARE(f.store->events().size(), 1);
+        QCOMPARE(f.store->events().first().displayContent(), QStringLiteral("旧消息"));
+        QCOMPARE(f.store->lastError(), QStringLiteral("本地接口返回 HTTP 500：boom"));
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
+        QVERIFY(!f.store->isRefreshing());
+    }
+
+    void malformedStateKeepsEverything()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server, QStringLiteral("kept"));
+        auto f = makeStore(server.baseUrl());
+        QCoro::waitFor(f.store->refreshAll());
+        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::json("{\"summary\":{\"total_messages\":\"12\"}}"));
+
+        QCoro::waitFor(f.store->refreshAll());
+
+        QCOMPARE(f.store->state()->summary->actionItems->value(0), QStringLiteral("kept"));
+        QCOMPARE(f.store->events().size(), 2);
+        QVERIFY(f.store->lastError().contains(QStringLiteral("total_messages")));
+    }
+
+    void firstRefreshFailsThenSucceeds()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::Action::reply(503, "busy"));
+        auto f = makeStore(server.baseUrl());
+
+        QCoro::waitFor(f.store->refreshAll());
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("连接不稳定"));
+        QCOMPARE(f.store->lastError(), QStringLiteral("本地接口返回 HTTP 503：busy"));
+
+        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::json(stateBody()));
+        QCoro::waitFor(f.store->refreshAll());
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
+        QVERIFY(f.store->lastError().isEmpty());
+
+        // Once a state is loaded, failures no longer touch the status line.
+        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::Action::reply(503, "busy"));
+        QCoro::waitFor(f.store->refreshAll());
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
+    }
+
+    void overlappingRefreshesKeepTheFlagUpUntilTheLastEnds()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        int stateRequests = 0;
+        server.on("GET", QStringLiteral("/api/state"), [&stateRequests](const FakeHttpServer::Request&) {
+            // Whichever refresh asks first is the slow one.
+            return FakeHttpServer::json(stateBody()).delayed(stateRequests++ == 0 ? 400 : 0);
+        });
+        auto f = makeStore(server.baseUrl());
+        QSignalSpy applied(f.store.get(), &BridgeStore::eventsChanged);
+        auto first = f.store->refreshAll();
+        auto second = f.store->refreshAll();
+
+        QVERIFY(applied.wait(3000)); // the quick refresh has finished
+        QCoreApplication::processEvents();
+        QCOMPARE(applied.count(), 1);
+        QVERIFY2(f.store->isRefreshing(), "the slow refresh still runs");
+
+        QCoro::waitFor(first);
+        QCoro::waitFor(second);
+        QVERIFY(!f.store->isRefreshing());
+        QCOMPARE(server.headCount(QStringLiteral("/api/state")), 2);
+    }
+
+    void secondStartReplacesTheTimer()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        auto f = makeStore(server.baseUrl());
+        QCoro::waitFor(f.store->start());
+        QCoro::waitFor(f.store->start());
+        const auto timers = f.store->findChildren<QTimer*>();
+        int refreshTimers = 0;
+        for (QTimer* t : timers)
+            refreshTimers += (t->interval() == 60'000 && t->isActive()) ? 1 : 0;
+        QCOMPARE(refreshTimers, 1);
+        QCOMPARE(f.launches->starts, 0);
+    }
+
+    void timerTicksRefresh()
+    {
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        StoreTiming timing = fastTiming();
+        timing.refreshInterval = std::chrono::milliseconds(30);
+        auto f = makeStore(server.baseUrl(), timing);
+        QCoro::waitFor(f.store->start());
+        const int before = server.headCount(QStringLiteral("/api/state"));
+        QTRY_VERIFY_WITH_TIMEOUT(server.headCount(QStringLiteral("/api/state")) >= before + 2, 5000);
+    }
+
+    void teardownStopsTheCore()
+    {
+        auto f = makeStore(FakeHttpServer::refusingUrl());
+        auto counters = f.launches;
+        f.store.reset();
+        QCOMPARE(counters->stops, 1);
+    }
+
+    void toastOnlyClearsItsOwnText()
+    {
+        auto f = makeStore(FakeHttpServer::refusingUrl()); // toast lasts 400 ms
+        BridgeStore& s = *f.store;
+        s.showToast(QStringLiteral("A"));
+        QTest::qWait(200);
+        s.showToast(QStringLiteral("B"));
+        QTest::qWait(300); // A's time is up, B's is not
+        QCOMPARE(s.toast(), QStringLiteral("B"));
+        QTRY_COMPARE_WITH_TIMEOUT(s.toast(), QString(), 2000);
+    }
+
+    void sameToastTwiceClearsAfterTheFirst()
+    {
+        auto f = makeStore(FakeHttpServer::refusingUrl());
+        BridgeStore& s = *f.store;
+        QElapsedTimer clock;
+        clock.start();
+        s.showToast(QStringLiteral("A"));
+        QTest::qWait(200);
+        s.showToast(QStringLiteral("A"));
+        QSignalSpy cleared(&s, &BridgeStore::toastChanged);
+        QVERIFY(cleared.wait(2000));
+        QCOMPARE(s.toast(), QString());
+        QVERIFY2(clock.elapsed() < 600, "cleared by the first call's timer, not the second's");
+    }
+
+    void friendlyNetworkMessage_data()
+    {
+        QTest::addColumn<QString>("primary");
+        QTest::addColumn<QString>("secondary");
+        QTest::addColumn<QString>("expected");
+        const QString fixed = QStringLiteral("本地核心连接刚刚中断，已自动切换为本地已加载消息摘要。");
+        QTest::newRow("timed out, any case") << "x (The request TIMED OUT.)" << "y" << fixed;
+        QTest::newRow("lost in the second") << "a" << "(The network connection was lost.)" << fixed;
+        QTest::newRow("could not connect") << "Could not connect to the server." << "b" << fixed;
+        QTest::newRow("joined without spaces")
+            << "本地接口返回 HTTP 500：a" << "本地接口返回 HTTP 502" << "本地接口返回 HTTP 500：a；本地接口返回 HTTP 502";
+    }
+    void friendlyNetworkMessage()
+    {
+        QFETCH(QString, primary);
+        QFETCH(QString, secondary);
+        QFETCH(QString, expected);
+        QCOMPARE(BridgeStore::friendlyNetworkMessage(primary, secondary), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBridgeStore)
+#include "tst_bridgestore.moc"
