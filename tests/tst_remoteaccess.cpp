@@ -31,7 +31,8 @@ State access(OptText localhost, OptList lan, OptList mobile, std::optional<bool>
 const QString kLocal = QStringLiteral("http://127.0.0.1:8765/api/agent/context");
 const QString kLan = QStringLiteral("http://192.168.1.20:8765/api/agent/context");
 const QString kMobile = QStringLiteral("http://192.168.1.20:8765/mobile.html");
-const QString kUsage = QStringLiteral("用法：在 OpenClaw / Hermes 新建 HTTP 读取步骤，填入 URL，并添加上面的 Header。");
+const QString kUsage =
+    QStringLiteral("用法：在 OpenClaw / Hermes 新建 HTTP 读取步骤，填入 URL，并添加上面的 Header。");
 
 } // namespace
 
@@ -63,12 +64,17 @@ void TestRemoteAccess::publicMobileURL_data()
     const QString origin = QStringLiteral("https://bridge.test");
     const QString page = origin + QStringLiteral("/mobile.html#remote-context");
     QTest::newRow("bare origin") << origin << "https://default.test" << page;
-    QTest::newRow("trailing slash and blanks") << "  https://bridge.test/ \n" << "https://default.test" << page;
-    QTest::newRow("several slashes") << "https://bridge.test///" << "https://default.test" << page;
+    QTest::newRow("trailing slash and blanks") << "  https://bridge.test/ \n"
+                                               << "https://default.test" << page;
+    QTest::newRow("several slashes") << "https://bridge.test///"
+                                     << "https://default.test" << page;
     QTest::newRow("blank uses the default") << "" << origin << page;
     QTest::newRow("spaces only use the default") << " \t\n" << origin << page;
-    QTest::newRow("default trimmed the same way") << "" << " https://bridge.test/ " << page;
-    QTest::newRow("path kept") << "https://bridge.test/app/" << "" << "https://bridge.test/app/mobile.html#remote-context";
+    QTest::newRow("default trimmed the same way") << ""
+                                                  << " https://bridge.test/ " << page;
+    QTest::newRow("path kept") << "https://bridge.test/app/"
+                               << ""
+                               << "https://bridge.test/app/mobile.html#remote-context";
 }
 
 void TestRemoteAccess::publicMobileURL()
@@ -103,7 +109,8 @@ void TestRemoteAccess::localMobileURL_data()
     QTest::newRow("list absent") << access(kLocal, {}, {}) << waiting << false;
     QTest::newRow("list empty") << access(kLocal, {}, QStringList{}) << waiting << false;
     QTest::newRow("first entry empty") << access(kLocal, {}, QStringList{QString(), kMobile}) << "" << false;
-    QTest::newRow("first entry") << access({}, {}, QStringList{kMobile, QStringLiteral("x")}) << kMobile << true;
+    QTest::newRow("first entry") << access({}, {}, QStringList{kMobile, QStringLiteral("x")}) << kMobile
+                                 << true;
 }
 
 void TestRemoteAccess::localMobileURL()

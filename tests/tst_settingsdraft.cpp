@@ -84,12 +84,14 @@ BridgeStateResponse fullState()
     ConfigSnapshot c;
     c.notificationKeywords = QStringList{QStringLiteral("合同"), QStringLiteral("报价")};
     c.notificationExcludeKeywords = QStringList{QStringLiteral("广告")};
-    c.userProfile = UserProfileSnapshot{QStringLiteral("王小明"), QStringList{QStringLiteral("小明"), QStringLiteral("Ming")}};
+    c.userProfile = UserProfileSnapshot{QStringLiteral("王小明"),
+                                        QStringList{QStringLiteral("小明"), QStringLiteral("Ming")}};
     ChatClientSnapshot wechat;
     wechat.enabled = false;
     wechat.source = QStringLiteral("ocr");
     wechat.dataRoot = QStringLiteral("/data/wechat");
-    wechat.allowlist = QList<AllowlistSnapshot>{entry(QStringLiteral("项目群")), entry(QStringLiteral("张三"), true)};
+    wechat.allowlist =
+        QList<AllowlistSnapshot>{entry(QStringLiteral("项目群")), entry(QStringLiteral("张三"), true)};
     c.wechat = wechat;
     ChatClientSnapshot wecom;
     wecom.enabled = true;
@@ -235,17 +237,29 @@ void TestSettingsDraft::loadKeepsPresentEmptyTexts_data()
         edit(*s.config);
         return s;
     };
-    QTest::newRow("wechat source") << "wechatSource" << withConfig([](ConfigSnapshot& c) { c.wechat->source = QString(""); }) << "";
-    QTest::newRow("rule mode") << "wecomRuleMode" << withConfig([](ConfigSnapshot& c) { c.wecom->ruleMode = QString(""); }) << "";
-    QTest::newRow("provider") << "aiProvider" << withConfig([](ConfigSnapshot& c) { c.aiProvider->provider = QString(""); }) << "";
-    QTest::newRow("model") << "aiModel" << withConfig([](ConfigSnapshot& c) { c.aiProvider->model = QString(""); }) << "";
-    QTest::newRow("base url") << "aiBaseURL" << withConfig([](ConfigSnapshot& c) { c.aiProvider->baseUrl = QString(""); }) << "";
-    QTest::newRow("aliases empty list") << "userAliases" << withConfig([](ConfigSnapshot& c) { c.userProfile->aliases = QStringList{}; }) << "";
-    QTest::newRow("one empty keyword")
-        << "keywords" << withConfig([](ConfigSnapshot& c) { c.notificationKeywords = QStringList{QString(), QStringLiteral("a")}; })
-        << "\na";
+    QTest::newRow("wechat source") << "wechatSource"
+                                   << withConfig([](ConfigSnapshot& c) { c.wechat->source = QString(""); })
+                                   << "";
+    QTest::newRow("rule mode") << "wecomRuleMode"
+                               << withConfig([](ConfigSnapshot& c) { c.wecom->ruleMode = QString(""); })
+                               << "";
+    QTest::newRow("provider") << "aiProvider"
+                              << withConfig([](ConfigSnapshot& c) { c.aiProvider->provider = QString(""); })
+                              << "";
+    QTest::newRow("model") << "aiModel"
+                           << withConfig([](ConfigSnapshot& c) { c.aiProvider->model = QString(""); }) << "";
+    QTest::newRow("base url") << "aiBaseURL"
+                              << withConfig([](ConfigSnapshot& c) { c.aiProvider->baseUrl = QString(""); })
+                              << "";
+    QTest::newRow("aliases empty list")
+        << "userAliases" << withConfig([](ConfigSnapshot& c) { c.userProfile->aliases = QStringList{}; })
+        << "";
+    QTest::newRow("one empty keyword") << "keywords" << withConfig([](ConfigSnapshot& c) {
+        c.notificationKeywords = QStringList{QString(), QStringLiteral("a")};
+    }) << "\na";
     // The WeCom reader is the one exception: an empty source falls back.
-    QTest::newRow("wecom source") << "wecomSource" << withConfig([](ConfigSnapshot& c) { c.wecom->source = QString(""); })
+    QTest::newRow("wecom source") << "wecomSource"
+                                  << withConfig([](ConfigSnapshot& c) { c.wecom->source = QString(""); })
                                   << "notification-db";
 }
 
@@ -290,14 +304,19 @@ void TestSettingsDraft::allowlistText_data()
     QTest::newRow("absent") << List() << "";
     QTest::newRow("empty") << List(QList<AllowlistSnapshot>{}) << "";
     QTest::newRow("padded, empty and disabled")
-        << List({entry(QStringLiteral("  张三  ")), entry(QString("")), entry(QStringLiteral("李四"), false)}) << "张三";
+        << List({entry(QStringLiteral("  张三  ")), entry(QString("")), entry(QStringLiteral("李四"), false)})
+        << "张三";
     QTest::newRow("order kept, enabled absent or true")
-        << List({entry(QStringLiteral("B群"), true), entry(QStringLiteral("A群")), entry(QStringLiteral("C群"), true)})
+        << List({entry(QStringLiteral("B群"), true), entry(QStringLiteral("A群")),
+                 entry(QStringLiteral("C群"), true)})
         << "B群\nA群\nC群";
     QTest::newRow("name absent, blank or line breaks only")
-        << List({entry(std::nullopt), entry(QStringLiteral(" \n\t ")), entry(QStringLiteral("\n王五\r\n"))}) << "王五";
+        << List({entry(std::nullopt), entry(QStringLiteral(" \n\t ")), entry(QStringLiteral("\n王五\r\n"))})
+        << "王五";
     QTest::newRow("full-width space trimmed") << List({entry(QStringLiteral("\u3000赵六\u3000"))}) << "赵六";
-    QTest::newRow("all disabled") << List({entry(QStringLiteral("a"), false), entry(QStringLiteral("b"), false)}) << "";
+    QTest::newRow("all disabled") << List({entry(QStringLiteral("a"), false),
+                                           entry(QStringLiteral("b"), false)})
+                                  << "";
 }
 
 void TestSettingsDraft::allowlistText()
@@ -326,8 +345,10 @@ void TestSettingsDraft::wecomSourceRule_data()
     QTest::newRow("spaces only") << std::optional<QString>(QStringLiteral("   ")) << "notification-db";
     QTest::newRow("empty") << std::optional<QString>(QString("")) << "notification-db";
     QTest::newRow("absent") << std::optional<QString>() << "notification-db";
-    QTest::newRow("accessibility") << std::optional<QString>(QStringLiteral("accessibility")) << "accessibility";
-    QTest::newRow("padded accessibility") << std::optional<QString>(QStringLiteral(" accessibility ")) << "accessibility";
+    QTest::newRow("accessibility") << std::optional<QString>(QStringLiteral("accessibility"))
+                                   << "accessibility";
+    QTest::newRow("padded accessibility")
+        << std::optional<QString>(QStringLiteral(" accessibility ")) << "accessibility";
     QTest::newRow("mock") << std::optional<QString>(QStringLiteral("mock")) << "mock";
     QTest::newRow("OCR other case") << std::optional<QString>(QStringLiteral("OCR")) << "OCR";
 }
@@ -475,7 +496,8 @@ void TestSettingsDraft::payloadHasExactKeysAndTypes()
                "base_url": "http://127.0.0.1:11434/v1/chat/completions",
                "api_key_env_name": "  MY_KEY  ", "api_key": "sk-1"},
         "remote_access_token": "tok"
-    })").object();
+    })")
+                                     .object();
     QVERIFY(!expected.isEmpty());
     QCOMPARE(d.payload(), expected);
 }
@@ -487,11 +509,17 @@ void TestSettingsDraft::payloadSecrets_data()
     QTest::addColumn<QJsonValue>("sentKey");
     QTest::addColumn<QJsonValue>("sentToken");
     const QJsonValue absent(QJsonValue::Undefined);
-    QTest::newRow("both empty") << "" << "" << absent << absent;
-    QTest::newRow("blanks and line breaks only") << " \n\t" << "\u3000 \r\n" << absent << absent;
-    QTest::newRow("spaced key, empty token") << "  sk-abc  " << "" << QJsonValue("sk-abc") << absent;
-    QTest::newRow("empty key, spaced token") << "" << "\n tok-1 \t" << absent << QJsonValue("tok-1");
-    QTest::newRow("inner spaces kept") << " a b " << " c d " << QJsonValue("a b") << QJsonValue("c d");
+    QTest::newRow("both empty") << ""
+                                << "" << absent << absent;
+    QTest::newRow("blanks and line breaks only") << " \n\t"
+                                                 << "\u3000 \r\n"
+                                                 << absent << absent;
+    QTest::newRow("spaced key, empty token") << "  sk-abc  "
+                                             << "" << QJsonValue("sk-abc") << absent;
+    QTest::newRow("empty key, spaced token") << ""
+                                             << "\n tok-1 \t" << absent << QJsonValue("tok-1");
+    QTest::newRow("inner spaces kept") << " a b "
+                                       << " c d " << QJsonValue("a b") << QJsonValue("c d");
 }
 
 void TestSettingsDraft::payloadSecrets()
@@ -524,9 +552,11 @@ void TestSettingsDraft::payloadSendsMultiLineTextsAsOneString()
     QVERIFY(keywords.isString());
     QCOMPARE(keywords.toString(), QStringLiteral("合同\n\n报价"));
     QCOMPARE(keywords.toString().count(QLatin1Char('\n')), 2);
-    QCOMPARE(body.value(QStringLiteral("notification_exclude_keywords")).toString(), QStringLiteral("\n广告\n"));
-    QCOMPARE(body.value(QStringLiteral("wecom")).toObject().value(QStringLiteral("allowlist_names")).toString(),
-             QStringLiteral(" 客户群 \n\n"));
+    QCOMPARE(body.value(QStringLiteral("notification_exclude_keywords")).toString(),
+             QStringLiteral("\n广告\n"));
+    QCOMPARE(
+        body.value(QStringLiteral("wecom")).toObject().value(QStringLiteral("allowlist_names")).toString(),
+        QStringLiteral(" 客户群 \n\n"));
 }
 
 void TestSettingsDraft::payloadSources_data()
@@ -535,10 +565,22 @@ void TestSettingsDraft::payloadSources_data()
     QTest::addColumn<QString>("wecomSource");
     QTest::addColumn<QString>("sentWeChat");
     QTest::addColumn<QString>("sentWeCom");
-    QTest::newRow("ocr") << "ocr" << "ocr" << "ocr" << "notification-db";
-    QTest::newRow("blank") << "" << "   " << "" << "notification-db";
-    QTest::newRow("accessibility") << "accessibility" << "accessibility" << "accessibility" << "accessibility";
-    QTest::newRow("padded wecom source trimmed") << " mock " << " mock " << " mock " << "mock";
+    QTest::newRow("ocr") << "ocr"
+                         << "ocr"
+                         << "ocr"
+                         << "notification-db";
+    QTest::newRow("blank") << ""
+                           << "   "
+                           << ""
+                           << "notification-db";
+    QTest::newRow("accessibility") << "accessibility"
+                                   << "accessibility"
+                                   << "accessibility"
+                                   << "accessibility";
+    QTest::newRow("padded wecom source trimmed") << " mock "
+                                                 << " mock "
+                                                 << " mock "
+                                                 << "mock";
 }
 
 void TestSettingsDraft::payloadSources()
@@ -551,8 +593,10 @@ void TestSettingsDraft::payloadSources()
     d.wechatSource = wechatSource;
     d.wecomSource = wecomSource;
     const QJsonObject body = d.payload();
-    QCOMPARE(body.value(QStringLiteral("wechat")).toObject().value(QStringLiteral("source")).toString(), sentWeChat);
-    QCOMPARE(body.value(QStringLiteral("wecom")).toObject().value(QStringLiteral("source")).toString(), sentWeCom);
+    QCOMPARE(body.value(QStringLiteral("wechat")).toObject().value(QStringLiteral("source")).toString(),
+             sentWeChat);
+    QCOMPARE(body.value(QStringLiteral("wecom")).toObject().value(QStringLiteral("source")).toString(),
+             sentWeCom);
     QCOMPARE(d.wecomSource, wecomSource); // the draft itself is not rewritten
 }
 
@@ -567,8 +611,9 @@ void TestSettingsDraft::payloadAfterLoadCarriesNoSecrets()
     QCOMPARE(ai.value(QStringLiteral("api_key_env_name")).toString(), QStringLiteral("DEEPSEEK_API_KEY"));
     QVERIFY(!QJsonDocument(body).toJson().contains("typed-"));
     QVERIFY(!body.contains(QStringLiteral("website_bridge_base_url")));
-    QCOMPARE(body.value(QStringLiteral("wechat")).toObject().value(QStringLiteral("allowlist_names")).toString(),
-             QStringLiteral("项目群\n张三"));
+    QCOMPARE(
+        body.value(QStringLiteral("wechat")).toObject().value(QStringLiteral("allowlist_names")).toString(),
+        QStringLiteral("项目群\n张三"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsDraft)

@@ -71,16 +71,17 @@ void TestWeComDiagnostics::cardVerdict_data()
     QTest::newRow("status absent") << diag(std::nullopt) << "需检查" << kStop << StatusTint::Red;
     QTest::newRow("status absent, snapshot quality")
         << diag(std::nullopt, QStringLiteral("local_snapshot")) << "需检查" << kStop << StatusTint::Red;
-    QTest::newRow("ready by snapshot")
-        << diag(QStringLiteral("ready"), QStringLiteral("local_snapshot")) << "可读取快照" << kCheck << StatusTint::Green;
+    QTest::newRow("ready by snapshot") << diag(QStringLiteral("ready"), QStringLiteral("local_snapshot"))
+                                       << "可读取快照" << kCheck << StatusTint::Green;
     QTest::newRow("ready") << diag(QStringLiteral("ready")) << "可读取通知" << kCheck << StatusTint::Green;
     QTest::newRow("ready, other quality")
         << diag(QStringLiteral("ready"), QStringLiteral("visible_window_no_text")) << "可读取通知" << kCheck
         << StatusTint::Green;
-    QTest::newRow("limited") << diag(QStringLiteral("limited"), QStringLiteral("local_snapshot")) << "有限读取" << kWarn
-                             << StatusTint::Orange;
+    QTest::newRow("limited") << diag(QStringLiteral("limited"), QStringLiteral("local_snapshot"))
+                             << "有限读取" << kWarn << StatusTint::Orange;
     QTest::newRow("blocked") << diag(QStringLiteral("blocked")) << "无法全量读取" << kStop << StatusTint::Red;
-    QTest::newRow("READY other case") << diag(QStringLiteral("READY")) << "需检查" << kStop << StatusTint::Red;
+    QTest::newRow("READY other case")
+        << diag(QStringLiteral("READY")) << "需检查" << kStop << StatusTint::Red;
     QTest::newRow("unknown") << diag(QStringLiteral("checking")) << "需检查" << kStop << StatusTint::Red;
     QTest::newRow("empty") << diag(QString("")) << "需检查" << kStop << StatusTint::Red;
     QTest::newRow("padded ready") << diag(QStringLiteral(" ready")) << "需检查" << kStop << StatusTint::Red;
@@ -104,12 +105,12 @@ void TestWeComDiagnostics::editorStatus_data()
     QTest::addColumn<StatusTint>("tint");
     QTest::addColumn<QString>("help");
     const OptText headline = QStringLiteral("已读取 12 条通知");
-    QTest::newRow("off, although ready")
-        << Diag(diag(QStringLiteral("ready"), std::nullopt, headline)) << false << "未开启" << kPause
-        << StatusTint::Secondary << "";
-    QTest::newRow("off, no diagnostics") << Diag() << false << "未开启" << kPause << StatusTint::Secondary << "";
-    QTest::newRow("no diagnostics") << Diag() << true << "已开启，待诊断" << kQuestion << StatusTint::Secondary
-                                    << kDetecting;
+    QTest::newRow("off, although ready") << Diag(diag(QStringLiteral("ready"), std::nullopt, headline))
+                                         << false << "未开启" << kPause << StatusTint::Secondary << "";
+    QTest::newRow("off, no diagnostics")
+        << Diag() << false << "未开启" << kPause << StatusTint::Secondary << "";
+    QTest::newRow("no diagnostics") << Diag() << true << "已开启，待诊断" << kQuestion
+                                    << StatusTint::Secondary << kDetecting;
     QTest::newRow("status absent, headline kept")
         << Diag(diag(std::nullopt, std::nullopt, headline)) << true << "已开启，待诊断" << kQuestion
         << StatusTint::Secondary << *headline;
@@ -119,8 +120,8 @@ void TestWeComDiagnostics::editorStatus_data()
         << Diag(diag(QStringLiteral("ready"), QStringLiteral("local_snapshot"))) << true << "已开启，可读通知"
         << kCheck << StatusTint::Green << kDetecting;
     QTest::newRow("limited, empty headline")
-        << Diag(diag(QStringLiteral("limited"), std::nullopt, QString(""))) << true << "已开启，有限读取" << kWarn
-        << StatusTint::Orange << kDetecting;
+        << Diag(diag(QStringLiteral("limited"), std::nullopt, QString(""))) << true << "已开启，有限读取"
+        << kWarn << StatusTint::Orange << kDetecting;
     QTest::newRow("blocked") << Diag(diag(QStringLiteral("blocked"), std::nullopt, headline)) << true
                              << "已开启，但无法全量读取" << kStop << StatusTint::Red << *headline;
     QTest::newRow("READY other case") << Diag(diag(QStringLiteral("READY"))) << true << "已开启，待诊断"
@@ -187,10 +188,14 @@ void TestWeComDiagnostics::readableTileValues_data()
     QTest::addColumn<std::optional<bool>>("previewAvailable");
     QTest::addColumn<QString>("snapshotValue");
     QTest::addColumn<QString>("previewValue");
-    QTest::newRow("both true") << std::optional<bool>(true) << std::optional<bool>(true) << "可读取" << "可读取";
-    QTest::newRow("both false") << std::optional<bool>(false) << std::optional<bool>(false) << "未读到" << "未读到";
-    QTest::newRow("not reported") << std::optional<bool>() << std::optional<bool>() << "未读到" << "未读到";
-    QTest::newRow("mixed") << std::optional<bool>(false) << std::optional<bool>(true) << "未读到" << "可读取";
+    QTest::newRow("both true") << std::optional<bool>(true) << std::optional<bool>(true) << "可读取"
+                               << "可读取";
+    QTest::newRow("both false") << std::optional<bool>(false) << std::optional<bool>(false) << "未读到"
+                                << "未读到";
+    QTest::newRow("not reported") << std::optional<bool>() << std::optional<bool>() << "未读到"
+                                  << "未读到";
+    QTest::newRow("mixed") << std::optional<bool>(false) << std::optional<bool>(true) << "未读到"
+                           << "可读取";
 }
 
 void TestWeComDiagnostics::readableTileValues()
@@ -265,14 +270,16 @@ void TestWeComDiagnostics::sidebarSubtitle_data()
     QTest::newRow("permission not reported") << B() << true << OptText() << N(4) << off;
     QTest::newRow("permission before quality")
         << B(false) << true << OptText(QStringLiteral("local_snapshot")) << N(4) << off;
-    QTest::newRow("snapshot took over") << B(true) << true << OptText(QStringLiteral("local_snapshot")) << N(4)
-                                        << "已由本地快照接管";
+    QTest::newRow("snapshot took over")
+        << B(true) << true << OptText(QStringLiteral("local_snapshot")) << N(4) << "已由本地快照接管";
     QTest::newRow("quality before count")
-        << B(true) << true << OptText(QStringLiteral("visible_window_no_text")) << N(5) << "窗口存在，但企微未暴露文字";
-    QTest::newRow("sidebar empty") << B(true) << true << OptText(QStringLiteral("accessibility_visible_empty")) << N(0)
+        << B(true) << true << OptText(QStringLiteral("visible_window_no_text")) << N(5)
+        << "窗口存在，但企微未暴露文字";
+    QTest::newRow("sidebar empty") << B(true) << true
+                                   << OptText(QStringLiteral("accessibility_visible_empty")) << N(0)
                                    << "切到主聊天列表后重试";
-    QTest::newRow("other quality, count") << B(true) << true << OptText(QStringLiteral("notification_db")) << N(5)
-                                          << "可见会话：5";
+    QTest::newRow("other quality, count")
+        << B(true) << true << OptText(QStringLiteral("notification_db")) << N(5) << "可见会话：5";
     QTest::newRow("no quality, no count") << B(true) << true << OptText() << N() << "可见会话：0";
 }
 
@@ -305,7 +312,8 @@ void TestWeComDiagnostics::recommendationRows_data()
     QTest::newRow("absent") << L() << QStringList();
     QTest::newRow("empty") << L(QStringList()) << QStringList();
     QTest::newRow("two") << L(QStringList{"a", "b"}) << QStringList{"a", "b"};
-    QTest::newRow("five gives three") << L(QStringList{"一", "二", "三", "四", "五"}) << QStringList{"一", "二", "三"};
+    QTest::newRow("five gives three")
+        << L(QStringList{"一", "二", "三", "四", "五"}) << QStringList{"一", "二", "三"};
     QTest::newRow("repeats kept") << L(QStringList{"同", "同", "", "四"}) << QStringList{"同", "同", ""};
 }
 

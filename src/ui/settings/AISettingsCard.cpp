@@ -24,7 +24,8 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
     auto* labelCol = new QVBoxLayout(label);
     labelCol->setContentsMargins(0, 0, 0, 0);
     labelCol->setSpacing(3);
-    const QString lead = QStringLiteral("默认不需要改。只有要切换 DeepSeek、Qwen、Ollama 或自建网关时才展开。");
+    const QString lead =
+        QStringLiteral("默认不需要改。只有要切换 DeepSeek、Qwen、Ollama 或自建网关时才展开。");
     auto* leadLabel = labels::make(lead, TextStyle::Callout, QFont::DemiBold, ink(), label);
     leadLabel->setWordWrap(true);
     m_current = labels::make(QString(), TextStyle::Caption, -1, secondaryText(), label);
@@ -47,8 +48,10 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
 
     auto* providerRow = new QHBoxLayout;
     providerRow->setSpacing(10);
-    auto* providerLabel = labels::make(QStringLiteral("内置助手来源"), TextStyle::Callout, -1, ink(), m_content);
-    m_provider = new SegmentedControl(QStringLiteral("内置助手来源"), settingsoptions::aiProviders(), m_content);
+    auto* providerLabel =
+        labels::make(QStringLiteral("内置助手来源"), TextStyle::Callout, -1, ink(), m_content);
+    m_provider =
+        new SegmentedControl(QStringLiteral("内置助手来源"), settingsoptions::aiProviders(), m_content);
     m_provider->setObjectName(QStringLiteral("aiProviderPicker"));
     providerRow->addWidget(providerLabel);
     providerRow->addWidget(m_provider, 1);
@@ -56,9 +59,11 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
 
     auto* row1 = new QHBoxLayout;
     row1->setSpacing(14);
-    auto* model = new SettingsTextField(QStringLiteral("模型名称"), QString(), bindText(draft, &D::aiModel), m_content);
+    auto* model =
+        new SettingsTextField(QStringLiteral("模型名称"), QString(), bindText(draft, &D::aiModel), m_content);
     model->setObjectName(QStringLiteral("aiModelField"));
-    auto* env = new SettingsTextField(QStringLiteral("环境变量名"), QStringLiteral("如果不想把 Key 写进配置，可以只填环境变量名。"),
+    auto* env = new SettingsTextField(QStringLiteral("环境变量名"),
+                                      QStringLiteral("如果不想把 Key 写进配置，可以只填环境变量名。"),
                                       bindText(draft, &D::aiAPIKeyEnv), m_content);
     env->setObjectName(QStringLiteral("aiKeyEnvField"));
     row1->addWidget(model, 1, Qt::AlignTop);
@@ -67,9 +72,11 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
 
     auto* row2 = new QHBoxLayout;
     row2->setSpacing(14);
-    auto* base = new SettingsTextField(QStringLiteral("接口地址"), QString(), bindText(draft, &D::aiBaseURL), m_content);
+    auto* base = new SettingsTextField(QStringLiteral("接口地址"), QString(), bindText(draft, &D::aiBaseURL),
+                                       m_content);
     base->setObjectName(QStringLiteral("aiBaseURLField"));
-    m_apiKey = new SettingsTextField(QStringLiteral("API Key"), QStringLiteral("留空时会优先读环境变量；失败则回退到本地摘要。"),
+    m_apiKey = new SettingsTextField(QStringLiteral("API Key"),
+                                     QStringLiteral("留空时会优先读环境变量；失败则回退到本地摘要。"),
                                      bindText(draft, &D::aiAPIKey), m_content);
     m_apiKey->setObjectName(QStringLiteral("aiAPIKeyField"));
     row2->addWidget(base, 1, Qt::AlignTop);

@@ -167,7 +167,8 @@ void ChatTargetEditor::refreshPill()
     const bool on = m_bindings.enabled.get();
     const StatusLook look = m_override.value_or(
         on ? StatusLook{QStringLiteral("已开启"), QStringLiteral("checkmark.circle.fill"), StatusTint::Green}
-           : StatusLook{QStringLiteral("未开启"), QStringLiteral("pause.circle.fill"), StatusTint::Secondary});
+           : StatusLook{QStringLiteral("未开启"), QStringLiteral("pause.circle.fill"),
+                        StatusTint::Secondary});
     m_pill->set(look.title, look.icon, statusTintColor(look.tint));
 }
 

@@ -15,8 +15,8 @@ ChatTargetsCard::ChatTargetsCard(BridgeStore& store, SettingsDraftModel* draft, 
     row->setSpacing(14);
     m_wechat = new ChatTargetEditor(QStringLiteral("微信"),
                                     {bindFlag(draft, &D::wechatEnabled), bindText(draft, &D::wechatSource),
-                                     bindText(draft, &D::wechatDataRoot), bindText(draft, &D::wechatAllowlist),
-                                     std::nullopt},
+                                     bindText(draft, &D::wechatDataRoot),
+                                     bindText(draft, &D::wechatAllowlist), std::nullopt},
                                     true, this);
     m_wechat->setObjectName(QStringLiteral("wechatEditor"));
     m_wecom = new ChatTargetEditor(QStringLiteral("企业微信"),

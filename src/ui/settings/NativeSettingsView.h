@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QList>
 #include <QKeySequence>
+#include <QList>
 #include <QWidget>
 
 class BridgeStore;

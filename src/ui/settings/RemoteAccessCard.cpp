@@ -51,7 +51,8 @@ RemoteAccessCard::RemoteAccessCard(BridgeStore& store, SettingsDraftModel* draft
     using namespace AppTheme;
     setObjectName(QStringLiteral("remoteAccessCard"));
 
-    m_public = new LinkLine(store, QStringLiteral("公网手机入口"), QStringLiteral("已复制网站桥接手机入口"), this);
+    m_public =
+        new LinkLine(store, QStringLiteral("公网手机入口"), QStringLiteral("已复制网站桥接手机入口"), this);
     m_public->setObjectName(QStringLiteral("publicMobileLine"));
     body()->addWidget(m_public);
     body()->addWidget(bridgeBox());
@@ -62,27 +63,30 @@ RemoteAccessCard::RemoteAccessCard(BridgeStore& store, SettingsDraftModel* draft
     m_status->setWordWrap(true);
     body()->addWidget(m_status);
 
-    m_token = new SettingsTextField(
-        remoteaccess::tokenFieldTitle(std::nullopt),
-        QStringLiteral("这只是本机接口的访问密码，主要给 OpenClaw / Hermes 读取本机接口时使用；手机公网访问优先走上面的网站桥接。"),
-        bindText(draft, &NativeSettingsDraft::remoteAccessToken), this);
+    m_token = new SettingsTextField(remoteaccess::tokenFieldTitle(std::nullopt),
+                                    QStringLiteral("这只是本机接口的访问密码，主要给 OpenClaw / Hermes "
+                                                   "读取本机接口时使用；手机公网访问优先走上面的网站桥接。"),
+                                    bindText(draft, &NativeSettingsDraft::remoteAccessToken), this);
     m_token->setObjectName(QStringLiteral("remoteAccessTokenField"));
     body()->addWidget(m_token);
 
-    m_wifi = new LinkLine(store, QStringLiteral("同一 Wi-Fi 备用链接"), QStringLiteral("已复制同一 Wi-Fi 备用链接"), this);
+    m_wifi = new LinkLine(store, QStringLiteral("同一 Wi-Fi 备用链接"),
+                          QStringLiteral("已复制同一 Wi-Fi 备用链接"), this);
     m_wifi->setObjectName(QStringLiteral("localMobileLine"));
     body()->addWidget(m_wifi);
-    m_agent = new LinkLine(store, QStringLiteral("本机 Agent 读取链接"), QStringLiteral("已复制 Agent 读取链接"), this);
+    m_agent = new LinkLine(store, QStringLiteral("本机 Agent 读取链接"),
+                           QStringLiteral("已复制 Agent 读取链接"), this);
     m_agent->setObjectName(QStringLiteral("agentLine"));
     body()->addWidget(m_agent);
 
     auto* agentRow = new QHBoxLayout;
     agentRow->setSpacing(12);
-    m_bundle = new BorderedButton(QStringLiteral("一键复制 Agent 接入信息"), QStringLiteral("doc.on.doc"), this);
+    m_bundle =
+        new BorderedButton(QStringLiteral("一键复制 Agent 接入信息"), QStringLiteral("doc.on.doc"), this);
     m_bundle->setObjectName(QStringLiteral("copyAgentBundleButton"));
     agentRow->addWidget(m_bundle, 0, Qt::AlignVCenter);
-    auto* note = labels::make(QStringLiteral("电脑端 Agent 使用本机链接；手机公网访问使用上方入口。"), TextStyle::Caption,
-                              -1, secondaryText(), this);
+    auto* note = labels::make(QStringLiteral("电脑端 Agent 使用本机链接；手机公网访问使用上方入口。"),
+                              TextStyle::Caption, -1, secondaryText(), this);
     note->setWordWrap(true);
     agentRow->addWidget(note, 1, Qt::AlignVCenter);
     body()->addLayout(agentRow);
@@ -104,18 +108,19 @@ QWidget* RemoteAccessCard::bridgeBox()
     row->setContentsMargins(kBoxPadding, kBoxPadding, kBoxPadding, kBoxPadding);
     row->setSpacing(12);
     auto* icon = new QLabel(box);
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("arrow.triangle.2.circlepath.circle"), 22, systemGreen(),
-                                        devicePixelRatioF()));
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("arrow.triangle.2.circlepath.circle"), 22,
+                                        systemGreen(), devicePixelRatioF()));
     icon->setFixedSize(22, 22);
     row->addWidget(icon, 0, Qt::AlignVCenter);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    auto* lead = labels::make(QStringLiteral("手机端通过网站桥接读取本机同步的消息快照。"), TextStyle::Callout,
-                              QFont::DemiBold, ink(), box);
+    auto* lead = labels::make(QStringLiteral("手机端通过网站桥接读取本机同步的消息快照。"),
+                              TextStyle::Callout, QFont::DemiBold, ink(), box);
     lead->setWordWrap(true);
-    auto* detail = labels::make(QStringLiteral("电脑端运行时会同步最近 7 天上下文，需要立刻更新时可手动同步。"),
-                                TextStyle::Caption, -1, secondaryText(), box);
+    auto* detail =
+        labels::make(QStringLiteral("电脑端运行时会同步最近 7 天上下文，需要立刻更新时可手动同步。"),
+                     TextStyle::Caption, -1, secondaryText(), box);
     detail->setWordWrap(true);
     texts->addWidget(lead);
     texts->addWidget(detail);

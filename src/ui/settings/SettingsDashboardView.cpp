@@ -61,9 +61,9 @@ SettingsDashboardView::SettingsDashboardView(BridgeStore& store, QWidget* parent
     m_diagnostics = new WeComDiagnosticsCard(store, page);
     m_rules = new BusinessRulesCard(m_draft, page);
     m_ai = new AISettingsCard(m_draft, page);
-    for (QWidget* card : {static_cast<QWidget*>(m_remote), static_cast<QWidget*>(m_profile),
-                          static_cast<QWidget*>(m_targets), static_cast<QWidget*>(m_diagnostics),
-                          static_cast<QWidget*>(m_rules), static_cast<QWidget*>(m_ai)})
+    for (QWidget* card :
+         {static_cast<QWidget*>(m_remote), static_cast<QWidget*>(m_profile), static_cast<QWidget*>(m_targets),
+          static_cast<QWidget*>(m_diagnostics), static_cast<QWidget*>(m_rules), static_cast<QWidget*>(m_ai)})
         col->addWidget(card);
     col->addStretch(1);
     setWidget(page);

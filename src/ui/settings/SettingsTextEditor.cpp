@@ -17,8 +17,8 @@ constexpr int kPadding = 8;
 
 } // namespace
 
-SettingsTextEditor::SettingsTextEditor(const QString& title, const QString& help, TextBinding text, int height,
-                                       QWidget* parent)
+SettingsTextEditor::SettingsTextEditor(const QString& title, const QString& help, TextBinding text,
+                                       int height, QWidget* parent)
     : QWidget(parent), m_binding(std::move(text))
 {
     using namespace AppTheme;
@@ -41,6 +41,8 @@ SettingsTextEditor::SettingsTextEditor(const QString& title, const QString& help
     m_edit->setFont(AppTheme::font(TextStyle::Body));
     m_edit->setAccessibleName(title);
     m_edit->setTabChangesFocus(true);
+    // The box decides the height (at least `height`); the editor scrolls inside it.
+    m_edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     QPalette pal = m_edit->palette();
     pal.setColor(QPalette::Base, Qt::transparent);
     pal.setColor(QPalette::Text, AppTheme::ink());

@@ -21,11 +21,15 @@ public:
     QString help() const;
     QLineEdit* lineEdit() const { return m_edit; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void refresh();
 
     TextBinding m_binding;
     QLabel* m_title;
     QLabel* m_help;
+    QWidget* m_box;
     QLineEdit* m_edit;
 };

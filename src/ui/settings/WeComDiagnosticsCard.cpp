@@ -56,7 +56,8 @@ WeComDiagnosticsCard::WeComDiagnosticsCard(BridgeStore& store, QWidget* parent)
     // Advice.
     m_advice = new QVBoxLayout;
     m_advice->setSpacing(8);
-    m_advice->addWidget(labels::make(wecomdiag::adviceTitle(), TextStyle::Subheadline, QFont::DemiBold, ink(), this));
+    m_advice->addWidget(
+        labels::make(wecomdiag::adviceTitle(), TextStyle::Subheadline, QFont::DemiBold, ink(), this));
     auto* note = labels::make(wecomdiag::adviceNote(), TextStyle::Caption, -1, ink(), this);
     note->setObjectName(QStringLiteral("wecomAdviceNote"));
     note->setWordWrap(true);

@@ -30,7 +30,7 @@ struct NativeSettingsDraft
     QString wecomSource = defaultSource();
     QString wecomRuleMode = defaultRuleMode();
     QString wecomDataRoot;
-    QString wecomAllowlist; // one name per line
+    QString wecomAllowlist;  // one name per line
     QString keywords;        // one keyword per line
     QString excludeKeywords; // one word per line
     bool aiEnabled = true;
@@ -59,12 +59,12 @@ struct NativeSettingsDraft
     // WeCom reader: the trimmed value unless that is empty or "ocr", else "notification-db".
     static QString wecomSourceRule(const std::optional<QString>& source);
 
-    static QString defaultSource();       // "notification-db"
-    static QString defaultRuleMode();     // "all_incoming"
-    static QString defaultAIProvider();   // "deepseek"
-    static QString defaultAIModel();      // "deepseek-chat"
-    static QString defaultAIBaseURL();    // DeepSeek's chat-completions endpoint
-    static QString defaultAIKeyEnv();     // "DEEPSEEK_API_KEY"
+    static QString defaultSource();               // "notification-db"
+    static QString defaultRuleMode();             // "all_incoming"
+    static QString defaultAIProvider();           // "deepseek"
+    static QString defaultAIModel();              // "deepseek-chat"
+    static QString defaultAIBaseURL();            // DeepSeek's chat-completions endpoint
+    static QString defaultAIKeyEnv();             // "DEEPSEEK_API_KEY"
     static QString defaultWebsiteBridgeBaseURL(); // the store's website-bridge origin
 
     bool operator==(const NativeSettingsDraft&) const = default;

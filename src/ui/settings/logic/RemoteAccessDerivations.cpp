@@ -109,12 +109,14 @@ QString tokenFieldTitle(const State& state)
 {
     const AgentAccessSnapshot* access = accessOf(state);
     const bool required = access && access->tokenRequired == true;
-    return required ? QStringLiteral("远程访问口令（当前已设置）") : QStringLiteral("远程访问口令（当前未设置）");
+    return required ? QStringLiteral("远程访问口令（当前已设置）")
+                    : QStringLiteral("远程访问口令（当前未设置）");
 }
 
 bool copyAllowed(const QString& value, bool canCopy)
 {
-    return canCopy && !value.startsWith(QStringLiteral("等待")) && !value.startsWith(QStringLiteral("未开启"));
+    return canCopy && !value.startsWith(QStringLiteral("等待")) &&
+           !value.startsWith(QStringLiteral("未开启"));
 }
 
 QString syncLabel(bool syncing)

@@ -35,8 +35,8 @@ bool copyAllowed(const QString& value, bool canCopy);
 
 QString syncLabel(bool syncing); // "同步到网站桥接" / "同步中"
 
-QString waitingForWiFi();  // "等待同一 Wi-Fi 地址识别"
-QString waitingForAgent(); // "等待本机接口启动"
+QString waitingForWiFi();   // "等待同一 Wi-Fi 地址识别"
+QString waitingForAgent();  // "等待本机接口启动"
 QString tokenPlaceholder(); // "这里填远程访问口令"
 
 } // namespace remoteaccess

@@ -48,10 +48,10 @@ QString sidebarSubtitle(const WeComDiagnosticsSnapshot& diagnostic);
 QStringList recommendationRows(const WeComDiagnosticsSnapshot& diagnostic);
 
 // Fixed texts of the card.
-QString cardTitle();        // "企业微信读取诊断"
-QString fallbackHeadline(); // "企业微信诊断"
-QString adviceTitle();      // "建议"
-QString adviceNote();       // the fixed note about OCR and the read order
+QString cardTitle();              // "企业微信读取诊断"
+QString fallbackHeadline();       // "企业微信诊断"
+QString adviceTitle();            // "建议"
+QString adviceNote();             // the fixed note about OCR and the read order
 QString scanLabel(bool scanning); // "立即读取企微消息" / "读取中"
 
 } // namespace wecomdiag
