@@ -2,6 +2,7 @@
 #include "FakeHttpServer.h"
 #include "StoreTestKit.h"
 #include "ui/common/HeaderRow.h"
+#include "ui/common/MainWindow.h"
 #include "ui/common/SegmentButton.h"
 #include "ui/common/SegmentedControl.h"
 #include "ui/messages/EventListView.h"
@@ -89,6 +90,7 @@ private slots:
     void rowsExposeTheirText();
     void ctrlFFocusesSearchField();
     void requestedSearchFocusIsTakenOnShow();
+    void windowOpensSectionWithSearchFocused();
 
 private:
     void serve(const QList<Message>& messages, const QByteArray& state = stateBody());
@@ -308,6 +310,24 @@ void TestMessagesView::requestedSearchFocusIsTakenOnShow()
     auto* field = view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
     QTRY_VERIFY(field->hasFocus());
     QVERIFY(!MessagesView::searchFocusRequested()); // taken once
+}
+
+void TestMessagesView::windowOpensSectionWithSearchFocused()
+{
+    // What the dashboard's "搜索消息" does: preset all, ask for the focus, switch sections.
+    m_fixture.store->setMessageListPreset(MessageListPreset::Todo);
+    MainWindow window(*m_fixture.store);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    m_fixture.store->setMessageListPreset(MessageListPreset::All);
+    MessagesView::requestSearchFocus();
+    m_fixture.store->setSelectedSection(AppSection::Messages);
+    QTRY_VERIFY(window.findChild<MessagesView*>());
+    auto* view = window.findChild<MessagesView*>();
+    auto* field = view->findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
+    QTRY_VERIFY(field->hasFocus());
+    QCOMPARE(view->findChild<HeaderRow*>()->title(), QStringLiteral("最近 7 天消息"));
+    QCOMPARE(view->shownEvents().size(), 3);
 }
 
 QTEST_MAIN(TestMessagesView)
