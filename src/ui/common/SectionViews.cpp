@@ -4,6 +4,7 @@
 #include "ui/common/AppTheme.h"
 #include "ui/common/HeaderRow.h"
 #include "ui/messages/MessagesView.h"
+#include "ui/overview/OverviewView.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -30,7 +31,7 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     Q_UNUSED(store);
     switch (section) {
     case AppSection::Overview:
-        return headingOnlyPage(section, parent);
+        return new OverviewView(&store, parent);
     case AppSection::Messages:
         return new MessagesView(store, parent);
     case AppSection::Chat:
