@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -87,6 +88,8 @@ private slots:
     void sourceFilterResetsWhenViewIsRecreated();
     void searchNarrowsAndIsLocal();
     void selectionSurvivesRefreshWithNewTopMessage();
+    void scrolledListKeepsTopMessageInPlace_data();
+    void scrolledListKeepsTopMessageInPlace();
     void rowsExposeTheirText();
     void ctrlFFocusesSearchField();
     void requestedSearchFocusIsTakenOnShow();
@@ -277,6 +280,49 @@ void TestMessagesView::selectionSurvivesRefreshWithNewTopMessage()
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(inserted.first().at(1).toInt(), 0);
     QCOMPARE(resets.count(), 0);
+}
+
+void TestMessagesView::scrolledListKeepsTopMessageInPlace_data()
+{
+    QTest::addColumn<int>("scrollTo");
+    QTest::addColumn<bool>("anchored");
+    QTest::newRow("at the top: the new message shows") << 0 << false;
+    QTest::newRow("scrolled: the view stays on its message") << 700 << true;
+}
+
+void TestMessagesView::scrolledListKeepsTopMessageInPlace()
+{
+    QFETCH(int, scrollTo);
+    QFETCH(bool, anchored);
+    QList<Message> many;
+    for (int i = 1; i <= 40; ++i)
+        many << Message{i, QStringLiteral("wechat"), QStringLiteral("群%1").arg(i),
+                        QStringLiteral("第 %1 条").arg(i)};
+    serve(many);
+    refresh();
+
+    MessagesView view(*m_fixture.store);
+    view.resize(900, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    EventListView* list = view.listView();
+    list->verticalScrollBar()->setValue(scrollTo);
+    const QPoint probe(list->viewport()->width() / 2, 1);
+    const QString topBefore = list->indexAt(probe).data(EventListModel::StableIdRole).toString();
+    const int offsetBefore = list->visualRect(list->indexAt(probe)).top();
+
+    many.prepend({100, QStringLiteral("wecom"), QStringLiteral("新群"), QStringLiteral("新消息")});
+    serve(many);
+    refresh();
+
+    const QModelIndex top = list->indexAt(probe);
+    if (anchored) {
+        QCOMPARE(top.data(EventListModel::StableIdRole).toString(), topBefore);
+        QCOMPARE(list->visualRect(top).top(), offsetBefore);
+    } else {
+        QCOMPARE(list->verticalScrollBar()->value(), 0);
+        QCOMPARE(top.data(EventListModel::StableIdRole).toString(), QStringLiteral("100"));
+    }
 }
 
 void TestMessagesView::rowsExposeTheirText()
