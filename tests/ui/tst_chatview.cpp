@@ -38,7 +38,7 @@ struct Harness
             "POST", "/api/chat",
             FakeHttpServer::json(QJsonDocument(body).toJson(QJsonDocument::Compact)).delayed(delayMs));
         fixture = storetestkit::makeStore(server.baseUrl());
-        view = std::make_unique<ChatView>(fixture.store.get());
+        view = std::make_unique<ChatView>(*fixture.store);
         view->resize(900, 700);
     }
     ~Harness()
@@ -311,7 +311,7 @@ void TestChatView::appendScrollsFirstAppearanceDoesNot()
     for (int i = 0; i < 6; ++i)
         finish(h.store()->sendChat(QString("问题%1").arg(i)));
     // A fresh view over a long conversation starts at the top.
-    h.view = std::make_unique<ChatView>(h.store());
+    h.view = std::make_unique<ChatView>(*h.store());
     h.view->resize(700, 600);
     h.view->show();
     QVERIFY(QTest::qWaitForWindowExposed(h.view.get()));

@@ -23,7 +23,7 @@ constexpr qreal kTranscriptRadius = 26;
 constexpr int kTranscriptPadding = 10;
 } // namespace
 
-ChatView::ChatView(BridgeStore* store, QWidget* parent) : QWidget(parent), m_store(store)
+ChatView::ChatView(BridgeStore& store, QWidget* parent) : QWidget(parent), m_store(&store)
 {
     setObjectName(QStringLiteral("chatView"));
     setAccessibleName(QStringLiteral("消息助手"));
@@ -42,7 +42,7 @@ ChatView::ChatView(BridgeStore* store, QWidget* parent) : QWidget(parent), m_sto
 
     auto* card = new SoftCard(kTranscriptRadius, kTranscriptPadding, this);
     card->setObjectName(QStringLiteral("chatTranscriptCard"));
-    m_model = new ChatTranscriptModel(store, this);
+    m_model = new ChatTranscriptModel(&store, this);
     m_transcript = new ChatTranscriptView(card);
     m_transcript->setItemDelegate(new ChatBubbleDelegate(m_transcript));
     m_transcript->setModel(m_model);
@@ -81,7 +81,7 @@ ChatView::ChatView(BridgeStore* store, QWidget* parent) : QWidget(parent), m_sto
         if (m_send->isEnabled())
             send();
     });
-    connect(store, &BridgeStore::isSendingChanged, this, &ChatView::updateSending);
+    connect(&store, &BridgeStore::isSendingChanged, this, &ChatView::updateSending);
     updateSending();
 }
 

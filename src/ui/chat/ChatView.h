@@ -18,7 +18,7 @@ class ChatView : public QWidget
     Q_OBJECT
 
 public:
-    explicit ChatView(BridgeStore* store, QWidget* parent = nullptr);
+    explicit ChatView(BridgeStore& store, QWidget* parent = nullptr);
 
     QString draft() const;
     void setDraft(const QString& text);

@@ -37,7 +37,7 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     case AppSection::Messages:
         return new MessagesView(store, parent);
     case AppSection::Chat:
-        return new ChatView(&store, parent);
+        return new ChatView(store, parent);
     case AppSection::Settings:
         return new SettingsDashboardView(store, parent);
     }
