@@ -2,7 +2,13 @@
 #include "ui/messages/logic/EventListModel.h"
 #include "ui/messages/logic/MessageFilter.h"
 
-#include <QCoreApplication>
+#include "ui/messages/EventListView.h"
+#include "ui/messages/EventRowDelegate.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -187,11 +193,63 @@ void BM_ModelPresetSwitch(benchmark::State& st)
 }
 BENCHMARK(BM_ModelPresetSwitch)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// The list view's full layout of 10,000 rows: with the text-height cache empty (first show,
+// or after a width change) and warm (a refresh that re-lays out the rows).
+void listLayoutBench(benchmark::State& st, bool coldCache)
+{
+    EventListModel model;
+    model.setEvents(makeEvents(int(st.range(0))));
+    EventListView view;
+    view.setEventModel(&model);
+    view.resize(900, 700);
+    view.doItemsLayout();
+    for (auto _ : st) {
+        if (coldCache)
+            view.rowDelegate()->clearCache();
+        view.doItemsLayout();
+    }
+    st.SetComplexityN(st.range(0));
+}
+void BM_ListLayoutColdCache(benchmark::State& st)
+{
+    listLayoutBench(st, true);
+}
+void BM_ListLayoutWarmCache(benchmark::State& st)
+{
+    listLayoutBench(st, false);
+}
+BENCHMARK(BM_ListLayoutColdCache)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListLayoutWarmCache)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// One scroll step through 10,000 rows and the repaint of the viewport (one frame).
+void BM_ListScrollFrame(benchmark::State& st)
+{
+    EventListModel model;
+    model.setEvents(makeEvents(int(st.range(0))));
+    EventListView view;
+    view.setEventModel(&model);
+    view.rowDelegate()->setSearchQuery(QStringLiteral("周报"));
+    view.resize(900, 700);
+    view.doItemsLayout();
+    QImage frame(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    QScrollBar* bar = view.verticalScrollBar();
+    int value = 0;
+    for (auto _ : st) {
+        value = (value + 97) % std::max(1, bar->maximum());
+        bar->setValue(value);
+        frame.fill(Qt::white);
+        view.viewport()->render(&frame);
+    }
+}
+BENCHMARK(BM_ListScrollFrame)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -2,6 +2,7 @@
 #include "FakeHttpServer.h"
 #include "StoreTestKit.h"
 #include "ui/common/HeaderRow.h"
+#include "ui/common/MainWindow.h"
 #include "ui/common/SegmentButton.h"
 #include "ui/common/SegmentedControl.h"
 #include "ui/messages/EventListView.h"
@@ -15,6 +16,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -86,9 +88,12 @@ private slots:
     void sourceFilterResetsWhenViewIsRecreated();
     void searchNarrowsAndIsLocal();
     void selectionSurvivesRefreshWithNewTopMessage();
+    void scrolledListKeepsTopMessageInPlace_data();
+    void scrolledListKeepsTopMessageInPlace();
     void rowsExposeTheirText();
     void ctrlFFocusesSearchField();
     void requestedSearchFocusIsTakenOnShow();
+    void windowOpensSectionWithSearchFocused();
 
 private:
     void serve(const QList<Message>& messages, const QByteArray& state = stateBody());
@@ -277,6 +282,49 @@ void TestMessagesView::selectionSurvivesRefreshWithNewTopMessage()
     QCOMPARE(resets.count(), 0);
 }
 
+void TestMessagesView::scrolledListKeepsTopMessageInPlace_data()
+{
+    QTest::addColumn<int>("scrollTo");
+    QTest::addColumn<bool>("anchored");
+    QTest::newRow("at the top: the new message shows") << 0 << false;
+    QTest::newRow("scrolled: the view stays on its message") << 700 << true;
+}
+
+void TestMessagesView::scrolledListKeepsTopMessageInPlace()
+{
+    QFETCH(int, scrollTo);
+    QFETCH(bool, anchored);
+    QList<Message> many;
+    for (int i = 1; i <= 40; ++i)
+        many << Message{i, QStringLiteral("wechat"), QStringLiteral("群%1").arg(i),
+                        QStringLiteral("第 %1 条").arg(i)};
+    serve(many);
+    refresh();
+
+    MessagesView view(*m_fixture.store);
+    view.resize(900, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    EventListView* list = view.listView();
+    list->verticalScrollBar()->setValue(scrollTo);
+    const QPoint probe(list->viewport()->width() / 2, 1);
+    const QString topBefore = list->indexAt(probe).data(EventListModel::StableIdRole).toString();
+    const int offsetBefore = list->visualRect(list->indexAt(probe)).top();
+
+    many.prepend({100, QStringLiteral("wecom"), QStringLiteral("新群"), QStringLiteral("新消息")});
+    serve(many);
+    refresh();
+
+    const QModelIndex top = list->indexAt(probe);
+    if (anchored) {
+        QCOMPARE(top.data(EventListModel::StableIdRole).toString(), topBefore);
+        QCOMPARE(list->visualRect(top).top(), offsetBefore);
+    } else {
+        QCOMPARE(list->verticalScrollBar()->value(), 0);
+        QCOMPARE(top.data(EventListModel::StableIdRole).toString(), QStringLiteral("100"));
+    }
+}
+
 void TestMessagesView::rowsExposeTheirText()
 {
     MessagesView view(*m_fixture.store);
@@ -308,6 +356,24 @@ void TestMessagesView::requestedSearchFocusIsTakenOnShow()
     auto* field = view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
     QTRY_VERIFY(field->hasFocus());
     QVERIFY(!MessagesView::searchFocusRequested()); // taken once
+}
+
+void TestMessagesView::windowOpensSectionWithSearchFocused()
+{
+    // What the dashboard's "搜索消息" does: preset all, ask for the focus, switch sections.
+    m_fixture.store->setMessageListPreset(MessageListPreset::Todo);
+    MainWindow window(*m_fixture.store);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    m_fixture.store->setMessageListPreset(MessageListPreset::All);
+    MessagesView::requestSearchFocus();
+    m_fixture.store->setSelectedSection(AppSection::Messages);
+    QTRY_VERIFY(window.findChild<MessagesView*>());
+    auto* view = window.findChild<MessagesView*>();
+    auto* field = view->findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
+    QTRY_VERIFY(field->hasFocus());
+    QCOMPARE(view->findChild<HeaderRow*>()->title(), QStringLiteral("最近 7 天消息"));
+    QCOMPARE(view->shownEvents().size(), 3);
 }
 
 QTEST_MAIN(TestMessagesView)

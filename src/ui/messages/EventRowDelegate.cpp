@@ -155,15 +155,23 @@ int EventRowDelegate::textColumnWidth(int rowWidth) const
 void EventRowDelegate::clearCache() const
 {
     m_lineCache.clear();
+    m_previousCache.clear();
     m_cacheWidth = -1;
+    m_previousWidth = -1;
 }
 
 int EventRowDelegate::rowHeight(int width, const QString& message) const
 {
     const int textWidth = textColumnWidth(width);
+    // Heights for the last two widths are kept: a scroll bar coming and going switches between
+    // two widths, and neither switch should lay out every message again.
     if (textWidth != m_cacheWidth) {
-        m_lineCache.clear();
-        m_cacheWidth = textWidth;
+        std::swap(m_lineCache, m_previousCache);
+        std::swap(m_cacheWidth, m_previousWidth);
+        if (textWidth != m_cacheWidth) {
+            m_lineCache.clear();
+            m_cacheWidth = textWidth;
+        }
     }
     auto it = m_lineCache.constFind(message);
     int messageHeight;

@@ -59,5 +59,7 @@ private:
     int m_messageLineHeight = 0;
     QString m_query;
     mutable int m_cacheWidth = -1;
-    mutable QHash<QString, int> m_lineCache;
+    mutable QHash<QString, int> m_lineCache; // message -> text height at m_cacheWidth
+    mutable int m_previousWidth = -1;
+    mutable QHash<QString, int> m_previousCache;
 };
