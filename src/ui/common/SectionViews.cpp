@@ -5,6 +5,7 @@
 #include "ui/common/HeaderRow.h"
 #include "ui/messages/MessagesView.h"
 #include "ui/overview/OverviewView.h"
+#include "ui/settings/SettingsDashboardView.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -37,7 +38,7 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     case AppSection::Chat:
         return headingOnlyPage(section, parent);
     case AppSection::Settings:
-        return headingOnlyPage(section, parent);
+        return new SettingsDashboardView(store, parent);
     }
     return headingOnlyPage(section, parent);
 }
