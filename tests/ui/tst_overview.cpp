@@ -369,13 +369,32 @@ void TestOverview::clickOpensTimeline()
 void TestOverview::layoutMatchesTheDashboard()
 {
     Harness h;
-    h.serve({{"total_messages", 128},
+    auto message = [](const char* target, const char* session, const char* sender, const char* time,
+                      const char* text) {
+        return QJsonObject{{"chat_target", target},
+                           {"session_name", session},
+                           {"sender_name", sender},
+                           {"sent_at", time},
+                           {"content", text}};
+    };
+    const QJsonArray events{
+        message("wecom", "产品评审群", "张三", "09:12", "明天 10:00 开会，记得带电脑"),
+        message("wechat", "财务", "李四", "10:05", "报销单已经提交\n请查收"),
+        message("wecom", "发布群", "", "11:40", "今晚上线，请各位留意告警"),
+        message("wecom", "客户群", "王五", "13:20", "客户回复了，方案基本认可，预算需要再谈"),
+        message("wechat", "家人", "妈妈", "18:02", "周末回家吃饭吗"),
+    };
+    h.server.reply(
+        "GET", QStringLiteral("/api/state"),
+        FakeHttpServer::json(stateWith(
+            {{"total_messages", 128},
              {"action_items", texts({"提醒：明天上午提交周报",
                                      "企业微信｜项目群｜张三 (2024-05-01T10:00:00+08:00)：下午评审方案",
                                      "确认报销单", "回复客户邮件", "整理发票"})},
              {"follow_ups", texts({"王五：下周再看预算", "跟进合同"})},
-             {"meeting_items", texts({"周会纪要：10 点开始", "季度评审"})}},
-            {"明天 10:00 开会，记得带电脑", "报销单已经提交\n请查收", "今晚上线", "客户回复了", "发票寄出"});
+             {"meeting_items", texts({"周会纪要：10 点开始", "季度评审"})}})));
+    h.server.reply("GET", QStringLiteral("/api/events"),
+                   FakeHttpServer::json(QJsonDocument(QJsonObject{{"events", events}}).toJson()));
     h.refresh();
     h.view->show();
     QVERIFY(QTest::qWaitForWindowExposed(h.view.get()));
@@ -411,6 +430,13 @@ void TestOverview::layoutMatchesTheDashboard()
     QCOMPARE(h.grid()->summaryCard()->assistantButton()->size(), QSize(38, 38));
     QCOMPARE(h.grid()->summaryCard()->refreshButton()->size(), QSize(32, 32));
     QCOMPARE(h.grid()->todoCard()->completeButton(0)->size(), QSize(28, 28));
+
+    // Every button can be found and read out.
+    for (const QAbstractButton* b : h.view->findChildren<QAbstractButton*>()) {
+        if (b->isVisible())
+            QVERIFY2(!b->objectName().isEmpty() && !b->accessibleName().isEmpty(),
+                     qPrintable(b->objectName()));
+    }
 
     // RAZO_OVERVIEW_PNG=<file> keeps a picture of the dashboard for a look by eye.
     const QString png = qEnvironmentVariable("RAZO_OVERVIEW_PNG");

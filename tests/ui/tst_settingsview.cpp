@@ -154,6 +154,58 @@ void typeInto(QWidget* w, const QString& text)
     }
 }
 
+// The repository's stand-in core (msgrelay) on a free loopback port, with its own
+// configuration file and home directory; stopped when this goes away.
+struct StandInCore
+{
+    QTemporaryDir dir;
+    QProcess process;
+    QUrl base;
+    QString output;
+
+    bool start()
+    {
+        if (!dir.isValid())
+            return false;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setWorkingDirectory(QStringLiteral(RAZO_SOURCE_DIR));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PYTHONPATH", QStringLiteral(RAZO_SOURCE_DIR));
+        env.insert("MSGRELAY_PORT", "0"); // the core picks a free port and names it
+        env.insert("HOME", dir.path());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral("/usr/bin/python3"),
+                      {"-u", "-m", "msgrelay.cli", "--config", dir.filePath("c.json"), "desktop", "--host",
+                       "127.0.0.1", "--port", "8765", "--no-browser", "--no-native-window"});
+        if (!process.waitForStarted(10000))
+            return false;
+        static const QRegularExpression listening(
+            QStringLiteral("listening on http://127\\.0\\.0\\.1:(\\d+)"));
+        QRegularExpressionMatch match;
+        const bool up = QTest::qWaitFor(
+            [&] {
+                output += QString::fromUtf8(process.readAll());
+                match = listening.match(output);
+                return match.hasMatch() || process.state() == QProcess::NotRunning;
+            },
+            15000);
+        if (!up || !match.hasMatch())
+            return false;
+        base = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(match.captured(1)));
+        return true;
+    }
+
+    ~StandInCore()
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished(2000);
+    }
+};
+
 QString screenshotDir()
 {
     return qEnvironmentVariable("RAZO_SCREENSHOT_DIR");
@@ -545,32 +597,9 @@ void TestSettingsView::settingsWindow()
 
 void TestSettingsView::endToEndSaveAgainstTheCore()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QProcess core;
-    core.setProcessChannelMode(QProcess::MergedChannels);
-    core.setWorkingDirectory(QStringLiteral(RAZO_SOURCE_DIR));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PYTHONPATH", QStringLiteral(RAZO_SOURCE_DIR));
-    env.insert("MSGRELAY_PORT", "0"); // the core picks a free port and names it
-    env.insert("HOME", dir.path());
-    core.setProcessEnvironment(env);
-    core.start(QStringLiteral("/usr/bin/python3"),
-               {"-u", "-m", "msgrelay.cli", "--config", dir.filePath("c.json"), "desktop", "--host",
-                "127.0.0.1", "--port", "8765", "--no-browser", "--no-native-window"});
-    QVERIFY(core.waitForStarted(10000));
-    const auto stopCore = qScopeGuard([&core] {
-        core.terminate();
-        if (!core.waitForFinished(5000))
-            core.kill();
-    });
-    static const QRegularExpression listening(QStringLiteral("listening on http://127\\.0\\.0\\.1:(\\d+)"));
-    QString output;
-    QRegularExpressionMatch match;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (output += QString::fromUtf8(core.readAll()), match = listening.match(output), match.hasMatch()),
-        15000);
-    const QUrl base(QStringLiteral("http://127.0.0.1:%1").arg(match.captured(1)));
+    StandInCore core;
+    QVERIFY2(core.start(), qPrintable(core.output));
+    const QUrl base = core.base;
 
     Fixture f = storetestkit::makeStore(base);
     BridgeStore& store = *f.store;
@@ -622,11 +651,16 @@ void TestSettingsView::screenshots()
     if (out.isEmpty())
         QSKIP("set RAZO_SCREENSHOT_DIR to write the settings screenshots");
     QDir().mkpath(out);
-    Harness h(stateBody(QStringLiteral("王小明"), 5));
-    QVERIFY(h.refresh());
+    StandInCore core;
+    QVERIFY2(core.start(), qPrintable(core.output));
+    Fixture f = storetestkit::makeStore(core.base);
+    BridgeStore& store = *f.store;
+    store.refreshAll();
+    QTRY_VERIFY_WITH_TIMEOUT(store.state().has_value() && !store.isRefreshing(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!store.isSyncingWebsiteBridge(), 10000);
 
     // The section, tall enough to hold every card.
-    auto view = std::make_unique<SettingsDashboardView>(h.store());
+    auto view = std::make_unique<SettingsDashboardView>(store);
     view->resize(1000, 900);
     view->show();
     view->aiSettingsCard()->setExpanded(true);
@@ -638,7 +672,7 @@ void TestSettingsView::screenshots()
     QVERIFY(view->wecomDiagnosticsCard()->grab().save(out + QStringLiteral("/settings-card-wecom.png")));
     QVERIFY(view->remoteAccessCard()->grab().save(out + QStringLiteral("/settings-card-access.png")));
 
-    NativeSettingsView window(h.store());
+    NativeSettingsView window(store);
     window.show();
     QTest::qWait(400);
     QVERIFY(window.grab().save(out + QStringLiteral("/settings-window.png")));

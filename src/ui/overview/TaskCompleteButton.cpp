@@ -21,6 +21,9 @@ TaskCompleteButton::TaskCompleteButton(QWidget* parent)
     : PressableButton(parent), m_spinner(new MiniSpinner(this, kSpinner))
 {
     setFixedSize(kSize, kSize);
+    // Reached by Tab but not focused by a click: a click disables it, and a disabled focus
+    // owner would hand the focus (and a focus ring) to the row next to it.
+    setFocusPolicy(Qt::TabFocus);
     setPressedScale(0.88);
     setFocusRadius(kSize / 2.0);
     setToolTip(QStringLiteral("标记完成并从待办移除"));

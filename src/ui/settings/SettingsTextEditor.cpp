@@ -37,6 +37,7 @@ SettingsTextEditor::SettingsTextEditor(const QString& title, const QString& help
     auto* boxLayout = new QVBoxLayout(m_box);
     boxLayout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     m_edit = new QPlainTextEdit(m_box);
+    m_edit->setObjectName(QStringLiteral("settingsTextEditorEdit"));
     m_edit->setFrameShape(QFrame::NoFrame);
     m_edit->setFont(AppTheme::font(TextStyle::Body));
     m_edit->setAccessibleName(title);

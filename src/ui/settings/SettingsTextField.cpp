@@ -29,6 +29,7 @@ SettingsTextField::SettingsTextField(const QString& title, const QString& help, 
     auto* boxLayout = new QVBoxLayout(m_box);
     boxLayout->setContentsMargins(8, 4, 8, 4);
     m_edit = new QLineEdit(m_box);
+    m_edit->setObjectName(QStringLiteral("settingsTextFieldEdit"));
     m_edit->setFrame(false);
     m_edit->setFont(AppTheme::font(TextStyle::Callout));
     m_edit->setMinimumHeight(22);
