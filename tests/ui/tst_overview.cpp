@@ -337,6 +337,9 @@ void TestOverview::clickOpensTimeline_data()
     QTest::newRow("top bar: settings") << "dashboardSettingsButton"
                                        << ""
                                        << "settings";
+    QTest::newRow("top bar: search") << "dashboardSearchButton"
+                                     << "all"
+                                     << "messages";
 }
 
 void TestOverview::clickOpensTimeline()
@@ -351,6 +354,8 @@ void TestOverview::clickOpensTimeline()
     h.refresh();
     h.view->show();
 
+    // Start away from every target preset so that each change shows up.
+    h.store()->setMessageListPreset(preset == "all" ? MessageListPreset::Todo : MessageListPreset::All);
     QStringList order;
     connect(h.store(), &BridgeStore::messageListPresetChanged, this, [&] { order.append("preset"); });
     connect(h.store(), &BridgeStore::selectedSectionChanged, this, [&] { order.append("section"); });
