@@ -2,6 +2,7 @@
 #include "StoreTestKit.h"
 #include "store/BridgeStore.h"
 #include "ui/common/MiniSpinner.h"
+#include "ui/messages/MessagesView.h"
 #include "ui/overview/AISummaryCard.h"
 #include "ui/overview/CardTitleRow.h"
 #include "ui/overview/DashboardCircleButton.h"
@@ -369,6 +370,13 @@ void TestOverview::clickOpensTimeline()
     if (!preset.isEmpty())
         QCOMPARE(messagepreset::rawValue(h.store()->messageListPreset()), preset);
     QCOMPARE(appsection::identifier(h.store()->selectedSection()), section);
+    // Only the search button asks the timeline to focus its search field.
+    QCOMPARE(MessagesView::searchFocusRequested(), button == QStringLiteral("dashboardSearchButton"));
+    if (MessagesView::searchFocusRequested()) {
+        MessagesView consumer(*h.store());
+        consumer.show(); // the next timeline shown takes the request
+    }
+    QVERIFY(!MessagesView::searchFocusRequested());
 }
 
 void TestOverview::layoutMatchesTheDashboard()
