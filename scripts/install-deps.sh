@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-noto-cjk
   python3
   xvfb xauth
+  dbus at-spi2-core python3-pyatspi
 )
 
 missing=()
