@@ -2,6 +2,7 @@
 #include "StoreTestKit.h"
 #include "store/BridgeStore.h"
 #include "ui/common/MiniSpinner.h"
+#include "ui/messages/MessagesView.h"
 #include "ui/overview/AISummaryCard.h"
 #include "ui/overview/CardTitleRow.h"
 #include "ui/overview/DashboardCircleButton.h"
@@ -337,6 +338,9 @@ void TestOverview::clickOpensTimeline_data()
     QTest::newRow("top bar: settings") << "dashboardSettingsButton"
                                        << ""
                                        << "settings";
+    QTest::newRow("top bar: search") << "dashboardSearchButton"
+                                     << "all"
+                                     << "messages";
 }
 
 void TestOverview::clickOpensTimeline()
@@ -351,6 +355,8 @@ void TestOverview::clickOpensTimeline()
     h.refresh();
     h.view->show();
 
+    // Start away from every target preset so that each change shows up.
+    h.store()->setMessageListPreset(preset == "all" ? MessageListPreset::Todo : MessageListPreset::All);
     QStringList order;
     connect(h.store(), &BridgeStore::messageListPresetChanged, this, [&] { order.append("preset"); });
     connect(h.store(), &BridgeStore::selectedSectionChanged, this, [&] { order.append("section"); });
@@ -364,6 +370,13 @@ void TestOverview::clickOpensTimeline()
     if (!preset.isEmpty())
         QCOMPARE(messagepreset::rawValue(h.store()->messageListPreset()), preset);
     QCOMPARE(appsection::identifier(h.store()->selectedSection()), section);
+    // Only the search button asks the timeline to focus its search field.
+    QCOMPARE(MessagesView::searchFocusRequested(), button == QStringLiteral("dashboardSearchButton"));
+    if (MessagesView::searchFocusRequested()) {
+        MessagesView consumer(*h.store());
+        consumer.show(); // the next timeline shown takes the request
+    }
+    QVERIFY(!MessagesView::searchFocusRequested());
 }
 
 void TestOverview::layoutMatchesTheDashboard()

@@ -4,6 +4,7 @@
 #include "ui/common/AppTheme.h"
 #include "ui/common/GradientLabel.h"
 #include "ui/common/Labels.h"
+#include "ui/messages/MessagesView.h"
 #include "ui/overview/DashboardIconButton.h"
 #include "ui/overview/logic/OverviewTexts.h"
 
@@ -50,6 +51,7 @@ DashboardTopBar::DashboardTopBar(BridgeStore* store, QWidget* parent)
     connect(m_refresh, &QAbstractButton::clicked, this, [this] { m_store->refreshAll(); });
     connect(m_search, &QAbstractButton::clicked, this, [this] {
         m_store->setMessageListPreset(MessageListPreset::All);
+        MessagesView::requestSearchFocus(); // the timeline opens with its search field focused
         m_store->setSelectedSection(AppSection::Messages);
     });
     connect(m_settings, &QAbstractButton::clicked, this,
