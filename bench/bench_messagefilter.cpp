@@ -2,7 +2,13 @@
 #include "ui/messages/logic/EventListModel.h"
 #include "ui/messages/logic/MessageFilter.h"
 
-#include <QCoreApplication>
+#include "ui/messages/EventListView.h"
+#include "ui/messages/EventRowDelegate.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -17,11 +23,12 @@ const QStringList kTexts{
     QStringLiteral("今天中午吃什么"),
     QStringLiteral("Zoom 链接已经发到邮箱了，大家 Check 一下"),
     QStringLiteral("合同 ＡＢＣ-２０２４ 已归档，财务那边在催付款"),
-    QStringLiteral("好的，谢谢！这周的数据我整理完了放在共享盘里，有问题随时找我，另外下周一的评审需要大家提前看一下材料，"
+    QStringLiteral("好的，谢谢！这周的数据我整理完了放在共享盘里，有问题随时找我，另外下周一的评审需要大家提"
+                   "前看一下材料，"
                    "特别是第三部分的预算和排期。"),
 };
-const QStringList kSessions{QStringLiteral("项目例会群"), QStringLiteral("产品讨论"), QStringLiteral("财务部"),
-                            QStringLiteral("张三"), QStringLiteral("家人群")};
+const QStringList kSessions{QStringLiteral("项目例会群"), QStringLiteral("产品讨论"),
+                            QStringLiteral("财务部"), QStringLiteral("张三"), QStringLiteral("家人群")};
 const QStringList kSenders{QStringLiteral("张三"), QStringLiteral("李四"), QStringLiteral("Alice"),
                            QStringLiteral("王五")};
 
@@ -35,8 +42,9 @@ QList<BridgeEvent> makeEvents(int count, int firstId = 0)
         e.chatTarget = i % 3 == 0 ? QStringLiteral("wecom") : QStringLiteral("wechat");
         e.sessionName = kSessions[i % kSessions.size()];
         e.senderName = kSenders[(i / 3) % kSenders.size()];
-        e.sentAt = QStringLiteral("2024-05-%1 09:%2").arg(1 + i % 28, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10,
-                                                                                                  QLatin1Char('0'));
+        e.sentAt = QStringLiteral("2024-05-%1 09:%2")
+                       .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                       .arg(i % 60, 2, 10, QLatin1Char('0'));
         e.content = kTexts[(i * 7) % kTexts.size()] + QStringLiteral(" #%1").arg(i);
         events.append(e);
     }
@@ -76,20 +84,38 @@ void filterBench(benchmark::State& st, MessageListPreset preset, bool highlights
     st.SetComplexityN(st.range(0));
 }
 
-void BM_FilterAll(benchmark::State& st) { filterBench(st, MessageListPreset::All, false, {}); }
-void BM_FilterTodo(benchmark::State& st) { filterBench(st, MessageListPreset::Todo, false, {}); }
-void BM_FilterImportantNotice(benchmark::State& st) { filterBench(st, MessageListPreset::Important, false, {}); }
+void BM_FilterAll(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, {});
+}
+void BM_FilterTodo(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Todo, false, {});
+}
+void BM_FilterImportantNotice(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Important, false, {});
+}
 void BM_FilterImportantHighlights(benchmark::State& st)
 {
     filterBench(st, MessageListPreset::Important, true, {});
 }
-void BM_FilterMeeting(benchmark::State& st) { filterBench(st, MessageListPreset::Meeting, false, {}); }
-void BM_FilterFollowUp(benchmark::State& st) { filterBench(st, MessageListPreset::FollowUp, false, {}); }
+void BM_FilterMeeting(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Meeting, false, {});
+}
+void BM_FilterFollowUp(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::FollowUp, false, {});
+}
 void BM_FilterWeComOnly(benchmark::State& st)
 {
     filterBench(st, MessageListPreset::All, false, {}, QStringLiteral("wecom"));
 }
-void BM_SearchChinese(benchmark::State& st) { filterBench(st, MessageListPreset::All, false, QStringLiteral("周报")); }
+void BM_SearchChinese(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::All, false, QStringLiteral("周报"));
+}
 void BM_SearchFullWidth(benchmark::State& st)
 {
     filterBench(st, MessageListPreset::All, false, QStringLiteral("ＡＢＣ"));
@@ -99,7 +125,8 @@ void BM_SearchWithPreset(benchmark::State& st)
     filterBench(st, MessageListPreset::Todo, false, QStringLiteral("alice"));
 }
 
-#define FILTER_SIZES ->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond)
+#define FILTER_SIZES                                                                                         \
+    ->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_FilterAll) FILTER_SIZES;
 BENCHMARK(BM_FilterTodo) FILTER_SIZES;
 BENCHMARK(BM_FilterImportantNotice) FILTER_SIZES;
@@ -133,8 +160,11 @@ void BM_ModelRefreshOneNew(benchmark::State& st)
     st.counters["reset"] = stats.reset;
     st.SetComplexityN(n);
 }
-BENCHMARK(BM_ModelRefreshOneNew)->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_ModelRefreshOneNew)
+    ->RangeMultiplier(10)
+    ->Range(100, 10000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
 
 // The same refresh when nothing changed.
 void BM_ModelRefreshUnchanged(benchmark::State& st)
@@ -163,11 +193,63 @@ void BM_ModelPresetSwitch(benchmark::State& st)
 }
 BENCHMARK(BM_ModelPresetSwitch)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// The list view's full layout of 10,000 rows: with the text-height cache empty (first show,
+// or after a width change) and warm (a refresh that re-lays out the rows).
+void listLayoutBench(benchmark::State& st, bool coldCache)
+{
+    EventListModel model;
+    model.setEvents(makeEvents(int(st.range(0))));
+    EventListView view;
+    view.setEventModel(&model);
+    view.resize(900, 700);
+    view.doItemsLayout();
+    for (auto _ : st) {
+        if (coldCache)
+            view.rowDelegate()->clearCache();
+        view.doItemsLayout();
+    }
+    st.SetComplexityN(st.range(0));
+}
+void BM_ListLayoutColdCache(benchmark::State& st)
+{
+    listLayoutBench(st, true);
+}
+void BM_ListLayoutWarmCache(benchmark::State& st)
+{
+    listLayoutBench(st, false);
+}
+BENCHMARK(BM_ListLayoutColdCache)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListLayoutWarmCache)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// One scroll step through 10,000 rows and the repaint of the viewport (one frame).
+void BM_ListScrollFrame(benchmark::State& st)
+{
+    EventListModel model;
+    model.setEvents(makeEvents(int(st.range(0))));
+    EventListView view;
+    view.setEventModel(&model);
+    view.rowDelegate()->setSearchQuery(QStringLiteral("周报"));
+    view.resize(900, 700);
+    view.doItemsLayout();
+    QImage frame(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    QScrollBar* bar = view.verticalScrollBar();
+    int value = 0;
+    for (auto _ : st) {
+        value = (value + 97) % std::max(1, bar->maximum());
+        bar->setValue(value);
+        frame.fill(Qt::white);
+        view.viewport()->render(&frame);
+    }
+}
+BENCHMARK(BM_ListScrollFrame)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

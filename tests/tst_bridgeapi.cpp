@@ -1,118 +1,9 @@
-#include "AwaitTask.h"
-#include "FakeHttpServer.h"
-#include "api/BridgeAPI.h"
+#include "BridgeApiOps.h"
 
-#include <QElapsedTimer>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QTimer>
 #include <QtTest>
 
-using namespace std::chrono_literals;
-using Action = FakeHttpServer::Action;
-
-namespace {
-
-ApiTimeouts shortTimeouts()
-{
-    ApiTimeouts t;
-    t.getTimeout = 300ms;
-    t.postTimeout = 300ms;
-    t.overallTimeout = 2000ms;
-    t.retryPause = 20ms;
-    t.probeTimeout = 300ms;
-    return t;
-}
-
-// Where each operation goes and a body that decodes as its reply.
-struct OpSpec
-{
-    QByteArray method;
-    QString path;
-    QByteArray okBody;
-};
-
-OpSpec specOf(const QString& op)
-{
-    static const QHash<QString, OpSpec> specs{
-        {"state", {"GET", "/api/state", "{}"}},
-        {"events", {"GET", "/api/events", R"({"events":[{"id":1,"content":"x"}]})"}},
-        {"ask", {"GET", "/api/ask", R"({"answer":"a"})"}},
-        {"chat", {"POST", "/api/chat", R"({"message":"hi","session_id":"s1"})"}},
-        {"scanVisibleWeCom", {"POST", "/api/scan/wecom/visible", R"({"ok":true,"inserted":2})"}},
-        {"saveNativeConfig", {"POST", "/api/config/native/save", R"({"ok":true})"}},
-        {"pushRemoteContext", {"POST", "/api/remote/context/push", R"({"mobile_url":"m"})"}},
-        {"completeTask", {"POST", "/api/tasks/complete", R"({"ok":true})"}},
-        {"openConfigDir", {"POST", "/api/desktop/open-config-dir", "{}"}},
-    };
-    return specs.value(op);
-}
-
-struct Outcome
-{
-    bool finished = false;
-    bool ok = false;
-    BridgeAPIError error = BridgeAPIError::transport({});
-};
-
-template <typename T> Outcome collect(QCoro::Task<Result<T, BridgeAPIError>>&& task)
-{
-    Outcome out;
-    auto result = razotest::awaitTask(std::move(task));
-    if (!result)
-        return out;
-    out.finished = true;
-    out.ok = result->ok();
-    if (!out.ok)
-        out.error = result->error();
-    return out;
-}
-
-Outcome runOp(const BridgeAPI& api, const QString& op)
-{
-    if (op == "state")
-        return collect(api.state());
-    if (op == "events")
-        return collect(api.events(168, 120));
-    if (op == "ask")
-        return collect(api.ask("q", 168));
-    if (op == "chat")
-        return collect(api.chat("hello", std::nullopt));
-    if (op == "scanVisibleWeCom")
-        return collect(api.scanVisibleWeCom());
-    if (op == "saveNativeConfig")
-        return collect(api.saveNativeConfig(QJsonObject{{"user_name", "me"}}));
-    if (op == "pushRemoteContext")
-        return collect(api.pushRemoteContext());
-    if (op == "completeTask")
-        return collect(api.completeTask("写周报"));
-    if (op == "openConfigDir")
-        return collect(api.openConfigDir());
-    qFatal("unknown operation");
-}
-
-// "drop,ok" -> the server drops the first request and answers the second.
-QList<Action> script(const QString& text, const OpSpec& spec)
-{
-    QList<Action> actions;
-    for (const QString& step : text.split(',')) {
-        if (step == "ok")
-            actions.append(FakeHttpServer::json(spec.okBody));
-        else if (step == "drop")
-            actions.append(Action::drop());
-        else if (step == "stall")
-            actions.append(Action::stall());
-        else if (step == "garbage")
-            actions.append(Action::garbage());
-        else if (step == "truncated")
-            actions.append(Action::raw("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n{\"ev"));
-        else
-            actions.append(Action::reply(step.toInt(), "boom"));
-    }
-    return actions;
-}
-
-} // namespace
+using namespace apitest;
 
 class TestBridgeApi : public QObject
 {
@@ -121,10 +12,6 @@ class TestBridgeApi : public QObject
 private slots:
     void everyOperationReachesItsEndpoint_data();
     void everyOperationReachesItsEndpoint();
-    void retryRule_data();
-    void retryRule();
-    void refusedTwiceFailsAfterOnePause();
-    void refusedOnceThenAnsweredSucceeds();
     void statusErrors_data();
     void statusErrors();
     void emptySuccessBodyIsADecodingFailure_data();
@@ -141,8 +28,6 @@ private slots:
     void chatBody();
     void postBodies_data();
     void postBodies();
-    void timeouts_data();
-    void timeouts();
     void transportTexts();
 };
 
@@ -157,101 +42,18 @@ void TestBridgeApi::everyOperationReachesItsEndpoint_data()
 void TestBridgeApi::everyOperationReachesItsEndpoint()
 {
     QFETCH(QString, op);
-    const OpSpec spec = specOf(op);
+    const Route route = routeOf(op);
     FakeHttpServer server;
-    server.reply(spec.method, spec.path, FakeHttpServer::json(spec.okBody));
+    server.reply(route.method, route.path, FakeHttpServer::json(route.okBody));
     const BridgeAPI api(server.baseUrl(), shortTimeouts());
 
     const Outcome out = runOp(api, op);
     QVERIFY(out.finished);
     QVERIFY2(out.ok, qPrintable(out.error.description()));
     QCOMPARE(server.totalHeadCount(), 1);
-    QCOMPARE(server.requests().first().method, spec.method);
+    QCOMPARE(server.requests().first().method, route.method);
     QCOMPARE(server.requests().first().header("Host"),
              QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
-}
-
-void TestBridgeApi::retryRule_data()
-{
-    QTest::addColumn<QString>("op");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<bool>("succeeds");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("requests");
-
-    const int lost = int(BridgeAPIError::Kind::ConnectionLost);
-    const int http = int(BridgeAPIError::Kind::Http);
-    const int timedOut = int(BridgeAPIError::Kind::TimedOut);
-    for (const char* op : {"state", "events", "chat", "completeTask"}) {
-        auto row = [op](const char* name) -> QTestData& { return QTest::addRow("%s %s", op, name); };
-        row("answered") << QString(op) << "ok" << true << 0 << 1;
-        row("dropped once") << QString(op) << "drop,ok" << true << 0 << 2;
-        row("dropped twice") << QString(op) << "drop,drop,ok" << false << lost << 2;
-        row("truncated then answered") << QString(op) << "truncated,ok" << true << 0 << 2;
-        row("truncated twice") << QString(op) << "truncated,truncated,ok" << false << lost << 2;
-        row("status is not retried") << QString(op) << "500,ok" << false << http << 1;
-        row("garbage is not retried") << QString(op) << "garbage,ok" << false << http << 1;
-        row("time-out is not retried") << QString(op) << "stall,ok" << false << timedOut << 1;
-    }
-}
-
-void TestBridgeApi::retryRule()
-{
-    QFETCH(QString, op);
-    QFETCH(QString, steps);
-    QFETCH(bool, succeeds);
-    QFETCH(int, kind);
-    QFETCH(int, requests);
-    const OpSpec spec = specOf(op);
-    FakeHttpServer server;
-    server.sequence(spec.method, spec.path, script(steps, spec));
-    const BridgeAPI api(server.baseUrl(), shortTimeouts());
-
-    const Outcome out = runOp(api, op);
-    QVERIFY(out.finished);
-    QCOMPARE(out.ok, succeeds);
-    if (!succeeds)
-        QCOMPARE(int(out.error.kind()), kind);
-    // Give a stray third request the chance to arrive before counting.
-    QTest::qWait(50);
-    QCOMPARE(server.headCount(spec.path), requests);
-    QCOMPARE(server.connectionCount(), requests);
-}
-
-void TestBridgeApi::refusedTwiceFailsAfterOnePause()
-{
-    ApiTimeouts timeouts = shortTimeouts();
-    timeouts.retryPause = 150ms;
-    const BridgeAPI api(FakeHttpServer::refusingUrl(), timeouts);
-    QElapsedTimer clock;
-    clock.start();
-    const Outcome out = collect(api.state());
-    QVERIFY(out.finished);
-    QVERIFY(!out.ok);
-    QCOMPARE(out.error.kind(), BridgeAPIError::Kind::Refused);
-    QCOMPARE(out.error.description(), QString("无法连接本地核心 (Could not connect to the server.)"));
-    // Coarse timers may fire up to 5% early.
-    QVERIFY2(clock.elapsed() >= 140, "the retry waits for the pause");
-}
-
-void TestBridgeApi::refusedOnceThenAnsweredSucceeds()
-{
-    // The core comes up during the retry pause: the first attempt is refused, the second
-    // one is answered.
-    FakeHttpServer server(false);
-    const quint16 port = FakeHttpServer::refusingPort();
-    server.reply("GET", "/api/state", FakeHttpServer::json("{}"));
-    ApiTimeouts timeouts = shortTimeouts();
-    timeouts.retryPause = 400ms;
-    const BridgeAPI api(QUrl(QString("http://127.0.0.1:%1").arg(port)), timeouts);
-    QTimer::singleShot(150, &server, [&server, port] { QVERIFY(server.listen(port)); });
-    QElapsedTimer clock;
-    clock.start();
-    const Outcome out = collect(api.state());
-    QVERIFY(out.finished);
-    QVERIFY2(out.ok, qPrintable(out.error.description()));
-    QVERIFY2(clock.elapsed() >= 380, "answered only by the retry");
-    QCOMPARE(server.headCount("/api/state"), 1);
 }
 
 void TestBridgeApi::statusErrors_data()
@@ -304,9 +106,9 @@ void TestBridgeApi::emptySuccessBodyIsADecodingFailure()
     QFETCH(QString, op);
     QFETCH(int, status);
     QFETCH(QByteArray, body);
-    const OpSpec spec = specOf(op);
+    const Route route = routeOf(op);
     FakeHttpServer server;
-    server.reply(spec.method, spec.path, Action::reply(status, body));
+    server.reply(route.method, route.path, Action::reply(status, body));
     const BridgeAPI api(server.baseUrl(), shortTimeouts());
 
     const Outcome out = runOp(api, op);
@@ -485,9 +287,9 @@ void TestBridgeApi::postBodies()
 {
     QFETCH(QString, op);
     QFETCH(QJsonObject, expected);
-    const OpSpec spec = specOf(op);
+    const Route route = routeOf(op);
     FakeHttpServer server;
-    server.reply(spec.method, spec.path, FakeHttpServer::json(spec.okBody));
+    server.reply(route.method, route.path, FakeHttpServer::json(route.okBody));
     const BridgeAPI api(server.baseUrl(), shortTimeouts());
     const Outcome out = runOp(api, op);
     QVERIFY2(out.ok, qPrintable(out.error.description()));
@@ -496,54 +298,6 @@ void TestBridgeApi::postBodies()
     QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
     QCOMPARE(request.header("Content-Length").toInt(), request.body.size());
     QCOMPARE(request.body, QJsonDocument(expected).toJson(QJsonDocument::Compact));
-}
-
-void TestBridgeApi::timeouts_data()
-{
-    QTest::addColumn<QString>("op");
-    QTest::addColumn<int>("behaviour"); // 0 stall, 1 late reply, 2 slow steady trickle, 3 endless trickle
-    QTest::addColumn<bool>("succeeds");
-    for (const char* op : {"state", "chat"}) {
-        QTest::addRow("%s stalled", op) << QString(op) << 0 << false;
-        QTest::addRow("%s reply after the time-out", op) << QString(op) << 1 << false;
-        QTest::addRow("%s steady trickle within the overall bound", op) << QString(op) << 2 << true;
-        QTest::addRow("%s trickle beyond the overall bound", op) << QString(op) << 3 << false;
-    }
-}
-
-void TestBridgeApi::timeouts()
-{
-    QFETCH(QString, op);
-    QFETCH(int, behaviour);
-    QFETCH(bool, succeeds);
-    const OpSpec spec = specOf(op);
-    ApiTimeouts timeouts = shortTimeouts();
-    timeouts.overallTimeout = 3000ms;
-    FakeHttpServer server;
-    switch (behaviour) {
-    case 0:
-        server.reply(spec.method, spec.path, Action::stall());
-        break;
-    case 1:
-        server.reply(spec.method, spec.path, FakeHttpServer::json(spec.okBody).delayed(700));
-        break;
-    case 2: // every byte well inside the request time-out, the whole well inside the bound
-        server.reply(spec.method, spec.path, Action::trickle(200, spec.okBody, 10));
-        break;
-    case 3: // every byte inside the request time-out, the whole far beyond the bound
-        server.reply(spec.method, spec.path, Action::trickle(200, QByteArray(2000, ' ') + spec.okBody, 60));
-        break;
-    }
-    const BridgeAPI api(server.baseUrl(), timeouts);
-    const Outcome out = runOp(api, op);
-    QVERIFY(out.finished);
-    QVERIFY2(out.ok == succeeds, qPrintable(out.error.description()));
-    if (!succeeds) {
-        QCOMPARE(out.error.kind(), BridgeAPIError::Kind::TimedOut);
-        QCOMPARE(out.error.description(), QString("本地核心响应超时 (The request timed out.)"));
-    }
-    QTest::qWait(50);
-    QCOMPARE(server.headCount(spec.path), 1);
 }
 
 void TestBridgeApi::transportTexts()

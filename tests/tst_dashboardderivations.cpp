@@ -1,4 +1,5 @@
 #include "ui/overview/logic/DashboardDerivations.h"
+#include "ui/overview/logic/OverviewTexts.h"
 
 #include <QTest>
 
@@ -79,6 +80,10 @@ private slots:
     void totalMessages();
     void uniqueKeepsFirstOccurrence();
     void deriveAgreesWithTheSingleFunctions();
+    void title_data();
+    void title();
+    void digestSentences_data();
+    void digestSentences();
 };
 
 void TestDashboardDerivations::cleanedText_data()
@@ -428,6 +433,46 @@ void TestDashboardDerivations::deriveAgreesWithTheSingleFunctions()
     QCOMPARE(c.meetingCount, 0);
     QCOMPARE(c.followUpCount, 1);
     QCOMPARE(c.totalMessages, qint64(42));
+}
+
+void TestDashboardDerivations::title_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("zh_CN") << QLocale(QLocale::Chinese, QLocale::China) << QDate(2024, 5, 1)
+                           << QStringLiteral("今天 · 5月1日 星期三");
+    QTest::newRow("zh_CN, two-digit month") << QLocale(QLocale::Chinese, QLocale::China) << QDate(2026, 12, 7)
+                                            << QStringLiteral("今天 · 12月7日 星期一");
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << QDate(2024, 5, 1)
+                           << QStringLiteral("今天 · Wednesday, May 1");
+}
+
+void TestDashboardDerivations::title()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QDate, date);
+    QFETCH(QString, expected);
+    QCOMPARE(overviewtext::title(date, locale), expected);
+}
+
+void TestDashboardDerivations::digestSentences_data()
+{
+    QTest::addColumn<int>("todos");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("none") << 0 << QStringLiteral("你有 0 件待处理事项，其中 0 件适合今天推进。");
+    QTest::newRow("two") << 2 << QStringLiteral("你有 2 件待处理事项，其中 2 件适合今天推进。");
+    QTest::newRow("six: at most 3 for today")
+        << 6 << QStringLiteral("你有 6 件待处理事项，其中 3 件适合今天推进。");
+}
+
+void TestDashboardDerivations::digestSentences()
+{
+    QFETCH(int, todos);
+    QFETCH(QString, first);
+    const QStringList sentences = overviewtext::digestSentences(123456789012, todos, 7);
+    QCOMPARE(sentences,
+             (QStringList{first, "有 123456789012 条最近消息需要关注。", "还有 7 件稍后处理的事项。"}));
 }
 
 QTEST_GUILESS_MAIN(TestDashboardDerivations)

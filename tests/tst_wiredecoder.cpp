@@ -2,6 +2,10 @@
 #include "model/WireDecoder.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QtTest>
 
@@ -56,6 +60,14 @@ private slots:
     void matchesKeyVariants();
     void readsIntegersExactly_data();
     void readsIntegersExactly();
+    void rejectsMalformedJson_data();
+    void rejectsMalformedJson();
+    void readsJsonText_data();
+    void readsJsonText();
+    void matchesEscapedKeys();
+    void readsDuplicateKeysInTurn();
+    void agreesWithQtOnFixtures();
+    void rejectsWhateverQtRejects();
     void readsNamedCounts_data();
     void readsNamedCounts();
     void failsWholeDocument_data();
@@ -182,7 +194,20 @@ void TestWireDecoder::readsIntegersExactly_data()
     QTest::newRow("integral double") << QByteArray("1.0") << true << qint64(1);
     QTest::newRow("exponent") << QByteArray("2e3") << true << qint64(2000);
     QTest::newRow("int64 min as double") << QByteArray("-9.223372036854775808e18") << true << min;
+    QTest::newRow("decimal notation kept exact")
+        << QByteArray("9007199254740993.0") << true << qint64(9007199254740993);
+    QTest::newRow("mantissa and exponent") << QByteArray("1.5e1") << true << qint64(15);
+    QTest::newRow("negative exponent") << QByteArray("150e-1") << true << qint64(15);
+    QTest::newRow("signed exponent") << QByteArray("1E+2") << true << qint64(100);
+    QTest::newRow("1e18") << QByteArray("1e18") << true << qint64(1000000000000000000);
+    QTest::newRow("zero with huge exponent") << QByteArray("0e999999999999999999999") << true << qint64(0);
+    QTest::newRow("negative zero decimal") << QByteArray("-0.0") << true << qint64(0);
     QTest::newRow("max + 1") << QByteArray("9223372036854775808") << false << qint64(0);
+    QTest::newRow("max + 1 in exponent form") << QByteArray("9.223372036854775808e18") << false << qint64(0);
+    QTest::newRow("1e19") << QByteArray("1e19") << false << qint64(0);
+    QTest::newRow("huge exponent") << QByteArray("1e999999999999999999999") << false << qint64(0);
+    QTest::newRow("trailing fraction") << QByteArray("12.30") << false << qint64(0);
+    QTest::newRow("half") << QByteArray("5e-1") << false << qint64(0);
     QTest::newRow("min - 1") << QByteArray("-9223372036854775809") << false << qint64(0);
     QTest::newRow("min - 1000") << QByteArray("-9223372036854776808") << false << qint64(0);
     QTest::newRow("2^64") << QByteArray("18446744073709551616") << false << qint64(0);
@@ -200,8 +225,7 @@ void TestWireDecoder::readsIntegersExactly()
     QFETCH(QByteArray, literal);
     QFETCH(bool, accepted);
     QFETCH(qint64, value);
-    const auto reply =
-        wire::decodeAskResponse(R"({"title": "-9223372036854775809", "matched_count": )" + literal + "}");
+    const auto reply = wire::decodeAskResponse(R"({"title": "x", "matched_count": )" + literal + "}");
     QCOMPARE(reply.ok(), accepted);
     if (accepted) {
         QCOMPARE(reply->matchedCount, std::optional(value));
@@ -209,6 +233,179 @@ void TestWireDecoder::readsIntegersExactly()
         QCOMPARE(reply.error().path(), QStringLiteral("matched_count"));
         QCOMPARE(reply.error().expected(), QStringLiteral("整数"));
     }
+}
+
+void TestWireDecoder::rejectsMalformedJson_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("white space only") << QByteArray(" \n\t ");
+    QTest::newRow("unterminated object") << QByteArray(R"({"ok": true)");
+    QTest::newRow("unterminated string") << QByteArray(R"({"message": "abc})");
+    QTest::newRow("trailing comma in object") << QByteArray(R"({"ok": true,})");
+    QTest::newRow("trailing comma in list") << QByteArray(R"({"x": [1, 2,]})");
+    QTest::newRow("leading comma in list") << QByteArray(R"({"x": [,1]})");
+    QTest::newRow("missing comma") << QByteArray(R"({"ok": true "message": "a"})");
+    QTest::newRow("missing colon") << QByteArray(R"({"ok" true})");
+    QTest::newRow("unquoted key") << QByteArray(R"({ok: true})");
+    QTest::newRow("single quotes") << QByteArray(R"({'ok': true})");
+    QTest::newRow("leading zero") << QByteArray(R"({"x": 01})");
+    QTest::newRow("bare dot") << QByteArray(R"({"x": 1.})");
+    QTest::newRow("leading dot") << QByteArray(R"({"x": .5})");
+    QTest::newRow("plus sign") << QByteArray(R"({"x": +1})");
+    QTest::newRow("lone minus") << QByteArray(R"({"x": -})");
+    QTest::newRow("empty exponent") << QByteArray(R"({"x": 1e})");
+    QTest::newRow("NaN") << QByteArray(R"({"x": NaN})");
+    QTest::newRow("Infinity") << QByteArray(R"({"x": -Infinity})");
+    QTest::newRow("truncated literal") << QByteArray(R"({"ok": tru})");
+    QTest::newRow("capital literal") << QByteArray(R"({"ok": True})");
+    QTest::newRow("comment") << QByteArray("{\"ok\": true // yes\n}");
+    QTest::newRow("control character in text") << QByteArray("{\"message\": \"a\tb\"}");
+    QTest::newRow("unknown escape") << QByteArray(R"({"message": "\x41"})");
+    QTest::newRow("short unicode escape") << QByteArray(R"({"message": "\u12"})");
+    QTest::newRow("bad hex escape") << QByteArray(R"({"message": "\u12G4"})");
+    QTest::newRow("overlong UTF-8") << QByteArray("{\"message\": \"\xC0\x80\"}");
+    QTest::newRow("lone continuation byte") << QByteArray("{\"message\": \"\x80\"}");
+    QTest::newRow("UTF-8 surrogate") << QByteArray("{\"message\": \"\xED\xA0\x80\"}");
+    QTest::newRow("beyond U+10FFFF") << QByteArray("{\"message\": \"\xF4\x90\x80\x80\"}");
+    QTest::newRow("truncated UTF-8") << QByteArray("{\"message\": \"\xE4\xB8\"}");
+    QTest::newRow("invalid UTF-8 in key") << QByteArray("{\"\xFF\": 1}");
+    QTest::newRow("two documents") << QByteArray("{}{}");
+    QTest::newRow("trailing text") << QByteArray(R"({"ok": true} ok)");
+    QTest::newRow("broken unknown value") << QByteArray(R"({"extra": [1, {"a": }], "ok": true})");
+    QTest::newRow("type error before broken text") << QByteArray(R"({"ok": 1, "message": )");
+    QTest::newRow("nesting too deep")
+        << QByteArray(R"({"extra": )") + QByteArray(600, '[') + QByteArray(600, ']') + "}";
+}
+
+void TestWireDecoder::rejectsMalformedJson()
+{
+    QFETCH(QByteArray, body);
+    const auto reply = wire::decodeActionResponse(body);
+    QVERIFY(!reply);
+    QCOMPARE(reply.error().kind(), Kind::NotJson);
+    QVERIFY(reply.error().description().startsWith(
+        QStringLiteral("本地核心返回的数据无法解析：回复不是有效的 JSON（第 ")));
+}
+
+void TestWireDecoder::readsJsonText_data()
+{
+    QTest::addColumn<QByteArray>("literal");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << QByteArray(R"("abc")") << "abc";
+    QTest::newRow("empty") << QByteArray(R"("")") << "";
+    QTest::newRow("chinese") << QByteArray(R"("明天开会")") << "明天开会";
+    QTest::newRow("four-byte UTF-8") << QByteArray("\"\xF0\x9F\x98\x80!\"")
+                                     << QString::fromUcs4(U"\U0001F600!");
+    QTest::newRow("simple escapes") << QByteArray(R"("q\"b\\s\/b\bf\fn\nr\rt\t")")
+                                    << "q\"b\\s/b\bf\fn\nr\rt\t";
+    QTest::newRow("unicode escape") << QByteArray(R"("\u4e2d\u6587")") << "中文";
+    QTest::newRow("upper hex escape") << QByteArray(R"("\u00E9")") << "é";
+    QTest::newRow("surrogate pair escape")
+        << QByteArray(R"("\ud83d\ude00")") << QString::fromUcs4(U"\U0001F600");
+    QTest::newRow("escaped NUL") << QByteArray(R"("a\u0000b")") << QStringView(u"a\0b", 3).toString();
+    QTest::newRow("escapes between text") << QByteArray(R"("第\n二行\t结束")") << "第\n二行\t结束";
+}
+
+void TestWireDecoder::readsJsonText()
+{
+    QFETCH(QByteArray, literal);
+    QFETCH(QString, text);
+    const QByteArray body = R"({"answer": )" + literal + "}";
+    const auto reply = wire::decodeAskResponse(body);
+    QVERIFY2(reply, reply ? "" : qPrintable(reply.error().description()));
+    QCOMPARE(reply->answer, std::optional(text));
+    // The same text as Qt's own JSON reader sees it.
+    QCOMPARE(QJsonDocument::fromJson(body).object().value(QLatin1String("answer")).toString(), text);
+}
+
+void TestWireDecoder::matchesEscapedKeys()
+{
+    const auto state = wire::decodeState(
+        R"({"built_in_chat": {"has_api\u005fkey": true, "\u006dodel": "m", "fallback_mode\u0000": "x"}})");
+    QVERIFY2(state, state ? "" : qPrintable(state.error().description()));
+    QCOMPARE(state->builtInChat->hasApiKey, std::optional(true));
+    QCOMPARE(state->builtInChat->model, std::optional(QStringLiteral("m")));
+    QVERIFY(!state->builtInChat->fallbackMode);
+
+    const auto failed = wire::decodeState(R"({"summary": {"total\u005fmessages": "12"}})");
+    QVERIFY(!failed);
+    QCOMPARE(failed.error().path(), QStringLiteral("summary.total_messages"));
+}
+
+void TestWireDecoder::readsDuplicateKeysInTurn()
+{
+    const auto reply = wire::decodeChatResponse(
+        R"({"message": "first", "session_id": "a", "message": "second", "sessionId": null, "mode": "x", "mode": "y"})");
+    QVERIFY(reply);
+    QCOMPARE(reply->message, std::optional(QStringLiteral("second")));
+    QCOMPARE(reply->sessionId, std::optional(QStringLiteral("a"))); // null leaves it as it was
+    QCOMPARE(reply->mode, std::optional(QStringLiteral("y")));
+}
+
+void TestWireDecoder::agreesWithQtOnFixtures()
+{
+    const QByteArray body = fixture(QStringLiteral("events_120.json"));
+    const auto events = wire::decodeEvents(body);
+    QVERIFY(events);
+    const QJsonArray reference =
+        QJsonDocument::fromJson(body).object().value(QLatin1String("events")).toArray();
+    QCOMPARE(events->size(), reference.size());
+    const auto text = [](const QJsonObject& object, const char* key) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        return value.isString() ? std::optional(value.toString()) : std::nullopt;
+    };
+    for (qsizetype i = 0; i < reference.size(); ++i) {
+        const QJsonObject expected = reference.at(i).toObject();
+        const BridgeEvent& event = events->at(i);
+        QCOMPARE(event.eventId.has_value(), expected.contains(QLatin1String("id")));
+        if (event.eventId)
+            QCOMPARE(*event.eventId, expected.value(QLatin1String("id")).toInteger());
+        QCOMPARE(event.chatTarget, text(expected, "chat_target"));
+        QCOMPARE(event.sessionName, text(expected, "session_name"));
+        QCOMPARE(event.sessionKind, text(expected, "session_kind"));
+        QCOMPARE(event.senderName, text(expected, "sender_name"));
+        QCOMPARE(event.sentAt, text(expected, "sent_at"));
+        QCOMPARE(event.content, text(expected, "content"));
+        QCOMPARE(event.contentType, text(expected, "content_type"));
+        QCOMPARE(event.transcript, text(expected, "transcript"));
+    }
+}
+
+void TestWireDecoder::rejectsWhateverQtRejects()
+{
+    // Random small damage to a real document: whenever Qt's own JSON reader refuses the
+    // bytes, the decoder must call them "not JSON" as well (it is stricter than Qt about
+    // control characters, unknown escapes and numbers like ".5", never more lenient).
+    const QByteArray original = fixture(QStringLiteral("state_full.json"));
+    QRandomGenerator random(20241207);
+    const QByteArray alphabet("{}[],:\"\\ -0123456789.eEtrufalsn\x80\xC0\xE4\xFF\t");
+    int refusedByQt = 0;
+    for (int round = 0; round < 1500; ++round) {
+        QByteArray body = original;
+        for (int edit = 1 + random.bounded(3); edit > 0; --edit) {
+            const int at = random.bounded(int(body.size()));
+            const char c = alphabet.at(random.bounded(int(alphabet.size())));
+            switch (random.bounded(3)) {
+            case 0:
+                body[at] = c;
+                break;
+            case 1:
+                body.insert(at, c);
+                break;
+            default:
+                body.remove(at, 1);
+            }
+        }
+        QJsonParseError parseError;
+        QJsonDocument::fromJson(body, &parseError);
+        if (parseError.error == QJsonParseError::NoError)
+            continue;
+        ++refusedByQt;
+        const auto state = wire::decodeState(body);
+        QVERIFY2(!state && state.error().kind() == Kind::NotJson, body.constData());
+    }
+    QVERIFY(refusedByQt > 1000);
 }
 
 void TestWireDecoder::readsNamedCounts_data()
@@ -293,7 +490,8 @@ void TestWireDecoder::failsWholeDocument_data()
         R"({"builtInChat": {"has_api_key": null, "hasApiKey": 1}})", Kind::WrongType,
         "builtInChat.hasApiKey");
     row("top level array", "state", "[]", Kind::WrongType, "");
-    row("top level text", "state", "\"state\"", Kind::NotJson, "");
+    row("top level text", "state", "\"state\"", Kind::WrongType, "");
+    row("top level number", "state", " 5 ", Kind::WrongType, "");
     row("not json", "state", "<html>502</html>", Kind::NotJson, "");
     row("empty body", "state", "", Kind::NotJson, "");
     row("trailing garbage", "state", "{} x", Kind::NotJson, "");

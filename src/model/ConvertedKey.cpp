@@ -47,11 +47,22 @@ template <typename Sink> bool ConvertedKey::produce(Sink&& sink) const
             atPieceStart = true;
             continue;
         }
-        char32_t cp = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < m_end && m_key[i + 1].isLowSurrogate())
-            cp = QChar::surrogateToUcs4(c, m_key[++i]);
         const bool upper = atPieceStart && !firstPiece;
         atPieceStart = false;
+        const char16_t unit = c.unicode();
+        if (unit < 0x80) { // ASCII, by far the common case
+            const bool isLower = unit >= u'a' && unit <= u'z';
+            const bool isUpper = unit >= u'A' && unit <= u'Z';
+            const char16_t mapped = upper && isLower    ? char16_t(unit - 32)
+                                    : !upper && isUpper ? char16_t(unit + 32)
+                                                        : unit;
+            if (!sink(QChar(mapped)))
+                return false;
+            continue;
+        }
+        char32_t cp = unit;
+        if (c.isHighSurrogate() && i + 1 < m_end && m_key[i + 1].isLowSurrogate())
+            cp = QChar::surrogateToUcs4(c, m_key[++i]);
         if (!produceCodePoint(upper ? QChar::toUpper(cp) : QChar::toLower(cp), sink))
             return false;
     }

@@ -12,7 +12,8 @@
 //   - with two or more pieces the first is lower-cased and every following piece is
 //     capitalised (first letter upper, the rest lower), joined without separator.
 // The key is analysed once; `equals` then compares the converted form against a field
-// name without building it, which keeps matching free of allocations.
+// name without building it. The decoder needs this only for keys that are neither the
+// snake-case key of a field nor its name.
 class ConvertedKey
 {
 public:

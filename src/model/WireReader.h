@@ -1,23 +1,22 @@
 #pragma once
 
 // The one generic decoding mechanism behind wire::decode*: every record has a field
-// table (field name -> member + reader for the member's type); objects are walked key by
-// key, each key converted and matched against the table. Internal to src/model.
+// table (field name -> member + reader for the member's type). A document is read in one
+// pass over its text; each object key is matched against the table of the record being
+// filled and its value read by that field's reader. Internal to src/model.
 
 #include "common/Result.h"
 #include "model/BridgeStateResponse.h"
 #include "model/ConvertedKey.h"
 #include "model/DecodeContext.h"
 #include "model/DecodeError.h"
+#include "model/ExactInteger.h"
+#include "model/JsonCursor.h"
 
 #include <QByteArray>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include <QByteArrayView>
 #include <QLatin1StringView>
 #include <initializer_list>
-#include <limits>
 #include <optional>
 #include <type_traits>
 #include <vector>
@@ -50,28 +49,10 @@ inline QString expectedNamedCount()
     return QStringLiteral("[名称, 数量] 形式的数组");
 }
 
-// An integral JSON number within 64 bits. Qt keeps integers exactly up to the int64
-// range and stores anything else as a double; toInteger() yields 0 for a double that
-// has a fraction or lies outside the range, so a 0 is trusted only when the number is 0.
-// Numbers a little below the range come back as the int64 minimum; the context decides
-// whether that minimum was really written.
-inline bool integralValue(QJsonValueConstRef value, qint64& out, DecodeContext& context)
-{
-    if (!value.isDouble())
-        return false;
-    const qint64 n = value.toInteger(0);
-    if (n == 0 && value.toDouble() != 0.0)
-        return false;
-    if (n == std::numeric_limits<qint64>::min() && !context.trustsInt64Min())
-        return false;
-    out = n;
-    return true;
-}
-
 template <typename R> struct Field
 {
     QLatin1StringView name; // the field name a converted key must equal
-    bool (*read)(QJsonValueConstRef, R&, DecodeContext&);
+    bool (*read)(JsonCursor&, R&, DecodeContext&);
     bool required;
 };
 
@@ -82,15 +63,35 @@ public:
     {
         static_assert(std::is_default_constructible_v<R>);
         Q_ASSERT(m_fields.size() <= 64);
-        for (size_t i = 0; i < m_fields.size(); ++i)
+        for (size_t i = 0; i < m_fields.size(); ++i) {
             if (m_fields[i].required)
                 m_requiredMask |= quint64(1) << i;
+            // The snake-case spelling the core writes; kept only if it converts back to
+            // the field name, so the shortcut below can never disagree with the rule.
+            QByteArray snake = snakeCase(m_fields[i].name);
+            if (!ConvertedKey(QString::fromLatin1(snake)).equals(m_fields[i].name))
+                snake = QByteArray(m_fields[i].name.data(), m_fields[i].name.size());
+            m_snake.push_back(std::move(snake));
+        }
     }
 
-    int indexOf(const ConvertedKey& key) const
+    // The field the current key of `cursor` fills, or -1. The spellings the core uses
+    // (the snake-case key, or the field name itself) are compared on the raw bytes;
+    // anything else goes through the conversion rule.
+    int indexOf(const JsonCursor& cursor) const
     {
+        const QByteArrayView raw = cursor.keyBytes();
+        if (!cursor.keyEscaped()) {
+            for (size_t i = 0; i < m_fields.size(); ++i)
+                if (raw == QByteArrayView(m_snake[i]) || raw == QByteArrayView(m_fields[i].name))
+                    return int(i);
+            if (!raw.contains('_'))
+                return -1; // a single piece converts to itself: compared already
+        }
+        const QString key = cursor.keyText();
+        const ConvertedKey converted(key);
         for (size_t i = 0; i < m_fields.size(); ++i)
-            if (key.equals(m_fields[i].name))
+            if (converted.equals(m_fields[i].name))
                 return int(i);
         return -1;
     }
@@ -101,59 +102,69 @@ public:
     // The wire (snake case) name of the first required field not in `seen`.
     QString firstMissing(quint64 seen) const
     {
-        for (size_t i = 0; i < m_fields.size(); ++i) {
-            if (m_fields[i].required && !(seen & (quint64(1) << i))) {
-                QString snake;
-                for (char c : m_fields[i].name) {
-                    if (c >= 'A' && c <= 'Z') {
-                        snake += QLatin1Char('_');
-                        c = char(c - 'A' + 'a');
-                    }
-                    snake += QLatin1Char(c);
-                }
-                return snake;
-            }
-        }
+        for (size_t i = 0; i < m_fields.size(); ++i)
+            if (m_fields[i].required && !(seen & (quint64(1) << i)))
+                return QString::fromLatin1(m_snake[i]);
         return {};
     }
 
 private:
+    static QByteArray snakeCase(QLatin1StringView name)
+    {
+        QByteArray snake;
+        for (char c : name) {
+            if (c >= 'A' && c <= 'Z') {
+                snake += '_';
+                c = char(c - 'A' + 'a');
+            }
+            snake += c;
+        }
+        return snake;
+    }
+
     std::vector<Field<R>> m_fields;
+    std::vector<QByteArray> m_snake;
     quint64 m_requiredMask = 0;
 };
 
 // The field table of record R; one explicit specialisation per record.
 template <typename R> const FieldTable<R>& fieldsOf();
 
-template <typename R> bool readRecord(const QJsonObject& object, R& out, DecodeContext& context);
+template <typename R> bool readRecord(JsonCursor& cursor, R& out, DecodeContext& context);
 
-// Readers by member type. The primary template handles records.
+// Readers by member type. Each reads one present, non-null value at the cursor. A
+// syntax error leaves the cursor failed; a value of the wrong type is reported to the
+// context. The primary template handles records.
 template <typename T> struct Reader
 {
-    static bool read(QJsonValueConstRef value, T& out, DecodeContext& context)
+    static bool read(JsonCursor& cursor, T& out, DecodeContext& context)
     {
-        if (!value.isObject())
+        if (cursor.peek() != JsonCursor::Kind::Object)
             return context.fail(DecodeError::Kind::WrongType, expectedObject());
-        return readRecord(value.toObject(), out, context);
+        return readRecord(cursor, out, context);
     }
 };
 
 template <> struct Reader<QString>
 {
-    static bool read(QJsonValueConstRef value, QString& out, DecodeContext& context)
+    static bool read(JsonCursor& cursor, QString& out, DecodeContext& context)
     {
-        if (!value.isString())
+        if (cursor.peek() != JsonCursor::Kind::String)
             return context.fail(DecodeError::Kind::WrongType, expectedText());
-        out = value.toString();
-        return true;
+        return cursor.readString(out);
     }
 };
 
 template <> struct Reader<qint64>
 {
-    static bool read(QJsonValueConstRef value, qint64& out, DecodeContext& context)
+    static bool read(JsonCursor& cursor, qint64& out, DecodeContext& context)
     {
-        if (!integralValue(value, out, context))
+        std::string_view token;
+        if (cursor.peek() != JsonCursor::Kind::Number)
+            return context.fail(DecodeError::Kind::WrongType, expectedInteger());
+        if (!cursor.readNumber(token))
+            return false;
+        if (!exactInteger(token, out))
             return context.fail(DecodeError::Kind::WrongType, expectedInteger());
         return true;
     }
@@ -161,12 +172,11 @@ template <> struct Reader<qint64>
 
 template <> struct Reader<bool>
 {
-    static bool read(QJsonValueConstRef value, bool& out, DecodeContext& context)
+    static bool read(JsonCursor& cursor, bool& out, DecodeContext& context)
     {
-        if (!value.isBool())
+        if (cursor.peek() != JsonCursor::Kind::Bool)
             return context.fail(DecodeError::Kind::WrongType, expectedBool());
-        out = value.toBool();
-        return true;
+        return cursor.readBool(out);
     }
 };
 
@@ -175,51 +185,66 @@ template <> struct Reader<bool>
 // further elements are ignored. Only a non-array fails.
 template <> struct Reader<NamedCount>
 {
-    static bool read(QJsonValueConstRef value, NamedCount& out, DecodeContext& context)
+    static bool read(JsonCursor& cursor, NamedCount& out, DecodeContext& context)
     {
-        if (!value.isArray())
+        if (cursor.peek() != JsonCursor::Kind::Array)
             return context.fail(DecodeError::Kind::WrongType, expectedNamedCount());
-        const QJsonArray array = value.toArray();
-        auto it = array.constBegin();
-        const auto end = array.constEnd();
-        if (it != end && (*it).isString()) {
-            out.name = (*it).toString();
-            ++it;
-        } else {
-            out.name = QStringLiteral("-");
+        if (!cursor.beginArray())
+            return false;
+        out.name = QStringLiteral("-");
+        out.count = 0;
+        JsonCursor::Step step = cursor.nextElement(true);
+        if (step == JsonCursor::Step::Item && cursor.peek() == JsonCursor::Kind::String) {
+            if (!cursor.readString(out.name))
+                return false;
+            step = cursor.nextElement(false);
         }
-        if (it == end || !integralValue(*it, out.count, context))
-            out.count = 0;
-        return true;
+        if (step == JsonCursor::Step::Item && cursor.peek() == JsonCursor::Kind::Number) {
+            std::string_view token;
+            if (!cursor.readNumber(token))
+                return false;
+            if (!exactInteger(token, out.count))
+                out.count = 0;
+            step = cursor.nextElement(false);
+        }
+        // whatever is left (the element the count could not be read from included)
+        while (step == JsonCursor::Step::Item) {
+            if (!cursor.skipValue())
+                return false;
+            step = cursor.nextElement(false);
+        }
+        return step == JsonCursor::Step::End;
     }
 };
 
 template <typename T> struct Reader<QList<T>>
 {
-    static bool read(QJsonValueConstRef value, QList<T>& out, DecodeContext& context)
+    static bool read(JsonCursor& cursor, QList<T>& out, DecodeContext& context)
     {
-        if (!value.isArray())
+        if (cursor.peek() != JsonCursor::Kind::Array)
             return context.fail(DecodeError::Kind::WrongType, expectedList());
-        const QJsonArray array = value.toArray();
+        if (!cursor.beginArray())
+            return false;
         out.clear();
-        out.reserve(array.size());
         qsizetype index = 0;
-        for (auto it = array.constBegin(), end = array.constEnd(); it != end; ++it, ++index) {
+        for (;; ++index) {
+            const JsonCursor::Step step = cursor.nextElement(index == 0);
+            if (step != JsonCursor::Step::Item)
+                return step == JsonCursor::Step::End;
             // null inside a list is an element of the wrong type, not an absent one
-            if (!Reader<T>::read(*it, out.emplace_back(), context)) {
+            if (!Reader<T>::read(cursor, out.emplace_back(), context)) {
                 context.unwindIndex(index);
                 return false;
             }
         }
-        return true;
     }
 };
 
 template <typename T> struct Reader<std::optional<T>>
 {
-    static bool read(QJsonValueConstRef value, std::optional<T>& out, DecodeContext& context)
+    static bool read(JsonCursor& cursor, std::optional<T>& out, DecodeContext& context)
     {
-        return Reader<T>::read(value, out.emplace(), context);
+        return Reader<T>::read(cursor, out.emplace(), context);
     }
 };
 
@@ -241,26 +266,41 @@ template <auto Member> Field<typename MemberOf<Member>::Record> field(QLatin1Str
     using Record = typename MemberOf<Member>::Record;
     using Type = typename MemberOf<Member>::Type;
     return {name,
-            [](QJsonValueConstRef value, Record& record, DecodeContext& context) {
-                return Reader<Type>::read(value, record.*Member, context);
+            [](JsonCursor& cursor, Record& record, DecodeContext& context) {
+                return Reader<Type>::read(cursor, record.*Member, context);
             },
             !isOptional<Type>};
 }
 
-template <typename R> bool readRecord(const QJsonObject& object, R& out, DecodeContext& context)
+// Keys that match no field are skipped (their values still have to be valid JSON); null
+// leaves a field absent; a key given twice is read twice, the later value winning.
+template <typename R> bool readRecord(JsonCursor& cursor, R& out, DecodeContext& context)
 {
     const FieldTable<R>& table = fieldsOf<R>();
+    if (!cursor.beginObject())
+        return false;
     quint64 seen = 0;
-    for (auto it = object.constBegin(), end = object.constEnd(); it != end; ++it) {
-        QString key = it.key();
-        const int index = table.indexOf(ConvertedKey(key));
-        if (index < 0)
-            continue; // unknown keys are ignored
-        const QJsonValueConstRef value = it.value();
-        if (value.isNull())
-            continue; // null means absent
-        if (!table[index].read(value, out, context)) {
-            context.unwindKey(std::move(key));
+    for (bool first = true;; first = false) {
+        const JsonCursor::Step step = cursor.nextMember(first);
+        if (step == JsonCursor::Step::End)
+            break;
+        if (step == JsonCursor::Step::Error)
+            return false;
+        const int index = table.indexOf(cursor);
+        if (index < 0) {
+            if (!cursor.skipValue())
+                return false;
+            continue;
+        }
+        if (cursor.peek() == JsonCursor::Kind::Null) {
+            if (!cursor.readNull())
+                return false;
+            continue;
+        }
+        const QByteArrayView key = cursor.keyBytes();
+        const bool escaped = cursor.keyEscaped();
+        if (!table[index].read(cursor, out, context)) {
+            context.unwindKey(JsonCursor::decode(key, escaped));
             return false;
         }
         seen |= quint64(1) << index;
@@ -270,22 +310,37 @@ template <typename R> bool readRecord(const QJsonObject& object, R& out, DecodeC
     return true;
 }
 
-// Decodes a whole reply body into record R, or says where and why it cannot.
-template <typename R> Result<R, DecodeError> decodeDocument(const QByteArray& body)
+inline DecodeError notJson(const JsonCursor& cursor)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return DecodeError(
-            DecodeError::Kind::NotJson, QString(),
-            QStringLiteral("第 %1 字节：%2").arg(parseError.offset).arg(parseError.errorString()));
-    if (!document.isObject())
-        return DecodeError(DecodeError::Kind::WrongType, QString(), expectedObject());
+    return DecodeError(DecodeError::Kind::NotJson, QString(),
+                       QStringLiteral("第 %1 字节：%2")
+                           .arg(cursor.errorOffset())
+                           .arg(QString::fromUtf8(cursor.errorReason())));
+}
+
+// Decodes a whole reply body into record R, or says where and why it cannot. A body that
+// is not well-formed JSON is reported as such even when a type error comes first.
+template <typename R> Result<R, DecodeError> decodeDocument(QByteArrayView body)
+{
+    JsonCursor cursor(body);
+    if (cursor.peek() != JsonCursor::Kind::Object) {
+        if (cursor.skipValue() && cursor.finish())
+            return DecodeError(DecodeError::Kind::WrongType, QString(), expectedObject());
+        return notJson(cursor);
+    }
     R out;
-    DecodeContext context(body);
-    if (!readRecord(document.object(), out, context))
-        return context.error();
-    return out;
+    DecodeContext context;
+    if (readRecord(cursor, out, context)) {
+        if (cursor.finish())
+            return out;
+        return notJson(cursor);
+    }
+    if (cursor.failed())
+        return notJson(cursor);
+    JsonCursor whole(body);
+    if (!whole.skipValue() || !whole.finish())
+        return notJson(whole);
+    return context.error();
 }
 
 } // namespace wire::detail

@@ -4,6 +4,7 @@
 #include "ui/common/AppTheme.h"
 #include "ui/common/BrandMark.h"
 #include "ui/common/ContentView.h"
+#include "ui/settings/NativeSettingsView.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -35,6 +36,9 @@ MainWindow::MainWindow(BridgeStore& store, QWidget* parent) : QMainWindow(parent
     m_openConfigAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_openConfigAction->setMenuRole(QAction::NoRole);
     connect(m_openConfigAction, &QAction::triggered, this, [this] { m_store.openConfigDir(); });
+
+    // The application settings window ("设置…", preferences role). Ctrl+, stays above.
+    appMenu->addAction(NativeSettingsView::createMenuAction(m_store, this));
 
     // Ctrl+1..4 select the sections (the sidebar tooltips name them).
     const QList<AppSection> sections = appsection::all();

@@ -1,8 +1,12 @@
 #include "ui/common/SectionViews.h"
 
 #include "store/BridgeStore.h"
+#include "ui/chat/ChatView.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HeaderRow.h"
+#include "ui/messages/MessagesView.h"
+#include "ui/overview/OverviewView.h"
+#include "ui/settings/SettingsDashboardView.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -29,13 +33,13 @@ QWidget* createSectionView(AppSection section, BridgeStore& store, QWidget* pare
     Q_UNUSED(store);
     switch (section) {
     case AppSection::Overview:
-        return headingOnlyPage(section, parent);
+        return new OverviewView(&store, parent);
     case AppSection::Messages:
-        return headingOnlyPage(section, parent);
+        return new MessagesView(store, parent);
     case AppSection::Chat:
-        return headingOnlyPage(section, parent);
+        return new ChatView(store, parent);
     case AppSection::Settings:
-        return headingOnlyPage(section, parent);
+        return new SettingsDashboardView(store, parent);
     }
     return headingOnlyPage(section, parent);
 }

@@ -1,0 +1,179 @@
+#include "ui/messages/MessagesView.h"
+
+#include "store/BridgeStore.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/HeaderRow.h"
+#include "ui/common/SegmentedControl.h"
+#include "ui/common/SoftCard.h"
+#include "ui/messages/EmptyMessageState.h"
+#include "ui/messages/EventListView.h"
+#include "ui/messages/EventRowDelegate.h"
+#include "ui/messages/MessageSearchField.h"
+#include "ui/messages/logic/EventListModel.h"
+#include "ui/messages/logic/MessageFilter.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+bool s_searchFocusRequested = false;
+
+constexpr int pagePadding = 28;
+constexpr int pageSpacing = 16;
+constexpr int controlsSpacing = 12;
+constexpr int presetMaxWidth = 410;
+constexpr int sourceMaxWidth = 360;
+constexpr qreal listCardRadius = 26;
+constexpr int listCardPadding = 10;
+
+QList<SegmentedControl::Option> presetOptions()
+{
+    QList<SegmentedControl::Option> options;
+    for (MessageListPreset p : messagepreset::all())
+        options.append({messagepreset::rawValue(p), messagepreset::segmentLabel(p)});
+    return options;
+}
+
+} // namespace
+
+MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store), m_model(new EventListModel(this))
+{
+    setObjectName(QStringLiteral("messagesView"));
+    setAccessibleName(QStringLiteral("消息"));
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(pagePadding, pagePadding, pagePadding, pagePadding);
+    column->setSpacing(pageSpacing);
+
+    m_header = new HeaderRow(messagepreset::heading(store.messageListPreset()),
+                             QStringLiteral("微信和企业微信集中成一条时间线，重点来源一眼可见。"), this);
+    column->addWidget(m_header);
+
+    auto* controls = new QHBoxLayout;
+    controls->setSpacing(controlsSpacing);
+    m_presetControl = new SegmentedControl(QStringLiteral("分类"), presetOptions(), this);
+    m_presetControl->setObjectName(QStringLiteral("messagesPresetControl"));
+    m_presetControl->setMaximumWidth(presetMaxWidth);
+    m_sourceControl =
+        new SegmentedControl(QStringLiteral("来源"),
+                             {{QString::fromLatin1(messagefilter::targetAll), QStringLiteral("全部")},
+                              {QString::fromLatin1(messagefilter::targetWeChat), QStringLiteral("微信")},
+                              {QString::fromLatin1(messagefilter::targetWeCom), QStringLiteral("企业微信")}},
+                             this);
+    m_sourceControl->setObjectName(QStringLiteral("messagesSourceControl"));
+    m_sourceControl->setMaximumWidth(sourceMaxWidth);
+    m_search = new MessageSearchField(this);
+    m_search->setMaximumWidth(320);
+    controls->addWidget(m_presetControl, 5);
+    controls->addWidget(m_sourceControl, 3);
+    controls->addWidget(m_search, 3);
+    controls->setAlignment(Qt::AlignVCenter);
+    column->addLayout(controls);
+
+    auto* card = new SoftCard(listCardRadius, listCardPadding, this);
+    card->setObjectName(QStringLiteral("messagesCard"));
+    m_stack = new QStackedWidget(card);
+    m_empty = new EmptyMessageState(m_stack);
+    m_list = new EventListView(m_stack);
+    m_list->setEventModel(m_model);
+    m_stack->addWidget(m_empty);
+    m_stack->addWidget(m_list);
+    card->addWidget(m_stack, 1);
+    column->addWidget(card, 1);
+
+    connect(m_presetControl, &SegmentedControl::currentValueChanged, this, [this](const QString& raw) {
+        if (const auto preset = messagepreset::fromRawValue(raw))
+            m_store.setMessageListPreset(*preset);
+    });
+    connect(m_sourceControl, &SegmentedControl::currentValueChanged, this, [this](const QString& value) {
+        m_targetFilter = value;
+        refilter();
+    });
+    connect(m_search, &MessageSearchField::textChanged, this, [this] { refilter(); });
+    connect(&m_store, &BridgeStore::messageListPresetChanged, this, [this] {
+        syncPreset();
+        refilter();
+    });
+    connect(&m_store, &BridgeStore::eventsChanged, this, &MessagesView::refilter);
+    connect(&m_store, &BridgeStore::stateChanged, this, &MessagesView::refilter);
+
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, &MessagesView::focusSearchField);
+
+    syncPreset();
+    refilter();
+}
+
+void MessagesView::requestSearchFocus()
+{
+    s_searchFocusRequested = true;
+}
+
+bool MessagesView::searchFocusRequested()
+{
+    return s_searchFocusRequested;
+}
+
+void MessagesView::focusSearchField()
+{
+    m_search->focusField();
+}
+
+QString MessagesView::searchQuery() const
+{
+    return m_search->text();
+}
+
+const QList<BridgeEvent>& MessagesView::shownEvents() const
+{
+    return m_model->events();
+}
+
+bool MessagesView::isShowingEmptyState() const
+{
+    return m_stack->currentWidget() == m_empty;
+}
+
+void MessagesView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (s_searchFocusRequested) {
+        s_searchFocusRequested = false;
+        // After the section switch has settled, so that nothing takes the focus back.
+        QTimer::singleShot(0, this, &MessagesView::focusSearchField);
+    }
+}
+
+void MessagesView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), AppTheme::windowBackground());
+}
+
+void MessagesView::syncPreset()
+{
+    const MessageListPreset preset = m_store.messageListPreset();
+    m_header->setTitle(messagepreset::heading(preset));
+    m_presetControl->setCurrentValue(messagepreset::rawValue(preset));
+}
+
+void MessagesView::refilter()
+{
+    const QString query = m_search->text();
+    const QList<BridgeEvent> shown = messagefilter::filteredEvents(
+        m_store.events(), m_store.state(), m_store.messageListPreset(), m_targetFilter, query);
+
+    const EventListView::Anchor anchor = m_list->captureAnchor();
+    m_list->rowDelegate()->setSearchQuery(query);
+    m_model->setEvents(shown);
+    m_stack->setCurrentWidget(shown.isEmpty() ? static_cast<QWidget*>(m_empty) : m_list);
+    m_list->restoreAnchor(anchor);
+    m_list->viewport()->update(); // highlights follow the query even where rows did not change
+}

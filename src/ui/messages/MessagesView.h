@@ -1,0 +1,62 @@
+#pragma once
+
+#include "model/BridgeEvent.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+class BridgeStore;
+class EmptyMessageState;
+class EventListModel;
+class EventListView;
+class HeaderRow;
+class MessageSearchField;
+class QStackedWidget;
+class SegmentedControl;
+
+// The messages section: one timeline of the loaded WeChat and WeCom messages, narrowed by the
+// store's preset, a source filter and a search query (both local: they start empty each time
+// the view is created).
+class MessagesView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MessagesView(BridgeStore& store, QWidget* parent = nullptr);
+
+    // Asks the next messages view to be shown to put the keyboard focus into its search field
+    // (the dashboard's "搜索消息" calls this before it switches to the messages section).
+    static void requestSearchFocus();
+    static bool searchFocusRequested();
+
+    void focusSearchField();
+
+    QString targetFilter() const { return m_targetFilter; }
+    QString searchQuery() const;
+    // What the list shows right now.
+    const QList<BridgeEvent>& shownEvents() const;
+
+    EventListView* listView() const { return m_list; }
+    EventListModel* listModel() const { return m_model; }
+    bool isShowingEmptyState() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void syncPreset();
+    void refilter();
+
+    BridgeStore& m_store;
+    QString m_targetFilter = QStringLiteral("all");
+    HeaderRow* m_header;
+    SegmentedControl* m_presetControl;
+    SegmentedControl* m_sourceControl;
+    MessageSearchField* m_search;
+    QStackedWidget* m_stack;
+    EmptyMessageState* m_empty;
+    EventListView* m_list;
+    EventListModel* m_model;
+};

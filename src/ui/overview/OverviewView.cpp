@@ -1,0 +1,37 @@
+#include "ui/overview/OverviewView.h"
+
+#include "ui/common/AppTheme.h"
+#include "ui/overview/DashboardGrid.h"
+#include "ui/overview/DashboardTopBar.h"
+
+#include <QPalette>
+#include <QVBoxLayout>
+
+OverviewView::OverviewView(BridgeStore* store, QWidget* parent) : QScrollArea(parent)
+{
+    setObjectName(QStringLiteral("overviewView"));
+    setAccessibleName(QStringLiteral("首页"));
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("overviewContent"));
+    QPalette pal = content->palette();
+    pal.setColor(QPalette::Window, AppTheme::windowBackground());
+    content->setPalette(pal);
+    content->setAutoFillBackground(true);
+    viewport()->setPalette(pal);
+    viewport()->setAutoFillBackground(true);
+
+    m_topBar = new DashboardTopBar(store, content);
+    m_grid = new DashboardGrid(store, content);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(kPaddingH, kPaddingV, kPaddingH, kPaddingV);
+    column->setSpacing(kSpacing);
+    column->addWidget(m_topBar);
+    column->addWidget(m_grid);
+    column->addStretch(1);
+    setWidget(content);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QScrollArea>
+
+class AISettingsCard;
+class BridgeStore;
+class BusinessRulesCard;
+class ChatTargetsCard;
+class HeaderRow;
+class ProminentButton;
+class RemoteAccessCard;
+class SettingsDraftModel;
+class UserProfileCard;
+class WeComDiagnosticsCard;
+
+// The settings section: the heading with the save button, then the access, profile, reader,
+// WeCom diagnostics, business rule and AI cards, all editing one draft. The draft is loaded
+// whenever the view comes into view and from each new state while nothing has been edited;
+// once edited it is left alone (a refresh or a failed save never changes what was typed).
+class SettingsDashboardView : public QScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit SettingsDashboardView(BridgeStore& store, QWidget* parent = nullptr);
+
+    SettingsDraftModel* draftModel() const { return m_draft; }
+    ProminentButton* saveButton() const { return m_save; }
+    HeaderRow* header() const { return m_header; }
+    RemoteAccessCard* remoteAccessCard() const { return m_remote; }
+    UserProfileCard* userProfileCard() const { return m_profile; }
+    ChatTargetsCard* chatTargetsCard() const { return m_targets; }
+    WeComDiagnosticsCard* wecomDiagnosticsCard() const { return m_diagnostics; }
+    BusinessRulesCard* businessRulesCard() const { return m_rules; }
+    AISettingsCard* aiSettingsCard() const { return m_ai; }
+
+    // Sends the current draft to the core (what the save button does).
+    void save();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void refreshSaveButton();
+
+    BridgeStore& m_store;
+    SettingsDraftModel* m_draft;
+    HeaderRow* m_header;
+    ProminentButton* m_save;
+    RemoteAccessCard* m_remote;
+    UserProfileCard* m_profile;
+    ChatTargetsCard* m_targets;
+    WeComDiagnosticsCard* m_diagnostics;
+    BusinessRulesCard* m_rules;
+    AISettingsCard* m_ai;
+};

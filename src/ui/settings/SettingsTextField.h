@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ui/settings/logic/DraftBinding.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+
+// A titled single-line field bound to one text of the draft: the title (caption semibold,
+// secondary), the field (placeholder = the title) and, when given, the help line (caption2).
+class SettingsTextField : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SettingsTextField(const QString& title, const QString& help, TextBinding text, QWidget* parent = nullptr);
+
+    void setTitle(const QString& title);
+    QString title() const;
+    QString help() const;
+    QLineEdit* lineEdit() const { return m_edit; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void refresh();
+
+    TextBinding m_binding;
+    QLabel* m_title;
+    QLabel* m_help;
+    QWidget* m_box;
+    QLineEdit* m_edit;
+};

@@ -1,0 +1,127 @@
+#include "ui/settings/logic/RemoteAccessDerivations.h"
+
+#include "store/BridgeStore.h"
+
+namespace remoteaccess {
+
+namespace {
+
+const AgentAccessSnapshot* accessOf(const State& state)
+{
+    return state && state->agentAccess ? &*state->agentAccess : nullptr;
+}
+
+std::optional<QString> firstOf(const std::optional<QStringList>& list)
+{
+    if (!list || list->isEmpty())
+        return std::nullopt;
+    return list->first();
+}
+
+std::optional<QString> localhostOf(const AgentAccessSnapshot* access)
+{
+    if (!access || !access->localhostUrl || access->localhostUrl->isEmpty())
+        return std::nullopt;
+    return access->localhostUrl;
+}
+
+QString withoutSlashes(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text.at(start) == QLatin1Char('/'))
+        ++start;
+    while (end > start && text.at(end - 1) == QLatin1Char('/'))
+        --end;
+    return text.mid(start, end - start);
+}
+
+} // namespace
+
+QString waitingForWiFi()
+{
+    return QStringLiteral("等待同一 Wi-Fi 地址识别");
+}
+
+QString waitingForAgent()
+{
+    return QStringLiteral("等待本机接口启动");
+}
+
+QString tokenPlaceholder()
+{
+    return QStringLiteral("这里填远程访问口令");
+}
+
+QString publicMobileURL(const QString& websiteBridgeBaseURL, const QString& defaultOrigin)
+{
+    QString origin = websiteBridgeBaseURL.trimmed();
+    if (origin.isEmpty())
+        origin = defaultOrigin.trimmed();
+    return withoutSlashes(origin) + QStringLiteral("/mobile.html#remote-context");
+}
+
+QString publicMobileURL(const QString& websiteBridgeBaseURL)
+{
+    return publicMobileURL(websiteBridgeBaseURL, BridgeStore::websiteBridgeOrigin());
+}
+
+QString localMobileURL(const State& state)
+{
+    const AgentAccessSnapshot* access = accessOf(state);
+    return firstOf(access ? access->mobileUrls : std::nullopt).value_or(waitingForWiFi());
+}
+
+bool hasLocalMobileURL(const State& state)
+{
+    const AgentAccessSnapshot* access = accessOf(state);
+    const std::optional<QString> first = firstOf(access ? access->mobileUrls : std::nullopt);
+    return first && !first->isEmpty();
+}
+
+QString agentURL(const State& state)
+{
+    const AgentAccessSnapshot* access = accessOf(state);
+    if (const auto localhost = localhostOf(access))
+        return *localhost;
+    return firstOf(access ? access->lanUrls : std::nullopt).value_or(waitingForAgent());
+}
+
+bool hasAgentURL(const State& state)
+{
+    const AgentAccessSnapshot* access = accessOf(state);
+    if (localhostOf(access))
+        return true;
+    const std::optional<QString> lan = firstOf(access ? access->lanUrls : std::nullopt);
+    return lan && !lan->isEmpty();
+}
+
+QString agentAccessBundle(const State& state, const QString& remoteAccessToken)
+{
+    QString token = remoteAccessToken.trimmed();
+    if (token.isEmpty())
+        token = tokenPlaceholder();
+    return QStringLiteral("URL: ") + agentURL(state) + QStringLiteral("\nHeader: Quillmere: ") + token +
+           QStringLiteral("\n用法：在 OpenClaw / Hermes 新建 HTTP 读取步骤，填入 URL，并添加上面的 Header。");
+}
+
+QString tokenFieldTitle(const State& state)
+{
+    const AgentAccessSnapshot* access = accessOf(state);
+    const bool required = access && access->tokenRequired == true;
+    return required ? QStringLiteral("远程访问口令（当前已设置）")
+                    : QStringLiteral("远程访问口令（当前未设置）");
+}
+
+bool copyAllowed(const QString& value, bool canCopy)
+{
+    return canCopy && !value.startsWith(QStringLiteral("等待")) &&
+           !value.startsWith(QStringLiteral("未开启"));
+}
+
+QString syncLabel(bool syncing)
+{
+    return syncing ? QStringLiteral("同步中") : QStringLiteral("同步到网站桥接");
+}
+
+} // namespace remoteaccess

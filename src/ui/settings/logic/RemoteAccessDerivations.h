@@ -1,0 +1,42 @@
+#pragma once
+
+#include "model/BridgeStateResponse.h"
+
+#include <QString>
+#include <optional>
+
+// The addresses of the remote and agent access card, derived at each redraw from the
+// state's agent access record and the settings draft. Pure functions.
+namespace remoteaccess {
+
+using State = std::optional<BridgeStateResponse>;
+
+// The website-bridge origin (trimmed; the default origin when blank), without "/" at either
+// end, followed by "/mobile.html#remote-context".
+QString publicMobileURL(const QString& websiteBridgeBaseURL, const QString& defaultOrigin);
+QString publicMobileURL(const QString& websiteBridgeBaseURL); // with the store's origin
+
+// First same-Wi-Fi phone address, or "等待同一 Wi-Fi 地址识别".
+QString localMobileURL(const State& state);
+bool hasLocalMobileURL(const State& state);
+// localhost address when not empty, else the first LAN address, else "等待本机接口启动".
+QString agentURL(const State& state);
+bool hasAgentURL(const State& state);
+
+// Three lines for an agent's HTTP read step: URL, the fixed header "Quillmere" with the
+// trimmed token (or a placeholder), and the usage line.
+QString agentAccessBundle(const State& state, const QString& remoteAccessToken);
+
+// "远程访问口令（当前已设置）" when the core requires a token, else "…（当前未设置）".
+QString tokenFieldTitle(const State& state);
+
+// Whether a copy button may copy `value`: never a waiting or switched-off text.
+bool copyAllowed(const QString& value, bool canCopy);
+
+QString syncLabel(bool syncing); // "同步到网站桥接" / "同步中"
+
+QString waitingForWiFi();   // "等待同一 Wi-Fi 地址识别"
+QString waitingForAgent();  // "等待本机接口启动"
+QString tokenPlaceholder(); // "这里填远程访问口令"
+
+} // namespace remoteaccess

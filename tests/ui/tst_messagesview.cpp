@@ -1,0 +1,380 @@
+// The messages section against a store fed by a loopback stand-in for the core.
+#include "FakeHttpServer.h"
+#include "StoreTestKit.h"
+#include "ui/common/HeaderRow.h"
+#include "ui/common/MainWindow.h"
+#include "ui/common/SegmentButton.h"
+#include "ui/common/SegmentedControl.h"
+#include "ui/messages/EventListView.h"
+#include "ui/messages/EventRowDelegate.h"
+#include "ui/messages/MessagesView.h"
+#include "ui/messages/logic/EventListModel.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <QCoroTask>
+
+namespace {
+
+struct Message
+{
+    int id;
+    QString target; // empty: absent
+    QString session;
+    QString text;
+};
+
+QByteArray eventsBody(const QList<Message>& messages)
+{
+    QJsonArray events;
+    for (const Message& m : messages) {
+        QJsonObject e{{QStringLiteral("id"), m.id},
+                      {QStringLiteral("session_name"), m.session},
+                      {QStringLiteral("sender_name"), QStringLiteral("张三")},
+                      {QStringLiteral("sent_at"),
+                       QStringLiteral("05-20 09:%1").arg(m.id % 60, 2, 10, QLatin1Char('0'))},
+                      {QStringLiteral("content"), m.text}};
+        if (!m.target.isEmpty())
+            e.insert(QStringLiteral("chat_target"), m.target);
+        events.append(e);
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("events"), events}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray stateBody(const QJsonArray& highlights = {})
+{
+    QJsonObject summary{{QStringLiteral("total_messages"), 3}};
+    if (!highlights.isEmpty())
+        summary.insert(QStringLiteral("highlights"), highlights);
+    return QJsonDocument(QJsonObject{{QStringLiteral("summary"), summary}}).toJson(QJsonDocument::Compact);
+}
+
+const QList<Message> kMessages{
+    {1, QStringLiteral("wechat"), QStringLiteral("家人群"), QStringLiteral("周末回家吃饭吗？")},
+    {2, QStringLiteral("wecom"), QStringLiteral("项目例会群"), QStringLiteral("麻烦今天提交 ABC 周报")},
+    {3, QString(), QStringLiteral("产品讨论"), QStringLiteral("这个需求我稍后跟进")},
+};
+
+QStringList shownIds(const MessagesView& view)
+{
+    QStringList ids;
+    for (const BridgeEvent& e : view.shownEvents())
+        ids << e.stableId();
+    return ids;
+}
+
+} // namespace
+
+class TestMessagesView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void headingFollowsPreset_data();
+    void headingFollowsPreset();
+    void presetControlWritesStore();
+    void emptyStateWhenNothingPasses_data();
+    void emptyStateWhenNothingPasses();
+    void sourceFilterResetsWhenViewIsRecreated();
+    void searchNarrowsAndIsLocal();
+    void selectionSurvivesRefreshWithNewTopMessage();
+    void scrolledListKeepsTopMessageInPlace_data();
+    void scrolledListKeepsTopMessageInPlace();
+    void rowsExposeTheirText();
+    void ctrlFFocusesSearchField();
+    void requestedSearchFocusIsTakenOnShow();
+    void windowOpensSectionWithSearchFocused();
+
+private:
+    void serve(const QList<Message>& messages, const QByteArray& state = stateBody());
+    void refresh();
+
+    std::unique_ptr<FakeHttpServer> m_server;
+    storetestkit::Fixture m_fixture;
+};
+
+void TestMessagesView::init()
+{
+    m_server = std::make_unique<FakeHttpServer>();
+    m_fixture = storetestkit::makeStore(m_server->baseUrl());
+    serve(kMessages);
+    refresh();
+}
+
+void TestMessagesView::cleanup()
+{
+    m_fixture = {};
+    m_server.reset();
+}
+
+void TestMessagesView::serve(const QList<Message>& messages, const QByteArray& state)
+{
+    m_server->reply("GET", QStringLiteral("/api/auth/status"), FakeHttpServer::json(R"({"ok":true})"));
+    m_server->reply("GET", QStringLiteral("/api/state"), FakeHttpServer::json(state));
+    m_server->reply("GET", QStringLiteral("/api/events"), FakeHttpServer::json(eventsBody(messages)));
+}
+
+void TestMessagesView::refresh()
+{
+    QCoro::waitFor(m_fixture.store->refreshAll());
+}
+
+void TestMessagesView::headingFollowsPreset_data()
+{
+    QTest::addColumn<MessageListPreset>("preset");
+    QTest::addColumn<QString>("heading");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("all") << MessageListPreset::All << "最近 7 天消息" << QStringList{"1", "2", "3"};
+    QTest::newRow("todo") << MessageListPreset::Todo << "待处理消息" << QStringList{"2"};
+    QTest::newRow("important") << MessageListPreset::Important << "重要消息" << QStringList{"1", "2", "3"};
+    QTest::newRow("meeting") << MessageListPreset::Meeting << "会议相关" << QStringList{"2"};
+    QTest::newRow("followUp") << MessageListPreset::FollowUp << "稍后处理" << QStringList{"3"};
+}
+
+void TestMessagesView::headingFollowsPreset()
+{
+    QFETCH(MessageListPreset, preset);
+    QFETCH(QString, heading);
+    QFETCH(QStringList, shown);
+
+    MessagesView view(*m_fixture.store);
+    m_fixture.store->setMessageListPreset(preset);
+    QCOMPARE(view.findChild<HeaderRow*>()->title(), heading);
+    auto* control = view.findChild<SegmentedControl*>(QStringLiteral("messagesPresetControl"));
+    QCOMPARE(control->currentValue(), messagepreset::rawValue(preset));
+    QCOMPARE(shownIds(view), shown);
+
+    // A view created while the preset is set starts on it (the dashboard opens it that way).
+    MessagesView fresh(*m_fixture.store);
+    QCOMPARE(fresh.findChild<HeaderRow*>()->title(), heading);
+    QCOMPARE(shownIds(fresh), shown);
+}
+
+void TestMessagesView::presetControlWritesStore()
+{
+    MessagesView view(*m_fixture.store);
+    auto* control = view.findChild<SegmentedControl*>(QStringLiteral("messagesPresetControl"));
+    QCOMPARE(control->accessibleName(), QStringLiteral("分类"));
+    QCOMPARE(control->options().size(), 5);
+    QSignalSpy changed(m_fixture.store.get(), &BridgeStore::messageListPresetChanged);
+    control->segment(3)->click();
+    QCOMPARE(m_fixture.store->messageListPreset(), MessageListPreset::Meeting);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(view.findChild<HeaderRow*>()->title(), QStringLiteral("会议相关"));
+}
+
+void TestMessagesView::emptyStateWhenNothingPasses_data()
+{
+    QTest::addColumn<QList<Message>>("messages");
+    QTest::addColumn<QByteArray>("state");
+    QTest::addColumn<MessageListPreset>("preset");
+    QTest::addColumn<bool>("empty");
+
+    const QJsonObject other{{QStringLiteral("session_name"), QStringLiteral("别的群")},
+                            {QStringLiteral("content"), QStringLiteral("别的话")}};
+    const QJsonObject equal{{QStringLiteral("session_name"), QStringLiteral("家人群")},
+                            {QStringLiteral("sender_name"), QStringLiteral("张三")},
+                            {QStringLiteral("content"), QStringLiteral("周末回家吃饭吗？")}};
+    QTest::newRow("no messages") << QList<Message>{} << stateBody() << MessageListPreset::All << true;
+    QTest::newRow("messages") << kMessages << stateBody() << MessageListPreset::All << false;
+    QTest::newRow("highlights, none equal")
+        << kMessages << stateBody({other}) << MessageListPreset::Important << true;
+    QTest::newRow("highlights, one equal")
+        << kMessages << stateBody({other, equal}) << MessageListPreset::Important << false;
+}
+
+void TestMessagesView::emptyStateWhenNothingPasses()
+{
+    QFETCH(QList<Message>, messages);
+    QFETCH(QByteArray, state);
+    QFETCH(MessageListPreset, preset);
+    QFETCH(bool, empty);
+
+    MessagesView view(*m_fixture.store);
+    m_fixture.store->setMessageListPreset(preset);
+    serve(messages, state);
+    refresh(); // the view follows the store's refresh
+    QCOMPARE(view.isShowingEmptyState(), empty);
+    QCOMPARE(view.shownEvents().isEmpty(), empty);
+    if (empty) {
+        QVERIFY(view.findChild<QLabel*>(QStringLiteral("emptyMessageTitle")));
+        QCOMPARE(view.findChild<QLabel*>(QStringLiteral("emptyMessageTitle"))->text(),
+                 QStringLiteral("还没有消息"));
+    }
+}
+
+void TestMessagesView::sourceFilterResetsWhenViewIsRecreated()
+{
+    m_fixture.store->setMessageListPreset(MessageListPreset::All);
+    {
+        MessagesView view(*m_fixture.store);
+        auto* source = view.findChild<SegmentedControl*>(QStringLiteral("messagesSourceControl"));
+        QCOMPARE(source->accessibleName(), QStringLiteral("来源"));
+        source->segment(2)->click(); // 企业微信
+        QCOMPARE(view.targetFilter(), QStringLiteral("wecom"));
+        QCOMPARE(shownIds(view), QStringList{"2"}); // absent and wechat targets drop out
+        source->segment(1)->click();                // 微信
+        QCOMPARE(shownIds(view), QStringList{"1"});
+    }
+    MessagesView again(*m_fixture.store);
+    QCOMPARE(again.targetFilter(), QStringLiteral("all"));
+    QCOMPARE(again.findChild<SegmentedControl*>(QStringLiteral("messagesSourceControl"))->currentValue(),
+             QStringLiteral("all"));
+    QCOMPARE(shownIds(again), (QStringList{"1", "2", "3"}));
+}
+
+void TestMessagesView::searchNarrowsAndIsLocal()
+{
+    {
+        MessagesView view(*m_fixture.store);
+        auto* field = view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
+        QVERIFY(field);
+        QCOMPARE(field->placeholderText(), QStringLiteral("搜索消息"));
+        QVERIFY(field->isClearButtonEnabled());
+        field->setText(QStringLiteral("ａｂｃ")); // full width, other case
+        QCOMPARE(shownIds(view), QStringList{"2"});
+        QCOMPARE(view.listView()->rowDelegate()->searchQuery(), QStringLiteral("ａｂｃ"));
+        field->setText(QStringLiteral("家人")); // session name
+        QCOMPARE(shownIds(view), QStringList{"1"});
+        field->setText(QStringLiteral("没有这句"));
+        QVERIFY(view.isShowingEmptyState());
+        field->clear();
+        QCOMPARE(shownIds(view), (QStringList{"1", "2", "3"}));
+        field->setText(QStringLiteral("周"));
+    }
+    MessagesView again(*m_fixture.store);
+    QCOMPARE(again.searchQuery(), QString());
+    QCOMPARE(again.shownEvents().size(), 3);
+}
+
+void TestMessagesView::selectionSurvivesRefreshWithNewTopMessage()
+{
+    MessagesView view(*m_fixture.store);
+    view.resize(900, 700);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    EventListView* list = view.listView();
+    list->selectStableId(QStringLiteral("2"));
+    QCOMPARE(list->selectedStableId(), QStringLiteral("2"));
+
+    QSignalSpy inserted(view.listModel(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy resets(view.listModel(), &QAbstractItemModel::modelReset);
+    QList<Message> next = kMessages;
+    next.prepend({9, QStringLiteral("wecom"), QStringLiteral("新群"), QStringLiteral("新消息")});
+    serve(next);
+    refresh();
+
+    QCOMPARE(shownIds(view), (QStringList{"9", "1", "2", "3"}));
+    QCOMPARE(list->selectedStableId(), QStringLiteral("2"));
+    QCOMPARE(list->currentIndex().data(EventListModel::StableIdRole).toString(), QStringLiteral("2"));
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 0);
+    QCOMPARE(resets.count(), 0);
+}
+
+void TestMessagesView::scrolledListKeepsTopMessageInPlace_data()
+{
+    QTest::addColumn<int>("scrollTo");
+    QTest::addColumn<bool>("anchored");
+    QTest::newRow("at the top: the new message shows") << 0 << false;
+    QTest::newRow("scrolled: the view stays on its message") << 700 << true;
+}
+
+void TestMessagesView::scrolledListKeepsTopMessageInPlace()
+{
+    QFETCH(int, scrollTo);
+    QFETCH(bool, anchored);
+    QList<Message> many;
+    for (int i = 1; i <= 40; ++i)
+        many << Message{i, QStringLiteral("wechat"), QStringLiteral("群%1").arg(i),
+                        QStringLiteral("第 %1 条").arg(i)};
+    serve(many);
+    refresh();
+
+    MessagesView view(*m_fixture.store);
+    view.resize(900, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    EventListView* list = view.listView();
+    list->verticalScrollBar()->setValue(scrollTo);
+    const QPoint probe(list->viewport()->width() / 2, 1);
+    const QString topBefore = list->indexAt(probe).data(EventListModel::StableIdRole).toString();
+    const int offsetBefore = list->visualRect(list->indexAt(probe)).top();
+
+    many.prepend({100, QStringLiteral("wecom"), QStringLiteral("新群"), QStringLiteral("新消息")});
+    serve(many);
+    refresh();
+
+    const QModelIndex top = list->indexAt(probe);
+    if (anchored) {
+        QCOMPARE(top.data(EventListModel::StableIdRole).toString(), topBefore);
+        QCOMPARE(list->visualRect(top).top(), offsetBefore);
+    } else {
+        QCOMPARE(list->verticalScrollBar()->value(), 0);
+        QCOMPARE(top.data(EventListModel::StableIdRole).toString(), QStringLiteral("100"));
+    }
+}
+
+void TestMessagesView::rowsExposeTheirText()
+{
+    MessagesView view(*m_fixture.store);
+    const QModelIndex row = view.listModel()->index(1);
+    QCOMPARE(row.data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral("企业微信，项目例会群，张三，05-20 09:02，麻烦今天提交 ABC 周报"));
+    QCOMPARE(view.listModel()->index(2).data(EventListModel::BadgeRole).toString(), QStringLiteral("消息"));
+}
+
+void TestMessagesView::ctrlFFocusesSearchField()
+{
+    MessagesView view(*m_fixture.store);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    view.listView()->setFocus();
+    auto* field = view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
+    QVERIFY(!field->hasFocus());
+    QTest::keyClick(view.listView(), Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(field->hasFocus());
+}
+
+void TestMessagesView::requestedSearchFocusIsTakenOnShow()
+{
+    MessagesView::requestSearchFocus();
+    QVERIFY(MessagesView::searchFocusRequested());
+    MessagesView view(*m_fixture.store);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    auto* field = view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
+    QTRY_VERIFY(field->hasFocus());
+    QVERIFY(!MessagesView::searchFocusRequested()); // taken once
+}
+
+void TestMessagesView::windowOpensSectionWithSearchFocused()
+{
+    // What the dashboard's "搜索消息" does: preset all, ask for the focus, switch sections.
+    m_fixture.store->setMessageListPreset(MessageListPreset::Todo);
+    MainWindow window(*m_fixture.store);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    m_fixture.store->setMessageListPreset(MessageListPreset::All);
+    MessagesView::requestSearchFocus();
+    m_fixture.store->setSelectedSection(AppSection::Messages);
+    QTRY_VERIFY(window.findChild<MessagesView*>());
+    auto* view = window.findChild<MessagesView*>();
+    auto* field = view->findChild<QLineEdit*>(QStringLiteral("messagesSearchField"));
+    QTRY_VERIFY(field->hasFocus());
+    QCOMPARE(view->findChild<HeaderRow*>()->title(), QStringLiteral("最近 7 天消息"));
+    QCOMPARE(view->shownEvents().size(), 3);
+}
+
+QTEST_MAIN(TestMessagesView)
+#include "tst_messagesview.moc"

@@ -1,0 +1,682 @@
+// The settings section and the settings window against a store fed by a loopback stand-in
+// for the core (FakeHttpServer), and once against the repository's msgrelay core itself.
+#include "FakeHttpServer.h"
+#include "StoreTestKit.h"
+#include "ui/common/AppAppearance.h"
+#include "ui/common/BorderedButton.h"
+#include "ui/common/MainWindow.h"
+#include "ui/common/MetricCard.h"
+#include "ui/common/ProminentButton.h"
+#include "ui/common/SegmentedControl.h"
+#include "ui/common/StatusPill.h"
+#include "ui/common/ToggleSwitch.h"
+#include "ui/settings/AISettingsCard.h"
+#include "ui/settings/ChatTargetEditor.h"
+#include "ui/settings/ChatTargetsCard.h"
+#include "ui/settings/DisclosureButton.h"
+#include "ui/settings/LinkLine.h"
+#include "ui/settings/NativeSettingsView.h"
+#include "ui/settings/RemoteAccessCard.h"
+#include "ui/settings/SettingsDashboardView.h"
+#include "ui/settings/SettingsTextEditor.h"
+#include "ui/settings/SettingsTextField.h"
+#include "ui/settings/UserProfileCard.h"
+#include "ui/settings/WeComDiagnosticsCard.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using storetestkit::Fixture;
+
+namespace {
+
+QJsonObject configJson(const QString& name)
+{
+    return QJsonObject{
+        {"notification_keywords", QJsonArray{"合同", "报价"}},
+        {"user_profile", QJsonObject{{"display_name", name}, {"aliases", QJsonArray{"小明"}}}},
+        {"wechat", QJsonObject{{"enabled", true}, {"source", "ocr"}, {"allowlist", QJsonArray{}}}},
+        {"wecom", QJsonObject{{"enabled", true},
+                              {"source", "ocr"},
+                              {"rule_mode", "allowlist"},
+                              {"allowlist", QJsonArray{QJsonObject{{"name", " 客户群 "}, {"enabled", true}},
+                                                       QJsonObject{{"name", "旧群"}, {"enabled", false}}}}}},
+        {"ai_provider", QJsonObject{{"provider", "qwen"}, {"model", ""}, {"has_api_key", true}}},
+        {"remote_access_protected", true},
+    };
+}
+
+QJsonObject diagnosticsJson(int recommendations)
+{
+    QJsonArray advice;
+    for (int i = 1; i <= recommendations; ++i)
+        advice.append(QStringLiteral("建议 %1").arg(i));
+    return QJsonObject{
+        {"wecom", QJsonObject{
+                      {"status", "limited"},
+                      {"capture_quality", "visible_window_no_text"},
+                      {"headline", "企业微信可以部分读取"},
+                      {"message", "系统通知里有记录，但本地消息库已加密。"},
+                      {"notification_db",
+                       QJsonObject{{"record_count", 42}, {"permission", QJsonObject{{"enabled", true}}}}},
+                      {"local_store", QJsonObject{{"message_db_sqlite", false}}},
+                      {"local_snapshot", QJsonObject{{"available", false}, {"preview_count", 0}}},
+                      {"accessibility", QJsonObject{{"permission", true}}},
+                      {"accessibility_preview", QJsonObject{{"available", true}, {"preview_count", 5}}},
+                      {"recommendations", advice},
+                  }}};
+}
+
+QJsonObject agentAccessJson()
+{
+    return QJsonObject{{"token_required", true},
+                       {"localhost_url", ""},
+                       {"lan_urls", QJsonArray{"http://192.168.1.20:8765/api/agent/context"}},
+                       {"mobile_urls", QJsonArray{"http://192.168.1.20:8765/mobile.html"}}};
+}
+
+QByteArray stateBody(const QString& name, int recommendations = -1, bool access = true)
+{
+    QJsonObject state{{"config", configJson(name)}};
+    if (recommendations >= 0)
+        state.insert("diagnostics", diagnosticsJson(recommendations));
+    if (access)
+        state.insert("agent_access", agentAccessJson());
+    return QJsonDocument(state).toJson(QJsonDocument::Compact);
+}
+
+QStringList itemValues(const QComboBox* combo)
+{
+    QStringList values;
+    for (int i = 0; i < combo->count(); ++i)
+        values << combo->itemData(i).toString();
+    return values;
+}
+
+// A loopback stand-in core with a state; the store points at it.
+struct Harness
+{
+    FakeHttpServer server;
+    Fixture fixture;
+
+    explicit Harness(const QByteArray& state)
+    {
+        storetestkit::serveHealthyCore(server);
+        setState(state);
+        fixture = storetestkit::makeStore(server.baseUrl());
+    }
+    BridgeStore& store() { return *fixture.store; }
+    void setState(const QByteArray& state)
+    {
+        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::json(state));
+    }
+    bool refresh()
+    {
+        QSignalSpy spy(&store(), &BridgeStore::stateChanged);
+        store().refreshAll();
+        return spy.count() > 0 || spy.wait(5000);
+    }
+};
+
+std::unique_ptr<SettingsDashboardView> shownView(BridgeStore& store)
+{
+    auto view = std::make_unique<SettingsDashboardView>(store);
+    view->resize(1000, 900);
+    view->show();
+    return view;
+}
+
+// Types like a user, character by character (Chinese text and line breaks included).
+void typeInto(QWidget* w, const QString& text)
+{
+    w->setFocus();
+    if (auto* editor = qobject_cast<QPlainTextEdit*>(w))
+        editor->moveCursor(QTextCursor::End);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(w, Qt::Key_Return);
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// The repository's stand-in core (msgrelay) on a free loopback port, with its own
+// configuration file and home directory; stopped when this goes away.
+struct StandInCore
+{
+    QTemporaryDir dir;
+    QProcess process;
+    QUrl base;
+    QString output;
+
+    bool start()
+    {
+        if (!dir.isValid())
+            return false;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setWorkingDirectory(QStringLiteral(RAZO_SOURCE_DIR));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PYTHONPATH", QStringLiteral(RAZO_SOURCE_DIR));
+        env.insert("MSGRELAY_PORT", "0"); // the core picks a free port and names it
+        env.insert("HOME", dir.path());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral("/usr/bin/python3"),
+                      {"-u", "-m", "msgrelay.cli", "--config", dir.filePath("c.json"), "desktop", "--host",
+                       "127.0.0.1", "--port", "8765", "--no-browser", "--no-native-window"});
+        if (!process.waitForStarted(10000))
+            return false;
+        static const QRegularExpression listening(
+            QStringLiteral("listening on http://127\\.0\\.0\\.1:(\\d+)"));
+        QRegularExpressionMatch match;
+        const bool up = QTest::qWaitFor(
+            [&] {
+                output += QString::fromUtf8(process.readAll());
+                match = listening.match(output);
+                return match.hasMatch() || process.state() == QProcess::NotRunning;
+            },
+            15000);
+        if (!up || !match.hasMatch())
+            return false;
+        base = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(match.captured(1)));
+        return true;
+    }
+
+    ~StandInCore()
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished(2000);
+    }
+};
+
+QString screenshotDir()
+{
+    return qEnvironmentVariable("RAZO_SCREENSHOT_DIR");
+}
+
+} // namespace
+
+class TestSettingsView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { appearance::apply(*qApp); }
+    void saveButtonIsHeldWhileSaving();
+    void readerSourcePickers();
+    void editsSurviveRefreshesUntilShownAgain();
+    void failedSaveKeepsTheDraftAsTyped();
+    void secretsAreNeverShownAfterLoad();
+    void weComEditorStatusFollowsSwitchAndDiagnostics();
+    void diagnosticsCard_data();
+    void diagnosticsCard();
+    void scanButtonIsHeldWhileScanning();
+    void accessCardWithoutState();
+    void accessCardCopies();
+    void aiCardStartsCollapsed();
+    void settingsWindow();
+    void endToEndSaveAgainstTheCore();
+    void screenshots();
+};
+
+void TestSettingsView::saveButtonIsHeldWhileSaving()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    h.server.reply("POST", QStringLiteral("/api/config/native/save"),
+                   FakeHttpServer::json(R"({"ok":true})").delayed(300));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    ProminentButton* save = view->saveButton();
+    QCOMPARE(save->text(), QStringLiteral("保存全部设置"));
+    QVERIFY(save->isEnabled());
+
+    typeInto(view->userProfileCard()->nameField()->lineEdit(), QStringLiteral("x"));
+    const QJsonObject expected = view->draftModel()->draft().payload();
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(h.store().isSavingSettings());
+    QCOMPARE(save->text(), QStringLiteral("保存中"));
+    QVERIFY(!save->isEnabled());
+    QTest::mouseClick(save, Qt::LeftButton); // held back: no second request
+    view->save();
+
+    QTRY_VERIFY_WITH_TIMEOUT(!h.store().isSavingSettings(), 5000);
+    QCOMPARE(save->text(), QStringLiteral("保存全部设置"));
+    QVERIFY(save->isEnabled());
+    const auto posts = h.server.requests(QStringLiteral("/api/config/native/save"));
+    QCOMPARE(posts.size(), 1);
+    QCOMPARE(posts.first().json(), expected);
+    QCOMPARE(posts.first().json().value("user_profile").toObject().value("display_name").toString(),
+             QStringLiteral("王小明x"));
+    QVERIFY(view->draftModel()->draft().isDirty); // a successful save leaves the draft as it is
+}
+
+void TestSettingsView::readerSourcePickers()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    ChatTargetEditor* wechat = view->chatTargetsCard()->wechatEditor();
+    ChatTargetEditor* wecom = view->chatTargetsCard()->wecomEditor();
+    QCOMPARE(itemValues(wechat->sourcePicker()),
+             (QStringList{"notification-db", "accessibility", "ocr", "mock"}));
+    QCOMPARE(itemValues(wecom->sourcePicker()), (QStringList{"notification-db", "accessibility", "mock"}));
+    QVERIFY(wecom->rulePicker());
+    QVERIFY(!wechat->rulePicker());
+
+    // The state's WeCom "ocr" loads as the notification database; WeChat keeps its OCR reader.
+    const NativeSettingsDraft& d = view->draftModel()->draft();
+    QCOMPARE(d.wecomSource, QStringLiteral("notification-db"));
+    QCOMPARE(d.wechatSource, QStringLiteral("ocr"));
+    QCOMPARE(wechat->sourcePicker()->currentData().toString(), QStringLiteral("ocr"));
+    QCOMPARE(wecom->rulePicker()->currentValue(), QStringLiteral("allowlist"));
+    QVERIFY(!d.isDirty);
+
+    // Choosing "辅助功能" in the WeCom editor keeps "accessibility".
+    QComboBox* combo = wecom->sourcePicker();
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+    QCOMPARE(combo->currentText(), QStringLiteral("辅助功能"));
+    QCOMPARE(d.wecomSource, QStringLiteral("accessibility"));
+    QVERIFY(d.isDirty);
+
+    // Whenever the WeCom source turns empty or "ocr" it is normalised through the binding.
+    view->draftModel()->load(h.store().state());
+    bindText(view->draftModel(), &NativeSettingsDraft::wecomSource).set(QStringLiteral("ocr"));
+    QCOMPARE(d.wecomSource, QStringLiteral("notification-db"));
+    QVERIFY(d.isDirty);
+    bindText(view->draftModel(), &NativeSettingsDraft::wecomSource).set(QString());
+    QCOMPARE(d.wecomSource, QStringLiteral("notification-db"));
+    bindText(view->draftModel(), &NativeSettingsDraft::wechatSource).set(QString());
+    QCOMPARE(d.wechatSource, QString()); // the WeChat editor leaves it alone
+
+    // A value none of the options match shows no selection and stays in the draft.
+    bindText(view->draftModel(), &NativeSettingsDraft::wecomSource).set(QStringLiteral("custom-reader"));
+    QCOMPARE(combo->currentIndex(), -1);
+    QCOMPARE(d.wecomSource, QStringLiteral("custom-reader"));
+    QCOMPARE(d.payload().value("wecom").toObject().value("source").toString(),
+             QStringLiteral("custom-reader"));
+}
+
+void TestSettingsView::editsSurviveRefreshesUntilShownAgain()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    auto typed = shownView(h.store());
+    auto clean = shownView(h.store());
+    QLineEdit* name = typed->userProfileCard()->nameField()->lineEdit();
+    QCOMPARE(name->text(), QStringLiteral("王小明"));
+    QVERIFY(!typed->draftModel()->draft().isDirty);
+
+    typeInto(name, QStringLiteral("x"));
+    QPlainTextEdit* keywords =
+        typed->findChild<SettingsTextEditor*>(QStringLiteral("keywordsEditor"))->editor();
+    typeInto(keywords, QStringLiteral("\n"));
+    QVERIFY(typed->draftModel()->draft().isDirty);
+    QCOMPARE(typed->draftModel()->draft().keywords, QStringLiteral("合同\n报价\n"));
+    const NativeSettingsDraft asTyped = typed->draftModel()->draft();
+
+    h.setState(stateBody(QStringLiteral("李雷")));
+    QVERIFY(h.refresh());
+    QCOMPARE(typed->draftModel()->draft(), asTyped);
+    QCOMPARE(name->text(), QStringLiteral("王小明x"));
+    QCOMPARE(keywords->toPlainText(), QStringLiteral("合同\n报价\n"));
+    // The untouched view follows the new state.
+    QCOMPARE(clean->userProfileCard()->nameField()->lineEdit()->text(), QStringLiteral("李雷"));
+
+    // Coming into view again starts from the core's values.
+    typed->hide();
+    typed->show();
+    QCOMPARE(name->text(), QStringLiteral("李雷"));
+    QVERIFY(!typed->draftModel()->draft().isDirty);
+}
+
+void TestSettingsView::failedSaveKeepsTheDraftAsTyped()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    h.server.reply("POST", QStringLiteral("/api/config/native/save"),
+                   FakeHttpServer::json(R"({"ok":false,"message":"配置文件只读","error":"read-only"})"));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    typeInto(view->userProfileCard()->nameField()->lineEdit(), QStringLiteral("改"));
+    typeInto(view->findChild<SettingsTextField*>(QStringLiteral("remoteAccessTokenField"))->lineEdit(),
+             QStringLiteral(" 口令 "));
+    const NativeSettingsDraft asTyped = view->draftModel()->draft();
+
+    QSignalSpy toasts(&h.store(), &BridgeStore::toastChanged);
+    QTest::mouseClick(view->saveButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!h.store().isSavingSettings(), 5000);
+    QCOMPARE(h.server.requests(QStringLiteral("/api/config/native/save")).size(), 1);
+    QVERIFY(toasts.count() >= 1);
+    QCOMPARE(toasts.isEmpty() ? QString() : h.store().lastError(), QStringLiteral("配置文件只读"));
+    QCOMPARE(view->draftModel()->draft(), asTyped);
+    QCOMPARE(
+        view->findChild<SettingsTextField*>(QStringLiteral("remoteAccessTokenField"))->lineEdit()->text(),
+        QStringLiteral(" 口令 "));
+
+    h.setState(stateBody(QStringLiteral("别人")));
+    QVERIFY(h.refresh());
+    QCOMPARE(view->draftModel()->draft(), asTyped);
+}
+
+void TestSettingsView::secretsAreNeverShownAfterLoad()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    QLineEdit* key = view->aiSettingsCard()->apiKeyField()->lineEdit();
+    QLineEdit* token = view->remoteAccessCard()->tokenField()->lineEdit();
+    QCOMPARE(key->text(), QString());
+    QCOMPARE(token->text(), QString());
+    QCOMPARE(view->remoteAccessCard()->tokenField()->title(), QStringLiteral("远程访问口令（当前已设置）"));
+
+    view->aiSettingsCard()->setExpanded(true);
+    typeInto(key, QStringLiteral("sk-secret"));
+    typeInto(token, QStringLiteral("tok-secret"));
+    QCOMPARE(view->draftModel()->draft().aiAPIKey, QStringLiteral("sk-secret"));
+    view->hide();
+    view->show();
+    QCOMPARE(key->text(), QString());
+    QCOMPARE(token->text(), QString());
+    QCOMPARE(view->draftModel()->draft().aiAPIKey, QString());
+    QCOMPARE(view->draftModel()->draft().remoteAccessToken, QString());
+}
+
+void TestSettingsView::weComEditorStatusFollowsSwitchAndDiagnostics()
+{
+    Harness h(stateBody(QStringLiteral("王小明"), 2));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    ChatTargetEditor* wecom = view->chatTargetsCard()->wecomEditor();
+    QCOMPARE(wecom->statusPill()->title(), QStringLiteral("已开启，有限读取"));
+    QCOMPARE(wecom->statusPill()->systemImage(), QStringLiteral("exclamationmark.triangle.fill"));
+    QCOMPARE(wecom->helpLabel()->text(), QStringLiteral("企业微信可以部分读取"));
+    QVERIFY(!wecom->helpLabel()->isHidden());
+    // The WeChat editor shows its plain switch state and no help.
+    ChatTargetEditor* wechat = view->chatTargetsCard()->wechatEditor();
+    QCOMPARE(wechat->statusPill()->title(), QStringLiteral("已开启"));
+    QVERIFY(wechat->helpLabel()->isHidden());
+
+    QTest::mouseClick(wecom->enabledSwitch(), Qt::LeftButton);
+    QCOMPARE(view->draftModel()->draft().wecomEnabled, false);
+    QVERIFY(view->draftModel()->draft().isDirty);
+    QCOMPARE(wecom->statusPill()->title(), QStringLiteral("未开启"));
+    QCOMPARE(wecom->statusPill()->systemImage(), QStringLiteral("pause.circle.fill"));
+    QVERIFY(wecom->helpLabel()->isHidden());
+
+    // Without diagnostics the switched-on editor waits for a verdict.
+    QTest::mouseClick(wecom->enabledSwitch(), Qt::LeftButton);
+    h.setState(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    QCOMPARE(wecom->statusPill()->title(), QStringLiteral("已开启，待诊断"));
+    QCOMPARE(wecom->helpLabel()->text(), QStringLiteral("正在检测企业微信系统通知、本地消息库和可见窗口。"));
+}
+
+void TestSettingsView::diagnosticsCard_data()
+{
+    QTest::addColumn<int>("recommendations"); // -1: no diagnostics
+    QTest::addColumn<int>("rows");
+    QTest::newRow("no diagnostics") << -1 << 0;
+    QTest::newRow("none") << 0 << 0;
+    QTest::newRow("two") << 2 << 2;
+    QTest::newRow("five gives three") << 5 << 3;
+}
+
+void TestSettingsView::diagnosticsCard()
+{
+    QFETCH(int, recommendations);
+    QFETCH(int, rows);
+    Harness h(stateBody(QStringLiteral("王小明"), recommendations));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    WeComDiagnosticsCard* card = view->wecomDiagnosticsCard();
+    QCOMPARE(card->isVisible(), recommendations >= 0);
+    QCOMPARE(card->recommendationTexts().size(), rows);
+    if (recommendations < 0)
+        return;
+    QCOMPARE(card->verdictPill()->title(), QStringLiteral("有限读取"));
+    QCOMPARE(card->tiles().at(0)->value(), QStringLiteral("42"));
+    QCOMPARE(card->tiles().at(1)->subtitle(), QStringLiteral("消息库加密，等待快照"));
+    QCOMPARE(card->tiles().at(2)->subtitle(), QStringLiteral("窗口存在，但企微未暴露文字"));
+    if (rows > 0)
+        QCOMPARE(card->recommendationTexts().first(), QStringLiteral("建议 1"));
+
+    // A refresh without diagnostics removes the card; one with them brings it back.
+    h.setState(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    QVERIFY(!card->isVisible());
+    h.setState(stateBody(QStringLiteral("王小明"), 1));
+    QVERIFY(h.refresh());
+    QVERIFY(card->isVisible());
+    QCOMPARE(card->recommendationTexts(), QStringList{QStringLiteral("建议 1")});
+}
+
+void TestSettingsView::scanButtonIsHeldWhileScanning()
+{
+    Harness h(stateBody(QStringLiteral("王小明"), 1));
+    h.server.reply("POST", QStringLiteral("/api/scan/wecom/visible"),
+                   FakeHttpServer::json(R"({"ok":true})").delayed(300));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    ProminentButton* scan = view->wecomDiagnosticsCard()->scanButton();
+    QCOMPARE(scan->text(), QStringLiteral("立即读取企微消息"));
+    QTest::mouseClick(scan, Qt::LeftButton);
+    QCOMPARE(scan->text(), QStringLiteral("读取中"));
+    QVERIFY(!scan->isEnabled());
+    QTest::mouseClick(scan, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!h.store().isScanningWeCom(), 5000);
+    QCOMPARE(scan->text(), QStringLiteral("立即读取企微消息"));
+    QVERIFY(scan->isEnabled());
+    QCOMPARE(h.server.requests(QStringLiteral("/api/scan/wecom/visible")).size(), 1);
+}
+
+void TestSettingsView::accessCardWithoutState()
+{
+    FakeHttpServer server;
+    Fixture f = storetestkit::makeStore(server.baseUrl());
+    auto view = shownView(*f.store);
+    RemoteAccessCard* card = view->remoteAccessCard();
+    QCOMPARE(card->wifiLine()->value(), QStringLiteral("等待同一 Wi-Fi 地址识别"));
+    QVERIFY(!card->wifiLine()->copyButton()->isEnabled());
+    QCOMPARE(card->agentLine()->value(), QStringLiteral("等待本机接口启动"));
+    QVERIFY(!card->agentLine()->copyButton()->isEnabled());
+    QVERIFY(!card->bundleButton()->isEnabled());
+    QCOMPARE(card->tokenField()->title(), QStringLiteral("远程访问口令（当前未设置）"));
+    QVERIFY(card->publicLine()->copyButton()->isEnabled());
+    QVERIFY(card->publicLine()->value().endsWith(QStringLiteral("/mobile.html#remote-context")));
+    QCOMPARE(card->statusLine()->text(), QStringLiteral("尚未同步到网站桥接"));
+    // With no state, showing the view leaves the default draft alone.
+    QVERIFY(!view->draftModel()->draft().isDirty);
+    QCOMPARE(view->draftModel()->draft(), NativeSettingsDraft());
+}
+
+void TestSettingsView::accessCardCopies()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    h.server.reply("POST", QStringLiteral("/api/remote/context/push"),
+                   FakeHttpServer::json(R"({"ok":true,"mobile_url":"https://m.test/p"})").delayed(200));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    RemoteAccessCard* card = view->remoteAccessCard();
+    const QString lan = QStringLiteral("http://192.168.1.20:8765/api/agent/context");
+    QCOMPARE(card->agentLine()->value(), lan); // localhost_url empty: the LAN address
+    QVERIFY(card->agentLine()->copyButton()->isEnabled());
+    QVERIFY(card->bundleButton()->isEnabled());
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    QTest::mouseClick(card->agentLine()->copyButton(), Qt::LeftButton);
+    QCOMPARE(clipboard->text(), lan);
+    QCOMPARE(h.store().toast(), QStringLiteral("已复制 Agent 读取链接"));
+
+    QTest::mouseClick(card->bundleButton(), Qt::LeftButton);
+    QCOMPARE(clipboard->text().split('\n').value(1), QStringLiteral("Header: Quillmere: 这里填远程访问口令"));
+    QCOMPARE(h.store().toast(), QStringLiteral("已复制 Agent 链接和请求头"));
+    typeInto(card->tokenField()->lineEdit(), QStringLiteral(" t0k "));
+    QTest::mouseClick(card->bundleButton(), Qt::LeftButton);
+    QCOMPARE(clipboard->text().split('\n').value(1), QStringLiteral("Header: Quillmere: t0k"));
+
+    // The sync button follows the store's flag and the status line its text.
+    QTest::mouseClick(card->syncButton(), Qt::LeftButton);
+    QCOMPARE(card->syncButton()->text(), QStringLiteral("同步中"));
+    QVERIFY(!card->syncButton()->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!h.store().isSyncingWebsiteBridge(), 5000);
+    QCOMPARE(card->syncButton()->text(), QStringLiteral("同步到网站桥接"));
+    QVERIFY(card->statusLine()->text().endsWith(QStringLiteral("，手机入口：https://m.test/p")));
+}
+
+void TestSettingsView::aiCardStartsCollapsed()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    AISettingsCard* ai = view->aiSettingsCard();
+    QVERIFY(!ai->isExpanded());
+    QVERIFY(!ai->content()->isVisible());
+    QCOMPARE(ai->currentLabel()->text(), QStringLiteral("当前：qwen / 自动选择模型"));
+    QTest::mouseClick(ai->disclosure(), Qt::LeftButton);
+    QVERIFY(ai->content()->isVisible());
+    QLineEdit* model = ai->findChild<SettingsTextField*>(QStringLiteral("aiModelField"))->lineEdit();
+    typeInto(model, QStringLiteral("qwen-max"));
+    QCOMPARE(ai->currentLabel()->text(), QStringLiteral("当前：qwen / qwen-max"));
+    QCOMPARE(ai->findChild<SettingsTextField*>(QStringLiteral("aiKeyEnvField"))->lineEdit()->text(),
+             QStringLiteral("DEEPSEEK_API_KEY"));
+}
+
+void TestSettingsView::settingsWindow()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    MainWindow main(h.store());
+    auto* action = main.findChild<QAction*>(QStringLiteral("openSettingsWindowAction"));
+    QVERIFY(action);
+    QCOMPARE(action->menuRole(), QAction::PreferencesRole);
+    const QKeySequence configDir(Qt::CTRL | Qt::Key_Comma);
+    QVERIFY(!action->shortcuts().contains(configDir));
+    QVERIFY(!NativeSettingsView::preferencesShortcuts().contains(configDir));
+    QCOMPARE(main.findChild<QAction*>(QStringLiteral("openConfigDir"))->shortcut(), configDir);
+
+    action->trigger();
+    NativeSettingsView* window = NativeSettingsView::current();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->size(), QSize(980, 720));
+    QCOMPARE(window->minimumSize(), QSize(980, 720));
+    QCOMPARE(window->maximumSize(), QSize(980, 720));
+    QCOMPARE(window->dashboard()->userProfileCard()->nameField()->lineEdit()->text(),
+             QStringLiteral("王小明"));
+    action->trigger(); // raises the same window
+    QCOMPARE(NativeSettingsView::current(), window);
+
+    // The window's draft is its own: edits there leave a section view's draft alone.
+    auto section = shownView(h.store());
+    typeInto(window->dashboard()->userProfileCard()->nameField()->lineEdit(), QStringLiteral("窗"));
+    QCOMPARE(section->draftModel()->draft().userDisplayName, QStringLiteral("王小明"));
+    QVERIFY(!section->draftModel()->draft().isDirty);
+
+    QPointer<NativeSettingsView> guard(window);
+    window->close();
+    QTRY_VERIFY(!guard);
+}
+
+void TestSettingsView::endToEndSaveAgainstTheCore()
+{
+    StandInCore core;
+    QVERIFY2(core.start(), qPrintable(core.output));
+    const QUrl base = core.base;
+
+    Fixture f = storetestkit::makeStore(base);
+    BridgeStore& store = *f.store;
+    QSignalSpy stateSpy(&store, &BridgeStore::stateChanged);
+    store.refreshAll();
+    QTRY_VERIFY_WITH_TIMEOUT(store.state().has_value(), 10000);
+    QVERIFY(store.state()->config);
+    const bool hadKey = store.state()->config->aiProvider->hasApiKey.value_or(false);
+    QVERIFY(!hadKey);
+
+    auto view = shownView(store);
+    QVERIFY(!view->draftModel()->draft().isDirty);
+    typeInto(view->userProfileCard()->nameField()->lineEdit(), QStringLiteral("测试用户"));
+    typeInto(view->findChild<SettingsTextEditor*>(QStringLiteral("keywordsEditor"))->editor(),
+             QStringLiteral("\n周报\n\n发布"));
+    typeInto(view->remoteAccessCard()->tokenField()->lineEdit(), QStringLiteral("  e2e-token  "));
+    view->aiSettingsCard()->setExpanded(true);
+    typeInto(view->aiSettingsCard()->apiKeyField()->lineEdit(), QStringLiteral(" sk-e2e "));
+    QTest::mouseClick(view->chatTargetsCard()->wecomEditor()->enabledSwitch(), Qt::LeftButton);
+    const bool wecomOn = view->draftModel()->draft().wecomEnabled;
+    const QString displayName = view->draftModel()->draft().userDisplayName;
+
+    QTest::mouseClick(view->saveButton(), Qt::LeftButton);
+    QVERIFY(store.isSavingSettings());
+    QTRY_VERIFY_WITH_TIMEOUT(!store.isSavingSettings(), 15000);
+    QCOMPARE(store.lastError(), QString());
+
+    const ConfigSnapshot& config = *store.state()->config;
+    QCOMPARE(config.userProfile->displayName, displayName);
+    QVERIFY(config.notificationKeywords->contains(QStringLiteral("周报")));
+    QVERIFY(config.notificationKeywords->contains(QStringLiteral("发布")));
+    QCOMPARE(config.wecom->enabled, wecomOn);
+    QCOMPARE(config.aiProvider->hasApiKey, true);
+    QCOMPARE(config.remoteAccessProtected, true);
+    QCOMPARE(store.state()->agentAccess->tokenRequired, true);
+
+    // A fresh view loads the saved values and never shows the key or the token.
+    auto fresh = shownView(store);
+    QCOMPARE(fresh->userProfileCard()->nameField()->lineEdit()->text(), displayName);
+    QCOMPARE(fresh->aiSettingsCard()->apiKeyField()->lineEdit()->text(), QString());
+    QCOMPARE(fresh->remoteAccessCard()->tokenField()->lineEdit()->text(), QString());
+    QCOMPARE(fresh->remoteAccessCard()->tokenField()->title(), QStringLiteral("远程访问口令（当前已设置）"));
+    QCOMPARE(fresh->draftModel()->draft().wecomEnabled, wecomOn);
+}
+
+void TestSettingsView::screenshots()
+{
+    const QString out = screenshotDir();
+    if (out.isEmpty())
+        QSKIP("set RAZO_SCREENSHOT_DIR to write the settings screenshots");
+    QDir().mkpath(out);
+    StandInCore core;
+    QVERIFY2(core.start(), qPrintable(core.output));
+    Fixture f = storetestkit::makeStore(core.base);
+    BridgeStore& store = *f.store;
+    store.refreshAll();
+    QTRY_VERIFY_WITH_TIMEOUT(store.state().has_value() && !store.isRefreshing(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!store.isSyncingWebsiteBridge(), 10000);
+
+    // The section, tall enough to hold every card.
+    auto view = std::make_unique<SettingsDashboardView>(store);
+    view->resize(1000, 900);
+    view->show();
+    view->aiSettingsCard()->setExpanded(true);
+    const int full = view->widget()->sizeHint().height();
+    view->resize(1000, full);
+    QTest::qWait(400);
+    QVERIFY(view->grab().save(out + QStringLiteral("/settings-section.png")));
+    QVERIFY(view->chatTargetsCard()->grab().save(out + QStringLiteral("/settings-card-targets.png")));
+    QVERIFY(view->wecomDiagnosticsCard()->grab().save(out + QStringLiteral("/settings-card-wecom.png")));
+    QVERIFY(view->remoteAccessCard()->grab().save(out + QStringLiteral("/settings-card-access.png")));
+
+    NativeSettingsView window(store);
+    window.show();
+    QTest::qWait(400);
+    QVERIFY(window.grab().save(out + QStringLiteral("/settings-window.png")));
+}
+
+QTEST_MAIN(TestSettingsView)
+#include "tst_settingsview.moc"
