@@ -311,7 +311,13 @@ private slots:
         QVERIFY(menu);
         QCOMPARE(menu->title(), QStringLiteral("razo"));
         const QList<QAction*> actions = menu->actions();
-        QCOMPARE(actions.size(), 2);
+        // The two commands lead the menu, in this order; entries after them (the settings
+        // window) never take their shortcuts: Ctrl+, is "打开本地配置目录".
+        QVERIFY(actions.size() >= 2);
+        for (int i = 2; i < actions.size(); ++i) {
+            QVERIFY(actions[i]->shortcut() != QKeySequence(Qt::CTRL | Qt::Key_Comma));
+            QVERIFY(actions[i]->shortcut() != QKeySequence(Qt::CTRL | Qt::Key_R));
+        }
         QCOMPARE(actions[0]->text(), QStringLiteral("刷新工作台"));
         QCOMPARE(actions[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         QCOMPARE(actions[1]->text(), QStringLiteral("打开本地配置目录"));
