@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """Drives razo the way a screen reader would: through the AT-SPI accessibility bus.
 
-Run it under a private session bus and a virtual X server:
+Run it under a private session bus and a virtual X server (it turns Qt's accessibility on for
+razo itself, QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 and QT_ACCESSIBILITY=1):
 
-    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 \\
-        dbus-run-session -- xvfb-run -a /usr/bin/python3 tests/a11y/atspi_check.py [--razo PATH]
+    dbus-run-session -- xvfb-run -a /usr/bin/python3 tests/a11y/atspi_check.py [--razo PATH] [--list]
 
 It launches razo (which starts the stand-in core on 127.0.0.1:8765), waits for the
 application "razo" on the registry, lists its controls, presses the sidebar's "消息" through
@@ -24,6 +24,7 @@ import pathlib
 import shutil
 import signal
 import socket
+import subprocess
 import sys
 import tempfile
 import time
@@ -35,7 +36,7 @@ CORE_PORT = 8765  # razo's client always talks to this port
 SECTIONS = ["首页", "消息", "助手", "设置"]
 TOOLBAR = ["刷新", "配置目录"]
 MESSAGES_HEADING = "最近 7 天消息"
-SERVICE_STATUSES = ["运行中", "已连接本地核心", "正在启动本地核心", "连接不稳定", "启动失败"]
+SERVICE_STATUSES = ["准备启动", "正在启动本地核心", "已连接本地核心", "运行中", "连接不稳定", "启动失败"]
 
 BUTTON_ROLES = {"push button", "toggle button", "radio button", "check box", "push button menu"}
 # Controls a user operates; each needs a name a screen reader can speak.
@@ -60,11 +61,13 @@ TEXT_ROLES = {"label", "static", "status bar", "text", "heading", "paragraph"}
 WINDOW_TIMEOUT = 40.0  # razo on the registry with its sidebar and toolbar
 PAGE_TIMEOUT = 15.0  # a pressed section's page in the tree
 STATUS_TIMEOUT = 20.0  # the footer's service status
-EXIT_TIMEOUT = 10.0  # razo (and its core) gone after SIGTERM
+EXIT_TIMEOUT = 10.0  # razo, or what it left running, gone after SIGTERM
+CHILD_GRACE = 3.0  # razo's own shutdown stops its core within this
 # All the waiting of the checks together; with the clean-up after them this stays well
 # inside ctest's 120 s, so a hung check never leaves razo or its core behind.
 CHECK_BUDGET = 75.0
 POLL = 0.25
+SETTLE = 1.0  # a second look before calling an unnamed control a gap
 MAX_NODES = 6000
 
 
@@ -148,8 +151,8 @@ class ProcessTracker:
 
 
 class Node:
-    __slots__ = ("acc", "role", "name", "description", "showing", "checked", "enabled", "editable", "text", "path",
-                 "parent")
+    __slots__ = ("acc", "role", "name", "description", "showing", "checked", "enabled", "editable",
+                 "text", "path", "parent")
 
     def __init__(self, acc, role, name, description, states, path, parent):
         import pyatspi
@@ -177,10 +180,13 @@ def walk(app) -> list[Node]:
     while stack and len(out) < MAX_NODES:
         acc, path, parent = stack.pop()
         try:
+            # Each read is a round trip, and razo keeps running between them. The states go
+            # first: razo names a control before showing it, so a control read as showing
+            # then has its name.
+            states = acc.getState()
             role = acc.getRoleName()
             name = acc.name
             description = acc.description
-            states = acc.getState()
             count = acc.childCount
         except Exception:  # the widget was destroyed while we looked
             continue
@@ -282,6 +288,16 @@ def press(node: Node) -> str:
     return names[index]
 
 
+def context(node: Node, nodes: list[Node]) -> str:
+    """Where a node sits, for a reader of the log: its description, its parent, its siblings."""
+    siblings = [n.label() for n in nodes if n.parent is node.parent and n is not node][:6]
+    parts = [f"description “{node.description}”" if node.description else "no description"]
+    if node.parent is not None:
+        parts.append(f"in {node.parent.label()}")
+    parts.append("beside " + (", ".join(siblings) if siblings else "nothing"))
+    return "; ".join(parts)
+
+
 def is_control(node: Node) -> bool:
     # Editable text (line and text edits) reports the plain "text" role with the editable state.
     return node.role in INTERACTIVE_ROLES or (node.role == "text" and node.editable)
@@ -374,9 +390,18 @@ def check(app, tracker: ProcessTracker, timings: dict[str, float], started: floa
             log(f"showing controls on “{page}”:")
             for n in page_nodes:
                 if n.showing and is_control(n):
-                    log(f"  {n.label()}" + ("" if n.enabled else " (disabled)"))
-        for n in unnamed_controls(page_nodes):
-            findings.append(f"{page}: unnamed {n.role} at {n.path}")
+                    log(f"  {n.label()}" + ("" if n.enabled else " (disabled)") + f" at {n.path}")
+        unnamed = unnamed_controls(page_nodes)
+        if unnamed:
+            # The page may be taking in a refresh right now; what is still unnamed a moment
+            # later is a gap.
+            for n in unnamed:
+                log(f"note: {page}: unnamed {n.role} seen ({context(n, page_nodes)}); looking again")
+            time.sleep(SETTLE)
+            page_nodes = snapshot()
+            unnamed = unnamed_controls(page_nodes)
+        for n in unnamed:
+            findings.append(f"{page}: unnamed {n.role} at {n.path} ({context(n, page_nodes)})")
 
     def select(section: str) -> list[Node]:
         group = button_group(snapshot(), SECTIONS)
@@ -435,16 +460,18 @@ def stop_razo(proc, tracker: ProcessTracker) -> list[str]:
             proc.kill()
             proc.wait()
     code = proc.returncode
-    if code is not None and code < 0 and -code in (signal.SIGSEGV, signal.SIGABRT, signal.SIGBUS, signal.SIGFPE, signal.SIGILL):
+    crashes = (signal.SIGSEGV, signal.SIGABRT, signal.SIGBUS, signal.SIGFPE, signal.SIGILL)
+    if code is not None and code < 0 and -code in crashes:
         problems.append(f"razo crashed on exit ({signal.Signals(-code).name})")
     log(f"razo exited with status {code}")
 
-    deadline = time.monotonic() + EXIT_TIMEOUT
+    deadline = time.monotonic() + CHILD_GRACE
     while tracker.alive() and time.monotonic() < deadline:
         time.sleep(POLL)
     leftovers = tracker.alive()
     if leftovers:
-        # Cleanup, not a verdict on accessibility: razo's own shutdown stops the core.
+        # Clean-up, not a verdict on accessibility: razo ends on SIGTERM without its usual
+        # shutdown, which is what stops the core.
         log(f"note: processes razo started outlived it: {leftovers}; terminating them")
         tracker.signal_all(signal.SIGTERM)
         deadline = time.monotonic() + EXIT_TIMEOUT
@@ -498,18 +525,17 @@ def main() -> int:
         skip(why)
     if port_answers(CORE_HOST, CORE_PORT):
         skip(f"something already answers on {CORE_HOST}:{CORE_PORT} (a core of the user's?); not touching it")
-    razo = pathlib.Path(args.razo)
+    razo = pathlib.Path(args.razo).resolve()
     if not os.access(razo, os.X_OK):
         log(f"FAILED: {razo} is missing or not executable (build the razo target first)")
         return 1
-
-    import subprocess
 
     work = pathlib.Path(tempfile.mkdtemp(prefix="razo-a11y-"))
     runtime = work / "run"
     runtime.mkdir(mode=0o700)
     env = dict(os.environ)
-    for var in ("QT_QPA_PLATFORM", "MSGRELAY_PORT", "MSGRELAY_FAULTS", "QUILLMERE_PROJECT_DIR", "QUILLMERE_BUNDLED_CORE"):
+    for var in ("QT_QPA_PLATFORM", "MSGRELAY_PORT", "MSGRELAY_FAULTS", "QUILLMERE_PROJECT_DIR",
+                "QUILLMERE_BUNDLED_CORE"):
         env.pop(var, None)
     env.update(
         HOME=str(work),  # the core's configuration and log go here, not into the user's home
