@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGradientStops>
 #include <QLinearGradient>
 #include <QRectF>
@@ -261,14 +262,25 @@ inline int pixelSize(TextStyle style)
 
 // Family list of every text: a Latin family first, then the Simplified Chinese one, so that
 // Chinese text takes the Simplified glyph forms (left alone, fontconfig picks the Japanese
-// forms of Noto Sans CJK on Debian).
+// forms of Noto Sans CJK on Debian). Families this system lacks are left out once, so that
+// font matching does not ask fontconfig about them again and again.
 inline QStringList fontFamilies()
 {
+    static const QStringList families = [] {
 #ifdef Q_OS_MACOS
-    return {QStringLiteral(".AppleSystemUIFont"), QStringLiteral("PingFang SC")};
+        const QStringList wanted = {QStringLiteral(".AppleSystemUIFont"), QStringLiteral("PingFang SC")};
 #else
-    return {QStringLiteral("Noto Sans"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")};
+        const QStringList wanted = {QStringLiteral("Noto Sans"), QStringLiteral("Noto Sans CJK SC"),
+                                    QStringLiteral("DejaVu Sans")};
 #endif
+        QStringList present;
+        for (const QString& f : wanted) {
+            if (QFontDatabase::hasFamily(f))
+                present << f;
+        }
+        return present.isEmpty() ? wanted : present;
+    }();
+    return families;
 }
 
 // The font of a text style; weight defaults to the style's own (semibold for Headline).

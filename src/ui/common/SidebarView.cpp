@@ -28,7 +28,9 @@ SidebarView::SidebarView(BridgeStore& store, QWidget* parent) : QWidget(parent),
     auto* brand = new QWidget(this);
     brand->setObjectName(QStringLiteral("brandHeader"));
     auto* brandRow = new QHBoxLayout(brand);
-    brandRow->setContentsMargins(18, 24, 18, 18);
+    // 18 below the brand in all: 6 here and 12 at the top of the buttons' column, whose
+    // margins leave room for the selected row's shadow.
+    brandRow->setContentsMargins(18, 24, 18, 6);
     brandRow->setSpacing(Metrics::brandSpacing);
     brandRow->addWidget(new BrandMark(brand));
     auto* brandText = new QVBoxLayout;
@@ -49,7 +51,7 @@ SidebarView::SidebarView(BridgeStore& store, QWidget* parent) : QWidget(parent),
     auto* nav = new QWidget(this);
     nav->setObjectName(QStringLiteral("sidebarNav"));
     auto* navCol = new QVBoxLayout(nav);
-    navCol->setContentsMargins(Metrics::sidebarPaddingH, 0, Metrics::sidebarPaddingH, 0);
+    navCol->setContentsMargins(Metrics::sidebarPaddingH, 12, Metrics::sidebarPaddingH, 24);
     navCol->setSpacing(Metrics::navSpacing);
     for (AppSection s : appsection::all()) {
         auto* b = new SidebarNavButton(s, nav);
