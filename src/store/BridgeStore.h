@@ -117,6 +117,7 @@ private:
     QCoro::Task<std::optional<QString>> waitForCore(); // nullopt on success, else the error text
     void startRefreshTimer();
     void maybeSyncWebsiteBridge();
+    QCoro::Task<> applyActionOutcome(bool success, QString toast, QString lastError);
     void appendBubble(ChatBubble::Role role, const QString& text);
 
     void setState(std::optional<BridgeStateResponse> state);

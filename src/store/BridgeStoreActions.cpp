@@ -64,15 +64,9 @@ QCoro::Task<> BridgeStore::completeTask(QString id, QString itemText)
     if (!*alive)
         co_return;
     const ActionOutcome outcome = outcomeOf(result, kCompleteTexts);
-    if (outcome.kind == ActionOutcome::Kind::Success) {
-        showToast(outcome.toast);
-        co_await refreshAll(); // the marker stays until the reload has finished
-        if (!*alive)
-            co_return;
-    } else {
-        setLastError(outcome.lastError);
-        showToast(outcome.toast);
-    }
+    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast, outcome.lastError);
+    if (!*alive)
+        co_return;
     m_completingTaskIds.remove(id);
     emit completingTaskIdsChanged();
 }
@@ -85,15 +79,9 @@ QCoro::Task<> BridgeStore::scanVisibleWeCom()
     if (!*alive)
         co_return;
     const ActionOutcome outcome = outcomeOf(result, kScanTexts);
-    if (outcome.kind == ActionOutcome::Kind::Success) {
-        showToast(outcome.toast);
-        co_await refreshAll();
-        if (!*alive)
-            co_return;
-    } else {
-        setLastError(outcome.lastError);
-        showToast(outcome.toast);
-    }
+    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast, outcome.lastError);
+    if (!*alive)
+        co_return;
     setScanningWeCom(false);
 }
 
@@ -105,15 +93,9 @@ QCoro::Task<> BridgeStore::saveNativeSettings(QJsonObject payload)
     if (!*alive)
         co_return;
     const ActionOutcome outcome = outcomeOf(result, kSaveTexts);
-    if (outcome.kind == ActionOutcome::Kind::Success) {
-        showToast(outcome.toast);
-        co_await refreshAll();
-        if (!*alive)
-            co_return;
-    } else {
-        setLastError(outcome.lastError);
-        showToast(outcome.toast);
-    }
+    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast, outcome.lastError);
+    if (!*alive)
+        co_return;
     setSavingSettings(false);
 }
 
@@ -169,6 +151,19 @@ QCoro::Task<> BridgeStore::openConfigDir()
     }
     // The core opens the folder itself; its `ok` is not consulted here.
     showToast(result.value().message.value_or(kOpenConfigSuccess));
+}
+
+// A successful action shows its toast, then reloads everything (its busy marker stays set
+// until the reload has finished); a refused or failed one only reports.
+QCoro::Task<> BridgeStore::applyActionOutcome(bool success, QString toast, QString lastError)
+{
+    if (!success) {
+        setLastError(lastError);
+        showToast(toast);
+        co_return;
+    }
+    showToast(toast);
+    co_await refreshAll();
 }
 
 void BridgeStore::maybeSyncWebsiteBridge()

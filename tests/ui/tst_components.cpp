@@ -147,11 +147,18 @@ private slots:
         QCOMPARE(seg.segment(0)->focusPolicy(), Qt::StrongFocus);
         QCOMPARE(seg.segment(2)->focusPolicy(), Qt::ClickFocus);
 
-        // Programmatic selection does not echo a signal; unknown values change nothing.
+        // Programmatic selection does not echo a signal; a value no option stands for
+        // shows no selection at all (the stored value is the caller's to keep).
         seg.setCurrentValue(QStringLiteral("wecom"));
         seg.setCurrentValue(QStringLiteral("sms"));
-        QCOMPARE(seg.currentValue(), QStringLiteral("wecom"));
+        QCOMPARE(seg.currentIndex(), -1);
+        QCOMPARE(seg.currentValue(), QString());
+        QVERIFY(!seg.segment(0)->isChecked() && !seg.segment(1)->isChecked() && !seg.segment(2)->isChecked());
+        QCOMPARE(seg.segment(0)->focusPolicy(), Qt::StrongFocus);
         QCOMPARE(spy.size(), 3);
+        QTest::mouseClick(seg.segment(1), Qt::LeftButton); // and a click selects again
+        QCOMPARE(seg.currentValue(), QStringLiteral("wechat"));
+        QCOMPARE(spy.size(), 4);
         QCOMPARE(seg.segment(1)->accessibleName(), QStringLiteral("微信"));
     }
 

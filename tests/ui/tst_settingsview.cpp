@@ -231,6 +231,7 @@ private slots:
     void accessCardWithoutState();
     void accessCardCopies();
     void aiCardStartsCollapsed();
+    void everyControlIsNamed();
     void settingsWindow();
     void endToEndSaveAgainstTheCore();
     void screenshots();
@@ -557,6 +558,30 @@ void TestSettingsView::aiCardStartsCollapsed()
     QCOMPARE(ai->currentLabel()->text(), QStringLiteral("当前：qwen / qwen-max"));
     QCOMPARE(ai->findChild<SettingsTextField*>(QStringLiteral("aiKeyEnvField"))->lineEdit()->text(),
              QStringLiteral("DEEPSEEK_API_KEY"));
+}
+
+// Every control of the section, the expanded AI card included, can be found and read out.
+void TestSettingsView::everyControlIsNamed()
+{
+    Harness h(stateBody(QStringLiteral("王小明"), 5));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    view->aiSettingsCard()->setExpanded(true);
+    QStringList unnamed;
+    int controls = 0;
+    for (QWidget* w : view->findChildren<QWidget*>()) {
+        const bool interactive = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                                 qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<SegmentedControl*>(w);
+        if (!interactive || !w->isVisibleTo(view.get()))
+            continue;
+        ++controls;
+        if (w->objectName().isEmpty() || w->accessibleName().isEmpty())
+            unnamed << QStringLiteral("%1 '%2' '%3'")
+                           .arg(w->metaObject()->className(), w->objectName(), w->accessibleName());
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral("; "))));
+    QVERIFY2(controls >= 30, qPrintable(QString::number(controls))); // switches, pickers, fields, buttons
 }
 
 void TestSettingsView::settingsWindow()

@@ -55,6 +55,7 @@ void SegmentedControl::setCurrentValue(const QString& value)
             return;
         }
     }
+    selectIndex(-1, false, false); // a value no option stands for shows no selection
 }
 
 void SegmentedControl::setCurrentIndex(int index)
@@ -64,8 +65,20 @@ void SegmentedControl::setCurrentIndex(int index)
 
 void SegmentedControl::selectIndex(int index, bool emitSignal, bool focus)
 {
-    if (index < 0 || index >= m_buttons.size())
+    if (index >= m_buttons.size())
         return;
+    if (index < 0) {
+        // No selection: uncheck every segment; the first one keeps the control in the Tab chain.
+        m_current = -1;
+        m_group->setExclusive(false);
+        for (int i = 0; i < m_buttons.size(); ++i) {
+            m_buttons[i]->setChecked(false);
+            m_buttons[i]->setFocusPolicy(i == 0 ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+        m_group->setExclusive(true);
+        update();
+        return;
+    }
     const bool changed = index != m_current;
     m_current = index;
     for (int i = 0; i < m_buttons.size(); ++i) {

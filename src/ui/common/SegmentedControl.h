@@ -23,9 +23,9 @@ public:
 
     QString currentValue() const;
     int currentIndex() const;
-    // Selects the option with this value (no signal when it is already selected or unknown).
+    // Selects the option with this value; an unknown value clears the selection. No signal.
     void setCurrentValue(const QString& value);
-    void setCurrentIndex(int index);
+    void setCurrentIndex(int index); // -1 clears the selection
     QList<Option> options() const { return m_options; }
     SegmentButton* segment(int index) const;
 
