@@ -1,4 +1,5 @@
 // razo: the desktop workbench for the WeChat and WeCom messages of one person.
+#include "QuitOnSignal.h"
 #include "store/BridgeStore.h"
 #include "ui/common/AppAppearance.h"
 #include "ui/common/MainWindow.h"
@@ -47,8 +48,10 @@ int main(int argc, char* argv[])
 
     appearance::apply(app);
 
-    // The one store of the process, shared by every window.
+    // The one store of the process, shared by every window. Its teardown, when the event
+    // loop ends (last window closed, or a termination signal), stops the core it started.
     BridgeStore store;
+    QuitOnSignal quitOnSignal;
     MainWindow window(store);
     window.show();
     window.raise();
