@@ -65,19 +65,25 @@ void HttpExchange::onReadyRead()
     if (isFinished())
         return;
     touch();
-    switch (m_parser.feed(m_socket->readAll())) {
+    settle(m_parser.feed(m_socket->readAll()));
+}
+
+bool HttpExchange::settle(HttpResponseParser::State state)
+{
+    switch (state) {
     case HttpResponseParser::State::NeedMore:
-        return;
+        return false;
     case HttpResponseParser::State::Complete:
         complete();
-        return;
+        return true;
     case HttpResponseParser::State::NotHttp:
         finish(BridgeAPIError::http(0, {}));
-        return;
+        return true;
     case HttpResponseParser::State::TooLarge:
         finish(BridgeAPIError::transport(QStringLiteral("reply too large")));
-        return;
+        return true;
     }
+    return false;
 }
 
 void HttpExchange::onClosed()
@@ -90,20 +96,9 @@ void HttpExchange::onClosed()
         if (isFinished())
             return;
     }
-    switch (m_parser.finish()) {
-    case HttpResponseParser::State::Complete:
-        complete();
-        return;
-    case HttpResponseParser::State::NotHttp:
-        finish(BridgeAPIError::http(0, {}));
-        return;
-    case HttpResponseParser::State::TooLarge:
-        finish(BridgeAPIError::transport(QStringLiteral("reply too large")));
-        return;
-    case HttpResponseParser::State::NeedMore:
+    // Closed before a whole reply: the connection was lost.
+    if (!settle(m_parser.finish()))
         finish(BridgeAPIError::connectionLost());
-        return;
-    }
 }
 
 void HttpExchange::onError(QAbstractSocket::SocketError error)

@@ -45,6 +45,8 @@ private:
     void onError(QAbstractSocket::SocketError error);
     void finish(Outcome outcome);
     void complete(); // the parser holds a whole reply
+    // Acts on what the parser says of the reply so far; false while it needs more bytes.
+    bool settle(HttpResponseParser::State state);
     void touch();    // progress: restart the idle timer
 
     HttpRequest m_request;
