@@ -91,7 +91,7 @@ public:
     static QString websiteBridgeStatusText(const APIActionResponse& reply, const QDateTime& time,
                                            const QString& origin = websiteBridgeOrigin());
 
-    // For tests: whether a refresh timer is held and its interval.
+    // For tests: whether a refresh timer is held, and the conversation id the core handed back.
     bool hasRefreshTimer() const { return m_refreshTimer != nullptr; }
     std::optional<QString> chatSessionId() const { return m_chatSessionId; }
 
