@@ -183,6 +183,8 @@ def resolve(ai: dict, environ=None) -> Endpoint:
     if not model:
         raise SettingsProblem("没有填写模型名称")
     key = api_key(ai, environ)
+    if any(not 33 <= ord(c) < 127 for c in key):
+        raise SettingsProblem("API Key 含有空格、换行或其他无效字符")
     if defaults.needs_key and not key:
         env = effective_key_env(ai)
         raise SettingsProblem(f"没有 API Key（设置里未保存，环境变量 {env} 也未设置）" if env else "没有 API Key")

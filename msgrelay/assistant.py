@@ -21,6 +21,7 @@ from .digest import user_names
 from .provider import AIStatus, ProviderClient, ProviderError, elapsed_ms
 
 MAX_SESSIONS = 200
+ASK_TIMEOUT = 12.0        # /api/ask is a GET, which razo gives 15 seconds
 HISTORY_ENTRIES = 20      # user and assistant turns kept per session
 HISTORY_CHARS = 6000      # of those, what is sent to the provider
 ENTRY_CHARS = 2000        # one stored turn at most
@@ -124,8 +125,8 @@ class Assistant:
         return picked
 
     # -- answers -----------------------------------------------------------------------------------
-    def _ask_provider(self, what: str, config: dict, events: list[Event], turns: list[dict],
-                      question: str, hours: int = 168) -> tuple[str | None, str | None, str]:
+    def _ask_provider(self, what: str, config: dict, events: list[Event], turns: list[dict], question: str,
+                      hours: int = 168, timeout: float | None = None) -> tuple[str | None, str | None, str]:
         """(answer, failure reason, model); exactly one of the first two is set."""
         ai = config["ai"]
         model = ai_settings.effective_model(ai)
@@ -134,11 +135,13 @@ class Assistant:
             endpoint = ai_settings.resolve(ai)
             messages = ([{"role": "system", "content": system_message(config, events, self.limits, self._now(), hours)}]
                         + turns + [{"role": "user", "content": question}])
-            answer = self.client.complete(endpoint, messages)
+            answer = self.client.complete(endpoint, messages, timeout=timeout)
         except ai_settings.SettingsProblem as problem:
             reason = str(problem)
         except ProviderError as error:
             reason = error.reason
+        except Exception as error:  # noqa: BLE001 - the rules answer whatever went wrong; no text that may quote a key
+            reason = f"调用 AI 接口时出错（{type(error).__name__}）"
         else:
             self.status.succeeded()
             self._log(f"msgrelay: AI {what} answered by {ai.get('provider')} in {elapsed_ms(started)}ms")
@@ -181,7 +184,7 @@ class Assistant:
         question = question.strip()
         reason = None
         if question and config["ai"].get("enabled"):
-            answer, reason, _model = self._ask_provider("ask", config, events, [], question, hours)
+            answer, reason, _model = self._ask_provider("ask", config, events, [], question, hours, ASK_TIMEOUT)
             if answer is not None:
                 return {"ok": True, "title": "AI 回答", "answer": answer, "matched_count": len(events)}
         result = self._rules(question, events, config, hours)

@@ -83,22 +83,25 @@ class ProviderClient:
     def __init__(self, timeout: float | None = None):
         self.timeout = timeout_from_env() if timeout is None else timeout
 
-    def complete(self, endpoint: Endpoint, messages: list[dict], max_tokens: int = 1200) -> str:
+    def complete(self, endpoint: Endpoint, messages: list[dict], max_tokens: int = 1200,
+                 timeout: float | None = None) -> str:
+        """timeout: a shorter deadline than the client's for this call (never a longer one)."""
         body = json.dumps({"model": endpoint.model, "messages": messages, "stream": False,
                            "temperature": 0.3, "max_tokens": max_tokens}, ensure_ascii=False).encode("utf-8")
-        status, content_type, data = self._post(endpoint, body)
+        limit = self.timeout if timeout is None else min(timeout, self.timeout)
+        status, content_type, data = self._post(endpoint, body, limit)
         if not 200 <= status < 300:
             raise _status_error(status)
         return _content_of(data, content_type)
 
-    def _post(self, endpoint: Endpoint, body: bytes) -> tuple[int, str, bytes]:
+    def _post(self, endpoint: Endpoint, body: bytes, timeout: float) -> tuple[int, str, bytes]:
         parts = urllib.parse.urlsplit(endpoint.url)
         target = (parts.path or "/") + (f"?{parts.query}" if parts.query else "")
         if parts.scheme == "https":
-            conn = http.client.HTTPSConnection(parts.hostname, parts.port, timeout=self.timeout,
+            conn = http.client.HTTPSConnection(parts.hostname, parts.port, timeout=timeout,
                                                context=ssl.create_default_context())
         else:
-            conn = http.client.HTTPConnection(parts.hostname, parts.port, timeout=self.timeout)
+            conn = http.client.HTTPConnection(parts.hostname, parts.port, timeout=timeout)
         headers = {"Content-Type": "application/json", "Accept": "application/json",
                    "User-Agent": f"msgrelay/{__version__}"}
         if endpoint.key:
@@ -114,7 +117,7 @@ class ProviderClient:
                 except OSError:
                     pass
 
-        timer = threading.Timer(self.timeout, cut_off)
+        timer = threading.Timer(timeout, cut_off)
         timer.daemon = True
         timer.start()
         try:
@@ -132,7 +135,7 @@ class ProviderClient:
         except ProviderError:
             raise
         except (TimeoutError, socket.timeout):
-            raise self._timed_out() from None
+            raise self._timed_out(timeout) from None
         except ConnectionRefusedError:
             raise ProviderError("refused", "无法连接 AI 接口（连接被拒绝），请确认服务已启动、地址和端口正确") from None
         except socket.gaierror:
@@ -141,14 +144,17 @@ class ProviderClient:
             raise ProviderError("tls", "与 AI 接口建立加密连接失败") from None
         except (OSError, http.client.HTTPException):
             if expired.is_set():
-                raise self._timed_out() from None
+                raise self._timed_out(timeout) from None
             raise ProviderError("network", "与 AI 接口的连接中断") from None
+        except ValueError:  # a header or address http.client refuses; its text could quote the key
+            raise ProviderError("invalid", "AI 接口地址或 API Key 含有无效字符") from None
         finally:
             timer.cancel()
             conn.close()
 
-    def _timed_out(self) -> ProviderError:
-        return ProviderError("timeout", f"AI 接口 {self.timeout:g} 秒内没有回复")
+    @staticmethod
+    def _timed_out(timeout: float) -> ProviderError:
+        return ProviderError("timeout", f"AI 接口 {timeout:g} 秒内没有回复")
 
 
 class AIStatus:

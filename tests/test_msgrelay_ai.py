@@ -114,6 +114,7 @@ class ChatTests(AITestCase):
     def test_every_failure_falls_back_to_rules_and_says_why(self):
         cases = [  # (name, provider mode, settings, reason fragment)
             ("no key", "answer", {"provider": "qwen"}, "没有 API Key"),
+            ("key with a line break", "answer", {"api_key": "sk-test\n7f3a9c51"}, "无效字符"),
             ("refused", "answer", {"base_url": refusing_url(), "api_key": KEY}, "连接被拒绝"),
             ("401", "401", {"api_key": KEY}, "HTTP 401"),
             ("500", "500", {"api_key": KEY}, "HTTP 500"),
@@ -123,7 +124,7 @@ class ChatTests(AITestCase):
         ]
         for name, mode, ai, fragment in cases:
             with self.subTest(name):
-                core, provider = self.start(ai_timeout=0.3, mode=mode)
+                core, provider = self.start(ai_timeout=0.3 if mode == "slow" else 5.0, mode=mode)
                 self.configure(core, ai.pop("base_url", provider.url), **ai)
                 status, chat = core.post("/api/chat", {"message": "有哪些待办？"})
                 self.assertEqual((status, chat["mode"]), (200, "local"))
@@ -139,7 +140,7 @@ class ChatTests(AITestCase):
                 self.assertIn(fragment, item["description"])
                 self.assertIn(fragment, state["built_in_chat"]["notes"])
                 self.assertTrue(any("AI chat failed" in line and fragment in line for line in core.lines))
-                if name == "no key":
+                if name in ("no key", "key with a line break"):
                     self.assertEqual(provider.requests, [])
                 self.assert_key_hidden(core, [chat, asked])
 
