@@ -236,7 +236,8 @@ class DigestTests(AITestCase):
         pick = {"action_items": [parcel.id, e[0].id], "follow_ups": [e[3].id], "meeting_items": [f"#{e[2].id}"],
                 "highlights": [e[1].id]}
         self.provider.digest = f"```json\n{json.dumps(pick)}\n```"  # fenced, as models like to answer
-        rules = self.served()
+        rules = self.core.core.summary(self.core.core.config.snapshot(), schedule=False)
+        self.served()  # starts the pick
         picked = self.core.state()["summary"]
         self.assertNotEqual(rules["action_items"], picked["action_items"])
         self.assertEqual(picked["action_items"], [item_line(parcel), item_line(e[0])])
@@ -274,7 +275,8 @@ class DigestTests(AITestCase):
                 self.provider.digest, self.provider.mode = text, ("answer" if text else "500")
                 self.clock.now += 601
                 self.core.post("/api/scan/wecom/visible", {"force_backfill": True})
-                rules = self.served()
+                rules = self.core.core.summary(self.core.core.config.snapshot(), schedule=False)
+                self.served()  # starts the pick
                 self.assertEqual(self.core.state()["summary"], rules)
                 item = next(i for i in self.core.state()["setup"]["items"] if i["key"] == "ai_provider")
                 self.assertEqual(item["status"], "error")
