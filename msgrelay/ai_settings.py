@@ -119,18 +119,24 @@ def api_key(ai: dict, environ=None) -> str:
     return (environ.get(name) or "").strip() if name else ""
 
 
-def is_local_host(host: str) -> bool:
-    """This machine or the private network: the only places plain http may go."""
-    host = host.lower().rstrip(".")
-    if host == "localhost" or host.endswith(".localhost"):
-        return True
+def _ip(host: str):
     try:
         ip = ipaddress.ip_address(host.split("%", 1)[0])
     except ValueError:
-        return False
-    if isinstance(ip, ipaddress.IPv6Address) and ip.ipv4_mapped:
-        ip = ip.ipv4_mapped
-    return ip.is_loopback or ip.is_private or ip.is_link_local
+        return None
+    return ip.ipv4_mapped if isinstance(ip, ipaddress.IPv6Address) and ip.ipv4_mapped else ip
+
+
+def is_loopback_host(host: str) -> bool:
+    host = host.lower().rstrip(".")
+    ip = _ip(host)
+    return host == "localhost" or host.endswith(".localhost") or (ip is not None and ip.is_loopback)
+
+
+def is_local_host(host: str) -> bool:
+    """This machine or the private network: the only places plain http may go."""
+    ip = _ip(host.lower().rstrip("."))
+    return is_loopback_host(host) or (ip is not None and (ip.is_private or ip.is_link_local))
 
 
 def url_problem(url: str) -> str | None:

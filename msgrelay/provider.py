@@ -21,7 +21,7 @@ import time
 import urllib.parse
 
 from . import __version__
-from .ai_settings import Endpoint
+from .ai_settings import Endpoint, is_loopback_host
 
 DEFAULT_TIMEOUT = 25.0  # well inside razo's 35-second POST time-out
 MAX_REPLY_BYTES = 2 * 1024 * 1024
@@ -78,10 +78,17 @@ def _content_of(data: bytes, content_type: str) -> str:
 
 
 class ProviderClient:
-    """Sends one chat-completions request and returns the answer text, or raises ProviderError."""
+    """Sends one chat-completions request and returns the answer text, or raises ProviderError.
 
-    def __init__(self, timeout: float | None = None):
+    With MSGRELAY_AI_LOOPBACK_ONLY=1 (set for every test) only this machine is ever called, so a
+    test that saves a key never sends anything to a real provider.
+    """
+
+    def __init__(self, timeout: float | None = None, loopback_only: bool | None = None):
         self.timeout = timeout_from_env() if timeout is None else timeout
+        if loopback_only is None:
+            loopback_only = os.environ.get("MSGRELAY_AI_LOOPBACK_ONLY", "").strip() == "1"
+        self.loopback_only = loopback_only
 
     def complete(self, endpoint: Endpoint, messages: list[dict], max_tokens: int = 1200,
                  timeout: float | None = None) -> str:
@@ -96,6 +103,8 @@ class ProviderClient:
 
     def _post(self, endpoint: Endpoint, body: bytes, timeout: float) -> tuple[int, str, bytes]:
         parts = urllib.parse.urlsplit(endpoint.url)
+        if self.loopback_only and not is_loopback_host(parts.hostname or ""):
+            raise ProviderError("blocked", "此环境只允许连接本机的 AI 接口（MSGRELAY_AI_LOOPBACK_ONLY）")
         target = (parts.path or "/") + (f"?{parts.query}" if parts.query else "")
         if parts.scheme == "https":
             conn = http.client.HTTPSConnection(parts.hostname, parts.port, timeout=timeout,

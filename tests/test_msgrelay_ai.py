@@ -121,6 +121,8 @@ class ChatTests(AITestCase):
             ("malformed", "malformed", {"api_key": KEY}, "无法识别"),
             ("slow past the time-out", "slow", {"api_key": KEY}, "0.3 秒内没有回复"),
             ("streaming refused", "stream", {"api_key": KEY}, "流式回复"),
+            ("no real provider from a test", "answer", {"base_url": "https://api.example.com/v1", "api_key": KEY},
+             "只允许连接本机"),
         ]
         for name, mode, ai, fragment in cases:
             with self.subTest(name):
@@ -140,7 +142,7 @@ class ChatTests(AITestCase):
                 self.assertIn(fragment, item["description"])
                 self.assertIn(fragment, state["built_in_chat"]["notes"])
                 self.assertTrue(any("AI chat failed" in line and fragment in line for line in core.lines))
-                if name in ("no key", "key with a line break"):
+                if name in ("no key", "key with a line break", "no real provider from a test"):
                     self.assertEqual(provider.requests, [])
                 self.assert_key_hidden(core, [chat, asked])
 

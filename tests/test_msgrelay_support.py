@@ -21,9 +21,10 @@ from msgrelay.faults import FaultPlan  # noqa: E402
 from msgrelay.network import AddressBook  # noqa: E402
 from msgrelay.server import Server  # noqa: E402
 
-# A key in the developer's environment must never send test data to a real provider.
+# Nothing a test saves, nor a key in the developer's environment, may reach a real provider.
 for _name in ("DEEPSEEK_API_KEY", "DASHSCOPE_API_KEY"):
     os.environ.pop(_name, None)
+os.environ["MSGRELAY_AI_LOOPBACK_ONLY"] = "1"
 
 
 class RunningCore:
