@@ -208,6 +208,8 @@ class Core:
             return 200, {"ok": False, "message": str(refusal), "error": str(refusal)}
         except OSError as error:
             return 200, {"ok": False, "error": f"配置文件写入失败：{error.strerror or error}"}
+        if body.get("ai") is not None:
+            self.ai_status.reset()
         return 200, {"ok": True, "message": "设置已保存，核心已按新配置重新整理消息。"}
 
     def complete_task(self, body: dict) -> tuple[int, dict]:

@@ -179,6 +179,11 @@ class AIStatus:
         with self._lock:
             self._error = (what, reason, self._now())
 
+    def reset(self) -> None:
+        """New AI settings have not failed yet."""
+        with self._lock:
+            self._error = None
+
     def succeeded(self) -> None:
         with self._lock:
             self._ok_at = self._now()
