@@ -99,7 +99,8 @@ private slots:
         QVERIFY(processAlive(pid));
 
         // The core wrote its log where the launcher put it.
-        const QString log = home.path() + QStringLiteral("/Library/Application Support/Quillmere/native-core.log");
+        const QString log =
+            home.path() + QStringLiteral("/Library/Application Support/Quillmere/native-core.log");
         QTRY_VERIFY(QFileInfo(log).size() > 0);
 
         store.reset(); // teardown: timer, then core stop
@@ -112,7 +113,8 @@ private slots:
         FakeHttpServer provider; // a local Ollama, as far as the core knows
         int status = 200;
         provider.on("POST", QStringLiteral("/v1/chat/completions"), [&](const FakeHttpServer::Request&) {
-            return FakeHttpServer::Action::reply(status, status == 200 ? completion(answer) : QByteArray("down"),
+            return FakeHttpServer::Action::reply(status,
+                                                 status == 200 ? completion(answer) : QByteArray("down"),
                                                  {{"Content-Type", "application/json"}});
         });
         QTemporaryDir home;
@@ -134,7 +136,8 @@ private slots:
         QCoro::waitFor(store->sendChat(QStringLiteral("今天先处理什么")));
         QCOMPARE(store->chatMessages().last().role, ChatBubble::Role::Assistant);
         QCOMPARE(store->chatMessages().last().text, answer);
-        const QList<FakeHttpServer::Request> asked = provider.requests(QStringLiteral("/v1/chat/completions"));
+        const QList<FakeHttpServer::Request> asked =
+            provider.requests(QStringLiteral("/v1/chat/completions"));
         QVERIFY(!asked.isEmpty());
         QVERIFY(asked.last().header("Authorization").isEmpty());
         QCOMPARE(asked.last().json().value("model").toString(), QStringLiteral("fake-model"));
@@ -142,10 +145,12 @@ private slots:
         status = 500; // the provider fails: the core's rules answer and its setup checklist says why
         QCoro::waitFor(store->sendChat(QStringLiteral("有哪些待办？")));
         const QString fallback = store->chatMessages().last().text;
-        QVERIFY2(fallback.startsWith(QStringLiteral("（AI 暂时无法回答：AI 接口出错（HTTP 500）")), qPrintable(fallback));
+        QVERIFY2(fallback.startsWith(QStringLiteral("（AI 暂时无法回答：AI 接口出错（HTTP 500）")),
+                 qPrintable(fallback));
         QVERIFY2(fallback.contains(QStringLiteral("\n待办事项\n")), qPrintable(fallback));
         QCoro::waitFor(store->refreshAll());
-        const QList<SetupItemSnapshot> items = store->state()->setup->items.value_or(QList<SetupItemSnapshot>{});
+        const QList<SetupItemSnapshot> items =
+            store->state()->setup->items.value_or(QList<SetupItemSnapshot>{});
         const auto item = std::find_if(items.begin(), items.end(),
                                        [](const SetupItemSnapshot& i) { return i.key == u"ai_provider"; });
         QVERIFY(item != items.end());

@@ -565,10 +565,11 @@ void TestSettingsView::aiCardStartsCollapsed()
 // it under the provider line, collapsed or not, until a state without the failure arrives.
 void TestSettingsView::aiCardSaysWhyTheProviderFailed()
 {
-    const QString failure = QStringLiteral("12-07 10:32 调用 本地 Ollama 回答问题失败：无法连接 AI 接口（连接被拒绝）。");
+    const QString failure =
+        QStringLiteral("12-07 10:32 调用 本地 Ollama 回答问题失败：无法连接 AI 接口（连接被拒绝）。");
     auto withAIItem = [](const QString& status, const QString& description) {
-        const QJsonObject item{{"key", "ai_provider"}, {"title", "AI 对话"}, {"status", status},
-                               {"description", description}};
+        const QJsonObject item{
+            {"key", "ai_provider"}, {"title", "AI 对话"}, {"status", status}, {"description", description}};
         const QJsonObject other{{"key", "core_service"}, {"status", "error"}, {"description", "别的问题"}};
         const QJsonObject state{{"config", configJson(QStringLiteral("王小明"))},
                                 {"setup", QJsonObject{{"items", QJsonArray{other, item}}}}};
