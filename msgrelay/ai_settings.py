@@ -112,7 +112,8 @@ def api_key(ai: dict, environ=None) -> str:
     if not defaults_for(ai.get("provider", "")).sends_key:
         return ""
     stored = (ai.get("api_key") or "").strip()
-    if stored and ai.get("api_key_origin") == origin(effective_url(ai)):
+    here = origin(effective_url(ai))
+    if stored and here and ai.get("api_key_origin") == here:
         return stored
     name = effective_key_env(ai)
     environ = os.environ if environ is None else environ

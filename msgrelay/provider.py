@@ -106,11 +106,12 @@ class ProviderClient:
         if self.loopback_only and not is_loopback_host(parts.hostname or ""):
             raise ProviderError("blocked", "此环境只允许连接本机的 AI 接口（MSGRELAY_AI_LOOPBACK_ONLY）")
         target = (parts.path or "/") + (f"?{parts.query}" if parts.query else "")
+        port = parts.port or (443 if parts.scheme == "https" else 80)  # explicit: "::1" alone reads as a port
         if parts.scheme == "https":
-            conn = http.client.HTTPSConnection(parts.hostname, parts.port, timeout=timeout,
+            conn = http.client.HTTPSConnection(parts.hostname, port, timeout=timeout,
                                                context=ssl.create_default_context())
         else:
-            conn = http.client.HTTPConnection(parts.hostname, parts.port, timeout=timeout)
+            conn = http.client.HTTPConnection(parts.hostname, port, timeout=timeout)
         headers = {"Content-Type": "application/json", "Accept": "application/json",
                    "User-Agent": f"msgrelay/{__version__}"}
         if endpoint.key:
