@@ -8,7 +8,7 @@ import subprocess
 import threading
 import time
 
-from . import ai_settings, diagnostics, network
+from . import ai_checks, ai_settings, diagnostics, network
 from .ai_digest import DigestPicker
 from .assistant import Assistant
 from .config_store import ConfigStore, PayloadError, SettingsRefused
@@ -158,11 +158,11 @@ class Core:
             "built_in_chat": {
                 "provider": ai["provider"], "model": ai_settings.effective_model(ai), "enabled": ai["enabled"],
                 "fallback_mode": "local_rules", "has_api_key": key_present,
-                "notes": diagnostics.ai_notes(config, ai_error),
+                "notes": ai_checks.notes(config, ai_error),
             },
             "agent_access": network.agent_access(self.host, self.port, self.addresses.addresses(),
                                                  bool(config["remote_access_token"])),
-            "setup": {"items": diagnostics.setup_items(config, ai_error)},
+            "setup": {"items": ai_checks.with_setup_item(diagnostics.setup_items(config), config, ai_error)},
             "diagnostics": {"wecom": diagnostics.wecom_diagnostics(config, wecom_held)},
         }
         return 200, _prune(doc)

@@ -2,7 +2,8 @@
 
 from __future__ import annotations
 
-from . import ai_settings
+import os
+
 from .demo_data import Event
 
 WECOM_BUNDLE = "com.tencent.WeWorkMac"
@@ -10,38 +11,10 @@ KNOWN_SOURCES = ("notification-db", "accessibility", "ocr", "mock")
 SOURCE_LABELS = {"notification-db": "系统通知数据库", "accessibility": "辅助功能", "ocr": "OCR 识别", "mock": "测试数据"}
 
 
-AI_WHAT = {"chat": "回答问题", "ask": "回答问题", "digest": "整理摘要"}
-
-
-def _ai_failure(ai: dict, error: dict) -> str:
-    when = error["at"].strftime("%m-%d %H:%M")
-    return f"{when} 调用 {ai_settings.label_of(ai)} {AI_WHAT.get(error['what'], '')}失败：{error['reason']}。"
-
-
-def ai_notes(config: dict, error: dict | None) -> str:
-    """What the built-in assistant does now, with the latest failure (`AIStatus.last_error`)."""
+def has_api_key(config: dict) -> bool:
     ai = config["ai"]
-    if not ai.get("enabled"):
-        return "AI 对话分析已关闭，助手的回答和摘要由本机规则根据最近 7 天的消息生成。"
-    text = (f"助手和摘要由 {ai_settings.label_of(ai)} / {ai_settings.effective_model(ai)} 根据最近 7 天的消息生成；"
-            "调用失败时回退到本机规则。")
-    return text + (f"最近一次：{_ai_failure(ai, error)}" if error else "")
-
-
-def _ai_item(config: dict, error: dict | None) -> dict:
-    ai = config["ai"]
-    label, model = ai_settings.label_of(ai), ai_settings.effective_model(ai)
-    if not ai.get("enabled"):
-        return _item("ai_provider", "AI 对话", "disabled", "AI 对话分析已关闭，助手只用本机规则整理消息。", "需要时在“AI 对话”里打开。")
-    if error:
-        return _item("ai_provider", "AI 对话", "error", _ai_failure(ai, error) + "助手已改用本机规则回答。",
-                     "检查“AI 对话”里的接口地址、模型名称和 API Key；本机 Ollama 请确认服务已启动。")
-    defaults = ai_settings.defaults_for(ai.get("provider", ""))
-    if defaults.needs_key and not ai_settings.api_key(ai):
-        env = ai_settings.effective_key_env(ai) or "DEEPSEEK_API_KEY"
-        return _item("ai_provider", "AI 对话", "optional", "没有 API Key，助手会回退到本机规则摘要。",
-                     f"填写 API Key 或设置环境变量 {env}。")
-    return _item("ai_provider", "AI 对话", "ready", f"助手通过 {label} / {model} 回答，失败时回退到本机规则。", "无需操作。")
+    env_name = ai.get("api_key_env_name", "")
+    return bool(ai.get("api_key")) or bool(env_name and os.environ.get(env_name))
 
 
 def _enabled_allowlist(client: dict) -> list[dict]:
@@ -67,8 +40,9 @@ def _client_item(key: str, title: str, client: dict) -> dict:
     return _item(key, title, "ready", f"正在通过{SOURCE_LABELS[source]}读取{title}消息。", "无需操作。")
 
 
-def setup_items(config: dict, ai_error: dict | None = None) -> list[dict]:
+def setup_items(config: dict) -> list[dict]:
     profile = config["user_profile"]
+    ai = config["ai"]
     items = [
         _item("core_service", "本地核心服务", "ready", "本地核心已启动，正在提供最近 7 天的消息和摘要。", "无需操作。"),
         _client_item("wechat_source", "微信", config["wechat"]),
@@ -78,7 +52,12 @@ def setup_items(config: dict, ai_error: dict | None = None) -> list[dict]:
         items.append(_item("user_profile", "个人识别", "ready", "已设置姓名和别名，可识别 @你 和会议名单。", "无需操作。"))
     else:
         items.append(_item("user_profile", "个人识别", "action_required", "还没有填写姓名，无法判断哪些消息和你相关。", "在“个人识别”里填写姓名和常用别名。"))
-    items.append(_ai_item(config, ai_error))
+    if not ai.get("enabled"):
+        items.append(_item("ai_provider", "AI 对话", "disabled", "AI 对话分析已关闭，助手只用本机规则整理消息。", "需要时在“AI 对话”里打开。"))
+    elif has_api_key(config):
+        items.append(_item("ai_provider", "AI 对话", "ready", f"已配置 {ai.get('provider')} / {ai.get('model')} 的 Key；演示核心仍用本机规则回答。", "无需操作。"))
+    else:
+        items.append(_item("ai_provider", "AI 对话", "optional", "没有 API Key，助手会回退到本机规则摘要。", f"填写 API Key 或设置环境变量 {ai.get('api_key_env_name') or 'DEEPSEEK_API_KEY'}。"))
     if config.get("remote_access_token"):
         items.append(_item("remote_access", "远程访问口令", "ready", "已设置口令，局域网内的 Agent 可带请求头 Quillmere 读取。", "无需操作。"))
     else:

@@ -1,12 +1,15 @@
 """The configured AI provider behind chat, ask and the digest: requests, fallbacks, key safety."""
 
+import dataclasses
+import datetime as dt
 import json
 import os
 import socket
 import unittest
 from unittest import mock
 
-from test_msgrelay_support import FakeProvider, RunningCore
+from fake_ai_provider import FakeProvider
+from test_msgrelay_support import RunningCore
 
 from msgrelay.assistant import ContextLimits
 from msgrelay.digest import highlight, item_line
@@ -226,6 +229,14 @@ class DigestTests(AITestCase):
         self.core, self.provider = self.start(clock=self.clock)
         self.configure(self.core, self.provider.url, api_key=KEY)
         self.events = self.visible(self.core)
+        self.arrived = []  # messages that came in during the test, newest first
+        held = self.core.core.visible_events
+        self.core.core.visible_events = lambda config, hours=168: self.arrived + held(config, hours)
+
+    def new_message(self):
+        newest = (self.arrived or self.events)[0]
+        self.arrived.insert(0, dataclasses.replace(newest, id=newest.id + 1000, at=newest.at + dt.timedelta(minutes=1),
+                                                   content=f"请今天把第 {len(self.arrived) + 1} 版报价单发我。"))
 
     def served(self) -> dict:
         summary = self.core.state()["summary"]
@@ -256,7 +267,7 @@ class DigestTests(AITestCase):
         for what, minutes, picks in steps:
             with self.subTest(what):
                 if what.startswith("a new message"):
-                    self.core.post("/api/scan/wecom/visible", {"force_backfill": True})
+                    self.new_message()
                 self.clock.now += minutes * 60
                 self.served()
                 self.assertEqual(len(self.provider.digest_requests()), picks)
@@ -276,7 +287,7 @@ class DigestTests(AITestCase):
             with self.subTest(name):
                 self.provider.digest, self.provider.mode = text, ("answer" if text else "500")
                 self.clock.now += 601
-                self.core.post("/api/scan/wecom/visible", {"force_backfill": True})
+                self.new_message()
                 rules = self.core.core.summary(self.core.core.config.snapshot(), schedule=False)
                 self.served()  # starts the pick
                 self.assertEqual(self.core.state()["summary"], rules)
