@@ -11,6 +11,7 @@ PACKAGES=(
   python3
   xvfb xauth
   dbus at-spi2-core python3-pyatspi
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()
