@@ -79,7 +79,7 @@ EXIT_TIMEOUT = 10.0  # razo, or what it left running, gone after SIGTERM
 CHILD_GRACE = 3.0  # razo's own shutdown stops its core within this
 # All the waiting of the checks together; with the clean-up after them this stays well
 # inside ctest's 120 s, so a hung check never leaves razo or its core behind.
-CHECK_BUDGET = 90.0
+CHECK_BUDGET = 75.0
 POLL = 0.25
 SETTLE = 1.0  # a second look before calling an unnamed control a gap
 MAX_NODES = 6000
