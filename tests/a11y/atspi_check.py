@@ -376,10 +376,9 @@ def status_nodes(nodes: list[Node]) -> list[tuple[Node, str]]:
 def check_timeline(snapshot) -> None:
     """The timeline's segments through their Toggle action change the heading and the list,
     exactly as a click does."""
-    page = snapshot()
-    everything = list_items(page, MESSAGE_LIST)
-    if not everything:
-        raise CheckFailed(f"the timeline (“{MESSAGE_LIST}”) lists no message")
+    # The core may still be starting: its messages arrive with the first refresh.
+    everything = poll(f"the timeline (“{MESSAGE_LIST}”) never listed a message", STATUS_TIMEOUT,
+                      lambda: list_items(snapshot(), MESSAGE_LIST))
     log(f"timeline: {len(everything)} messages listed")
 
     def toggle(names: list[str], segment: str, what: str, shown) -> list[Node]:

@@ -119,7 +119,6 @@ private slots:
     void searchAndQuestionSetAsText();
     void settingsControlReachesSave_data();
     void settingsControlReachesSave();
-    void selectedSegmentPressedAgainIsNoEdit();
 
 private:
     std::unique_ptr<FakeHttpServer> m_server;
@@ -251,23 +250,6 @@ void TestAssistiveInput::settingsControlReachesSave()
     QTRY_COMPARE(m_server->requests(QStringLiteral("/api/config/native/save")).size(), 1);
     QCOMPARE(valueAt(m_server->requests(QStringLiteral("/api/config/native/save")).first().json(), key),
              saved);
-}
-
-// Pressing the segment that is already selected, by mouse or by the Toggle action, is no edit.
-void TestAssistiveInput::selectedSegmentPressedAgainIsNoEdit()
-{
-    SettingsDashboardView view(*m_fixture.store);
-    view.resize(1000, 900);
-    view.show();
-    for (const QString& path : {QStringLiteral("wecomRulePicker/segment_allowlist"),
-                                QStringLiteral("aiProviderPicker/segment_qwen")}) {
-        auto* segment = qobject_cast<SegmentButton*>(widgetAt(&view, path));
-        QVERIFY2(segment && segment->isChecked(), qPrintable(path));
-        QTest::mouseClick(segment, Qt::LeftButton);
-        toggleThroughAccessibility(segment);
-        QVERIFY2(segment->isChecked(), qPrintable(path));
-        QVERIFY2(!view.draftModel()->draft().isDirty, qPrintable(path));
-    }
 }
 
 QTEST_MAIN(TestAssistiveInput)
