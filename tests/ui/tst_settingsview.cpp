@@ -222,6 +222,7 @@ private slots:
     void saveButtonIsHeldWhileSaving();
     void readerSourcePickers();
     void editsSurviveRefreshesUntilShownAgain();
+    void multiLineEditKeepsTheRestAsLoaded();
     void failedSaveKeepsTheDraftAsTyped();
     void secretsAreNeverShownAfterLoad();
     void weComEditorStatusFollowsSwitchAndDiagnostics();
@@ -347,6 +348,27 @@ void TestSettingsView::editsSurviveRefreshesUntilShownAgain()
     typed->show();
     QCOMPARE(name->text(), QStringLiteral("李雷"));
     QVERIFY(!typed->draftModel()->draft().isDirty);
+}
+
+// An edit in a multi-line editor changes only what was edited: no-break spaces and line
+// breaks elsewhere stay as loaded.
+void TestSettingsView::multiLineEditKeepsTheRestAsLoaded()
+{
+    const QJsonObject config{{"notification_keywords", QJsonArray{"合\u00a0同", "报\r价"}}};
+    Harness h(QJsonDocument(QJsonObject{{"config", config}}).toJson(QJsonDocument::Compact));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    QPlainTextEdit* keywords =
+        view->findChild<SettingsTextEditor*>(QStringLiteral("keywordsEditor"))->editor();
+    typeInto(keywords, QStringLiteral("x"));
+    QCOMPARE(view->draftModel()->draft().keywords, QStringLiteral("合\u00a0同\n报\r价x"));
+    // Typing elsewhere leaves the editor (and where its cursor is) alone.
+    QTextCursor cursor = keywords->textCursor();
+    cursor.setPosition(2);
+    keywords->setTextCursor(cursor);
+    typeInto(view->userProfileCard()->nameField()->lineEdit(), QStringLiteral("y"));
+    QCOMPARE(keywords->textCursor().position(), 2);
+    QCOMPARE(view->draftModel()->draft().keywords, QStringLiteral("合\u00a0同\n报\r价x"));
 }
 
 void TestSettingsView::failedSaveKeepsTheDraftAsTyped()

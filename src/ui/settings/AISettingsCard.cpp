@@ -11,6 +11,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
@@ -91,10 +92,16 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
     m_content->setVisible(false);
 
     connect(m_disclosure, &QAbstractButton::toggled, m_content, &QWidget::setVisible);
-    connect(m_enabled, &QAbstractButton::clicked, this,
-            [this](bool on) { m_draft->setFlag(&NativeSettingsDraft::aiEnabled, on); });
-    connect(m_provider, &SegmentedControl::currentValueChanged, this,
-            [this](const QString& value) { m_draft->setText(&NativeSettingsDraft::aiProvider, value); });
+    // Value signals, so that the accessibility interface's Toggle reaches the draft too;
+    // what refresh() shows from the draft is no edit.
+    connect(m_enabled, &QAbstractButton::toggled, this, [this](bool on) {
+        if (!m_refreshing)
+            m_draft->setFlag(&NativeSettingsDraft::aiEnabled, on);
+    });
+    connect(m_provider, &SegmentedControl::currentValueChanged, this, [this](const QString& value) {
+        if (!m_refreshing)
+            m_draft->setText(&NativeSettingsDraft::aiProvider, value);
+    });
     connect(draft, &SettingsDraftModel::changed, this, &AISettingsCard::refresh);
     refresh();
 }
@@ -122,7 +129,7 @@ void AISettingsCard::refresh()
     const NativeSettingsDraft& d = m_draft->draft();
     const QString model = d.aiModel.isEmpty() ? QStringLiteral("自动选择模型") : d.aiModel;
     m_current->setText(QStringLiteral("当前：") + d.aiProvider + QStringLiteral(" / ") + model);
-    if (m_enabled->isChecked() != d.aiEnabled)
-        m_enabled->setChecked(d.aiEnabled);
+    const QScopedValueRollback refreshing(m_refreshing, true);
+    m_enabled->setChecked(d.aiEnabled);
     m_provider->setCurrentValue(d.aiProvider);
 }

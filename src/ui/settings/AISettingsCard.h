@@ -40,4 +40,5 @@ private:
     ToggleSwitch* m_enabled;
     SegmentedControl* m_provider;
     SettingsTextField* m_apiKey;
+    bool m_refreshing = false; // showing the draft's values, which is no edit
 };
