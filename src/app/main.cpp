@@ -48,8 +48,7 @@ int main(int argc, char* argv[])
 
     appearance::apply(app);
 
-    // The one store of the process, shared by every window. Its teardown, when the event
-    // loop ends (last window closed, or a termination signal), stops the core it started.
+    // The one store of the process, shared by every window.
     BridgeStore store;
     QuitOnSignal quitOnSignal;
     MainWindow window(store);
@@ -57,8 +56,16 @@ int main(int argc, char* argv[])
     window.raise();
     window.activateWindow();
 
-    if (parser.isSet(screenshot))
+    const bool screenshots = parser.isSet(screenshot);
+    if (screenshots)
         screenshotsThenQuit(window, store, parser.value(screenshot));
 
-    return app.exec();
+    const int status = app.exec();
+    // The event loop has ended (last window closed, a termination signal, the session
+    // ending). The core reads the chat clients and serves phones and agents on its own, so
+    // it keeps running, and the next start-up finds and reuses it. A screenshot run is a
+    // one-off: the store's teardown stops the core that it started.
+    if (!screenshots)
+        store.leaveCoreRunning();
+    return status;
 }
