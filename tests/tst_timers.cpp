@@ -97,8 +97,7 @@ private slots:
                     if (!store->isRefreshing()) {
                         alignDueTime();
                         clock.start();
-                    }
-                    else if (clock.isValid() && elapsed == 0)
+                    } else if (clock.isValid() && elapsed == 0)
                         elapsed = clock.nsecsElapsed();
                 });
                 QCoro::waitFor(store->start());

@@ -308,9 +308,12 @@ void TestWireDecoder::readsJsonText_data()
     // U+FEFF is a character like any other here, not a byte-order mark to drop.
     // (A UTF-8 literal would lose it on its way into a QString: built from QChar here.)
     const QString bom(QChar(0xFEFF));
-    QTest::newRow("U+FEFF opening the text") << QByteArray("\"\xEF\xBB\xBF" "abc\"") << bom + "abc";
-    QTest::newRow("U+FEFF opening a run after an escape")
-        << QByteArray("\"a\\n\xEF\xBB\xBF" "b\"") << "a\n" + bom + "b";
+    QTest::newRow("U+FEFF opening the text") << QByteArray("\"\xEF\xBB\xBF"
+                                                           "abc\"")
+                                             << bom + "abc";
+    QTest::newRow("U+FEFF opening a run after an escape") << QByteArray("\"a\\n\xEF\xBB\xBF"
+                                                                        "b\"")
+                                                          << "a\n" + bom + "b";
 }
 
 void TestWireDecoder::readsJsonText()
