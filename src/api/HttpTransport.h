@@ -32,10 +32,10 @@
 // Non-2xx statuses are NOT errors here: the caller sees the status and the body.
 //
 // Lifetime: each send() owns one socket for the duration of the exchange; on completion,
-// time-out, cancellation or error the socket is aborted and disconnected before the awaiting coroutine
-// resumes, so no socket callback outlives the exchange. Any number of sends may run
-// concurrently on the thread that starts them (the main thread). Both time-outs run on
-// precise timers: Qt's default coarse timers may fire up to 5 % early.
+// time-out, cancellation or error the socket is aborted and disconnected before the
+// awaiting coroutine resumes, so no socket callback outlives the exchange. Any number of
+// sends may run concurrently on the thread that starts them (the main thread). Both
+// time-outs run on precise timers: Qt's default coarse timers may fire up to 5 % early.
 
 struct HttpRequest
 {
