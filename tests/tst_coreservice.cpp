@@ -422,6 +422,8 @@ void TestCoreService::storeTeardownStopsOrLeavesTheCore()
     QCOMPARE(service->start(), std::nullopt);
     QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 1, kWaitMs);
     const qint64 pid = service->processId().value_or(-1);
+    if (leave)
+        m_stubborn << pid; // cleanup ends it, whatever fails below
     QCOMPARE(::getsid(pid_t(pid)), pid_t(pid));
 
     {
@@ -433,7 +435,6 @@ void TestCoreService::storeTeardownStopsOrLeavesTheCore()
         QTRY_VERIFY_WITH_TIMEOUT(FakeCoreSandbox::processGone(pid), kWaitMs);
         return;
     }
-    m_stubborn << pid; // cleanup ends it
     QTest::qWait(300);
     QVERIFY(FakeCoreSandbox::processAlive(pid));
     QCOMPARE(box.records().size(), 1); // not even asked to stop
