@@ -1,3 +1,4 @@
+#include "store/BridgeStore.h"
 #include "ui/settings/logic/DraftBinding.h"
 #include "ui/settings/logic/NativeSettingsDraft.h"
 #include "ui/settings/logic/SettingsDraftModel.h"
@@ -160,7 +161,8 @@ void TestSettingsDraft::newDraftHasTheDefaults()
     QCOMPARE(d.aiModel, QStringLiteral("deepseek-chat"));
     QCOMPARE(d.aiBaseURL, QStringLiteral("https://api.deepseek.com/chat/completions"));
     QCOMPARE(d.aiAPIKeyEnv, QStringLiteral("DEEPSEEK_API_KEY"));
-    QVERIFY(d.websiteBridgeBaseURL.startsWith(QStringLiteral("https://")));
+    // The build's website-bridge origin: none unless the build or the environment names one.
+    QCOMPARE(d.websiteBridgeBaseURL, BridgeStore::websiteBridgeOrigin());
     QVERIFY(d.remoteAccessToken.isEmpty() && d.aiAPIKey.isEmpty() && d.userDisplayName.isEmpty());
 }
 

@@ -88,8 +88,7 @@ int main(int argc, char* argv[])
 
     appearance::apply(app);
 
-    // The one store of the process, shared by every window. Its teardown, when the event
-    // loop ends (last window closed, or a termination signal), stops the core it started.
+    // The one store of the process, shared by every window.
     BridgeStore store;
     QuitOnSignal quitOnSignal;
     MainWindow window(store);
@@ -102,5 +101,12 @@ int main(int argc, char* argv[])
     if (screenshotDir)
         screenshotsThenQuit(window, store, *screenshotDir);
 
-    return app.exec();
+    const int status = app.exec();
+    // The event loop has ended (last window closed, a termination signal, the session
+    // ending). The core reads the chat clients and serves phones and agents on its own, so
+    // it keeps running, and the next start-up finds and reuses it. A screenshot run is a
+    // one-off: the store's teardown stops the core that it started.
+    if (!screenshotDir)
+        store.leaveCoreRunning();
+    return status;
 }

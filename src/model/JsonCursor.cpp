@@ -1,5 +1,7 @@
 #include "model/JsonCursor.h"
 
+#include <QStringDecoder>
+
 namespace {
 
 bool isDigit(char c)
@@ -22,6 +24,15 @@ int hexValue(char c)
 char16_t hex4(const char* p)
 {
     return char16_t((hexValue(p[0]) << 12) | (hexValue(p[1]) << 8) | (hexValue(p[2]) << 4) | hexValue(p[3]));
+}
+
+// UTF-8 that the scanner has already validated, as text. Every character is kept:
+// QString::fromUtf8 would drop a U+FEFF at the start of each run as a byte-order mark.
+QString utf8Text(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
 }
 
 } // namespace
@@ -240,7 +251,7 @@ bool JsonCursor::scanString(QByteArrayView& raw, bool& escaped)
 QString JsonCursor::decode(QByteArrayView raw, bool escaped)
 {
     if (!escaped)
-        return QString::fromUtf8(raw);
+        return utf8Text(raw);
     QString out;
     out.reserve(raw.size());
     const char* p = raw.data();
@@ -250,7 +261,7 @@ QString JsonCursor::decode(QByteArrayView raw, bool escaped)
         while (p < end && *p != '\\')
             ++p;
         if (p > run)
-            out += QString::fromUtf8(run, p - run);
+            out += utf8Text(QByteArrayView(run, p - run));
         if (p == end)
             break;
         const char e = p[1];
