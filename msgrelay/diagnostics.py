@@ -1,14 +1,42 @@
-"""The setup checklist and the WeCom read diagnostics, both derived from the configuration."""
+"""The setup checklist and the WeCom read diagnostics: what the core can really read, and what to do.
+
+On Linux the core reads WeChat and WeCom from their desktop notifications (the source
+"notification-db"); the other sources of the settings form are not available here and are
+reported as such.  Every verdict comes from the configuration and the capture's report.
+"""
 
 from __future__ import annotations
 
 import os
 
-from .demo_data import Event
+from .capture import service as capture
+from .capture.service import ClientReport, Report
 
-WECOM_BUNDLE = "com.tencent.WeWorkMac"
 KNOWN_SOURCES = ("notification-db", "accessibility", "ocr", "mock")
 SOURCE_LABELS = {"notification-db": "系统通知数据库", "accessibility": "辅助功能", "ocr": "OCR 识别", "mock": "测试数据"}
+NOTIFICATION_SERVICE = "org.freedesktop.Notifications"
+DEMO_TITLE = "示例数据：尚未读取到真实消息"
+
+# What the user can do when the capture cannot run, by its state.
+_BLOCKED_ACTIONS = {
+    capture.NO_BUS: "在桌面会话里启动 razo；没有 D-Bus 会话总线就读取不到桌面通知。",
+    capture.NO_LIBRARY: "运行 scripts/install-deps.sh 安装 python3-jeepney，然后重启本地核心。",
+    capture.BUS_ERROR: "确认桌面会话正常运行，然后保存一次设置或重启本地核心重新连接。",
+    capture.LOST: "保存一次设置或重启本地核心重新连接会话总线。",
+    capture.REFUSED: "这个会话总线不允许监听通知，请检查桌面环境的 D-Bus 策略。",
+    capture.LOCKED: "关闭另一个本地核心，然后重启本机的本地核心。",
+    capture.DB_ERROR: "检查配置目录是否存在并且可写，然后重启本地核心。",
+}
+_BLOCKED_HEADLINES = {
+    capture.NO_BUS: "没有 D-Bus 会话总线，读取不到{label}通知",
+    capture.NO_LIBRARY: "缺少 D-Bus 组件，读取不到{label}通知",
+    capture.BUS_ERROR: "连接不上 D-Bus 会话总线，读取不到{label}通知",
+    capture.LOST: "与会话总线的连接已断开，暂时读取不到{label}通知",
+    capture.REFUSED: "会话总线拒绝监听，读取不到{label}通知",
+    capture.LOCKED: "另一个本地核心正在读取通知",
+    capture.DB_ERROR: "消息数据库无法打开",
+}
+_DIAG_STATUS = {"ready": "ready", "warning": "limited", "blocked": "blocked", "disabled": "blocked"}
 
 
 def has_api_key(config: dict) -> bool:
@@ -25,29 +53,62 @@ def _item(key, title, status, description, action):
     return {"key": key, "title": title, "status": status, "description": description, "action": action}
 
 
-def _client_item(key: str, title: str, client: dict) -> dict:
+def client_verdict(client: dict, label: str, report: ClientReport, status: capture.Status) -> tuple[str, str, str]:
+    """(setup status, description, action) for one chat client."""
     source = client.get("source", "")
     if not client.get("enabled"):
-        return _item(key, title, "disabled", f"{title}读取已关闭，核心不会收集{title}消息。", f"需要时在“微信和企业微信”里打开{title}开关。")
+        return "disabled", f"{label}读取已关闭，核心不会收集{label}消息。", f"需要时在“微信和企业微信”里打开{label}开关。"
     if client.get("rule_mode") == "allowlist" and not _enabled_allowlist(client):
-        return _item(key, title, "warning", "当前是“只整理白名单”，但白名单为空，所以不会收集任何消息。", "在白名单里一行填一个联系人或群，或改为“收到消息就整理”。")
+        return ("warning", "当前是“只整理白名单”，但白名单为空，所以不会收集任何消息。",
+                "在白名单里一行填一个联系人或群，或改为“收到消息就整理”。")
     if source not in KNOWN_SOURCES:
-        return _item(key, title, "blocked", f"无法识别的读取方式“{source}”。", "在“读取方式”里选择系统通知数据库。")
-    if source == "ocr":
-        return _item(key, title, "warning", "OCR 识别准确率低且耗电，不推荐。", "改用系统通知数据库。")
-    if source == "accessibility":
-        return _item(key, title, "warning", "辅助功能只能读到窗口中可见的会话，可能漏掉消息。", "改用系统通知数据库，辅助功能只作补充。")
-    return _item(key, title, "ready", f"正在通过{SOURCE_LABELS[source]}读取{title}消息。", "无需操作。")
+        return "blocked", f"无法识别的读取方式“{source}”。", "在“读取方式”里选择“系统通知数据库”并保存设置。"
+    if source == "mock":
+        return "warning", f"{label}使用测试数据，不读取真实消息。", "在“读取方式”里选择“系统通知数据库”读取真实消息。"
+    if source != capture.SOURCE:
+        return ("blocked", f"本机核心不支持用{SOURCE_LABELS[source]}读取{label}，{label}消息不会被读取。",
+                "在“读取方式”里选择“系统通知数据库”并保存设置。")
+    if status.state in _BLOCKED_ACTIONS:
+        return "blocked", status.detail, _BLOCKED_ACTIONS[status.state]
+    if status.state != capture.MONITORING:
+        return "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。"
+    stats = report.stats
+    if stats.count and stats.latest is not None:
+        return ("ready", f"正在通过桌面通知读取{label}消息：最近 7 天 {stats.count} 条，最新一条在 {stats.latest.sent_at}。",
+                "无需操作。")
+    silent = f"正在监听{label}的桌面通知，但最近 7 天还没有读取到{label}消息。"
+    if report.counters.without_text:
+        silent += f"收到过 {report.counters.without_text} 条没有正文的{label}通知。"
+    return "warning", silent, f"保持{label}登录，并在{label}的通知设置里打开新消息通知和消息预览（显示消息内容）。"
 
 
-def setup_items(config: dict) -> list[dict]:
+def _capture_item(report: Report) -> dict:
+    status = report.status
+    title = "桌面通知读取"
+    if status.state == capture.OFF:
+        return _item("message_capture", title, "disabled", "没有客户端使用系统通知读取，核心不监听桌面通知。",
+                     "在“读取方式”里选择“系统通知数据库”。")
+    if status.state == capture.MONITORING:
+        return _item("message_capture", title, "ready",
+                     f"正在监听 D-Bus 会话总线上的桌面通知（含 Flatpak 应用的通知）。消息保存在 {report.db_path}，"
+                     "只保留最近 7 天。", "无需操作。")
+    if status.state in _BLOCKED_ACTIONS:
+        return _item("message_capture", title, "blocked", status.detail, _BLOCKED_ACTIONS[status.state])
+    return _item("message_capture", title, "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。")
+
+
+def setup_items(config: dict, report: Report) -> list[dict]:
     profile = config["user_profile"]
     ai = config["ai"]
-    items = [
-        _item("core_service", "本地核心服务", "ready", "本地核心已启动，正在提供最近 7 天的消息和摘要。", "无需操作。"),
-        _client_item("wechat_source", "微信", config["wechat"]),
-        _client_item("wecom_source", "企业微信", config["wecom"]),
-    ]
+    items = [_item("core_service", "本地核心服务", "ready", "本地核心已启动，正在提供最近 7 天的消息和摘要。", "无需操作。")]
+    if report.demo:
+        items.append(_item("demo_data", DEMO_TITLE, "warning",
+                           "现在显示的是带“【示例】”标记的示例消息。读取到第一条微信或企业微信消息后，示例消息不再显示。",
+                           "保持微信或企业微信登录，并在客户端的通知设置里打开消息预览。"))
+    items.append(_capture_item(report))
+    for key, target, label in (("wechat_source", "wechat", "微信"), ("wecom_source", "wecom", "企业微信")):
+        status, description, action = client_verdict(config[target], label, report.clients[target], report.status)
+        items.append(_item(key, label, status, description, action))
     if profile.get("display_name") or profile.get("aliases"):
         items.append(_item("user_profile", "个人识别", "ready", "已设置姓名和别名，可识别 @你 和会议名单。", "无需操作。"))
     else:
@@ -65,81 +126,64 @@ def setup_items(config: dict) -> list[dict]:
     return items
 
 
-def _base_sections(config: dict, wecom_events: list[Event]) -> dict:
-    root = config["wecom"].get("data_root") or "~/Library/Containers/com.tencent.WeWorkMac/Data"
-    newest = wecom_events[0] if wecom_events else None
-    sessions = {e.session_name for e in wecom_events}
-    return {
-        "notification_db": {
-            "record_count": len(wecom_events),
-            "latest_rec_id": newest.id if newest else None,
-            "latest_delivered_at": newest.sent_at if newest else None,
-            "identifier": WECOM_BUNDLE,
-            "permission": {"enabled": True, "auth": 7, "bundle_id": WECOM_BUNDLE,
-                           "path": "~/Library/Preferences/com.apple.ncprefs.plist"},
-        },
-        "local_store": {
-            "message_db_exists": True,
-            "message_db_sqlite": False,
-            "message_db_reason": "企业微信本地消息库已加密，不能直接读取。",
-            "index_message_count": len(wecom_events),
-            "message_db": f"{root}/Documents/Profiles/message.db",
-        },
-        "local_snapshot": {
-            "available": True,
-            "candidate_count": 3,
-            "preview_count": len(sessions),
-            "latest_path": f"{root}/Documents/Profiles/conv_snapshot.db",
-            "latest_mtime": newest.sent_at if newest else None,
-            "latest_message_at": newest.sent_at if newest else None,
-        },
-        "accessibility": {"permission": False, "window_count": 1, "windows_visible_to_ax": False},
-        "accessibility_preview": {"available": False, "preview_count": 0, "error": "辅助功能权限未开启"},
-        "visible_window": {"visible": True, "app_name": "企业微信", "window_id": 4711, "width": 1280, "height": 800},
-    }
-
-
-def wecom_diagnostics(config: dict, wecom_events: list[Event]) -> dict:
-    """wecom_events: the WeCom messages held, newest first."""
+def _headline(config: dict, verdict: str, report: Report) -> str:
     wecom = config["wecom"]
     source = wecom.get("source", "")
-    doc = _base_sections(config, wecom_events)
-    advice = [
-        "保持企业微信登录并打开系统通知，核心会优先读取系统通知和本地会话快照。",
-        "企业微信本地消息库是加密的，核心不会尝试破解，只读取快照和通知。",
-        "辅助功能只作为补充：需要时在系统设置里给核心授予辅助功能权限。",
-        "点击“立即读取企微消息”可以马上补抓一次企微快照变化。",
-    ]
+    count = report.clients["wecom"].stats.count
     if not wecom.get("enabled"):
-        doc.update(status="blocked", capture_quality=None, headline="企业微信读取已关闭",
-                   message="设置里关闭了企业微信，核心不会读取企业微信消息。")
-        advice.insert(0, "在“微信和企业微信”里打开企业微信开关并保存设置。")
-        doc["local_snapshot"]["available"] = False
-        doc["local_snapshot"]["preview_count"] = 0
-    elif source == "accessibility":
-        doc["accessibility"] = {"permission": True, "window_count": 1, "windows_visible_to_ax": True}
-        doc["accessibility_preview"] = {"available": False, "preview_count": 0, "error": "侧栏没有可读取的会话"}
-        doc.update(status="limited", capture_quality="accessibility_visible_empty",
-                   headline="企业微信只能通过辅助功能有限读取",
-                   message="辅助功能只能看到窗口中可见的会话，切到主聊天列表后重试；推荐改用系统通知数据库。")
-        advice.insert(0, "把读取方式改为“系统通知数据库”，辅助功能只作补充。")
-    elif source == "ocr":
-        doc.update(status="limited", capture_quality="visible_window_no_text", headline="企业微信不建议用 OCR 读取",
-                   message="OCR 只能识别屏幕上的文字，容易漏读和误读。")
-        advice.insert(0, "把读取方式改为“系统通知数据库”。")
-    elif source not in KNOWN_SOURCES:
-        doc.update(status="blocked", capture_quality=None, headline=f"无法识别的读取方式：{source or '（空）'}",
-                   message="核心不知道如何用这种方式读取企业微信。")
-        advice.insert(0, "在“读取方式”里选择“系统通知数据库”并保存设置。")
-    elif wecom.get("rule_mode") == "allowlist" and not _enabled_allowlist(wecom):
-        doc.update(status="limited", capture_quality="local_snapshot", headline="企业微信白名单为空",
-                   message="当前只整理白名单里的会话，但白名单为空，所以不会收集企业微信消息。")
-        advice.insert(0, "在企业微信白名单里一行填一个联系人或群，或改为“收到消息就整理”。")
-    elif source == "mock":
-        doc.update(status="ready", capture_quality=None, headline="企业微信使用测试数据",
-                   message="当前读取方式是测试数据，显示的是演示消息。")
-    else:
-        doc.update(status="ready", capture_quality="local_snapshot", headline="企业微信可读取：本地会话快照已接管",
-                   message=f"系统通知里有 {len(wecom_events)} 条企业微信记录，本地会话快照可读取最近会话。")
-    doc["recommendations"] = advice
+        return "企业微信读取已关闭"
+    if verdict == "ready":
+        return f"企业微信可读取：最近 7 天收到 {count} 条通知"
+    if wecom.get("rule_mode") == "allowlist" and not _enabled_allowlist(wecom):
+        return "企业微信白名单为空"
+    if source != capture.SOURCE:
+        return f"读取方式“{SOURCE_LABELS.get(source, source or '（空）')}”读取不到企业微信消息"
+    if report.status.state in _BLOCKED_HEADLINES:
+        return _BLOCKED_HEADLINES[report.status.state].format(label="企业微信")
+    if report.status.state == capture.MONITORING:
+        return "正在监听企业微信通知，尚未读取到消息"
+    return "正在连接会话总线"
+
+
+def _notification_db(report: Report) -> dict:
+    client = report.clients["wecom"]
+    latest = client.stats.latest
+    doc = {
+        "record_count": client.stats.count,
+        "latest_rec_id": latest.id if latest else None,
+        "latest_delivered_at": latest.sent_at if latest else None,
+        "identifier": NOTIFICATION_SERVICE,
+    }
+    if client.counters.app or client.stats.count:  # WeCom's notifications were seen, so it may post them
+        doc["permission"] = {"enabled": True, "bundle_id": client.counters.app or None, "path": "D-Bus 会话总线"}
     return doc
+
+
+def wecom_diagnostics(config: dict, report: Report) -> dict:
+    client = report.clients["wecom"]
+    verdict, description, action = client_verdict(config["wecom"], "企业微信", client, report.status)
+    message = description
+    if report.demo:
+        message += "首页和消息列表现在显示的是示例数据。"
+    advice = [
+        action,
+        "在企业微信的通知设置里打开新消息通知并显示消息详情（预览），核心才能读到消息内容。",
+        "Flatpak 版企业微信也能读取：核心同时监听通知门户转交的通知。",
+        f"读取到的消息保存在 {report.db_path}，只保留最近 7 天；删除这个文件即可清除。",
+        "Linux 上企业微信消息随通知实时读取；“立即读取企微消息”会报告当前读取到的条数。",
+    ]
+    if action == "无需操作。":
+        advice.pop(0)
+    not_here = "本机核心只读取桌面通知，不读取企业微信本地消息库、会话快照或辅助功能。"
+    return {
+        "status": _DIAG_STATUS[verdict],
+        "headline": _headline(config, verdict, report),
+        "message": message,
+        "notification_db": _notification_db(report),
+        "local_store": {"message_db_exists": False, "message_db_reason": not_here,
+                        "index_message_count": client.stats.count},
+        "local_snapshot": {"available": False, "candidate_count": 0, "preview_count": 0},
+        "accessibility": {"permission": False},
+        "accessibility_preview": {"available": False, "preview_count": 0, "error": not_here},
+        "recommendations": advice,
+    }

@@ -24,15 +24,18 @@ class RunningCore:
     """A core serving on 127.0.0.1:<free port>; `lines` collects what it logs."""
 
     def __init__(self, config_path=None, faults: str = "", host: str = "127.0.0.1", opener: str = "",
-                 addresses=("192.0.2.7",), start=None):
+                 addresses=("192.0.2.7",), start=None, clock=None, bus_address=None, capture_options=None):
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
             config_path = pathlib.Path(self._tmp.name) / "nested" / "dir" / "bridge.config.json"
         self.config_path = pathlib.Path(config_path)
         self.lines: list[str] = []
+        extra = {"clock": clock} if clock is not None else {}
         self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
-                         addresses=AddressBook(lambda: list(addresses)), events=EventStore(start))
+                         addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
+                         bus_address=bus_address, capture_options=capture_options, **extra)
+        self.core.start()
         self.server = Server(("127.0.0.1", 0), self.core, FaultPlan(faults, log=self.lines.append),
                              log=self.lines.append)
         self.port = self.server.server_address[1]
@@ -44,6 +47,7 @@ class RunningCore:
     def close(self):
         self.server.shutdown()
         self.server.server_close()
+        self.core.close()
         if self._tmp is not None:
             self._tmp.cleanup()
 
