@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import datetime as dt
 import http.client
 import json
 import pathlib
@@ -18,6 +19,19 @@ from msgrelay.demo_data import EventStore  # noqa: E402
 from msgrelay.faults import FaultPlan  # noqa: E402
 from msgrelay.network import AddressBook  # noqa: E402
 from msgrelay.server import Server  # noqa: E402
+
+
+class Clock:
+    """An injectable clock for the core: the aware local time, moved on only by `advance`."""
+
+    def __init__(self):
+        self.now = dt.datetime.now().astimezone().replace(microsecond=0)
+
+    def __call__(self):
+        return self.now
+
+    def advance(self, **delta):
+        self.now += dt.timedelta(**delta)
 
 
 class RunningCore:
