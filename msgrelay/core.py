@@ -10,6 +10,7 @@ import uuid
 
 from . import answers, diagnostics, network
 from .capture import Capture
+from .capture import diagnostics as capture_checks
 from .capture import service as capture
 from .config_store import ConfigStore, PayloadError
 from .demo_data import Event, EventStore
@@ -69,17 +70,17 @@ def _now() -> dt.datetime:
 
 
 class Core:
-    """clock returns the aware local time; bus_address is the session bus to read notifications from
-    (None: no bus).  `start` begins the capture, `close` ends it and closes the message database."""
+    """local_time returns the aware local time; bus_address is the session bus to read notifications
+    from (None: no bus).  `start` begins the capture, `close` ends it and closes the message database."""
 
     def __init__(self, config_path: str, host: str, port: int, log=print, events: EventStore | None = None,
                  addresses: network.AddressBook | None = None, opener: str | None = None,
-                 clock=_now, bus_address: str | None = None, capture_options: dict | None = None):
-        self._clock = clock
+                 local_time=_now, bus_address: str | None = None, capture_options: dict | None = None):
+        self._local_time = local_time
         self.config = ConfigStore(config_path, log=log)
-        self.events = events or EventStore(clock())  # the demo data, served until a real message arrives
+        self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
         self.messages = MessageDB(self.config.folder, log=log)
-        self.capture = Capture(self.messages, self.config.snapshot, bus_address, clock, log=log,
+        self.capture = Capture(self.messages, self.config.snapshot, bus_address, local_time, log=log,
                                **(capture_options or {}))
         self.addresses = addresses or network.AddressBook()
         self.host = host
@@ -101,7 +102,7 @@ class Core:
 
     def held_events(self, hours: int = WEEK_HOURS) -> list[Event]:
         """The captured messages of the period, newest first; the demo data until the first one came."""
-        cutoff = self._clock() - dt.timedelta(hours=hours)
+        cutoff = self._local_time() - dt.timedelta(hours=hours)
         if self.messages.has_real_data():
             return self.messages.since(cutoff)
         return self.events.since(cutoff)
@@ -170,7 +171,7 @@ class Core:
             "agent_access": network.agent_access(self.host, self.port, self.addresses.addresses(),
                                                  bool(config["remote_access_token"])),
             "setup": {"items": diagnostics.setup_items(config, report)},
-            "diagnostics": {"wecom": diagnostics.wecom_diagnostics(config, report)},
+            "diagnostics": {"wecom": capture_checks.wecom_diagnostics(config, report)},
         }
         return 200, _prune(doc)
 
@@ -192,7 +193,7 @@ class Core:
         events = self.visible_events(config)
         return 200, {
             "ok": True,
-            "generated_at": self._clock().isoformat(timespec="seconds"),
+            "generated_at": self._local_time().isoformat(timespec="seconds"),
             "period_hours": WEEK_HOURS,
             "user_profile": config["user_profile"],
             "summary": self._digest(config).summary(),
@@ -260,7 +261,7 @@ class Core:
         stats = report.clients["wecom"].stats
         shown = [e for e in self.visible_events(config) if e.chat_target == "wecom"] if not report.demo else []
         counts.update(detected=len(shown), candidate_events=stats.count)
-        verdict, description, action = diagnostics.client_verdict(config["wecom"], "企业微信",
+        verdict, description, action = capture_checks.client_verdict(config["wecom"], "企业微信",
                                                                   report.clients["wecom"], report.status)
         if not capture.reads(config, "wecom") or report.status.state != capture.MONITORING:
             return 200, {"ok": False, "message": f"{description}{action}", **counts}

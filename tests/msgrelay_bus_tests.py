@@ -14,7 +14,7 @@ import urllib.parse
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent / "support"))
 from notification_bus import DENY_MONITORING, SKIP, NotificationServer, PrivateBus, Sender, missing  # noqa: E402
-from test_msgrelay_support import Clock, RunningCore  # noqa: E402
+from test_msgrelay_support import LocalClock, RunningCore  # noqa: E402
 
 DEADLINE = 2.0  # seconds a notification may take to be served
 
@@ -102,9 +102,9 @@ class CaptureOnTheBusTests(BusCase):
         self.assertEqual((scan["ok"], scan["detected"], scan["inserted"]), (True, 2, 0))
 
     def test_replaced_and_re_added_notifications_are_stored_once(self):
-        clock = Clock()
+        clock = LocalClock()
         self.core.close()
-        core = self.start_core(clock=clock)  # a minute passes between the steps, beyond the repeat window
+        core = self.start_core(local_time=clock)  # a minute passes between the steps, beyond the repeat window
         self.wait_monitoring(core)
 
         def served(content):

@@ -7,7 +7,7 @@ import tempfile
 import time
 import unittest
 
-from test_msgrelay_support import Clock, RunningCore
+from test_msgrelay_support import LocalClock, RunningCore
 
 from msgrelay.capture import clients, parse
 from msgrelay.capture.dbus_monitor import Sighting
@@ -57,10 +57,10 @@ class ParseTests(unittest.TestCase):
 
 class CaptureTests(unittest.TestCase):
     def setUp(self):
-        self.clock = Clock()
+        self.clock = LocalClock()
         folder = tempfile.TemporaryDirectory()
         self.addCleanup(folder.cleanup)
-        self.core = RunningCore(config_path=pathlib.Path(folder.name) / "bridge.config.json", clock=self.clock)
+        self.core = RunningCore(config_path=pathlib.Path(folder.name) / "bridge.config.json", local_time=self.clock)
         self.addCleanup(self.core.close)
 
     def offer(self, sighting):
@@ -120,20 +120,20 @@ class CaptureTests(unittest.TestCase):
         self.assertNotIn("【示例】", ask["answer"])
         self.core.close()
 
-        again = RunningCore(config_path=self.core.config_path, clock=self.clock)
+        again = RunningCore(config_path=self.core.config_path, local_time=self.clock)
         self.addCleanup(again.close)
         self.assertEqual(again.get("/api/events")[1]["events"], events)
         again.close()
 
         self.clock.advance(days=7, minutes=1)
-        later = RunningCore(config_path=self.core.config_path, clock=self.clock)  # purges at start
+        later = RunningCore(config_path=self.core.config_path, local_time=self.clock)  # purges at start
         self.addCleanup(later.close)
         self.assertEqual(later.get("/api/events")[1]["events"], [])  # and the demo does not come back
         with sqlite3.connect(later.core.messages.path) as db:
             self.assertEqual(db.execute("SELECT COUNT(*) FROM messages").fetchone()[0], 0)
 
     def test_hourly_purge_runs_on_its_own(self):
-        core = RunningCore(clock=self.clock, capture_options={"purge_interval": 0.02})
+        core = RunningCore(local_time=self.clock, capture_options={"purge_interval": 0.02})
         self.addCleanup(core.close)
         core.core.capture.offer(wechat("项目群", "张三: 旧消息"))
         self.clock.advance(days=8)
@@ -144,7 +144,7 @@ class CaptureTests(unittest.TestCase):
 
     def test_one_writer_per_database(self):
         self.offer(wechat("项目群", "张三: 第一条"))
-        second = RunningCore(config_path=self.core.config_path, clock=self.clock)
+        second = RunningCore(config_path=self.core.config_path, local_time=self.clock)
         self.addCleanup(second.close)
         self.assertFalse(second.core.messages.writable)
         self.assertIsNone(second.core.capture.offer(wechat("项目群", "张三: 第二条")))
@@ -156,7 +156,7 @@ class CaptureTests(unittest.TestCase):
         self.assertEqual(len(second.get("/api/events")[1]["events"]), 2)
         second.close()
         self.core.close()
-        third = RunningCore(config_path=self.core.config_path, clock=self.clock)
+        third = RunningCore(config_path=self.core.config_path, local_time=self.clock)
         self.addCleanup(third.close)
         self.assertTrue(third.core.messages.writable)
         for name in ("msgrelay.db", "msgrelay.db-wal", "msgrelay.db.lock"):

@@ -21,7 +21,7 @@ from msgrelay.network import AddressBook  # noqa: E402
 from msgrelay.server import Server  # noqa: E402
 
 
-class Clock:
+class LocalClock:
     """An injectable clock for the core: the aware local time, moved on only by `advance`."""
 
     def __init__(self):
@@ -38,14 +38,14 @@ class RunningCore:
     """A core serving on 127.0.0.1:<free port>; `lines` collects what it logs."""
 
     def __init__(self, config_path=None, faults: str = "", host: str = "127.0.0.1", opener: str = "",
-                 addresses=("192.0.2.7",), start=None, clock=None, bus_address=None, capture_options=None):
+                 addresses=("192.0.2.7",), start=None, local_time=None, bus_address=None, capture_options=None):
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
             config_path = pathlib.Path(self._tmp.name) / "nested" / "dir" / "bridge.config.json"
         self.config_path = pathlib.Path(config_path)
         self.lines: list[str] = []
-        extra = {"clock": clock} if clock is not None else {}
+        extra = {"local_time": local_time} if local_time is not None else {}
         self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
                          addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
                          bus_address=bus_address, capture_options=capture_options, **extra)

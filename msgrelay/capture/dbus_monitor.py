@@ -158,6 +158,8 @@ class BusMonitor:
                     sighting = read_call(message)
                     if sighting is not None:
                         self._on_sighting(sighting)
+                except Exception:  # a call we cannot read is skipped, and nothing of it is kept
+                    pass
                 finally:
                     _close_descriptors(message.body)
                     del message

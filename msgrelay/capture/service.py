@@ -84,13 +84,13 @@ def allowed(client: dict, session: str) -> bool:
 
 
 class Capture:
-    def __init__(self, db: MessageDB, config, bus_address: str | None, clock, log=print,
+    def __init__(self, db: MessageDB, config, bus_address: str | None, local_time, log=print,
                  purge_interval: float = PURGE_INTERVAL, retry_delay: float = RETRY_DELAY):
-        """config: returns the current configuration; clock: returns the aware local time."""
+        """config: returns the current configuration; local_time: returns the aware local time."""
         self.db = db
         self._config = config
         self._bus_address = bus_address
-        self._clock = clock
+        self._local_time = local_time
         self._log = log
         self._purge_interval = purge_interval
         self._retry_delay = retry_delay
@@ -177,7 +177,7 @@ class Capture:
 
     def report(self) -> Report:
         config = self._config()
-        cutoff = self._clock() - message_db.RETENTION
+        cutoff = self._local_time() - message_db.RETENTION
         per_client = {t: ClientReport(reads(config, t), self.db.stats(t, cutoff), self.counters(t)) for t in TARGETS}
         return Report(self.status(), not self.db.has_real_data(), str(self.db.path), per_client)
 
@@ -236,7 +236,7 @@ class Capture:
             return None
         label = clients.LABELS[target]
         message = parse.parse(sighting.title, sighting.body, fallback_session=label)
-        now = self._clock()
+        now = self._local_time()
         with self._lock:
             counters = self._counters[target]
             counters.app = sighting.app
@@ -267,7 +267,7 @@ class Capture:
 
     # -- purge --------------------------------------------------------------------------------------
     def purge_now(self) -> int:
-        removed = self.db.purge(self._clock(), message_db.RETENTION)
+        removed = self.db.purge(self._local_time(), message_db.RETENTION)
         if removed:
             self._log(f"msgrelay: removed {removed} messages older than 7 days")
         return removed
