@@ -261,8 +261,8 @@ class Core:
         stats = report.clients["wecom"].stats
         shown = [e for e in self.visible_events(config) if e.chat_target == "wecom"] if not report.demo else []
         counts.update(detected=len(shown), candidate_events=stats.count)
-        verdict, description, action = capture_checks.client_verdict(config["wecom"], "企业微信",
-                                                                  report.clients["wecom"], report.status)
+        _, description, action = capture_checks.client_verdict(config["wecom"], "企业微信",
+                                                            report.clients["wecom"], report.status)
         if not capture.reads(config, "wecom") or report.status.state != capture.MONITORING:
             return 200, {"ok": False, "message": f"{description}{action}", **counts}
         if not stats.count:

@@ -9,7 +9,6 @@ few times; a refused monitor or a missing bus is reported in `status` and not re
 from __future__ import annotations
 
 import dataclasses
-import datetime as dt
 import threading
 
 from .. import message_db
