@@ -9,6 +9,12 @@ each marked 【示例】).  It also serves a digest of the messages, the configu
 that razo saves, the setup checklist, the WeCom read diagnostics and the agent
 read address.  Python 3.11 standard library plus python3-jeepney.
 
+With AI switched on in the saved configuration, /api/chat, /api/ask and the
+digest's lists come from the configured provider's OpenAI-compatible
+chat-completions endpoint (DeepSeek, Qwen, a local Ollama or any gateway; see
+ai_settings.py); every failure falls back to the rules and is reported in the
+state's setup checklist (item ``ai_provider``) and the built-in chat notes.
+
 Start (exactly as razo's launcher does, with the repository root as working
 directory and PYTHONPATH)::
 
@@ -26,6 +32,9 @@ Environment:
 ``DBUS_SESSION_BUS_ADDRESS``
     The session bus whose notifications are read; without it the core serves and
     says in its diagnostics that it cannot read notifications.
+``MSGRELAY_AI_TIMEOUT``
+    Seconds one AI provider call may take (default 25; /api/ask uses at most 12
+    because razo gives GET requests 15 seconds).  Tests shorten it.
 ``MSGRELAY_FAULTS``
     Fault injection for tests, a ``;``-separated list of ``TARGET=KIND[,KIND...]``::
 

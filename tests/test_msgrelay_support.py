@@ -5,6 +5,7 @@ from __future__ import annotations
 import datetime as dt
 import http.client
 import json
+import os
 import pathlib
 import sys
 import tempfile
@@ -19,6 +20,11 @@ from msgrelay.demo_data import EventStore  # noqa: E402
 from msgrelay.faults import FaultPlan  # noqa: E402
 from msgrelay.network import AddressBook  # noqa: E402
 from msgrelay.server import Server  # noqa: E402
+
+# Nothing a test saves, nor a key in the developer's environment, may reach a real provider.
+for _name in ("DEEPSEEK_API_KEY", "DASHSCOPE_API_KEY"):
+    os.environ.pop(_name, None)
+os.environ["MSGRELAY_AI_LOOPBACK_ONLY"] = "1"
 
 
 class LocalClock:
@@ -38,17 +44,20 @@ class RunningCore:
     """A core serving on 127.0.0.1:<free port>; `lines` collects what it logs."""
 
     def __init__(self, config_path=None, faults: str = "", host: str = "127.0.0.1", opener: str = "",
-                 addresses=("192.0.2.7",), start=None, local_time=None, bus_address=None, capture_options=None):
+                 addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None, local_time=None,
+                 bus_address=None, capture_options=None):
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
             config_path = pathlib.Path(self._tmp.name) / "nested" / "dir" / "bridge.config.json"
         self.config_path = pathlib.Path(config_path)
         self.lines: list[str] = []
-        extra = {"local_time": local_time} if local_time is not None else {}
+        extra = {"clock": clock} if clock else {}
+        if local_time is not None:
+            extra["local_time"] = local_time
         self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
                          addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
-                         bus_address=bus_address, capture_options=capture_options, **extra)
+                         ai_timeout=ai_timeout, bus_address=bus_address, capture_options=capture_options, **extra)
         self.core.start()
         self.server = Server(("127.0.0.1", 0), self.core, FaultPlan(faults, log=self.lines.append),
                              log=self.lines.append)
@@ -92,3 +101,4 @@ class RunningCore:
         status, doc = self.get("/api/state")
         assert status == 200, doc
         return doc
+

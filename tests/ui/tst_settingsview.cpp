@@ -231,6 +231,7 @@ private slots:
     void accessCardWithoutState();
     void accessCardCopies();
     void aiCardStartsCollapsed();
+    void aiCardSaysWhyTheProviderFailed();
     void everyControlIsNamed();
     void settingsWindow();
     void endToEndSaveAgainstTheCore();
@@ -558,6 +559,34 @@ void TestSettingsView::aiCardStartsCollapsed()
     QCOMPARE(ai->currentLabel()->text(), QStringLiteral("当前：qwen / qwen-max"));
     QCOMPARE(ai->findChild<SettingsTextField*>(QStringLiteral("aiKeyEnvField"))->lineEdit()->text(),
              QStringLiteral("DEEPSEEK_API_KEY"));
+}
+
+// The core reports its latest failed provider call in its setup checklist; the AI card shows
+// it under the provider line, collapsed or not, until a state without the failure arrives.
+void TestSettingsView::aiCardSaysWhyTheProviderFailed()
+{
+    const QString failure =
+        QStringLiteral("12-07 10:32 调用 本地 Ollama 回答问题失败：无法连接 AI 接口（连接被拒绝）。");
+    auto withAIItem = [](const QString& status, const QString& description) {
+        const QJsonObject item{
+            {"key", "ai_provider"}, {"title", "AI 对话"}, {"status", status}, {"description", description}};
+        const QJsonObject other{{"key", "core_service"}, {"status", "error"}, {"description", "别的问题"}};
+        const QJsonObject state{{"config", configJson(QStringLiteral("王小明"))},
+                                {"setup", QJsonObject{{"items", QJsonArray{other, item}}}}};
+        return QJsonDocument(state).toJson(QJsonDocument::Compact);
+    };
+    Harness h(withAIItem(QStringLiteral("error"), QStringLiteral(" ") + failure));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    QLabel* line = view->aiSettingsCard()->problemLabel();
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->text(), failure);
+    QCOMPARE(view->aiSettingsCard()->disclosure()->accessibleDescription(), failure);
+
+    h.setState(withAIItem(QStringLiteral("ready"), QStringLiteral("助手通过本地 Ollama 回答。")));
+    QVERIFY(h.refresh());
+    QVERIFY(!line->isVisible());
+    QCOMPARE(view->aiSettingsCard()->disclosure()->accessibleDescription(), QString());
 }
 
 // Every control of the section, the expanded AI card included, can be found and read out.

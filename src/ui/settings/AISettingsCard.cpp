@@ -30,8 +30,13 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
     leadLabel->setWordWrap(true);
     m_current = labels::make(QString(), TextStyle::Caption, -1, secondaryText(), label);
     m_current->setObjectName(QStringLiteral("aiCurrentLabel"));
+    m_problem = labels::make(QString(), TextStyle::Caption, -1, systemOrange(), label);
+    m_problem->setObjectName(QStringLiteral("aiProblemLabel"));
+    m_problem->setWordWrap(true);
+    m_problem->setVisible(false);
     labelCol->addWidget(leadLabel);
     labelCol->addWidget(m_current);
+    labelCol->addWidget(m_problem);
     m_disclosure = new DisclosureButton(label, this);
     m_disclosure->setObjectName(QStringLiteral("aiDisclosure"));
     m_disclosure->setAccessibleName(lead);
@@ -102,6 +107,14 @@ bool AISettingsCard::isExpanded() const
 void AISettingsCard::setExpanded(bool expanded)
 {
     m_disclosure->setChecked(expanded);
+}
+
+void AISettingsCard::setCoreProblem(const QString& text)
+{
+    m_problem->setText(text);
+    m_problem->setAccessibleName(text);
+    m_problem->setVisible(!text.isEmpty());
+    m_disclosure->setAccessibleDescription(text);
 }
 
 void AISettingsCard::refresh()
