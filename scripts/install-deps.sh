@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libegl-dev
   qcoro-qt6-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   fonts-noto-cjk
   python3
   xvfb xauth

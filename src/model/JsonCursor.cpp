@@ -1,5 +1,7 @@
 #include "model/JsonCursor.h"
 
+#include <QStringDecoder>
+
 namespace {
 
 bool isDigit(char c)
@@ -22,6 +24,14 @@ int hexValue(char c)
 char16_t hex4(const char* p)
 {
     return char16_t((hexValue(p[0]) << 12) | (hexValue(p[1]) << 8) | (hexValue(p[2]) << 4) | hexValue(p[3]));
+}
+
+// UTF-8 text (already validated) as it stands: QString::fromUtf8 would drop a U+FEFF at the
+// start of its input, but inside a JSON string that character is text.
+QString utf8Text(const char* bytes, qsizetype size)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(bytes, size));
 }
 
 } // namespace
@@ -240,7 +250,7 @@ bool JsonCursor::scanString(QByteArrayView& raw, bool& escaped)
 QString JsonCursor::decode(QByteArrayView raw, bool escaped)
 {
     if (!escaped)
-        return QString::fromUtf8(raw);
+        return utf8Text(raw.data(), raw.size());
     QString out;
     out.reserve(raw.size());
     const char* p = raw.data();
@@ -250,7 +260,7 @@ QString JsonCursor::decode(QByteArrayView raw, bool escaped)
         while (p < end && *p != '\\')
             ++p;
         if (p > run)
-            out += QString::fromUtf8(run, p - run);
+            out += utf8Text(run, p - run);
         if (p == end)
             break;
         const char e = p[1];
