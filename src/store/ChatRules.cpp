@@ -1,5 +1,6 @@
 #include "store/ChatRules.h"
 
+#include "common/RegexSubject.h"
 #include "store/KeywordList.h"
 
 #include <QRegularExpression>
@@ -348,12 +349,12 @@ bool isLowPriorityNotice(const QString& text)
 
 bool hasExplicitRequestMarker(const QString& text)
 {
-    return kRequestWords.foundIn(text) || requestPattern().match(text).hasMatch();
+    return kRequestWords.foundIn(text) || requestPattern().match(regexSubject(text)).hasMatch();
 }
 
 bool isSelfProgress(const QString& text)
 {
-    return selfProgressPattern().match(text).hasMatch();
+    return selfProgressPattern().match(regexSubject(text)).hasMatch();
 }
 
 bool isTodoText(const QString& text)

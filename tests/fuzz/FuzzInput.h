@@ -102,6 +102,9 @@ private:
         case 2: // a run of digits
             add(out, QString(upTo(24) + 1, QChar(u'0' + byte() % 10)));
             break;
+        case 3: // half of a surrogate pair
+            add(out, QString(QChar(char16_t((flag() ? 0xd800 : 0xdc00) + byte()))));
+            break;
         default: { // the next piece, repeated up to 128 times, now and then up to 65536 times
             if (depth > 2)
                 break;

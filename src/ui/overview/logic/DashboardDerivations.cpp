@@ -1,5 +1,7 @@
 #include "ui/overview/logic/DashboardDerivations.h"
 
+#include "common/RegexSubject.h"
+
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringBuilder>
@@ -49,7 +51,7 @@ const QRegularExpression& labelPrefix()
 
 QString removeFirstMatch(const QString& text, const QRegularExpression& re)
 {
-    const QRegularExpressionMatch m = re.match(text);
+    const QRegularExpressionMatch m = re.match(regexSubject(text));
     if (!m.hasMatch())
         return text;
     QString out = text;
