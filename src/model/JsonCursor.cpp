@@ -30,6 +30,8 @@ char16_t hex4(const char* p)
 // start of its input, but inside a JSON string that character is text.
 QString utf8Text(const char* bytes, qsizetype size)
 {
+    if (size < 3 || std::string_view(bytes, 3) != "\xEF\xBB\xBF")
+        return QString::fromUtf8(bytes, size);
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     return decoder.decode(QByteArrayView(bytes, size));
 }
