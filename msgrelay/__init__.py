@@ -6,6 +6,12 @@ WeCom, the last 7 days, computed relative to the moment it starts), a digest of
 them, the configuration that razo saves, the setup checklist, the WeCom read
 diagnostics and the agent read address.  Standard library only (Python 3.11).
 
+With AI switched on in the saved configuration, /api/chat, /api/ask and the
+digest's lists come from the configured provider's OpenAI-compatible
+chat-completions endpoint (DeepSeek, Qwen, a local Ollama or any gateway; see
+ai_settings.py); every failure falls back to the rules and is reported in the
+state's setup checklist (item ``ai_provider``) and the built-in chat notes.
+
 Start (exactly as razo's launcher does, with the repository root as working
 directory and PYTHONPATH)::
 
@@ -20,6 +26,9 @@ Environment:
     first line of standard output: ``msgrelay listening on http://HOST:PORT``.
 ``MSGRELAY_HOST``
     Overrides ``--host``.
+``MSGRELAY_AI_TIMEOUT``
+    Seconds one AI provider call may take (default 25; /api/ask uses at most 12
+    because razo gives GET requests 15 seconds).  Tests shorten it.
 ``MSGRELAY_FAULTS``
     Fault injection for tests, a ``;``-separated list of ``TARGET=KIND[,KIND...]``::
 

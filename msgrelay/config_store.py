@@ -10,7 +10,9 @@ import pathlib
 import tempfile
 import threading
 
-DEFAULT_AI_BASE_URL = "https://api.deepseek.com/chat/completions"
+from . import ai_settings
+
+DEFAULT_AI_BASE_URL = ai_settings.PROVIDERS["deepseek"].url
 TEXT_LIST_KEYS = ("notification_keywords", "notification_exclude_keywords")
 CLIENT_TEXT_KEYS = ("source", "data_root", "rule_mode")
 AI_TEXT_KEYS = ("provider", "model", "base_url", "api_key_env_name")
@@ -29,7 +31,7 @@ def default_config() -> dict:
         "wecom": {"enabled": True, "source": "notification-db", "app_name": "企业微信", "data_root": "",
                   "rule_mode": "all_incoming", "allowlist": []},
         "ai": {"enabled": True, "provider": "deepseek", "model": "deepseek-chat", "base_url": DEFAULT_AI_BASE_URL,
-               "api_key_env_name": "DEEPSEEK_API_KEY", "api_key": ""},
+               "api_key_env_name": "DEEPSEEK_API_KEY", "api_key": "", "api_key_origin": ""},
         "remote_access_token": "",
         "completed_tasks": [],
     }
@@ -37,6 +39,10 @@ def default_config() -> dict:
 
 class PayloadError(ValueError):
     """A settings body with a value of the wrong type; the text names the key."""
+
+
+class SettingsRefused(ValueError):
+    """Settings the user typed that cannot work (a malformed AI address); the text is for the user."""
 
 
 def split_lines(value: str) -> list[str]:
@@ -106,9 +112,22 @@ def apply_payload(config: dict, body) -> dict:
         for key in AI_TEXT_KEYS + ("api_key",):
             if part.get(key) is not None:
                 new["ai"][key] = _check(part[key], str, f"ai.{key}").strip()
+        _settle_ai(new["ai"], key_given=part.get("api_key") is not None)
     if body.get("remote_access_token") is not None:
         new["remote_access_token"] = _check(body["remote_access_token"], str, "remote_access_token").strip()
     return new
+
+
+def _settle_ai(ai: dict, key_given: bool) -> None:
+    """Refuses an address that cannot work, stores the address and key variable the provider will
+    really use, and ties a newly given key to that address (it is never sent anywhere else)."""
+    problem = ai_settings.settings_problem(ai)
+    if problem:
+        raise SettingsRefused(problem)
+    ai["base_url"] = ai_settings.effective_url(ai) or ai["base_url"]
+    ai["api_key_env_name"] = ai_settings.effective_key_env(ai)
+    if key_given:
+        ai["api_key_origin"] = ai_settings.origin(ai_settings.effective_url(ai)) if ai["api_key"] else ""
 
 
 def sanitize(loaded) -> dict:
@@ -137,6 +156,9 @@ def sanitize(loaded) -> dict:
     config["user_profile"]["aliases"] = [v for v in config["user_profile"]["aliases"] if isinstance(v, str)]
     config["completed_tasks"] = [t for t in config["completed_tasks"]
                                  if isinstance(t, dict) and isinstance(t.get("item_text"), str)]
+    ai, loaded_ai = config["ai"], loaded.get("ai")
+    if ai["api_key"] and not (isinstance(loaded_ai, dict) and "api_key_origin" in loaded_ai):
+        ai["api_key_origin"] = ai_settings.origin(ai_settings.effective_url(ai))  # a file from before keys had one
     return config
 
 
@@ -199,7 +221,8 @@ class ConfigStore:
             raise
 
     def save_payload(self, body) -> None:
-        """Applies a settings body and writes the file; PayloadError or OSError leave everything unchanged."""
+        """Applies a settings body and writes the file; PayloadError, SettingsRefused or OSError leave
+        everything unchanged."""
         with self._lock:
             new = apply_payload(self._config, body)
             self._write(new)

@@ -6,17 +6,19 @@ import datetime as dt
 import shutil
 import subprocess
 import threading
-import uuid
+import time
 
-from . import answers, diagnostics, network
-from .config_store import ConfigStore, PayloadError
+from . import ai_checks, ai_settings, diagnostics, network
+from .ai_digest import DigestPicker
+from .assistant import Assistant
+from .config_store import ConfigStore, PayloadError, SettingsRefused
 from .demo_data import Event, EventStore
-from .digest import Digest, event_key
+from .digest import Digest, event_key, item_line
+from .provider import AIStatus, ProviderClient
 
 WEEK_HOURS = 168
 MAX_HOURS = 24 * 366
 MAX_LIMIT = 1000
-MAX_SESSIONS = 200
 
 
 class RequestError(Exception):
@@ -63,7 +65,10 @@ def _text_field(body: dict, name: str, required: bool = False) -> str | None:
 
 class Core:
     def __init__(self, config_path: str, host: str, port: int, log=print, events: EventStore | None = None,
-                 addresses: network.AddressBook | None = None, opener: str | None = None):
+                 addresses: network.AddressBook | None = None, opener: str | None = None,
+                 ai_timeout: float | None = None, clock=time.monotonic, ai_background: bool = True):
+        """ai_timeout: seconds for one AI provider call (None: MSGRELAY_AI_TIMEOUT or 25);
+        clock: monotonic seconds that space the AI digest picks."""
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore()
         self.addresses = addresses or network.AddressBook()
@@ -71,8 +76,10 @@ class Core:
         self.port = port
         self._log = log
         self._opener = opener if opener is not None else (shutil.which("xdg-open") or "")
-        self._sessions: dict[str, list[str]] = {}
-        self._lock = threading.Lock()
+        self.ai_status = AIStatus()
+        client = ProviderClient(ai_timeout)
+        self.assistant = Assistant(client, self.ai_status, log=log)
+        self.digest_picker = DigestPicker(client, self.ai_status, log=log, clock=clock, background=ai_background)
 
     # -- shared ------------------------------------------------------------------------------------
     def token(self) -> str:
@@ -97,11 +104,22 @@ class Core:
             kept.append(event)
         return kept
 
-    def _digest(self, config: dict, hours: int = WEEK_HOURS) -> Digest:
+    @staticmethod
+    def _completed(config: dict) -> tuple[frozenset, frozenset]:
         done = config.get("completed_tasks", [])
-        return Digest(self.visible_events(config, hours), config,
-                      completed_keys=frozenset(t.get("key", "") for t in done),
-                      completed_texts=frozenset(t["item_text"] for t in done))
+        return frozenset(t.get("key", "") for t in done), frozenset(t["item_text"] for t in done)
+
+    def _digest(self, config: dict, events: list[Event]) -> Digest:
+        keys, texts = self._completed(config)
+        return Digest(events, config, completed_keys=keys, completed_texts=texts)
+
+    def summary(self, config: dict, schedule: bool = True) -> dict:
+        """The digest served: the rule-based one, with the AI provider's picks when AI is on and a
+        valid pick exists (a pick that is due is started in the background)."""
+        events = self.visible_events(config)
+        keys, texts = self._completed(config)
+        return self.digest_picker.overlay(self._digest(config, events).summary(), events, config, keys, texts,
+                                          schedule=schedule)
 
     # -- GET -----------------------------------------------------------------------------------------
     def auth_status(self) -> tuple[int, dict]:
@@ -110,7 +128,8 @@ class Core:
     def state(self) -> tuple[int, dict]:
         config = self.config.snapshot()
         ai = config["ai"]
-        key_present = diagnostics.has_api_key(config)
+        key_present = bool(ai_settings.api_key(ai))
+        ai_error = self.ai_status.last_error()
         wecom_held = [e for e in self.events.since(dt.datetime.now().astimezone() - dt.timedelta(hours=WEEK_HOURS))
                       if e.chat_target == "wecom"]
 
@@ -135,15 +154,15 @@ class Core:
                                  "aliases": config["user_profile"]["aliases"]},
                 "remote_access_protected": bool(config["remote_access_token"]),
             },
-            "summary": self._digest(config).summary(),
+            "summary": self.summary(config),
             "built_in_chat": {
-                "provider": ai["provider"], "model": ai["model"], "enabled": ai["enabled"],
+                "provider": ai["provider"], "model": ai_settings.effective_model(ai), "enabled": ai["enabled"],
                 "fallback_mode": "local_rules", "has_api_key": key_present,
-                "notes": "本机演示核心不连接外部 AI 服务，助手的回答由本机规则根据最近 7 天的消息生成。",
+                "notes": ai_checks.notes(config, ai_error),
             },
             "agent_access": network.agent_access(self.host, self.port, self.addresses.addresses(),
                                                  bool(config["remote_access_token"])),
-            "setup": {"items": diagnostics.setup_items(config)},
+            "setup": {"items": ai_checks.with_setup_item(diagnostics.setup_items(config), config, ai_error)},
             "diagnostics": {"wecom": diagnostics.wecom_diagnostics(config, wecom_held)},
         }
         return 200, _prune(doc)
@@ -157,9 +176,7 @@ class Core:
     def ask(self, params: dict) -> tuple[int, dict]:
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
         config = self.config.snapshot()
-        result = answers.answer(params.get("q", ""), self.visible_events(config, hours), config,
-                                frozenset(t.get("key", "") for t in config["completed_tasks"]), hours)
-        return 200, {"ok": True, "title": result.title, "answer": result.answer, "matched_count": result.matched_count}
+        return 200, self.assistant.ask(config, self.visible_events(config, hours), params.get("q", ""), hours)
 
     def agent_context(self) -> tuple[int, dict]:
         config = self.config.snapshot()
@@ -169,7 +186,7 @@ class Core:
             "generated_at": dt.datetime.now().astimezone().isoformat(timespec="seconds"),
             "period_hours": WEEK_HOURS,
             "user_profile": config["user_profile"],
-            "summary": self._digest(config).summary(),
+            "summary": self.summary(config),
             "events": [_prune(e.to_wire()) for e in events[:50]],
         }
 
@@ -178,29 +195,21 @@ class Core:
         message = _text_field(body, "message", required=True).strip()
         if not message:
             raise RequestError(400, "message 不能为空")
-        session_id = (_text_field(body, "session_id") or "").strip() or str(uuid.uuid4())
-        with self._lock:
-            history = self._sessions.pop(session_id, [])
-            history = (history + [message])[-20:]
-            self._sessions[session_id] = history
-            while len(self._sessions) > MAX_SESSIONS:
-                self._sessions.pop(next(iter(self._sessions)))
+        session_id = (_text_field(body, "session_id") or "").strip()[:200] or None
         config = self.config.snapshot()
-        question = message
-        if len(history) > 1 and len(message) <= 6 and any(w in message for w in ("还有", "然后", "呢", "继续")):
-            question = history[-2]  # a short follow-up continues the previous topic
-        result = answers.answer(question, self.visible_events(config), config,
-                                frozenset(t.get("key", "") for t in config["completed_tasks"]))
-        return 200, {"ok": True, "session_id": session_id, "message": f"{result.title}\n{result.answer}",
-                     "mode": "local", "model": "local-rules"}
+        return 200, self.assistant.chat(config, self.visible_events(config), message, session_id)
 
     def save_config(self, body: dict) -> tuple[int, dict]:
         try:
             self.config.save_payload(body)
         except PayloadError as error:
             raise RequestError(400, str(error)) from None
+        except SettingsRefused as refusal:  # the user's input: razo shows `message` as it stands
+            return 200, {"ok": False, "message": str(refusal), "error": str(refusal)}
         except OSError as error:
             return 200, {"ok": False, "error": f"配置文件写入失败：{error.strerror or error}"}
+        if body.get("ai") is not None:
+            self.ai_status.reset()
         return 200, {"ok": True, "message": "设置已保存，核心已按新配置重新整理消息。"}
 
     def complete_task(self, body: dict) -> tuple[int, dict]:
@@ -210,7 +219,7 @@ class Core:
         config = self.config.snapshot()
         if any(t["item_text"] == item for t in config["completed_tasks"]):
             return 200, {"ok": True, "message": "这条待办已经完成。"}
-        event = self._digest(config).open_items().get(item)
+        event = self._open_item(config, item)
         if event is None:
             return 200, {"ok": False, "message": "没有找到这条待办，可能已经处理或消息已更新，请刷新后再试。"}
         try:
@@ -218,6 +227,16 @@ class Core:
         except OSError as error:
             return 200, {"ok": False, "error": f"无法记录完成状态：{error.strerror or error}"}
         return 200, {"ok": True, "message": "已标记完成。"}
+
+    def _open_item(self, config: dict, item: str) -> Event | None:
+        """The message behind a to-do line the state lists, rule-based or picked by the AI provider."""
+        events = self.visible_events(config)
+        event = self._digest(config, events).open_items().get(item)
+        if event is None:
+            served = self.summary(config, schedule=False)
+            if item in served["action_items"] + served["follow_ups"]:
+                event = next((e for e in events if item_line(e) == item), None)
+        return event
 
     def scan_wecom(self, body: dict) -> tuple[int, dict]:
         force = body.get("force_backfill", False)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds razo with CMake + Ninja. Usage: scripts/build.sh BUILD_DIR [cmake args...]
+# Without -DCMAKE_BUILD_TYPE=... the build is optimised (RelWithDebInfo, CMakeLists.txt).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$here/build}"; shift || true

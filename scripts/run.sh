@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds razo and starts it. razo itself starts the local
-# core (the stand-in core of this repository unless a real one already answers).
+# Installs what is missing, builds razo (optimised, in build/) and starts it. razo itself
+# starts the local core (the stand-in core of this repository unless a real one already
+# answers); when razo already runs, the new start brings its window forward instead.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install-deps.sh"

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import http.client
 import json
+import os
 import pathlib
 import sys
 import tempfile
@@ -19,20 +20,27 @@ from msgrelay.faults import FaultPlan  # noqa: E402
 from msgrelay.network import AddressBook  # noqa: E402
 from msgrelay.server import Server  # noqa: E402
 
+# Nothing a test saves, nor a key in the developer's environment, may reach a real provider.
+for _name in ("DEEPSEEK_API_KEY", "DASHSCOPE_API_KEY"):
+    os.environ.pop(_name, None)
+os.environ["MSGRELAY_AI_LOOPBACK_ONLY"] = "1"
+
 
 class RunningCore:
     """A core serving on 127.0.0.1:<free port>; `lines` collects what it logs."""
 
     def __init__(self, config_path=None, faults: str = "", host: str = "127.0.0.1", opener: str = "",
-                 addresses=("192.0.2.7",), start=None):
+                 addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None):
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
             config_path = pathlib.Path(self._tmp.name) / "nested" / "dir" / "bridge.config.json"
         self.config_path = pathlib.Path(config_path)
         self.lines: list[str] = []
+        extra = {"clock": clock} if clock else {}
         self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
-                         addresses=AddressBook(lambda: list(addresses)), events=EventStore(start))
+                         addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
+                         ai_timeout=ai_timeout, **extra)
         self.server = Server(("127.0.0.1", 0), self.core, FaultPlan(faults, log=self.lines.append),
                              log=self.lines.append)
         self.port = self.server.server_address[1]
@@ -74,3 +82,4 @@ class RunningCore:
         status, doc = self.get("/api/state")
         assert status == 200, doc
         return doc
+

@@ -66,6 +66,17 @@ void TestBridgeApi::statusErrors_data()
     QTest::newRow("400 chinese") << 400 << QString("参数错误").toUtf8() << "本地接口返回 HTTP 400：参数错误";
     QTest::newRow("500 invalid utf-8") << 500 << QByteArray("\xff\xfe\xc3") << "本地接口返回 HTTP 500";
     QTest::newRow("302 redirect") << 302 << QByteArray("moved") << "本地接口返回 HTTP 302：moved";
+    // A JSON object that says why in words shows the words, not the JSON.
+    QTest::newRow("json error") << 500 << QString(R"({"ok":false,"error":"核心内部错误"})").toUtf8()
+                                << "本地接口返回 HTTP 500：核心内部错误";
+    QTest::newRow("json message before error")
+        << 400 << QByteArray(R"({"message":"m","error":"e"})") << "本地接口返回 HTTP 400：m";
+    QTest::newRow("json blank message, error")
+        << 400 << QByteArray(R"({"message":" ","error":"e"})") << "本地接口返回 HTTP 400：e";
+    QTest::newRow("json without text stays raw")
+        << 503 << QByteArray(R"({"error":{"code":7}})") << R"(本地接口返回 HTTP 503：{"error":{"code":7}})";
+    QTest::newRow("json array stays raw")
+        << 500 << QByteArray(R"(["error"])") << R"(本地接口返回 HTTP 500：["error"])";
 }
 
 void TestBridgeApi::statusErrors()

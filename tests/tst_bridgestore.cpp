@@ -215,6 +215,100 @@ private slots:
         QCOMPARE(server.headCount(QStringLiteral("/api/state")), 2);
     }
 
+    // A core that accepts connections but never answers: the probe and each poll give up
+    // after their own short time-out, start-up ends in "启动失败" and the refresh loop starts.
+    void silentCoreEndsInStartFailure()
+    {
+        using namespace std::chrono_literals;
+        QVERIFY(ApiTimeouts{}.probeTimeout <= 3s); // never the platform's default minute
+        QVERIFY(ApiTimeouts{}.pollTimeout <= 3s);
+
+        FakeHttpServer server;
+        for (const QString path : {"/api/auth/status", "/api/state", "/api/events"})
+            server.reply("GET", path, FakeHttpServer::Action::stall());
+        ApiTimeouts timeouts = fastTimeouts();
+        timeouts.probeTimeout = timeouts.pollTimeout = 100ms;
+        timeouts.getTimeout = 200ms;
+        auto launcher = std::make_unique<FakeCoreLauncher>();
+        auto launches = launcher->counters();
+        BridgeStore store(BridgeAPI(server.baseUrl(), timeouts), std::move(launcher), fastTiming());
+        Recorder status(&store, &BridgeStore::serviceStatusChanged, &BridgeStore::serviceStatus);
+        Recorder errors(&store, &BridgeStore::lastErrorChanged, &BridgeStore::lastError);
+
+        QCoro::waitFor(store.start());
+
+        const QString timedOut = QStringLiteral("本地核心响应超时 (The request timed out.)");
+        QCOMPARE(status.values, (QStringList{"准备启动", "正在启动本地核心", "启动失败", "连接不稳定"}));
+        QCOMPARE(errors.values.value(1), timedOut);
+        QCOMPARE(launches->starts, 1); // the probe failed outright: only the second attempt
+        QCOMPARE(server.headCount(QStringLiteral("/api/auth/status")), 1 + 4);
+        QVERIFY(store.hasRefreshTimer());
+    }
+
+    // A refresh overtaken by one that started later applies nothing. Measured before: a to-do
+    // completed while a slow refresh ran came back when that refresh landed.
+    void overtakenRefreshAppliesNothing_data()
+    {
+        QTest::addColumn<QString>("slow"); // the load of the first refresh that lands last
+        QTest::newRow("state") << "/api/state";
+        QTest::newRow("messages") << "/api/events";
+    }
+    void overtakenRefreshAppliesNothing()
+    {
+        QFETCH(QString, slow);
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        server.reply("POST", QStringLiteral("/api/tasks/complete"), FakeHttpServer::json("{\"ok\":true}"));
+        QHash<QString, int> asked;
+        auto answer = [&](const QString& path, QByteArray before, QByteArray after) {
+            server.on("GET", path, [&, path, before, after](const FakeHttpServer::Request&) {
+                const bool first = asked[path]++ == 0;
+                return FakeHttpServer::json(first ? before : after).delayed(first && path == slow ? 400 : 0);
+            });
+        };
+        answer(QStringLiteral("/api/state"), stateBody(QStringLiteral("提交周报")),
+               stateBody(QStringLiteral("已清空")));
+        answer(QStringLiteral("/api/events"), eventsBody({QStringLiteral("旧消息")}),
+               eventsBody({QStringLiteral("新消息")}));
+        auto f = makeStore(server.baseUrl());
+
+        auto older = f.store->refreshAll();
+        QTRY_VERIFY(asked.value(QStringLiteral("/api/state")) == 1 &&
+                    asked.value(QStringLiteral("/api/events")) == 1);
+        QCoro::waitFor(f.store->completeTask(QStringLiteral("t"), QStringLiteral("提交周报"))); // reloads
+        QCoro::waitFor(older);
+
+        QCOMPARE(f.store->state()->summary->actionItems->value(0), QStringLiteral("已清空"));
+        QCOMPARE(f.store->events().size(), 1);
+        QCOMPARE(f.store->events().first().displayContent(), QStringLiteral("新消息"));
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
+        QVERIFY(f.store->lastError().isEmpty());
+        QVERIFY(!f.store->isRefreshing());
+    }
+
+    // When the state cannot be loaded, the message load started with it is ended at once
+    // instead of staying open until its own time-out.
+    void failedStateEndsTheMessageLoad()
+    {
+        using namespace std::chrono_literals;
+        FakeHttpServer server;
+        server.reply("GET", QStringLiteral("/api/state"),
+                     FakeHttpServer::Action::reply(500, "down").delayed(100));
+        server.reply("GET", QStringLiteral("/api/events"), FakeHttpServer::Action::stall());
+        ApiTimeouts timeouts = fastTimeouts();
+        timeouts.getTimeout = timeouts.overallTimeout = 60s;
+        BridgeStore store(BridgeAPI(server.baseUrl(), timeouts), std::make_unique<FakeCoreLauncher>(),
+                          fastTiming());
+
+        auto refresh = store.refreshAll();
+
+        // Both well inside the message load's own 60 s.
+        QTRY_VERIFY_WITH_TIMEOUT(!store.isRefreshing(), 5000);
+        QCOMPARE(store.lastError(), QStringLiteral("本地接口返回 HTTP 500：down"));
+        QCOMPARE(server.headCount(QStringLiteral("/api/events")), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(server.openConnectionCount(), 0, 5000);
+    }
+
     void secondStartReplacesTheTimer()
     {
         FakeHttpServer server;

@@ -362,6 +362,10 @@ void TestChatRules::selfProgress_data()
     QTest::newRow("seven characters between") << "我一二三四五六七已跟进" << false;
     QTest::newRow("emoji are one character each") << QString::fromUtf8("我😀😀😀😀😀😀已跟进") << true;
     QTest::newRow("line break stops it") << "我\n已跟进" << false;
+    // Every line terminator does, not only the line feed.
+    for (const char16_t terminator : {u'\r', u'\v', u'\f', u'\u0085', u'\u2028', u'\u2029'})
+        QTest::addRow("U+%04X stops it", unsigned(terminator))
+            << QStringLiteral("我已经") + QChar(terminator) + QStringLiteral("处理") << false;
     QTest::newRow("no verb") << "我已经吃饭了" << false;
     QTest::newRow("not about me") << "他已经跟进" << false;
     QTest::newRow("half an emoji between")

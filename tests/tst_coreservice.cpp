@@ -1,5 +1,7 @@
 #include "FakeCoreSandbox.h"
+#include "FakeHttpServer.h"
 #include "core/CoreService.h"
+#include "store/BridgeStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 constexpr int kWaitMs = 20000; // generous: the machine is shared; QTRY_* returns as soon as it holds
@@ -35,6 +38,8 @@ private slots:
     void stopTerminatesWithoutWaiting();
     void stopDoesNotEscalate();
     void destructorTerminatesChild();
+    void storeTeardownStopsOrLeavesTheCore_data();
+    void storeTeardownStopsOrLeavesTheCore();
 
     void logPreparationFailureLaunchesNothing_data();
     void logPreparationFailureLaunchesNothing();
@@ -391,6 +396,48 @@ void TestCoreService::destructorTerminatesChild()
         pid = service.processId().value_or(-1);
     }
     QTRY_VERIFY_WITH_TIMEOUT(FakeCoreSandbox::processGone(pid), kWaitMs);
+}
+
+void TestCoreService::storeTeardownStopsOrLeavesTheCore_data()
+{
+    QTest::addColumn<bool>("leave");
+    QTest::newRow("store torn down: core stopped") << false;
+    QTest::newRow("application quits: core left running") << true;
+}
+
+// The application leaves the core running when it quits; a store torn down while the
+// process goes on stops the core it started. Either way the core has a session of its own,
+// out of reach of razo's terminal.
+void TestCoreService::storeTeardownStopsOrLeavesTheCore()
+{
+    QFETCH(bool, leave);
+    const FakeCoreSandbox& box = *m_box;
+    box.makeProject(QStringLiteral("project"));
+    CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
+    facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
+    // A left core that notes a termination request shows that none came.
+    if (leave)
+        facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_MODE"), QStringLiteral("hang"));
+    auto service = std::make_unique<CoreService>(facts);
+    QCOMPARE(service->start(), std::nullopt);
+    QTRY_COMPARE_WITH_TIMEOUT(box.records().size(), 1, kWaitMs);
+    const qint64 pid = service->processId().value_or(-1);
+    if (leave)
+        m_stubborn << pid; // cleanup ends it, whatever fails below
+    QCOMPARE(::getsid(pid_t(pid)), pid_t(pid));
+
+    {
+        BridgeStore store(BridgeAPI(FakeHttpServer::refusingUrl()), std::move(service), StoreTiming{});
+        if (leave)
+            store.leaveCoreRunning();
+    }
+    if (!leave) {
+        QTRY_VERIFY_WITH_TIMEOUT(FakeCoreSandbox::processGone(pid), kWaitMs);
+        return;
+    }
+    QTest::qWait(300);
+    QVERIFY(FakeCoreSandbox::processAlive(pid));
+    QCOMPARE(box.records().size(), 1); // not even asked to stop
 }
 
 void TestCoreService::logPreparationFailureLaunchesNothing_data()

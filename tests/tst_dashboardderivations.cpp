@@ -123,6 +123,10 @@ void TestDashboardDerivations::cleanedText_data()
     QTest::newRow("half-width bar is not a prefix") << QStringLiteral("微信|群") << QStringLiteral("微信|群");
     QTest::newRow("ISO without closing paren falls to the label rule")
         << QStringLiteral("张三 2024-05-01T10:00:00：正文") << QStringLiteral("00:00：正文");
+    QTest::newRow("ISO part does not reach across a line separator")
+        << QStringLiteral("张三\u2028(2024-05-01T10:00:00Z)：正文") << QStringLiteral("00:00Z)：正文");
+    QTest::newRow("ISO part does not reach across a carriage return")
+        << QStringLiteral("张三\r(2024-05-01T10:00:00Z)：正文") << QStringLiteral("00:00Z)：正文");
     QTest::newRow("ideographic space trimmed")
         << QStringLiteral("\u3000提醒：\u3000正文\u3000") << QStringLiteral("正文");
     QTest::newRow("half an emoji in the text")
@@ -298,6 +302,16 @@ void TestDashboardDerivations::importantEventsKeyUsesDisplayText()
     anonymous.content = QStringLiteral("只有正文");
     QCOMPARE(dashboard::importantEvents(withSummary(summary), {events.first(), anonymous}),
              QList<BridgeEvent>{anonymous});
+
+    // Session and sender stay apart: a "-" inside a name does not move the boundary.
+    HighlightSnapshot meeting;
+    meeting.sessionName = QStringLiteral("项目-周会");
+    meeting.senderName = QStringLiteral("张三");
+    meeting.content = QStringLiteral("改期");
+    summary.highlights = QList<HighlightSnapshot>{meeting};
+    const BridgeEvent lookalike = message("项目", "周会-张三", "改期");
+    const BridgeEvent same = message("项目-周会", "张三", "改期");
+    QCOMPARE(dashboard::importantEvents(withSummary(summary), {lookalike, same}), QList<BridgeEvent>{same});
 }
 
 void TestDashboardDerivations::meetingRows_data()

@@ -72,6 +72,12 @@ void TestRemoteAccess::publicMobileURL_data()
     QTest::newRow("spaces only use the default") << " \t\n" << origin << page;
     QTest::newRow("default trimmed the same way") << ""
                                                   << " https://bridge.test/ " << page;
+    QTest::newRow("no origin anywhere") << " "
+                                        << ""
+                                        << "未开启网站桥接";
+    QTest::newRow("only slashes") << "//"
+                                  << ""
+                                  << "未开启网站桥接";
     QTest::newRow("path kept") << "https://bridge.test/app/"
                                << ""
                                << "https://bridge.test/app/mobile.html#remote-context";
@@ -95,7 +101,10 @@ void TestRemoteAccess::publicMobileURLUsesTheStoreOrigin()
     if (!saved.isNull())
         qputenv("RAZO_WEBSITE_BRIDGE_ORIGIN", saved);
     QCOMPARE(fromEnv, QStringLiteral("https://env-bridge.test/mobile.html#remote-context"));
-    QCOMPARE(built, QStringLiteral(RAZO_WEBSITE_BRIDGE_ORIGIN "/mobile.html#remote-context"));
+    // The build's origin, empty unless the build names one.
+    const QString buildOrigin = QStringLiteral(RAZO_WEBSITE_BRIDGE_ORIGIN).trimmed();
+    QCOMPARE(built, buildOrigin.isEmpty() ? QStringLiteral("未开启网站桥接")
+                                          : buildOrigin + QStringLiteral("/mobile.html#remote-context"));
 }
 
 void TestRemoteAccess::localMobileURL_data()

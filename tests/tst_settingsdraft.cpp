@@ -1,3 +1,4 @@
+#include "store/BridgeStore.h"
 #include "ui/settings/logic/DraftBinding.h"
 #include "ui/settings/logic/NativeSettingsDraft.h"
 #include "ui/settings/logic/SettingsDraftModel.h"
@@ -131,10 +132,10 @@ private slots:
     void allowlistText();
     void wecomSourceRule_data();
     void wecomSourceRule();
-    void everyTextWriteMarksDirty_data();
-    void everyTextWriteMarksDirty();
-    void everyFlagWriteMarksDirty_data();
-    void everyFlagWriteMarksDirty();
+    void changedTextMarksDirty_data();
+    void changedTextMarksDirty();
+    void changedFlagMarksDirty_data();
+    void changedFlagMarksDirty();
     void bindingsReadAndWriteTheModel();
     void dirtyDraftIsNotReloaded();
     void payloadHasExactKeysAndTypes();
@@ -160,7 +161,8 @@ void TestSettingsDraft::newDraftHasTheDefaults()
     QCOMPARE(d.aiModel, QStringLiteral("deepseek-chat"));
     QCOMPARE(d.aiBaseURL, QStringLiteral("https://api.deepseek.com/chat/completions"));
     QCOMPARE(d.aiAPIKeyEnv, QStringLiteral("DEEPSEEK_API_KEY"));
-    QVERIFY(d.websiteBridgeBaseURL.startsWith(QStringLiteral("https://")));
+    // The build's website-bridge origin: none unless the build or the environment names one.
+    QCOMPARE(d.websiteBridgeBaseURL, BridgeStore::websiteBridgeOrigin());
     QVERIFY(d.remoteAccessToken.isEmpty() && d.aiAPIKey.isEmpty() && d.userDisplayName.isEmpty());
 }
 
@@ -368,14 +370,14 @@ void TestSettingsDraft::wecomSourceRule()
     QCOMPARE(d.wecomSource, expected);
 }
 
-void TestSettingsDraft::everyTextWriteMarksDirty_data()
+void TestSettingsDraft::changedTextMarksDirty_data()
 {
     QTest::addColumn<int>("index");
     for (int i = 0; i < textFields().size(); ++i)
         QTest::newRow(textFields().at(i).name) << i;
 }
 
-void TestSettingsDraft::everyTextWriteMarksDirty()
+void TestSettingsDraft::changedTextMarksDirty()
 {
     QFETCH(int, index);
     const TextField field = textFields().at(index).field;
@@ -383,23 +385,24 @@ void TestSettingsDraft::everyTextWriteMarksDirty()
     d.load(BridgeStateResponse{});
     QVERIFY(!d.isDirty);
     NativeSettingsDraft expected = d;
-    d.setText(field, d.*field); // unchanged value
+    QVERIFY(!d.setText(field, d.*field)); // the value it holds: no edit
+    QCOMPARE(d, expected);
+
+    QVERIFY(d.setText(field, QStringLiteral("新值")));
     QVERIFY(d.isDirty);
     expected.isDirty = true;
+    expected.*field = QStringLiteral("新值");
     QCOMPARE(d, expected); // nothing else moved
-
-    d.setText(field, QStringLiteral("新值"));
-    QCOMPARE(d.*field, QStringLiteral("新值"));
 }
 
-void TestSettingsDraft::everyFlagWriteMarksDirty_data()
+void TestSettingsDraft::changedFlagMarksDirty_data()
 {
     QTest::addColumn<int>("index");
     for (int i = 0; i < flagFields().size(); ++i)
         QTest::newRow(flagFields().at(i).first) << i;
 }
 
-void TestSettingsDraft::everyFlagWriteMarksDirty()
+void TestSettingsDraft::changedFlagMarksDirty()
 {
     QFETCH(int, index);
     const FlagField field = flagFields().at(index).second;
@@ -407,10 +410,15 @@ void TestSettingsDraft::everyFlagWriteMarksDirty()
     model.load(BridgeStateResponse{});
     QVERIFY(!model.draft().isDirty);
     const FlagBinding binding = bindFlag(&model, field);
-    binding.set(binding.get()); // unchanged value
+    QSignalSpy changed(&model, &SettingsDraftModel::changed);
+    binding.set(binding.get()); // the value it holds: no edit
+    QVERIFY(!model.draft().isDirty);
+    QCOMPARE(changed.count(), 0);
+    const bool flipped = !binding.get();
+    binding.set(flipped);
     QVERIFY(model.draft().isDirty);
-    binding.set(!binding.get());
-    QCOMPARE(model.draft().*field, binding.get());
+    QCOMPARE(model.draft().*field, flipped);
+    QCOMPARE(changed.count(), 1);
 }
 
 void TestSettingsDraft::bindingsReadAndWriteTheModel()

@@ -71,8 +71,13 @@ private slots:
             row("refusal: error") << t.a << 200 << QByteArray("{\"ok\":false,\"error\":\"e\"}") << "e" << "e" << false;
             row("refusal: fallback") << t.a << 200 << QByteArray("{\"ok\":false}") << t.fallback << t.fallback
                                      << false;
-            row("refusal: present but empty message") << t.a << 200 << QByteArray("{\"ok\":false,\"message\":\"\"}")
-                                                      << QString() << QString() << false;
+            // A blank text would be no toast and an empty error line: a silent failure.
+            row("refusal: blank message, fallback")
+                << t.a << 200 << QByteArray("{\"ok\":false,\"message\":\" \\n\"}") << t.fallback << t.fallback
+                << false;
+            row("refusal: empty message, error")
+                << t.a << 200 << QByteArray("{\"ok\":false,\"message\":\"\",\"error\":\"e\"}") << "e"
+                << "e" << false;
             row("request fails") << t.a << 500 << QByteArray("boom") << t.prefix + "本地接口返回 HTTP 500：boom"
                                  << "本地接口返回 HTTP 500：boom" << false;
         }
@@ -188,32 +193,43 @@ private slots:
         QCOMPARE(server.headCount(QStringLiteral("/api/remote/context/push")), 1);
     }
 
-    // A successful refresh starts a silent sync unless the last successful one is younger
-    // than 300 s; a time in the future blocks.
+    // A successful refresh starts a silent sync unless the last automatic attempt, whatever
+    // came of it, is younger than 300 s; a time in the future blocks.
     void automaticSyncSpacing_data()
     {
+        QTest::addColumn<QString>("outcome");
         QTest::addColumn<int>("secondsLater");
         QTest::addColumn<int>("pushes");
-        QTest::newRow("299 s") << 299 << 1;
-        QTest::newRow("300 s") << 300 << 2;
-        QTest::newRow("clock went back") << -10 << 1;
+        for (const char* outcome : {"success", "refusal", "failure"}) {
+            QTest::addRow("%s, 299 s", outcome) << outcome << 299 << 1;
+            QTest::addRow("%s, 300 s", outcome) << outcome << 300 << 2;
+            QTest::addRow("%s, clock went back", outcome) << outcome << -10 << 1;
+        }
     }
     void automaticSyncSpacing()
     {
+        QFETCH(QString, outcome);
         QFETCH(int, secondsLater);
         QFETCH(int, pushes);
         FakeHttpServer server;
         serveHealthyCore(server);
-        server.reply("POST", QStringLiteral("/api/remote/context/push"),
-                     FakeHttpServer::json("{\"ok\":true,\"mobile_url\":\"https://m.example.com/x\"}"));
+        const QString path = QStringLiteral("/api/remote/context/push");
+        server.reply("POST", path,
+                     outcome == "success"
+                         ? FakeHttpServer::json("{\"ok\":true,\"mobile_url\":\"https://m.example.com/x\"}")
+                     : outcome == "refusal" ? FakeHttpServer::json("{\"ok\":false,\"message\":\"没有桥接\"}")
+                                            : FakeHttpServer::Action::reply(502));
         auto clock = std::make_shared<QDateTime>(QDateTime(QDate(2026, 12, 7), QTime(9, 30, 5)));
         auto f = makeStore(server.baseUrl(), fastTiming(clock));
-        const QString path = QStringLiteral("/api/remote/context/push");
 
         QCoro::waitFor(f.store->refreshAll()); // no sync yet: this one starts it
         QTRY_COMPARE(server.headCount(path), 1);
         QTRY_VERIFY(!f.store->isSyncingWebsiteBridge());
-        QCOMPARE(f.store->websiteBridgeStatus(), QStringLiteral("上次同步：09:30:05，手机入口：https://m.example.com/x"));
+        if (outcome == "success")
+            QCOMPARE(f.store->websiteBridgeStatus(),
+                     QStringLiteral("上次同步：09:30:05，手机入口：https://m.example.com/x"));
+        QCoro::waitFor(f.store->refreshAll()); // at once: no second attempt
+        QTRY_VERIFY(!f.store->isSyncingWebsiteBridge());
 
         *clock = clock->addSecs(secondsLater);
         QCoro::waitFor(f.store->refreshAll());
@@ -239,8 +255,20 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("toast");
         QTest::addColumn<QString>("lastError");
-        QTest::newRow("refusal is ignored") << 200 << QByteArray("{\"ok\":false}") << "已打开本地配置目录" << "";
-        QTest::newRow("message shown") << 200 << QByteArray("{\"ok\":false,\"message\":\"没有桌面\"}") << "没有桌面" << "";
+        QTest::newRow("success") << 200 << QByteArray("{\"ok\":true}") << "已打开本地配置目录"
+                                 << "";
+        QTest::newRow("success with message") << 200 << QByteArray("{\"message\":\"开了\"}") << "开了"
+                                              << "";
+        QTest::newRow("refusal without text")
+            << 200 << QByteArray("{\"ok\":false,\"message\":\" \"}") << "打开配置目录失败"
+            << "打开配置目录失败";
+        QTest::newRow("refusal: message")
+            << 200 << QByteArray("{\"ok\":false,\"message\":\"没有桌面\",\"error\":\"e\"}")
+            << "打开配置目录失败：没有桌面"
+            << "没有桌面";
+        QTest::newRow("refusal: error")
+            << 200 << QByteArray("{\"ok\":false,\"error\":\"e\"}") << "打开配置目录失败：e"
+            << "e";
         QTest::newRow("request fails") << 404 << QByteArray() << "打开配置目录失败：本地接口返回 HTTP 404"
                                        << "本地接口返回 HTTP 404";
     }

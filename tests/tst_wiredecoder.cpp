@@ -305,6 +305,15 @@ void TestWireDecoder::readsJsonText_data()
         << QByteArray(R"("\ud83d\ude00")") << QString::fromUcs4(U"\U0001F600");
     QTest::newRow("escaped NUL") << QByteArray(R"("a\u0000b")") << QStringView(u"a\0b", 3).toString();
     QTest::newRow("escapes between text") << QByteArray(R"("第\n二行\t结束")") << "第\n二行\t结束";
+    // U+FEFF is a character like any other here, not a byte-order mark to drop.
+    // (A UTF-8 literal would lose it on its way into a QString: built from QChar here.)
+    const QString bom(QChar(0xFEFF));
+    QTest::newRow("U+FEFF opening the text") << QByteArray("\"\xEF\xBB\xBF"
+                                                           "abc\"")
+                                             << bom + "abc";
+    QTest::newRow("U+FEFF opening a run after an escape") << QByteArray("\"a\\n\xEF\xBB\xBF"
+                                                                        "b\"")
+                                                          << "a\n" + bom + "b";
 }
 
 void TestWireDecoder::readsJsonText()
@@ -315,7 +324,8 @@ void TestWireDecoder::readsJsonText()
     const auto reply = wire::decodeAskResponse(body);
     QVERIFY2(reply, reply ? "" : qPrintable(reply.error().description()));
     QCOMPARE(reply->answer, std::optional(text));
-    // The same text as Qt's own JSON reader sees it.
+    // The same text as Qt's own JSON reader sees it, except where that reader drops a U+FEFF.
+    QEXPECT_FAIL("U+FEFF opening the text", "Qt's reader drops it as a byte-order mark", Continue);
     QCOMPARE(QJsonDocument::fromJson(body).object().value(QLatin1String("answer")).toString(), text);
 }
 

@@ -2,12 +2,11 @@
 
 #include "api/HttpTransport.h"
 #include "common/Logging.h"
+#include "common/PreciseSleep.h"
 #include "model/WireDecoder.h"
 
 #include <QJsonDocument>
 #include <QUrlQuery>
-
-#include <QCoroTimer>
 
 namespace {
 
@@ -31,6 +30,8 @@ const char* kindName(BridgeAPIError::Kind kind)
         return "decode";
     case BridgeAPIError::Kind::Encode:
         return "encode";
+    case BridgeAPIError::Kind::Cancelled:
+        return "cancelled";
     }
     return "?";
 }
@@ -100,13 +101,14 @@ QCoro::Task<Outcome> sendOnce(HttpRequest request, int attempt)
     co_return outcome;
 }
 
-// One request; a refused or dropped connection is sent once more after the pause.
+// One request; a refused or dropped connection is sent once more after the pause. A
+// cancellation during the pause ends the pause, and the second attempt reports it at once.
 QCoro::Task<Outcome> sendWithRetry(HttpRequest request, std::chrono::milliseconds pause)
 {
     Outcome first = co_await sendOnce(request, 1);
     if (first.ok() || !first.error().isRetryable())
         co_return first;
-    co_await QCoro::sleepFor(pause);
+    co_await sleepPrecisely(pause, request.cancel);
     co_return co_await sendOnce(std::move(request), 2);
 }
 
@@ -131,13 +133,13 @@ QCoro::Task<Result<T, BridgeAPIError>> fetch(HttpRequest request, std::chrono::m
     co_return std::move(decoded).value();
 }
 
-HttpRequest probeRequest(const QUrl& url, const ApiTimeouts& timeouts)
+HttpRequest probeRequest(const QUrl& url, std::chrono::milliseconds timeout)
 {
     HttpRequest request;
     request.method = "GET";
     request.url = url;
-    request.timeout = timeouts.probeTimeout;
-    request.overallTimeout = timeouts.probeTimeout;
+    request.timeout = timeout;
+    request.overallTimeout = timeout;
     return request;
 }
 
@@ -173,12 +175,13 @@ BridgeAPI::BridgeAPI(QUrl baseURL, ApiTimeouts timeouts) : m_baseURL(std::move(b
 
 BridgeAPI::Reply<bool> BridgeAPI::authStatus() const
 {
-    return probeIsReady(probeRequest(endpoint(m_baseURL, QStringLiteral("/api/auth/status")), m_timeouts));
+    return probeIsReady(
+        probeRequest(endpoint(m_baseURL, QStringLiteral("/api/auth/status")), m_timeouts.probeTimeout));
 }
 
 BridgeAPI::Reply<int> BridgeAPI::probeStatus(const QUrl& url) const
 {
-    return probe(probeRequest(url, m_timeouts));
+    return probe(probeRequest(url, m_timeouts.pollTimeout));
 }
 
 BridgeAPI::Reply<BridgeStateResponse> BridgeAPI::state() const
@@ -188,12 +191,14 @@ BridgeAPI::Reply<BridgeStateResponse> BridgeAPI::state() const
         &wire::decodeState);
 }
 
-BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::events(int hours, int limit) const
+BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::events(int hours, int limit, CancelTokenPtr cancel) const
 {
     const QUrl url = endpoint(m_baseURL, QStringLiteral("/api/events"),
                               {{QStringLiteral("hours"), QString::number(hours)},
                                {QStringLiteral("limit"), QString::number(limit)}});
-    return fetch<QList<BridgeEvent>>(getRequest(url, m_timeouts), m_timeouts.retryPause, &wire::decodeEvents);
+    HttpRequest request = getRequest(url, m_timeouts);
+    request.cancel = std::move(cancel);
+    return fetch<QList<BridgeEvent>>(std::move(request), m_timeouts.retryPause, &wire::decodeEvents);
 }
 
 BridgeAPI::Reply<AskResponse> BridgeAPI::ask(const QString& question, int hours) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/BridgeAPIError.h"
+#include "common/CancelToken.h"
 #include "common/Result.h"
 #include "model/ActionReplies.h"
 #include "model/BridgeEvent.h"
@@ -21,7 +22,11 @@ struct ApiTimeouts
     std::chrono::milliseconds postTimeout{35'000};    // per POST request
     std::chrono::milliseconds overallTimeout{45'000}; // whole transfer, whatever happens
     std::chrono::milliseconds retryPause{350};        // before the one retry
-    std::chrono::milliseconds probeTimeout{60'000};   // plain auth-status probe (platform default)
+    // The start-up probe and each poll of the wait for the core. A core answers its
+    // auth-status path in milliseconds; one that accepts connections but never answers
+    // must not hold start-up for a platform's default minute per request.
+    std::chrono::milliseconds probeTimeout{2'000}; // the probe whether a core already answers
+    std::chrono::milliseconds pollTimeout{1'000};  // each poll while a launched core comes up
 };
 
 // The one HTTP client for every endpoint of the local core. Immutable after creation;
@@ -42,11 +47,12 @@ public:
     // GET /api/auth/status as a plain probe (no retry): true exactly for HTTP 200.
     Reply<bool> authStatus() const;
     // A plain GET of any address, reporting the HTTP status (0 when the reply is not HTTP).
-    // Used by the store's start-up polls; no retry, probe time-out.
+    // Used by the store's start-up polls; no retry, poll time-out.
     Reply<int> probeStatus(const QUrl& url) const;
 
     Reply<BridgeStateResponse> state() const;
-    Reply<QList<BridgeEvent>> events(int hours, int limit) const;
+    // A cancelled `cancel` token ends the load at once with the Cancelled error.
+    Reply<QList<BridgeEvent>> events(int hours, int limit, CancelTokenPtr cancel = {}) const;
     Reply<AskResponse> ask(const QString& question, int hours) const;
     Reply<ChatResponse> chat(const QString& message, const std::optional<QString>& sessionId) const;
     Reply<WeComScanResponse> scanVisibleWeCom() const;

@@ -1,5 +1,7 @@
 #include "api/BridgeAPIError.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringDecoder>
 
 namespace {
@@ -14,6 +16,22 @@ QString strictUtf8(const QByteArray& bytes)
     return text;
 }
 
+// What an error body says in words: the non-blank text `message`, else `error`, of a JSON
+// object (trimmed); empty for any other body.
+QString statedReason(const QByteArray& body)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    if (!document.isObject())
+        return {};
+    const QJsonObject object = document.object();
+    for (const QLatin1String key : {QLatin1String("message"), QLatin1String("error")}) {
+        const QJsonValue value = object.value(key);
+        if (value.isString() && !value.toString().trimmed().isEmpty())
+            return value.toString().trimmed();
+    }
+    return {};
+}
+
 } // namespace
 
 BridgeAPIError BridgeAPIError::http(int status, const QByteArray& body)
@@ -22,6 +40,8 @@ BridgeAPIError BridgeAPIError::http(int status, const QByteArray& body)
     error.m_kind = Kind::Http;
     error.m_status = status;
     error.m_body = strictUtf8(body);
+    if (!error.m_body.isEmpty())
+        error.m_detail = statedReason(body);
     return error;
 }
 
@@ -65,6 +85,13 @@ BridgeAPIError BridgeAPIError::decode(const QString& description)
     return error;
 }
 
+BridgeAPIError BridgeAPIError::cancelled()
+{
+    BridgeAPIError error;
+    error.m_kind = Kind::Cancelled;
+    return error;
+}
+
 BridgeAPIError BridgeAPIError::encode(const QString& detail)
 {
     BridgeAPIError error;
@@ -79,7 +106,8 @@ QString BridgeAPIError::description() const
     case Kind::Http:
         if (m_body.isEmpty())
             return QStringLiteral("本地接口返回 HTTP %1").arg(m_status);
-        return QStringLiteral("本地接口返回 HTTP %1：").arg(m_status) + m_body;
+        return QStringLiteral("本地接口返回 HTTP %1：").arg(m_status) +
+               (m_detail.isEmpty() ? m_body : m_detail);
     case Kind::Refused:
         return QStringLiteral("无法连接本地核心 (Could not connect to the server.)");
     case Kind::ConnectionLost:
@@ -91,6 +119,8 @@ QString BridgeAPIError::description() const
                                   : QStringLiteral("本地核心请求失败：") + m_detail;
     case Kind::Decode:
         return m_detail;
+    case Kind::Cancelled:
+        return QStringLiteral("请求已取消");
     case Kind::Encode:
         return m_detail.isEmpty() ? QStringLiteral("请求内容无法编码")
                                   : QStringLiteral("请求内容无法编码：") + m_detail;

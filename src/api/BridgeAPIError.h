@@ -17,6 +17,7 @@ public:
         Transport,      // any other transport failure
         Decode,         // 2xx reply whose body does not decode
         Encode,         // request body could not be serialised
+        Cancelled,      // abandoned by the caller before it finished (never retried)
     };
 
     static BridgeAPIError http(int status, const QByteArray& body);
@@ -26,6 +27,7 @@ public:
     static BridgeAPIError transport(const QString& detail);
     static BridgeAPIError decode(const QString& description);
     static BridgeAPIError encode(const QString& detail);
+    static BridgeAPIError cancelled();
 
     Kind kind() const { return m_kind; }
     int status() const { return m_status; }
@@ -34,11 +36,14 @@ public:
     bool isRetryable() const { return m_kind == Kind::Refused || m_kind == Kind::ConnectionLost; }
 
     // The user-facing text, shown unchanged in lastError and toasts:
-    //   Http:  "本地接口返回 HTTP 500：boom" or "本地接口返回 HTTP 404"
+    //   Http:  "本地接口返回 HTTP 500：boom" or "本地接口返回 HTTP 404"; when the body is a JSON
+    //          object with a non-blank text `message` (else `error`), that text stands for the
+    //          body: {"ok":false,"error":"boom"} reads "本地接口返回 HTTP 500：boom"
     //   Refused: "无法连接本地核心 (Could not connect to the server.)"
     //   ConnectionLost: "与本地核心的连接中断 (The network connection was lost.)"
     //   TimedOut: "本地核心响应超时 (The request timed out.)"
     //   Decode: the decoder's own description
+    //   Cancelled: "请求已取消"
     QString description() const;
 
 private:

@@ -10,6 +10,8 @@ HttpExchange::HttpExchange(HttpRequest request)
 {
     m_idleTimer.setSingleShot(true);
     m_overallTimer.setSingleShot(true);
+    m_idleTimer.setTimerType(Qt::PreciseTimer);
+    m_overallTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] { finish(BridgeAPIError::timedOut()); });
     connect(&m_overallTimer, &QTimer::timeout, this,
             [this] { finish(BridgeAPIError::timedOut(QStringLiteral("overall"))); });
@@ -36,6 +38,13 @@ void HttpExchange::start()
     connect(m_socket, &QTcpSocket::bytesWritten, this, &HttpExchange::touch);
     connect(m_socket, &QTcpSocket::disconnected, this, &HttpExchange::onClosed);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &HttpExchange::onError);
+    if (const CancelToken* cancel = m_request.cancel.get()) {
+        if (cancel->isCancelled()) {
+            finish(BridgeAPIError::cancelled());
+            return;
+        }
+        connect(cancel, &CancelToken::cancelled, this, [this] { finish(BridgeAPIError::cancelled()); });
+    }
     m_overallTimer.start(m_request.overallTimeout);
     m_idleTimer.start(m_request.timeout);
     const QUrl& url = m_request.url;

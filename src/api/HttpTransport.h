@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/BridgeAPIError.h"
+#include "common/CancelToken.h"
 #include "common/Result.h"
 
 #include <QByteArray>
@@ -27,12 +28,14 @@
 //     `overallTimeout`                                         -> TimedOut
 //   - bytes that are not an HTTP/1.x reply                     -> Http with status 0
 //   - anything else (reply too large, socket errors)           -> Transport
+//   - the request's cancel token cancelled before the end      -> Cancelled
 // Non-2xx statuses are NOT errors here: the caller sees the status and the body.
 //
 // Lifetime: each send() owns one socket for the duration of the exchange; on completion,
-// time-out or error the socket is aborted and disconnected before the awaiting coroutine
-// resumes, so no socket callback outlives the exchange. Any number of sends may run
-// concurrently on the thread that starts them (the main thread).
+// time-out, cancellation or error the socket is aborted and disconnected before the
+// awaiting coroutine resumes, so no socket callback outlives the exchange. Any number of
+// sends may run concurrently on the thread that starts them (the main thread). Both
+// time-outs run on precise timers: Qt's default coarse timers may fire up to 5 % early.
 
 struct HttpRequest
 {
@@ -44,6 +47,8 @@ struct HttpRequest
     std::chrono::milliseconds timeout{15'000};
     // Bound on the whole exchange from connecting to the last byte of the reply.
     std::chrono::milliseconds overallTimeout{45'000};
+    // When set and cancelled, the exchange ends at once (its connection closed).
+    CancelTokenPtr cancel;
 };
 
 struct HttpResponse

@@ -5,9 +5,9 @@
 class QSocketNotifier;
 
 // Turns SIGTERM, SIGINT and SIGHUP (logout, kill, Ctrl+C in a terminal) into an orderly
-// QCoreApplication::quit(), so the store is torn down and stops the core it started instead
-// of leaving it listening. The signal handler only writes to a pipe; the quit happens on
-// the main thread.
+// QCoreApplication::quit(), so razo ends the way closing its window ends it: windows and
+// store torn down in order, the core left running for the next start-up. The signal handler
+// only writes to a pipe; the quit happens on the main thread.
 class QuitOnSignal : public QObject
 {
 public:

@@ -1,14 +1,15 @@
 // razo: the desktop workbench for the WeChat and WeCom messages of one person.
+#include "CommandLine.h"
 #include "QuitOnSignal.h"
+#include "common/Logging.h"
+#include "common/SingleInstance.h"
 #include "store/BridgeStore.h"
 #include "ui/common/AppAppearance.h"
 #include "ui/common/MainWindow.h"
 #include "ui/common/ScreenshotRenderer.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTextStream>
-#include <cstdio>
 
 namespace {
 
@@ -28,37 +29,84 @@ QCoro::Task<> screenshotsThenQuit(MainWindow& window, BridgeStore& store, QStrin
     }
 }
 
+// A later start asked for the window: out of the task bar, on top, focused. On Wayland the
+// later start's activation token is what lets the compositor hand over the focus.
+void bringToFront(QWidget& window, const QString& activationToken)
+{
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toLatin1());
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+    qCInfo(lcApp) << "brought the window to the front"
+                  << (activationToken.isEmpty() ? "(no activation token)" : "(activation token given)");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("razo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("razo"));
-    QApplication::setDesktopFileName(QStringLiteral("razo"));
+    QApplication::setApplicationVersion(QStringLiteral(RAZO_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("razo — 本地消息工作台"));
-    parser.addHelpOption();
-    QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Render the four sections into DIR as PNG files, then exit."), QStringLiteral("DIR"));
-    parser.addOption(screenshot);
-    parser.process(app);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine commandLine;
+    if (const auto status = commandLine.process(arguments, false))
+        return *status;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("razo"));
+    QApplication::setDesktopFileName(QStringLiteral(RAZO_APP_ID));
+    if (commandLine.needsSecondReading()) {
+        if (const auto status = commandLine.process(QApplication::arguments(), true))
+            return *status;
+    }
+    const std::optional<QString> screenshotDir = commandLine.screenshotDirectory();
+
+    // One razo per user and display; --screenshot renders beside a running one.
+    SingleInstance instance(SingleInstance::socketPathFor(QProcessEnvironment::systemEnvironment()));
+    if (!screenshotDir) {
+        const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+        switch (instance.claim(token)) {
+        case SingleInstance::Outcome::HandedOver:
+            return 0;
+        case SingleInstance::Outcome::Unanswered:
+            QTextStream(stderr)
+                << "razo: razo is already running but does not answer; close it and start again.\n";
+            return 1;
+        case SingleInstance::Outcome::Unavailable:
+            QTextStream(stderr) << "razo: cannot watch for a second start (" << instance.lastError()
+                                << "); a second razo would open its own window.\n";
+            break;
+        case SingleInstance::Outcome::Primary:
+            break;
+        }
+    }
 
     appearance::apply(app);
 
-    // The one store of the process, shared by every window. Its teardown, when the event
-    // loop ends (last window closed, or a termination signal), stops the core it started.
+    // The one store of the process, shared by every window.
     BridgeStore store;
     QuitOnSignal quitOnSignal;
     MainWindow window(store);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     [&window](const QString& token) { bringToFront(window, token); });
     window.show();
     window.raise();
     window.activateWindow();
 
-    if (parser.isSet(screenshot))
-        screenshotsThenQuit(window, store, parser.value(screenshot));
+    if (screenshotDir)
+        screenshotsThenQuit(window, store, *screenshotDir);
 
-    return app.exec();
+    const int status = app.exec();
+    // The event loop has ended (last window closed, a termination signal, the session
+    // ending). The core reads the chat clients and serves phones and agents on its own, so
+    // it keeps running, and the next start-up finds and reuses it. A screenshot run is a
+    // one-off: the store's teardown stops the core that it started.
+    if (!screenshotDir)
+        store.leaveCoreRunning();
+    return status;
 }

@@ -13,4 +13,8 @@ public:
     virtual std::optional<CoreServiceError> start() = 0;
     // Asks a running child to terminate and closes the log; harmless without a child.
     virtual void stop() = 0;
+    // Lets a running child go on after this launcher: forgets it without asking it to stop,
+    // so stop() and the launcher's end leave it alone. Launchers that start no process of
+    // their own have nothing to leave.
+    virtual void leave() {}
 };

@@ -137,13 +137,16 @@ std::optional<CoreServiceError> CoreService::start(std::optional<QString> projec
             QStringLiteral("打开“%1”失败（%2）").arg(logPath.value(), log->errorString()));
 
     // Qt gives the child no pipes for output (forwarded channels); after the fork the
-    // modifier puts the log descriptor onto both standard output and standard error. Only
-    // async-signal-safe calls here. The log was opened close-on-exec, so a descriptor that
-    // already is 1 or 2 must lose that flag instead of being duplicated onto itself.
+    // modifier puts the log descriptor onto both standard output and standard error, and
+    // gives the child a session of its own (it outlives razo, so razo's terminal must not
+    // interrupt or hang it up). Only async-signal-safe calls here. The log was opened
+    // close-on-exec, so a descriptor that already is 1 or 2 must lose that flag instead of
+    // being duplicated onto itself.
     const int logDescriptor = log->handle();
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setChildProcessModifier([logDescriptor] {
+        ::setsid();
         for (int target : {STDOUT_FILENO, STDERR_FILENO}) {
             if (logDescriptor == target)
                 ::fcntl(target, F_SETFD, 0);
@@ -185,6 +188,21 @@ void CoreService::stop()
         m_process->terminate();
     release(m_process);
     m_process = nullptr;
+    if (m_logHandle) {
+        m_logHandle->close();
+        m_logHandle.reset();
+    }
+}
+
+void CoreService::leave()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning)
+        qCInfo(lcCore) << "core left running: pid" << m_processId;
+    release(m_process);
+    m_process = nullptr;
+    // The child writes through descriptors of its own; only this process's handle closes.
     if (m_logHandle) {
         m_logHandle->close();
         m_logHandle.reset();

@@ -19,16 +19,21 @@ class QProcess;
 //
 // States: idle (no child held), running (child held and running), ended (child held,
 // exited on its own; its log handle was already closed when it finished). start() from
-// idle or ended launches a new child, start() while running does nothing; stop() returns
-// to idle.
+// idle or ended launches a new child, start() while running does nothing; stop() and
+// leave() return to idle.
+//
+// The core outlives the application: the application leave()s it when it quits, and the
+// next start-up finds it answering. The child runs in a session of its own, so a Ctrl+C or
+// a hang-up aimed at the terminal's foreground process group (razo's) does not reach it.
 //
 // Lifetime of the child's QProcess: QProcess's destructor kills a running child and blocks
-// until it is gone (with a warning). stop() must not wait, so a QProcess whose child still
-// runs is handed over to itself instead: it is parentless, asks its child to terminate and
-// deletes itself (deleteLater) once it reports finished. If the child ignores the request,
-// that QProcess simply stays alive with it; nothing blocks and nothing is printed, and a core
-// that outlives the application is found answering by the next start-up. A QProcess whose
-// child has already ended is deleted at once.
+// until it is gone (with a warning). Neither stop() nor leave() may do that, so a QProcess
+// whose child still runs is handed over to itself instead: it is parentless and deletes
+// itself (deleteLater) once it reports finished. stop() asks the child to terminate first;
+// if the child ignores the request, or was left running, that QProcess simply stays alive
+// with it; nothing blocks and nothing is printed, and when the application exits the object
+// is never destroyed, so the child runs on. A QProcess whose child has already ended is
+// deleted at once.
 class CoreService : public CoreLauncher
 {
 public:
@@ -44,6 +49,7 @@ public:
     // is given. Does nothing while the child launched earlier still runs.
     std::optional<CoreServiceError> start(std::optional<QString> projectRoot);
     void stop() override;
+    void leave() override;
 
     // Where the core lives: the packaged core's folder, else QUILLMERE_PROJECT_DIR (verbatim,
     // when not empty), else the trimmed path in resources/project-root.txt, else the first

@@ -26,14 +26,13 @@ char16_t hex4(const char* p)
     return char16_t((hexValue(p[0]) << 12) | (hexValue(p[1]) << 8) | (hexValue(p[2]) << 4) | hexValue(p[3]));
 }
 
-// UTF-8 text (already validated) as it stands: QString::fromUtf8 would drop a U+FEFF at the
-// start of its input, but inside a JSON string that character is text.
-QString utf8Text(const char* bytes, qsizetype size)
+// UTF-8 that the scanner has already validated, as text. Every character is kept:
+// QString::fromUtf8 would drop a U+FEFF at the start of each run as a byte-order mark.
+QString utf8Text(QByteArrayView bytes)
 {
-    if (size < 3 || std::string_view(bytes, 3) != "\xEF\xBB\xBF")
-        return QString::fromUtf8(bytes, size);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    return decoder.decode(QByteArrayView(bytes, size));
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
 }
 
 } // namespace
@@ -252,7 +251,7 @@ bool JsonCursor::scanString(QByteArrayView& raw, bool& escaped)
 QString JsonCursor::decode(QByteArrayView raw, bool escaped)
 {
     if (!escaped)
-        return utf8Text(raw.data(), raw.size());
+        return utf8Text(raw);
     QString out;
     out.reserve(raw.size());
     const char* p = raw.data();
@@ -262,7 +261,7 @@ QString JsonCursor::decode(QByteArrayView raw, bool escaped)
         while (p < end && *p != '\\')
             ++p;
         if (p > run)
-            out += utf8Text(run, p - run);
+            out += utf8Text(QByteArrayView(run, p - run));
         if (p == end)
             break;
         const char e = p[1];

@@ -1,9 +1,8 @@
 #include "store/BridgeStore.h"
 
 #include "common/Logging.h"
+#include "common/PreciseSleep.h"
 #include "core/CoreService.h"
-
-#include <QCoroTimer>
 
 namespace {
 const QString kStatusConnected = QStringLiteral("已连接本地核心");
@@ -38,10 +37,16 @@ BridgeStore::~BridgeStore()
         m_core->stop();
 }
 
+void BridgeStore::leaveCoreRunning()
+{
+    if (m_core)
+        m_core->leave();
+}
+
 QString BridgeStore::websiteBridgeOrigin()
 {
     const QString fromEnv = qEnvironmentVariable("RAZO_WEBSITE_BRIDGE_ORIGIN").trimmed();
-    return fromEnv.isEmpty() ? QStringLiteral(RAZO_WEBSITE_BRIDGE_ORIGIN) : fromEnv;
+    return fromEnv.isEmpty() ? QStringLiteral(RAZO_WEBSITE_BRIDGE_ORIGIN).trimmed() : fromEnv;
 }
 
 QCoro::Task<> BridgeStore::start()
@@ -107,7 +112,7 @@ QCoro::Task<std::optional<QString>> BridgeStore::waitForCore()
         }
         if (!reply.ok())
             remembered = reply.error().description();
-        co_await QCoro::sleepFor(m_timing.pollInterval);
+        co_await sleepPrecisely(m_timing.pollInterval);
         if (!*alive)
             co_return QString();
     }
@@ -118,26 +123,36 @@ QCoro::Task<std::optional<QString>> BridgeStore::waitForCore()
 QCoro::Task<> BridgeStore::refreshAll()
 {
     const auto alive = m_alive;
+    const quint64 refresh = ++m_refreshesStarted;
     setRefreshing(true);
 
     // Both loads start at once; the state is applied first, as soon as it arrives.
+    const auto cancelEvents = std::make_shared<CancelToken>();
     auto stateLoad = m_api.state();
-    auto eventsLoad = m_api.events(kEventHours, kEventLimit);
+    auto eventsLoad = m_api.events(kEventHours, kEventLimit, cancelEvents);
 
     std::optional<QString> failure;
     auto stateReply = co_await stateLoad;
     if (!*alive)
         co_return;
-    if (!stateReply.ok()) {
-        failure = stateReply.error().description();
+    if (!stateReply.ok() || isOvertaken(refresh)) {
+        // The messages are of no use now: end their load instead of leaving it open.
+        if (!stateReply.ok())
+            failure = stateReply.error().description();
+        cancelEvents->cancel();
+        co_await eventsLoad;
+        if (!*alive)
+            co_return;
     } else {
+        m_newestAppliedRefresh = refresh;
         setState(std::move(stateReply).value());
         auto eventsReply = co_await eventsLoad;
         if (!*alive)
             co_return;
+        // A later refresh that applied its state meanwhile makes these messages the older ones.
         if (!eventsReply.ok()) {
             failure = eventsReply.error().description();
-        } else {
+        } else if (!isOvertaken(refresh)) {
             setEvents(std::move(eventsReply).value());
             setServiceStatus(kStatusRunning);
             setLastError(QString());
@@ -145,7 +160,8 @@ QCoro::Task<> BridgeStore::refreshAll()
         }
     }
 
-    if (failure) {
+    // An overtaken refresh reports nothing: a later one has shown the core's newer word.
+    if (failure && !isOvertaken(refresh)) {
         qCInfo(lcStore) << "refresh failed:" << *failure;
         setLastError(*failure);
         if (!m_state)
@@ -158,6 +174,7 @@ void BridgeStore::startRefreshTimer()
 {
     delete m_refreshTimer; // replaced, never added
     m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may tick up to 5 % early
     m_refreshTimer->setInterval(m_timing.refreshInterval);
     connect(m_refreshTimer, &QTimer::timeout, this, [this] { refreshAll(); });
     m_refreshTimer->start();
@@ -167,7 +184,7 @@ void BridgeStore::showToast(const QString& message)
 {
     setToast(message);
     // Only clears its own text: a newer toast stays for its own full duration.
-    QTimer::singleShot(m_timing.toastDuration, this, [this, message] {
+    QTimer::singleShot(m_timing.toastDuration, Qt::PreciseTimer, this, [this, message] {
         if (m_toast == message)
             setToast(QString());
     });
@@ -283,7 +300,6 @@ void BridgeStore::setScanningWeCom(bool on)
     m_isScanningWeCom = on;
     emit isScanningWeComChanged();
 }
-
 
 void BridgeStore::setRefreshing(bool on)
 {

@@ -46,7 +46,7 @@ public:
     explicit BridgeStore(QObject* parent = nullptr);
     // For tests: any client, any launcher, any intervals and clock.
     BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing, QObject* parent = nullptr);
-    // Teardown: stops the refresh timer, then the core.
+    // Teardown: stops the refresh timer, then the core it started (unless it was left running).
     ~BridgeStore() override;
 
     // Published fields.
@@ -68,14 +68,21 @@ public:
     const QString& toast() const { return m_toast; }
     const QString& websiteBridgeStatus() const { return m_websiteBridgeStatus; }
 
-    // The https origin of the website bridge (RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's default).
+    // The https origin of the website bridge: RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's
+    // default; empty when neither names one (there is then no website bridge to link to).
     static QString websiteBridgeOrigin();
 
     // Lifecycle (never fail; failures land in serviceStatus / lastError).
     QCoro::Task<> start();
+    // Loads state and messages. A refresh applies its results only while no refresh that
+    // started after it has applied its own; an overtaken one ends without a trace.
     QCoro::Task<> refreshAll();
     void showToast(const QString& message);
     static QString friendlyNetworkMessage(const QString& primary, const QString& secondary);
+    // The application quits: the core that this store started keeps running (it reads the
+    // chat clients and serves phones and agents on its own), and the next start-up finds it
+    // answering. Teardown afterwards no longer stops it.
+    void leaveCoreRunning();
 
     // Chat.
     QCoro::Task<> sendChat(QString question);
@@ -115,6 +122,7 @@ signals:
 
 private:
     QCoro::Task<std::optional<QString>> waitForCore(); // nullopt on success, else the error text
+    bool isOvertaken(quint64 refresh) const { return refresh < m_newestAppliedRefresh; }
     void startRefreshTimer();
     void maybeSyncWebsiteBridge();
     QCoro::Task<> applyActionOutcome(bool success, QString toast, QString lastError);
@@ -154,7 +162,10 @@ private:
     QString m_websiteBridgeStatus = QStringLiteral("尚未同步到网站桥接");
 
     int m_refreshesInFlight = 0;
+    quint64 m_refreshesStarted = 0;     // numbers each refresh in the order they start
+    quint64 m_newestAppliedRefresh = 0; // the latest-started refresh that applied a result
     QTimer* m_refreshTimer = nullptr;
     std::optional<QString> m_chatSessionId;
     std::optional<QDateTime> m_lastWebsiteBridgeSyncAt;
+    std::optional<QDateTime> m_lastAutomaticSyncAt; // end of the last silent sync, any outcome
 };

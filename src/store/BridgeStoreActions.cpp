@@ -22,8 +22,25 @@ struct ActionOutcome
     QString lastError; // text for lastError (refusals and failures)
 };
 
+// What a refusal says: its `message`, else its `error`, skipping a text that is empty or
+// only blanks (shown, it would be no toast and an empty error line: a silent failure);
+// none when neither says anything.
+template <typename Reply> std::optional<QString> refusalText(const Reply& reply)
+{
+    for (const std::optional<QString>& text : {reply.message, reply.error}) {
+        if (text && !text->trimmed().isEmpty())
+            return *text;
+    }
+    return std::nullopt;
+}
+
+template <typename Reply> bool isRefusal(const Reply& reply)
+{
+    return reply.ok.has_value() && !*reply.ok;
+}
+
 // A reply counts as a refusal only when `ok` is present and false. The text of a
-// refusal is `message`, else `error`, else the fallback; presence is what counts.
+// refusal is its own (refusalText), else the action's fallback.
 template <typename Reply>
 ActionOutcome outcomeOf(const Result<Reply, BridgeAPIError>& result, const ActionTexts& texts)
 {
@@ -32,8 +49,8 @@ ActionOutcome outcomeOf(const Result<Reply, BridgeAPIError>& result, const Actio
         return {ActionOutcome::Kind::Failed, texts.prefix + description, description};
     }
     const Reply& reply = result.value();
-    if (reply.ok.has_value() && !*reply.ok) {
-        const QString text = reply.message ? *reply.message : reply.error ? *reply.error : texts.fallback;
+    if (isRefusal(reply)) {
+        const QString text = refusalText(reply).value_or(texts.fallback);
         return {ActionOutcome::Kind::Refused, text, text};
     }
     return {ActionOutcome::Kind::Success, reply.message.value_or(texts.success), QString()};
@@ -48,6 +65,7 @@ const ActionTexts kSaveTexts{QStringLiteral("设置已保存"), QStringLiteral("
 const ActionTexts kSyncTexts{QStringLiteral("已同步到网站桥接，手机端可以读取最新整理结果。"),
                              QStringLiteral("网站桥接同步失败"), QStringLiteral("网站桥接同步失败：")};
 const QString kOpenConfigSuccess = QStringLiteral("已打开本地配置目录");
+const QString kOpenConfigFailed = QStringLiteral("打开配置目录失败");
 const QString kOpenConfigPrefix = QStringLiteral("打开配置目录失败：");
 
 } // namespace
@@ -134,6 +152,10 @@ QCoro::Task<> BridgeStore::syncWebsiteBridge(bool silent)
         }
         break;
     }
+    // Whatever came of it, the next automatic attempt keeps its distance (a refusing or
+    // unreachable bridge is not asked again after every refresh).
+    if (silent)
+        m_lastAutomaticSyncAt = m_timing.now();
     setSyncingWebsiteBridge(false);
 }
 
@@ -149,8 +171,15 @@ QCoro::Task<> BridgeStore::openConfigDir()
         showToast(kOpenConfigPrefix + description);
         co_return;
     }
-    // The core opens the folder itself; its `ok` is not consulted here.
-    showToast(result.value().message.value_or(kOpenConfigSuccess));
+    // The core opens the folder itself and says when it could not.
+    const APIActionResponse& reply = result.value();
+    if (isRefusal(reply)) {
+        const std::optional<QString> reason = refusalText(reply);
+        setLastError(reason.value_or(kOpenConfigFailed));
+        showToast(reason ? kOpenConfigPrefix + *reason : kOpenConfigFailed);
+        co_return;
+    }
+    showToast(reply.message.value_or(kOpenConfigSuccess));
 }
 
 // A successful action shows its toast, then reloads everything (its busy marker stays set
@@ -170,10 +199,12 @@ void BridgeStore::maybeSyncWebsiteBridge()
 {
     if (!m_state || m_isSyncingWebsiteBridge)
         return;
-    if (m_lastWebsiteBridgeSyncAt) {
-        // A time in the future gives a negative age and blocks as well.
-        const qint64 age = m_lastWebsiteBridgeSyncAt->secsTo(m_timing.now());
-        if (age < m_timing.autoSyncMinimumAge.count())
+    // Spaced from the last successful sync (manual or automatic) and from the last
+    // automatic attempt, whatever its outcome. A time in the future gives a negative age
+    // and blocks as well.
+    const QDateTime now = m_timing.now();
+    for (const std::optional<QDateTime>& last : {m_lastWebsiteBridgeSyncAt, m_lastAutomaticSyncAt}) {
+        if (last && last->secsTo(now) < m_timing.autoSyncMinimumAge.count())
             return;
     }
     syncWebsiteBridge(true); // the refresh does not wait for it

@@ -1,6 +1,6 @@
 #include "store/ChatRules.h"
 
-#include "common/RegexSubject.h"
+#include "common/TextPattern.h"
 #include "store/KeywordList.h"
 
 #include <QRegularExpression>
@@ -74,16 +74,14 @@ bool meetingTextContains(const QString& session, const QString& content, const K
 const QRegularExpression& requestPattern()
 {
     // 请 at the start or after a sentence mark or white space, but not 请假/请柬/请帖/请愿.
-    static const QRegularExpression re(QStringLiteral("(^|[，。；;:：\\s])请(?!假|柬|帖|愿)"),
-                                       QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression re = textPattern(QStringLiteral("(^|[，。；;:：\\s])请(?!假|柬|帖|愿)"));
     return re;
 }
 
 const QRegularExpression& selfProgressPattern()
 {
-    static const QRegularExpression re(QStringLiteral("(我|我们|本人).{0,6}(已|已经|持续|正在|会).{0,12}("
-                                                      "跟进|关注|处理|协调|推动|确认|安排|沟通|邀请)"),
-                                       QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression re = textPattern(QStringLiteral(
+        "(我|我们|本人).{0,6}(已|已经|持续|正在|会).{0,12}(跟进|关注|处理|协调|推动|确认|安排|沟通|邀请)"));
     return re;
 }
 

@@ -9,7 +9,12 @@ razo itself, QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 and QT_ACCESSIBILITY=1):
 It launches razo (which starts the stand-in core on 127.0.0.1:8765), waits for the
 application "razo" on the registry, lists its controls, presses the sidebar's "消息" through
 the Action interface, looks for the page heading and the status footer's text, visits every
-section looking for controls without a name, and finally stops razo and the core it started.
+section looking for controls without a name, and finally stops razo, checks that the core it
+started outlived it (razo leaves its core running for the next start-up), and stops that core.
+On the way it works the timeline's segments through their Toggle action (the heading and
+the list must follow), and on "设置" it sets a text field and a multi-line editor through the
+EditableText interface, toggles a switch, presses "保存全部设置" and reads the configuration
+file the core then writes (under the temporary HOME), which must carry all three changes.
 
 Exit codes: 0 all checks passed; 1 a check failed (the reason is printed); 77 skipped because
 there is no X display, no accessibility bus, or something already answers on port 8765 (most
@@ -19,6 +24,7 @@ likely the user's own core, which this check must not disturb).
 from __future__ import annotations
 
 import argparse
+import json
 import os
 import pathlib
 import shutil
@@ -36,6 +42,14 @@ CORE_PORT = 8765  # razo's client always talks to this port
 SECTIONS = ["首页", "消息", "助手", "设置"]
 TOOLBAR = ["刷新", "配置目录"]
 MESSAGES_HEADING = "最近 7 天消息"
+PRESETS = ["全部", "待办", "重要", "会议", "稍后"]  # the timeline's "分类" segments
+SOURCES = ["全部", "微信", "企业微信"]  # its "来源" segments
+MEETING_HEADING = "会议相关"
+MESSAGE_LIST = "消息列表"
+# What the settings check types, and where the core's configuration file is under HOME.
+TYPED_NAME = "无障碍检查"
+TYPED_KEYWORD = "读屏关键词"
+CONFIG_FILE = pathlib.Path("Library", "Application Support", "Quillmere", "bridge.config.json")
 SERVICE_STATUSES = ["准备启动", "正在启动本地核心", "已连接本地核心", "运行中", "连接不稳定", "启动失败"]
 
 BUTTON_ROLES = {"push button", "toggle button", "radio button", "check box", "push button menu"}
@@ -60,9 +74,9 @@ TEXT_ROLES = {"label", "static", "status bar", "text", "heading", "paragraph"}
 
 WINDOW_TIMEOUT = 40.0  # razo on the registry with its sidebar and toolbar
 PAGE_TIMEOUT = 15.0  # a pressed section's page in the tree
+SAVE_TIMEOUT = 15.0  # the saved settings in the core's configuration file
 STATUS_TIMEOUT = 20.0  # the footer's service status
 EXIT_TIMEOUT = 10.0  # razo, or what it left running, gone after SIGTERM
-CHILD_GRACE = 3.0  # razo's own shutdown stops its core within this
 # All the waiting of the checks together; with the clean-up after them this stays well
 # inside ctest's 120 s, so a hung check never leaves razo or its core behind.
 CHECK_BUDGET = 75.0
@@ -288,6 +302,34 @@ def press(node: Node) -> str:
     return names[index]
 
 
+def do_action(node: Node, wanted: str) -> None:
+    """Runs the named action (Toggle, Press) of a node, as an assistive tool would."""
+    try:
+        action = node.acc.queryAction()
+    except Exception:
+        raise CheckFailed(f"{node.label()} has no Action interface")
+    names = [action.getName(i) for i in range(action.nActions)]
+    if wanted not in names:
+        raise CheckFailed(f"{node.label()} offers no “{wanted}” action (it offers {names})")
+    if not action.doAction(names.index(wanted)):
+        raise CheckFailed(f"{node.label()}: doAction({wanted!r}) was refused")
+
+
+def list_items(nodes: list[Node], list_name: str) -> list[str]:
+    """The names of the rows of the showing list called `list_name`."""
+    return [n.name for n in nodes
+            if n.role in ("list item", "table cell") and n.parent is not None
+            and n.parent.role in ("list", "list box", "table") and n.parent.name == list_name
+            and n.parent.showing]
+
+
+def editable(nodes: list[Node], name: str) -> Node:
+    for n in nodes:
+        if n.showing and n.role == "text" and n.editable and n.name == name:
+            return n
+    raise CheckFailed(f"no editable text “{name}” showing")
+
+
 def context(node: Node, nodes: list[Node]) -> str:
     """Where a node sits, for a reader of the log: its description, its parent, its siblings."""
     siblings = [n.label() for n in nodes if n.parent is node.parent and n is not node][:6]
@@ -331,7 +373,83 @@ def status_nodes(nodes: list[Node]) -> list[tuple[Node, str]]:
 # ----------------------------------------------------------------------------------------
 
 
-def check(app, tracker: ProcessTracker, timings: dict[str, float], started: float, listing: bool) -> list[str]:
+def check_timeline(snapshot) -> None:
+    """The timeline's segments through their Toggle action change the heading and the list,
+    exactly as a click does."""
+    # The core may still be starting: its messages arrive with the first refresh.
+    everything = poll(f"the timeline (“{MESSAGE_LIST}”) never listed a message", STATUS_TIMEOUT,
+                      lambda: list_items(snapshot(), MESSAGE_LIST))
+    log(f"timeline: {len(everything)} messages listed")
+
+    def toggle(names: list[str], segment: str, what: str, shown) -> list[Node]:
+        group = button_group(snapshot(), names)
+        if not group:
+            raise CheckFailed(f"the segments {names} are not showing")
+        do_action(group[segment], "Toggle")
+
+        def followed():
+            nodes = snapshot()
+            now = button_group(nodes, names)
+            if now and now[segment].checked and shown(nodes, list_items(nodes, MESSAGE_LIST)):
+                return nodes
+            return None
+
+        nodes = poll(f"toggling the segment “{segment}” did not {what}", PAGE_TIMEOUT, followed)
+        log(f"toggled “{segment}” via its action “Toggle”: {len(list_items(nodes, MESSAGE_LIST))} messages listed")
+        return nodes
+
+    def heading(nodes, title):
+        return any(n.showing and n.name == title for n in nodes)
+
+    toggle(PRESETS, "会议", f"show “{MEETING_HEADING}” and change the list",
+           lambda nodes, items: heading(nodes, MEETING_HEADING) and items != everything)
+    toggle(PRESETS, "全部", f"show “{MESSAGES_HEADING}” and every message again",
+           lambda nodes, items: heading(nodes, MESSAGES_HEADING) and items == everything)
+    toggle(SOURCES, "微信", "narrow the list to WeChat messages",
+           lambda nodes, items: items and items != everything and all(i.startswith("微信，") for i in items))
+    toggle(SOURCES, "全部", "list every message again", lambda nodes, items: items == everything)
+
+
+def check_settings_saved(snapshot, config_path: pathlib.Path) -> None:
+    """Text set through the EditableText interface and a switch toggled through its action
+    reach the draft: the saved configuration carries them."""
+    page = snapshot()
+    name = editable(page, "我的姓名")
+    keywords = editable(page, "工作关键词")
+    switch = next((n for n in page if n.showing and n.role in BUTTON_ROLES and n.name == "企业微信开关"), None)
+    save = next((n for n in page if n.showing and n.role in BUTTON_ROLES and n.name == "保存全部设置"), None)
+    if switch is None or save is None:
+        raise CheckFailed("the switch “企业微信开关” or the button “保存全部设置” is not showing")
+    wecom_was_on = switch.checked
+
+    if not name.acc.queryEditableText().setTextContents(TYPED_NAME):
+        raise CheckFailed(f"{name.label()}: setTextContents was refused")
+    line = TYPED_KEYWORD + "\n"
+    if not keywords.acc.queryEditableText().insertText(0, line, len(line)):
+        raise CheckFailed(f"{keywords.label()}: insertText was refused")
+    do_action(switch, "Toggle")
+    log(f"set “我的姓名” and “工作关键词” through EditableText, toggled “企业微信开关” (was {'on' if wecom_was_on else 'off'})")
+    do_action(save, "Press")
+    log("pressed “保存全部设置” via its action “Press”")
+
+    def saved():
+        try:
+            config = json.loads(config_path.read_text(encoding="utf-8"))
+            carried = (config["user_profile"]["display_name"] == TYPED_NAME
+                       and TYPED_KEYWORD in config["notification_keywords"]
+                       and config["wecom"]["enabled"] == (not wecom_was_on))
+        except (OSError, ValueError, KeyError, TypeError):
+            return None
+        return config if carried else None
+
+    config = poll(f"{config_path} never carried the name, the keyword and the switch set through the "
+                  "accessibility interface", SAVE_TIMEOUT, saved)
+    log(f"the core saved display_name “{config['user_profile']['display_name']}”, "
+        f"keywords {config['notification_keywords']}, wecom enabled {config['wecom']['enabled']}")
+
+
+def check(app, tracker: ProcessTracker, timings: dict[str, float], started: float, listing: bool,
+          config_path: pathlib.Path) -> list[str]:
     """The assertions. Returns the findings about unnamed controls (empty when none)."""
 
     def snapshot() -> list[Node]:
@@ -444,13 +562,23 @@ def check(app, tracker: ProcessTracker, timings: dict[str, float], started: floa
         note_unnamed(section, page)
         log(f"“{section}” page: {len(page)} nodes, "
             f"{sum(1 for n in page if n.showing and is_control(n))} showing controls")
+        if section == "消息":
+            t0 = time.monotonic()
+            check_timeline(snapshot)
+            timings["timeline segments toggled"] = time.monotonic() - t0
+        elif section == "设置":
+            t0 = time.monotonic()
+            check_settings_saved(snapshot, config_path)
+            timings["settings set, saved and read back"] = time.monotonic() - t0
     return findings
 
 
 def stop_razo(proc, tracker: ProcessTracker) -> list[str]:
-    """SIGTERM to razo, then to whatever it started that outlived it; SIGKILL as the last resort."""
+    """SIGTERM to razo, which quits in order and leaves its core running; then SIGTERM to what
+    it left running, SIGKILL as the last resort."""
     problems = []
     tracker.snapshot()
+    core_was_up = port_answers(CORE_HOST, CORE_PORT)
     if proc.poll() is None:
         proc.send_signal(signal.SIGTERM)
         try:
@@ -465,14 +593,11 @@ def stop_razo(proc, tracker: ProcessTracker) -> list[str]:
         problems.append(f"razo crashed on exit ({signal.Signals(-code).name})")
     log(f"razo exited with status {code}")
 
-    deadline = time.monotonic() + CHILD_GRACE
-    while tracker.alive() and time.monotonic() < deadline:
-        time.sleep(POLL)
+    if core_was_up and not port_answers(CORE_HOST, CORE_PORT):
+        problems.append("the core razo started did not outlive it")
     leftovers = tracker.alive()
     if leftovers:
-        # Clean-up, not a verdict on accessibility: razo ends on SIGTERM without its usual
-        # shutdown, which is what stops the core.
-        log(f"note: processes razo started outlived it: {leftovers}; terminating them")
+        log(f"stopping what razo left running (its core): {leftovers}")
         tracker.signal_all(signal.SIGTERM)
         deadline = time.monotonic() + EXIT_TIMEOUT
         while tracker.alive() and time.monotonic() < deadline:
@@ -575,7 +700,7 @@ def main() -> int:
         app = poll("razo never appeared on the accessibility registry", WINDOW_TIMEOUT, registered)
         timings["on the registry"] = time.monotonic() - started
         log(f"razo is on the registry as “{app.name}” after {timings['on the registry']:.1f} s")
-        findings = check(app, tracker, timings, started, args.list)
+        findings = check(app, tracker, timings, started, args.list, work / CONFIG_FILE)
     except CheckFailed as error:
         failure = str(error)
     except Exception as error:  # an AT-SPI error is a failure too, with its text
@@ -605,7 +730,8 @@ def main() -> int:
         log(f"kept {work} for inspection")
         return 1
     shutil.rmtree(work, ignore_errors=True)
-    log("PASSED: controls listed and pressable, page switched, service status exposed")
+    log("PASSED: controls listed and pressable, page switched, service status exposed, "
+        "segments toggled, settings set and saved through the accessibility interface")
     return 0
 
 

@@ -24,6 +24,7 @@ inline ApiTimeouts shortTimeouts()
     t.overallTimeout = 2000ms;
     t.retryPause = 20ms;
     t.probeTimeout = 300ms;
+    t.pollTimeout = 300ms;
     return t;
 }
 

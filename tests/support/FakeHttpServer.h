@@ -112,6 +112,8 @@ public:
     int headCount(const QString& path) const { return m_headCounts.value(path); }
     int totalHeadCount() const;
     int connectionCount() const { return m_connections; }
+    // Connections accepted and not yet closed by the client.
+    int openConnectionCount() const { return int(m_open.size()); }
     void clearRecords();
 
     // A loopback port on which nothing listens: connecting to it is refused at once.

@@ -14,6 +14,7 @@ ApiTimeouts fastTimeouts()
     t.overallTimeout = std::chrono::milliseconds(3'000);
     t.retryPause = std::chrono::milliseconds(10);
     t.probeTimeout = std::chrono::milliseconds(2'000);
+    t.pollTimeout = std::chrono::milliseconds(2'000);
     return t;
 }
 

@@ -82,7 +82,7 @@ private slots:
     void bubbleSides_data();
     void bubbleSides();
     void bubblesInTheViewSitOnTheirSides();
-    void appendScrollsFirstAppearanceDoesNot();
+    void opensOnLatestAndFollowsAppends();
     void copySelectedBubble();
     void doubleClickOpensSelectableText();
 };
@@ -301,7 +301,7 @@ void TestChatView::bubblesInTheViewSitOnTheirSides()
     }
 }
 
-void TestChatView::appendScrollsFirstAppearanceDoesNot()
+void TestChatView::opensOnLatestAndFollowsAppends()
 {
     Harness h;
     const QJsonObject longAnswer{{"message", kLongAnswer}};
@@ -310,15 +310,18 @@ void TestChatView::appendScrollsFirstAppearanceDoesNot()
                       {answer, answer, answer, answer, answer, answer, answer.delayed(1500)});
     for (int i = 0; i < 6; ++i)
         finish(h.store()->sendChat(QString("问题%1").arg(i)));
-    // A fresh view over a long conversation starts at the top.
+    // A fresh view over a long conversation opens on its latest bubble.
     h.view = std::make_unique<ChatView>(*h.store());
     h.view->resize(700, 600);
     h.view->show();
     QVERIFY(QTest::qWaitForWindowExposed(h.view.get()));
     QScrollBar* bar = h.view->transcript()->verticalScrollBar();
     QTRY_VERIFY(bar->maximum() > 0);
-    QTest::qWait(50);
-    QCOMPARE(bar->value(), 0);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+    QVERIFY(!h.view->transcript()->isScrollAnimating());
+    const QModelIndex last = h.view->transcriptModel()->index(h.view->transcriptModel()->rowCount() - 1, 0);
+    const int lastBottom = h.view->transcript()->visualRect(last).bottom();
+    QVERIFY(lastBottom >= 0 && lastBottom < h.view->transcript()->viewport()->height());
 
     // The question scrolls down to itself and stays in view while the progress line shows.
     h.view->setDraft("再来一个");
@@ -339,9 +342,8 @@ void TestChatView::appendScrollsFirstAppearanceDoesNot()
 
     // The answer scrolls again.
     QTRY_VERIFY_WITH_TIMEOUT(!h.store()->isSending(), 5000);
-    QTRY_VERIFY(!h.view->transcript()->isScrollAnimating());
-    QTRY_COMPARE(bar->value(), bar->maximum());
-    QVERIFY(bar->value() > whileSending);
+    QTRY_VERIFY(bar->value() > whileSending && bar->value() == bar->maximum() &&
+                !h.view->transcript()->isScrollAnimating());
 }
 
 void TestChatView::copySelectedBubble()

@@ -14,11 +14,16 @@
 #include "ui/common/SidebarNavButton.h"
 #include "ui/common/SidebarView.h"
 #include "ui/common/ToastView.h"
+#include "ui/settings/NativeSettingsView.h"
+#include "ui/settings/SettingsDashboardView.h"
+#include "ui/settings/SettingsTextField.h"
+#include "ui/settings/UserProfileCard.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -363,6 +368,33 @@ private slots:
         QVERIFY(first.content()->sidebar()->button(AppSection::Chat)->isSelected());
         QCOMPARE(first.content()->sidebar()->footer()->statusLabel()->text(),
                  second.content()->sidebar()->footer()->statusLabel()->text());
+    }
+
+    // The menu's two commands answer their shortcuts in the settings window as well; closing
+    // the main window closes the settings window too, so that razo quits with both.
+    void settingsWindowTakesCommandsAndClosesWithMain()
+    {
+        serveHealthyCore();
+        MainWindow w(*m_store);
+        showAndSettle(w);
+        w.findChild<QAction*>(QStringLiteral("openSettingsWindowAction"))->trigger();
+        QPointer<NativeSettingsView> settings = NativeSettingsView::current();
+        QVERIFY(settings);
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+        QLineEdit* field = settings->dashboard()->userProfileCard()->nameField()->lineEdit();
+        field->setFocus();
+
+        const int states = m_server->headCount("/api/state");
+        QTest::keyClick(field, Qt::Key_R, Qt::ControlModifier);
+        QTRY_COMPARE(m_server->headCount("/api/state"), states + 1);
+        QTest::keyClick(field, Qt::Key_Comma, Qt::ControlModifier);
+        QTRY_COMPARE(m_server->headCount("/api/desktop/open-config-dir"), 1);
+        QTRY_VERIFY(!m_store->isRefreshing());
+
+        w.close();
+        QTRY_VERIFY(!settings);
+        for (QWidget* top : QApplication::topLevelWidgets())
+            QVERIFY2(!top->isVisible(), qPrintable(top->objectName()));
     }
 
     void interactiveWidgetsAreNamed()

@@ -85,6 +85,8 @@ private slots:
     void presetControlWritesStore();
     void emptyStateWhenNothingPasses_data();
     void emptyStateWhenNothingPasses();
+    void emptyStateSaysWhy_data();
+    void emptyStateSaysWhy();
     void sourceFilterResetsWhenViewIsRecreated();
     void searchNarrowsAndIsLocal();
     void selectionSurvivesRefreshWithNewTopMessage();
@@ -211,6 +213,43 @@ void TestMessagesView::emptyStateWhenNothingPasses()
         QCOMPARE(view.findChild<QLabel*>(QStringLiteral("emptyMessageTitle"))->text(),
                  QStringLiteral("还没有消息"));
     }
+}
+
+void TestMessagesView::emptyStateSaysWhy_data()
+{
+    QTest::addColumn<QList<Message>>("messages");
+    QTest::addColumn<MessageListPreset>("preset");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("searching");
+
+    QTest::newRow("search finds nothing") << kMessages << MessageListPreset::All << "没有这句" << true;
+    QTest::newRow("search within a preset") << kMessages << MessageListPreset::Todo << "家人" << true;
+    QTest::newRow("search, no messages") << QList<Message>{} << MessageListPreset::All << "周报" << true;
+    QTest::newRow("blank search") << QList<Message>{} << MessageListPreset::All << "  " << false;
+    QTest::newRow("no search") << QList<Message>{} << MessageListPreset::Meeting << "" << false;
+}
+
+// A search that finds nothing says so; it does not claim that no messages arrived.
+void TestMessagesView::emptyStateSaysWhy()
+{
+    QFETCH(QList<Message>, messages);
+    QFETCH(MessageListPreset, preset);
+    QFETCH(QString, query);
+    QFETCH(bool, searching);
+
+    serve(messages);
+    refresh();
+    m_fixture.store->setMessageListPreset(preset);
+    MessagesView view(*m_fixture.store);
+    view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"))->setText(query);
+    QVERIFY(view.isShowingEmptyState());
+    const QString title = searching ? QStringLiteral("没有找到匹配的消息") : QStringLiteral("还没有消息");
+    const QString hint = searching
+                             ? QStringLiteral("换个关键词，或清空搜索框。")
+                             : QStringLiteral("保持电脑端运行，新的微信和企业微信消息会自动出现在这里。");
+    QCOMPARE(view.findChild<QLabel*>(QStringLiteral("emptyMessageTitle"))->text(), title);
+    QCOMPARE(view.findChild<QLabel*>(QStringLiteral("emptyMessageHint"))->text(), hint);
+    QCOMPARE(view.findChild<QWidget*>(QStringLiteral("emptyMessageState"))->accessibleName(), title);
 }
 
 void TestMessagesView::sourceFilterResetsWhenViewIsRecreated()

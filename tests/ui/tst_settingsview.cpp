@@ -222,6 +222,7 @@ private slots:
     void saveButtonIsHeldWhileSaving();
     void readerSourcePickers();
     void editsSurviveRefreshesUntilShownAgain();
+    void multiLineEditKeepsTheRestAsLoaded();
     void failedSaveKeepsTheDraftAsTyped();
     void secretsAreNeverShownAfterLoad();
     void weComEditorStatusFollowsSwitchAndDiagnostics();
@@ -231,6 +232,7 @@ private slots:
     void accessCardWithoutState();
     void accessCardCopies();
     void aiCardStartsCollapsed();
+    void aiCardSaysWhyTheProviderFailed();
     void everyControlIsNamed();
     void settingsWindow();
     void endToEndSaveAgainstTheCore();
@@ -346,6 +348,27 @@ void TestSettingsView::editsSurviveRefreshesUntilShownAgain()
     typed->show();
     QCOMPARE(name->text(), QStringLiteral("李雷"));
     QVERIFY(!typed->draftModel()->draft().isDirty);
+}
+
+// An edit in a multi-line editor changes only what was edited: no-break spaces and line
+// breaks elsewhere stay as loaded.
+void TestSettingsView::multiLineEditKeepsTheRestAsLoaded()
+{
+    const QJsonObject config{{"notification_keywords", QJsonArray{"合\u00a0同", "报\r价"}}};
+    Harness h(QJsonDocument(QJsonObject{{"config", config}}).toJson(QJsonDocument::Compact));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    QPlainTextEdit* keywords =
+        view->findChild<SettingsTextEditor*>(QStringLiteral("keywordsEditor"))->editor();
+    typeInto(keywords, QStringLiteral("x"));
+    QCOMPARE(view->draftModel()->draft().keywords, QStringLiteral("合\u00a0同\n报\r价x"));
+    // Typing elsewhere leaves the editor (and where its cursor is) alone.
+    QTextCursor cursor = keywords->textCursor();
+    cursor.setPosition(2);
+    keywords->setTextCursor(cursor);
+    typeInto(view->userProfileCard()->nameField()->lineEdit(), QStringLiteral("y"));
+    QCOMPARE(keywords->textCursor().position(), 2);
+    QCOMPARE(view->draftModel()->draft().keywords, QStringLiteral("合\u00a0同\n报\r价x"));
 }
 
 void TestSettingsView::failedSaveKeepsTheDraftAsTyped()
@@ -499,8 +522,14 @@ void TestSettingsView::accessCardWithoutState()
     QVERIFY(!card->agentLine()->copyButton()->isEnabled());
     QVERIFY(!card->bundleButton()->isEnabled());
     QCOMPARE(card->tokenField()->title(), QStringLiteral("远程访问口令（当前未设置）"));
-    QVERIFY(card->publicLine()->copyButton()->isEnabled());
-    QVERIFY(card->publicLine()->value().endsWith(QStringLiteral("/mobile.html#remote-context")));
+    // The public row links the website bridge when there is one, and otherwise says so
+    // without offering a link to copy.
+    const bool hasBridge = !BridgeStore::websiteBridgeOrigin().isEmpty();
+    QCOMPARE(card->publicLine()->copyButton()->isEnabled(), hasBridge);
+    if (hasBridge)
+        QVERIFY(card->publicLine()->value().endsWith(QStringLiteral("/mobile.html#remote-context")));
+    else
+        QCOMPARE(card->publicLine()->value(), QStringLiteral("未开启网站桥接"));
     QCOMPARE(card->statusLine()->text(), QStringLiteral("尚未同步到网站桥接"));
     // With no state, showing the view leaves the default draft alone.
     QVERIFY(!view->draftModel()->draft().isDirty);
@@ -558,6 +587,34 @@ void TestSettingsView::aiCardStartsCollapsed()
     QCOMPARE(ai->currentLabel()->text(), QStringLiteral("当前：qwen / qwen-max"));
     QCOMPARE(ai->findChild<SettingsTextField*>(QStringLiteral("aiKeyEnvField"))->lineEdit()->text(),
              QStringLiteral("DEEPSEEK_API_KEY"));
+}
+
+// The core reports its latest failed provider call in its setup checklist; the AI card shows
+// it under the provider line, collapsed or not, until a state without the failure arrives.
+void TestSettingsView::aiCardSaysWhyTheProviderFailed()
+{
+    const QString failure =
+        QStringLiteral("12-07 10:32 调用 本地 Ollama 回答问题失败：无法连接 AI 接口（连接被拒绝）。");
+    auto withAIItem = [](const QString& status, const QString& description) {
+        const QJsonObject item{
+            {"key", "ai_provider"}, {"title", "AI 对话"}, {"status", status}, {"description", description}};
+        const QJsonObject other{{"key", "core_service"}, {"status", "error"}, {"description", "别的问题"}};
+        const QJsonObject state{{"config", configJson(QStringLiteral("王小明"))},
+                                {"setup", QJsonObject{{"items", QJsonArray{other, item}}}}};
+        return QJsonDocument(state).toJson(QJsonDocument::Compact);
+    };
+    Harness h(withAIItem(QStringLiteral("error"), QStringLiteral(" ") + failure));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    QLabel* line = view->aiSettingsCard()->problemLabel();
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->text(), failure);
+    QCOMPARE(view->aiSettingsCard()->disclosure()->accessibleDescription(), failure);
+
+    h.setState(withAIItem(QStringLiteral("ready"), QStringLiteral("助手通过本地 Ollama 回答。")));
+    QVERIFY(h.refresh());
+    QVERIFY(!line->isVisible());
+    QCOMPARE(view->aiSettingsCard()->disclosure()->accessibleDescription(), QString());
 }
 
 // Every control of the section, the expanded AI card included, can be found and read out.

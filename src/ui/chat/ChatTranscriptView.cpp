@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPropertyAnimation>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTimer>
 
 namespace {
@@ -71,13 +72,30 @@ void ChatTranscriptView::scrollToNewest()
     m_scroll->start();
 }
 
+void ChatTranscriptView::showEvent(QShowEvent* event)
+{
+    QListView::showEvent(event);
+    // Coming into view (not a window being restored), the conversation opens on its latest
+    // bubble, without an animation.
+    if (!event->spontaneous())
+        QTimer::singleShot(0, this, &ChatTranscriptView::jumpToNewest);
+}
+
+void ChatTranscriptView::jumpToNewest()
+{
+    m_scroll->stop();
+    executeDelayedItemsLayout();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
 void ChatTranscriptView::resizeEvent(QResizeEvent* event)
 {
     // A view that shows (or is moving to) the newest bubble keeps it in view when it gets
-    // shorter, for example when the progress line appears under it.
+    // shorter, for example when the progress line appears under it or while the page is
+    // first laid out.
     const QScrollBar* bar = verticalScrollBar();
     const bool animating = isScrollAnimating();
-    const bool atBottom = bar->maximum() > 0 && bar->value() == bar->maximum();
+    const bool atBottom = bar->value() == bar->maximum();
     QListView::resizeEvent(event);
     if (!animating && !atBottom)
         return;

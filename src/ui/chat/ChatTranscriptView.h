@@ -4,8 +4,8 @@
 
 class QPropertyAnimation;
 
-// The scrolling transcript: one painted bubble per row. Each appended bubble scrolls the
-// view down to it with a short animation; the view does not move when it first appears.
+// The scrolling transcript: one painted bubble per row. It opens on the latest bubble, and
+// each appended bubble scrolls the view down to it with a short animation.
 // Ctrl+C and the context menu's "复制" copy the selected bubble's text; a double click
 // opens the bubble's text for selecting a part of it.
 class ChatTranscriptView : public QListView
@@ -24,9 +24,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void scrollToNewest();
+    void jumpToNewest();
 
     QPropertyAnimation* m_scroll;
 };

@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHash>
 #include <QIcon>
 #include <QPainter>
@@ -78,7 +79,10 @@ QIcon BrandMark::appIcon()
         if (!pm.isNull())
             icon.addPixmap(pm);
     }
-    return icon;
+    // Installed, the icon theme holds the same artwork under the application id (the
+    // desktop file's name), which is how the desktop matches window and launcher entry.
+    const QString appId = QGuiApplication::desktopFileName();
+    return appId.isEmpty() ? icon : QIcon::fromTheme(appId, icon);
 }
 
 bool BrandMark::hasImage() const

@@ -4,9 +4,12 @@
 #include "ui/common/AppTheme.h"
 #include "ui/common/BrandMark.h"
 #include "ui/common/ContentView.h"
+#include "ui/common/WorkbenchCommands.h"
 #include "ui/settings/NativeSettingsView.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QShowEvent>
 
@@ -26,16 +29,10 @@ MainWindow::MainWindow(BridgeStore& store, QWidget* parent) : QMainWindow(parent
     // Application menu: the two commands, in this order.
     QMenu* appMenu = menuBar()->addMenu(QStringLiteral("razo"));
     appMenu->setObjectName(QStringLiteral("appMenu"));
-    m_refreshAction = appMenu->addAction(QStringLiteral("刷新工作台"));
-    m_refreshAction->setObjectName(QStringLiteral("refreshWorkbench"));
-    m_refreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    m_refreshAction->setMenuRole(QAction::NoRole);
-    connect(m_refreshAction, &QAction::triggered, this, [this] { m_store.refreshAll(); });
-    m_openConfigAction = appMenu->addAction(QStringLiteral("打开本地配置目录"));
-    m_openConfigAction->setObjectName(QStringLiteral("openConfigDir"));
-    m_openConfigAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    m_openConfigAction->setMenuRole(QAction::NoRole);
-    connect(m_openConfigAction, &QAction::triggered, this, [this] { m_store.openConfigDir(); });
+    m_refreshAction = workbenchcommands::refresh(m_store, this);
+    m_openConfigAction = workbenchcommands::openConfigDir(m_store, this);
+    appMenu->addAction(m_refreshAction);
+    appMenu->addAction(m_openConfigAction);
 
     // The application settings window ("设置…", preferences role). Ctrl+, stays above.
     appMenu->addAction(NativeSettingsView::createMenuAction(m_store, this));
@@ -61,4 +58,19 @@ void MainWindow::showEvent(QShowEvent* event)
         ++m_startCount;
         m_store.start();
     }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    // The settings window belongs to the workbench: closing the last main window closes it
+    // too, so that razo quits instead of running on without a main window.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible() && qobject_cast<MainWindow*>(w))
+            return;
+    }
+    if (NativeSettingsView* settings = NativeSettingsView::current())
+        settings->close();
 }

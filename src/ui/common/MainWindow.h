@@ -10,6 +10,7 @@ class QAction;
 // the application menu with "刷新工作台" (Ctrl+R) and "打开本地配置目录" (Ctrl+,), and
 // Ctrl+1..4 for the sections. Showing the window runs the store's start-up; the store and
 // the launcher make a repeated start-up harmless (no second core, no second timer).
+// Closing the last main window closes the settings window as well, and razo quits.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     BridgeStore& m_store;

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 
 SegmentedControl::SegmentedControl(const QString& accessibleLabel, const QList<Option>& options,
                                    QWidget* parent)
@@ -27,7 +28,12 @@ SegmentedControl::SegmentedControl(const QString& accessibleLabel, const QList<O
         row->addWidget(b, 1);
         m_buttons << b;
     }
-    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { selectIndex(id, true, false); });
+    // toggled, not clicked: an assistive tool's Toggle action checks a segment without a
+    // click, and must select it exactly as a click does. Checks made here are not news.
+    connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked && !m_selecting)
+            selectIndex(id, true, false);
+    });
     if (!m_buttons.isEmpty())
         selectIndex(0, false, false);
 }
@@ -70,6 +76,7 @@ void SegmentedControl::selectIndex(int index, bool emitSignal, bool focus)
     if (index < 0) {
         // No selection: uncheck every segment; the first one keeps the control in the Tab chain.
         m_current = -1;
+        const QScopedValueRollback selecting(m_selecting, true);
         m_group->setExclusive(false);
         for (int i = 0; i < m_buttons.size(); ++i) {
             m_buttons[i]->setChecked(false);
@@ -85,7 +92,10 @@ void SegmentedControl::selectIndex(int index, bool emitSignal, bool focus)
         // Only the selected segment takes part in the Tab chain.
         m_buttons[i]->setFocusPolicy(i == index ? Qt::StrongFocus : Qt::ClickFocus);
     }
-    m_buttons[index]->setChecked(true);
+    {
+        const QScopedValueRollback selecting(m_selecting, true);
+        m_buttons[index]->setChecked(true);
+    }
     if (focus)
         m_buttons[index]->setFocus(Qt::TabFocusReason);
     update();

@@ -11,7 +11,8 @@ class SegmentButton;
 // A segmented picker: equal segments on a light track, the selected one raised in white.
 // Options are (value, label) pairs; the control emits the value of the new selection.
 // Keyboard: Tab focuses the selected segment, Left/Right/Home/End move the selection.
-// Each segment is a real button, so assistive tools can list and press them.
+// Each segment is a real button, so assistive tools can list and press them; a segment
+// checked through its Toggle action selects like a click.
 class SegmentedControl : public QWidget
 {
     Q_OBJECT
@@ -43,4 +44,5 @@ private:
     QList<SegmentButton*> m_buttons;
     QButtonGroup* m_group;
     int m_current = -1;
+    bool m_selecting = false; // checking a segment from selectIndex, not from the user
 };

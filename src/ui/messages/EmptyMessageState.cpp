@@ -7,6 +7,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+namespace {
+constexpr int kIconSize = 28;
+} // namespace
+
 EmptyMessageState::EmptyMessageState(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("emptyMessageState"));
@@ -17,31 +21,43 @@ EmptyMessageState::EmptyMessageState(QWidget* parent) : QWidget(parent)
     column->setSpacing(10);
     column->addStretch(1);
 
-    constexpr int iconSize = 28;
-    auto* icon = new QLabel(this);
-    icon->setObjectName(QStringLiteral("emptyMessageIcon"));
-    const qreal dpr = devicePixelRatioF();
-    QPixmap pm = SymbolIcons::pixmap(QStringLiteral("tray"), iconSize, AppTheme::primaryAccent(), dpr);
-    icon->setPixmap(pm);
-    icon->setFixedHeight(iconSize + 4);
-    icon->setAlignment(Qt::AlignCenter);
-    icon->setAccessibleName(QStringLiteral("消息托盘"));
-    column->addWidget(icon);
+    m_icon = new QLabel(this);
+    m_icon->setObjectName(QStringLiteral("emptyMessageIcon"));
+    m_icon->setFixedHeight(kIconSize + 4);
+    m_icon->setAlignment(Qt::AlignCenter);
+    column->addWidget(m_icon);
 
-    auto* title = labels::make(QStringLiteral("还没有消息"), AppTheme::TextStyle::Headline, QFont::Bold,
-                               AppTheme::ink(), this);
-    title->setObjectName(QStringLiteral("emptyMessageTitle"));
-    title->setAlignment(Qt::AlignCenter);
-    column->addWidget(title);
+    m_title = labels::make(QString(), AppTheme::TextStyle::Headline, QFont::Bold, AppTheme::ink(), this);
+    m_title->setObjectName(QStringLiteral("emptyMessageTitle"));
+    m_title->setAlignment(Qt::AlignCenter);
+    column->addWidget(m_title);
 
-    auto* hint = labels::make(QStringLiteral("保持电脑端运行，新的微信和企业微信消息会自动出现在这里。"),
-                              AppTheme::TextStyle::Callout, -1, AppTheme::secondaryText(), this);
-    hint->setObjectName(QStringLiteral("emptyMessageHint"));
-    hint->setAlignment(Qt::AlignCenter);
-    hint->setWordWrap(true);
-    column->addWidget(hint);
+    m_hint = labels::make(QString(), AppTheme::TextStyle::Callout, -1, AppTheme::secondaryText(), this);
+    m_hint->setObjectName(QStringLiteral("emptyMessageHint"));
+    m_hint->setAlignment(Qt::AlignCenter);
+    m_hint->setWordWrap(true);
+    column->addWidget(m_hint);
     column->addStretch(1);
+    apply();
+}
 
-    setAccessibleName(title->text());
-    setAccessibleDescription(hint->text());
+void EmptyMessageState::setSearching(bool searching)
+{
+    if (searching == m_searching)
+        return;
+    m_searching = searching;
+    apply();
+}
+
+void EmptyMessageState::apply()
+{
+    // Nothing found for a search is no sign that nothing arrived: say so, and what helps.
+    const QString symbol = m_searching ? QStringLiteral("magnifyingglass") : QStringLiteral("tray");
+    m_icon->setPixmap(SymbolIcons::pixmap(symbol, kIconSize, AppTheme::primaryAccent(), devicePixelRatioF()));
+    m_icon->setAccessibleName(m_searching ? QStringLiteral("搜索") : QStringLiteral("消息托盘"));
+    m_title->setText(m_searching ? QStringLiteral("没有找到匹配的消息") : QStringLiteral("还没有消息"));
+    m_hint->setText(m_searching ? QStringLiteral("换个关键词，或清空搜索框。")
+                                : QStringLiteral("保持电脑端运行，新的微信和企业微信消息会自动出现在这里。"));
+    setAccessibleName(m_title->text());
+    setAccessibleDescription(m_hint->text());
 }

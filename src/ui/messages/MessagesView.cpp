@@ -173,6 +173,7 @@ void MessagesView::refilter()
     const EventListView::Anchor anchor = m_list->captureAnchor();
     m_list->rowDelegate()->setSearchQuery(query);
     m_model->setEvents(shown);
+    m_empty->setSearching(!query.trimmed().isEmpty()); // a blank query searches nothing
     m_stack->setCurrentWidget(shown.isEmpty() ? static_cast<QWidget*>(m_empty) : m_list);
     m_list->restoreAnchor(anchor);
     m_list->viewport()->update(); // highlights follow the query even where rows did not change

@@ -11,6 +11,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
@@ -30,8 +31,13 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
     leadLabel->setWordWrap(true);
     m_current = labels::make(QString(), TextStyle::Caption, -1, secondaryText(), label);
     m_current->setObjectName(QStringLiteral("aiCurrentLabel"));
+    m_problem = labels::make(QString(), TextStyle::Caption, -1, systemOrange(), label);
+    m_problem->setObjectName(QStringLiteral("aiProblemLabel"));
+    m_problem->setWordWrap(true);
+    m_problem->setVisible(false);
     labelCol->addWidget(leadLabel);
     labelCol->addWidget(m_current);
+    labelCol->addWidget(m_problem);
     m_disclosure = new DisclosureButton(label, this);
     m_disclosure->setObjectName(QStringLiteral("aiDisclosure"));
     m_disclosure->setAccessibleName(lead);
@@ -86,10 +92,16 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
     m_content->setVisible(false);
 
     connect(m_disclosure, &QAbstractButton::toggled, m_content, &QWidget::setVisible);
-    connect(m_enabled, &QAbstractButton::clicked, this,
-            [this](bool on) { m_draft->setFlag(&NativeSettingsDraft::aiEnabled, on); });
-    connect(m_provider, &SegmentedControl::currentValueChanged, this,
-            [this](const QString& value) { m_draft->setText(&NativeSettingsDraft::aiProvider, value); });
+    // Value signals, so that the accessibility interface's Toggle reaches the draft too;
+    // what refresh() shows from the draft is no edit.
+    connect(m_enabled, &QAbstractButton::toggled, this, [this](bool on) {
+        if (!m_refreshing)
+            m_draft->setFlag(&NativeSettingsDraft::aiEnabled, on);
+    });
+    connect(m_provider, &SegmentedControl::currentValueChanged, this, [this](const QString& value) {
+        if (!m_refreshing)
+            m_draft->setText(&NativeSettingsDraft::aiProvider, value);
+    });
     connect(draft, &SettingsDraftModel::changed, this, &AISettingsCard::refresh);
     refresh();
 }
@@ -104,12 +116,20 @@ void AISettingsCard::setExpanded(bool expanded)
     m_disclosure->setChecked(expanded);
 }
 
+void AISettingsCard::setCoreProblem(const QString& text)
+{
+    m_problem->setText(text);
+    m_problem->setAccessibleName(text);
+    m_problem->setVisible(!text.isEmpty());
+    m_disclosure->setAccessibleDescription(text);
+}
+
 void AISettingsCard::refresh()
 {
     const NativeSettingsDraft& d = m_draft->draft();
     const QString model = d.aiModel.isEmpty() ? QStringLiteral("自动选择模型") : d.aiModel;
     m_current->setText(QStringLiteral("当前：") + d.aiProvider + QStringLiteral(" / ") + model);
-    if (m_enabled->isChecked() != d.aiEnabled)
-        m_enabled->setChecked(d.aiEnabled);
+    const QScopedValueRollback refreshing(m_refreshing, true);
+    m_enabled->setChecked(d.aiEnabled);
     m_provider->setCurrentValue(d.aiProvider);
 }

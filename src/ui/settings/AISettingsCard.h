@@ -10,7 +10,8 @@ class SettingsTextField;
 class ToggleSwitch;
 
 // "AI 对话": a disclosure group, collapsed at first, whose label names the current provider
-// and model and whose content edits the AI provider settings.
+// and model (and, when the core's latest provider call failed, why) and whose content edits
+// the AI provider settings.
 class AISettingsCard : public SettingsCard
 {
     Q_OBJECT
@@ -22,6 +23,9 @@ public:
     void setExpanded(bool expanded);
     DisclosureButton* disclosure() const { return m_disclosure; }
     QLabel* currentLabel() const { return m_current; }
+    QLabel* problemLabel() const { return m_problem; }
+    // The core's report of its latest failed provider call; empty text hides the line.
+    void setCoreProblem(const QString& text);
     QWidget* content() const { return m_content; }
     SettingsTextField* apiKeyField() const { return m_apiKey; }
 
@@ -31,8 +35,10 @@ private:
     SettingsDraftModel* m_draft;
     DisclosureButton* m_disclosure;
     QLabel* m_current;
+    QLabel* m_problem;
     QWidget* m_content;
     ToggleSwitch* m_enabled;
     SegmentedControl* m_provider;
     SettingsTextField* m_apiKey;
+    bool m_refreshing = false; // showing the draft's values, which is no edit
 };

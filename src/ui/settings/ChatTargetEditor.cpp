@@ -15,8 +15,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QShowEvent>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -106,9 +106,17 @@ ChatTargetEditor::ChatTargetEditor(const QString& title, Bindings bindings, bool
     m_allowlist->setObjectName(QStringLiteral("allowlistEditor"));
     col->addWidget(m_allowlist);
 
-    connect(m_switch, &QAbstractButton::clicked, this, [this](bool on) { m_bindings.enabled.set(on); });
-    connect(m_source, &QComboBox::activated, this,
-            [this](int index) { m_bindings.source.set(m_source->itemData(index).toString()); });
+    // Value signals, not clicks: a change made through the accessibility interface (the
+    // switch's Toggle action, a picked item) reaches the draft like a click. What refresh()
+    // shows from the draft is no edit.
+    connect(m_switch, &QAbstractButton::toggled, this, [this](bool on) {
+        if (!m_refreshing)
+            m_bindings.enabled.set(on);
+    });
+    connect(m_source, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_refreshing && index >= 0)
+            m_bindings.source.set(m_source->itemData(index).toString());
+    });
     if (SettingsDraftModel* model = m_bindings.source.model())
         connect(model, &SettingsDraftModel::changed, this, &ChatTargetEditor::refresh);
     m_lastSource = m_bindings.source.get();
@@ -138,22 +146,19 @@ void ChatTargetEditor::showEvent(QShowEvent* e)
 
 void ChatTargetEditor::refresh()
 {
-    const bool on = m_bindings.enabled.get();
-    if (m_switch->isChecked() != on) {
-        const QSignalBlocker block(m_switch);
-        m_switch->setChecked(on);
-    }
     const QString source = m_bindings.source.get();
-    const int index = settingsoptions::indexOf(settingsoptions::readerSources(m_supportsOCR), source);
-    if (m_source->currentIndex() != index)
-        m_source->setCurrentIndex(index);
-    if (m_rule) {
-        const QSignalBlocker block(m_rule);
-        const QString rule = m_bindings.ruleMode->get();
-        if (settingsoptions::indexOf(settingsoptions::wecomRules(), rule) < 0)
-            m_rule->setCurrentIndex(-1);
-        else
-            m_rule->setCurrentValue(rule);
+    {
+        const QScopedValueRollback refreshing(m_refreshing, true);
+        m_switch->setChecked(m_bindings.enabled.get());
+        m_source->setCurrentIndex(
+            settingsoptions::indexOf(settingsoptions::readerSources(m_supportsOCR), source));
+        if (m_rule) {
+            const QString rule = m_bindings.ruleMode->get();
+            if (settingsoptions::indexOf(settingsoptions::wecomRules(), rule) < 0)
+                m_rule->setCurrentIndex(-1);
+            else
+                m_rule->setCurrentValue(rule);
+        }
     }
     refreshPill();
     if (source != m_lastSource) {

@@ -63,6 +63,7 @@ private:
     bool m_supportsOCR;
     std::optional<StatusLook> m_override;
     QString m_lastSource;
+    bool m_refreshing = false; // showing the draft's values, which is no edit
     StatusPill* m_pill;
     ToggleSwitch* m_switch;
     QLabel* m_help;

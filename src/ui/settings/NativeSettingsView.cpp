@@ -1,6 +1,7 @@
 #include "ui/settings/NativeSettingsView.h"
 
 #include "ui/common/AppTheme.h"
+#include "ui/common/WorkbenchCommands.h"
 #include "ui/settings/SettingsDashboardView.h"
 
 #include <QAction>
@@ -27,6 +28,9 @@ NativeSettingsView::NativeSettingsView(BridgeStore& store, QWidget* parent) : QW
     layout->setContentsMargins(0, 0, 0, 0);
     m_dashboard = new SettingsDashboardView(store, this);
     layout->addWidget(m_dashboard);
+    // The menu's two commands answer their shortcuts here too.
+    addAction(workbenchcommands::refresh(store, this));
+    addAction(workbenchcommands::openConfigDir(store, this));
 }
 
 NativeSettingsView* NativeSettingsView::open(BridgeStore& store, QWidget* anchor)

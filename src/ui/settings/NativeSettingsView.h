@@ -10,7 +10,8 @@ class SettingsDashboardView;
 
 // The application settings window: a fixed 980 × 720 window showing the settings section
 // with a draft of its own. One window at a time; it is deleted when closed, so each opening
-// starts from the core's current values.
+// starts from the core's current values. "刷新工作台" (Ctrl+R) and "打开本地配置目录"
+// (Ctrl+,) work while it is active, as in the main window.
 class NativeSettingsView : public QWidget
 {
     Q_OBJECT

@@ -10,6 +10,7 @@
 #include "ui/settings/RemoteAccessCard.h"
 #include "ui/settings/UserProfileCard.h"
 #include "ui/settings/WeComDiagnosticsCard.h"
+#include "ui/settings/logic/AIProviderStatus.h"
 #include "ui/settings/logic/SettingsDraftModel.h"
 
 #include <QHBoxLayout>
@@ -70,7 +71,11 @@ SettingsDashboardView::SettingsDashboardView(BridgeStore& store, QWidget* parent
 
     connect(m_save, &QAbstractButton::clicked, this, &SettingsDashboardView::save);
     connect(&store, &BridgeStore::isSavingSettingsChanged, this, &SettingsDashboardView::refreshSaveButton);
-    connect(&store, &BridgeStore::stateChanged, this, [this] { m_draft->loadIfClean(m_store.state()); });
+    connect(&store, &BridgeStore::stateChanged, this, [this] {
+        m_draft->loadIfClean(m_store.state());
+        m_ai->setCoreProblem(aistatus::problem(m_store.state()));
+    });
+    m_ai->setCoreProblem(aistatus::problem(store.state()));
     refreshSaveButton();
 }
 

@@ -3,12 +3,15 @@
 #include "ui/common/AppTheme.h"
 #include "ui/common/Labels.h"
 #include "ui/common/Painting.h"
+#include "ui/settings/logic/EditorText.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -61,10 +64,9 @@ SettingsTextEditor::SettingsTextEditor(const QString& title, const QString& help
     col->addWidget(m_help);
 
     refresh();
-    connect(m_edit, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_refreshing)
-            m_binding.set(m_edit->toPlainText());
-    });
+    // Every change of the document, typed or made through the accessibility interface,
+    // reaches the draft; only the edited part of the loaded text changes.
+    connect(m_edit, &QPlainTextEdit::textChanged, this, &SettingsTextEditor::takeEdit);
     if (m_binding.model())
         connect(m_binding.model(), &SettingsDraftModel::changed, this, &SettingsTextEditor::refresh);
 }
@@ -82,11 +84,22 @@ QString SettingsTextEditor::help() const
 void SettingsTextEditor::refresh()
 {
     const QString value = m_binding.get();
-    if (m_edit->toPlainText() == value)
+    if (value == m_text)
         return;
-    m_refreshing = true;
+    m_text = value;
+    const QScopedValueRollback refreshing(m_refreshing, true);
     m_edit->setPlainText(value);
-    m_refreshing = false;
+    m_shown = m_edit->document()->toRawText();
+}
+
+void SettingsTextEditor::takeEdit()
+{
+    if (m_refreshing)
+        return;
+    const QString shown = m_edit->document()->toRawText();
+    m_text = editortext::mergeEdit(m_text, m_shown, shown).value_or(editortext::plain(shown));
+    m_shown = shown;
+    m_binding.set(m_text);
 }
 
 bool SettingsTextEditor::eventFilter(QObject* watched, QEvent* event)

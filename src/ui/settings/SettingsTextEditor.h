@@ -9,7 +9,8 @@ class QPlainTextEdit;
 
 // A titled multi-line editor bound to one text of the draft (one entry per line): the title,
 // the editor in the body font, at least `height` tall, padded 8 on a rounded white box with
-// a separator outline, and, when given, the help line.
+// a separator outline, and, when given, the help line. An edit changes only the edited part
+// of the text: line breaks and no-break spaces elsewhere stay as loaded.
 class SettingsTextEditor : public QWidget
 {
     Q_OBJECT
@@ -27,11 +28,14 @@ protected:
 
 private:
     void refresh();
+    void takeEdit();
 
     TextBinding m_binding;
     QLabel* m_title;
     QLabel* m_help;
     QWidget* m_box;
     QPlainTextEdit* m_edit;
-    bool m_refreshing = false;
+    QString m_text;            // the bound text as the editor holds it (line breaks and spaces as loaded)
+    QString m_shown;           // the editor's raw text for m_text
+    bool m_refreshing = false; // showing the draft's value, which is no edit
 };

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 SettingsTextField::SettingsTextField(const QString& title, const QString& help, TextBinding text,
@@ -49,7 +50,12 @@ SettingsTextField::SettingsTextField(const QString& title, const QString& help, 
     setTitle(title);
 
     m_edit->setText(m_binding.get());
-    connect(m_edit, &QLineEdit::textEdited, this, [this](const QString& t) { m_binding.set(t); });
+    // textChanged, not textEdited: text set through the accessibility interface (or pasted by
+    // a dictation tool) reaches the draft like typing. Showing the draft's value is no edit.
+    connect(m_edit, &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (!m_refreshing)
+            m_binding.set(t);
+    });
     if (m_binding.model())
         connect(m_binding.model(), &SettingsDraftModel::changed, this, &SettingsTextField::refresh);
 }
@@ -74,8 +80,10 @@ QString SettingsTextField::help() const
 void SettingsTextField::refresh()
 {
     const QString value = m_binding.get();
-    if (m_edit->text() != value)
-        m_edit->setText(value);
+    if (m_edit->text() == value)
+        return;
+    const QScopedValueRollback refreshing(m_refreshing, true);
+    m_edit->setText(value);
 }
 
 bool SettingsTextField::eventFilter(QObject* watched, QEvent* event)

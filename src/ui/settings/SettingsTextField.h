@@ -32,4 +32,5 @@ private:
     QLabel* m_help;
     QWidget* m_box;
     QLineEdit* m_edit;
+    bool m_refreshing = false; // showing the draft's value, which is no edit
 };

@@ -1,10 +1,9 @@
 #include "ui/overview/logic/DashboardDerivations.h"
 
-#include "common/RegexSubject.h"
+#include "common/TextPattern.h"
 
 #include <QRegularExpression>
 #include <QSet>
-#include <QStringBuilder>
 
 namespace dashboard {
 
@@ -34,18 +33,15 @@ QString joinLines(QString text)
 // A leading part ending in an ISO 8601 date-time, ")" and a colon: "张三 (2024-05-01T10:00:00+08:00)：".
 const QRegularExpression& isoPrefix()
 {
-    static const QRegularExpression re(
-        QStringLiteral(
-            "^.*?\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(?:Z|[+-]\\d{2}:?\\d{2})?\\)\\s*[:：]\\s*"),
-        QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression re = textPattern(QStringLiteral(
+        "^.*?\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(?:Z|[+-]\\d{2}:?\\d{2})?\\)\\s*[:：]\\s*"));
     return re;
 }
 
 // A leading label of 1 to 24 characters without a colon, then a colon: "提醒：".
 const QRegularExpression& labelPrefix()
 {
-    static const QRegularExpression re(QStringLiteral("^[^:：]{1,24}[:：]\\s*"),
-                                       QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression re = textPattern(QStringLiteral("^[^:：]{1,24}[:：]\\s*"));
     return re;
 }
 
@@ -62,6 +58,29 @@ QString removeFirstMatch(const QString& text, const QRegularExpression& re)
 QString orEmpty(const std::optional<QString>& s)
 {
     return s.value_or(QString());
+}
+
+// What ties a message to a highlight: session, sender and text, kept apart so that a "-"
+// inside a name cannot make two different messages meet ("项目" + "周会-张三" is not
+// "项目-周会" + "张三").
+struct HighlightKey
+{
+    QString session;
+    QString sender;
+    QString text;
+
+    bool operator==(const HighlightKey&) const = default;
+    // The three lengths; equal keys have equal shapes.
+    quint64 shape() const
+    {
+        auto bits = [](qsizetype n) { return quint64(std::min<qsizetype>(n, 0x1fffff)); };
+        return bits(session.size()) << 42 | bits(sender.size()) << 21 | bits(text.size());
+    }
+};
+
+size_t qHash(const HighlightKey& key, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, key.session, key.sender, key.text);
 }
 
 } // namespace
@@ -171,31 +190,20 @@ QList<BridgeEvent> importantEvents(const State& state, const QList<BridgeEvent>&
     if (!summary || !summary->highlights || summary->highlights->isEmpty())
         return events.mid(0, kMaxImportant);
 
-    // Keys are "session-sender-text". Equal keys have equal length and last character, so a
-    // message whose key shape no highlight has is skipped without building its key.
-    const QChar dash = QLatin1Char('-');
-    auto shape = [](qsizetype length, QChar last) { return (quint64(length) << 16) | last.unicode(); };
-    QSet<QString> keys;
+    // A message whose three field lengths no highlight has is skipped without hashing.
+    QSet<HighlightKey> keys;
     QSet<quint64> shapes;
     keys.reserve(summary->highlights->size());
     for (const HighlightSnapshot& h : *summary->highlights) {
-        const QString key = orEmpty(h.sessionName) % dash % orEmpty(h.senderName) % dash % orEmpty(h.content);
-        keys.insert(key);
-        shapes.insert(shape(key.size(), key.back()));
+        HighlightKey key{orEmpty(h.sessionName), orEmpty(h.senderName), orEmpty(h.content)};
+        shapes.insert(key.shape());
+        keys.insert(std::move(key));
     }
 
     QList<BridgeEvent> kept;
-    QString key; // one buffer for every message's key
     for (const BridgeEvent& e : events) {
-        const QString session = orEmpty(e.sessionName);
-        const QString sender = orEmpty(e.senderName);
-        const QString text = e.displayContent();
-        const QChar last = text.isEmpty() ? dash : text.back();
-        if (!shapes.contains(shape(session.size() + sender.size() + text.size() + 2, last)))
-            continue;
-        key.resize(0);
-        key.append(session).append(dash).append(sender).append(dash).append(text);
-        if (keys.contains(key)) {
+        HighlightKey key{orEmpty(e.sessionName), orEmpty(e.senderName), e.displayContent()};
+        if (shapes.contains(key.shape()) && keys.contains(key)) {
             kept.append(e);
             if (kept.size() == kMaxImportant)
                 break;

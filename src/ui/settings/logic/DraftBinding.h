@@ -5,8 +5,8 @@
 #include <QPointer>
 #include <type_traits>
 
-// A two-way binding to one field of a view's draft: reading returns the field, writing
-// stores the value and marks the draft dirty. DraftBinding<QString> is the text binding,
+// A two-way binding to one field of a view's draft: reading returns the field, writing a
+// different value stores it and marks the draft dirty. DraftBinding<QString> is the text binding,
 // DraftBinding<bool> the switch binding.
 template <typename T> class DraftBinding
 {

@@ -106,16 +106,22 @@ void NativeSettingsDraft::load(const std::optional<BridgeStateResponse>& state)
     isDirty = false;
 }
 
-void NativeSettingsDraft::setText(TextField field, const QString& value)
+bool NativeSettingsDraft::setText(TextField field, const QString& value)
 {
+    if (this->*field == value)
+        return false;
     this->*field = value;
     isDirty = true;
+    return true;
 }
 
-void NativeSettingsDraft::setFlag(FlagField field, bool value)
+bool NativeSettingsDraft::setFlag(FlagField field, bool value)
 {
+    if (this->*field == value)
+        return false;
     this->*field = value;
     isDirty = true;
+    return true;
 }
 
 QJsonObject NativeSettingsDraft::payload() const

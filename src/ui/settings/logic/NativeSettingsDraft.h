@@ -8,7 +8,8 @@
 
 // The editable copy of the core's configuration behind the settings form. A plain value:
 // filled from a state snapshot by load(), edited field by field through setText()/setFlag()
-// (every write marks it dirty, also when the value did not change) and turned into the
+// (a write that changes a value marks it dirty; writing the value a field already holds,
+// such as pressing the selected segment again, changes nothing) and turned into the
 // body of POST /api/config/native/save by payload(). The saved API key and access token
 // never travel in the state, so they are always empty after load().
 struct NativeSettingsDraft
@@ -44,9 +45,10 @@ struct NativeSettingsDraft
     // draft is left exactly as it is. Only absence falls back: a present empty text is kept.
     void load(const std::optional<BridgeStateResponse>& state);
 
-    // Writes one field and marks the draft dirty.
-    void setText(TextField field, const QString& value);
-    void setFlag(FlagField field, bool value);
+    // Writes one field and marks the draft dirty; false (and nothing marked) when the field
+    // already holds the value.
+    bool setText(TextField field, const QString& value);
+    bool setFlag(FlagField field, bool value);
 
     // The settings document. Texts go unchanged (multi-line fields as one string with "\n");
     // only "api_key" and "remote_access_token" are trimmed, and left out when that leaves

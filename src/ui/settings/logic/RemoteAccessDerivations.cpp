@@ -38,6 +38,11 @@ QString withoutSlashes(const QString& text)
 
 } // namespace
 
+QString noWebsiteBridge()
+{
+    return QStringLiteral("未开启网站桥接");
+}
+
 QString waitingForWiFi()
 {
     return QStringLiteral("等待同一 Wi-Fi 地址识别");
@@ -58,7 +63,11 @@ QString publicMobileURL(const QString& websiteBridgeBaseURL, const QString& defa
     QString origin = websiteBridgeBaseURL.trimmed();
     if (origin.isEmpty())
         origin = defaultOrigin.trimmed();
-    return withoutSlashes(origin) + QStringLiteral("/mobile.html#remote-context");
+    origin = withoutSlashes(origin);
+    // No origin: a bare "/mobile.html#…" would be a link to nowhere.
+    if (origin.isEmpty())
+        return noWebsiteBridge();
+    return origin + QStringLiteral("/mobile.html#remote-context");
 }
 
 QString publicMobileURL(const QString& websiteBridgeBaseURL)

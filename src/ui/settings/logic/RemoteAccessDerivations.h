@@ -12,7 +12,8 @@ namespace remoteaccess {
 using State = std::optional<BridgeStateResponse>;
 
 // The website-bridge origin (trimmed; the default origin when blank), without "/" at either
-// end, followed by "/mobile.html#remote-context".
+// end, followed by "/mobile.html#remote-context"; "未开启网站桥接" (never copied) when there
+// is no origin at all.
 QString publicMobileURL(const QString& websiteBridgeBaseURL, const QString& defaultOrigin);
 QString publicMobileURL(const QString& websiteBridgeBaseURL); // with the store's origin
 
@@ -35,6 +36,7 @@ bool copyAllowed(const QString& value, bool canCopy);
 
 QString syncLabel(bool syncing); // "同步到网站桥接" / "同步中"
 
+QString noWebsiteBridge();  // "未开启网站桥接"
 QString waitingForWiFi();   // "等待同一 Wi-Fi 地址识别"
 QString waitingForAgent();  // "等待本机接口启动"
 QString tokenPlaceholder(); // "这里填远程访问口令"

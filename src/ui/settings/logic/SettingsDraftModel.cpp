@@ -18,12 +18,12 @@ void SettingsDraftModel::loadIfClean(const std::optional<BridgeStateResponse>& s
 
 void SettingsDraftModel::setText(NativeSettingsDraft::TextField field, const QString& value)
 {
-    m_draft.setText(field, value);
-    emit changed();
+    if (m_draft.setText(field, value))
+        emit changed();
 }
 
 void SettingsDraftModel::setFlag(NativeSettingsDraft::FlagField field, bool value)
 {
-    m_draft.setFlag(field, value);
-    emit changed();
+    if (m_draft.setFlag(field, value))
+        emit changed();
 }

@@ -22,7 +22,7 @@ public:
 
     QString text(NativeSettingsDraft::TextField field) const { return m_draft.*field; }
     bool flag(NativeSettingsDraft::FlagField field) const { return m_draft.*field; }
-    // Store the value and mark the draft dirty (also when the value is the same).
+    // Store the value and mark the draft dirty; the value the field already holds is no edit.
     void setText(NativeSettingsDraft::TextField field, const QString& value);
     void setFlag(NativeSettingsDraft::FlagField field, bool value);
 

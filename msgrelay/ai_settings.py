@@ -1,0 +1,198 @@
+"""Which AI endpoint, model and key the saved configuration means, and the address safety rules.
+
+Every provider is reached through its OpenAI-compatible chat-completions endpoint.  The key is
+only ever handed out for the address it belongs to: a key saved in the settings belongs to the
+origin (scheme, host, port) the configuration pointed at when it was saved, and a key from the
+environment belongs to the variable of the selected provider.  Local Ollama never gets a key.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import ipaddress
+import os
+import urllib.parse
+
+COMPLETIONS_PATH = "/chat/completions"
+
+
+@dataclasses.dataclass(frozen=True)
+class ProviderDefaults:
+    label: str
+    url: str
+    model: str
+    key_env: str
+    needs_key: bool
+    sends_key: bool = True
+
+
+PROVIDERS = {
+    "deepseek": ProviderDefaults("DeepSeek", "https://api.deepseek.com/chat/completions", "deepseek-chat",
+                                 "DEEPSEEK_API_KEY", needs_key=True),
+    "qwen": ProviderDefaults("通义千问", "https://dashscope.aliyuncs.com/compatible-mode/v1/chat/completions",
+                             "qwen-plus", "DASHSCOPE_API_KEY", needs_key=True),
+    "ollama": ProviderDefaults("本地 Ollama", "http://127.0.0.1:11434/v1/chat/completions", "qwen2.5", "",
+                               needs_key=False, sends_key=False),
+    "openai-compatible": ProviderDefaults("OpenAI 兼容网关", "", "", "", needs_key=False),
+}
+_KNOWN_URLS = {p.url for p in PROVIDERS.values() if p.url}
+_KNOWN_ENVS = {p.key_env for p in PROVIDERS.values() if p.key_env}
+
+
+@dataclasses.dataclass(frozen=True)
+class Endpoint:
+    """Where one call goes.  The key is kept out of repr() so that it never lands in a log line."""
+
+    provider: str
+    label: str
+    url: str
+    model: str
+    key: str = dataclasses.field(default="", repr=False)
+
+
+class SettingsProblem(ValueError):
+    """The AI settings cannot be used; the text is for the user (Chinese, one sentence)."""
+
+
+def defaults_for(provider: str) -> ProviderDefaults:
+    return PROVIDERS.get(provider) or ProviderDefaults(provider or "AI 接口", "", "", "", needs_key=False)
+
+
+def label_of(ai: dict) -> str:
+    return defaults_for(ai.get("provider", "")).label
+
+
+def effective_url(ai: dict) -> str:
+    """The configured address, completed to the chat-completions path.
+
+    A known provider left at another known provider's default address (the settings form
+    starts every provider at DeepSeek's) uses its own default, so that picking "qwen" never
+    sends a request, or a key, to DeepSeek.
+    """
+    provider = ai.get("provider", "")
+    url = (ai.get("base_url") or "").strip()
+    if provider in PROVIDERS and provider != "openai-compatible" and (not url or url in _KNOWN_URLS):
+        url = PROVIDERS[provider].url
+    if not url:
+        return ""
+    parts = urllib.parse.urlsplit(url)
+    path = parts.path.rstrip("/")
+    if not path.endswith(COMPLETIONS_PATH):
+        path += COMPLETIONS_PATH
+    return urllib.parse.urlunsplit((parts.scheme, parts.netloc, path, parts.query, ""))
+
+
+def effective_model(ai: dict) -> str:
+    return (ai.get("model") or "").strip() or defaults_for(ai.get("provider", "")).model
+
+
+def effective_key_env(ai: dict) -> str:
+    """The environment variable to read the key from; another known provider's variable is
+    replaced by the selected provider's own (the form always offers DEEPSEEK_API_KEY)."""
+    provider = ai.get("provider", "")
+    name = (ai.get("api_key_env_name") or "").strip()
+    if provider in PROVIDERS and provider != "openai-compatible" and (not name or name in _KNOWN_ENVS):
+        name = PROVIDERS[provider].key_env
+    return name
+
+
+def origin(url: str) -> str:
+    """scheme://host:port of an address, lower-cased, with the default port filled in."""
+    try:
+        parts = urllib.parse.urlsplit(url)
+        port = parts.port or (443 if parts.scheme.lower() == "https" else 80)
+    except ValueError:
+        return ""
+    host = (parts.hostname or "").lower()
+    return f"{parts.scheme.lower()}://{host}:{port}" if host else ""
+
+
+def api_key(ai: dict, environ=None) -> str:
+    """The key for the effective address, or empty text."""
+    if not defaults_for(ai.get("provider", "")).sends_key:
+        return ""
+    stored = (ai.get("api_key") or "").strip()
+    here = origin(effective_url(ai))
+    if stored and here and ai.get("api_key_origin") == here:
+        return stored
+    name = effective_key_env(ai)
+    environ = os.environ if environ is None else environ
+    return (environ.get(name) or "").strip() if name else ""
+
+
+def _ip(host: str):
+    try:
+        ip = ipaddress.ip_address(host.split("%", 1)[0])
+    except ValueError:
+        return None
+    return ip.ipv4_mapped if isinstance(ip, ipaddress.IPv6Address) and ip.ipv4_mapped else ip
+
+
+def is_loopback_host(host: str) -> bool:
+    host = host.lower().rstrip(".")
+    ip = _ip(host)
+    return host == "localhost" or host.endswith(".localhost") or (ip is not None and ip.is_loopback)
+
+
+def is_local_host(host: str) -> bool:
+    """This machine or the private network: the only places plain http may go."""
+    ip = _ip(host.lower().rstrip("."))
+    return is_loopback_host(host) or (ip is not None and (ip.is_private or ip.is_link_local))
+
+
+def url_problem(url: str) -> str | None:
+    """Why an address cannot be used, in Chinese, or None."""
+    if any(c.isspace() or ord(c) < 32 for c in url):
+        return "接口地址不能包含空格或换行。"
+    try:
+        parts = urllib.parse.urlsplit(url)
+        scheme = parts.scheme.lower()
+        host = parts.hostname
+        parts.port  # noqa: B018 - raises ValueError for a port that is not a number in range
+    except ValueError:
+        return "接口地址格式不正确，例如 https://api.deepseek.com/chat/completions。"
+    if scheme not in ("http", "https"):
+        return "接口地址必须以 https:// 开头（本机或局域网的 Ollama 可用 http://）。"
+    if not host:
+        return "接口地址缺少主机名，例如 https://api.deepseek.com/chat/completions。"
+    if parts.username is not None or parts.password is not None:
+        return "接口地址里不能带用户名或密码；API Key 请填在“API Key”或环境变量里。"
+    if parts.fragment:
+        return "接口地址不能包含 # 及其后面的内容。"
+    if scheme == "http" and not is_local_host(host):
+        return "只有本机或局域网地址可以用 http://，其他接口地址必须使用 https://。"
+    return None
+
+
+def settings_problem(ai: dict) -> str | None:
+    """Checked on every save: a malformed address, or a gateway without one."""
+    url = (ai.get("base_url") or "").strip()
+    if url:
+        problem = url_problem(url)
+        if problem:
+            return problem
+    if not effective_url(ai) and ai.get("enabled"):
+        return "选择“OpenAI 兼容网关”时请填写网关的接口地址。"
+    return None
+
+
+def resolve(ai: dict, environ=None) -> Endpoint:
+    """The endpoint of the next call; SettingsProblem when the settings cannot be used as they are."""
+    provider = ai.get("provider", "")
+    defaults = defaults_for(provider)
+    url = effective_url(ai)
+    if not url:
+        raise SettingsProblem("没有填写 AI 接口地址")
+    problem = url_problem(url)
+    if problem:
+        raise SettingsProblem(problem.rstrip("。"))
+    model = effective_model(ai)
+    if not model:
+        raise SettingsProblem("没有填写模型名称")
+    key = api_key(ai, environ)
+    if any(not 33 <= ord(c) < 127 for c in key):
+        raise SettingsProblem("API Key 含有空格、换行或其他无效字符")
+    if defaults.needs_key and not key:
+        env = effective_key_env(ai)
+        raise SettingsProblem(f"没有 API Key（设置里未保存，环境变量 {env} 也未设置）" if env else "没有 API Key")
+    return Endpoint(provider, defaults.label, url, model, key)
