@@ -26,13 +26,23 @@ constexpr std::array<Draft::FlagField, 3> kFlagFields{&Draft::wechatEnabled, &Dr
 
 void edit(FuzzInput& in, Draft& draft)
 {
+    // A write that changes a field marks the draft dirty; writing the value it holds does nothing.
     const int edits = in.upTo(4);
     for (int i = 0; i < edits; ++i) {
-        if (in.flag())
-            draft.setText(kTextFields[in.byte() % kTextFields.size()], in.text());
-        else
-            draft.setFlag(kFlagFields[in.byte() % kFlagFields.size()], in.flag());
-        FUZZ_CHECK(draft.isDirty);
+        const Draft before = draft;
+        bool changed = false;
+        if (in.flag()) {
+            const Draft::TextField field = kTextFields[in.byte() % kTextFields.size()];
+            const QString value = in.text();
+            changed = draft.setText(field, value);
+            FUZZ_CHECK(changed == (before.*field != value) && draft.*field == value);
+        } else {
+            const Draft::FlagField field = kFlagFields[in.byte() % kFlagFields.size()];
+            const bool value = in.flag();
+            changed = draft.setFlag(field, value);
+            FUZZ_CHECK(changed == (before.*field != value) && draft.*field == value);
+        }
+        FUZZ_CHECK(changed ? draft.isDirty : draft == before);
     }
 }
 
