@@ -1,10 +1,13 @@
 """msgrelay: the small local core that razo starts and talks to over JSON/HTTP.
 
-This package stands in for the full core so that razo runs end to end on a
-machine without WeChat or WeCom: it serves realistic demo messages (WeChat and
-WeCom, the last 7 days, computed relative to the moment it starts), a digest of
-them, the configuration that razo saves, the setup checklist, the WeCom read
-diagnostics and the agent read address.  Standard library only (Python 3.11).
+It reads the WeChat and WeCom messages the user receives from the clients'
+desktop notifications on the session bus (msgrelay/capture, with python3-jeepney)
+and keeps those of the last 7 days in msgrelay.db beside the configuration file
+(message_db.py).  Until the first one arrives it serves demo messages instead
+(WeChat and WeCom, the last 7 days, computed relative to the moment it starts,
+each marked 【示例】).  It also serves a digest of the messages, the configuration
+that razo saves, the setup checklist, the WeCom read diagnostics and the agent
+read address.  Python 3.11 standard library plus python3-jeepney.
 
 With AI switched on in the saved configuration, /api/chat, /api/ask and the
 digest's lists come from the configured provider's OpenAI-compatible
@@ -26,6 +29,9 @@ Environment:
     first line of standard output: ``msgrelay listening on http://HOST:PORT``.
 ``MSGRELAY_HOST``
     Overrides ``--host``.
+``DBUS_SESSION_BUS_ADDRESS``
+    The session bus whose notifications are read; without it the core serves and
+    says in its diagnostics that it cannot read notifications.
 ``MSGRELAY_AI_TIMEOUT``
     Seconds one AI provider call may take (default 25; /api/ask uses at most 12
     because razo gives GET requests 15 seconds).  Tests shorten it.

@@ -61,11 +61,12 @@ def main(argv: list[str] | None = None) -> int:
         return 2
 
     faults = FaultPlan(os.environ.get("MSGRELAY_FAULTS", ""), log=log)
-    core = Core(args.config, host, port, log=log)
+    core = Core(args.config, host, port, log=log, bus_address=os.environ.get("DBUS_SESSION_BUS_ADDRESS") or None)
     try:
         server = Server((host, port), core, faults, log=log)
     except OSError as error:
         log(f"msgrelay: cannot listen on {host}:{port}: {error.strerror or error}")
+        core.close()
         return 1
     core.port = server.server_address[1]  # the real one when port 0 was asked for
 
@@ -77,12 +78,15 @@ def main(argv: list[str] | None = None) -> int:
     signal.signal(signal.SIGINT, stop)
     log(f"msgrelay listening on http://{host}:{core.port}")
     log(f"msgrelay: configuration {core.config.path}")
+    log(f"msgrelay: messages {core.messages.path}")
     if faults:
         log(f"msgrelay: fault injection active: {faults.describe()}")
+    core.start()
     try:
         server.serve_forever(poll_interval=0.2)
     finally:
         server.server_close()
+        core.close()
     log("msgrelay: stopped")
     return 0
 

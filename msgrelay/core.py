@@ -11,9 +11,13 @@ import time
 from . import ai_checks, ai_settings, diagnostics, network
 from .ai_digest import DigestPicker
 from .assistant import Assistant
+from .capture import Capture
+from .capture import diagnostics as capture_checks
+from .capture import service as capture
 from .config_store import ConfigStore, PayloadError, SettingsRefused
 from .demo_data import Event, EventStore
 from .digest import Digest, event_key, item_line
+from .message_db import MessageDB
 from .provider import AIStatus, ProviderClient
 
 WEEK_HOURS = 168
@@ -63,14 +67,25 @@ def _text_field(body: dict, name: str, required: bool = False) -> str | None:
     return value
 
 
+def _now() -> dt.datetime:
+    return dt.datetime.now().astimezone()
+
+
 class Core:
     def __init__(self, config_path: str, host: str, port: int, log=print, events: EventStore | None = None,
                  addresses: network.AddressBook | None = None, opener: str | None = None,
-                 ai_timeout: float | None = None, clock=time.monotonic, ai_background: bool = True):
+                 ai_timeout: float | None = None, clock=time.monotonic, ai_background: bool = True,
+                 local_time=_now, bus_address: str | None = None, capture_options: dict | None = None):
         """ai_timeout: seconds for one AI provider call (None: MSGRELAY_AI_TIMEOUT or 25);
-        clock: monotonic seconds that space the AI digest picks."""
+        clock: monotonic seconds that space the AI digest picks; local_time: the aware local time;
+        bus_address: the session bus to read notifications from (None: no bus).  `start` begins the
+        capture, `close` ends it and closes the message database."""
+        self._local_time = local_time
         self.config = ConfigStore(config_path, log=log)
-        self.events = events or EventStore()
+        self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
+        self.messages = MessageDB(self.config.folder, log=log)
+        self.capture = Capture(self.messages, self.config.snapshot, bus_address, local_time, log=log,
+                               **(capture_options or {}))
         self.addresses = addresses or network.AddressBook()
         self.host = host
         self.port = port
@@ -81,16 +96,28 @@ class Core:
         self.assistant = Assistant(client, self.ai_status, log=log)
         self.digest_picker = DigestPicker(client, self.ai_status, log=log, clock=clock, background=ai_background)
 
+    def start(self):
+        self.capture.start()
+
+    def close(self):
+        self.capture.close()
+
     # -- shared ------------------------------------------------------------------------------------
     def token(self) -> str:
         return self.config.snapshot().get("remote_access_token", "")
 
+    def held_events(self, hours: int = WEEK_HOURS) -> list[Event]:
+        """The captured messages of the period, newest first; the demo data until the first one came."""
+        cutoff = self._local_time() - dt.timedelta(hours=hours)
+        if self.messages.has_real_data():
+            return self.messages.since(cutoff)
+        return self.events.since(cutoff)
+
     def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:
         """Messages of the period that the configuration lets through, newest first."""
-        cutoff = dt.datetime.now().astimezone() - dt.timedelta(hours=hours)
         exclude = [w.casefold() for w in config.get("notification_exclude_keywords", []) if w]
         kept = []
-        for event in self.events.since(cutoff):
+        for event in self.held_events(hours):
             client = config.get(event.chat_target, {})
             if not client.get("enabled", False):
                 continue
@@ -130,8 +157,7 @@ class Core:
         ai = config["ai"]
         key_present = bool(ai_settings.api_key(ai))
         ai_error = self.ai_status.last_error()
-        wecom_held = [e for e in self.events.since(dt.datetime.now().astimezone() - dt.timedelta(hours=WEEK_HOURS))
-                      if e.chat_target == "wecom"]
+        report = self.capture.report()
 
         def client(part: dict) -> dict:
             return {"enabled": part["enabled"], "source": part["source"], "app_name": part["app_name"],
@@ -162,8 +188,8 @@ class Core:
             },
             "agent_access": network.agent_access(self.host, self.port, self.addresses.addresses(),
                                                  bool(config["remote_access_token"])),
-            "setup": {"items": ai_checks.with_setup_item(diagnostics.setup_items(config), config, ai_error)},
-            "diagnostics": {"wecom": diagnostics.wecom_diagnostics(config, wecom_held)},
+            "setup": {"items": ai_checks.with_setup_item(diagnostics.setup_items(config, report), config, ai_error)},
+            "diagnostics": {"wecom": capture_checks.wecom_diagnostics(config, report)},
         }
         return 200, _prune(doc)
 
@@ -183,7 +209,7 @@ class Core:
         events = self.visible_events(config)
         return 200, {
             "ok": True,
-            "generated_at": dt.datetime.now().astimezone().isoformat(timespec="seconds"),
+            "generated_at": self._local_time().isoformat(timespec="seconds"),
             "period_hours": WEEK_HOURS,
             "user_profile": config["user_profile"],
             "summary": self.summary(config),
@@ -210,6 +236,7 @@ class Core:
             return 200, {"ok": False, "error": f"配置文件写入失败：{error.strerror or error}"}
         if body.get("ai") is not None:
             self.ai_status.reset()
+        self.capture.reconcile()
         return 200, {"ok": True, "message": "设置已保存，核心已按新配置重新整理消息。"}
 
     def complete_task(self, body: dict) -> tuple[int, dict]:
@@ -239,30 +266,30 @@ class Core:
         return event
 
     def scan_wecom(self, body: dict) -> tuple[int, dict]:
+        """WeCom is read from its notifications as they arrive: there is nothing to fetch on demand,
+        so the reply reports what has been read and whether reading works right now."""
         force = body.get("force_backfill", False)
-        if force is None:
-            force = False
-        if not isinstance(force, bool):
+        if force is not None and not isinstance(force, bool):
             raise RequestError(400, "force_backfill 必须是布尔值")
         config = self.config.snapshot()
+        counts = {"detected": 0, "inserted": 0, "candidate_events": 0}
         if not config["wecom"]["enabled"]:
-            return 200, {"ok": False, "message": "企业微信读取已关闭，请先在设置里打开企业微信并保存。",
-                         "detected": 0, "inserted": 0, "candidate_events": 0}
-        before = [e for e in self.visible_events(config) if e.chat_target == "wecom"]
-        inserted = 0
-        if force:
-            self.events.scan_wecom()
-            inserted = 1
-        after = [e for e in self.visible_events(config) if e.chat_target == "wecom"]
-        shown = len(after) - len(before)
-        if not force:
-            text = f"已检查企业微信，共 {len(after)} 条最近消息，没有补抓。"
-        elif shown > 0:
-            text = f"已读取企业微信：新增 {inserted} 条消息。"
-        else:
-            text = "已读取企业微信：新消息不在当前白名单或被排除词过滤，没有出现在列表里。"
-        return 200, {"ok": True, "message": text, "detected": len(after), "inserted": inserted,
-                     "candidate_events": len(after) + (1 if force else 0)}
+            return 200, {"ok": False, "message": "企业微信读取已关闭，请先在设置里打开企业微信并保存。", **counts}
+        report = self.capture.report()
+        stats = report.clients["wecom"].stats
+        shown = [e for e in self.visible_events(config) if e.chat_target == "wecom"] if not report.demo else []
+        counts.update(detected=len(shown), candidate_events=stats.count)
+        _, description, action = capture_checks.client_verdict(config["wecom"], "企业微信",
+                                                            report.clients["wecom"], report.status)
+        if not capture.reads(config, "wecom") or report.status.state != capture.MONITORING:
+            return 200, {"ok": False, "message": f"{description}{action}", **counts}
+        if not stats.count:
+            return 200, {"ok": True, "message": f"{description}{action}", **counts}
+        text = (f"企业微信消息随通知实时读取，无需补抓：最近 7 天已读取 {stats.count} 条，"
+                f"最新一条在 {stats.latest.sent_at}。")
+        if len(shown) < stats.count:
+            text += f"其中 {stats.count - len(shown)} 条不在白名单或被排除词过滤。"
+        return 200, {"ok": True, "message": text, **counts}
 
     def push_remote(self, body: dict) -> tuple[int, dict]:
         return 200, {"ok": False, "message": "本机演示核心没有连接网站桥接，未推送。"}

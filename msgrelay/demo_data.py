@@ -1,13 +1,17 @@
-"""Demo messages: a week of WeChat and WeCom traffic, placed relative to a start time."""
+"""Demo messages: a week of WeChat and WeCom traffic, placed relative to a start time.
+
+They are served until the first real message is captured, each text marked with DEMO_MARK so that
+nobody mistakes them for their own messages.
+"""
 
 from __future__ import annotations
 
 import dataclasses
 import datetime as dt
-import itertools
 import threading
 
 TARGET_LABELS = {"wechat": "微信", "wecom": "企业微信"}
+DEMO_MARK = "【示例】 "  # the space keeps a following 请 at the start of a clause for the to-do rules
 
 
 @dataclasses.dataclass(frozen=True)
@@ -93,16 +97,9 @@ _SEED = [
     (9300, "wechat", "家人群", "group", "爸爸", "[语音] 0:09", "voice", "下周六给你妈过生日，记得提前订蛋糕。"),
 ]
 
-# What an on-demand WeCom read finds, in turn.
-_SCAN_FINDS = [
-    ("项目群", "group", "王芳", "请今天 18:00 前在共享表格里登记第 {n} 批测试设备。"),
-    ("陈总", "direct", "陈总", "刚才的方案我看了，稍后提醒我再过一遍第 {n} 页。"),
-    ("运维值班群", "group", "周强", "@所有人 第 {n} 轮压测已结束，结果稍后同步。"),
-]
-
 
 class EventStore:
-    """All messages the core holds, thread-safe; newest first on the way out."""
+    """The demo messages, thread-safe; newest first on the way out."""
 
     def __init__(self, start: dt.datetime | None = None):
         self._lock = threading.Lock()
@@ -111,9 +108,8 @@ class EventStore:
         ordered = sorted(_SEED, key=lambda seed: -seed[0])  # oldest first gets the lowest id
         for number, (minutes, target, session, kind, sender, content, ctype, transcript) in enumerate(ordered, 1):
             at = start - dt.timedelta(minutes=minutes)
-            self._events.append(Event(number, target, session, kind, sender, at, content, ctype, transcript))
-        self._next_id = itertools.count(len(self._events) + 1)
-        self._scans = 0
+            marked = DEMO_MARK + transcript if transcript else None
+            self._events.append(Event(number, target, session, kind, sender, at, DEMO_MARK + content, ctype, marked))
 
     def all(self) -> list[Event]:
         with self._lock:
@@ -121,14 +117,3 @@ class EventStore:
 
     def since(self, cutoff: dt.datetime) -> list[Event]:
         return [e for e in self.all() if e.at >= cutoff]
-
-    def scan_wecom(self, now: dt.datetime | None = None) -> Event:
-        """Stores the next message that a WeCom read 'finds' and returns it."""
-        now = (now or dt.datetime.now().astimezone()).replace(microsecond=0)
-        with self._lock:
-            session, kind, sender, template = _SCAN_FINDS[self._scans % len(_SCAN_FINDS)]
-            self._scans += 1
-            event = Event(next(self._next_id), "wecom", session, kind, sender, now,
-                          template.format(n=self._scans))
-            self._events.append(event)
-            return event

@@ -28,9 +28,9 @@ class DocumentTests(unittest.TestCase):
             self.assertIn(key, state)
         wecom = state["diagnostics"]["wecom"]
         for key in ("notification_db", "local_store", "local_snapshot", "accessibility",
-                    "accessibility_preview", "visible_window", "recommendations"):
+                    "accessibility_preview", "recommendations"):
             self.assertIn(key, wecom)
-        self.assertIn("permission", wecom["notification_db"])
+        self.assertEqual(wecom["notification_db"]["record_count"], 0)  # demo messages are no records
         self.assertGreaterEqual(len(wecom["recommendations"]), 4)
         self.assertTrue(all(isinstance(item.get("key"), str) and item["key"] for item in state["setup"]["items"]))
         summary = state["summary"]
@@ -124,19 +124,27 @@ class DocumentTests(unittest.TestCase):
         self.assertIs(doc["ok"], True)
         self.assertTrue(core.config_path.parent.is_dir())
 
-    def test_scan_inserts_a_wecom_message(self):
+    def test_scan_reports_instead_of_inventing_messages(self):
         before = self.core.get("/api/events?limit=500")[1]["events"]
         status, doc = self.core.post("/api/scan/wecom/visible", {"force_backfill": True})
-        self.assertEqual((status, doc["ok"], doc["inserted"]), (200, True, 1))
-        for key in ("detected", "candidate_events"):
-            self.assertIsInstance(doc[key], int)
-        after = self.core.get("/api/events?limit=500")[1]["events"]
-        self.assertEqual(len(after), len(before) + 1)
-        self.assertEqual(after[0]["chat_target"], "wecom")
+        self.assertEqual(status, 200)
+        self.assertIs(doc["ok"], False)  # no session bus here: nothing can be read
+        self.assertIn("D-Bus", doc["message"])
+        self.assertEqual((doc["detected"], doc["inserted"], doc["candidate_events"]), (0, 0, 0))
+        self.assertEqual(self.core.get("/api/events?limit=500")[1]["events"], before)
         self.assertEqual(self.core.post("/api/scan/wecom/visible", {"force_backfill": "yes"})[0], 400)
         self.core.post("/api/config/native/save", {"wecom": {"enabled": False}})
         status, doc = self.core.post("/api/scan/wecom/visible", {"force_backfill": True})
         self.assertIs(doc["ok"], False)
+        self.assertIn("关闭", doc["message"])
+
+    def test_demo_data_is_marked_as_examples(self):
+        events = self.core.get("/api/events?limit=500")[1]["events"]
+        self.assertTrue(events)
+        self.assertTrue(all((e.get("transcript") or e["content"]).startswith("【示例】") for e in events))
+        items = {item["key"]: item for item in self.core.state()["setup"]["items"]}
+        self.assertEqual(items["demo_data"]["title"], "示例数据：尚未读取到真实消息")
+        self.assertEqual(items["message_capture"]["status"], "blocked")
 
 
 class TaskTests(unittest.TestCase):

@@ -55,7 +55,7 @@ class SaveTests(unittest.TestCase):
             ("config.remote_access_protected", True),
             ("built_in_chat.enabled", False),
             ("agent_access.token_required", True),
-            ("diagnostics.wecom.status", "limited"),
+            ("diagnostics.wecom.status", "blocked"),  # the accessibility reader does not exist here
         ]
         for dotted, value in expected:
             with self.subTest(dotted):
@@ -115,16 +115,17 @@ class SaveTests(unittest.TestCase):
 
 class DiagnosticsTests(unittest.TestCase):
     def test_wecom_verdict_follows_configuration(self):
+        # Without a session bus (these cores get none) the notification reader cannot work.
         cases = [
-            ("default", {}, "ready", "local_snapshot"),
-            ("switched off", {"enabled": False}, "blocked", None),
-            ("accessibility", {"source": "accessibility"}, "limited", "accessibility_visible_empty"),
-            ("ocr", {"source": "ocr"}, "limited", "visible_window_no_text"),
-            ("unknown source", {"source": "telepathy"}, "blocked", None),
-            ("empty allowlist", {"rule_mode": "allowlist", "allowlist_names": ""}, "limited", "local_snapshot"),
-            ("mock", {"source": "mock"}, "ready", None),
+            ("default", {}, "blocked", "D-Bus"),
+            ("switched off", {"enabled": False}, "blocked", "关闭"),
+            ("accessibility", {"source": "accessibility"}, "blocked", "辅助功能"),
+            ("ocr", {"source": "ocr"}, "blocked", "OCR"),
+            ("unknown source", {"source": "telepathy"}, "blocked", "telepathy"),
+            ("empty allowlist", {"rule_mode": "allowlist", "allowlist_names": ""}, "limited", "白名单"),
+            ("mock", {"source": "mock"}, "limited", "测试数据"),
         ]
-        for name, wecom, status, quality in cases:
+        for name, wecom, status, headline in cases:
             with self.subTest(name):
                 core = RunningCore()
                 self.addCleanup(core.close)
@@ -133,8 +134,8 @@ class DiagnosticsTests(unittest.TestCase):
                 state = core.state()
                 diag = state["diagnostics"]["wecom"]
                 self.assertEqual(diag["status"], status)
-                self.assertEqual(diag.get("capture_quality"), quality)
-                self.assertTrue(diag["headline"])
+                self.assertNotIn("capture_quality", diag)
+                self.assertIn(headline, diag["headline"])
                 self.assertGreaterEqual(len(diag["recommendations"]), 4)
                 setup = {item["key"]: item["status"] for item in state["setup"]["items"]}
                 self.assertEqual(setup["wecom_source"] == "ready", status == "ready")

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import datetime as dt
 import http.client
 import json
 import os
@@ -26,11 +27,25 @@ for _name in ("DEEPSEEK_API_KEY", "DASHSCOPE_API_KEY"):
 os.environ["MSGRELAY_AI_LOOPBACK_ONLY"] = "1"
 
 
+class LocalClock:
+    """An injectable clock for the core: the aware local time, moved on only by `advance`."""
+
+    def __init__(self):
+        self.now = dt.datetime.now().astimezone().replace(microsecond=0)
+
+    def __call__(self):
+        return self.now
+
+    def advance(self, **delta):
+        self.now += dt.timedelta(**delta)
+
+
 class RunningCore:
     """A core serving on 127.0.0.1:<free port>; `lines` collects what it logs."""
 
     def __init__(self, config_path=None, faults: str = "", host: str = "127.0.0.1", opener: str = "",
-                 addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None):
+                 addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None, local_time=None,
+                 bus_address=None, capture_options=None):
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
@@ -38,9 +53,12 @@ class RunningCore:
         self.config_path = pathlib.Path(config_path)
         self.lines: list[str] = []
         extra = {"clock": clock} if clock else {}
+        if local_time is not None:
+            extra["local_time"] = local_time
         self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
                          addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
-                         ai_timeout=ai_timeout, **extra)
+                         ai_timeout=ai_timeout, bus_address=bus_address, capture_options=capture_options, **extra)
+        self.core.start()
         self.server = Server(("127.0.0.1", 0), self.core, FaultPlan(faults, log=self.lines.append),
                              log=self.lines.append)
         self.port = self.server.server_address[1]
@@ -52,6 +70,7 @@ class RunningCore:
     def close(self):
         self.server.shutdown()
         self.server.server_close()
+        self.core.close()
         if self._tmp is not None:
             self._tmp.cleanup()
 

@@ -1,0 +1,51 @@
+"""Tells a new message from a notification that only repeats one already stored.
+
+A notification is a repeat when
+- it carries the identity of an earlier notification (a `Notify` replacing id, or the id under
+  which an app withdrew and re-added it) with the same chat, sender and text; or
+- it replaces an earlier notification and shows what the chat's last stored message showed; or
+- the same chat, sender and text were stored within the last few seconds (one message that
+  passed two notification interfaces, or a client that announced it twice).
+A replacement with a new text is a new message: clients update a chat's notification that way.
+"""
+
+from __future__ import annotations
+
+import collections
+import datetime as dt
+
+REPEAT_WINDOW = dt.timedelta(seconds=5)
+MEMORY = 512  # identities and chats remembered; the oldest are forgotten first
+
+
+def _remember(table: collections.OrderedDict, key, value):
+    table[key] = value
+    table.move_to_end(key)
+    while len(table) > MEMORY:
+        table.popitem(last=False)
+
+
+class RepeatFilter:
+    """Not thread-safe: the capture calls it under its own lock."""
+
+    def __init__(self, window: dt.timedelta = REPEAT_WINDOW):
+        self._window = window
+        self._by_key: collections.OrderedDict = collections.OrderedDict()
+        self._last_in_chat: collections.OrderedDict = collections.OrderedDict()
+        self._recent: collections.OrderedDict = collections.OrderedDict()
+
+    def is_repeat(self, target: str, session: str, sender: str, content: str, at: dt.datetime,
+                  key: tuple | None, replacing: bool) -> bool:
+        shown = (sender, content)
+        if key is not None and self._by_key.get(key) == (target, session) + shown:
+            return True
+        if replacing and self._last_in_chat.get((target, session)) == shown:
+            return True
+        seen = self._recent.get((target, session) + shown)
+        return seen is not None and abs(at - seen) <= self._window
+
+    def stored(self, target: str, session: str, sender: str, content: str, at: dt.datetime, key: tuple | None):
+        if key is not None:
+            _remember(self._by_key, key, (target, session, sender, content))
+        _remember(self._last_in_chat, (target, session), (sender, content))
+        _remember(self._recent, (target, session, sender, content), at)

@@ -1,0 +1,277 @@
+"""The capture: runs the bus monitor in a thread, stores the chat clients' messages, purges old ones.
+
+A client is read when the configuration has it enabled with the source "notification-db".  The
+monitor runs while at least one client is read and this core holds the database's write lock;
+`reconcile` starts or stops it after the settings change.  A lost bus connection is retried a
+few times; a refused monitor or a missing bus is reported in `status` and not retried.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import threading
+
+from .. import message_db
+from ..message_db import MessageDB, NewMessage
+from . import clients, parse
+from .dbus_monitor import BusMonitor, MonitorError, Sighting
+from .repeats import RepeatFilter
+
+SOURCE = "notification-db"
+TARGETS = ("wechat", "wecom")
+PURGE_INTERVAL = 3600.0
+RETRY_DELAY = 5.0
+MAX_RETRIES = 5
+JOIN_TIMEOUT = 5.0
+
+# States of the capture, for diagnostics.
+OFF = "off"  # no client is read from notifications
+STARTING = "starting"
+MONITORING = "monitoring"
+NO_BUS = "no_bus"  # no session bus address in the environment
+NO_LIBRARY = "no_library"  # python3-jeepney is missing
+BUS_ERROR = "bus_error"
+REFUSED = "refused"
+LOST = "lost"
+LOCKED = "locked"  # another core writes the database
+DB_ERROR = "db_error"
+
+
+@dataclasses.dataclass
+class Counters:
+    """What happened to a client's notifications since this core started; never their text."""
+
+    stored: int = 0
+    repeats: int = 0
+    outside_allowlist: int = 0
+    without_text: int = 0
+    app: str = ""
+
+
+@dataclasses.dataclass(frozen=True)
+class Status:
+    state: str
+    detail: str = ""
+
+
+@dataclasses.dataclass(frozen=True)
+class ClientReport:
+    reads: bool  # enabled with the notification source
+    stats: message_db.ClientStats  # stored in the last 7 days
+    counters: Counters
+
+
+@dataclasses.dataclass(frozen=True)
+class Report:
+    """The capture's situation for the diagnostics and the setup checklist."""
+
+    status: Status
+    demo: bool  # no message was ever captured, so the demo data is shown
+    db_path: str
+    clients: dict  # target -> ClientReport
+
+
+def reads(config: dict, target: str) -> bool:
+    client = config.get(target, {})
+    return bool(client.get("enabled")) and client.get("source") == SOURCE
+
+
+def allowed(client: dict, session: str) -> bool:
+    if client.get("rule_mode") != "allowlist":
+        return True
+    return any(e.get("name") == session and e.get("enabled", True) is not False for e in client.get("allowlist", []))
+
+
+class Capture:
+    def __init__(self, db: MessageDB, config, bus_address: str | None, local_time, log=print,
+                 purge_interval: float = PURGE_INTERVAL, retry_delay: float = RETRY_DELAY):
+        """config: returns the current configuration; local_time: returns the aware local time."""
+        self.db = db
+        self._config = config
+        self._bus_address = bus_address
+        self._local_time = local_time
+        self._log = log
+        self._purge_interval = purge_interval
+        self._retry_delay = retry_delay
+        self._lock = threading.Lock()
+        self._repeats = RepeatFilter()
+        self._counters = {target: Counters() for target in TARGETS}
+        self._status = Status(OFF)
+        self._monitor: BusMonitor | None = None
+        self._thread: threading.Thread | None = None
+        self._stop_monitor = threading.Event()
+        self._closing = threading.Event()
+        self._housekeeper: threading.Thread | None = None
+
+    # -- life cycle ---------------------------------------------------------------------------------
+    def start(self):
+        self.purge_now()
+        if self.db.writable:
+            self._housekeeper = threading.Thread(target=self._housekeep, name="msgrelay-purge", daemon=True)
+            self._housekeeper.start()
+        self.reconcile()
+
+    def reconcile(self):
+        """Starts or stops the monitor to match the configuration."""
+        config = self._config()
+        wanted = any(reads(config, target) for target in TARGETS)
+        with self._lock:
+            running = self._thread is not None and self._thread.is_alive()
+            if not wanted:
+                if running:
+                    self._stop_locked()
+                self._status = Status(OFF)
+                return
+            if running or self._closing.is_set():
+                return
+            blocked = self._blocked_status()
+            if blocked is not None:
+                self._status = blocked
+                return
+            self._status = Status(STARTING)
+            self._stop_monitor = threading.Event()
+            self._thread = threading.Thread(target=self._run, args=(self._stop_monitor,),
+                                            name="msgrelay-capture", daemon=True)
+            self._thread.start()
+
+    def _blocked_status(self) -> Status | None:
+        if not self.db.writable:
+            return Status(LOCKED if self.db.locked_by else DB_ERROR, self.db.error or "")
+        if not self._bus_address:
+            return Status(NO_BUS, "没有 D-Bus 会话总线（DBUS_SESSION_BUS_ADDRESS 未设置），读取不到桌面通知。")
+        try:
+            import jeepney  # noqa: F401
+        except ImportError:
+            return Status(NO_LIBRARY, "缺少 python3-jeepney，无法监听桌面通知；请运行 scripts/install-deps.sh。")
+        return None
+
+    def _stop_locked(self):
+        self._stop_monitor.set()
+        if self._monitor is not None:
+            self._monitor.stop()
+        thread = self._thread
+        self._thread = None
+        if thread is not None and thread is not threading.current_thread():
+            self._lock.release()
+            try:
+                thread.join(timeout=JOIN_TIMEOUT)
+            finally:
+                self._lock.acquire()
+
+    def close(self):
+        self._closing.set()
+        with self._lock:
+            self._stop_locked()
+        if self._housekeeper is not None:
+            self._housekeeper.join(timeout=JOIN_TIMEOUT)
+        self.db.close()
+
+    def status(self) -> Status:
+        with self._lock:
+            return self._status
+
+    def counters(self, target: str) -> Counters:
+        with self._lock:
+            return dataclasses.replace(self._counters[target])
+
+    def report(self) -> Report:
+        config = self._config()
+        cutoff = self._local_time() - message_db.RETENTION
+        per_client = {t: ClientReport(reads(config, t), self.db.stats(t, cutoff), self.counters(t)) for t in TARGETS}
+        return Report(self.status(), not self.db.has_real_data(), str(self.db.path), per_client)
+
+    # -- the monitor thread -------------------------------------------------------------------------
+    def _set_status(self, status: Status, stop: threading.Event):
+        with self._lock:
+            if not stop.is_set():
+                self._status = status
+
+    def _run(self, stop: threading.Event):
+        failures = 0
+        while True:
+            monitor = BusMonitor(self._bus_address, self.offer, on_monitoring=lambda: self._on_monitoring(stop))
+            with self._lock:
+                if stop.is_set():
+                    return
+                self._monitor = monitor
+            try:
+                outcome = monitor.run()
+            except MonitorError as error:
+                self._log(f"msgrelay: notification capture unavailable ({error.state})")
+                self._set_status(Status(error.state, error.text), stop)
+                if error.state == REFUSED:
+                    return
+                outcome = "failed"
+            if outcome == "stopped" or stop.is_set():
+                return
+            if outcome == "lost":
+                self._log("msgrelay: the session bus connection ended")
+                self._set_status(Status(LOST, "与 D-Bus 会话总线的连接已断开。"), stop)
+            failures = 1 if monitor.monitoring else failures + 1
+            if failures > MAX_RETRIES:
+                self._log(f"msgrelay: giving up on the session bus after {MAX_RETRIES} attempts")
+                return
+            if stop.wait(self._retry_delay):
+                return
+
+    def _on_monitoring(self, stop: threading.Event):
+        names = "、".join(clients.LABELS[t] for t in TARGETS if reads(self._config(), t))
+        self._log(f"msgrelay: watching desktop notifications on the session bus for {names}")
+        self._set_status(Status(MONITORING), stop)
+
+    # -- storing ------------------------------------------------------------------------------------
+    def offer(self, sighting: Sighting) -> int | None:
+        """Stores a chat client's notification unless the settings or the repeat rule say no; the id or None."""
+        try:
+            return self._offer(sighting)
+        except Exception as error:  # one odd notification never ends the capture
+            self._log(f"msgrelay: a {sighting.target} notification could not be stored: {type(error).__name__}")
+            return None
+
+    def _offer(self, sighting: Sighting) -> int | None:
+        config = self._config()
+        target = sighting.target
+        if not reads(config, target):
+            return None
+        label = clients.LABELS[target]
+        message = parse.parse(sighting.title, sighting.body, fallback_session=label)
+        now = self._local_time()
+        with self._lock:
+            counters = self._counters[target]
+            counters.app = sighting.app
+            if message is None:
+                counters.without_text += 1
+                self._log(f"msgrelay: a {label} notification from {sighting.app} had no text "
+                          f"({counters.without_text} so far)")
+                return None
+            if not allowed(config[target], message.session_name):
+                counters.outside_allowlist += 1
+                return None
+            if self._repeats.is_repeat(target, message.session_name, message.sender_name, message.content, now,
+                                       sighting.key, sighting.replacing):
+                counters.repeats += 1
+                return None
+            stored = self.db.insert(NewMessage(now, target, message.session_name, message.session_kind,
+                                               message.sender_name, message.content, message.content_type,
+                                               sighting.app[:100], sighting.path))
+            if stored is None:
+                return None
+            self._repeats.stored(target, message.session_name, message.sender_name, message.content, now,
+                                 sighting.key)
+            counters.stored += 1
+            total = counters.stored
+        self._log(f"msgrelay: stored a {label} notification from {sighting.app} via {sighting.path} "
+                  f"({total} since start)")
+        return stored
+
+    # -- purge --------------------------------------------------------------------------------------
+    def purge_now(self) -> int:
+        removed = self.db.purge(self._local_time(), message_db.RETENTION)
+        if removed:
+            self._log(f"msgrelay: removed {removed} messages older than 7 days")
+        return removed
+
+    def _housekeep(self):
+        while not self._closing.wait(self._purge_interval):
+            self.purge_now()
+
