@@ -125,6 +125,26 @@ void BM_SearchWithPreset(benchmark::State& st)
     filterBench(st, MessageListPreset::Todo, false, QStringLiteral("alice"));
 }
 
+// The search key of one long message made only of characters that normalisation lengthens
+// ("…", "ﬃ") or of stacked marks: linear in the length.
+void BM_SearchKeyLongText(benchmark::State& st, const QString& unit)
+{
+    const QString text = unit.repeated(st.range(0) / unit.size());
+    for (auto _ : st)
+        benchmark::DoNotOptimize(messagefilter::searchKey(text));
+    st.SetComplexityN(st.range(0));
+}
+BENCHMARK_CAPTURE(BM_SearchKeyLongText, ellipses, QStringLiteral("…ﬃ"))
+    ->RangeMultiplier(4)
+    ->Range(4096, 262144)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchKeyLongText, stacked_marks, QStringLiteral("\u0f73\u0316\u0301"))
+    ->RangeMultiplier(4)
+    ->Range(4096, 262144)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
 #define FILTER_SIZES                                                                                         \
     ->RangeMultiplier(10)->Range(100, 10000)->Complexity(benchmark::oN)->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_FilterAll) FILTER_SIZES;

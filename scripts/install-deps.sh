@@ -8,6 +8,7 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils appstream
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libegl-dev
   qcoro-qt6-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   fonts-noto-cjk
   python3
   xvfb xauth

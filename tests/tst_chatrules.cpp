@@ -342,6 +342,7 @@ void TestChatRules::explicitRequest_data()
     QTest::newRow("inside a word") << "邀请大家" << false;
     QTest::newRow("keyword") << "流程到达你处" << true;
     QTest::newRow("deadline") << "周五截止" << true;
+    QTest::newRow("half an emoji further on") << QStringLiteral("请确认报价") + QChar(0xd83d) << true;
 }
 
 void TestChatRules::explicitRequest()
@@ -367,6 +368,8 @@ void TestChatRules::selfProgress_data()
             << QStringLiteral("我已经") + QChar(terminator) + QStringLiteral("处理") << false;
     QTest::newRow("no verb") << "我已经吃饭了" << false;
     QTest::newRow("not about me") << "他已经跟进" << false;
+    QTest::newRow("half an emoji between")
+        << QStringLiteral("我") + QChar(0xde00) + QStringLiteral("已跟进") << true;
 }
 
 void TestChatRules::selfProgress()

@@ -84,6 +84,8 @@ private slots:
     void title();
     void digestSentences_data();
     void digestSentences();
+    void singleLine_data();
+    void singleLine();
 };
 
 void TestDashboardDerivations::cleanedText_data()
@@ -133,6 +135,8 @@ void TestDashboardDerivations::cleanedText_data()
         << QStringLiteral("张三\r(2024-05-01T10:00:00Z)：正文");
     QTest::newRow("ideographic space trimmed")
         << QStringLiteral("\u3000提醒：\u3000正文\u3000") << QStringLiteral("正文");
+    QTest::newRow("half an emoji in the text")
+        << QStringLiteral("提醒：明天开会") + QChar(0xd83d) << QStringLiteral("明天开会") + QChar(0xd83d);
     QTest::newRow("empty") << QString() << QString();
 }
 
@@ -493,6 +497,24 @@ void TestDashboardDerivations::digestSentences()
     const QStringList sentences = overviewtext::digestSentences(123456789012, todos, 7);
     QCOMPARE(sentences,
              (QStringList{first, "有 123456789012 条最近消息需要关注。", "还有 7 件稍后处理的事项。"}));
+}
+
+void TestDashboardDerivations::singleLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("every kind of line break")
+        << QStringLiteral("a\r\nb\nc\rd\u2028e\u2029f") << QStringLiteral("a b c d e f");
+    QTest::newRow("two line feeds") << QStringLiteral("a\n\nb") << QStringLiteral("a  b");
+    QTest::newRow("half an emoji") << QStringLiteral("a\nb") + QChar(0xd83d)
+                                   << QStringLiteral("a b") + QChar(0xd83d);
+}
+
+void TestDashboardDerivations::singleLine()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(overviewtext::singleLine(text), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDashboardDerivations)

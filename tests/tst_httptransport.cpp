@@ -92,6 +92,12 @@ void TestHttpTransport::parser_data()
     QTest::newRow("chunk overruns its size")
         << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nabc\r\n0\r\n\r\n") << notHttp
         << 200 << QByteArray();
+    QTest::newRow("chunk not followed by a line break")
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nabc") << notHttp << 200
+        << QByteArray();
+    QTest::newRow("chunk followed by a lone carriage return")
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\rx") << notHttp << 200
+        << QByteArray();
     QTest::newRow("body cut short") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc") << lost
                                     << 200 << QByteArray("abc");
     QTest::newRow("chunks cut short")
@@ -102,6 +108,10 @@ void TestHttpTransport::parser_data()
     QTest::newRow("nothing at all") << QByteArray() << lost << 0 << QByteArray();
     QTest::newRow("oversized header")
         << (QByteArray("HTTP/1.1 200 OK\r\nX-Big: ") + QByteArray(70 * 1024, 'a') + "\r\n\r\n")
+        << int(State::TooLarge) << 200 << QByteArray();
+    QTest::newRow("oversized trailer")
+        << (QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\nX-T: ") +
+            QByteArray(70 * 1024, 'a'))
         << int(State::TooLarge) << 200 << QByteArray();
 }
 

@@ -68,6 +68,8 @@ private slots:
     void searchNarrows();
     void searchMatchRanges_data();
     void searchMatchRanges();
+    void searchKeyOfLongText_data();
+    void searchKeyOfLongText();
     void orderIsKept();
 };
 
@@ -323,6 +325,32 @@ void TestMessageFilter::searchNarrows()
     for (const BridgeEvent& e : filteredEvents(events, std::nullopt, preset, target, query))
         ids << e.stableId();
     QCOMPARE(ids, expected);
+}
+
+void TestMessageFilter::searchKeyOfLongText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // normalised and folded as a whole
+
+    // Long texts are normalised piece by piece; these characters join or reorder across a cut
+    // placed anywhere else: conjoining and compatibility jamo, half-width voiced marks, marks.
+    const QString joining = QStringLiteral("…ｶﾞㄱㅏ가\u11a8ﬃe\u0316\u0301Ａ会");
+    const QString text = joining.repeated(100);
+    QTest::newRow("pieces") << text << text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+    for (int shift = 1; shift < joining.size(); ++shift)
+        QTest::addRow("pieces, shifted %d", shift)
+            << text.mid(shift) << text.mid(shift).normalized(QString::NormalizationForm_KC).toCaseFolded();
+    // Beyond 30 marks in a row the rest of the run is left out.
+    QTest::newRow("stacked marks") << QStringLiteral("a") + QString(100, QChar(0x0301)) + QStringLiteral("b")
+                                   << (QStringLiteral("a") + QString(30, QChar(0x0301)) + QStringLiteral("b"))
+                                          .normalized(QString::NormalizationForm_KC);
+}
+
+void TestMessageFilter::searchKeyOfLongText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(searchKey(text), expected);
 }
 
 void TestMessageFilter::searchMatchRanges_data()

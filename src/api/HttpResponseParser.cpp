@@ -127,13 +127,16 @@ HttpResponseParser::State HttpResponseParser::step()
             break;
         }
         case Phase::ChunkData: {
-            // The chunk's bytes followed by its line break.
-            const qsizetype lineBreak =
-                m_buffer.size() > m_remaining ? m_buffer.indexOf('\n', m_remaining) : -1;
-            if (lineBreak < 0)
+            // The chunk's bytes followed by its line break, judged as soon as its bytes are in:
+            // anything else after a chunk would otherwise pile up while waiting for a line feed.
+            if (m_buffer.size() <= m_remaining)
                 return State::NeedMore;
-            const QByteArray tail = m_buffer.mid(m_remaining, lineBreak - m_remaining);
-            if (!tail.isEmpty() && tail != "\r")
+            qsizetype lineBreak = m_remaining;
+            if (m_buffer.at(lineBreak) == '\r') {
+                if (m_buffer.size() <= ++lineBreak)
+                    return State::NeedMore;
+            }
+            if (m_buffer.at(lineBreak) != '\n')
                 return fail(State::NotHttp);
             m_body.append(m_buffer.left(m_remaining));
             m_buffer.remove(0, lineBreak + 1);
@@ -142,9 +145,16 @@ HttpResponseParser::State HttpResponseParser::step()
             break;
         }
         case Phase::ChunkTrailer: {
+            // Trailer lines count against the same limit as the headers.
             QByteArray line;
-            if (!takeLine(line))
+            if (!takeLine(line)) {
+                if (m_headerBytes + m_buffer.size() > maxHeaderBytes)
+                    return fail(State::TooLarge);
                 return State::NeedMore;
+            }
+            m_headerBytes += line.size() + 1;
+            if (m_headerBytes > maxHeaderBytes)
+                return fail(State::TooLarge);
             if (line.isEmpty())
                 m_phase = Phase::Done;
             break;

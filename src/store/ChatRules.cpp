@@ -347,12 +347,12 @@ bool isLowPriorityNotice(const QString& text)
 
 bool hasExplicitRequestMarker(const QString& text)
 {
-    return kRequestWords.foundIn(text) || requestPattern().match(text).hasMatch();
+    return kRequestWords.foundIn(text) || requestPattern().match(regexSubject(text)).hasMatch();
 }
 
 bool isSelfProgress(const QString& text)
 {
-    return selfProgressPattern().match(text).hasMatch();
+    return selfProgressPattern().match(regexSubject(text)).hasMatch();
 }
 
 bool isTodoText(const QString& text)

@@ -233,10 +233,84 @@ bool matchesPreset(const BridgeEvent& event, MessageListPreset preset,
     return PresetMatcher(preset, state).matches(event);
 }
 
+namespace {
+
+// Normalisation sorts the combining marks that follow a character one by one, at a cost that
+// grows with the square of their number. Writing systems put a few marks on a character; a
+// message can stack thousands (so-called Zalgo text), which would stall the search on every
+// keystroke. As in Unicode's stream-safe text format, a run keeps its first 30 marks.
+constexpr qsizetype kMaxMarksInRow = 30;
+
+QString withBoundedMarks(const QString& text)
+{
+    QString out; // stays null until a run is cut
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        char32_t c = text.at(i).unicode();
+        qsizetype units = 1;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            units = 2;
+        }
+        run = QChar::isMark(c) ? run + 1 : 0;
+        if (run > kMaxMarksInRow) {
+            if (out.isNull())
+                out = text.left(i);
+        } else if (!out.isNull()) {
+            out.append(text.constData() + i, units);
+        }
+        i += units;
+    }
+    return out.isNull() ? text : out;
+}
+
+// Whether the normalised text can be cut before `c`: a character that is no mark, never joins
+// the character before it and does not decompose into one that does. Only the conjoining and
+// compatibility Hangul jamo and the half-width voiced sound marks fall outside the marks.
+bool startsSegment(char32_t c)
+{
+    if (c < 0x80)
+        return true;
+    if (QChar::isMark(c))
+        return false;
+    return !((c >= 0x1100 && c <= 0x11ff) || (c >= 0x3130 && c <= 0x318f) || (c >= 0xa960 && c <= 0xa97f) ||
+             (c >= 0xd7b0 && c <= 0xd7ff) || (c >= 0xffa0 && c <= 0xffdc) || c == 0xff9e || c == 0xff9f);
+}
+
+// QString::normalized decomposes in place and moves the rest of the text for every character
+// whose decomposition is longer ("…", "ﬃ"): quadratic in a long text of such characters.
+// Normalising pieces of some 64 units, cut where nothing combines across, is linear.
+QString normalizedKC(const QString& text)
+{
+    constexpr qsizetype kPiece = 64;
+    if (text.size() <= kPiece)
+        return text.normalized(QString::NormalizationForm_KC);
+    QString out;
+    out.reserve(text.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        char32_t c = text.at(i).unicode();
+        qsizetype units = 1;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            units = 2;
+        }
+        if (i - start >= kPiece && startsSegment(c)) {
+            out += text.mid(start, i - start).normalized(QString::NormalizationForm_KC);
+            start = i;
+        }
+        i += units;
+    }
+    out += text.mid(start).normalized(QString::NormalizationForm_KC);
+    return out;
+}
+
+} // namespace
+
 QString searchKey(const QString& text)
 {
     // Compatibility normalisation first: it can yield capitals (e.g. "ℌ"), which folding then lowers.
-    return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+    return normalizedKC(withBoundedMarks(text)).toCaseFolded();
 }
 
 bool matchesSearch(const BridgeEvent& event, const QString& normalizedQuery)
@@ -288,9 +362,10 @@ QList<TextRange> searchMatches(const QString& text, const QString& query)
         const qsizetype begin = i;
         i += text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 1;
         while (i < text.size()) {
-            const char32_t next = text.at(i).isHighSurrogate() && i + 1 < text.size()
-                                      ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
-                                      : text.at(i).unicode();
+            const char32_t next =
+                text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+                    ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                    : text.at(i).unicode();
             if (!QChar::isMark(next))
                 break;
             i += QChar::requiresSurrogates(next) ? 2 : 1;

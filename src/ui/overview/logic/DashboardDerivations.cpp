@@ -49,7 +49,7 @@ const QRegularExpression& labelPrefix()
 
 QString removeFirstMatch(const QString& text, const QRegularExpression& re)
 {
-    const QRegularExpressionMatch m = re.match(text);
+    const QRegularExpressionMatch m = re.match(regexSubject(text));
     if (!m.hasMatch())
         return text;
     QString out = text;

@@ -1,7 +1,5 @@
 #include "ui/overview/logic/OverviewTexts.h"
 
-#include <QRegularExpression>
-
 namespace overviewtext {
 
 QString title(const QDate& date, const QLocale& locale)
@@ -48,10 +46,21 @@ QString moreRows(int count)
 
 QString singleLine(const QString& text)
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\n\\r\\x{2028}\\x{2029}]"),
-                                              QRegularExpression::UseUnicodePropertiesOption);
-    QString out = text;
-    return out.replace(lineBreak, QStringLiteral(" "));
+    // A plain walk rather than a regular expression, which would find nothing at all in a text
+    // holding an unpaired surrogate.
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n' || c == QChar(0x2028) || c == QChar(0x2029)) {
+            out += u' ';
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 } // namespace overviewtext
