@@ -8,7 +8,9 @@
 // Each child prints "READY <peak RSS in kB>" at that moment; the parent measures the time
 // from launching the child to that line. Both run on the offscreen platform. It prints the
 // medians and the two ratios (razo / bare). With RAZO_BENCH_PHASES=1 a razo child also
-// prints to stderr when each start-up phase ended (ms since main), for profiling.
+// prints to stderr when each start-up phase ended (ms since main), for profiling:
+//   QT_QPA_PLATFORM=offscreen RAZO_BENCH_PHASES=1 bench_startup --child razo http://127.0.0.1:PORT
+// against a core listening on PORT.
 #include "store/BridgeStore.h"
 #include "ui/common/AppAppearance.h"
 #include "ui/common/MainWindow.h"
