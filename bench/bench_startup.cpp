@@ -7,7 +7,10 @@
 //   bare  - a QWidget with one QLabel; ready at its first painted frame.
 // Each child prints "READY <peak RSS in kB>" at that moment; the parent measures the time
 // from launching the child to that line. Both run on the offscreen platform. It prints the
-// medians and the two ratios (razo / bare).
+// medians and the two ratios (razo / bare). With RAZO_BENCH_PHASES=1 a razo child also
+// prints to stderr when each start-up phase ended (ms since main), for profiling:
+//   QT_QPA_PLATFORM=offscreen RAZO_BENCH_PHASES=1 bench_startup --child razo http://127.0.0.1:PORT
+// against a core listening on PORT.
 #include "store/BridgeStore.h"
 #include "ui/common/AppAppearance.h"
 #include "ui/common/MainWindow.h"
@@ -26,6 +29,16 @@
 #include <cstdio>
 
 namespace {
+
+QElapsedTimer g_sinceMain;
+
+// A phase mark on stderr when RAZO_BENCH_PHASES is set.
+void phase(const char* what)
+{
+    static const bool on = qEnvironmentVariableIsSet("RAZO_BENCH_PHASES");
+    if (on)
+        std::fprintf(stderr, "%8.2f ms  %s\n", g_sinceMain.nsecsElapsed() / 1e6, what);
+}
 
 long peakRssKb()
 {
@@ -52,6 +65,7 @@ public:
         if (e->type() == QEvent::Paint && !m_done && m_armed()) {
             m_done = true;
             QTimer::singleShot(0, [] {
+                phase("first frame with data painted");
                 std::printf("READY %ld\n", peakRssKb());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
@@ -86,10 +100,17 @@ int runBare(int argc, char** argv)
 
 int runRazo(int argc, char** argv, const QString& url)
 {
+    g_sinceMain.start();
     QApplication app(argc, argv);
+    phase("QApplication");
     appearance::apply(app);
+    phase("appearance");
     BridgeStore store(BridgeAPI(QUrl(url)), std::make_unique<NoLauncher>(), StoreTiming{});
+    QObject::connect(&store, &BridgeStore::serviceStatusChanged, [] { phase("service status changed"); });
+    QObject::connect(&store, &BridgeStore::stateChanged, [] { phase("state applied"); });
+    QObject::connect(&store, &BridgeStore::eventsChanged, [] { phase("events applied"); });
     MainWindow w(store);
+    phase("MainWindow built");
     bool hasData = false;
     // Armed once both the state and the events of the first refresh are in; the repaint
     // that follows is the first frame that shows them.
@@ -101,6 +122,7 @@ int runRazo(int argc, char** argv, const QString& url)
     });
     FirstFrame probe(&w, [&] { return hasData; });
     w.show();
+    phase("shown");
     return app.exec();
 }
 

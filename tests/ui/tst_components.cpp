@@ -215,7 +215,15 @@ private slots:
         BrandMark mark;
         QVERIFY(mark.hasImage());
         QCOMPARE(mark.size(), QSize(42, 42));
-        QVERIFY(!BrandMark::appIcon().isNull());
+        const QIcon icon = BrandMark::appIcon();
+        QVERIFY(!icon.isNull());
+        QCOMPARE(icon.availableSizes().size(), 5);
+        // Rendered on demand at the size asked for, the same artwork as the mark.
+        for (int side : {16, 48, 256}) {
+            const QImage img = icon.pixmap(QSize(side, side), 1.0).toImage();
+            QCOMPARE(img.size(), QSize(side, side));
+            QCOMPARE(img, BrandMark::iconPixmap(side).toImage().convertToFormat(img.format()));
+        }
     }
 
     // Renders a gallery of the components when RAZO_UI_DUMP_DIR is set (for looking at them).

@@ -1,11 +1,11 @@
 #include "ui/common/AppAppearance.h"
 
+#include "ui/common/AppStyle.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/BrandMark.h"
 
 #include <QApplication>
 #include <QPalette>
-#include <QStyleFactory>
 
 namespace appearance {
 
@@ -14,8 +14,7 @@ void apply(QApplication& app)
     using namespace AppTheme;
     // Fusion draws the few stock controls (scroll bars, text fields) the same everywhere
     // and takes the light palette below instead of a dark system theme.
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        app.setStyle(fusion);
+    app.setStyle(new AppStyle);
 
     QPalette pal;
     pal.setColor(QPalette::Window, windowBackground());

@@ -1,6 +1,7 @@
 #include "ui/common/BrandMark.h"
 
 #include "ui/common/AppTheme.h"
+#include "ui/common/BrandIconEngine.h"
 #include "ui/common/ShadowCaster.h"
 
 #include <QEvent>
@@ -71,14 +72,16 @@ QPixmap BrandMark::iconPixmap(int size, qreal dpr)
     return pm;
 }
 
+bool BrandMark::hasArtwork()
+{
+    initBrandResources();
+    return QFile::exists(kIconPath);
+}
+
 QIcon BrandMark::appIcon()
 {
-    QIcon icon;
-    for (int s : {16, 32, 64, 128, 256}) {
-        const QPixmap pm = iconPixmap(s);
-        if (!pm.isNull())
-            icon.addPixmap(pm);
-    }
+    // Rendered at the sizes the platform asks for, when it asks.
+    const QIcon icon(new BrandIconEngine);
     // Installed, the icon theme holds the same artwork under the application id (the
     // desktop file's name), which is how the desktop matches window and launcher entry.
     const QString appId = QGuiApplication::desktopFileName();

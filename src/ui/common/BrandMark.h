@@ -15,6 +15,8 @@ public:
     bool hasImage() const;
     // The application icon at `size` logical pixels (null when it cannot be loaded).
     static QPixmap iconPixmap(int size, qreal dpr = 1.0);
+    // Whether the artwork is there (without rendering it).
+    static bool hasArtwork();
     // The window icon: the installed theme icon named after the application id, else the artwork.
     static QIcon appIcon();
 

@@ -12,30 +12,31 @@ namespace painting {
 namespace {
 
 // One horizontal then vertical box blur pass over the alpha channel of a premultiplied image.
+// Works on the raw pixels: QImage::scanLine() per pixel would check for a detach each time.
 void boxBlurAlpha(QImage& img, int r)
 {
     if (r <= 0)
         return;
     const int w = img.width();
     const int h = img.height();
+    uchar* const bits = img.bits(); // detaches once
+    const qsizetype stride = img.bytesPerLine();
     QVector<int> line(std::max(w, h));
+    const int win = 2 * r + 1;
     auto pass = [&](bool horizontal) {
         const int outer = horizontal ? h : w;
         const int inner = horizontal ? w : h;
+        // Distance in bytes between two neighbouring alpha values along the pass.
+        const qsizetype step = horizontal ? 4 : stride;
         for (int o = 0; o < outer; ++o) {
-            auto px = [&](int i) -> uchar& {
-                const int x = horizontal ? i : o;
-                const int y = horizontal ? o : i;
-                return img.scanLine(y)[x * 4 + 3];
-            };
+            uchar* const first = bits + (horizontal ? o * stride : qsizetype(o) * 4) + 3;
             for (int i = 0; i < inner; ++i)
-                line[i] = px(i);
+                line[i] = first[i * step];
             int sum = 0;
-            const int win = 2 * r + 1;
             for (int i = -r; i <= r; ++i)
                 sum += (i >= 0 && i < inner) ? line[i] : 0;
             for (int i = 0; i < inner; ++i) {
-                px(i) = static_cast<uchar>(sum / win);
+                first[i * step] = static_cast<uchar>(sum / win);
                 const int add = i + r + 1;
                 const int sub = i - r;
                 sum += (add < inner ? line[add] : 0) - (sub >= 0 ? line[sub] : 0);
