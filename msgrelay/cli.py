@@ -11,7 +11,7 @@ import threading
 
 from . import __version__
 from .core import Core
-from .faults import FaultPlan
+from . import faults as fault_injection
 from .server import Server
 
 DEFAULT_CONFIG = pathlib.Path.home() / "Library" / "Application Support" / "Quillmere" / "bridge.config.json"
@@ -60,7 +60,7 @@ def main(argv: list[str] | None = None) -> int:
         log(f"msgrelay: invalid port {raw_port!r}")
         return 2
 
-    faults = FaultPlan(os.environ.get("MSGRELAY_FAULTS", ""), log=log)
+    faults = fault_injection.from_environment(os.environ, log=log)
     core = Core(args.config, host, port, log=log, bus_address=os.environ.get("DBUS_SESSION_BUS_ADDRESS") or None)
     try:
         server = Server((host, port), core, faults, log=log)

@@ -36,6 +36,26 @@ POST_ROUTES = {
 OPEN_PATHS = ("/api/auth/status", network.MOBILE_PATH)  # answer anyone: readiness and a page without data
 
 
+def _with_wrong_types(doc):
+    """The reply with every top-level value of another JSON type: text becomes a number,
+    numbers and booleans text, lists objects, objects lists, null a number."""
+    if not isinstance(doc, dict):
+        return doc
+
+    def other(value):
+        if isinstance(value, str):
+            return len(value)
+        if isinstance(value, (bool, int, float)):
+            return str(value).lower()
+        if isinstance(value, list):
+            return {"items": value}
+        if isinstance(value, dict):
+            return [value]
+        return 0
+
+    return {key: other(value) for key, value in doc.items()}
+
+
 class _Dropped(Exception):
     """The reply is to be left out and the connection closed."""
 
@@ -45,6 +65,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     server_version = "msgrelay"
     sys_version = ""
     timeout = 75  # idle keep-alive connections and stalled bodies end after this
+    _wrong_types = False  # a wrong-types fault distorts the reply of the request being served
 
     # -- plumbing -----------------------------------------------------------------------------------
     def log_message(self, format, *args):  # noqa: A002 - the base class's name
@@ -70,7 +91,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self._status = status
 
     def _send_json(self, status: int, doc, headers=()):
+        if self._wrong_types:
+            doc = _with_wrong_types(doc)
         self._send(status, json.dumps(doc, ensure_ascii=False, separators=(",", ":")).encode("utf-8"), headers=headers)
+
+    def _send_no_content(self):
+        self.close_connection = True
+        self.send_response(204)
+        self.send_header("Cache-Control", "no-store")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self._status = 204
 
     def send_error(self, code, message=None, explain=None):
         """Protocol errors of the base class (bad request line, 501...) also answer JSON."""
@@ -158,6 +189,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def _handle(self):
         started = time.monotonic()
         self._status = None
+        self._wrong_types = False
         self._keep_alive = not self.close_connection
         if self.command != "GET":
             self.close_connection = True  # until the body has been read in full
@@ -178,6 +210,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.close_connection = True
                     self._send(200, MALFORMED_BODY)
                     return
+                elif step.kind == "no-content":
+                    self._send_no_content()
+                    return
+                elif step.kind == "wrong-types":
+                    self._wrong_types = True  # the request is served; its reply is distorted
             self._route(path, split.query)
         except _Dropped:
             self._drop()

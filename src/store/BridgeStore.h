@@ -121,7 +121,14 @@ signals:
     void websiteBridgeStatusChanged();
 
 private:
-    QCoro::Task<std::optional<QString>> waitForCore(); // nullopt on success, else the error text
+    // How one wait for a launched core ended.
+    struct CoreWait
+    {
+        std::optional<QString> failure; // nullopt: the core answered 200
+        bool silent = false;            // every poll timed out: a program holds the port, mute
+    };
+    QCoro::Task<CoreWait> waitForCore();
+    QString silentPortText() const;
     bool isOvertaken(quint64 refresh) const { return refresh < m_newestAppliedRefresh; }
     void startRefreshTimer();
     void maybeSyncWebsiteBridge();
