@@ -2,9 +2,9 @@
 // the refresh timer, toasts and the joining of two network failures.
 #include "StoreTestKit.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <QCoroTask>
@@ -16,8 +16,7 @@ namespace {
 struct Recorder
 {
     QStringList values;
-    template <typename Getter>
-    Recorder(BridgeStore* store, void (BridgeStore::*signal)(), Getter getter)
+    template <typename Getter> Recorder(BridgeStore* store, void (BridgeStore::*signal)(), Getter getter)
     {
         values << (store->*getter)();
         QObject::connect(store, signal, store, [this, store, getter] { values << (store->*getter)(); });
@@ -82,8 +81,7 @@ private slots:
         QCoro::waitFor(f.store->start());
 
         QCOMPARE(f.launches->starts, 1);
-        QCOMPARE(status.values,
-                 (QStringList{"准备启动", "正在启动本地核心", "已连接本地核心", "运行中"}));
+        QCOMPARE(status.values, (QStringList{"准备启动", "正在启动本地核心", "已连接本地核心", "运行中"}));
         QCOMPARE(server.headCount(QStringLiteral("/api/auth/status")), 3); // probe + two polls
     }
 
@@ -141,7 +139,8 @@ private slots:
         QCoro::waitFor(f.store->refreshAll());
         QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
 
-        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::json(stateBody(QStringLiteral("new"))));
+        server.reply("GET", QStringLiteral("/api/state"),
+                     FakeHttpServer::json(stateBody(QStringLiteral("new"))));
         server.reply("GET", QStringLiteral("/api/events"), FakeHttpServer::Action::reply(500, "boom"));
         QCoro::waitFor(f.store->refreshAll());
 
@@ -159,7 +158,8 @@ private slots:
         serveHealthyCore(server, QStringLiteral("kept"));
         auto f = makeStore(server.baseUrl());
         QCoro::waitFor(f.store->refreshAll());
-        server.reply("GET", QStringLiteral("/api/state"), FakeHttpServer::json("{\"summary\":{\"total_messages\":\"12\"}}"));
+        server.reply("GET", QStringLiteral("/api/state"),
+                     FakeHttpServer::json("{\"summary\":{\"total_messages\":\"12\"}}"));
 
         QCoro::waitFor(f.store->refreshAll());
 
@@ -252,7 +252,8 @@ private slots:
 
         QCoro::waitFor(store.start());
 
-        const QString portTaken = QStringLiteral("端口 %1 被一个不响应的程序占用，无法启动本地核心。").arg(server.port());
+        const QString portTaken =
+            QStringLiteral("端口 %1 被一个不响应的程序占用，无法启动本地核心。").arg(server.port());
         QCOMPARE(status.values, (QStringList{"准备启动", "正在启动本地核心", "启动失败", "连接不稳定"}));
         QCOMPARE(errors.values.value(1), portTaken);
         QCOMPARE(launches->starts, 1);
@@ -394,11 +395,15 @@ private slots:
         QTest::addColumn<QString>("secondary");
         QTest::addColumn<QString>("expected");
         const QString fixed = QStringLiteral("本地核心连接刚刚中断，已自动切换为本地已加载消息摘要。");
-        QTest::newRow("timed out, any case") << "x (The request TIMED OUT.)" << "y" << fixed;
-        QTest::newRow("lost in the second") << "a" << "(The network connection was lost.)" << fixed;
-        QTest::newRow("could not connect") << "Could not connect to the server." << "b" << fixed;
-        QTest::newRow("joined without spaces")
-            << "本地接口返回 HTTP 500：a" << "本地接口返回 HTTP 502" << "本地接口返回 HTTP 500：a；本地接口返回 HTTP 502";
+        QTest::newRow("timed out, any case") << "x (The request TIMED OUT.)"
+                                             << "y" << fixed;
+        QTest::newRow("lost in the second") << "a"
+                                            << "(The network connection was lost.)" << fixed;
+        QTest::newRow("could not connect") << "Could not connect to the server."
+                                           << "b" << fixed;
+        QTest::newRow("joined without spaces") << "本地接口返回 HTTP 500：a"
+                                               << "本地接口返回 HTTP 502"
+                                               << "本地接口返回 HTTP 500：a；本地接口返回 HTTP 502";
     }
     void friendlyNetworkMessage()
     {

@@ -23,7 +23,8 @@ BridgeStore::BridgeStore(QObject* parent)
 {
 }
 
-BridgeStore::BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing, QObject* parent)
+BridgeStore::BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing,
+                         QObject* parent)
     : QObject(parent), m_api(std::move(api)), m_core(std::move(core)), m_timing(std::move(timing))
 {
     m_chatMessages.append(ChatBubble::make(ChatBubble::Role::System, kGreeting, m_timing.now()));
@@ -138,7 +139,8 @@ QCoro::Task<BridgeStore::CoreWait> BridgeStore::waitForCore()
             co_return CoreWait{QString()};
     }
     if (everyPollTimedOut)
-        qCWarning(lcStore) << "every start-up poll timed out: the core port is held by a program that does not answer";
+        qCWarning(lcStore)
+            << "every start-up poll timed out: the core port is held by a program that does not answer";
     // Every poll answered, just never with 200: report the project as not found.
     co_return CoreWait{remembered.value_or(CoreServiceError::projectRootNotFound().description()),
                        everyPollTimedOut};

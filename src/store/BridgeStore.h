@@ -25,8 +25,10 @@
 class BridgeStore : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(AppSection selectedSection READ selectedSection WRITE setSelectedSection NOTIFY selectedSectionChanged)
-    Q_PROPERTY(MessageListPreset messageListPreset READ messageListPreset WRITE setMessageListPreset NOTIFY messageListPresetChanged)
+    Q_PROPERTY(AppSection selectedSection READ selectedSection WRITE setSelectedSection NOTIFY
+                   selectedSectionChanged)
+    Q_PROPERTY(MessageListPreset messageListPreset READ messageListPreset WRITE setMessageListPreset NOTIFY
+                   messageListPresetChanged)
     Q_PROPERTY(std::optional<BridgeStateResponse> state READ state NOTIFY stateChanged)
     Q_PROPERTY(QList<BridgeEvent> events READ events NOTIFY eventsChanged)
     Q_PROPERTY(QList<ChatBubble> chatMessages READ chatMessages NOTIFY chatMessagesChanged)
@@ -45,7 +47,8 @@ public:
     // The process's store: fixed base address, the real launcher, the fixed intervals.
     explicit BridgeStore(QObject* parent = nullptr);
     // For tests: any client, any launcher, any intervals and clock.
-    BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing, QObject* parent = nullptr);
+    BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing,
+                QObject* parent = nullptr);
     // Teardown: stops the refresh timer, then the core it started (unless it was left running).
     ~BridgeStore() override;
 
