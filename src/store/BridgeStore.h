@@ -103,6 +103,8 @@ public:
 
     // For tests: whether a refresh timer is held, and the conversation id the core handed back.
     bool hasRefreshTimer() const { return m_refreshTimer != nullptr; }
+    // For benchmarks: how many refreshes have started so far (timer, menu and actions alike).
+    quint64 refreshesStarted() const { return m_refreshesStarted; }
     std::optional<QString> chatSessionId() const { return m_chatSessionId; }
 
 signals:
