@@ -17,11 +17,17 @@ from .server import Server
 DEFAULT_CONFIG = pathlib.Path.home() / "Library" / "Application Support" / "Quillmere" / "bridge.config.json"
 
 
+_log_lock = threading.Lock()
+
+
 def log(line: str) -> None:
     """One line to standard output (razo's launcher sends it to the core log); a full disk or a
-    closed log never stops the core."""
+    closed log never stops the core. Written whole, line and newline at once, so that the
+    request threads' lines never run into each other."""
     try:
-        print(line, flush=True)
+        with _log_lock:
+            sys.stdout.write(line + "\n")
+            sys.stdout.flush()
     except (OSError, ValueError):
         pass
 

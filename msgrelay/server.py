@@ -66,12 +66,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
     sys_version = ""
     timeout = 75  # idle keep-alive connections and stalled bodies end after this
     _wrong_types = False  # a wrong-types fault distorts the reply of the request being served
+    _started = None  # when the request being served began (None outside _handle)
+    _logged = False
 
     # -- plumbing -----------------------------------------------------------------------------------
     def log_message(self, format, *args):  # noqa: A002 - the base class's name
         pass  # one line per request is written by _log_request instead
 
     def _log_request(self, status, started):
+        # Written before the reply goes out (see _sent), so that whoever has read a reply finds
+        # its line already in the log; once per request.
+        if self._logged:
+            return
+        self._logged = True
         path = urllib.parse.urlsplit(self.path).path  # the query may carry a question; it is not logged
         millis = (time.monotonic() - started) * 1000
         self.server.log(f"{self.command} {path} {status} {millis:.0f}ms")
@@ -85,10 +92,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header(name, value)
         if self.close_connection:
             self.send_header("Connection", "close")
+        self._sent(status)
         self.end_headers()
         if self.command != "HEAD":
             self.wfile.write(body)
-        self._status = status
 
     def _send_json(self, status: int, doc, headers=()):
         if self._wrong_types:
@@ -100,8 +107,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(204)
         self.send_header("Cache-Control", "no-store")
         self.send_header("Connection", "close")
+        self._sent(204)
         self.end_headers()
-        self._status = 204
+
+    def _sent(self, status):
+        self._status = status
+        if self._started is not None:
+            self._log_request(status, self._started)
 
     def send_error(self, code, message=None, explain=None):
         """Protocol errors of the base class (bad request line, 501...) also answer JSON."""
@@ -116,7 +128,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _drop(self):
         self.close_connection = True
-        self._status = "dropped"
+        self._sent("dropped")
         try:
             self.connection.shutdown(socket.SHUT_RDWR)
         except OSError:
@@ -187,7 +199,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     # -- requests -----------------------------------------------------------------------------------
     def _handle(self):
-        started = time.monotonic()
+        started = self._started = time.monotonic()
+        self._logged = False
         self._status = None
         self._wrong_types = False
         self._keep_alive = not self.close_connection

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QTcpSocket>
 #include <QTest>
 
 StandInCore::StandInCore() = default;
@@ -65,12 +66,40 @@ bool StandInCore::start()
 
 void StandInCore::setFaults(const QString& rules)
 {
+    if (m_baseUrl.isValid())
+        fence();
     // Written whole and renamed into place: the core never reads half a file.
     QSaveFile file(m_dir.filePath(QStringLiteral("faults")));
     if (!file.open(QIODevice::WriteOnly) || file.write(rules.toUtf8()) < 0 || !file.commit())
         qFatal("cannot write the fault rules");
     collectOutput();
     m_linesAtFaults = m_lines.size();
+}
+
+void StandInCore::fence()
+{
+    // The core logs each request before its reply goes out, so every reply the client has
+    // read is in the pipe already; one more request of our own, answered and logged, comes
+    // after them all. Counting starts behind its line.
+    QTcpSocket socket;
+    socket.connectToHost(m_baseUrl.host(), quint16(m_baseUrl.port()));
+    if (!socket.waitForConnected(5000))
+        qFatal("the stand-in core does not accept connections");
+    socket.write("GET /test-fence HTTP/1.0\r\n\r\n");
+    const QDeadlineTimer deadline(5000);
+    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired())
+        socket.waitForDisconnected(int(deadline.remainingTime()));
+    while (!deadline.hasExpired()) {
+        collectOutput();
+        for (qsizetype i = m_lines.size(); i-- > m_linesAtFaults;) {
+            if (m_lines[i].startsWith(u"GET /test-fence ")) {
+                m_linesAtFaults = i + 1;
+                return;
+            }
+        }
+        QTest::qWait(2);
+    }
+    qFatal("the stand-in core did not log the fence request");
 }
 
 int StandInCore::requestCount(const QByteArray& method, const QString& path)

@@ -26,6 +26,7 @@ public:
     int requestCount(const QByteArray& method, const QString& path);
 
 private:
+    void fence(); // waits until the core has logged every request answered so far
     void collectOutput();
 
     QTemporaryDir m_dir;
