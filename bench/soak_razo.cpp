@@ -10,7 +10,8 @@
 // then a verdict: from the end of warm-up (the first 1,000 refreshes) to the end, RSS grows by
 // at most 2 MB, and descriptors and threads end where they were. Exit status 0 when it holds.
 //
-//   soak_razo [--refreshes N] [--interval MS] [--share P] [--seed N]   (defaults 10000, 100, 0.33, 1)
+//   soak_razo [--refreshes N] [--interval MS] [--share P] [--seed N] [--ask-every N]
+//   (defaults 10000, 100, 0.33, 1, 250; --ask-every 0 asks nothing)
 //   (scripts/soak.sh builds it and runs it niced; --asan under AddressSanitizer's leak check)
 #include "core/CoreService.h"
 #include "store/BridgeStore.h"
@@ -26,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 
@@ -37,6 +39,7 @@ struct Options
     int intervalMs = 100;
     double share = 0.33; // of the core's requests that get a fault
     int seed = 1;
+    int askEvery = 250; // refreshes between two questions to the assistant (0: none)
 };
 
 struct Sample
@@ -88,11 +91,13 @@ std::optional<Options> parse(const QStringList& args)
             o.share = value.toDouble(&ok);
         else if (args[i] == u"--seed")
             o.seed = value.toInt(&ok);
+        else if (args[i] == u"--ask-every")
+            o.askEvery = value.toInt(&ok);
         if (!ok)
             return std::nullopt;
     }
     if (args.size() % 2 == 0 || o.refreshes < 2000 || o.refreshes % 1000 != 0 || o.intervalMs < 1 ||
-        o.share < 0 || o.share > 1)
+        o.askEvery < 0 || o.share < 0 || o.share > 1)
         return std::nullopt;
     return o;
 }
@@ -188,17 +193,18 @@ private:
         poll->start(50);
     }
 
-    // Every 10 refreshes the next section; every 250 a question to the assistant.
+    // Every 10 refreshes the next section; every askEvery (250) a question to the assistant.
     void act(quint64 done)
     {
         static const char* const sections[] = {"nav_overview", "nav_messages", "nav_chat", "nav_settings"};
-        if (done % 250 < 10 && !m_store.isSending()) {
+        const quint64 every = quint64(m_options.askEvery);
+        if (every > 0 && done % every < 10 && !m_store.isSending()) {
             click("nav_chat");
             static const QStringList questions = {
                 QStringLiteral("今天先处理什么"), QStringLiteral("最近企业微信有什么消息"),
                 QStringLiteral("哪些消息需要跟进"), QStringLiteral("明天有什么会")};
             if (auto* input = m_window.findChild<QPlainTextEdit*>(QStringLiteral("chatInput")))
-                input->setPlainText(questions[int(done / 250) % questions.size()]);
+                input->setPlainText(questions[int(done / every) % questions.size()]);
             click("chatSendButton");
             return;
         }
@@ -238,11 +244,17 @@ private:
         const Sample& warm = m_samples[1];
         const Sample& end = m_samples.last();
         const long growth = end.rssKb - warm.rssKb;
-        const bool ok = growth <= 2048 && end.fds <= warm.fds && end.threads <= warm.threads;
-        std::printf("soak: after warm-up RSS %+ld kB (goal <= 2048), descriptors %d -> %d, threads %d -> %d, "
-                    "%d failures shown, status %s: %s\n",
-                    growth, warm.fds, end.fds, warm.threads, end.threads, end.errors,
-                    qPrintable(m_store.serviceStatus()), ok ? "PASS" : "FAIL");
+#if defined(__SANITIZE_ADDRESS__)
+        const bool rssJudged = false; // AddressSanitizer keeps freed memory in quarantine
+#else
+        const bool rssJudged = true;
+#endif
+        const bool ok = (!rssJudged || growth <= 2048) && end.fds <= warm.fds && end.threads <= warm.threads;
+        std::printf(
+            "soak: after warm-up RSS %+ld kB (goal <= 2048%s), descriptors %d -> %d, threads %d -> %d, "
+            "%d failures shown, status %s: %s\n",
+            growth, rssJudged ? "" : ", not judged under AddressSanitizer", warm.fds, end.fds, warm.threads,
+            end.threads, end.errors, qPrintable(m_store.serviceStatus()), ok ? "PASS" : "FAIL");
         return ok ? 0 : 1;
     }
 
@@ -269,7 +281,7 @@ int main(int argc, char** argv)
     const auto options = parse(QApplication::arguments());
     if (!options) {
         std::fprintf(stderr, "usage: soak_razo [--refreshes N (thousands, >= 2000)] [--interval MS] [--share "
-                             "P (0..1)] [--seed N]\n");
+                             "P (0..1)] [--seed N] [--ask-every N]\n");
         return 2;
     }
     appearance::apply(app);
@@ -293,5 +305,13 @@ int main(int argc, char** argv)
         Soak soak(*options, store, window);
         status = soak.run();
     } // the store's teardown stops the core it started
+    // The stopped core's process object deletes itself once the core has exited, which only
+    // the event loop sees: a few seconds of it, or the leak check counts that object as well.
+    const QDeadlineTimer settle(3000);
+    while (!settle.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(10);
+    }
     return status;
 }

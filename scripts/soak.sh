@@ -14,8 +14,6 @@ if [ "${2:-}" = "--asan" ]; then
   dir="$here/build-asan" # shared with scripts/test.sh --sanitize
   cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" -DRAZO_SANITIZE=ON -DRAZO_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-  # Leaks inside the system's libraries (fontconfig, the platform plugin) are not ours.
-  export LSAN_OPTIONS="suppressions=$here/bench/lsan.supp:print_suppressions=0"
 else
   dir="$here/build-soak" # optimised (RelWithDebInfo)
   cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" >/dev/null
