@@ -8,10 +8,21 @@ from __future__ import annotations
 
 import dataclasses
 import datetime as dt
+import re
 import threading
 
 TARGET_LABELS = {"wechat": "微信", "wecom": "企业微信"}
 DEMO_MARK = "【示例】 "  # the space keeps a following 请 at the start of a clause for the to-do rules
+# A short leading label such as "提醒：" or "腾讯会议：" (a colon between two digits is a clock
+# time). Lists that show a message without its label would drop a mark placed before it, so
+# the mark goes after the label.
+_LEADING_LABEL = re.compile(r"^[^:：]{1,24}(?:(?<!\d)[:：]|[:：](?!\d))\s*")
+
+
+def marked(text: str) -> str:
+    label = _LEADING_LABEL.match(text)
+    cut = label.end() if label else 0
+    return text[:cut] + DEMO_MARK + text[cut:]
 
 
 @dataclasses.dataclass(frozen=True)
@@ -108,8 +119,8 @@ class EventStore:
         ordered = sorted(_SEED, key=lambda seed: -seed[0])  # oldest first gets the lowest id
         for number, (minutes, target, session, kind, sender, content, ctype, transcript) in enumerate(ordered, 1):
             at = start - dt.timedelta(minutes=minutes)
-            marked = DEMO_MARK + transcript if transcript else None
-            self._events.append(Event(number, target, session, kind, sender, at, DEMO_MARK + content, ctype, marked))
+            spoken = marked(transcript) if transcript else None
+            self._events.append(Event(number, target, session, kind, sender, at, marked(content), ctype, spoken))
 
     def all(self) -> list[Event]:
         with self._lock:

@@ -9,6 +9,7 @@ import unittest
 
 from test_msgrelay_support import LocalClock, RunningCore
 
+from msgrelay import demo_data
 from msgrelay.capture import clients, parse
 from msgrelay.capture.dbus_monitor import Sighting
 
@@ -29,6 +30,15 @@ class ClientNameTests(unittest.TestCase):
                 self.assertEqual(clients.target_of_name(name), target)
         self.assertEqual(clients.target_of("Firefox", "com.tencent.WeChat"), ("wechat", "com.tencent.WeChat"))
         self.assertIsNone(clients.target_of("Firefox", ""))
+
+
+class DemoMarkTests(unittest.TestCase):
+    def test_mark_survives_a_leading_label(self):
+        for text, expected in [("请提交周报", "【示例】 请提交周报"),
+                               ("提醒：明天 19:00 私教课", "提醒：【示例】 明天 19:00 私教课"),
+                               ("本周例会改到 11:00", "【示例】 本周例会改到 11:00"),
+                               ("Note: hi", "Note: 【示例】 hi")]:
+            self.assertEqual(demo_data.marked(text), expected)
 
 
 class ParseTests(unittest.TestCase):
@@ -105,7 +115,7 @@ class CaptureTests(unittest.TestCase):
         self.assertEqual([e["session_name"] for e in self.events()], ["项目群"])
 
     def test_demo_hand_over_restart_and_purge(self):
-        self.assertTrue(self.events()[0]["content"].startswith("【示例】"))
+        self.assertIn("【示例】", self.events()[0]["content"])
         self.assertIsNotNone(self.offer(wechat("项目群", "张三: 明天交周报")))
         events = self.events()
         self.assertEqual([(e["session_name"], e["sender_name"], e["content"], e["chat_target"]) for e in events],

@@ -109,7 +109,11 @@ void TestDashboardDerivations::cleanedText_data()
         << QStringLiteral("第一行\n第二行\n第三行") << QStringLiteral("第一行 第二行 第三行");
     QTest::newRow("line feed inside label still a label")
         << QStringLiteral("项目\n群：内容") << QStringLiteral("内容");
-    QTest::newRow("clock-time colon") << QStringLiteral("明天10:00开会") << QStringLiteral("00开会");
+    QTest::newRow("clock-time colon is no label")
+        << QStringLiteral("明天10:00开会") << QStringLiteral("明天10:00开会");
+    QTest::newRow("label before a clock time")
+        << QStringLiteral("提醒：10:30 开会") << QStringLiteral("10:30 开会");
+    QTest::newRow("digit before a label colon") << QStringLiteral("第2期: 内容") << QStringLiteral("内容");
     QTest::newRow("24-character label removed")
         << QString(24, QChar(0x4E00)) + QStringLiteral("：正文") << QStringLiteral("正文");
     QTest::newRow("25-character label kept") << QString(25, QChar(0x4E00)) + QStringLiteral("：正文")
@@ -120,11 +124,13 @@ void TestDashboardDerivations::cleanedText_data()
         << QStringLiteral("来自企业微信｜和微信｜的消息") << QStringLiteral("来自和的消息");
     QTest::newRow("half-width bar is not a prefix") << QStringLiteral("微信|群") << QStringLiteral("微信|群");
     QTest::newRow("ISO without closing paren falls to the label rule")
-        << QStringLiteral("张三 2024-05-01T10:00:00：正文") << QStringLiteral("00:00：正文");
+        << QStringLiteral("张三 2024-05-01T10:00:00：正文") << QStringLiteral("张三 2024-05-01T10:00:00：正文");
     QTest::newRow("ISO part does not reach across a line separator")
-        << QStringLiteral("张三\u2028(2024-05-01T10:00:00Z)：正文") << QStringLiteral("00:00Z)：正文");
+        << QStringLiteral("张三\u2028(2024-05-01T10:00:00Z)：正文")
+        << QStringLiteral("张三\u2028(2024-05-01T10:00:00Z)：正文");
     QTest::newRow("ISO part does not reach across a carriage return")
-        << QStringLiteral("张三\r(2024-05-01T10:00:00Z)：正文") << QStringLiteral("00:00Z)：正文");
+        << QStringLiteral("张三\r(2024-05-01T10:00:00Z)：正文")
+        << QStringLiteral("张三\r(2024-05-01T10:00:00Z)：正文");
     QTest::newRow("ideographic space trimmed")
         << QStringLiteral("\u3000提醒：\u3000正文\u3000") << QStringLiteral("正文");
     QTest::newRow("empty") << QString() << QString();

@@ -7,6 +7,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
+#include <optional>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -94,27 +95,27 @@ QString SingleInstance::socketPathFor(const QProcessEnvironment& environment)
 
 SingleInstance::Outcome SingleInstance::claim(const QString& activationToken)
 {
-    switch (handOver(activationToken)) {
-    case Attempt::Answered:
-        return Outcome::HandedOver;
-    case Attempt::Silent:
-        return Outcome::Unanswered;
-    case Attempt::NoListener:
-        break;
-    }
+    // A running razo either takes the activation or holds the name without answering.
+    const auto settled = [](Attempt a) -> std::optional<Outcome> {
+        switch (a) {
+        case Attempt::Answered:
+            return Outcome::HandedOver;
+        case Attempt::Silent:
+            return Outcome::Unanswered;
+        case Attempt::NoListener:
+            break;
+        }
+        return std::nullopt;
+    };
+    if (const auto outcome = settled(handOver(activationToken)))
+        return *outcome;
     if (listen())
         return Outcome::Primary;
 
     // The name is taken: another razo started at this very moment, or one that crashed
     // left its socket file behind. Ask once more; if still nobody listens, the file is stale.
-    switch (handOver(activationToken)) {
-    case Attempt::Answered:
-        return Outcome::HandedOver;
-    case Attempt::Silent:
-        return Outcome::Unanswered;
-    case Attempt::NoListener:
-        break;
-    }
+    if (const auto outcome = settled(handOver(activationToken)))
+        return *outcome;
     qCInfo(lcApp) << "removing a stale instance socket" << m_socketPath;
     QLocalServer::removeServer(m_socketPath);
     return listen() ? Outcome::Primary : Outcome::Unavailable;

@@ -4,6 +4,7 @@
 // The same over a real AT-SPI bus: tests/a11y/atspi_check.py.
 #include "FakeHttpServer.h"
 #include "StoreTestKit.h"
+#include "ViewProbes.h"
 #include "ui/chat/ChatInputField.h"
 #include "ui/chat/ChatView.h"
 #include "ui/common/AppAppearance.h"
@@ -94,14 +95,6 @@ QByteArray stateBody()
         {"ai_provider", QJsonObject{{"provider", "qwen"}, {"enabled", true}}},
     };
     return QJsonDocument(QJsonObject{{"config", config}}).toJson(QJsonDocument::Compact);
-}
-
-QStringList shownIds(const MessagesView& view)
-{
-    QStringList ids;
-    for (const BridgeEvent& e : view.shownEvents())
-        ids << e.stableId();
-    return ids;
 }
 
 } // namespace

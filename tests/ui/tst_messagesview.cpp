@@ -1,6 +1,7 @@
 // The messages section against a store fed by a loopback stand-in for the core.
 #include "FakeHttpServer.h"
 #include "StoreTestKit.h"
+#include "ViewProbes.h"
 #include "ui/common/HeaderRow.h"
 #include "ui/common/MainWindow.h"
 #include "ui/common/SegmentButton.h"
@@ -62,14 +63,6 @@ const QList<Message> kMessages{
     {2, QStringLiteral("wecom"), QStringLiteral("项目例会群"), QStringLiteral("麻烦今天提交 ABC 周报")},
     {3, QString(), QStringLiteral("产品讨论"), QStringLiteral("这个需求我稍后跟进")},
 };
-
-QStringList shownIds(const MessagesView& view)
-{
-    QStringList ids;
-    for (const BridgeEvent& e : view.shownEvents())
-        ids << e.stableId();
-    return ids;
-}
 
 } // namespace
 

@@ -38,10 +38,12 @@ const QRegularExpression& isoPrefix()
     return re;
 }
 
-// A leading label of 1 to 24 characters without a colon, then a colon: "提醒：".
+// A leading label of 1 to 24 characters without a colon, then a colon: "提醒：". A colon with a
+// digit on both sides is a clock time ("明天10:00开会"), not the end of a label.
 const QRegularExpression& labelPrefix()
 {
-    static const QRegularExpression re = textPattern(QStringLiteral("^[^:：]{1,24}[:：]\\s*"));
+    static const QRegularExpression re =
+        textPattern(QStringLiteral("^[^:：]{1,24}(?:(?<!\\d)[:：]|[:：](?!\\d))\\s*"));
     return re;
 }
 
