@@ -52,10 +52,25 @@ Environment:
     ``delay:SECONDS``   wait before answering (fractions allowed);
     ``drop``            close the connection without any reply;
     ``malformed``       answer 200 with a body that is not valid JSON;
+    ``no-content``      answer 204 with no body instead of working;
+    ``wrong-types``     serve the request, but give every top-level value of
+                        the JSON reply another type (text a number, a
+                        number or boolean text, a list an object, ...);
     ``refuse-first:N``  drop the connection for the first N requests of the
-                        target, then serve normally.
+                        target, then serve normally;
+    ``random:P``        with probability P (0 to 1) one fault of the kinds
+                        above, picked at random (status 500 or 503, a delay
+                        of up to 1.5 s, drop, malformed, no-content,
+                        wrong-types); otherwise serve normally.
 
     Entries that cannot be read are reported on standard output and ignored.
+``MSGRELAY_FAULTS_FILE``
+    A file holding the same rules, used instead of ``MSGRELAY_FAULTS`` and read
+    again whenever it changes (its counters then start afresh), so that a test
+    switches faults without restarting the core.  No file means no faults.
+``MSGRELAY_FAULT_SEED``
+    Integer seed of the ``random`` faults, to repeat a run; without it the seed
+    is chosen at start and logged with the fault rules.
 
 Endpoints: GET /api/auth/status, /api/state, /api/events?hours=&limit=,
 /api/ask?hours=&q=, /api/agent/context, /mobile.html; POST /api/chat,

@@ -11,17 +11,23 @@ import threading
 
 from . import __version__
 from .core import Core
-from .faults import FaultPlan
+from . import faults as fault_injection
 from .server import Server
 
 DEFAULT_CONFIG = pathlib.Path.home() / "Library" / "Application Support" / "Quillmere" / "bridge.config.json"
 
 
+_log_lock = threading.Lock()
+
+
 def log(line: str) -> None:
     """One line to standard output (razo's launcher sends it to the core log); a full disk or a
-    closed log never stops the core."""
+    closed log never stops the core. Written whole, line and newline at once, so that the
+    request threads' lines never run into each other."""
     try:
-        print(line, flush=True)
+        with _log_lock:
+            sys.stdout.write(line + "\n")
+            sys.stdout.flush()
     except (OSError, ValueError):
         pass
 
@@ -60,7 +66,7 @@ def main(argv: list[str] | None = None) -> int:
         log(f"msgrelay: invalid port {raw_port!r}")
         return 2
 
-    faults = FaultPlan(os.environ.get("MSGRELAY_FAULTS", ""), log=log)
+    faults = fault_injection.from_environment(os.environ, log=log)
     core = Core(args.config, host, port, log=log, bus_address=os.environ.get("DBUS_SESSION_BUS_ADDRESS") or None)
     try:
         server = Server((host, port), core, faults, log=log)

@@ -36,6 +36,26 @@ POST_ROUTES = {
 OPEN_PATHS = ("/api/auth/status", network.MOBILE_PATH)  # answer anyone: readiness and a page without data
 
 
+def _with_wrong_types(doc):
+    """The reply with every top-level value of another JSON type: text becomes a number,
+    numbers and booleans text, lists objects, objects lists, null a number."""
+    if not isinstance(doc, dict):
+        return doc
+
+    def other(value):
+        if isinstance(value, str):
+            return len(value)
+        if isinstance(value, (bool, int, float)):
+            return str(value).lower()
+        if isinstance(value, list):
+            return {"items": value}
+        if isinstance(value, dict):
+            return [value]
+        return 0
+
+    return {key: other(value) for key, value in doc.items()}
+
+
 class _Dropped(Exception):
     """The reply is to be left out and the connection closed."""
 
@@ -45,12 +65,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
     server_version = "msgrelay"
     sys_version = ""
     timeout = 75  # idle keep-alive connections and stalled bodies end after this
+    _wrong_types = False  # a wrong-types fault distorts the reply of the request being served
+    _started = None  # when the request being served began (None outside _handle)
+    _logged = False
 
     # -- plumbing -----------------------------------------------------------------------------------
     def log_message(self, format, *args):  # noqa: A002 - the base class's name
         pass  # one line per request is written by _log_request instead
 
     def _log_request(self, status, started):
+        # Written before the reply goes out (see _sent), so that whoever has read a reply finds
+        # its line already in the log; once per request.
+        if self._logged:
+            return
+        self._logged = True
         path = urllib.parse.urlsplit(self.path).path  # the query may carry a question; it is not logged
         millis = (time.monotonic() - started) * 1000
         self.server.log(f"{self.command} {path} {status} {millis:.0f}ms")
@@ -64,13 +92,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header(name, value)
         if self.close_connection:
             self.send_header("Connection", "close")
+        self._sent(status)
         self.end_headers()
         if self.command != "HEAD":
             self.wfile.write(body)
-        self._status = status
 
     def _send_json(self, status: int, doc, headers=()):
+        if self._wrong_types:
+            doc = _with_wrong_types(doc)
         self._send(status, json.dumps(doc, ensure_ascii=False, separators=(",", ":")).encode("utf-8"), headers=headers)
+
+    def _send_no_content(self):
+        self.close_connection = True
+        self.send_response(204)
+        self.send_header("Cache-Control", "no-store")
+        self.send_header("Connection", "close")
+        self._sent(204)
+        self.end_headers()
+
+    def _sent(self, status):
+        self._status = status
+        if self._started is not None:
+            self._log_request(status, self._started)
 
     def send_error(self, code, message=None, explain=None):
         """Protocol errors of the base class (bad request line, 501...) also answer JSON."""
@@ -85,7 +128,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _drop(self):
         self.close_connection = True
-        self._status = "dropped"
+        self._sent("dropped")
         try:
             self.connection.shutdown(socket.SHUT_RDWR)
         except OSError:
@@ -156,8 +199,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     # -- requests -----------------------------------------------------------------------------------
     def _handle(self):
-        started = time.monotonic()
+        started = self._started = time.monotonic()
+        self._logged = False
         self._status = None
+        self._wrong_types = False
         self._keep_alive = not self.close_connection
         if self.command != "GET":
             self.close_connection = True  # until the body has been read in full
@@ -178,6 +223,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.close_connection = True
                     self._send(200, MALFORMED_BODY)
                     return
+                elif step.kind == "no-content":
+                    self._send_no_content()
+                    return
+                elif step.kind == "wrong-types":
+                    self._wrong_types = True  # the request is served; its reply is distorted
             self._route(path, split.query)
         except _Dropped:
             self._drop()

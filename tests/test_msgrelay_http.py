@@ -14,6 +14,8 @@ import urllib.parse
 
 from test_msgrelay_support import ROOT, RunningCore
 
+from msgrelay.faults import FaultPlan  # noqa: E402 - the support module puts the checkout on the path
+
 ITEM_LINE = re.compile(r"^(企业微信|微信)｜[^｜]+｜[^｜]+ \(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}\)：.+$")
 
 
@@ -281,6 +283,53 @@ class FaultTests(unittest.TestCase):
         self.assertEqual(core.get("/api/state")[0], 503)
         self.assertEqual(core.post("/api/chat", {"message": "x"})[0], 503)
         self.assertEqual(core.get("/api/auth/status")[0], 200)
+
+
+    def test_no_content_and_wrong_types(self):
+        core = RunningCore(faults="ask=no-content;complete=wrong-types;events=wrong-types")
+        self.addCleanup(core.close)
+        self.assertEqual(core.get("/api/ask?q=x"), (204, ""))
+        status, doc = core.get("/api/events?hours=168&limit=2")
+        self.assertEqual(status, 200)
+        self.assertIsInstance(doc["events"], dict)  # a list turned object
+        item = core.state()["summary"]["action_items"][0]
+        status, doc = core.post("/api/tasks/complete", {"item_text": item})
+        self.assertEqual((status, doc["ok"]), (200, "true"))  # served, then distorted
+        self.assertIsInstance(doc["message"], int)
+        self.assertNotIn(item, core.state()["summary"]["action_items"])
+
+    def test_random_faults_hit_about_the_given_share_and_repeat_with_the_seed(self):
+        def kinds(seed):
+            plan = FaultPlan("*=random:0.33", seed=seed)
+            return [tuple((s.kind, s.value) for s in plan.for_request("/api/state")) for _ in range(3000)]
+        first = kinds(7)
+        self.assertEqual(first, kinds(7))
+        hit = [k for k in first if k]
+        self.assertAlmostEqual(len(hit) / len(first), 0.33, delta=0.03)
+        self.assertEqual({k[0][0] for k in hit}, {"status", "delay", "drop", "malformed", "no-content", "wrong-types"})
+        self.assertTrue(all(0 < v <= 1.5 for (kind, v), in hit if kind == "delay"))
+        self.assertIn("seed 7", FaultPlan("*=random:0.33", seed=7).describe())
+        self.assertFalse(FaultPlan("*=random:1.5", log=lambda _: None))  # out of range: ignored
+
+    def test_fault_file_is_read_again_when_it_changes(self):
+        import tempfile
+        from msgrelay.faults import FaultFile
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "faults")
+            lines = []
+            core = RunningCore(faults=FaultFile(path, log=lines.append))
+            self.addCleanup(core.close)
+            self.assertEqual(core.get("/api/state")[0], 200)  # no file: no faults
+            for spec, expected in (("state=status:502", 502), ("state=refuse-first:1", None), ("", 200)):
+                with open(path + ".new", "w", encoding="utf-8") as file:
+                    file.write(spec)
+                os.replace(path + ".new", path)
+                if expected is None:  # counters start afresh: the first request after the change drops
+                    with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):
+                        core.get("/api/state")
+                    expected = 200
+                self.assertEqual(core.get("/api/state")[0], expected, spec)
+            self.assertTrue(any("state=status:502" in line for line in lines))
 
 
 class LaunchTests(unittest.TestCase):

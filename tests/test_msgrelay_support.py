@@ -43,7 +43,7 @@ class LocalClock:
 class RunningCore:
     """A core serving on 127.0.0.1:<free port>; `lines` collects what it logs."""
 
-    def __init__(self, config_path=None, faults: str = "", host: str = "127.0.0.1", opener: str = "",
+    def __init__(self, config_path=None, faults="", host: str = "127.0.0.1", opener: str = "",
                  addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None, local_time=None,
                  bus_address=None, capture_options=None):
         self._tmp = None
@@ -59,8 +59,8 @@ class RunningCore:
                          addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
                          ai_timeout=ai_timeout, bus_address=bus_address, capture_options=capture_options, **extra)
         self.core.start()
-        self.server = Server(("127.0.0.1", 0), self.core, FaultPlan(faults, log=self.lines.append),
-                             log=self.lines.append)
+        plan = FaultPlan(faults, log=self.lines.append) if isinstance(faults, str) else faults
+        self.server = Server(("127.0.0.1", 0), self.core, plan, log=self.lines.append)
         self.port = self.server.server_address[1]
         self.core.port = self.port
         self._thread = threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.05},

@@ -4,6 +4,8 @@
 #include "common/PreciseSleep.h"
 #include "core/CoreService.h"
 
+#include <QDeadlineTimer>
+
 namespace {
 const QString kStatusConnected = QStringLiteral("已连接本地核心");
 const QString kStatusStarting = QStringLiteral("正在启动本地核心");
@@ -21,7 +23,8 @@ BridgeStore::BridgeStore(QObject* parent)
 {
 }
 
-BridgeStore::BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing, QObject* parent)
+BridgeStore::BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing,
+                         QObject* parent)
     : QObject(parent), m_api(std::move(api)), m_core(std::move(core)), m_timing(std::move(timing))
 {
     m_chatMessages.append(ChatBubble::make(ChatBubble::Role::System, kGreeting, m_timing.now()));
@@ -53,6 +56,7 @@ QCoro::Task<> BridgeStore::start()
 {
     const auto alive = m_alive;
     bool ready = false;
+    bool silent = false; // the first attempt's polls all timed out
 
     // First attempt: reuse a core that already answers, else launch and wait.
     const auto probe = co_await m_api.authStatus();
@@ -64,23 +68,28 @@ QCoro::Task<> BridgeStore::start()
     } else if (probe.ok()) {
         if (!m_core->start()) {
             setServiceStatus(kStatusStarting);
-            const auto waited = co_await waitForCore();
+            const CoreWait waited = co_await waitForCore();
             if (!*alive)
                 co_return;
-            ready = !waited.has_value();
+            ready = !waited.failure.has_value();
+            silent = waited.silent;
         }
     }
 
-    // Second attempt; the first one's failure is not shown.
+    // Second attempt; the first one's failure is not shown. When something holds the port,
+    // accepts connections and never answers, a second core could not listen there either.
     if (!ready) {
         std::optional<QString> failure;
-        if (const auto launchError = m_core->start()) {
+        if (silent) {
+            failure = silentPortText();
+        } else if (const auto launchError = m_core->start()) {
             failure = launchError->description();
         } else {
             setServiceStatus(kStatusStarting);
-            failure = co_await waitForCore();
+            const CoreWait waited = co_await waitForCore();
             if (!*alive)
                 co_return;
+            failure = waited.silent ? silentPortText() : waited.failure;
         }
         if (failure) {
             qCWarning(lcStore) << "core start-up failed:" << *failure;
@@ -95,29 +104,51 @@ QCoro::Task<> BridgeStore::start()
     startRefreshTimer();
 }
 
-QCoro::Task<std::optional<QString>> BridgeStore::waitForCore()
+// Polls the auth-status path until it answers 200: at most pollAttempts polls, pollInterval
+// apart. A core that refuses connections until it listens, or answers another status, gets
+// every poll, as many as before. Polls that time out are bounded by the same budget as a
+// whole (pollAttempts x pollInterval): once it is spent, a timed-out poll ends the wait.
+// Otherwise a program that accepts connections and never answers would hold start-up for
+// pollAttempts poll time-outs (a minute) instead of about the budget plus one time-out.
+QCoro::Task<BridgeStore::CoreWait> BridgeStore::waitForCore()
 {
     const auto alive = m_alive;
     QUrl url = m_api.baseURL();
     url.setPath(url.path() + QStringLiteral("/api/auth/status"));
+    const QDeadlineTimer budget(m_timing.pollInterval * m_timing.pollAttempts, Qt::PreciseTimer);
 
     std::optional<QString> remembered;
+    bool lastTimedOut = false;
+    bool everyPollTimedOut = m_timing.pollAttempts > 0;
     for (int attempt = 0; attempt < m_timing.pollAttempts; ++attempt) {
+        if (lastTimedOut && budget.hasExpired())
+            break;
         const auto reply = co_await m_api.probeStatus(url);
         if (!*alive)
-            co_return QString();
+            co_return CoreWait{QString()};
         if (reply.ok() && reply.value() == 200) {
             setServiceStatus(kStatusConnected);
-            co_return std::nullopt;
+            co_return CoreWait{};
         }
+        lastTimedOut = !reply.ok() && reply.error().kind() == BridgeAPIError::Kind::TimedOut;
+        everyPollTimedOut = everyPollTimedOut && lastTimedOut;
         if (!reply.ok())
             remembered = reply.error().description();
         co_await sleepPrecisely(m_timing.pollInterval);
         if (!*alive)
-            co_return QString();
+            co_return CoreWait{QString()};
     }
+    if (everyPollTimedOut)
+        qCWarning(lcStore)
+            << "every start-up poll timed out: the core port is held by a program that does not answer";
     // Every poll answered, just never with 200: report the project as not found.
-    co_return remembered.value_or(CoreServiceError::projectRootNotFound().description());
+    co_return CoreWait{remembered.value_or(CoreServiceError::projectRootNotFound().description()),
+                       everyPollTimedOut};
+}
+
+QString BridgeStore::silentPortText() const
+{
+    return QStringLiteral("端口 %1 被一个不响应的程序占用，无法启动本地核心。").arg(m_api.baseURL().port(80));
 }
 
 QCoro::Task<> BridgeStore::refreshAll()

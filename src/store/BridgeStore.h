@@ -25,8 +25,10 @@
 class BridgeStore : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(AppSection selectedSection READ selectedSection WRITE setSelectedSection NOTIFY selectedSectionChanged)
-    Q_PROPERTY(MessageListPreset messageListPreset READ messageListPreset WRITE setMessageListPreset NOTIFY messageListPresetChanged)
+    Q_PROPERTY(AppSection selectedSection READ selectedSection WRITE setSelectedSection NOTIFY
+                   selectedSectionChanged)
+    Q_PROPERTY(MessageListPreset messageListPreset READ messageListPreset WRITE setMessageListPreset NOTIFY
+                   messageListPresetChanged)
     Q_PROPERTY(std::optional<BridgeStateResponse> state READ state NOTIFY stateChanged)
     Q_PROPERTY(QList<BridgeEvent> events READ events NOTIFY eventsChanged)
     Q_PROPERTY(QList<ChatBubble> chatMessages READ chatMessages NOTIFY chatMessagesChanged)
@@ -45,7 +47,8 @@ public:
     // The process's store: fixed base address, the real launcher, the fixed intervals.
     explicit BridgeStore(QObject* parent = nullptr);
     // For tests: any client, any launcher, any intervals and clock.
-    BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing, QObject* parent = nullptr);
+    BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing,
+                QObject* parent = nullptr);
     // Teardown: stops the refresh timer, then the core it started (unless it was left running).
     ~BridgeStore() override;
 
@@ -100,6 +103,8 @@ public:
 
     // For tests: whether a refresh timer is held, and the conversation id the core handed back.
     bool hasRefreshTimer() const { return m_refreshTimer != nullptr; }
+    // For benchmarks: how many refreshes have started so far (timer, menu and actions alike).
+    quint64 refreshesStarted() const { return m_refreshesStarted; }
     std::optional<QString> chatSessionId() const { return m_chatSessionId; }
 
 signals:
@@ -121,7 +126,14 @@ signals:
     void websiteBridgeStatusChanged();
 
 private:
-    QCoro::Task<std::optional<QString>> waitForCore(); // nullopt on success, else the error text
+    // How one wait for a launched core ended.
+    struct CoreWait
+    {
+        std::optional<QString> failure; // nullopt: the core answered 200
+        bool silent = false;            // every poll timed out: a program holds the port, mute
+    };
+    QCoro::Task<CoreWait> waitForCore();
+    QString silentPortText() const;
     bool isOvertaken(quint64 refresh) const { return refresh < m_newestAppliedRefresh; }
     void startRefreshTimer();
     void maybeSyncWebsiteBridge();
