@@ -21,6 +21,31 @@
         }                                                                                                    \
     } while (false)
 
+// The index of the first unpaired surrogate at or after `from`, else -1.
+inline qsizetype nextUnpairedSurrogate(const QString& text, qsizetype from = 0)
+{
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            return i;
+    }
+    return -1;
+}
+
+inline bool isValidUtf16(const QString& text)
+{
+    return nextUnpairedSurrogate(text) < 0;
+}
+
+// The text with every unpaired surrogate replaced by U+FFFD.
+inline QString withoutUnpairedSurrogates(QString text)
+{
+    for (qsizetype i = nextUnpairedSurrogate(text); i >= 0; i = nextUnpairedSurrogate(text, i + 1))
+        text[i] = QChar::ReplacementCharacter;
+    return text;
+}
+
 // Turns fuzz bytes into the values the derivations work on. Texts are built from pieces:
 // words the rules look for, characters that tend to break text handling (unpaired
 // surrogates, line terminators, combining marks, characters whose case folding or

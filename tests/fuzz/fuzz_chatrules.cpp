@@ -63,28 +63,6 @@ bool eventMentionsUser(const BridgeEvent& e, const QStringList& aliases)
     return e.displayContent().contains(u"@我"_s) || e.displayContent().contains(u"@了你"_s);
 }
 
-bool isValidUtf16(const QString& text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (text.at(i).isSurrogate())
-            return false;
-    }
-    return true;
-}
-
-QString withoutUnpairedSurrogates(QString text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (text.at(i).isSurrogate())
-            text[i] = QChar::ReplacementCharacter;
-    }
-    return text;
-}
-
 void checkContentKey(const QString& text)
 {
     const QString key = chatrules::normalizedContentKey(text);

@@ -98,17 +98,6 @@ void checkSearchRanges(const QString& text, const QString& query)
     }
 }
 
-QString withoutUnpairedSurrogates(QString text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (text.at(i).isSurrogate())
-            text[i] = QChar::ReplacementCharacter;
-    }
-    return text;
-}
-
 void checkCleanedText(const QString& text)
 {
     const QString cleaned = dashboard::cleanedText(text);

@@ -1,6 +1,7 @@
 #include "ui/messages/logic/MessageFilter.h"
 
 #include <QHash>
+#include <utility>
 
 namespace messagefilter {
 
@@ -235,6 +236,14 @@ bool matchesPreset(const BridgeEvent& event, MessageListPreset preset,
 
 namespace {
 
+// The code point at `i` and the UTF-16 units it takes (an unpaired surrogate is one of its own).
+std::pair<char32_t, qsizetype> codePointAt(const QString& text, qsizetype i)
+{
+    if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        return {QChar::surrogateToUcs4(text.at(i), text.at(i + 1)), 2};
+    return {text.at(i).unicode(), 1};
+}
+
 // Normalisation sorts the combining marks that follow a character one by one, at a cost that
 // grows with the square of their number. Writing systems put a few marks on a character; a
 // message can stack thousands (so-called Zalgo text), which would stall the search on every
@@ -246,12 +255,7 @@ QString withBoundedMarks(const QString& text)
     QString out; // stays null until a run is cut
     qsizetype run = 0;
     for (qsizetype i = 0; i < text.size();) {
-        char32_t c = text.at(i).unicode();
-        qsizetype units = 1;
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-            units = 2;
-        }
+        const auto [c, units] = codePointAt(text, i);
         run = QChar::isMark(c) ? run + 1 : 0;
         if (run > kMaxMarksInRow) {
             if (out.isNull())
@@ -289,12 +293,7 @@ QString normalizedKC(const QString& text)
     out.reserve(text.size());
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size();) {
-        char32_t c = text.at(i).unicode();
-        qsizetype units = 1;
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-            units = 2;
-        }
+        const auto [c, units] = codePointAt(text, i);
         if (i - start >= kPiece && startsSegment(c)) {
             out += text.mid(start, i - start).normalized(QString::NormalizationForm_KC);
             start = i;
