@@ -320,15 +320,15 @@ class FaultTests(unittest.TestCase):
             core = RunningCore(faults=FaultFile(path, log=lines.append))
             self.addCleanup(core.close)
             self.assertEqual(core.get("/api/state")[0], 200)  # no file: no faults
-            for spec, expected in (("state=status:502", 502), ("state=refuse-first:1", None), ("", 200)):
+            for rules, expected in (("state=status:502", 502), ("state=refuse-first:1", None), ("", 200)):
                 with open(path + ".new", "w", encoding="utf-8") as file:
-                    file.write(spec)
+                    file.write(rules)
                 os.replace(path + ".new", path)
                 if expected is None:  # counters start afresh: the first request after the change drops
                     with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):
                         core.get("/api/state")
                     expected = 200
-                self.assertEqual(core.get("/api/state")[0], expected, spec)
+                self.assertEqual(core.get("/api/state")[0], expected, rules)
             self.assertTrue(any("state=status:502" in line for line in lines))
 
 
