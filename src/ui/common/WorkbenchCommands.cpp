@@ -7,24 +7,31 @@
 
 namespace workbenchcommands {
 
-QAction* refresh(BridgeStore& store, QWidget* window)
+namespace {
+// A window-wide command that stays out of the platform's application menu roles.
+QAction* command(const QString& text, const QString& name, const QKeySequence& key, QWidget* window)
 {
-    auto* action = new QAction(QStringLiteral("刷新工作台"), window);
-    action->setObjectName(QStringLiteral("refreshWorkbench"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    auto* action = new QAction(text, window);
+    action->setObjectName(name);
+    action->setShortcut(key);
     action->setShortcutContext(Qt::WindowShortcut);
     action->setMenuRole(QAction::NoRole);
+    return action;
+}
+} // namespace
+
+QAction* refresh(BridgeStore& store, QWidget* window)
+{
+    QAction* action = command(QStringLiteral("刷新工作台"), QStringLiteral("refreshWorkbench"),
+                              QKeySequence(Qt::CTRL | Qt::Key_R), window);
     QObject::connect(action, &QAction::triggered, window, [&store] { store.refreshAll(); });
     return action;
 }
 
 QAction* openConfigDir(BridgeStore& store, QWidget* window)
 {
-    auto* action = new QAction(QStringLiteral("打开本地配置目录"), window);
-    action->setObjectName(QStringLiteral("openConfigDir"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    action->setShortcutContext(Qt::WindowShortcut);
-    action->setMenuRole(QAction::NoRole);
+    QAction* action = command(QStringLiteral("打开本地配置目录"), QStringLiteral("openConfigDir"),
+                              QKeySequence(Qt::CTRL | Qt::Key_Comma), window);
     QObject::connect(action, &QAction::triggered, window, [&store] { store.openConfigDir(); });
     return action;
 }
