@@ -10,9 +10,9 @@ import sys
 import threading
 
 from . import __version__
-from .core import Core
 from . import faults as fault_injection
-from .server import Server
+from .core import Core
+from .http.server import Server
 
 DEFAULT_CONFIG = pathlib.Path.home() / "Library" / "Application Support" / "Quillmere" / "bridge.config.json"
 

@@ -10,7 +10,7 @@ import pathlib
 import tempfile
 import threading
 
-from . import ai_settings
+from .ai import settings as ai_settings
 
 DEFAULT_AI_BASE_URL = ai_settings.PROVIDERS["deepseek"].url
 TEXT_LIST_KEYS = ("notification_keywords", "notification_exclude_keywords")

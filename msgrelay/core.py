@@ -8,17 +8,19 @@ import subprocess
 import threading
 import time
 
-from . import ai_checks, ai_settings, diagnostics, network
-from .ai_digest import DigestPicker
-from .assistant import Assistant
+from . import diagnostics, network
+from .ai import checks as ai_checks
+from .ai import settings as ai_settings
+from .ai.digest import DigestPicker
+from .ai.assistant import Assistant
 from .capture import Capture
 from .capture import diagnostics as capture_checks
 from .capture import service as capture
 from .config_store import ConfigStore, PayloadError, SettingsRefused
 from .demo_data import Event, EventStore
-from .digest import Digest, event_key, item_line
+from .triage.digest import Digest, event_key, item_line
 from .message_db import MessageDB
-from .provider import AIStatus, ProviderClient
+from .ai.provider import AIStatus, ProviderClient
 
 WEEK_HOURS = 168
 MAX_HOURS = 24 * 366

@@ -11,8 +11,8 @@ from unittest import mock
 from fake_ai_provider import FakeProvider
 from test_msgrelay_support import RunningCore
 
-from msgrelay.assistant import ContextLimits
-from msgrelay.digest import highlight, item_line
+from msgrelay.ai.assistant import ContextLimits
+from msgrelay.triage.digest import highlight, item_line
 
 KEY = "sk-test-7f3a9c51"
 FALLBACK = "（AI 暂时无法回答："

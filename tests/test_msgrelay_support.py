@@ -19,7 +19,7 @@ from msgrelay.core import Core  # noqa: E402
 from msgrelay.demo_data import EventStore  # noqa: E402
 from msgrelay.faults import FaultPlan  # noqa: E402
 from msgrelay.network import AddressBook  # noqa: E402
-from msgrelay.server import Server  # noqa: E402
+from msgrelay.http.server import Server  # noqa: E402
 
 # Nothing a test saves, nor a key in the developer's environment, may reach a real provider.
 for _name in ("DEEPSEEK_API_KEY", "DASHSCOPE_API_KEY"):

@@ -5,7 +5,7 @@ from __future__ import annotations
 import dataclasses
 
 from . import classify
-from .demo_data import Event
+from ..demo_data import Event
 from .digest import Digest, deduplicated
 
 MAX_LINES = 6

@@ -5,7 +5,7 @@ from __future__ import annotations
 import collections
 
 from . import classify
-from .demo_data import Event
+from ..demo_data import Event
 
 LIMITS = {"action_items": 12, "follow_ups": 8, "meeting_items": 8, "my_related_items": 8,
           "notice_items": 8, "highlights": 8}

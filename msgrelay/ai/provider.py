@@ -20,8 +20,8 @@ import threading
 import time
 import urllib.parse
 
-from . import __version__
-from .ai_settings import Endpoint, is_loopback_host
+from .. import __version__
+from .settings import Endpoint, is_loopback_host
 
 DEFAULT_TIMEOUT = 25.0  # well inside razo's 35-second POST time-out
 MAX_REPLY_BYTES = 2 * 1024 * 1024

@@ -6,7 +6,7 @@ show why the assistant answered by the rules.
 
 from __future__ import annotations
 
-from . import ai_settings
+from . import settings as ai_settings
 
 WHAT = {"chat": "回答问题", "ask": "回答问题", "digest": "整理摘要"}
 

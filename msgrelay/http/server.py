@@ -10,9 +10,9 @@ import sys
 import time
 import urllib.parse
 
-from . import network
-from .core import Core, RequestError
-from .faults import FaultPlan
+from .. import network
+from ..core import Core, RequestError
+from ..faults import FaultPlan
 from .mobile_page import MOBILE_HTML
 
 MAX_BODY = 1024 * 1024

@@ -14,10 +14,10 @@ import re
 import threading
 import time
 
-from . import ai_settings
+from . import settings as ai_settings
 from .assistant import message_line
-from .demo_data import Event
-from .digest import LIMITS, deduplicated, event_key, highlight, item_line, user_names
+from ..demo_data import Event
+from ..triage.digest import LIMITS, deduplicated, event_key, highlight, item_line, user_names
 from .provider import AIStatus, ProviderClient, ProviderError, elapsed_ms
 
 PICK_INTERVAL = 600.0  # seconds between picks

@@ -15,9 +15,10 @@ import threading
 import time
 import uuid
 
-from . import answers, ai_settings
-from .demo_data import Event
-from .digest import user_names
+from . import settings as ai_settings
+from ..triage import answers
+from ..demo_data import Event
+from ..triage.digest import user_names
 from .provider import AIStatus, ProviderClient, ProviderError, elapsed_ms
 
 MAX_SESSIONS = 200

@@ -1,0 +1,1 @@
+"""The door: the HTTP server, its request gates and routes, and the phone page."""

@@ -1,0 +1,1 @@
+"""What a message means: addressee, requests, promises, meetings, importance; the digest and rule answers."""
