@@ -6,6 +6,7 @@ import collections
 
 from . import classify
 from ..demo_data import Event
+from .sorting import Profile, Sorting, sort_message
 
 LIMITS = {"action_items": 12, "follow_ups": 8, "meeting_items": 8, "my_related_items": 8,
           "notice_items": 8, "highlights": 8}
@@ -13,14 +14,7 @@ TOP_N = 6
 
 
 def user_names(config: dict) -> list[str]:
-    profile = config.get("user_profile", {})
-    names = [profile.get("display_name", "")] + list(profile.get("aliases", []))
-    seen, result = set(), []
-    for name in (n.strip() for n in names if isinstance(n, str)):
-        if name and name not in seen:
-            seen.add(name)
-            result.append(name)
-    return result
+    return list(Profile.from_config(config).names)
 
 
 def event_key(event: Event) -> str:
@@ -44,10 +38,6 @@ def deduplicated(events: list[Event]) -> list[Event]:
     return kept
 
 
-def _is_own(event: Event, names: list[str]) -> bool:
-    return event.sender_name.strip() in names
-
-
 def _named_counts(counter: collections.Counter) -> list[list]:
     return [[name, count] for name, count in counter.most_common(TOP_N)]
 
@@ -65,24 +55,34 @@ def highlight(event: Event) -> dict:
 
 
 class Digest:
-    """Classifies the given messages (newest first) once; `summary()` gives the wire form."""
+    """Assembles the digest from the messages (newest first) and their sortings; `summary()` gives the
+    wire form.  `sortings` (one per message, in the same order) saves sorting the messages again."""
 
-    def __init__(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset()):
+    def __init__(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset(),
+                 sortings: list[Sorting] | None = None):
         self.events = events
-        self.names = user_names(config)
-        keywords = config.get("notification_keywords", [])
-        unique = deduplicated(events)
-        others = [e for e in unique if not _is_own(e, self.names)]
-        people = [e for e in others if e.session_kind != "official"]  # service accounts assign no work
+        profile = Profile.from_config(config)
+        self.names = list(profile.names)
+        if sortings is None:
+            sortings = [sort_message(e, profile) for e in events]
+        self.sortings = sortings
+        seen, unique = set(), []
+        for event, sorting in zip(events, sortings):
+            key = event_key(event)
+            if key not in seen:
+                seen.add(key)
+                unique.append((event, sorting))
 
         def open_item(event: Event) -> bool:
             return event_key(event) not in completed_keys and item_line(event) not in completed_texts
 
-        self.todos = [e for e in people if classify.is_todo(e.display_text, keywords) and open_item(e)]
-        self.follow_ups = [e for e in people if classify.is_follow_up(e.display_text) and open_item(e)]
-        self.meetings = [e for e in unique if classify.is_meeting(e.session_name + " " + e.display_text)]
-        self.mine = [e for e in others if classify.mentions(e.display_text, self.names)]
-        self.notices = [e for e in unique if classify.is_notice(e.display_text)]
+        self.todos = [e for e, s in unique if s.todo and open_item(e)]
+        self.follow_ups = [e for e, s in unique if s.follow_up and open_item(e)]
+        self.meetings = [e for e, s in unique if s.meeting]
+        self.mine = [e for e, s in unique if s.mine]
+        self.notices = [e for e, s in unique if s.notice]
+        # a finished to-do stays important only for another reason
+        self.important = [e for e, s in unique if s.important and (not s.todo or s.mine or s.meeting or open_item(e))]
 
     def open_items(self) -> dict[str, Event]:
         """Every to-do line the state lists (action items and follow-ups) with its message."""
@@ -92,15 +92,10 @@ class Digest:
         return items
 
     def _highlights(self) -> list[Event]:
-        picked, seen = [], set()
-        for event in self.mine + self.todos + self.meetings:
-            if event.id not in seen:
-                seen.add(event.id)
-                picked.append(event)
-        return sorted(picked, key=lambda e: (e.at, e.id), reverse=True)[:LIMITS["highlights"]]
+        return self.important[:LIMITS["highlights"]]
 
     def summary(self) -> dict:
-        topics = collections.Counter(t for e in self.events for t in classify.topics_of(e.display_text))
+        topics = collections.Counter(t for s in self.sortings for t in s.topics)
         return {
             "total_messages": len(self.events),
             "top_sessions": _named_counts(collections.Counter(e.session_name for e in self.events)),
