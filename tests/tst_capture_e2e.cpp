@@ -110,8 +110,15 @@ private slots:
             10000));
         helper.write(QStringLiteral("[\"notify\", \"微信\", \"项目群\", \"张三: 明天交周报\"]\n").toUtf8());
         QCOMPARE(readLine(helper, 10000), QStringLiteral("sent"));
+        // State and messages are read concurrently, so one refresh may see the message in one
+        // reply and not yet in the other: wait until both have it.
         QVERIFY(refreshUntil(
-            *store, [&] { return store->events().size() == 1; }, 10000));
+            *store,
+            [&] {
+                return store->events().size() == 1 && store->state() && store->state()->summary
+                       && store->state()->summary->totalMessages == 1;
+            },
+            10000));
 
         EventListModel timeline;
         timeline.setEvents(store->events());
