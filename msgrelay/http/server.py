@@ -10,6 +10,7 @@ gets all of them without code of its own.
 
 from __future__ import annotations
 
+import email.errors
 import errno
 import http.server
 import io
@@ -136,8 +137,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return False
         if not super().parse_request():
             return False
-        if self.headers.defects:  # a header line without a colon, or the like
-            self.send_error(400, "请求头格式不正确")
+        if any(isinstance(d, email.errors.MissingHeaderBodySeparatorDefect) for d in self.headers.defects):
+            self.send_error(400, "请求头格式不正确：每一行都必须是“名称: 值”")
             return False
         return True
 
@@ -405,7 +406,10 @@ class Server(http.server.ThreadingHTTPServer):
 
     def shutdown_request(self, request):
         held = self._connections.pop(request, None)
-        if held is not None and held[2]:
+        if held is None:  # turned away by verify_request: reset, no goodbye
+            self.close_request(request)
+            return
+        if held[2]:
             self.admission.release(held[1], network.is_loopback_client(held[1]))
         super().shutdown_request(request)
 
