@@ -256,7 +256,7 @@ TOKEN = "door-token-1"
 STRANGER = 4242  # the uid a test makes loopback connections appear to belong to
 
 
-def http(start: str, *headers: str, body: bytes = b"", host: str | None = "127.0.0.1:{port}") -> bytes:
+def wire(start: str, *headers: str, body: bytes = b"", host: str | None = "127.0.0.1:{port}") -> bytes:
     lines = [start + " HTTP/1.1"] if " HTTP/" not in start and "\n" not in start else [start]
     lines += ([f"Host: {host}"] if host is not None else []) + list(headers) + ["Connection: close"]
     if body or start.startswith("POST"):
@@ -296,58 +296,58 @@ class DoorTests(unittest.TestCase):
         item = core.state()["summary"]["action_items"][0]
         page = "Origin: https://attacker.test"
         cases = [  # (name, who: own / stranger / unknown, request, status)
-            ("DNS rebinding", "own", http(EVENTS, host="attacker.test:{port}"), 403),
-            ("name without port", "own", http(EVENTS, host="attacker.test"), 403),
-            ("no Host", "own", http(EVENTS, host=None), 403),
-            ("another port", "own", http(EVENTS, host="127.0.0.1:1"), 403),
-            ("no port", "own", http(EVENTS, host="127.0.0.1"), 403),
-            ("IP with a dot is a name", "own", http(EVENTS, host="127.0.0.1.:{port}"), 403),
-            ("name under localhost", "own", http(EVENTS, host="evil.localhost:{port}"), 403),
-            ("IPv6 zone", "own", http(EVENTS, host="[::1%lo]:{port}"), 403),
-            ("two Hosts", "own", http(EVENTS, "Host: attacker.test"), 400),
-            ("phone page rebound", "own", http("GET /mobile.html", host="attacker.test:{port}"), 403),
-            ("readiness rebound", "own", http("GET /api/auth/status", host="attacker.test:{port}"), 403),
-            ("simple cross-site save", "own", http("POST /api/config/native/save", page, "Content-Type: text/plain",
+            ("DNS rebinding", "own", wire(EVENTS, host="attacker.test:{port}"), 403),
+            ("name without port", "own", wire(EVENTS, host="attacker.test"), 403),
+            ("no Host", "own", wire(EVENTS, host=None), 403),
+            ("another port", "own", wire(EVENTS, host="127.0.0.1:1"), 403),
+            ("no port", "own", wire(EVENTS, host="127.0.0.1"), 403),
+            ("IP with a dot is a name", "own", wire(EVENTS, host="127.0.0.1.:{port}"), 403),
+            ("name under localhost", "own", wire(EVENTS, host="evil.localhost:{port}"), 403),
+            ("IPv6 zone", "own", wire(EVENTS, host="[::1%lo]:{port}"), 403),
+            ("two Hosts", "own", wire(EVENTS, "Host: attacker.test"), 400),
+            ("phone page rebound", "own", wire("GET /mobile.html", host="attacker.test:{port}"), 403),
+            ("readiness rebound", "own", wire("GET /api/auth/status", host="attacker.test:{port}"), 403),
+            ("simple cross-site save", "own", wire("POST /api/config/native/save", page, "Content-Type: text/plain",
                                                    body=SAVE), 403),
-            ("cross-site save as JSON", "own", http("POST /api/config/native/save", page, JSON, body=SAVE), 403),
-            ("cross-site to-do", "own", http("POST /api/tasks/complete", page, "Content-Type: text/plain",
+            ("cross-site save as JSON", "own", wire("POST /api/config/native/save", page, JSON, body=SAVE), 403),
+            ("cross-site to-do", "own", wire("POST /api/tasks/complete", page, "Content-Type: text/plain",
                                              body=json.dumps({"item_text": item}).encode()), 403),
-            ("cross-site open folder", "own", http("POST /api/desktop/open-config-dir", page, JSON, body=b"{}"), 403),
-            ("null origin", "own", http("POST /api/config/native/save", "Origin: null", JSON, body=SAVE), 403),
-            ("https origin", "own", http("POST /api/chat", "Origin: https://127.0.0.1:{port}", JSON, body=ASK), 403),
-            ("another name for us", "own", http("POST /api/chat", "Origin: http://localhost:{port}", JSON, body=ASK), 403),
-            ("cross-site read", "own", http(EVENTS, page), 403),
-            ("preflight", "own", http("OPTIONS /api/chat", page, "Access-Control-Request-Method: POST"), 403),
-            ("fetch from another site", "own", http(EVENTS, "Sec-Fetch-Site: cross-site"), 403),
-            ("fetch from a sibling site", "own", http(EVENTS, "Sec-Fetch-Site: same-site"), 403),
-            ("text body", "own", http("POST /api/config/native/save", "Content-Type: text/plain", body=SAVE), 415),
-            ("form body", "own", http("POST /api/tasks/complete", "Content-Type: application/x-www-form-urlencoded",
+            ("cross-site open folder", "own", wire("POST /api/desktop/open-config-dir", page, JSON, body=b"{}"), 403),
+            ("null origin", "own", wire("POST /api/config/native/save", "Origin: null", JSON, body=SAVE), 403),
+            ("https origin", "own", wire("POST /api/chat", "Origin: https://127.0.0.1:{port}", JSON, body=ASK), 403),
+            ("another name for us", "own", wire("POST /api/chat", "Origin: http://localhost:{port}", JSON, body=ASK), 403),
+            ("cross-site read", "own", wire(EVENTS, page), 403),
+            ("preflight", "own", wire("OPTIONS /api/chat", page, "Access-Control-Request-Method: POST"), 403),
+            ("fetch from another site", "own", wire(EVENTS, "Sec-Fetch-Site: cross-site"), 403),
+            ("fetch from a sibling site", "own", wire(EVENTS, "Sec-Fetch-Site: same-site"), 403),
+            ("text body", "own", wire("POST /api/config/native/save", "Content-Type: text/plain", body=SAVE), 415),
+            ("form body", "own", wire("POST /api/tasks/complete", "Content-Type: application/x-www-form-urlencoded",
                                       body=b"item_text=x"), 415),
-            ("multipart body", "own", http("POST /api/config/native/save", "Content-Type: multipart/form-data; b=x",
+            ("multipart body", "own", wire("POST /api/config/native/save", "Content-Type: multipart/form-data; b=x",
                                            body=SAVE), 415),
-            ("no body type", "own", http("POST /api/config/native/save", body=SAVE), 415),
+            ("no body type", "own", wire("POST /api/config/native/save", body=SAVE), 415),
             ("HTTP/0.9 request", "own", b"GET /api/state\r\n\r\n", 400),
-            ("HTTP/2 request line", "own", http("GET /api/state HTTP/2.0"), 400),
-            ("header without colon", "own", http(EVENTS, "X-Broken header"), 400),
-            ("absolute target", "own", http("GET http://attacker.test/api/state"), 400),
-            ("deeply nested JSON", "own", http("POST /api/chat", JSON, body=b"[" * 100000), 400),
-            ("nested below the limit", "own", http("POST /api/config/native/save", JSON,
+            ("HTTP/2 request line", "own", wire("GET /api/state HTTP/2.0"), 400),
+            ("header without colon", "own", wire(EVENTS, "X-Broken header"), 400),
+            ("absolute target", "own", wire("GET http://attacker.test/api/state"), 400),
+            ("deeply nested JSON", "own", wire("POST /api/chat", JSON, body=b"[" * 100000), 400),
+            ("nested below the limit", "own", wire("POST /api/config/native/save", JSON,
                                                    body=b'{"a":' * 200 + b"1" + b"}" * 200), 400),
-            ("other account reads", "stranger", http(EVENTS), 401),
-            ("other account clears the token", "stranger", http("POST /api/config/native/save", JSON, body=SAVE), 401),
-            ("other account, wrong token", "stranger", http(EVENTS, "Quillmere: door-token-2"), 401),
-            ("owner unknown", "unknown", http(EVENTS, f"Quillmere: {TOKEN}"), 403),
+            ("other account reads", "stranger", wire(EVENTS), 401),
+            ("other account clears the token", "stranger", wire("POST /api/config/native/save", JSON, body=SAVE), 401),
+            ("other account, wrong token", "stranger", wire(EVENTS, "Quillmere: door-token-2"), 401),
+            ("owner unknown", "unknown", wire(EVENTS, f"Quillmere: {TOKEN}"), 403),
             # what must keep working
-            ("razo", "own", http(EVENTS), 200),
-            ("razo posts", "own", http("POST /api/chat", JSON, body=ASK), 200),
-            ("localhost and charset", "own", http("POST /api/chat", "Content-Type: Application/JSON; charset=utf-8",
+            ("razo", "own", wire(EVENTS), 200),
+            ("razo posts", "own", wire("POST /api/chat", JSON, body=ASK), 200),
+            ("localhost and charset", "own", wire("POST /api/chat", "Content-Type: Application/JSON; charset=utf-8",
                                                   body=ASK, host="LOCALHOST.:{port}"), 200),
-            ("IPv6 literal", "own", http(EVENTS, host="[::1]:{port}"), 200),
-            ("phone page", "stranger", http("GET /mobile.html", "Sec-Fetch-Site: none", host="192.0.2.7:{port}"), 200),
-            ("phone page's fetch", "stranger", http("GET /api/agent/context", "Sec-Fetch-Site: same-origin",
+            ("IPv6 literal", "own", wire(EVENTS, host="[::1]:{port}"), 200),
+            ("phone page", "stranger", wire("GET /mobile.html", "Sec-Fetch-Site: none", host="192.0.2.7:{port}"), 200),
+            ("phone page's fetch", "stranger", wire("GET /api/agent/context", "Sec-Fetch-Site: same-origin",
                                                     "Origin: http://192.0.2.7:{port}", f"Quillmere: {TOKEN}",
                                                     host="192.0.2.7:{port}"), 200),
-            ("readiness for anyone", "unknown", http("GET /api/auth/status"), 200),
+            ("readiness for anyone", "unknown", wire("GET /api/auth/status"), 200),
         ]
         config = core.config_path.read_bytes()
         for name, who, request, status in cases:
@@ -405,7 +405,7 @@ class DoorTests(unittest.TestCase):
         for number, (seconds, address, token, status) in enumerate(steps):
             with self.subTest(step=number):
                 clock.now += seconds
-                got, doc = core.raw(http(EVENTS, f"Quillmere: {token}"), source=address)
+                got, doc = core.raw(wire(EVENTS, f"Quillmere: {token}"), source=address)
                 self.assertEqual(got, status, doc)
         log = "\n".join(core.lines)
         self.assertIn("wrong remote access token from 127.0.0.1", log)
@@ -417,12 +417,12 @@ class DoorTests(unittest.TestCase):
         trickle = socket.create_connection(("127.0.0.1", core.port), timeout=5)
         started = time.monotonic()
         with trickle, self.assertRaises(OSError):  # cut although a byte comes every 50 ms
-            for byte in http("GET /api/state", "X-Pad: " + "x" * 200).decode():
+            for byte in wire("GET /api/state", "X-Pad: " + "x" * 200).decode():
                 trickle.sendall(byte.encode())
                 time.sleep(0.05)
         self.assertLess(time.monotonic() - started, 5)
         with socket.create_connection(("127.0.0.1", core.port), timeout=2) as kept:
-            kept.sendall(http(EVENTS, host=f"127.0.0.1:{core.port}").replace(b"close", b"keep-alive"))
+            kept.sendall(wire(EVENTS, host=f"127.0.0.1:{core.port}").replace(b"close", b"keep-alive"))
             time.sleep(0.6)  # past the idle time-out: the core closes, so the reading below ends
             self.assertEqual(b"".join(iter(lambda: kept.recv(65536), b"")).count(b"HTTP/1.1 200"), 1)
         owner[0] = STRANGER
@@ -432,7 +432,7 @@ class DoorTests(unittest.TestCase):
                 with socket.create_connection(("127.0.0.1", core.port), timeout=5) as surplus:
                     surplus.recv(10)
             owner[0] = os.geteuid()
-            self.assertEqual(core.raw(http(EVENTS))[0], 200)  # the user's own still gets in
+            self.assertEqual(core.raw(wire(EVENTS))[0], 200)  # the user's own still gets in
         finally:
             for sock in held:
                 sock.close()
