@@ -276,7 +276,7 @@ class DoorTests(unittest.TestCase):
     def start(self, **door):
         owner = [os.geteuid()]
         self.peer_log = []
-        peers = PeerCheck(find_owner=lambda *_: owner[0], log=self.peer_log.append)
+        peers = PeerCheck(find_owner=lambda *_, **__: owner[0], log=self.peer_log.append)
         core = RunningCore(opener=self.opener(), door=dict(peers=peers, **door))
         self.addCleanup(core.close)
         self.assertEqual(core.post("/api/config/native/save", {"remote_access_token": TOKEN})[1]["ok"], True)

@@ -14,6 +14,7 @@ import os
 import struct
 import sys
 import threading
+import time
 
 from .. import network
 
@@ -50,34 +51,66 @@ def _row_keys(client: tuple, local: tuple) -> list[tuple[int, bytes]]:
     return keys
 
 
-def owner(client: tuple, local: tuple, tables=TABLES) -> int | None:
-    """The uid owning the client's end of a connection made on this machine, or None."""
-    for table, key in _row_keys(client, local):
+def _uid_in(text: bytes, key: bytes) -> int | None:
+    at = text.find(key)
+    while at >= 0:
+        end = text.find(b"\n", at)
+        fields = text[at:end if end >= 0 else len(text)].split()  # local remote st tx:rx tr:when retrnsmt uid
+        if len(fields) > 6 and fields[2] != _TIME_WAIT:  # not a closed predecessor of the same ports
+            try:
+                return int(fields[6])
+            except ValueError:
+                return None
+        at = text.find(key, at + 1)
+    return None
+
+
+class SocketTables:
+    """The kernel's TCP tables.  Reading one costs milliseconds however few sockets there are, so
+    a read may be reused for `max_age` seconds: a connection that is already waiting to be
+    accepted has its row in any read made after it connected, so one read serves a whole burst.
+    """
+
+    def __init__(self, paths=TABLES, clock=time.monotonic, max_age: float = 0.5):
+        self._paths = paths
+        self._clock = clock
+        self._max_age = max_age
+        self._lock = threading.Lock()
+        self._reads: dict[int, tuple[float, bytes]] = {}
+
+    def _text(self, table: int, fresh: bool) -> bytes | None:
+        held = self._reads.get(table)
+        if not fresh and held is not None and self._clock() - held[0] < self._max_age:
+            return held[1]
         try:
-            with open(tables[table], "rb") as handle:
+            with open(self._paths[table], "rb") as handle:
                 text = handle.read()
         except OSError:
-            continue
-        at = text.find(key)
-        while at >= 0:
-            end = text.find(b"\n", at)
-            fields = text[at:end if end >= 0 else len(text)].split()  # local remote st tx:rx tr:when retrnsmt uid
-            if len(fields) > 6 and fields[2] != _TIME_WAIT:  # a closed predecessor of the same ports
-                try:
-                    return int(fields[6])
-                except ValueError:
-                    return None
-            at = text.find(key, at + 1)
-    return None
+            return None
+        self._reads[table] = (self._clock(), text)
+        return text
+
+    def owner(self, client: tuple, local: tuple, trusted: int | None = None) -> int | None:
+        """The uid owning the client's end of a connection made on this machine, or None.  A
+        reused read is believed only when it names another uid than `trusted`: it can refuse a
+        connection but never let one in."""
+        with self._lock:
+            for table, key in _row_keys(client, local):
+                for fresh in (False, True):
+                    text = self._text(table, fresh)
+                    uid = _uid_in(text, key) if text is not None else None
+                    if uid is not None and (fresh or uid != trusted):
+                        return uid
+        return None
 
 
 class PeerCheck:
     """Sorts connections into OWN, OTHER and UNKNOWN.  `uid` is the core's user; `find_owner`
-    (client, local) -> uid or None is the lookup, replaceable in tests."""
+    (client, local, trusted=uid) -> uid or None is the lookup, replaceable in tests."""
 
-    def __init__(self, uid: int | None = None, find_owner=owner, linux: bool | None = None, log=print):
+    def __init__(self, uid: int | None = None, find_owner=None, linux: bool | None = None, log=print):
         self.uid = os.geteuid() if uid is None else uid
-        self._find_owner = find_owner
+        self._find_owner = find_owner or SocketTables().owner
         self._linux = sys.platform.startswith("linux") if linux is None else linux
         self._log = log
         self._told = threading.Event()
@@ -88,7 +121,7 @@ class PeerCheck:
         if not self._linux:
             return OWN  # no socket table to ask: loopback is all there is to go by
         try:
-            uid = self._find_owner(client, local)
+            uid = self._find_owner(client, local, trusted=self.uid)
         except (OSError, ValueError):
             uid = None
         if uid is None:
