@@ -30,7 +30,8 @@ sys.path.insert(0, str(ROOT))
 from msgrelay.network import lan_addresses  # noqa: E402
 
 FLOOD = r"""
-import selectors, socket, sys, time
+import resource, selectors, socket, sys, time
+resource.setrlimit(resource.RLIMIT_NOFILE, (resource.getrlimit(resource.RLIMIT_NOFILE)[1],) * 2)  # runuser lowers it
 host, port, count, trickle, reconnect, seconds = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4] == "1", sys.argv[5] == "1", float(sys.argv[6])
 sel = selectors.DefaultSelector()
 def open_one():
@@ -38,7 +39,9 @@ def open_one():
     try: s.connect_ex((host, port))
     except OSError: s.close(); return
     sel.register(s, selectors.EVENT_WRITE)
-for _ in range(count): open_one()
+for n in range(count):  # in small batches, so that the core's accept queue never overflows
+    open_one()
+    if n % 20 == 19: time.sleep(0.05)
 connected = refused = 0
 deadline = time.monotonic() + 60
 while connected + refused < count and time.monotonic() < deadline:  # until every handshake is done
@@ -48,6 +51,7 @@ while connected + refused < count and time.monotonic() < deadline:  # until ever
             connected += 1; sel.modify(s, selectors.EVENT_READ)
         else:
             refused += 1; sel.unregister(s); s.close()
+            if reconnect: open_one()
 print(f"flood: {connected} connected, {refused} refused, {count - connected - refused} pending", flush=True)
 end, step, opened, closed = time.monotonic() + seconds, 0, count, 0
 while time.monotonic() < end:
