@@ -29,12 +29,12 @@ from .. import network
 from ..core import Core, RequestError
 from ..faults import FaultPlan
 from . import gates
-from .access import OPEN_PATHS, Access  # noqa: F401 - OPEN_PATHS is part of this module's surface
+from .access import Access
 from .backoff import TokenBackoff
 from .gates import Refused
 from .limits import Admission, DeadlineReader, Limits
 from .mobile_page import MOBILE_HTML
-from .peers import OWN, PeerCheck
+from .peers import OWN, UNKNOWN, PeerCheck
 
 MAX_BODY = 1024 * 1024
 MAX_DEPTH = 64  # nesting of a JSON body; razo's deepest is 3
@@ -402,7 +402,7 @@ class Server(http.server.ThreadingHTTPServer):
         return True
 
     def peer_of(self, request) -> str:
-        return self._connections.get(request, ("unknown",))[0]
+        return self._connections.get(request, (UNKNOWN,))[0]
 
     def shutdown_request(self, request):
         held = self._connections.pop(request, None)
