@@ -12,8 +12,9 @@ read address.  Python 3.11 standard library plus python3-jeepney.
 With AI switched on in the saved configuration, /api/chat, /api/ask and the
 digest's lists come from the configured provider's OpenAI-compatible
 chat-completions endpoint (DeepSeek, Qwen, a local Ollama or any gateway; see
-ai/settings.py and ai/address.py); every failure falls back to the rules and is reported in the
-state's setup checklist (item ``ai_provider``) and the built-in chat notes.
+ai/settings.py and ai/address.py); every failure falls back to the rules and
+is reported in the state's setup checklist (item ``ai_provider``) and the
+built-in chat notes.
 
 Start (exactly as razo's launcher does, with the repository root as working
 directory and PYTHONPATH)::

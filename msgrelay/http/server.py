@@ -373,7 +373,12 @@ class Server(http.server.ThreadingHTTPServer):
         self._connections: dict[socket.socket, tuple[str, str, bool]] = {}  # peer, address, counted
         self._spare = self._reserve()
         self._starved = threading.Event()
-        super().__init__(address, Handler)
+        try:
+            super().__init__(address, Handler)
+        except BaseException:
+            if self._spare is not None:
+                self._spare.close()
+            raise
 
     def server_close(self):
         super().server_close()
