@@ -12,8 +12,9 @@ read address.  Python 3.11 standard library plus python3-jeepney.
 With AI switched on in the saved configuration, /api/chat, /api/ask and the
 digest's lists come from the configured provider's OpenAI-compatible
 chat-completions endpoint (DeepSeek, Qwen, a local Ollama or any gateway; see
-ai_settings.py); every failure falls back to the rules and is reported in the
-state's setup checklist (item ``ai_provider``) and the built-in chat notes.
+ai/settings.py and ai/address.py); every failure falls back to the rules and
+is reported in the state's setup checklist (item ``ai_provider``) and the
+built-in chat notes.
 
 Start (exactly as razo's launcher does, with the repository root as working
 directory and PYTHONPATH)::
@@ -78,9 +79,26 @@ Endpoints: GET /api/auth/status, /api/state, /api/events?hours=&limit=,
 /api/tasks/complete, /api/desktop/open-config-dir.  Every reply is JSON
 (except /mobile.html); failures answer ``{"ok": false, "error": "..."}``.
 
-Access: loopback clients may call everything.  Other clients (the core listens
-on all interfaces) must send the remote access token in the ``Quillmere``
-header; with no token configured they are refused (403).
+Access (msgrelay/http: gates.py, access.py, peers.py, backoff.py, limits.py):
+
+* Every request, on every path, is refused before anything happens when its
+  ``Host`` is not an IP literal or ``localhost`` with the core's port (403,
+  against DNS rebinding), when it carries an ``Origin`` other than the core's
+  own or ``Sec-Fetch-Site`` other than ``same-origin``/``none`` (403), when
+  a request with a body lacks ``Content-Type: application/json`` (415), and
+  when its head is malformed (no ``HTTP/1.x``, a header line without a colon)
+  or its JSON is nested deeper than 64 (400).  No CORS headers are sent.
+* The user's own connections (loopback, and on Linux a client socket owned by
+  the core's uid in /proc/net/tcp or tcp6) may call everything.  Everyone else
+  (the LAN, other accounts) must send the remote access token (8 characters or
+  more) in the ``Quillmere`` header: 403 when none is configured, 401 when it
+  is wrong, 429 with ``Retry-After`` after 5 wrong ones in a minute (a pause
+  of 60 s doubling up to 15 min, per address).  A loopback connection whose
+  owner cannot be found is refused (403).  /api/auth/status and /mobile.html
+  answer anyone who passed the first checks.
+* A request head must arrive within 10 s, idle kept-alive connections close
+  after 15 s; other clients hold at most 6 connections per LAN address and 64
+  in all, further ones are reset at once.
 """
 
 __all__ = ["__version__"]

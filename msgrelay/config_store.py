@@ -7,6 +7,7 @@ import datetime as dt
 import json
 import os
 import pathlib
+import stat
 import tempfile
 import threading
 
@@ -16,6 +17,8 @@ DEFAULT_AI_BASE_URL = ai_settings.PROVIDERS["deepseek"].url
 TEXT_LIST_KEYS = ("notification_keywords", "notification_exclude_keywords")
 CLIENT_TEXT_KEYS = ("source", "data_root", "rule_mode")
 AI_TEXT_KEYS = ("provider", "model", "base_url", "api_key_env_name")
+MIN_TOKEN_LENGTH = 8  # with the core's back-off, guessing 8 characters takes far longer than a lifetime
+TOKEN_TOO_SHORT = "远程访问口令至少需要 8 个字符；留空表示不开放远程访问。"
 
 
 def default_config() -> dict:
@@ -114,7 +117,10 @@ def apply_payload(config: dict, body) -> dict:
                 new["ai"][key] = _check(part[key], str, f"ai.{key}").strip()
         _settle_ai(new["ai"], key_given=part.get("api_key") is not None)
     if body.get("remote_access_token") is not None:
-        new["remote_access_token"] = _check(body["remote_access_token"], str, "remote_access_token").strip()
+        token = _check(body["remote_access_token"], str, "remote_access_token").strip()
+        if 0 < len(token) < MIN_TOKEN_LENGTH:
+            raise SettingsRefused(TOKEN_TOO_SHORT)
+        new["remote_access_token"] = token
     return new
 
 
@@ -156,10 +162,33 @@ def sanitize(loaded) -> dict:
     config["user_profile"]["aliases"] = [v for v in config["user_profile"]["aliases"] if isinstance(v, str)]
     config["completed_tasks"] = [t for t in config["completed_tasks"]
                                  if isinstance(t, dict) and isinstance(t.get("item_text"), str)]
+    if len(config["remote_access_token"].strip()) < MIN_TOKEN_LENGTH:
+        config["remote_access_token"] = ""  # a short token from an older version opens nothing
     ai, loaded_ai = config["ai"], loaded.get("ai")
     if ai["api_key"] and not (isinstance(loaded_ai, dict) and "api_key_origin" in loaded_ai):
         ai["api_key_origin"] = ai_settings.origin(ai_settings.effective_url(ai))  # a file from before keys had one
     return config
+
+
+def _keep_private(path: pathlib.Path, text: str) -> None:
+    """Writes a copy only the user can read (it may hold the key and the token).  An existing copy
+    keeps its content but loses any access by others (older versions wrote it world-readable)."""
+    try:
+        fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW, 0o600)
+    except FileExistsError:
+        try:
+            if stat.S_ISREG(os.lstat(path).st_mode):
+                os.chmod(path, 0o600)
+        except OSError:
+            pass
+        return
+    except OSError:
+        return
+    with os.fdopen(fd, "w", encoding="utf-8") as handle:
+        try:
+            handle.write(text)
+        except OSError:
+            pass
 
 
 class ConfigStore:
@@ -193,16 +222,18 @@ class ConfigStore:
             self._log(f"msgrelay: cannot read {self.path}: {error}; using defaults")
             return default_config()
         try:
-            return sanitize(json.loads(text))
+            loaded = json.loads(text)
         except ValueError:
             keep = self.path.with_name(self.path.name + ".unreadable")
             self._log(f"msgrelay: {self.path} is not valid JSON; kept as {keep.name}, using defaults")
-            try:
-                if not keep.exists():
-                    keep.write_text(text, encoding="utf-8")
-            except OSError:
-                pass
+            _keep_private(keep, text)
             return default_config()
+        config = sanitize(loaded)
+        stored = loaded.get("remote_access_token") if isinstance(loaded, dict) else None
+        if isinstance(stored, str) and stored.strip() and not config["remote_access_token"]:
+            self._log(f"msgrelay: the stored remote access token is shorter than {MIN_TOKEN_LENGTH} characters; "
+                      "remote access stays off until a longer one is saved")
+        return config
 
     def _write(self, config: dict) -> None:
         self.folder.mkdir(parents=True, exist_ok=True)

@@ -85,11 +85,13 @@ def agent_access(bind_host: str, port: int, addresses: list[str], token_set: boo
     loopback_ok = bind_host in ("", "0.0.0.0", "::") or bind_host.startswith("127.") or bind_host == "localhost"
     notes = [
         "OpenClaw / Hermes 可用 HTTP 读取步骤访问 localhost_url，返回最近 7 天的摘要和消息。",
-        "本机地址无需口令；从局域网访问时必须在请求头 Quillmere 中带上远程访问口令。"
+        "本机当前用户无需口令；局域网设备和本机其他账户必须在请求头 Quillmere 中带上远程访问口令。"
         if token_set else
-        "尚未设置远程访问口令：只有本机可以读取；设置口令后局域网内的设备也能用请求头 Quillmere 读取。",
+        "尚未设置远程访问口令：只有本机当前用户可以读取；设置口令（至少 8 个字符）后局域网内的设备也能用请求头 Quillmere 读取。",
     ]
-    if not hosts:
+    if hosts:
+        notes.append("手机和 Agent 请使用上面的数字地址；用主机名访问会被拒绝（防止 DNS 重绑定）。")
+    else:
         notes.append("没有识别到可用的局域网 IPv4 地址，同一 Wi-Fi 链接暂不可用。")
     return {
         "token_required": token_set,

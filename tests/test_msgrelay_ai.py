@@ -11,6 +11,7 @@ from unittest import mock
 from fake_ai_provider import FakeProvider
 from test_msgrelay_support import RunningCore
 
+from msgrelay.ai import settings
 from msgrelay.ai.assistant import ContextLimits
 from msgrelay.triage.digest import highlight, item_line
 
@@ -97,8 +98,8 @@ class ChatTests(AITestCase):
         other = FakeProvider()
         self.addCleanup(other.close)
         cases = [  # (name, ai settings, environment, Authorization header expected)
-            ("key from the environment variable", {"api_key_env_name": "MSGRELAY_TEST_AI_KEY"},
-             {"MSGRELAY_TEST_AI_KEY": "env-key-1"}, "Bearer env-key-1"),
+            ("key from the environment variable", {"api_key_env_name": "MSGRELAY_TEST_API_KEY"},
+             {"MSGRELAY_TEST_API_KEY": "env-key-1"}, "Bearer env-key-1"),
             ("saved key", {"api_key": KEY}, {}, f"Bearer {KEY}"),
             ("saved key kept for its own address", {}, {}, f"Bearer {KEY}"),
             ("another address never gets it", {"base_url": other.url}, {}, None),
@@ -173,6 +174,10 @@ class AddressTests(unittest.TestCase):
             ("http://api.example.com/v1", False), ("http://8.8.8.8/v1", False), ("ftp://example.com/v1", False),
             ("https://user:pw@example.com/v1", False), ("https://", False), ("https://example.com:99999/v1", False),
             ("api.example.com/v1", False), ("https://exa mple.com/v1", False),
+            ("http://[fd00::5]:11434/v1", True), ("http://localhost.:11434/v1", True),
+            ("http://127.0.0.1%.attacker.test/v1", False), ("https://127.0.0.1%.attacker.test/v1", False),
+            ("http://ollama.localhost:11434/v1", False), ("http://127.0.0.1./v1", False),
+            ("http://[2002:c0a8:101::1]/v1", False), ("http://[2001:0:4136:e378:8000:63bf:3fff:fdd2]/v1", False),
         ]
         core = RunningCore()
         self.addCleanup(core.close)
@@ -188,16 +193,35 @@ class AddressTests(unittest.TestCase):
                     self.assertRegex(reply["message"], r"[\u4e00-\u9fff]")
                     self.assertEqual(after, before)
 
+    def test_an_environment_key_goes_only_to_its_provider(self):
+        env = {"DEEPSEEK_API_KEY": "ds", "DASHSCOPE_API_KEY": "qw", "MY_GATEWAY_API_KEY": "gw", "HOME_SECRET": "x"}
+        ds, qw = settings.PROVIDERS["deepseek"].url, settings.PROVIDERS["qwen"].url
+        gateway = "https://gw.example/v1"
+        cases = [  # (provider, address, variable named in the settings, key sent)
+            ("deepseek", ds, "DEEPSEEK_API_KEY", "ds"), ("deepseek", "", "", "ds"),
+            ("deepseek", "https://proxy.example/v1", "DEEPSEEK_API_KEY", ""),  # not DeepSeek's own address
+            ("qwen", ds, "DEEPSEEK_API_KEY", "qw"), ("qwen", qw, "DEEPSEEK_API_KEY", "qw"),  # what razo's form sends
+            ("openai-compatible", gateway, "DEEPSEEK_API_KEY", ""), ("openai-compatible", ds, "DEEPSEEK_API_KEY", ""),
+            ("openai-compatible", gateway, "DASHSCOPE_API_KEY", ""), ("openai-compatible", gateway, "PATH", ""),
+            ("openai-compatible", gateway, "HOME_SECRET", ""), ("openai-compatible", gateway, "MY_GATEWAY_API_KEY", "gw"),
+            ("ollama", "http://127.0.0.1:11434/v1", "DEEPSEEK_API_KEY", ""),
+            ("ollama", "http://127.0.0.1:11434/v1", "MY_GATEWAY_API_KEY", ""),
+        ]
+        for provider, url, name, sent in cases:
+            with self.subTest(provider=provider, url=url, name=name):
+                ai = {"provider": provider, "base_url": url, "api_key_env_name": name, "api_key": ""}
+                self.assertEqual(settings.api_key(ai, env), sent)
+
     def test_provider_defaults_replace_another_providers_address(self):
         cases = [  # (provider, address sent, variable sent, address kept, variable kept)
             ("ollama", "https://api.deepseek.com/chat/completions", "DEEPSEEK_API_KEY",
              "http://127.0.0.1:11434/v1/chat/completions", ""),
             ("qwen", "https://api.deepseek.com/chat/completions", "DEEPSEEK_API_KEY",
              "https://dashscope.aliyuncs.com/compatible-mode/v1/chat/completions", "DASHSCOPE_API_KEY"),
-            ("qwen", "https://dashscope.aliyuncs.com/compatible-mode/v1", "MY_QWEN_KEY",
-             "https://dashscope.aliyuncs.com/compatible-mode/v1/chat/completions", "MY_QWEN_KEY"),
+            ("qwen", "https://dashscope.aliyuncs.com/compatible-mode/v1", "MY_QWEN_API_KEY",
+             "https://dashscope.aliyuncs.com/compatible-mode/v1/chat/completions", "MY_QWEN_API_KEY"),
             ("openai-compatible", "https://api.deepseek.com/chat/completions", "DEEPSEEK_API_KEY",
-             "https://api.deepseek.com/chat/completions", "DEEPSEEK_API_KEY"),
+             "https://api.deepseek.com/chat/completions", ""),  # a gateway never reads DeepSeek's variable
             ("openai-compatible", "", "", None, None),  # a gateway needs an address
         ]
         core = RunningCore()

@@ -7,7 +7,9 @@ import os
 import re
 import socket
 import subprocess
+import shutil
 import sys
+import tempfile
 import time
 import unittest
 import urllib.parse
@@ -15,6 +17,9 @@ import urllib.parse
 from test_msgrelay_support import ROOT, RunningCore
 
 from msgrelay.faults import FaultPlan  # noqa: E402 - the support module puts the checkout on the path
+from msgrelay.http.backoff import TokenBackoff  # noqa: E402
+from msgrelay.http.limits import Limits  # noqa: E402
+from msgrelay.http.peers import PeerCheck  # noqa: E402
 
 ITEM_LINE = re.compile(r"^(企业微信|微信)｜[^｜]+｜[^｜]+ \(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}\)：.+$")
 
@@ -192,9 +197,9 @@ class AccessTests(unittest.TestCase):
         self.assertEqual(access["token_header"], "Quillmere")
         self.assertIs(access["token_required"], False)
         self.assertEqual(core.get("/api/agent/context")[0], 200)
-        core.post("/api/config/native/save", {"remote_access_token": "s3cret"})
+        core.post("/api/config/native/save", {"remote_access_token": "s3cret-token"})
         self.assertIs(core.state()["agent_access"]["token_required"], True)
-        cases = [({}, 401), ({"Quillmere": "wrong"}, 401), ({"Quillmere": "s3cret"}, 200)]
+        cases = [({}, 401), ({"Quillmere": "wrong"}, 401), ({"Quillmere": "s3cret-token"}, 200)]
         for headers, status in cases:
             with self.subTest(headers=headers):
                 self.assertEqual(core.get("/api/agent/context", headers=headers)[0], status)
@@ -216,15 +221,6 @@ class BadInputTests(unittest.TestCase):
         self.core = RunningCore()
         self.addCleanup(self.core.close)
 
-    def raw(self, request: bytes) -> tuple[int, dict]:
-        with socket.create_connection(("127.0.0.1", self.core.port), timeout=5) as sock:
-            sock.sendall(request)
-            data = b""
-            while chunk := sock.recv(65536):
-                data += chunk
-        head, _, body = data.partition(b"\r\n\r\n")
-        return int(head.split()[1]), json.loads(body)
-
     def test_bad_requests_answer_json_errors(self):
         cases = [
             ("non-JSON body", "POST", "/api/chat", b"not json", 400),
@@ -243,16 +239,212 @@ class BadInputTests(unittest.TestCase):
                 self.assertTrue(doc["error"])
 
     def test_body_framing(self):
+        head = b"Host: 127.0.0.1:{port}\r\nContent-Type: application/json\r\n"
         cases = [
-            ("too large", b"POST /api/chat HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n{", 413),
-            ("chunked", b"POST /api/chat HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n", 411),
-            ("bad length", b"POST /api/chat HTTP/1.1\r\nContent-Length: x\r\n\r\n", 400),
-            ("no length is an empty body", b"POST /api/remote/context/push HTTP/1.1\r\nConnection: close\r\n\r\n", 200),
+            ("too large", b"POST /api/chat HTTP/1.1\r\nContent-Length: 2000000\r\n", b"{", 413),
+            ("chunked", b"POST /api/chat HTTP/1.1\r\nTransfer-Encoding: chunked\r\n", b"2\r\n{}\r\n0\r\n\r\n", 411),
+            ("bad length", b"POST /api/chat HTTP/1.1\r\nContent-Length: x\r\n", b"", 400),
+            ("no length is an empty body", b"POST /api/remote/context/push HTTP/1.1\r\nConnection: close\r\n", b"", 200),
         ]
-        for name, request, status in cases:
+        for name, start, body, status in cases:
             with self.subTest(name):
-                self.assertEqual(self.raw(request)[0], status)
+                self.assertEqual(self.core.raw(start + head + b"\r\n" + body)[0], status)
         self.assertEqual(self.core.get("/api/auth/status")[0], 200)  # still serving
+
+
+TOKEN = "door-token-1"
+STRANGER = 4242  # the uid a test makes loopback connections appear to belong to
+
+
+def wire(start: str, *headers: str, body: bytes = b"", host: str | None = "127.0.0.1:{port}") -> bytes:
+    lines = [start + " HTTP/1.1"] if " HTTP/" not in start and "\n" not in start else [start]
+    lines += ([f"Host: {host}"] if host is not None else []) + list(headers) + ["Connection: close"]
+    if body or start.startswith("POST"):
+        lines.append(f"Content-Length: {len(body)}")
+    return ("\r\n".join(lines) + "\r\n\r\n").encode() + body
+
+
+JSON = "Content-Type: application/json"
+SAVE = b'{"remote_access_token": "", "user_profile": {"display_name": "attacker"}}'
+ASK = b'{"message": "hi"}'
+EVENTS = "GET /api/events?hours=168&limit=120"
+
+
+class DoorTests(unittest.TestCase):
+    """Requests from hostile web pages and other accounts against the real core on loopback."""
+
+    def start(self, **door):
+        owner = [os.geteuid()]
+        self.peer_log = []
+        peers = PeerCheck(find_owner=lambda *_, **__: owner[0], log=self.peer_log.append)
+        core = RunningCore(opener=self.opener(), door=dict(peers=peers, **door))
+        self.addCleanup(core.close)
+        self.assertEqual(core.post("/api/config/native/save", {"remote_access_token": TOKEN})[1]["ok"], True)
+        return core, owner
+
+    def opener(self) -> str:
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        script = os.path.join(folder, "opener")
+        with open(script, "w", encoding="utf-8") as file:
+            file.write('#!/bin/sh\ntouch "$1/opened"\n')
+        os.chmod(script, 0o755)
+        return script
+
+    def test_hostile_requests_are_refused_and_change_nothing(self):
+        core, owner = self.start()
+        item = core.state()["summary"]["action_items"][0]
+        page = "Origin: https://attacker.test"
+        cases = [  # (name, who: own / stranger / unknown, request, status)
+            ("DNS rebinding", "own", wire(EVENTS, host="attacker.test:{port}"), 403),
+            ("name without port", "own", wire(EVENTS, host="attacker.test"), 403),
+            ("no Host", "own", wire(EVENTS, host=None), 403),
+            ("another port", "own", wire(EVENTS, host="127.0.0.1:1"), 403),
+            ("no port", "own", wire(EVENTS, host="127.0.0.1"), 403),
+            ("IP with a dot is a name", "own", wire(EVENTS, host="127.0.0.1.:{port}"), 403),
+            ("name under localhost", "own", wire(EVENTS, host="evil.localhost:{port}"), 403),
+            ("IPv6 zone", "own", wire(EVENTS, host="[::1%lo]:{port}"), 403),
+            ("two Hosts", "own", wire(EVENTS, "Host: attacker.test"), 400),
+            ("phone page rebound", "own", wire("GET /mobile.html", host="attacker.test:{port}"), 403),
+            ("readiness rebound", "own", wire("GET /api/auth/status", host="attacker.test:{port}"), 403),
+            ("simple cross-site save", "own", wire("POST /api/config/native/save", page, "Content-Type: text/plain",
+                                                   body=SAVE), 403),
+            ("cross-site save as JSON", "own", wire("POST /api/config/native/save", page, JSON, body=SAVE), 403),
+            ("cross-site to-do", "own", wire("POST /api/tasks/complete", page, "Content-Type: text/plain",
+                                             body=json.dumps({"item_text": item}).encode()), 403),
+            ("cross-site open folder", "own", wire("POST /api/desktop/open-config-dir", page, JSON, body=b"{}"), 403),
+            ("null origin", "own", wire("POST /api/config/native/save", "Origin: null", JSON, body=SAVE), 403),
+            ("https origin", "own", wire("POST /api/chat", "Origin: https://127.0.0.1:{port}", JSON, body=ASK), 403),
+            ("another name for us", "own", wire("POST /api/chat", "Origin: http://localhost:{port}", JSON, body=ASK), 403),
+            ("cross-site read", "own", wire(EVENTS, page), 403),
+            ("preflight", "own", wire("OPTIONS /api/chat", page, "Access-Control-Request-Method: POST"), 403),
+            ("fetch from another site", "own", wire(EVENTS, "Sec-Fetch-Site: cross-site"), 403),
+            ("fetch from a sibling site", "own", wire(EVENTS, "Sec-Fetch-Site: same-site"), 403),
+            ("text body", "own", wire("POST /api/config/native/save", "Content-Type: text/plain", body=SAVE), 415),
+            ("form body", "own", wire("POST /api/tasks/complete", "Content-Type: application/x-www-form-urlencoded",
+                                      body=b"item_text=x"), 415),
+            ("multipart body", "own", wire("POST /api/config/native/save", "Content-Type: multipart/form-data; b=x",
+                                           body=SAVE), 415),
+            ("no body type", "own", wire("POST /api/config/native/save", body=SAVE), 415),
+            ("HTTP/0.9 request", "own", b"GET /api/state\r\n\r\n", 400),
+            ("HTTP/2 request line", "own", wire("GET /api/state HTTP/2.0"), 400),
+            ("header without colon", "own", wire(EVENTS, "X-Broken header"), 400),
+            ("absolute target", "own", wire("GET http://attacker.test/api/state"), 400),
+            ("deeply nested JSON", "own", wire("POST /api/chat", JSON, body=b"[" * 100000), 400),
+            ("nested below the limit", "own", wire("POST /api/config/native/save", JSON,
+                                                   body=b'{"a":' * 200 + b"1" + b"}" * 200), 400),
+            ("other account reads", "stranger", wire(EVENTS), 401),
+            ("other account clears the token", "stranger", wire("POST /api/config/native/save", JSON, body=SAVE), 401),
+            ("other account, wrong token", "stranger", wire(EVENTS, "Quillmere: door-token-2"), 401),
+            ("owner unknown", "unknown", wire(EVENTS, f"Quillmere: {TOKEN}"), 403),
+            # what must keep working
+            ("razo", "own", wire(EVENTS), 200),
+            ("razo posts", "own", wire("POST /api/chat", JSON, body=ASK), 200),
+            ("localhost and charset", "own", wire("POST /api/chat", "Content-Type: Application/JSON; charset=utf-8",
+                                                  body=ASK, host="LOCALHOST.:{port}"), 200),
+            ("IPv6 literal", "own", wire(EVENTS, host="[::1]:{port}"), 200),
+            ("phone page", "stranger", wire("GET /mobile.html", "Sec-Fetch-Site: none", host="192.0.2.7:{port}"), 200),
+            ("phone page's fetch", "stranger", wire("GET /api/agent/context", "Sec-Fetch-Site: same-origin",
+                                                    "Origin: http://192.0.2.7:{port}", f"Quillmere: {TOKEN}",
+                                                    host="192.0.2.7:{port}"), 200),
+            ("readiness for anyone", "unknown", wire("GET /api/auth/status"), 200),
+        ]
+        config = core.config_path.read_bytes()
+        for name, who, request, status in cases:
+            with self.subTest(name):
+                owner[0] = {"own": os.geteuid(), "stranger": STRANGER, "unknown": None}[who]
+                got, doc = core.raw(request)
+                self.assertEqual(got, status, doc)
+                if status != 200:
+                    self.assertIs(doc["ok"], False)
+                    self.assertRegex(doc["error"], r"[\u4e00-\u9fff]")
+        owner[0] = os.geteuid()
+        self.assertEqual(core.config_path.read_bytes(), config)
+        self.assertFalse((core.config_path.parent / "opened").exists())
+        self.assertIn(item, core.state()["summary"]["action_items"])
+        self.assertNotIn("door-token-2", "\n".join(core.lines))
+        self.assertEqual(len(self.peer_log), 1)  # an unknown owner is logged once
+
+    def test_another_account_needs_the_token(self):
+        python = "/usr/bin/python3"  # readable by nobody, unlike an interpreter under /root
+        if os.geteuid() != 0 or not shutil.which("runuser") or not os.path.exists(python):
+            self.skipTest("needs root, runuser and /usr/bin/python3 to run a client as nobody")
+        core = RunningCore()
+        self.addCleanup(core.close)
+        client = ("import http.client, sys\n"
+                  "for method, path, headers in [('GET', '/api/events?limit=1000', {}),"
+                  " ('POST', '/api/config/native/save', {}), ('GET', '/api/state', {'Quillmere': sys.argv[2]})]:\n"
+                  "    c = http.client.HTTPConnection('127.0.0.1', int(sys.argv[1]), timeout=10)\n"
+                  "    c.request(method, path, body=b'{\"remote_access_token\": \"\"}' if method == 'POST' else None,"
+                  " headers={'Content-Type': 'application/json', **headers})\n"
+                  "    print(c.getresponse().status)\n")
+        cases = [("", ["403", "403", "403"]), (TOKEN, ["401", "401", "200"])]  # (token set, statuses)
+        for token, statuses in cases:
+            with self.subTest(token=token):
+                core.post("/api/config/native/save", {"remote_access_token": token})
+                out = subprocess.run(["runuser", "-u", "nobody", "--", python, "-c", client, str(core.port), TOKEN],
+                                     cwd="/", capture_output=True, text=True, timeout=30)
+                self.assertEqual(out.stdout.split(), statuses, out.stderr)
+                self.assertIs(core.state()["config"]["remote_access_protected"], bool(token))
+        self.assertEqual(core.get("/api/events?limit=1")[0], 200)  # the user's own, without a token
+
+    def test_wrong_tokens_are_slowed_down_per_address(self):
+        clock = FakeClock()
+        core, owner = self.start(backoff=TokenBackoff(clock=clock))
+        owner[0] = STRANGER
+        steps = [  # (seconds passing first, client address, token, status)
+            *[(30, "127.0.0.1", "wrong-guess", 401)] * 6,  # spread over three minutes: never 5 in one
+            (61, "127.0.0.1", "wrong-guess", 401), *[(0, "127.0.0.1", "wrong-guess", 401)] * 3,
+            (0, "127.0.0.1", "wrong-guess", 429),
+            (0, "127.0.0.1", TOKEN, 429), (0, "127.0.0.2", TOKEN, 200),  # the pause is this address's only
+            (59, "127.0.0.1", TOKEN, 429), (2, "127.0.0.1", TOKEN, 200),  # after the first minute
+            *[(0, "127.0.0.1", "wrong-guess", 401)] * 4, (0, "127.0.0.1", "wrong-guess", 429),
+            (61, "127.0.0.1", "wrong-guess", 401), *[(0, "127.0.0.1", "wrong-guess", 401)] * 3,
+            (0, "127.0.0.1", "wrong-guess", 429), (61, "127.0.0.1", TOKEN, 429),  # the second pause is twice as long
+            (60, "127.0.0.1", TOKEN, 200),
+        ]
+        for number, (seconds, address, token, status) in enumerate(steps):
+            with self.subTest(step=number):
+                clock.now += seconds
+                got, doc = core.raw(wire(EVENTS, f"Quillmere: {token}"), source=address)
+                self.assertEqual(got, status, doc)
+        log = "\n".join(core.lines)
+        self.assertIn("wrong remote access token from 127.0.0.1", log)
+        self.assertNotIn("wrong-guess", log)
+
+    def test_slow_idle_and_surplus_connections_are_cut(self):
+        limits = Limits(head_timeout=0.4, idle_timeout=0.3, per_address=2, others_total=2)
+        core, owner = self.start(limits=limits)
+        trickle = socket.create_connection(("127.0.0.1", core.port), timeout=5)
+        started = time.monotonic()
+        with trickle, self.assertRaises(OSError):  # cut although a byte comes every 50 ms
+            for byte in wire("GET /api/state", "X-Pad: " + "x" * 200).decode():
+                trickle.sendall(byte.encode())
+                time.sleep(0.05)
+        self.assertLess(time.monotonic() - started, 5)
+        with socket.create_connection(("127.0.0.1", core.port), timeout=2) as kept:
+            kept.sendall(wire(EVENTS, host=f"127.0.0.1:{core.port}").replace(b"close", b"keep-alive"))
+            time.sleep(0.6)  # past the idle time-out: the core closes, so the reading below ends
+            self.assertEqual(b"".join(iter(lambda: kept.recv(65536), b"")).count(b"HTTP/1.1 200"), 1)
+        owner[0] = STRANGER
+        held = [socket.create_connection(("127.0.0.1", core.port), timeout=5) for _ in range(2)]
+        try:
+            with self.assertRaises(ConnectionResetError):  # over the bound: reset at once
+                with socket.create_connection(("127.0.0.1", core.port), timeout=5) as surplus:
+                    surplus.recv(10)
+            owner[0] = os.geteuid()
+            self.assertEqual(core.raw(wire(EVENTS))[0], 200)  # the user's own still gets in
+        finally:
+            for sock in held:
+                sock.close()
+
+
+class FakeClock:
+    def __init__(self):
+        self.now = 1000.0
+
+    def __call__(self):
+        return self.now
 
 
 class FaultTests(unittest.TestCase):

@@ -14,7 +14,7 @@ FULL_BODY = {
               "allowlist_names": "项目群\n陈总"},
     "ai": {"enabled": False, "provider": "qwen", "model": "qwen-plus", "base_url": "https://gw.invalid/chat/completions",
            "api_key_env_name": "MSGRELAY_TEST_UNSET_KEY", "api_key": " sk-abc "},
-    "remote_access_token": " tok-1 ",
+    "remote_access_token": " tok-1-long ",
 }
 
 
@@ -64,25 +64,29 @@ class SaveTests(unittest.TestCase):
         self.assertEqual({e["session_name"] for e in events if e["chat_target"] == "wecom"}, {"项目群", "陈总"})
         self.assertFalse([e for e in events if "快递" in e["content"] or "银行" in e["content"]])
         self.assertNotIn("sk-abc", json.dumps(state, ensure_ascii=False))
-        self.assertNotIn("tok-1", json.dumps(state, ensure_ascii=False))
+        self.assertNotIn("tok-1-long", json.dumps(state, ensure_ascii=False))
         stored = json.loads(self.core.config_path.read_text(encoding="utf-8"))
-        self.assertEqual((stored["ai"]["api_key"], stored["remote_access_token"]), ("sk-abc", "tok-1"))
-        self.assertEqual(self.core.get("/api/agent/context", headers={"Quillmere": "tok-1"})[0], 200)
+        self.assertEqual((stored["ai"]["api_key"], stored["remote_access_token"]), ("sk-abc", "tok-1-long"))
+        self.assertEqual(self.core.get("/api/agent/context", headers={"Quillmere": "tok-1-long"})[0], 200)
 
     def test_secrets_are_kept_when_absent_and_never_logged(self):
-        self.save({"ai": {"api_key": "sk-abc"}, "remote_access_token": "tok-1"})
+        self.save({"ai": {"api_key": "sk-abc"}, "remote_access_token": "tok-1-long"})
         self.save({"ai": {"model": "m2"}, "wechat": {"enabled": True}})
         state = self.core.state()
         self.assertIs(state["config"]["ai_provider"]["has_api_key"], True)
         self.assertIs(state["config"]["remote_access_protected"], True)
         stored = json.loads(self.core.config_path.read_text(encoding="utf-8"))
-        self.assertEqual((stored["ai"]["api_key"], stored["remote_access_token"]), ("sk-abc", "tok-1"))
+        self.assertEqual((stored["ai"]["api_key"], stored["remote_access_token"]), ("sk-abc", "tok-1-long"))
         self.assertEqual(self.core.config_path.stat().st_mode & 0o077, 0)
+        before = self.core.config_path.read_bytes()
+        status, reply = self.save({"remote_access_token": " 1234567 ", "user_profile": {"display_name": "改了"}})
+        self.assertEqual((status, reply["ok"], reply["message"]), (200, False, "远程访问口令至少需要 8 个字符；留空表示不开放远程访问。"))
+        self.assertEqual(self.core.config_path.read_bytes(), before)
         self.save({"remote_access_token": ""})  # present and empty clears it
         self.assertIs(self.core.state()["config"]["remote_access_protected"], False)
         log = "\n".join(self.core.lines)
         self.assertNotIn("sk-abc", log)
-        self.assertNotIn("tok-1", log)
+        self.assertNotIn("tok-1-long", log)
 
     def test_wrong_types_are_refused_and_change_nothing(self):
         before = self.core.state()["config"]
@@ -172,7 +176,9 @@ class ConfigFileTests(unittest.TestCase):
             core = RunningCore(config_path=config)
             try:
                 self.assertIs(core.state()["config"]["wechat"]["enabled"], True)
-                self.assertTrue((Path(tmp) / "bridge.config.json.unreadable").exists())
+                kept = Path(tmp) / "bridge.config.json.unreadable"
+                self.assertEqual(kept.read_text(encoding="utf-8"), '{"wechat": {"enabled": ')
+                self.assertEqual(kept.stat().st_mode & 0o777, 0o600)  # it may hold the key and the token
             finally:
                 core.close()
 

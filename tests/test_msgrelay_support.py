@@ -7,6 +7,7 @@ import http.client
 import json
 import os
 import pathlib
+import socket
 import sys
 import tempfile
 import threading
@@ -45,7 +46,8 @@ class RunningCore:
 
     def __init__(self, config_path=None, faults="", host: str = "127.0.0.1", opener: str = "",
                  addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None, local_time=None,
-                 bus_address=None, capture_options=None):
+                 bus_address=None, capture_options=None, door=None):
+        """door: keyword arguments of the server (limits, peers, backoff)."""
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
@@ -60,7 +62,7 @@ class RunningCore:
                          ai_timeout=ai_timeout, bus_address=bus_address, capture_options=capture_options, **extra)
         self.core.start()
         plan = FaultPlan(faults, log=self.lines.append) if isinstance(faults, str) else faults
-        self.server = Server(("127.0.0.1", 0), self.core, plan, log=self.lines.append)
+        self.server = Server(("127.0.0.1", 0), self.core, plan, log=self.lines.append, **(door or {}))
         self.port = self.server.server_address[1]
         self.core.port = self.port
         self._thread = threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.05},
@@ -90,6 +92,26 @@ class RunningCore:
                 return reply.status, text
         finally:
             conn.close()
+
+    def raw(self, request: bytes, source: str = "127.0.0.1") -> tuple[int | None, object]:
+        """Sends bytes as they are ("{port}" is replaced); (status, parsed JSON or text), or
+        (None, "") when the core closed the connection without a reply."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=5, source_address=(source, 0)) as sock:
+            sock.sendall(request.replace(b"{port}", str(self.port).encode()))
+            data = b""
+            try:
+                while chunk := sock.recv(65536):
+                    data += chunk
+            except ConnectionResetError:
+                pass
+        if not data:
+            return None, ""
+        head, _, body = data.partition(b"\r\n\r\n")
+        text = body.decode("utf-8", "replace")
+        try:
+            return int(head.split()[1]), json.loads(text)
+        except ValueError:
+            return int(head.split()[1]), text
 
     def get(self, path: str, headers=None):
         return self.request("GET", path, headers=headers)

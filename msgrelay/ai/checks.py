@@ -37,8 +37,9 @@ def setup_item(config: dict, error: dict | None) -> dict:
         return _item("error", _failure(ai, error) + "助手已改用本机规则回答。",
                      "检查“AI 对话”里的接口地址、模型名称和 API Key；本机 Ollama 请确认服务已启动。")
     if ai_settings.defaults_for(ai.get("provider", "")).needs_key and not ai_settings.api_key(ai):
-        env = ai_settings.effective_key_env(ai) or "DEEPSEEK_API_KEY"
-        return _item("optional", "没有 API Key，助手会回退到本机规则摘要。", f"填写 API Key 或设置环境变量 {env}。")
+        env = ai_settings.effective_key_env(ai)
+        return _item("optional", "没有 API Key，助手会回退到本机规则摘要。",
+                     f"填写 API Key 或设置环境变量 {env}。" if env else "填写 API Key。")
     label, model = ai_settings.label_of(ai), ai_settings.effective_model(ai)
     return _item("ready", f"助手通过 {label} / {model} 回答，失败时回退到本机规则。", "无需操作。")
 

@@ -18,10 +18,10 @@ import socket
 import ssl
 import threading
 import time
-import urllib.parse
 
 from .. import __version__
-from .settings import Endpoint, is_loopback_host
+from . import address
+from .settings import Endpoint
 
 DEFAULT_TIMEOUT = 25.0  # well inside razo's 35-second POST time-out
 MAX_REPLY_BYTES = 2 * 1024 * 1024
@@ -102,16 +102,19 @@ class ProviderClient:
         return _content_of(data, content_type)
 
     def _post(self, endpoint: Endpoint, body: bytes, timeout: float) -> tuple[int, str, bytes]:
-        parts = urllib.parse.urlsplit(endpoint.url)
-        if self.loopback_only and not is_loopback_host(parts.hostname or ""):
+        try:
+            where = address.parse(endpoint.url)  # the host judged is the host called
+        except address.AddressProblem as problem:
+            raise ProviderError("invalid", str(problem).rstrip("。")) from None
+        if self.loopback_only and where.place != "loopback":
             raise ProviderError("blocked", "此环境只允许连接本机的 AI 接口（MSGRELAY_AI_LOOPBACK_ONLY）")
-        target = (parts.path or "/") + (f"?{parts.query}" if parts.query else "")
-        port = parts.port or (443 if parts.scheme == "https" else 80)  # explicit: "::1" alone reads as a port
-        if parts.scheme == "https":
-            conn = http.client.HTTPSConnection(parts.hostname, port, timeout=timeout,
+        # The port is always given: "::1" alone would read as host ":" and port 1.
+        if where.scheme == "https":
+            conn = http.client.HTTPSConnection(where.host, where.port, timeout=timeout,
                                                context=ssl.create_default_context())
         else:
-            conn = http.client.HTTPConnection(parts.hostname, port, timeout=timeout)
+            conn = http.client.HTTPConnection(where.host, where.port, timeout=timeout)
+        target = where.target
         headers = {"Content-Type": "application/json", "Accept": "application/json",
                    "User-Agent": f"msgrelay/{__version__}"}
         if endpoint.key:

@@ -3,15 +3,18 @@
 Every provider is reached through its OpenAI-compatible chat-completions endpoint.  The key is
 only ever handed out for the address it belongs to: a key saved in the settings belongs to the
 origin (scheme, host, port) the configuration pointed at when it was saved, and a key from the
-environment belongs to the variable of the selected provider.  Local Ollama never gets a key.
+environment goes only to the provider its variable is meant for (see `effective_key_env`).
+Local Ollama never gets a key.  Addresses are read by `address.parse` alone.
 """
 
 from __future__ import annotations
 
 import dataclasses
-import ipaddress
 import os
+import re
 import urllib.parse
+
+from . import address
 
 COMPLETIONS_PATH = "/chat/completions"
 
@@ -37,6 +40,7 @@ PROVIDERS = {
 }
 _KNOWN_URLS = {p.url for p in PROVIDERS.values() if p.url}
 _KNOWN_ENVS = {p.key_env for p in PROVIDERS.values() if p.key_env}
+_KEY_NAME = re.compile(r"[A-Z][A-Z0-9_]*_API_KEY")
 
 
 @dataclasses.dataclass(frozen=True)
@@ -87,24 +91,31 @@ def effective_model(ai: dict) -> str:
 
 
 def effective_key_env(ai: dict) -> str:
-    """The environment variable to read the key from; another known provider's variable is
-    replaced by the selected provider's own (the form always offers DEEPSEEK_API_KEY)."""
-    provider = ai.get("provider", "")
+    """The environment variable the key may be read from, or empty text.
+
+    A provider's own variable (DEEPSEEK_API_KEY, DASHSCOPE_API_KEY) is read only while that
+    provider is called at its own address, so that its key never travels to a gateway, Ollama or
+    another provider (the settings form sends DEEPSEEK_API_KEY whatever the provider).  Any other
+    name is honoured only when it looks like an API-key variable (``…_API_KEY``), so that the
+    settings can never send an arbitrary environment variable out as a bearer token.
+    """
+    defaults = defaults_for(ai.get("provider", ""))
+    if not defaults.sends_key:
+        return ""
     name = (ai.get("api_key_env_name") or "").strip()
-    if provider in PROVIDERS and provider != "openai-compatible" and (not name or name in _KNOWN_ENVS):
-        name = PROVIDERS[provider].key_env
-    return name
+    if not name or name in _KNOWN_ENVS:
+        name = defaults.key_env
+        here = origin(effective_url(ai))
+        return name if name and here and here == origin(defaults.url) else ""
+    return name if _KEY_NAME.fullmatch(name) else ""
 
 
 def origin(url: str) -> str:
     """scheme://host:port of an address, lower-cased, with the default port filled in."""
     try:
-        parts = urllib.parse.urlsplit(url)
-        port = parts.port or (443 if parts.scheme.lower() == "https" else 80)
-    except ValueError:
+        return address.parse(url).origin
+    except address.AddressProblem:
         return ""
-    host = (parts.hostname or "").lower()
-    return f"{parts.scheme.lower()}://{host}:{port}" if host else ""
 
 
 def api_key(ai: dict, environ=None) -> str:
@@ -120,48 +131,7 @@ def api_key(ai: dict, environ=None) -> str:
     return (environ.get(name) or "").strip() if name else ""
 
 
-def _ip(host: str):
-    try:
-        ip = ipaddress.ip_address(host.split("%", 1)[0])
-    except ValueError:
-        return None
-    return ip.ipv4_mapped if isinstance(ip, ipaddress.IPv6Address) and ip.ipv4_mapped else ip
-
-
-def is_loopback_host(host: str) -> bool:
-    host = host.lower().rstrip(".")
-    ip = _ip(host)
-    return host == "localhost" or host.endswith(".localhost") or (ip is not None and ip.is_loopback)
-
-
-def is_local_host(host: str) -> bool:
-    """This machine or the private network: the only places plain http may go."""
-    ip = _ip(host.lower().rstrip("."))
-    return is_loopback_host(host) or (ip is not None and (ip.is_private or ip.is_link_local))
-
-
-def url_problem(url: str) -> str | None:
-    """Why an address cannot be used, in Chinese, or None."""
-    if any(c.isspace() or ord(c) < 32 for c in url):
-        return "接口地址不能包含空格或换行。"
-    try:
-        parts = urllib.parse.urlsplit(url)
-        scheme = parts.scheme.lower()
-        host = parts.hostname
-        parts.port  # noqa: B018 - raises ValueError for a port that is not a number in range
-    except ValueError:
-        return "接口地址格式不正确，例如 https://api.deepseek.com/chat/completions。"
-    if scheme not in ("http", "https"):
-        return "接口地址必须以 https:// 开头（本机或局域网的 Ollama 可用 http://）。"
-    if not host:
-        return "接口地址缺少主机名，例如 https://api.deepseek.com/chat/completions。"
-    if parts.username is not None or parts.password is not None:
-        return "接口地址里不能带用户名或密码；API Key 请填在“API Key”或环境变量里。"
-    if parts.fragment:
-        return "接口地址不能包含 # 及其后面的内容。"
-    if scheme == "http" and not is_local_host(host):
-        return "只有本机或局域网地址可以用 http://，其他接口地址必须使用 https://。"
-    return None
+url_problem = address.problem
 
 
 def settings_problem(ai: dict) -> str | None:

@@ -1,21 +1,44 @@
-"""The HTTP side: routing, access checks, request bodies, fault injection and one log line per request."""
+"""The HTTP side: the door every request passes (gates.py, access.py, limits.py), routing, request
+bodies, fault injection and one log line per request.
+
+Every request, whatever its route, passes the same steps in this order: a well-formed head
+(request line with HTTP/1.x, header lines with a colon) that arrived within the head time-out;
+the Host, cross-site and body-type gates; then, for every route but the open ones, the access
+check (own account, or the remote token with its back-off).  A route added to the tables below
+gets all of them without code of its own.
+"""
 
 from __future__ import annotations
 
-import hmac
+import email.errors
+import errno
 import http.server
+import io
 import json
+import os
+import re
 import socket
+import socketserver
+import struct
 import sys
+import threading
 import time
 import urllib.parse
 
 from .. import network
 from ..core import Core, RequestError
 from ..faults import FaultPlan
+from . import gates
+from .access import Access
+from .backoff import TokenBackoff
+from .gates import Refused
+from .limits import Admission, DeadlineReader, Limits
 from .mobile_page import MOBILE_HTML
+from .peers import OWN, UNKNOWN, PeerCheck
 
 MAX_BODY = 1024 * 1024
+MAX_DEPTH = 64  # nesting of a JSON body; razo's deepest is 3
+_VERSION = re.compile(r"HTTP/1\.[0-9]")
 MALFORMED_BODY = b'{"ok": tru'
 
 GET_ROUTES = {
@@ -33,7 +56,6 @@ POST_ROUTES = {
     "/api/tasks/complete": Core.complete_task,
     "/api/desktop/open-config-dir": Core.open_config_dir,
 }
-OPEN_PATHS = ("/api/auth/status", network.MOBILE_PATH)  # answer anyone: readiness and a page without data
 
 
 def _with_wrong_types(doc):
@@ -56,6 +78,17 @@ def _with_wrong_types(doc):
     return {key: other(value) for key, value in doc.items()}
 
 
+def _too_deep(doc, limit: int = MAX_DEPTH) -> bool:
+    stack = [(doc, 1)]
+    while stack:
+        value, depth = stack.pop()
+        if isinstance(value, (dict, list)):
+            if depth > limit:
+                return True
+            stack.extend((v, depth + 1) for v in (value.values() if isinstance(value, dict) else value))
+    return False
+
+
 class _Dropped(Exception):
     """The reply is to be left out and the connection closed."""
 
@@ -64,10 +97,50 @@ class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "msgrelay"
     sys_version = ""
-    timeout = 75  # idle keep-alive connections and stalled bodies end after this
     _wrong_types = False  # a wrong-types fault distorts the reply of the request being served
     _started = None  # when the request being served began (None outside _handle)
     _logged = False
+
+    # -- connection and head ------------------------------------------------------------------------
+    def setup(self):
+        limits: Limits = self.server.limits
+        self.connection = self.request
+        self._reader = DeadlineReader(self.connection, limits.clock, fallback=limits.write_timeout)
+        self.rfile = io.BufferedReader(self._reader)
+        self.wfile = socketserver._SocketWriter(self.connection)
+        self._peer = self.server.peer_of(self.request)
+        self._first = True
+
+    def finish(self):
+        try:
+            self.rfile.close()
+        except OSError:
+            pass
+        self.wfile.close()
+
+    def handle_one_request(self):
+        limits: Limits = self.server.limits
+        if self._first:  # the first head is due within the head time-out of the connection's start
+            self._first = False
+            self._reader.expect(limits.head_timeout)
+        else:  # a kept-alive connection may idle, then its head is due from its first byte
+            self._reader.expect(limits.idle_timeout, then=limits.head_timeout)
+        super().handle_one_request()
+
+    def parse_request(self):
+        line = str(self.raw_requestline, "iso-8859-1").rstrip("\r\n")
+        words = line.split()
+        if len(words) != 3 or not _VERSION.fullmatch(words[2]):
+            # Never the HTTP/0.9 answer (a bare body) the base class gives "GET /path".
+            self.command, self.request_version, self.requestline = None, "HTTP/1.0", line
+            self.send_error(400, "请求行必须是“方法 路径 HTTP/1.1”")
+            return False
+        if not super().parse_request():
+            return False
+        if any(isinstance(d, email.errors.MissingHeaderBodySeparatorDefect) for d in self.headers.defects):
+            self.send_error(400, "请求头格式不正确：每一行都必须是“名称: 值”")
+            return False
+        return True
 
     # -- plumbing -----------------------------------------------------------------------------------
     def log_message(self, format, *args):  # noqa: A002 - the base class's name
@@ -118,6 +191,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def send_error(self, code, message=None, explain=None):
         """Protocol errors of the base class (bad request line, 501...) also answer JSON."""
         self.close_connection = True
+        self._reader.clear()
         text = message or self.responses.get(code, ("错误",))[0]
         try:
             self._send_json(code, {"ok": False, "error": text})
@@ -153,7 +227,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if length > MAX_BODY:
             self.close_connection = True  # the body is not read, so the connection cannot be reused
             raise RequestError(413, "请求内容超过 1 MiB")
-        data = self.rfile.read(length) if length else b""
+        self._reader.expect(self.server.limits.body_timeout)
+        try:
+            data = self.rfile.read(length) if length else b""
+        finally:
+            self._reader.clear()
         if len(data) < length:
             self.close_connection = True
             raise RequestError(400, "请求内容不完整")
@@ -164,8 +242,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             body = json.loads(data.decode("utf-8"))
         except (UnicodeDecodeError, ValueError):
             raise RequestError(400, "请求内容不是有效的 JSON") from None
+        except RecursionError:
+            raise RequestError(400, "请求内容的 JSON 嵌套过深") from None
         if not isinstance(body, dict):
             raise RequestError(400, "请求内容必须是 JSON 对象")
+        if _too_deep(body):
+            raise RequestError(400, "请求内容的 JSON 嵌套过深")
         return body
 
     def _discard_body(self):
@@ -175,31 +257,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except ValueError:
             return
         if 0 < length <= MAX_BODY:
-            self.rfile.read(length)
+            self._reader.expect(self.server.limits.body_timeout)
+            try:
+                self.rfile.read(length)
+            finally:
+                self._reader.clear()
 
     # -- access -------------------------------------------------------------------------------------
     def _check_access(self, path: str):
-        core: Core = self.server.core
-        token = core.token()
-        loopback = network.is_loopback_client(self.client_address[0])
         presented = self.headers.get(network.TOKEN_HEADER, "").strip()
-        token_ok = bool(token) and hmac.compare_digest(presented.encode(), token.encode())
-        if path in OPEN_PATHS:
-            return
-        if path == network.AGENT_PATH and token:
-            if not token_ok:
-                raise RequestError(401, f"需要在请求头 {network.TOKEN_HEADER} 中提供正确的远程访问口令")
-            return
-        if loopback:
-            return
-        if not token:
-            raise RequestError(403, "只允许本机访问；设置远程访问口令后可从局域网读取")
-        if not token_ok:
-            raise RequestError(401, f"需要在请求头 {network.TOKEN_HEADER} 中提供正确的远程访问口令")
+        self.server.access.check(path, self._peer, self.client_address[0], self.server.core.token(), presented)
 
     # -- requests -----------------------------------------------------------------------------------
     def _handle(self):
         started = self._started = time.monotonic()
+        self._reader.clear()  # the head is in; replies are written with the write time-out
         self._logged = False
         self._status = None
         self._wrong_types = False
@@ -209,6 +281,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         split = urllib.parse.urlsplit(self.path)
         path = split.path.rstrip("/") or "/"
         try:
+            gates.check(self.command, self.path, self.headers, self.server.server_address[1])
             for step in self.server.faults.for_request(path):
                 if step.kind == "delay":
                     time.sleep(step.value)
@@ -231,6 +304,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self._route(path, split.query)
         except _Dropped:
             self._drop()
+        except Refused as refusal:
+            self.close_connection = True
+            self._send_json(refusal.status, {"ok": False, "message": refusal.text, "error": refusal.text},
+                            headers=refusal.headers)
         except RequestError as error:
             self._send_json(error.status, {"ok": False, "error": error.text})
         except (ConnectionError, TimeoutError, socket.timeout):
@@ -277,15 +354,101 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 class Server(http.server.ThreadingHTTPServer):
+    """limits: time-outs and connection bounds; peers: who owns a connection; backoff: the token
+    back-off (its clock is the limits' clock unless given).  All replaceable in tests."""
+
     daemon_threads = True
     allow_reuse_address = True
-    request_queue_size = 64
+    request_queue_size = 128
 
-    def __init__(self, address, core: Core, faults: FaultPlan, log=print):
+    def __init__(self, address, core: Core, faults: FaultPlan, log=print, limits: Limits | None = None,
+                 peers: PeerCheck | None = None, backoff: TokenBackoff | None = None):
         self.core = core
         self.faults = faults
         self.log = log
-        super().__init__(address, Handler)
+        self.limits = limits or Limits()
+        self.peers = peers or PeerCheck(log=log)
+        self.access = Access(backoff or TokenBackoff(clock=self.limits.clock), log=log)
+        self.admission = Admission(self.limits)
+        self._connections: dict[socket.socket, tuple[str, str, bool]] = {}  # peer, address, counted
+        self._spare = self._reserve()
+        self._starved = threading.Event()
+        try:
+            super().__init__(address, Handler)
+        except BaseException:
+            if self._spare is not None:
+                self._spare.close()
+            raise
+
+    def server_close(self):
+        super().server_close()
+        if self._spare is not None:
+            self._spare.close()
+            self._spare = None
+
+    # -- admission -----------------------------------------------------------------------------------
+    def verify_request(self, request, client_address):
+        """Sorts the connection by owner and takes a place for it unless it is the user's own;
+        over the bounds it is closed at once, before any thread or read is spent on it."""
+        try:
+            local = request.getsockname()
+        except OSError:
+            return False
+        address = client_address[0]
+        peer = self.peers.classify(client_address, local)
+        counted = peer != OWN
+        if counted and not self.admission.admit(address, network.is_loopback_client(address)):
+            try:  # reset rather than linger: the slot is wanted for someone else
+                request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            except OSError:
+                pass
+            return False
+        self._connections[request] = (peer, address, counted)
+        return True
+
+    def peer_of(self, request) -> str:
+        return self._connections.get(request, (UNKNOWN,))[0]
+
+    def shutdown_request(self, request):
+        held = self._connections.pop(request, None)
+        if held is None:  # turned away by verify_request: reset, no goodbye
+            self.close_request(request)
+            return
+        if held[2]:
+            self.admission.release(held[1], network.is_loopback_client(held[1]))
+        super().shutdown_request(request)
+
+    # -- accepting when descriptors run out ------------------------------------------------------------
+    @staticmethod
+    def _reserve():
+        try:
+            return open(os.devnull, "rb")  # noqa: SIM115 - held open on purpose
+        except OSError:
+            return None
+
+    def get_request(self):
+        try:
+            return self.socket.accept()
+        except OSError as error:
+            if error.errno in (errno.EMFILE, errno.ENFILE, errno.ENOBUFS, errno.ENOMEM):
+                self._shed()
+            raise
+
+    def _shed(self):
+        """No descriptor is left for a waiting connection: the spare one makes room to accept it
+        and close it at once, so that the listening socket does not stay readable and spin."""
+        if not self._starved.is_set():
+            self._starved.set()
+            self.log("msgrelay: out of file descriptors; new connections are closed until some end")
+        if self._spare is not None:
+            self._spare.close()
+            self._spare = None
+        try:
+            conn, _ = self.socket.accept()
+            conn.close()
+        except OSError:
+            time.sleep(self.limits.accept_pause)
+        self._spare = self._reserve()
 
     def handle_error(self, request, client_address):
         exc = sys.exc_info()[1]

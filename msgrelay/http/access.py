@@ -1,0 +1,55 @@
+"""Who may call which route.  The user's own connections (loopback, the core's account) may call
+everything; everyone else (the LAN, other accounts on this machine) needs the remote access
+token in the `Quillmere` header, and wrong tokens are slowed down per address.  Readiness and
+the phone page answer anyone who has passed the gates."""
+
+from __future__ import annotations
+
+import hmac
+import math
+
+from .. import network
+from .backoff import TokenBackoff
+from .gates import Refused
+from .peers import OWN, UNKNOWN
+
+OPEN_PATHS = ("/api/auth/status", network.MOBILE_PATH)  # readiness, and a page without data
+
+_NEEDS_TOKEN = f"需要在请求头 {network.TOKEN_HEADER} 中提供正确的远程访问口令"
+
+
+class Access:
+    def __init__(self, backoff: TokenBackoff, log=print):
+        self._backoff = backoff
+        self._log = log
+
+    def check(self, path: str, peer: str, address: str, token: str, presented: str) -> None:
+        """Raises Refused unless the client may call `path`.  `presented` is never logged."""
+        if path in OPEN_PATHS:
+            return
+        if peer == UNKNOWN:
+            raise Refused(403, "无法确认这个本机连接属于当前用户，已拒绝")
+        own = peer == OWN
+        if own and not (path == network.AGENT_PATH and token):
+            return
+        if not token:
+            raise Refused(403, "只允许本机当前用户访问；设置远程访问口令后可从局域网读取")
+        if not own:
+            self._refuse_if_paused(address)
+        if presented and hmac.compare_digest(presented.encode(), token.encode()):
+            if not own:
+                self._backoff.succeeded(address)
+            return
+        if presented and not own:
+            count, pause = self._backoff.failed(address)
+            self._log(f"msgrelay: wrong remote access token from {address} ({count} within a minute)"
+                      + (f"; paused for {pause:.0f} s" if pause else ""))
+            self._refuse_if_paused(address)
+        raise Refused(401, _NEEDS_TOKEN)
+
+    def _refuse_if_paused(self, address: str) -> None:
+        left = self._backoff.paused(address)
+        if left > 0:
+            seconds = math.ceil(left)
+            raise Refused(429, f"远程访问口令错误次数过多，请 {seconds} 秒后再试",
+                          headers=[("Retry-After", str(seconds))])
