@@ -33,6 +33,7 @@ def default_config() -> dict:
         "ai": {"enabled": True, "provider": "deepseek", "model": "deepseek-chat", "base_url": DEFAULT_AI_BASE_URL,
                "api_key_env_name": "DEEPSEEK_API_KEY", "api_key": "", "api_key_origin": ""},
         "remote_access_token": "",
+        "notify_todos_and_mentions": True,  # desktop notifications for what needs the user
         "completed_tasks": [],
     }
 
@@ -115,6 +116,8 @@ def apply_payload(config: dict, body) -> dict:
         _settle_ai(new["ai"], key_given=part.get("api_key") is not None)
     if body.get("remote_access_token") is not None:
         new["remote_access_token"] = _check(body["remote_access_token"], str, "remote_access_token").strip()
+    if body.get("notify_todos_and_mentions") is not None:
+        new["notify_todos_and_mentions"] = _check(body["notify_todos_and_mentions"], bool, "notify_todos_and_mentions")
     return new
 
 
