@@ -25,6 +25,19 @@ SIGNALS = ("ActionInvoked", "ActivationToken", "NotificationClosed")
 CALL_TIMEOUT = 5.0
 
 
+def _router(conn):
+    from jeepney.io.threading import DBusRouter
+
+    class Router(DBusRouter):
+        def _receiver(self):
+            try:
+                super()._receiver()
+            except (OSError, ValueError):  # the bus went away: the next post connects again
+                pass
+
+    return Router(conn)
+
+
 class DesktopBus:
     """Used from one thread.  Connects on the first post and again after a failure."""
 
@@ -46,10 +59,10 @@ class DesktopBus:
     def _connect(self):
         from jeepney import MatchRule
         from jeepney.bus_messages import message_bus
-        from jeepney.io.threading import DBusRouter, Proxy, open_dbus_connection
+        from jeepney.io.threading import Proxy, open_dbus_connection
 
         conn = open_dbus_connection(self._address, auth_timeout=CALL_TIMEOUT)
-        router = DBusRouter(conn)
+        router = _router(conn)
         try:
             bus = Proxy(message_bus, router, timeout=CALL_TIMEOUT)
             for member in SIGNALS:
@@ -71,14 +84,18 @@ class DesktopBus:
         message = self._target("Notify", "susssasa{sv}i", (
             APP_NAME, replaces, APP_ID, note.summary, note.body, list(DEFAULT_ACTION),
             {"desktop-entry": ("s", APP_ID), "category": ("s", "im.received")}, -1))
-        try:
-            if self._router is None:
-                self._connect()
-            reply = self._router.send_and_get_reply(message, timeout=CALL_TIMEOUT)
-        except Exception as error:  # no bus, the bus went away, no answer in time
-            self._unavailable(type(error).__name__)
-            self.close()
-            return None
+        reply = None
+        for fresh in (self._router is None, True):  # a connection that went stale is made again once
+            try:
+                if self._router is None:
+                    self._connect()
+                reply = self._router.send_and_get_reply(message, timeout=CALL_TIMEOUT)
+                break
+            except Exception as error:  # no bus, the bus went away, no answer in time
+                self.close()
+                if fresh:
+                    self._unavailable(type(error).__name__)
+                    return None
         if reply.header.message_type.name != "method_return":
             self._unavailable(reply.header.fields.get(HeaderFields.error_name, "error"))  # e.g. no server
             return None
