@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include <cstring>
-#include <optional>
 #include <future>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>

@@ -56,10 +56,11 @@ CommandLine::CommandLine()
                    QStringLiteral("Render the four sections into DIR as PNG files, then exit. "
                                   "Runs beside a razo that is already open."),
                    QStringLiteral("DIR")),
-      m_showMessage(QStringLiteral("show-message"),
-                    QStringLiteral("Open the messages section with message ID selected and scrolled into view; "
-                                   "hands over to a razo that is already open."),
-                    QStringLiteral("ID"))
+      m_showMessage(
+          QStringLiteral("show-message"),
+          QStringLiteral("Open the messages section with message ID selected and scrolled into view; "
+                         "hands over to a razo that is already open."),
+          QStringLiteral("ID"))
 {
     m_parser.setApplicationDescription(
         QStringLiteral("razo — 本地消息工作台 (WeChat and WeCom messages in one window)"));
@@ -101,7 +102,8 @@ std::optional<int> CommandLine::process(const QStringList& arguments, bool qtOpt
     if (m_parser.isSet(m_screenshot) && m_parser.value(m_screenshot).isEmpty())
         return usageError(program, QStringLiteral("--screenshot needs a folder."));
     if (m_parser.isSet(m_showMessage) && !messageToShow())
-        return usageError(program, QStringLiteral("--show-message needs a message id (a positive whole number)."));
+        return usageError(program,
+                          QStringLiteral("--show-message needs a message id (a positive whole number)."));
     return std::nullopt;
 }
 

@@ -25,7 +25,8 @@ const QString kPointerFile = QStringLiteral("project-root.txt");
 const QString kProjectDirVariable = QStringLiteral("QUILLMERE_PROJECT_DIR");
 const QString kBundledVariable = QStringLiteral("QUILLMERE_BUNDLED_CORE");
 const QString kSearchPathVariable = QStringLiteral("PYTHONPATH");
-const QString kExecutableVariable = QStringLiteral("RAZO_EXECUTABLE"); // what the core's notifications start
+// razo's own executable: what a click on one of the core's desktop notifications starts.
+const QString kExecutableVariable = QStringLiteral("RAZO_EXECUTABLE");
 constexpr int kWalkDepth = 8; // the start directory and 7 parents
 constexpr int kStartTimeoutMs = 30000;
 

@@ -419,7 +419,8 @@ QList<Message> manyMessages()
     QList<Message> many;
     for (int i = 40; i >= 1; --i)
         many << Message{i, QStringLiteral("wecom"), QStringLiteral("群%1").arg(i),
-                        i % 4 ? QStringLiteral("第 %1 条").arg(i) : QStringLiteral("麻烦提交第 %1 份周报").arg(i)};
+                        i % 4 ? QStringLiteral("第 %1 条").arg(i)
+                              : QStringLiteral("麻烦提交第 %1 份周报").arg(i)};
     return many;
 }
 
@@ -436,12 +437,12 @@ void TestMessagesView::showMessageSelectsTheRow_data()
     QTest::addColumn<MessageListPreset>("presetAfter");
     QTest::newRow("loaded, far down the list")
         << MessageListPreset::All << "" << qint64(3) << false << "3" << MessageListPreset::All;
-    QTest::newRow("kept by the preset") << MessageListPreset::Todo << "" << qint64(8) << false << "8"
-                                        << MessageListPreset::Todo;
-    QTest::newRow("hidden by the preset") << MessageListPreset::Todo << "" << qint64(5) << false << "5"
-                                          << MessageListPreset::All;
-    QTest::newRow("hidden by the search") << MessageListPreset::All << "第 40 条" << qint64(6) << false << "6"
-                                          << MessageListPreset::All;
+    QTest::newRow("kept by the preset")
+        << MessageListPreset::Todo << "" << qint64(8) << false << "8" << MessageListPreset::Todo;
+    QTest::newRow("hidden by the preset")
+        << MessageListPreset::Todo << "" << qint64(5) << false << "5" << MessageListPreset::All;
+    QTest::newRow("hidden by the search")
+        << MessageListPreset::All << "第 40 条" << qint64(6) << false << "6" << MessageListPreset::All;
     QTest::newRow("stored since the last refresh")
         << MessageListPreset::All << "" << qint64(41) << true << "41" << MessageListPreset::All;
     QTest::newRow("unknown or expired")
@@ -468,7 +469,8 @@ void TestMessagesView::showMessageSelectsTheRow()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"))->setText(query);
     if (arrivesLater) {
-        messages.prepend({int(id), QStringLiteral("wechat"), QStringLiteral("项目群"), QStringLiteral("新到的")});
+        messages.prepend(
+            {int(id), QStringLiteral("wechat"), QStringLiteral("项目群"), QStringLiteral("新到的")});
         serve(messages);
     }
 

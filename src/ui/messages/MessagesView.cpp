@@ -107,12 +107,13 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
     connect(&m_store, &BridgeStore::stateChanged, this, &MessagesView::refilter);
     connect(&m_store, &BridgeStore::messageToShowChanged, this, &MessagesView::showRequestedMessage);
     // Selecting another message is the user's own choice: the requested one is no longer kept.
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        const auto wanted = m_store.messageToShow();
-        if (wanted && current.isValid() &&
-            current.data(EventListModel::StableIdRole).toString() != QString::number(*wanted))
-            m_store.clearMessageToShow();
-    });
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                const auto wanted = m_store.messageToShow();
+                if (wanted && current.isValid() &&
+                    current.data(EventListModel::StableIdRole).toString() != QString::number(*wanted))
+                    m_store.clearMessageToShow();
+            });
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
