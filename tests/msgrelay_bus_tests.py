@@ -174,16 +174,6 @@ class CaptureOnTheBusTests(BusCase):
         self.assertEqual(core.state()["diagnostics"]["wecom"]["status"], "blocked")
 
 
-class Clock:
-    """Monotonic seconds, moved on only by `advance`."""
-
-    def __init__(self):
-        self.now = 0.0
-
-    def __call__(self):
-        return self.now
-
-
 class NotifyTests(BusCase):
     """razo's own notifications for the captured messages that need the user."""
 
@@ -193,10 +183,10 @@ class NotifyTests(BusCase):
         self.razo = self.folder / "razo"  # stands in for razo: notes how it was started
         self.razo.write_text('#!/bin/sh\nprintf "%s|%s\\n" "$*" "$XDG_ACTIVATION_TOKEN" >> "$0.out"\n')
         self.razo.chmod(0o755)
-        self.clock = Clock()
+        self.clock = [0.0]  # monotonic seconds for the bursts, moved on by the test
         opener = Opener(environ={"RAZO_EXECUTABLE": str(self.razo), "PATH": os.defpath}, log=lambda line: None)
         # The demo data is placed so that its to-dos for 李明 are minutes old: still never notified.
-        return {"notify_options": {"clock": self.clock, "opener": opener},
+        return {"notify_options": {"clock": lambda: self.clock[0], "opener": opener},
                 "start": dt.datetime.now().astimezone() + dt.timedelta(minutes=12)}
 
     def notes(self, count=1):
@@ -250,7 +240,7 @@ class NotifyTests(BusCase):
         self.assertEqual([(n["id"], n["replaces"]) for n in notes[:4]], [(first, 0)] + [(first, first)] * 3)
         self.assertEqual(notes[3]["body"], "李明，请把第 3 版报价单发我\n还有 3 条")
         self.assertNotEqual(notes[4]["id"], first)
-        self.clock.now += 61  # a minute later the chat gets a notification of its own again
+        self.clock[0] += 61  # a minute later the chat gets a notification of its own again
         self.send.notify("企业微信", "项目群", "王芳: 李明，报价单好了吗")
         latest = self.notes(count=6)[5]
         self.assertEqual((latest["replaces"], latest["body"]), (0, "李明，报价单好了吗"))

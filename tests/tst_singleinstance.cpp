@@ -118,33 +118,6 @@ private slots:
         ::close(fd);
     }
 
-    // What an older or a foreign peer may send: the window still comes forward, no message is shown.
-    void oddRequestShowsNoMessage_data()
-    {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QString>("token");
-        QTest::newRow("id not a number") << QByteArray("activate tok message=12a\n") << "tok";
-        QTest::newRow("id zero") << QByteArray("activate message=0\n") << "";
-        QTest::newRow("id too long") << QByteArray("activate message=99999999999999999999\n") << "";
-        QTest::newRow("control character in the token") << QByteArray("activate t\x01k\n") << "";
-    }
-    void oddRequestShowsNoMessage()
-    {
-        QFETCH(QByteArray, request);
-        QFETCH(QString, token);
-        SingleInstance first(path(), kShort);
-        QCOMPARE(first.claim({}), Outcome::Primary);
-        QSignalSpy asked(&first, &SingleInstance::activationRequested);
-        QSignalSpy shown(&first, &SingleInstance::messageRequested);
-        QLocalSocket peer;
-        peer.connectToServer(path());
-        QVERIFY(peer.waitForConnected(kWaitMs));
-        peer.write(request);
-        QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 1, kWaitMs);
-        QCOMPARE(asked.at(0).at(0).toString(), token);
-        QCOMPARE(shown.size(), 0);
-    }
-
     void firstSideDropsNonsense_data()
     {
         QTest::addColumn<QByteArray>("request");
