@@ -36,6 +36,7 @@ def default_config() -> dict:
         "ai": {"enabled": True, "provider": "deepseek", "model": "deepseek-chat", "base_url": DEFAULT_AI_BASE_URL,
                "api_key_env_name": "DEEPSEEK_API_KEY", "api_key": "", "api_key_origin": ""},
         "remote_access_token": "",
+        "notify_todos_and_mentions": True,  # desktop notifications for what needs the user
         "completed_tasks": [],
     }
 
@@ -121,6 +122,8 @@ def apply_payload(config: dict, body) -> dict:
         if 0 < len(token) < MIN_TOKEN_LENGTH:
             raise SettingsRefused(TOKEN_TOO_SHORT)
         new["remote_access_token"] = token
+    if body.get("notify_todos_and_mentions") is not None:
+        new["notify_todos_and_mentions"] = _check(body["notify_todos_and_mentions"], bool, "notify_todos_and_mentions")
     return new
 
 

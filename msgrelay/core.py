@@ -18,8 +18,10 @@ from .capture import diagnostics as capture_checks
 from .capture import service as capture
 from .config_store import ConfigStore, PayloadError, SettingsRefused
 from .demo_data import Event, EventStore
+from .triage import visibility
 from .triage.digest import Digest, event_key, item_line
 from .message_db import MessageDB
+from .notify import Notifier
 from .ai.provider import AIStatus, ProviderClient
 
 WEEK_HOURS = 168
@@ -77,17 +79,20 @@ class Core:
     def __init__(self, config_path: str, host: str, port: int, log=print, events: EventStore | None = None,
                  addresses: network.AddressBook | None = None, opener: str | None = None,
                  ai_timeout: float | None = None, clock=time.monotonic, ai_background: bool = True,
-                 local_time=_now, bus_address: str | None = None, capture_options: dict | None = None):
+                 local_time=_now, bus_address: str | None = None, capture_options: dict | None = None,
+                 notify_options: dict | None = None):
         """ai_timeout: seconds for one AI provider call (None: MSGRELAY_AI_TIMEOUT or 25);
         clock: monotonic seconds that space the AI digest picks; local_time: the aware local time;
-        bus_address: the session bus to read notifications from (None: no bus).  `start` begins the
-        capture, `close` ends it and closes the message database."""
+        bus_address: the session bus to read notifications from and post razo's own to (None: no
+        bus).  `start` begins the capture, `close` ends it and closes the message database."""
         self._local_time = local_time
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
         self.messages = MessageDB(self.config.folder, log=log)
         self.capture = Capture(self.messages, self.config.snapshot, bus_address, local_time, log=log,
                                **(capture_options or {}))
+        self.notifier = Notifier(self.config.snapshot, bus_address, local_time, log=log, **(notify_options or {}))
+        self.capture.add_observer(self.notifier.consider)
         self.addresses = addresses or network.AddressBook()
         self.host = host
         self.port = port
@@ -103,6 +108,7 @@ class Core:
 
     def close(self):
         self.capture.close()
+        self.notifier.close()
 
     # -- shared ------------------------------------------------------------------------------------
     def token(self) -> str:
@@ -117,21 +123,7 @@ class Core:
 
     def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:
         """Messages of the period that the configuration lets through, newest first."""
-        exclude = [w.casefold() for w in config.get("notification_exclude_keywords", []) if w]
-        kept = []
-        for event in self.held_events(hours):
-            client = config.get(event.chat_target, {})
-            if not client.get("enabled", False):
-                continue
-            if client.get("rule_mode") == "allowlist":
-                names = {e.get("name") for e in client.get("allowlist", []) if e.get("enabled", True) is not False}
-                if event.session_name not in names:
-                    continue
-            text = event.display_text.casefold()
-            if any(word in text for word in exclude):
-                continue
-            kept.append(event)
-        return kept
+        return [event for event in self.held_events(hours) if visibility.shown(event, config)]
 
     @staticmethod
     def _completed(config: dict) -> tuple[frozenset, frozenset]:
@@ -181,6 +173,7 @@ class Core:
                 "user_profile": {"display_name": config["user_profile"]["display_name"],
                                  "aliases": config["user_profile"]["aliases"]},
                 "remote_access_protected": bool(config["remote_access_token"]),
+                "notify_todos_and_mentions": config["notify_todos_and_mentions"],
             },
             "summary": self.summary(config),
             "built_in_chat": {

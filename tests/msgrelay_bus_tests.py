@@ -4,7 +4,9 @@
 Run by ctest as msgrelay_bus_py; exits 77 (skipped) when dbus-daemon or python3-jeepney is missing.
 """
 
+import datetime as dt
 import json
+import os
 import pathlib
 import sys
 import tempfile
@@ -15,6 +17,8 @@ import urllib.parse
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent / "support"))
 from notification_bus import DENY_MONITORING, SKIP, NotificationServer, PrivateBus, Sender, missing  # noqa: E402
 from test_msgrelay_support import LocalClock, RunningCore  # noqa: E402
+
+from msgrelay.notify.opener import Opener  # noqa: E402
 
 DEADLINE = 2.0  # seconds a notification may take to be served
 
@@ -41,8 +45,12 @@ class BusCase(unittest.TestCase):
         self.addCleanup(self.send.close)
         folder = tempfile.TemporaryDirectory()
         self.addCleanup(folder.cleanup)
-        self.config_path = pathlib.Path(folder.name) / "bridge.config.json"
-        self.core = self.start_core()
+        self.folder = pathlib.Path(folder.name)
+        self.config_path = self.folder / "bridge.config.json"
+        self.core = self.start_core(**self.core_options())
+
+    def core_options(self) -> dict:
+        return {}
 
     def start_core(self, **options) -> RunningCore:
         core = RunningCore(config_path=self.config_path, bus_address=self.bus.address, **options)
@@ -164,6 +172,79 @@ class CaptureOnTheBusTests(BusCase):
         self.assertEqual(poll(lambda: self.capture_state(core) == "blocked" and "blocked"), "blocked")
         self.assertEqual(core.get("/api/auth/status")[0], 200)
         self.assertEqual(core.state()["diagnostics"]["wecom"]["status"], "blocked")
+
+
+class NotifyTests(BusCase):
+    """razo's own notifications for the captured messages that need the user."""
+
+    REQUEST = "李明，今天下班前把报价单发我"  # the default configuration's user is 李明
+
+    def core_options(self):
+        self.razo = self.folder / "razo"  # stands in for razo: notes how it was started
+        self.razo.write_text('#!/bin/sh\nprintf "%s|%s\\n" "$*" "$XDG_ACTIVATION_TOKEN" >> "$0.out"\n')
+        self.razo.chmod(0o755)
+        self.clock = [0.0]  # monotonic seconds for the bursts, moved on by the test
+        opener = Opener(environ={"RAZO_EXECUTABLE": str(self.razo), "PATH": os.defpath}, log=lambda line: None)
+        # The demo data is placed so that its to-dos for 李明 are minutes old: still never notified.
+        return {"notify_options": {"clock": lambda: self.clock[0], "opener": opener},
+                "start": dt.datetime.now().astimezone() + dt.timedelta(minutes=12)}
+
+    def notes(self, count=1):
+        return poll(lambda: len(self.server.razo()) >= count and self.server.razo())
+
+    def test_a_request_gives_one_notification_that_opens_razo_at_the_message(self):
+        self.wait_monitoring()
+        self.send.notify("企业微信", "项目群", "王芳: " + self.REQUEST)
+        [note] = self.notes()
+        self.send.notify("微信", "家人群", "妈妈: 好的")  # once this is stored, razo's own call has passed too
+        events = self.real_events(count=2)
+        self.assertEqual([e["content"] for e in events], ["好的", self.REQUEST])  # razo's own was not captured
+        self.assertEqual(self.server.razo(), [note])
+        self.assertEqual(note, {
+            "id": note["id"], "sender": note["sender"], "replaces": 0, "icon": "org.razo.Razo", "summary": "项目群 · 王芳", "body": self.REQUEST,
+            "actions": ["default", "打开"], "timeout": -1,
+            "hints": {"desktop-entry": ("s", "org.razo.Razo"), "category": ("s", "im.received")},  # no urgency
+        })
+        self.send.forge_click(note["id"], to=note["sender"])  # only the notification server speaks for a click
+        self.server.invoke(note["id"], token="token-7")
+        opened = self.folder / "razo.out"
+        poll(opened.exists)
+        self.assertEqual(opened.read_text().splitlines(), [f"--show-message {events[1]['id']}|token-7"])
+        log = "\n".join(self.core.lines)
+        self.assertIn("posted a desktop notification", log)
+        for secret in ("报价单", "王芳", "项目群"):
+            self.assertNotIn(secret, log)
+
+    def test_nothing_for_plain_excluded_demo_or_switched_off(self):
+        self.wait_monitoring()
+        self.core.post("/api/config/native/save", {"wecom": {"rule_mode": "allowlist", "allowlist_names": "项目群"}})
+        self.send.notify("微信", "家人群", "妈妈: 周末回家吃饭")
+        self.send.notify("企业微信", "项目群", "王芳: 李明，领取优惠券后把报价单发我")  # an exclusion word
+        self.send.notify("企业微信", "其他群", "王芳: " + self.REQUEST)  # outside the allowlist
+        self.core.post("/api/config/native/save", {"notify_todos_and_mentions": False})
+        self.send.notify("企业微信", "项目群", "王芳: 李明，明天把合同发我")
+        self.send.notify("微信", "家人群", "妈妈: 好的")  # stored last: every message before it was judged
+        self.assertEqual(len(self.real_events(count=3)), 3)  # the excluded two are not served
+        self.assertIs(self.core.state()["config"]["notify_todos_and_mentions"], False)
+        self.core.post("/api/config/native/save", {"notify_todos_and_mentions": True})
+        self.send.notify("企业微信", "项目群", "王芳: " + self.REQUEST)
+        self.assertEqual([n["body"] for n in self.notes()], [self.REQUEST])
+
+    def test_a_burst_in_one_chat_gives_one_notification_with_a_count(self):
+        self.wait_monitoring()
+        for n in range(4):
+            self.send.notify("企业微信", "项目群", f"王芳: 李明，请把第 {n} 版报价单发我")
+        self.send.notify("企业微信", "运维群", "周强: 李明，请确认今晚发布")
+        notes = self.notes(count=5)
+        first = notes[0]["id"]
+        self.assertEqual([(n["id"], n["replaces"]) for n in notes[:4]], [(first, 0)] + [(first, first)] * 3)
+        self.assertEqual(notes[3]["body"], "李明，请把第 3 版报价单发我\n还有 3 条")
+        self.assertNotEqual(notes[4]["id"], first)
+        self.clock[0] += 61  # a minute later the chat gets a notification of its own again
+        self.send.notify("企业微信", "项目群", "王芳: 李明，报价单好了吗")
+        latest = self.notes(count=6)[5]
+        self.assertEqual((latest["replaces"], latest["body"]), (0, "李明，报价单好了吗"))
+        self.assertNotEqual(latest["id"], first)
 
 
 class RefusedMonitorTests(BusCase):

@@ -24,6 +24,7 @@ class ClientNameTests(unittest.TestCase):
                  ("COM.TENCENT.WECHAT", "wechat"), ("wechat.desktop", "wechat"), ("企业微信", "wecom"),
                  ("WeCom", "wecom"), ("wxwork", "wecom"), ("com.qq.weixin.work.deepin", "wecom"),
                  ("com.tencent.WeCom", "wecom"), ("Thunderbird", None), ("微信读书", None), ("wechatty", None),
+                 ("razo", None), ("org.razo.Razo", None),  # razo's own notifications
                  ("", None), (None, None)]
         for name, target in cases:
             with self.subTest(name=name):

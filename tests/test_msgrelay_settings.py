@@ -15,6 +15,7 @@ FULL_BODY = {
     "ai": {"enabled": False, "provider": "qwen", "model": "qwen-plus", "base_url": "https://gw.invalid/chat/completions",
            "api_key_env_name": "MSGRELAY_TEST_UNSET_KEY", "api_key": " sk-abc "},
     "remote_access_token": " tok-1-long ",
+    "notify_todos_and_mentions": False,
 }
 
 
@@ -53,6 +54,7 @@ class SaveTests(unittest.TestCase):
             ("config.ai_provider.base_url", "https://gw.invalid/chat/completions"),
             ("config.ai_provider.has_api_key", True),
             ("config.remote_access_protected", True),
+            ("config.notify_todos_and_mentions", False),
             ("built_in_chat.enabled", False),
             ("agent_access.token_required", True),
             ("diagnostics.wecom.status", "blocked"),  # the accessibility reader does not exist here
@@ -101,6 +103,7 @@ class SaveTests(unittest.TestCase):
             ("ai list", {"ai": []}),
             ("api_key number", {"ai": {"api_key": 12}}),
             ("token bool", {"remote_access_token": True}),
+            ("notification switch text", {"notify_todos_and_mentions": "false"}),
         ]
         for name, body in bad:
             with self.subTest(name):

@@ -199,6 +199,7 @@ void TestCoreService::launchForm()
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_INHERITED"), QStringLiteral("passes 不变"));
     facts.environment.insert(QStringLiteral("QUILLMERE_BUNDLED_CORE"), QStringLiteral("0"));
     facts.environment.insert(QStringLiteral("PYTHONPATH"), box.path(QStringLiteral("inherited")));
+    facts.executable = box.path(QStringLiteral("bin/razo"));
 
     CoreService service(facts);
     QCOMPARE(service.start(), std::nullopt);
@@ -233,6 +234,7 @@ void TestCoreService::launchForm()
     QCOMPARE(env.value(QStringLiteral("PYTHONPATH")).toString(),
              packaged ? box.path(QStringLiteral("inherited")) : project);
     QCOMPARE(env.value(QStringLiteral("RAZO_FAKE_CORE_INHERITED")).toString(), QStringLiteral("passes 不变"));
+    QCOMPARE(env.value(QStringLiteral("RAZO_EXECUTABLE")).toString(), box.path(QStringLiteral("bin/razo")));
     QVERIFY(env.value(QStringLiteral("QUILLMERE_PROJECT_DIR")).isNull());
 }
 

@@ -51,6 +51,7 @@ const QList<QPair<const char*, FlagField>>& flagFields()
         {"wechatEnabled", &NativeSettingsDraft::wechatEnabled},
         {"wecomEnabled", &NativeSettingsDraft::wecomEnabled},
         {"aiEnabled", &NativeSettingsDraft::aiEnabled},
+        {"notifyTodosAndMentions", &NativeSettingsDraft::notifyTodosAndMentions},
     };
     return fields;
 }
@@ -69,6 +70,7 @@ NativeSettingsDraft typedDraft()
     d.setFlag(&NativeSettingsDraft::wechatEnabled, false);
     d.setFlag(&NativeSettingsDraft::wecomEnabled, true);
     d.setFlag(&NativeSettingsDraft::aiEnabled, false);
+    d.setFlag(&NativeSettingsDraft::notifyTodosAndMentions, false);
     return d;
 }
 
@@ -109,6 +111,7 @@ BridgeStateResponse fullState()
     ai.hasApiKey = true;
     c.aiProvider = ai;
     c.remoteAccessProtected = true;
+    c.notifyTodosAndMentions = false;
     BridgeStateResponse s;
     s.config = c;
     return s;
@@ -154,6 +157,7 @@ void TestSettingsDraft::newDraftHasTheDefaults()
     QCOMPARE(d.wechatEnabled, true);
     QCOMPARE(d.wecomEnabled, false);
     QCOMPARE(d.aiEnabled, true);
+    QCOMPARE(d.notifyTodosAndMentions, true);
     QCOMPARE(d.wechatSource, QStringLiteral("notification-db"));
     QCOMPARE(d.wecomSource, QStringLiteral("notification-db"));
     QCOMPARE(d.wecomRuleMode, QStringLiteral("all_incoming"));
@@ -215,6 +219,7 @@ void TestSettingsDraft::loadTakesTheConfiguration()
     QCOMPARE(d.keywords, QStringLiteral("合同\n报价"));
     QCOMPARE(d.excludeKeywords, QStringLiteral("广告"));
     QCOMPARE(d.aiEnabled, false);
+    QCOMPARE(d.notifyTodosAndMentions, false);
     QCOMPARE(d.aiProvider, QStringLiteral("qwen"));
     QCOMPARE(d.aiModel, QStringLiteral("qwen-max"));
     QCOMPARE(d.aiBaseURL, QStringLiteral("https://qwen.local/v1/chat/completions"));
@@ -489,6 +494,7 @@ void TestSettingsDraft::payloadHasExactKeysAndTypes()
     d.aiAPIKeyEnv = QStringLiteral("  MY_KEY  ");
     d.aiAPIKey = QStringLiteral("sk-1");
     d.remoteAccessToken = QStringLiteral("tok");
+    d.notifyTodosAndMentions = false;
     d.websiteBridgeBaseURL = QStringLiteral("https://never.sent");
     d.isDirty = true;
 
@@ -503,7 +509,8 @@ void TestSettingsDraft::payloadHasExactKeysAndTypes()
         "ai": {"enabled": false, "provider": "ollama", "model": "",
                "base_url": "http://127.0.0.1:11434/v1/chat/completions",
                "api_key_env_name": "  MY_KEY  ", "api_key": "sk-1"},
-        "remote_access_token": "tok"
+        "remote_access_token": "tok",
+        "notify_todos_and_mentions": false
     })")
                                      .object();
     QVERIFY(!expected.isEmpty());
@@ -546,7 +553,7 @@ void TestSettingsDraft::payloadSecrets()
     QCOMPARE(body.contains(QStringLiteral("remote_access_token")), !sentToken.isUndefined());
     QCOMPARE(body.value(QStringLiteral("remote_access_token")), sentToken);
     QCOMPARE(ai.size(), sentKey.isUndefined() ? 5 : 6);
-    QCOMPARE(body.size(), sentToken.isUndefined() ? 6 : 7);
+    QCOMPARE(body.size(), sentToken.isUndefined() ? 7 : 8);
 }
 
 void TestSettingsDraft::payloadSendsMultiLineTextsAsOneString()

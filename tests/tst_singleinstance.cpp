@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <future>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -41,11 +42,11 @@ int bindRawSocket(const QString& path, bool listening)
 }
 
 // The later start, on its own thread; this thread's event loop serves it meanwhile.
-Outcome claimOnThread(const QString& path, const QString& token)
+Outcome claimOnThread(const QString& path, const QString& token, std::optional<qint64> message = std::nullopt)
 {
-    auto future = std::async(std::launch::async, [path, token] {
+    auto future = std::async(std::launch::async, [path, token, message] {
         SingleInstance later(path, kShort);
-        return later.claim(token);
+        return later.claim(token, message);
     });
     (void)QTest::qWaitFor([&] { return future.wait_for(0ms) == std::future_status::ready; }, kWaitMs);
     return future.get();
@@ -65,21 +66,31 @@ private slots:
     {
         QTest::addColumn<QString>("token");
         QTest::addColumn<QString>("delivered");
-        QTest::newRow("no token") << QString() << QString();
+        QTest::addColumn<qint64>("message"); // 0: none
+        QTest::newRow("no token") << QString() << QString() << qint64(0);
         QTest::newRow("activation token") << "kwin-4711_TIME123"
-                                          << "kwin-4711_TIME123";
+                                          << "kwin-4711_TIME123" << qint64(0);
+        QTest::newRow("token and message") << "kwin-4711_TIME123"
+                                           << "kwin-4711_TIME123" << qint64(9007199254740993);
+        QTest::newRow("message alone") << QString() << QString() << qint64(42);
     }
     void laterStartHandsOverWithItsToken()
     {
         QFETCH(QString, token);
         QFETCH(QString, delivered);
+        QFETCH(qint64, message);
         SingleInstance first(path(), kShort);
         QCOMPARE(first.claim({}), Outcome::Primary);
         QSignalSpy asked(&first, &SingleInstance::activationRequested);
+        QSignalSpy shown(&first, &SingleInstance::messageRequested);
 
-        QCOMPARE(claimOnThread(path(), token), Outcome::HandedOver);
+        QCOMPARE(claimOnThread(path(), token, message ? std::optional(message) : std::nullopt),
+                 Outcome::HandedOver);
         QTRY_COMPARE_WITH_TIMEOUT(asked.size(), 1, kWaitMs);
         QCOMPARE(asked.at(0).at(0).toString(), delivered);
+        QCOMPARE(shown.size(), message ? 1 : 0);
+        if (message)
+            QCOMPARE(shown.at(0).at(0).toLongLong(), message);
 
         // The first keeps serving: a third start is handed over too.
         QCOMPARE(claimOnThread(path(), {}), Outcome::HandedOver);

@@ -752,6 +752,7 @@ void TestWireDecoder::decodesFullStateFixture()
     QCOMPARE(state.config->aiProvider->hasApiKey, std::optional(false));
     QCOMPARE(state.config->userProfile->aliases, std::optional(QStringList{"Leo", "明哥"}));
     QCOMPARE(state.config->remoteAccessProtected, std::optional(true));
+    QCOMPARE(state.config->notifyTodosAndMentions, std::optional(false));
     const QList<AllowlistSnapshot> allowlist = *state.config->wecom->allowlist;
     QCOMPARE(allowlist.size(), 3);
     QCOMPARE(allowlist[2], (AllowlistSnapshot{QStringLiteral("陈总"), QStringLiteral("contact"), false}));

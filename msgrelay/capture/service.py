@@ -12,6 +12,7 @@ import dataclasses
 import threading
 
 from .. import message_db
+from ..demo_data import Event
 from ..message_db import MessageDB, NewMessage
 from . import clients, parse
 from .dbus_monitor import BusMonitor, MonitorError, Sighting
@@ -102,6 +103,11 @@ class Capture:
         self._stop_monitor = threading.Event()
         self._closing = threading.Event()
         self._housekeeper: threading.Thread | None = None
+        self._observers: list = []
+
+    def add_observer(self, observer):
+        """observer(event) is called on the capture's thread after each message that was stored."""
+        self._observers.append(observer)
 
     # -- life cycle ---------------------------------------------------------------------------------
     def start(self):
@@ -262,7 +268,16 @@ class Capture:
             total = counters.stored
         self._log(f"msgrelay: stored a {label} notification from {sighting.app} via {sighting.path} "
                   f"({total} since start)")
+        self._tell(Event(stored, target, message.session_name, message.session_kind, message.sender_name, now,
+                         message.content, message.content_type))
         return stored
+
+    def _tell(self, event: Event):
+        for observer in self._observers:
+            try:
+                observer(event)
+            except Exception as error:  # the message is stored whatever an observer makes of it
+                self._log(f"msgrelay: an observer of stored messages failed: {type(error).__name__}")
 
     # -- purge --------------------------------------------------------------------------------------
     def purge_now(self) -> int:

@@ -28,6 +28,18 @@ bool isQtOption(const QString& name)
     return names.contains(name);
 }
 
+// A message id as the core hands it out: a positive decimal number, nothing around it.
+std::optional<qint64> messageId(const QString& text)
+{
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 id = text.toLongLong(&ok);
+    return ok && id > 0 ? std::optional(id) : std::nullopt;
+}
+
 QString programName(const QStringList& arguments)
 {
     return arguments.isEmpty() ? QStringLiteral("razo") : QFileInfo(arguments.first()).fileName();
@@ -43,7 +55,12 @@ CommandLine::CommandLine()
       m_screenshot(QStringLiteral("screenshot"),
                    QStringLiteral("Render the four sections into DIR as PNG files, then exit. "
                                   "Runs beside a razo that is already open."),
-                   QStringLiteral("DIR"))
+                   QStringLiteral("DIR")),
+      m_showMessage(
+          QStringLiteral("show-message"),
+          QStringLiteral("Open the messages section with message ID selected and scrolled into view; "
+                         "hands over to a razo that is already open."),
+          QStringLiteral("ID"))
 {
     m_parser.setApplicationDescription(
         QStringLiteral("razo — 本地消息工作台 (WeChat and WeCom messages in one window)"));
@@ -52,6 +69,7 @@ CommandLine::CommandLine()
     m_parser.addOption(m_help);
     m_parser.addOption(m_version);
     m_parser.addOption(m_screenshot);
+    m_parser.addOption(m_showMessage);
 }
 
 std::optional<int> CommandLine::process(const QStringList& arguments, bool qtOptionsStripped)
@@ -83,6 +101,9 @@ std::optional<int> CommandLine::process(const QStringList& arguments, bool qtOpt
             program, QStringLiteral("Unexpected argument '%1'.").arg(m_parser.positionalArguments().first()));
     if (m_parser.isSet(m_screenshot) && m_parser.value(m_screenshot).isEmpty())
         return usageError(program, QStringLiteral("--screenshot needs a folder."));
+    if (m_parser.isSet(m_showMessage) && !messageToShow())
+        return usageError(program,
+                          QStringLiteral("--show-message needs a message id (a positive whole number)."));
     return std::nullopt;
 }
 
@@ -91,6 +112,13 @@ std::optional<QString> CommandLine::screenshotDirectory() const
     if (!m_parser.isSet(m_screenshot))
         return std::nullopt;
     return m_parser.value(m_screenshot);
+}
+
+std::optional<qint64> CommandLine::messageToShow() const
+{
+    if (!m_parser.isSet(m_showMessage))
+        return std::nullopt;
+    return messageId(m_parser.value(m_showMessage));
 }
 
 int CommandLine::usageError(const QString& program, const QString& message) const

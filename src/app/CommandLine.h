@@ -23,6 +23,8 @@ public:
     bool needsSecondReading() const { return m_deferred; }
 
     std::optional<QString> screenshotDirectory() const;
+    // The message to open the messages section at (--show-message ID): a positive id.
+    std::optional<qint64> messageToShow() const;
 
 private:
     int usageError(const QString& program, const QString& message) const;
@@ -31,5 +33,6 @@ private:
     QCommandLineOption m_help;
     QCommandLineOption m_version;
     QCommandLineOption m_screenshot;
+    QCommandLineOption m_showMessage;
     bool m_deferred = false;
 };

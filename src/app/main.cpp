@@ -65,12 +65,13 @@ int main(int argc, char* argv[])
             return *status;
     }
     const std::optional<QString> screenshotDir = commandLine.screenshotDirectory();
+    const std::optional<qint64> messageToShow = commandLine.messageToShow();
 
     // One razo per user and display; --screenshot renders beside a running one.
     SingleInstance instance(SingleInstance::socketPathFor(QProcessEnvironment::systemEnvironment()));
     if (!screenshotDir) {
         const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
-        switch (instance.claim(token)) {
+        switch (instance.claim(token, messageToShow)) {
         case SingleInstance::Outcome::HandedOver:
             return 0;
         case SingleInstance::Outcome::Unanswered:
@@ -94,6 +95,10 @@ int main(int argc, char* argv[])
     MainWindow window(store);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window](const QString& token) { bringToFront(window, token); });
+    QObject::connect(&instance, &SingleInstance::messageRequested, &store,
+                     [&store](qint64 id) { store.showMessage(id); });
+    if (messageToShow)
+        store.showMessage(*messageToShow);
     window.show();
     window.raise();
     window.activateWindow();

@@ -15,6 +15,7 @@
 namespace {
 
 const QByteArray kActivate = QByteArrayLiteral("activate");
+const QByteArray kMessage = QByteArrayLiteral("message=");
 const QByteArray kOk = QByteArrayLiteral("ok\n");
 constexpr qsizetype kMaxRequest = 4096;
 constexpr qsizetype kMaxToken = 1024;
@@ -69,6 +70,20 @@ QString cleanToken(const QByteArray& raw)
     return QString::fromLatin1(raw);
 }
 
+// A positive decimal id; anything else is no id.
+std::optional<qint64> cleanMessageId(const QByteArray& raw)
+{
+    if (raw.isEmpty() || raw.size() > 19)
+        return std::nullopt;
+    for (char c : raw) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 id = raw.toLongLong(&ok);
+    return ok && id > 0 ? std::optional(id) : std::nullopt;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(QString socketPath, Timeouts timeouts, QObject* parent)
@@ -93,8 +108,15 @@ QString SingleInstance::socketPathFor(const QProcessEnvironment& environment)
     return QStringLiteral("%1/razo-%2-%3.socket").arg(temp).arg(::geteuid()).arg(displayKey(environment));
 }
 
-SingleInstance::Outcome SingleInstance::claim(const QString& activationToken)
+SingleInstance::Outcome SingleInstance::claim(const QString& activationToken, std::optional<qint64> messageId)
 {
+    QByteArray request = kActivate;
+    if (!activationToken.isEmpty())
+        request += ' ' + activationToken.toLatin1();
+    if (messageId)
+        request += ' ' + kMessage + QByteArray::number(*messageId);
+    request += '\n';
+
     // A running razo either takes the activation or holds the name without answering.
     const auto settled = [](Attempt a) -> std::optional<Outcome> {
         switch (a) {
@@ -107,21 +129,21 @@ SingleInstance::Outcome SingleInstance::claim(const QString& activationToken)
         }
         return std::nullopt;
     };
-    if (const auto outcome = settled(handOver(activationToken)))
+    if (const auto outcome = settled(handOver(request)))
         return *outcome;
     if (listen())
         return Outcome::Primary;
 
     // The name is taken: another razo started at this very moment, or one that crashed
     // left its socket file behind. Ask once more; if still nobody listens, the file is stale.
-    if (const auto outcome = settled(handOver(activationToken)))
+    if (const auto outcome = settled(handOver(request)))
         return *outcome;
     qCInfo(lcApp) << "removing a stale instance socket" << m_socketPath;
     QLocalServer::removeServer(m_socketPath);
     return listen() ? Outcome::Primary : Outcome::Unavailable;
 }
 
-SingleInstance::Attempt SingleInstance::handOver(const QString& activationToken)
+SingleInstance::Attempt SingleInstance::handOver(const QByteArray& request)
 {
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
@@ -132,10 +154,7 @@ SingleInstance::Attempt SingleInstance::handOver(const QString& activationToken)
         return Attempt::NoListener;
     }
 
-    QByteArray request = kActivate;
-    if (!activationToken.isEmpty())
-        request += ' ' + activationToken.toLatin1();
-    socket.write(request + '\n');
+    socket.write(request);
 
     const QDeadlineTimer deadline(m_timeouts.reply);
     QByteArray reply;
@@ -187,16 +206,27 @@ void SingleInstance::serve(QLocalSocket* socket)
                 drop(socket);
             return;
         }
-        const QByteArray line = socket->readLine(kMaxRequest).trimmed();
-        const qsizetype space = line.indexOf(' ');
-        if ((space < 0 ? line : line.left(space)) != kActivate) {
+        const QList<QByteArray> words = socket->readLine(kMaxRequest).trimmed().split(' ');
+        if (words.first() != kActivate) {
             drop(socket);
             return;
         }
-        const QString token = space < 0 ? QString() : cleanToken(line.mid(space + 1));
+        QString token;
+        std::optional<qint64> messageId;
+        for (const QByteArray& word : words.mid(1)) {
+            if (word.startsWith(kMessage))
+                messageId = cleanMessageId(word.mid(kMessage.size()));
+            else if (token.isEmpty())
+                token = cleanToken(word);
+        }
         socket->write(kOk);
         socket->disconnectFromServer();
-        qCInfo(lcApp) << "a later start asked for the window";
+        if (messageId) {
+            qCInfo(lcApp) << "a later start asked for the window and message" << *messageId;
+            emit messageRequested(*messageId);
+        } else {
+            qCInfo(lcApp) << "a later start asked for the window";
+        }
         emit activationRequested(token);
     });
 }

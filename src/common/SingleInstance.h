@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <chrono>
+#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -21,9 +22,10 @@ struct SingleInstanceTimeouts
 // start connects, asks it to bring its window forward and exits, so there is never a
 // second store with a second refresh loop.
 //
-// Wire: the later process sends one line "activate <token>\n" (the token is the desktop's
-// activation token, possibly empty) and the first answers "ok\n". Both ends check that the
-// peer runs as the same user.
+// Wire: the later process sends one line of words, "activate [<token>] [message=<id>]\n" (the
+// token is the desktop's activation token; the id the message to show) and the first answers
+// "ok\n". Both ends check that the peer runs as the same user. A razo from before message ids
+// reads the two words as one malformed token: it drops it and still comes forward.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -47,8 +49,9 @@ public:
     static QString socketPathFor(const QProcessEnvironment& environment);
 
     // Hands over to a running razo, or becomes the one that runs. Blocks for at most twice
-    // the connect and reply time-outs; call it before the window exists.
-    Outcome claim(const QString& activationToken);
+    // the connect and reply time-outs; call it before the window exists. `messageId`: the
+    // running razo is to show that message.
+    Outcome claim(const QString& activationToken, std::optional<qint64> messageId = std::nullopt);
 
     QString socketPath() const { return m_socketPath; }
     QString lastError() const { return m_lastError; }
@@ -56,10 +59,12 @@ public:
 signals:
     // A later start asked for the window; `activationToken` may be empty.
     void activationRequested(const QString& activationToken);
+    // A later start asked to show a message (emitted before activationRequested).
+    void messageRequested(qint64 messageId);
 
 private:
     enum class Attempt { Answered, NoListener, Silent };
-    Attempt handOver(const QString& activationToken);
+    Attempt handOver(const QByteArray& request);
     bool listen();
     void serve(QLocalSocket* socket);
 

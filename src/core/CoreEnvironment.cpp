@@ -11,6 +11,8 @@ CoreEnvironment CoreEnvironment::system()
     facts.currentDirectory = QDir::currentPath();
     facts.applicationDirectory =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : facts.currentDirectory;
+    if (QCoreApplication::instance())
+        facts.executable = QCoreApplication::applicationFilePath();
     const QString resources = QDir::cleanPath(facts.applicationDirectory + QStringLiteral("/../share/razo"));
     if (QFileInfo(resources).isDir())
         facts.resourcesDirectory = resources;

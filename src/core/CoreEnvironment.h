@@ -23,11 +23,15 @@
 //                          that same project-root.txt). A packaged core goes to
 //                          <resources>/QuillmereCore/QuillmereCore.
 //   environment            QProcessEnvironment::systemEnvironment()
+//   executable             the running executable (QCoreApplication::applicationFilePath()),
+//                          handed to the core so that a click on one of its desktop
+//                          notifications starts this razo
 struct CoreEnvironment
 {
     QString homeDirectory;
     QString currentDirectory;
     QString applicationDirectory;
+    QString executable; // empty: the core looks for razo on its PATH
     std::optional<QString> resourcesDirectory;
     QProcessEnvironment environment;
 

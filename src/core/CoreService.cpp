@@ -25,6 +25,8 @@ const QString kPointerFile = QStringLiteral("project-root.txt");
 const QString kProjectDirVariable = QStringLiteral("QUILLMERE_PROJECT_DIR");
 const QString kBundledVariable = QStringLiteral("QUILLMERE_BUNDLED_CORE");
 const QString kSearchPathVariable = QStringLiteral("PYTHONPATH");
+// razo's own executable: what a click on one of the core's desktop notifications starts.
+const QString kExecutableVariable = QStringLiteral("RAZO_EXECUTABLE");
 constexpr int kWalkDepth = 8; // the start directory and 7 parents
 constexpr int kStartTimeoutMs = 30000;
 
@@ -128,6 +130,8 @@ std::optional<CoreServiceError> CoreService::start(std::optional<QString> projec
             coreArguments(configPath));
         childEnvironment.insert(kSearchPathVariable, projectDirectory);
     }
+    if (!m_environment.executable.isEmpty())
+        childEnvironment.insert(kExecutableVariable, m_environment.executable);
     process->setProcessEnvironment(childEnvironment);
 
     // O_APPEND: every write of ours and of the child lands at the end, after earlier runs.

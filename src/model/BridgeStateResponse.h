@@ -65,6 +65,7 @@ struct ConfigSnapshot
     std::optional<AIProviderSnapshot> aiProvider;
     std::optional<UserProfileSnapshot> userProfile;
     std::optional<bool> remoteAccessProtected;
+    std::optional<bool> notifyTodosAndMentions; // desktop notifications; absent (an older core): on
 
     bool operator==(const ConfigSnapshot&) const = default;
 };

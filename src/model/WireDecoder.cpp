@@ -66,6 +66,7 @@ template <> const FieldTable<ConfigSnapshot>& fieldsOf()
         field<&R::aiProvider>("aiProvider"_L1),
         field<&R::userProfile>("userProfile"_L1),
         field<&R::remoteAccessProtected>("remoteAccessProtected"_L1),
+        field<&R::notifyTodosAndMentions>("notifyTodosAndMentions"_L1),
     };
     return table;
 }

@@ -185,6 +185,7 @@ QCoro::Task<> BridgeStore::refreshAll()
             failure = eventsReply.error().description();
         } else if (!isOvertaken(refresh)) {
             setEvents(std::move(eventsReply).value());
+            settleMessageToShow(refresh);
             setServiceStatus(kStatusRunning);
             setLastError(QString());
             maybeSyncWebsiteBridge();

@@ -42,6 +42,7 @@ class BridgeStore : public QObject
     Q_PROPERTY(QSet<QString> completingTaskIds READ completingTaskIds NOTIFY completingTaskIdsChanged)
     Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
+    Q_PROPERTY(std::optional<qint64> messageToShow READ messageToShow NOTIFY messageToShowChanged)
 
 public:
     // The process's store: fixed base address, the real launcher, the fixed intervals.
@@ -70,6 +71,10 @@ public:
     const QSet<QString>& completingTaskIds() const { return m_completingTaskIds; }
     const QString& toast() const { return m_toast; }
     const QString& websiteBridgeStatus() const { return m_websiteBridgeStatus; }
+    // The loaded message razo was asked to show (see showMessage): the messages view selects it
+    // and scrolls it into view, until the user selects another one (clearMessageToShow).
+    const std::optional<qint64>& messageToShow() const { return m_messageToShow; }
+    void clearMessageToShow();
 
     // The https origin of the website bridge: RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's
     // default; empty when neither names one (there is then no website bridge to link to).
@@ -86,6 +91,13 @@ public:
     // chat clients and serves phones and agents on its own), and the next start-up finds it
     // answering. Teardown afterwards no longer stops it.
     void leaveCoreRunning();
+
+    // Opens the messages section at one message (razo --show-message, from a click on one of
+    // the core's desktop notifications). A message that is not loaded yet is looked for in
+    // the next refresh, which this starts once the store runs (during start-up, start-up's
+    // own refresh is that refresh). When it does not bring the message either (expired,
+    // excluded or unknown) the section stays open without a selection and a toast says so.
+    QCoro::Task<> showMessage(qint64 id);
 
     // Chat.
     QCoro::Task<> sendChat(QString question);
@@ -124,6 +136,7 @@ signals:
     void completingTaskIdsChanged();
     void toastChanged();
     void websiteBridgeStatusChanged();
+    void messageToShowChanged();
 
 private:
     // How one wait for a launched core ended.
@@ -139,6 +152,8 @@ private:
     void maybeSyncWebsiteBridge();
     QCoro::Task<> applyActionOutcome(bool success, QString toast, QString lastError);
     void appendBubble(ChatBubble::Role role, const QString& text);
+    bool isLoaded(qint64 messageId) const;
+    void settleMessageToShow(quint64 refresh); // after a refresh applied its messages
 
     void setState(std::optional<BridgeStateResponse> state);
     void setEvents(QList<BridgeEvent> events);
@@ -151,6 +166,7 @@ private:
     void setScanningWeCom(bool on);
     void setToast(const QString& toast);
     void setWebsiteBridgeStatus(const QString& status);
+    void setMessageToShow(std::optional<qint64> id);
 
     BridgeAPI m_api;
     std::unique_ptr<CoreLauncher> m_core;
@@ -180,4 +196,11 @@ private:
     std::optional<QString> m_chatSessionId;
     std::optional<QDateTime> m_lastWebsiteBridgeSyncAt;
     std::optional<QDateTime> m_lastAutomaticSyncAt; // end of the last silent sync, any outcome
+    std::optional<qint64> m_messageToShow;
+    struct WantedMessage
+    {
+        qint64 id = 0;
+        quint64 askedAfterRefresh = 0; // refreshes started before the request cannot settle it
+    };
+    std::optional<WantedMessage> m_wantedMessage; // asked for, not loaded yet
 };

@@ -6,7 +6,8 @@
 1. Options, without any display (no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM): --help,
    --version and usage mistakes must answer without a GUI.
 2. Hand-over, on the offscreen platform with a private runtime folder: a second razo asks the
-   first to bring its window forward and exits 0; the first stays. (The socket protocol, a
+   first to bring its window forward (and, started with --show-message, to show that message)
+   and exits 0; the first stays. (The socket protocol, a
    stale socket file and a silent first razo are covered by tst_singleinstance.)
 
 The razo processes are given a stand-in project folder whose core exits at once, so they
@@ -50,6 +51,9 @@ def check_options(razo: str, version: str, env: dict[str, str]) -> None:
         (["--bogus"], 2, "", "razo: Unknown option 'bogus'.\nTry 'razo --help' for more information.\n"),
         (["stray"], 2, "", "Unexpected argument 'stray'."),
         (["--screenshot"], 2, "", "Missing value after '--screenshot'."),
+        (["--help"], 0, "--show-message <ID>", ""),
+        (["--show-message", "12a"], 2, "", "--show-message needs a message id (a positive whole number)."),
+        (["--show-message", "0"], 2, "", "--show-message needs a message id"),
     ]
     for args, status, out, err in cases:  # an expected text ending in a line break is the whole output
         result = subprocess.run([razo] + args, env=env, capture_output=True, text=True, timeout=WAIT)
@@ -83,10 +87,10 @@ def check_handover(razo: str, work: pathlib.Path, env: dict[str, str]) -> None:
     socket_file = runtime / "razo-nodisplay.socket"
     started: list[subprocess.Popen] = []
 
-    def start(name: str, extra: dict[str, str] | None = None) -> subprocess.Popen:
+    def start(name: str, extra: dict[str, str] | None = None, args: tuple = ()) -> subprocess.Popen:
         with open(work / f"{name}.log", "w") as out:
-            proc = subprocess.Popen([razo], env=dict(env, **(extra or {})), stdout=out, stderr=subprocess.STDOUT,
-                                    stdin=subprocess.DEVNULL, cwd=str(work))
+            proc = subprocess.Popen([razo, *args], env=dict(env, **(extra or {})), stdout=out,
+                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, cwd=str(work))
         started.append(proc)
         return proc
 
@@ -96,11 +100,13 @@ def check_handover(razo: str, work: pathlib.Path, env: dict[str, str]) -> None:
     try:
         first = start("first")
         wait_for("the first razo listens", socket_file.exists)
-        second = start("second", {"XDG_ACTIVATION_TOKEN": "token-42"})
+        second = start("second", {"XDG_ACTIVATION_TOKEN": "token-42"}, ("--show-message", "42"))
         if second.wait(timeout=WAIT) != 0:
             raise CheckFailed(f"the second razo exited with {second.returncode}:\n{output('second')}")
         wait_for("the first razo brings its window forward",
                  lambda: "brought the window to the front (activation token given)" in output("first"))
+        if "asked for the window and message 42" not in output("first"):
+            raise CheckFailed(f"the first razo was not asked for message 42:\n{output('first')}")
         if first.poll() is not None:
             raise CheckFailed(f"the first razo ended ({first.returncode}):\n{output('first')}")
         log("a second start handed over to the first and exited 0; the first raised its window")

@@ -21,8 +21,8 @@ constexpr std::array<Draft::TextField, 18> kTextFields{
     &Draft::wecomRuleMode,     &Draft::wecomDataRoot,   &Draft::wecomAllowlist,  &Draft::keywords,
     &Draft::excludeKeywords,   &Draft::aiProvider,      &Draft::aiModel,         &Draft::aiBaseURL,
     &Draft::aiAPIKey,          &Draft::aiAPIKeyEnv};
-constexpr std::array<Draft::FlagField, 3> kFlagFields{&Draft::wechatEnabled, &Draft::wecomEnabled,
-                                                      &Draft::aiEnabled};
+constexpr std::array<Draft::FlagField, 4> kFlagFields{&Draft::wechatEnabled, &Draft::wecomEnabled,
+                                                      &Draft::aiEnabled, &Draft::notifyTodosAndMentions};
 
 void edit(FuzzInput& in, Draft& draft)
 {
@@ -88,6 +88,7 @@ std::optional<BridgeStateResponse> readState(FuzzInput& in)
     if (in.byte() % 4 != 0)
         c.userProfile = UserProfileSnapshot{in.maybeText(), in.maybeList()};
     c.remoteAccessProtected = in.maybeFlag();
+    c.notifyTodosAndMentions = in.maybeFlag();
     return state;
 }
 
@@ -137,6 +138,7 @@ Draft loaded(const Draft& before, const BridgeStateResponse& state)
     d.aiBaseURL = ai.baseUrl.value_or(Draft::defaultAIBaseURL());
     d.aiAPIKey = QString();
     d.aiAPIKeyEnv = u"DEEPSEEK_API_KEY"_s;
+    d.notifyTodosAndMentions = c.notifyTodosAndMentions.value_or(true);
     d.isDirty = false;
     return d;
 }
@@ -149,7 +151,8 @@ void checkPayload(const Draft& d)
                        u"user_profile"_s,
                        u"wechat"_s,
                        u"wecom"_s,
-                       u"ai"_s};
+                       u"ai"_s,
+                       u"notify_todos_and_mentions"_s};
     if (!d.remoteAccessToken.trimmed().isEmpty())
         keys << u"remote_access_token"_s;
     const QStringList names = body.keys();
@@ -162,6 +165,8 @@ void checkPayload(const Draft& d)
     FUZZ_CHECK(wecom.value(u"enabled"_s).toBool(!d.wecomEnabled) == d.wecomEnabled);
     FUZZ_CHECK(body.value(u"wechat"_s).toObject().value(u"allowlist_names"_s).toString() ==
                d.wechatAllowlist);
+    FUZZ_CHECK(body.value(u"notify_todos_and_mentions"_s).toBool(!d.notifyTodosAndMentions) ==
+               d.notifyTodosAndMentions);
     const QJsonObject ai = body.value(u"ai"_s).toObject();
     FUZZ_CHECK(ai.contains(u"api_key"_s) == !d.aiAPIKey.trimmed().isEmpty());
     FUZZ_CHECK(ai.value(u"api_key"_s).toString() == d.aiAPIKey.trimmed());

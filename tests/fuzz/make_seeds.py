@@ -165,6 +165,7 @@ def config(w, c, edits_before):
     w.maybe_text(profile.get("display_name"))
     w.maybe_list(profile.get("aliases"))
     w.maybe_flag(c.get("remote_access_protected"))
+    w.maybe_flag(c.get("notify_todos_and_mentions"))
     w.byte(2)  # then two edits: the API key and the token, typed with spaces around
     for field, value in ((16, "  sk-test \n"), (0, " token ")):
         w.byte(1)

@@ -63,8 +63,9 @@ CoreEnvironment FakeCoreSandbox::environment(const QString& cwd, const QString& 
     if (!resources.isEmpty())
         facts.resourcesDirectory = path(resources);
     facts.environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QUILLMERE_PROJECT_DIR", "QUILLMERE_BUNDLED_CORE", "PYTHONPATH",
-                             "RAZO_FAKE_CORE_MODE", "RAZO_FAKE_CORE_RECORD", "RAZO_FAKE_CORE_PROGRAM"})
+    for (const char* name :
+         {"QUILLMERE_PROJECT_DIR", "QUILLMERE_BUNDLED_CORE", "PYTHONPATH", "RAZO_FAKE_CORE_MODE",
+          "RAZO_FAKE_CORE_RECORD", "RAZO_FAKE_CORE_PROGRAM", "RAZO_EXECUTABLE"})
         facts.environment.remove(QString::fromLatin1(name));
     return facts;
 }

@@ -75,10 +75,25 @@ class PrivateBus:
         self._dir.cleanup()
 
 
-class NotificationServer:
-    """Answers Notify with increasing ids and every other call with an empty reply."""
+def click(conn, note_id: int, token: str = "", to: str | None = None):
+    """What a notification server says when the user clicks a notification: the activation token,
+    then the default action; to everyone, or to the one connection `to`."""
+    from jeepney import DBusAddress, HeaderFields, new_signal
 
-    def __init__(self, address: str):
+    emitter = DBusAddress("/org/freedesktop/Notifications", interface="org.freedesktop.Notifications")
+    signals = [new_signal(emitter, "ActivationToken", "us", (note_id, token))] if token else []
+    signals.append(new_signal(emitter, "ActionInvoked", "us", (note_id, "default")))
+    for signal in signals:
+        if to:
+            signal.header.fields[HeaderFields.destination] = to
+        conn.send(signal)
+
+
+class NotificationServer:
+    """Answers Notify with increasing ids (or the id it replaces) and every other call with an empty
+    reply; `razo` lists the Notify calls razo's core made; `invoke` clicks one of them."""
+
+    def __init__(self, address: str, capabilities=("actions", "body")):
         from jeepney.bus_messages import message_bus
         from jeepney.io.blocking import Proxy, open_dbus_connection
 
@@ -86,9 +101,16 @@ class NotificationServer:
         bus = Proxy(message_bus, self._conn, timeout=5)
         for name in ("org.freedesktop.Notifications", "org.gtk.Notifications", PORTAL_NAME):
             bus.RequestName(name)
+        self._capabilities = list(capabilities)
         self._next_id = 0
+        self._lock = threading.Lock()
+        self._razo: list[dict] = []
         self._thread = threading.Thread(target=self._serve, daemon=True)
         self._thread.start()
+
+    def razo(self) -> list[dict]:
+        with self._lock:
+            return list(self._razo)
 
     def _serve(self):
         from jeepney import HeaderFields, MessageType, new_method_return
@@ -100,15 +122,29 @@ class NotificationServer:
                 return
             if message.header.message_type != MessageType.method_call:
                 continue
-            if message.header.fields.get(HeaderFields.member) == "Notify":
-                self._next_id += 1
-                reply = new_method_return(message, "u", (self._next_id,))
+            member = message.header.fields.get(HeaderFields.member)
+            if member == "Notify":
+                app, replaces, icon, summary, body, actions, hints, timeout = message.body
+                if not replaces:
+                    self._next_id += 1
+                note_id = replaces or self._next_id
+                reply = new_method_return(message, "u", (note_id,))
+                if app == "razo":
+                    with self._lock:
+                        self._razo.append({"id": note_id, "sender": message.header.fields[HeaderFields.sender],
+                                           "replaces": replaces, "icon": icon, "summary": summary,
+                                           "body": body, "actions": actions, "hints": hints, "timeout": timeout})
+            elif member == "GetCapabilities":
+                reply = new_method_return(message, "as", (self._capabilities,))
             else:
                 reply = new_method_return(message)
             try:
                 self._conn.send(reply)
             except OSError:
                 return
+
+    def invoke(self, note_id: int, token: str = ""):
+        click(self._conn, note_id, token)
 
     def close(self):
         import socket
@@ -158,6 +194,10 @@ class Sender:
         """The desktop portal's call to its backend for a sandboxed app."""
         self._call(PORTAL_NAME, "/org/freedesktop/portal/desktop", "org.freedesktop.impl.portal.Notification",
                    "AddNotification", "ssa{sv}", (app_id, note_id, self._note(title, body)))
+
+    def forge_click(self, note_id: int, to: str):
+        """Another application claims a click on razo's notification, straight to razo's connection."""
+        click(self._conn, note_id, "forged", to=to)
 
     def close(self):
         self._conn.close()

@@ -210,6 +210,8 @@ void TestAssistiveInput::settingsControlReachesSave_data()
     QTest::newRow("switch") << "wecomEditor/chatTargetSwitch" << QString() << "wecom/enabled"
                             << QJsonValue(false);
     QTest::newRow("AI switch") << "aiEnabledSwitch" << QString() << "ai/enabled" << QJsonValue(false);
+    QTest::newRow("notification switch")
+        << "notifyTodosAndMentionsSwitch" << QString() << "notify_todos_and_mentions" << QJsonValue(false);
     QTest::newRow("rule segment") << "wecomRulePicker/segment_all_incoming" << QString() << "wecom/rule_mode"
                                   << QJsonValue("all_incoming");
     QTest::newRow("provider segment")

@@ -89,6 +89,8 @@ private slots:
     void ctrlFFocusesSearchField();
     void requestedSearchFocusIsTakenOnShow();
     void windowOpensSectionWithSearchFocused();
+    void showMessageSelectsTheRow_data();
+    void showMessageSelectsTheRow();
 
 private:
     void serve(const QList<Message>& messages, const QByteArray& state = stateBody());
@@ -406,6 +408,90 @@ void TestMessagesView::windowOpensSectionWithSearchFocused()
     QTRY_VERIFY(field->hasFocus());
     QCOMPARE(view->findChild<HeaderRow*>()->title(), QStringLiteral("最近 7 天消息"));
     QCOMPARE(view->shownEvents().size(), 3);
+}
+
+namespace {
+
+// 40 messages, newest first; every fourth asks for something (a to-do).
+QList<Message> manyMessages()
+{
+    QList<Message> many;
+    for (int i = 40; i >= 1; --i)
+        many << Message{i, QStringLiteral("wecom"), QStringLiteral("群%1").arg(i),
+                        i % 4 ? QStringLiteral("第 %1 条").arg(i)
+                              : QStringLiteral("麻烦提交第 %1 份周报").arg(i)};
+    return many;
+}
+
+} // namespace
+
+// razo --show-message ID (a click on one of the core's notifications) through the store.
+void TestMessagesView::showMessageSelectsTheRow_data()
+{
+    QTest::addColumn<MessageListPreset>("preset");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<qint64>("id");
+    QTest::addColumn<bool>("arrivesLater"); // stored after the last refresh
+    QTest::addColumn<QString>("selected");  // empty: none
+    QTest::addColumn<MessageListPreset>("presetAfter");
+    QTest::newRow("loaded, far down the list")
+        << MessageListPreset::All << "" << qint64(3) << false << "3" << MessageListPreset::All;
+    QTest::newRow("hidden by the preset")
+        << MessageListPreset::Todo << "" << qint64(5) << false << "5" << MessageListPreset::All;
+    QTest::newRow("hidden by the search")
+        << MessageListPreset::All << "第 40 条" << qint64(6) << false << "6" << MessageListPreset::All;
+    QTest::newRow("stored since the last refresh")
+        << MessageListPreset::All << "" << qint64(41) << true << "41" << MessageListPreset::All;
+    QTest::newRow("unknown or expired")
+        << MessageListPreset::Todo << "" << qint64(999) << false << "" << MessageListPreset::Todo;
+}
+
+void TestMessagesView::showMessageSelectsTheRow()
+{
+    QFETCH(MessageListPreset, preset);
+    QFETCH(QString, query);
+    QFETCH(qint64, id);
+    QFETCH(bool, arrivesLater);
+    QFETCH(QString, selected);
+    QFETCH(MessageListPreset, presetAfter);
+
+    QList<Message> messages = manyMessages();
+    serve(messages);
+    refresh();
+    BridgeStore& store = *m_fixture.store;
+    store.setMessageListPreset(preset);
+    store.setSelectedSection(AppSection::Messages);
+    MainWindow window(store);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"))->setText(query);
+    if (arrivesLater) {
+        messages.prepend(
+            {int(id), QStringLiteral("wechat"), QStringLiteral("项目群"), QStringLiteral("新到的")});
+        serve(messages);
+    }
+
+    QCoro::waitFor(store.showMessage(id));
+    QCOMPARE(store.selectedSection(), AppSection::Messages);
+    auto* view = window.findChild<MessagesView*>();
+    QVERIFY(view);
+    EventListView* list = view->listView();
+    QCOMPARE(list->selectedStableId(), selected);
+    QCOMPARE(store.messageListPreset(), presetAfter);
+    if (selected.isEmpty()) {
+        QCOMPARE(store.toast(), QStringLiteral("没有找到这条消息，它可能已过期或已被排除。"));
+        return;
+    }
+    QCOMPARE(view->searchQuery(), QString());
+    QTRY_VERIFY(list->viewport()->rect().contains(list->visualRect(list->currentIndex())));
+
+    // The section's view is built anew on every visit and selects it again, until the user
+    // selects another message.
+    store.setSelectedSection(AppSection::Overview);
+    store.setSelectedSection(AppSection::Messages);
+    QTRY_COMPARE(window.findChild<MessagesView*>()->listView()->selectedStableId(), selected);
+    window.findChild<MessagesView*>()->listView()->selectStableId(QStringLiteral("1"));
+    QCOMPARE(store.messageToShow(), std::nullopt);
 }
 
 QTEST_MAIN(TestMessagesView)

@@ -701,6 +701,8 @@ void TestSettingsView::endToEndSaveAgainstTheCore()
     view->aiSettingsCard()->setExpanded(true);
     typeInto(view->aiSettingsCard()->apiKeyField()->lineEdit(), QStringLiteral(" sk-e2e "));
     QTest::mouseClick(view->chatTargetsCard()->wecomEditor()->enabledSwitch(), Qt::LeftButton);
+    QVERIFY(view->userProfileCard()->notifySwitch()->isChecked()); // on by default
+    QTest::mouseClick(view->userProfileCard()->notifySwitch(), Qt::LeftButton);
     const bool wecomOn = view->draftModel()->draft().wecomEnabled;
     const QString displayName = view->draftModel()->draft().userDisplayName;
 
@@ -714,6 +716,7 @@ void TestSettingsView::endToEndSaveAgainstTheCore()
     QVERIFY(config.notificationKeywords->contains(QStringLiteral("周报")));
     QVERIFY(config.notificationKeywords->contains(QStringLiteral("发布")));
     QCOMPARE(config.wecom->enabled, wecomOn);
+    QCOMPARE(config.notifyTodosAndMentions, std::optional(false));
     QCOMPARE(config.aiProvider->hasApiKey, true);
     QCOMPARE(config.remoteAccessProtected, true);
     QCOMPARE(store.state()->agentAccess->tokenRequired, true);
@@ -725,6 +728,7 @@ void TestSettingsView::endToEndSaveAgainstTheCore()
     QCOMPARE(fresh->remoteAccessCard()->tokenField()->lineEdit()->text(), QString());
     QCOMPARE(fresh->remoteAccessCard()->tokenField()->title(), QStringLiteral("远程访问口令（当前已设置）"));
     QCOMPARE(fresh->draftModel()->draft().wecomEnabled, wecomOn);
+    QVERIFY(!fresh->userProfileCard()->notifySwitch()->isChecked());
 }
 
 void TestSettingsView::screenshots()
@@ -753,6 +757,7 @@ void TestSettingsView::screenshots()
     QVERIFY(view->chatTargetsCard()->grab().save(out + QStringLiteral("/settings-card-targets.png")));
     QVERIFY(view->wecomDiagnosticsCard()->grab().save(out + QStringLiteral("/settings-card-wecom.png")));
     QVERIFY(view->remoteAccessCard()->grab().save(out + QStringLiteral("/settings-card-access.png")));
+    QVERIFY(view->userProfileCard()->grab().save(out + QStringLiteral("/settings-card-profile.png")));
 
     NativeSettingsView window(store);
     window.show();

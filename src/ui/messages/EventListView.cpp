@@ -5,6 +5,7 @@
 
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QTimer>
 
 EventListView::EventListView(QWidget* parent) : QListView(parent), m_delegate(new EventRowDelegate(this))
 {
@@ -74,6 +75,18 @@ void EventListView::selectStableId(const QString& stableId)
     const int row = m_model->rowOf(stableId);
     if (row >= 0)
         selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+}
+
+void EventListView::revealStableId(const QString& stableId)
+{
+    selectStableId(stableId);
+    const auto scroll = [this, stableId] {
+        const int row = m_model ? m_model->rowOf(stableId) : -1;
+        if (row >= 0)
+            scrollTo(m_model->index(row), QAbstractItemView::PositionAtCenter);
+    };
+    scroll();
+    QTimer::singleShot(0, this, scroll); // a list just created has no height yet
 }
 
 EventListView::Anchor EventListView::captureAnchor() const

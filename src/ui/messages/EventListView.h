@@ -31,6 +31,8 @@ public:
 
     QString selectedStableId() const;
     void selectStableId(const QString& stableId);
+    // Selects the row and scrolls it into view, also once the list has been laid out.
+    void revealStableId(const QString& stableId);
 
 protected:
     void initViewItemOption(QStyleOptionViewItem* option) const override;

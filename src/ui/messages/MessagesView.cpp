@@ -13,11 +13,14 @@
 #include "ui/messages/logic/MessageFilter.h"
 
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -102,6 +105,15 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
     });
     connect(&m_store, &BridgeStore::eventsChanged, this, &MessagesView::refilter);
     connect(&m_store, &BridgeStore::stateChanged, this, &MessagesView::refilter);
+    connect(&m_store, &BridgeStore::messageToShowChanged, this, &MessagesView::showRequestedMessage);
+    // Selecting another message is the user's own choice: the requested one is no longer kept.
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                const auto wanted = m_store.messageToShow();
+                if (wanted && current.isValid() &&
+                    current.data(EventListModel::StableIdRole).toString() != QString::number(*wanted))
+                    m_store.clearMessageToShow();
+            });
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
@@ -109,6 +121,28 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
 
     syncPreset();
     refilter();
+    showRequestedMessage();
+}
+
+void MessagesView::showRequestedMessage()
+{
+    const std::optional<qint64> wanted = m_store.messageToShow();
+    const QList<BridgeEvent>& events = m_store.events();
+    if (!wanted || std::none_of(events.cbegin(), events.cend(),
+                                [&](const BridgeEvent& e) { return e.eventId == wanted; }))
+        return;
+    const QString id = QString::number(*wanted);
+    const bool narrowed =
+        !m_search->text().isEmpty() || m_targetFilter != QLatin1String(messagefilter::targetAll);
+    if (m_model->rowOf(id) < 0 && narrowed) {
+        m_search->setText(QString());
+        m_targetFilter = QString::fromLatin1(messagefilter::targetAll);
+        m_sourceControl->setCurrentValue(m_targetFilter);
+        refilter();
+    }
+    if (m_model->rowOf(id) < 0)
+        m_store.setMessageListPreset(MessageListPreset::All); // refilters through the store's signal
+    m_list->revealStableId(id);
 }
 
 void MessagesView::requestSearchFocus()

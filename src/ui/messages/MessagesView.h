@@ -48,6 +48,8 @@ protected:
 private:
     void syncPreset();
     void refilter();
+    // Selects the store's messageToShow, widening the filters when they hide it.
+    void showRequestedMessage();
 
     BridgeStore& m_store;
     QString m_targetFilter = QStringLiteral("all");

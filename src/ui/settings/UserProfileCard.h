@@ -5,8 +5,10 @@
 class SettingsDraftModel;
 class SettingsTextEditor;
 class SettingsTextField;
+class ToggleSwitch;
 
-// "个人识别": the user's name and aliases, which the core uses to find what concerns the user.
+// "个人识别": the user's name and aliases, which the core uses to find what concerns the user,
+// and whether the core tells the user of new to-dos and mentions by desktop notification.
 class UserProfileCard : public SettingsCard
 {
     Q_OBJECT
@@ -16,8 +18,14 @@ public:
 
     SettingsTextField* nameField() const { return m_name; }
     SettingsTextEditor* aliasesEditor() const { return m_aliases; }
+    ToggleSwitch* notifySwitch() const { return m_notify; }
 
 private:
+    void refresh();
+
+    SettingsDraftModel* m_draft;
     SettingsTextField* m_name;
     SettingsTextEditor* m_aliases;
+    ToggleSwitch* m_notify;
+    bool m_refreshing = false;
 };

@@ -42,7 +42,8 @@ print(f"fakecore stdout pid={pid}", flush=True)
 print(f"fakecore stderr pid={pid}", file=sys.stderr, flush=True)
 
 if record_path:
-    watched = ["PYTHONPATH", "QUILLMERE_BUNDLED_CORE", "QUILLMERE_PROJECT_DIR", "RAZO_FAKE_CORE_INHERITED"]
+    watched = ["PYTHONPATH", "QUILLMERE_BUNDLED_CORE", "QUILLMERE_PROJECT_DIR", "RAZO_FAKE_CORE_INHERITED",
+               "RAZO_EXECUTABLE"]
     record = {
         "pid": pid,
         "program": program,

@@ -86,6 +86,7 @@ void NativeSettingsDraft::load(const std::optional<BridgeStateResponse>& state)
     remoteAccessToken.clear();
     userDisplayName = profile.displayName.value_or(QString());
     userAliases = joinedLines(profile.aliases);
+    notifyTodosAndMentions = c.notifyTodosAndMentions.value_or(true);
     wechatEnabled = wechat.enabled.value_or(true);
     wechatSource = wechat.source.value_or(defaultSource());
     wechatDataRoot = wechat.dataRoot.value_or(QString());
@@ -152,6 +153,7 @@ QJsonObject NativeSettingsDraft::payload() const
                                               {QStringLiteral("data_root"), wecomDataRoot},
                                               {QStringLiteral("allowlist_names"), wecomAllowlist}}},
         {QStringLiteral("ai"), ai},
+        {QStringLiteral("notify_todos_and_mentions"), notifyTodosAndMentions},
     };
     const QString token = remoteAccessToken.trimmed();
     if (!token.isEmpty())

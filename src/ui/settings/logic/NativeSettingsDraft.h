@@ -21,7 +21,8 @@ struct NativeSettingsDraft
     bool isDirty = false;
     QString remoteAccessToken;
     QString userDisplayName;
-    QString userAliases; // one alias per line
+    QString userAliases;                // one alias per line
+    bool notifyTodosAndMentions = true; // the core's desktop notifications
     QString websiteBridgeBaseURL = defaultWebsiteBridgeBaseURL();
     bool wechatEnabled = true;
     QString wechatSource = defaultSource();

@@ -1,0 +1,21 @@
+"""Which messages the user's settings let through: the client is switched on, the chat is on its
+allowlist when the client reads only allowlisted chats, and no exclusion word is in the text.
+
+The one rule behind both the messages the core serves and the ones it tells the user about.
+"""
+
+from __future__ import annotations
+
+from ..demo_data import Event
+
+
+def shown(event: Event, config: dict) -> bool:
+    client = config.get(event.chat_target, {})
+    if not client.get("enabled", False):
+        return False
+    if client.get("rule_mode") == "allowlist":
+        names = {e.get("name") for e in client.get("allowlist", []) if e.get("enabled", True) is not False}
+        if event.session_name not in names:
+            return False
+    text = event.display_text.casefold()
+    return not any(word.casefold() in text for word in config.get("notification_exclude_keywords", []) if word)
