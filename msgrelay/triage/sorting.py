@@ -3,22 +3,175 @@
 `sort_message` looks at one message and the user's profile and nothing else: no other message, no
 clock, no completed to-dos.  So a message is sorted once (when it is stored, or when the profile
 changes) and the digest only assembles lists from the sortings it is given.
+
+The rules, in the order they are applied (the words are in `words.py`):
+
+1. Who writes: the user (own words are never to-dos; own promises are follow-ups), a service or bot
+   (only an approval waiting for the user or a notice naming the user as owner is a to-do), or a
+   scam (money urgency from someone who cannot be checked, lures with links): marked suspicious and
+   nothing else.
+2. Who it is for: a one-to-one chat, an @ of the user, the user's name, alias or a form of it
+   (李工, 小李, 明哥) opening the message, or the name followed by a task (李明负责…) address the
+   user; an @ of someone else addresses them; @所有人 and words such as 大家 address everyone.
+3. Whether it asks something: a clause with a request word, 你/您 + verb, 把 + verb, a verb at the
+   head of a subjectless clause, a question, or a problem reported to the user; clauses whose
+   subject is the sender, that only report what is done, or only care ("多穿点") ask nothing.  A
+   group message asks everyone only for a duty with a date (投票, 考试, 交周报) or stand-by, never
+   conditionally ("没拜访的不用填").
+4. Promises and waiting: the sender will come back to the user ("稍后发你", "明天回复你"), the
+   user's request waits in someone's hands, a topic is deferred with the user, a decision is awaited.
+5. Meetings: meeting words, or an event (评审, 复盘, 面试…) with a time, a change or a role;
+   minutes, review comments, the room and "在开会" are not meetings.  An invitation is a to-do only
+   when it gives the user a role or asks a question.
+6. Importance: a to-do with a near deadline, from a boss or customer, or on a watched keyword;
+   money the user owes or is owed, budget and contract decisions; customer escalation; outages of
+   production; decisions about the user or the company; family emergencies.
 """
 
 from __future__ import annotations
 
 import dataclasses
+import re
 
-from . import classify
-from ..demo_data import Event
+from . import classify, words
+from .deadline import due_of
+from ..demo_data import DEMO_MARK, Event
+
+
+_CL = r"[^，,。；;！!？?\n]"  # a character inside one clause
+
+
+def _any(fragments) -> re.Pattern:
+    """One pattern of the fragments; \\S in a fragment stands for any character of the same clause."""
+    return re.compile("|".join(f"(?:{f})" for f in fragments).replace(r"\S", _CL))
+
+
+def _literal(items) -> re.Pattern:
+    return re.compile("|".join(re.escape(w) for w in sorted(items, key=len, reverse=True)))
+
+
+_CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
+_MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
+_SELF = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回来去到向对])我们?(?!的|们的)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
+_YOU = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回向对为])(?:你|您)(?:们)?")
+_AUTOMATED = _literal(words.AUTOMATED_SENDERS)
+_SENIOR = re.compile("(?:" + "|".join(map(re.escape, words.SENIOR_TITLES)) + r")$")
+_REQUEST = _literal(words.REQUEST_MARKERS)
+_NEED = re.compile(words.NEED)
+_PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
+_ONE_MOMENT = re.compile(r"(?<![一])[一]下(?!午|班|周|个|次|来|去|子)|(?<=[看查调改停试问找转签审过聊说催])下(?![午班周个次来去面边])")
+_YOU_VERB = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回向对为])(?:你|您)(?:们)?(?:" + "|".join(map(re.escape, words.YOU_FILLERS)) + r"){0,3}\s*(?:" +
+                       "|".join(map(re.escape, sorted(words.ACTION_VERBS, key=len, reverse=True))) + r")(?!\S?的)")
+_BA = re.compile(r"把")
+_HEAD = re.compile(r"^\s*(?:(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|先|再)\s*){0,2}(?:" +
+                   "|".join(map(re.escape, words.HEAD_VERBS)) + ")")
+_QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
+                           "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$")
+_QUESTION_FORM = _literal(words.QUESTION_FORMS)
+_ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
+_PROBLEM = _literal(words.PROBLEM_WORDS)
+_DONE = _literal(words.DONE_WORDS)
+_ENDS_DONE = re.compile(r"了\s*[。！!～~]?\s*$")
+_INFO = _literal(words.INFO_ONLY)
+_CARE = _literal(words.CARE_WORDS)
+_CONDITIONAL = _any(words.CONDITIONAL)
+_DUTY = _any(words.DUTY_VERBS)
+_STANDBY = _any(words.STANDBY)
+_ANNOUNCE = _literal(words.ANNOUNCE)
+_FORECAST = _literal(words.FORECAST)
+_EVERYONE = _literal(words.EVERYONE_WORDS)
+
+_PROMISE = re.compile(r"我们?" + _CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + _CL + "{0,10}?(?:" +
+                      "|".join(map(re.escape, words.PROMISE_VERBS)) + ")")
+_PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
+_NOT_PROMISE = _literal(words.NOT_PROMISE)
+_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的])(?![^，。！？,!?]{0,8}了)")
+_ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
+_WAITING = _any(words.WAITING)
+_DEFERRED = _any(words.DEFERRED)
+_DECISION_AWAITED = _any([words.DECISION_AWAITED])
+_REMINDER_LATER = _any(words.REMINDER_LATER)
+
+_MEETING = _any(words.MEETING_WORDS)
+_MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + r")会(?![员计话所费场长儿不被有让把用议前后上中的])")
+_MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
+_MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
+_MEETING_EVENT = _literal(words.MEETING_EVENTS)
+_MEETING_ROOM = re.compile(r"会议室")
+_CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
+_RESCHEDULE = _literal(words.RESCHEDULE)
+_ATTEND = _literal(words.ATTEND)
+_NOT_MEETING = _any(words.NOT_MEETING)
+_ROLE = _literal(words.MEETING_ROLES)
+
+_URGENT = _any(words.URGENT)
+_NEAR = _any(words.NEAR)
+_MONEY = _any(words.MONEY)
+_MONEY_DECISION = _any(words.MONEY_DECISION)
+_ESCALATION = _any(words.ESCALATION)
+_OUTAGE = _any(words.OUTAGE)
+_NOT_OUTAGE = _any(words.NOT_OUTAGE)
+_DECISION = _any(words.DECISION)
+_SENIOR_DECISION = _literal(words.SENIOR_DECISION)
+_CAREER = _any(words.CAREER)
+_SALARY = _any([words.SALARY])
+_FAMILY = _literal(words.FAMILY_EMERGENCY)
+_ALERT = _literal(words.ALERT)
+
+_APPROVAL = _any(words.APPROVAL_FOR_ME)
+_MY_PENDING = _any([words.MY_REQUEST_PENDING])
+_RECOVERED = _literal(words.RECOVERED)
+
+_IMPERSONATION = _any(words.IMPERSONATION)
+_MONEY_URGENCY = _any(words.MONEY_URGENCY)
+_DISTRESS = _any(words.DISTRESS)
+_LURE = _any(words.LURES)
+_LINK = _any(words.LINK_ACTION)
+_SCAM_AWARE = _literal(words.SCAM_AWARE)
+_AMOUNT = re.compile(r"\d{3,}|笔款|钱")
+_CONTACT = re.compile(r"客服|QQ|qq|微信")
+
+
+def _address_forms(name: str) -> list[str]:
+    """Forms by which people address a person with this Chinese name: 李工, 小李, 老李, 明哥."""
+    if not (2 <= len(name) <= 4) or not all("\u4e00" <= c <= "\u9fff" for c in name):
+        return []
+    cut = 2 if len(name) >= 3 and name[:2] in words.COMPOUND_SURNAMES else 1
+    surname, given = name[:cut], name[cut:]
+    forms = [surname + title for title in words.SURNAME_TITLES]
+    forms += [prefix + surname for prefix in words.SURNAME_PREFIXES]
+    forms += [given[-1] + title for title in words.GIVEN_NAME_TITLES]
+    if len(given) == 2:
+        forms.append(given)
+    return forms
+
+
+def _name_pattern(names) -> re.Pattern | None:
+    parts = []
+    for name in sorted(set(names), key=len, reverse=True):
+        escaped = re.escape(name)
+        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii() else escaped)
+    return re.compile("|".join(parts), re.I) if parts else None
 
 
 @dataclasses.dataclass(frozen=True)
 class Profile:
-    """Who the user is, as far as sorting goes: name and aliases, and the keywords that mark work."""
+    """Who the user is, as far as sorting goes: name and aliases, and the keywords that mark work.
+    `forms` (derived from the names) are how others address the user: 李工, 小李, 明哥."""
 
     names: tuple[str, ...] = ()
     keywords: tuple[str, ...] = ()
+    forms: tuple[str, ...] = dataclasses.field(init=False, default=())
+    _pattern: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+    _keywords: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+
+    def __post_init__(self):
+        # the forms come from the display name (the first name); an alias such as 明哥 is a form already
+        forms = [f for f in _address_forms(self.names[0]) if f not in self.names] if self.names else []
+        object.__setattr__(self, "forms", tuple(forms))
+        object.__setattr__(self, "_pattern", _name_pattern(self.names + self.forms))
+        kws = [k for k in self.keywords if k.strip()]
+        object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)
 
     @classmethod
     def from_config(cls, config: dict) -> "Profile":
@@ -30,6 +183,15 @@ class Profile:
                 names.append(name)
         keywords = tuple(k for k in config.get("notification_keywords", []) if isinstance(k, str) and k)
         return cls(tuple(names), keywords)
+
+    def is_me(self, text: str) -> bool:
+        return bool(self._pattern and self._pattern.fullmatch(text))
+
+    def find(self, text: str, start: int = 0):
+        return self._pattern.search(text, start) if self._pattern else None
+
+    def watched(self, text: str) -> bool:
+        return bool(self._keywords and self._keywords.search(text))
 
 
 @dataclasses.dataclass(frozen=True)
@@ -53,22 +215,213 @@ class Sorting:
 
 
 def is_own(event: Event, profile: Profile) -> bool:
-    return event.sender_name.strip() in profile.names
+    return profile.is_me(event.sender_name.strip())
+
+
+def is_automated(event: Event) -> bool:
+    return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name))
+
+
+def is_suspicious(text: str) -> bool:
+    """Money urgency from someone who cannot be checked, distress loans, or lures behind a link."""
+    if _SCAM_AWARE.search(text):
+        return False  # talks about a scam, e.g. someone asks whether a text is one
+    if _MONEY_URGENCY.search(text) and (_IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text))):
+        return True
+    return bool(_LURE.search(text)) and bool(_LINK.search(text) or _CONTACT.search(text))
+
+
+@dataclasses.dataclass
+class _Address:
+    me: bool = False  # one-to-one, @ of the user, opened with the user's name, or a task named to the user
+    named: bool = False  # the user's name or a form of it appears
+    other: bool = False  # @ of someone else only
+    everyone: bool = False
+    assigned: bool = False  # the user's name followed by a task: "李明负责灰度方案"
+
+
+def _address(event: Event, text: str, profile: Profile, automated: bool) -> tuple[_Address, str]:
+    """Who the message is for, and its text without the leading @ mentions and salutation."""
+    found = _Address()
+    others = False
+    for mention in _MENTION.finditer(text):
+        who = mention.group(1)
+        if profile.find(who) and profile.find(who).start() == 0:
+            found.me = True
+        elif who.startswith(words.EVERYONE_MENTIONS):
+            found.everyone = True
+        else:
+            others = True
+    body = _MENTION.sub(" ", text).strip()
+    opener = profile.find(body)
+    if opener and opener.start() == 0:
+        rest = body[opener.end():]
+        if not rest or rest[0] in " ，,：:、!！~" or rest.startswith(("你好", "您好", "，", "早", "在吗")):
+            found.me = True
+            body = rest.lstrip(" ，,：:、!！~")
+    hit = profile.find(text)
+    found.named = hit is not None
+    if hit and not found.me and not automated:
+        after = text[hit.end():hit.end() + 4]
+        if re.match(r"(?:来|负责|跟进|处理|主持|对接|牵头|去|你)", after):
+            found.me = found.assigned = True  # "纪要：…李明负责灰度方案"
+    if event.session_kind == "direct" and not automated:
+        found.me = True
+    found.other = others and not found.me
+    if not found.me and not found.other and _EVERYONE.search(body):
+        found.everyone = True
+    return found, body
+
+
+def _clauses(text: str) -> list[str]:
+    return [c for c in _CLAUSE.findall(text) if c.strip()] or [text]
+
+
+def _is_question(clause: str) -> bool:
+    if _QUESTION_END.search(clause) or _ENGLISH_REQUEST.search(clause):
+        return True
+    return bool(_QUESTION_FORM.search(clause)) and not _SELF.search(clause)
+
+
+def _asks(clause: str, self_topic: bool) -> bool:
+    """Whether one clause asks the reader to do or answer something.  self_topic: an earlier clause
+    had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里")."""
+    if _CARE.search(clause):
+        return False
+    if _is_question(clause):
+        return True
+    you = bool(_YOU_VERB.search(clause))
+    if _SELF.search(clause) and not you and not _YOU.search(clause):
+        return False  # "我尽快处理", "我们需要再评估"
+    if _FORECAST.search(clause):
+        return False
+    if you or _REQUEST.search(clause) or _PLEASE.search(clause) or _NEED.search(clause):
+        return True
+    if self_topic or _ENDS_DONE.search(clause) or (_DONE.search(clause) and not _ONE_MOMENT.search(clause)):
+        return False
+    return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause))
+
+
+def _request(body: str) -> tuple[bool, bool]:
+    """(asks something, only asks a question) over the clauses of a message addressed to the user."""
+    asked = question_only = False
+    self_topic = False
+    for clause in _clauses(body):
+        if _SELF.search(clause) and not _YOU.search(clause):
+            self_topic = True  # a following subjectless clause keeps the sender as subject
+        elif _YOU.search(clause):
+            self_topic = False
+        if _asks(clause, self_topic):
+            question_only = (not asked or question_only) and _is_question(clause)
+            asked = True
+    return asked, question_only
+
+
+def _promises(body: str) -> bool:
+    """The sender (or the user, in own words) will do something later: "我今晚更新", "稍后发你"."""
+    for clause in _clauses(body):
+        if _is_question(clause) or _NOT_PROMISE.search(clause) or _ENDS_DONE.search(clause):
+            continue
+        if _TO_YOU.search(clause) or _ENGLISH_PROMISE.search(clause) or _PROMISE_I_WILL.search(clause):
+            return True
+        if _PROMISE.search(clause):
+            return True
+    return False
+
+
+def _is_meeting(text: str, event: Event, automated: bool) -> bool:
+    if _NOT_MEETING.search(text):
+        return False
+    if automated and re.search(r"日程|日历|会议|calendar", event.sender_name, re.I):
+        return True
+    if _MEETING.search(text) or _MEETING_KIND.search(text) or _MEETING_CALL.search(text):
+        return True
+    if _MEETING_ENGLISH.search(text):
+        return True
+    timed = bool(_CLOCK.search(text))
+    if _MEETING_EVENT.search(text) and (timed or _RESCHEDULE.search(text) or _ATTEND.search(text)):
+        return True
+    return bool(_MEETING_ROOM.search(text) and timed)
+
+
+def _group_duty(body: str) -> bool:
+    """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release."""
+    if _CONDITIONAL.search(body) or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
+        return False
+    if _STANDBY.search(body):
+        return True
+    dated = bool(re.search(r"今天|今晚|明天|明早|周[一二三四五六日天]|本周|这周|截止|\d+\s*[号日点]|前", body))
+    for clause in _clauses(body):
+        if _SELF.search(clause) or _DONE.search(clause):
+            continue
+        if _DUTY.search(clause) and dated:
+            return True
+    return False
 
 
 def sort_message(event: Event, profile: Profile) -> Sorting:
-    text = event.display_text
+    text = event.display_text.replace(DEMO_MARK.strip(), "").strip()
+    topics = tuple(classify.topics_of(text))
+    notice = classify.is_notice(text)
     own = is_own(event, profile)
-    people = not own and event.session_kind != "official"  # service accounts assign no work
-    todo = people and classify.is_todo(text, profile.keywords)
-    mine = not own and classify.mentions(text, profile.names)
-    meeting = classify.is_meeting(event.session_name + " " + text)
+    automated = not own and is_automated(event)
+    if not own and not automated and is_suspicious(text):
+        return Sorting(suspicious=True, notice=notice, topics=topics)
+    address, body = _address(event, text, profile, automated)
+    meeting = _is_meeting(text, event, automated)
+    senior = not automated and bool(_SENIOR.search(event.sender_name.strip()))
+
+    todo = follow_up = question_only = False
+    if own:
+        follow_up = _promises(body)
+    elif automated:
+        owner = address.named and re.search("|".join(words.OWNER_LABELS), text) is not None
+        later = bool(_REMINDER_LATER.search(text))
+        todo = bool(_APPROVAL.search(text)) or (owner and not later and not _RECOVERED.search(text))
+        follow_up = bool(_MY_PENDING.search(text)) or (owner and later)
+    else:
+        promised = address.me and not meeting and _promises(body)
+        waiting = (address.me or "你" in body) and bool(_WAITING.search(body))
+        deferred = address.me and bool(_DEFERRED.search(body))
+        follow_up = promised or waiting or deferred or bool(_DECISION_AWAITED.search(body))
+        if address.me:
+            asked, question_only = _request(body)
+            if meeting and asked and not question_only:
+                asked = bool(_ROLE.search(body))  # attending is no to-do; a role or an answer is
+            problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
+            todo = (asked or problem or address.assigned) and not _INFO.search(body)
+        elif not address.other and event.session_kind != "direct":
+            todo = _group_duty(body) and not meeting
+    if todo and follow_up and not _request(body)[0]:
+        todo = False
+
+    important = False
+    if not own:
+        outage = bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)
+        near = _NEAR.search(text) if address.everyone or not address.me else _URGENT.search(text)
+        important = any((
+            todo and bool(near or profile.watched(text) or (senior and not question_only)),
+            automated and bool(_APPROVAL.search(text)),
+            address.me and not automated and not follow_up and bool(_MONEY.search(text)),
+            bool(_MONEY_DECISION.search(text)),
+            bool(_ESCALATION.search(text)),
+            outage,
+            automated and address.named and bool(_ALERT.search(text)) and not _RECOVERED.search(text),
+            bool(_DECISION.search(text)) and not automated,
+            senior and bool(_SENIOR_DECISION.search(text)) and not meeting,
+            bool(_CAREER.search(text)),
+            bool(_SALARY.search(text)),
+            not automated and bool(_FAMILY.search(text)),
+            meeting and senior,
+        ))
+    due = due_of(text, event.at) if (todo or follow_up) else None
     return Sorting(
         todo=todo,
-        follow_up=people and classify.is_follow_up(text),
+        follow_up=follow_up,
         meeting=meeting,
-        mine=mine,
-        notice=classify.is_notice(text),
-        important=mine or todo or meeting,
-        topics=tuple(classify.topics_of(text)),
+        mine=address.named and not own,
+        notice=notice,
+        important=important,
+        topics=topics,
+        due=due,
     )
