@@ -50,17 +50,19 @@ def _literal(items) -> re.Pattern:
     return re.compile("|".join(re.escape(w) for w in sorted(items, key=len, reverse=True)))
 
 
+_ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
 _CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
 _MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
 _SELF = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回来去到向对])我们?(?!的|们的)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
-_YOU = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回向对为])(?:你|您)(?:们)?")
+_NOT_YOU_SUBJECT = "(?<![帮给跟找和陪替借发让叫问诉知回向对为复谢送教还催请约醒])"  # 你 as an object: 发你, 答复你
+_YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?![，,。；;！!？?\n]|$)")
 _AUTOMATED = _literal(words.AUTOMATED_SENDERS)
 _SENIOR = re.compile("(?:" + "|".join(map(re.escape, words.SENIOR_TITLES)) + r")$")
 _REQUEST = _literal(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
-_ONE_MOMENT = re.compile(r"(?<![一])[一]下(?!午|班|周|个|次|来|去|子)|(?<=[看查调改停试问找转签审过聊说催])下(?![午班周个次来去面边])")
-_YOU_VERB = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回向对为])(?:你|您)(?:们)?(?:" + "|".join(map(re.escape, words.YOU_FILLERS)) + r"){0,3}\s*(?:" +
+_ONE_MOMENT = re.compile(r"一下(?!午|班|周|个|次|来|去|子)|(?<=[看查调改停试问找转签审过聊说催])下(?![午班周个次来去面边])")
+_YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + "|".join(map(re.escape, words.YOU_FILLERS)) + r"){0,3}\s*(?:" +
                        "|".join(map(re.escape, sorted(words.ACTION_VERBS, key=len, reverse=True))) + r")(?!\S?的)")
 _BA = re.compile(r"把")
 _HEAD = re.compile(r"^\s*(?:(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|先|再)\s*){0,2}(?:" +
@@ -93,16 +95,19 @@ _DECISION_AWAITED = _any([words.DECISION_AWAITED])
 _REMINDER_LATER = _any(words.REMINDER_LATER)
 
 _MEETING = _any(words.MEETING_WORDS)
-_MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + r")会(?![员计话所费场长儿不被有让把用议前后上中的])")
+_MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + r")会(?![员计话所费场长儿不被有让把用议前后上中的])|" +
+                           words.THE_MEETING)
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
 _MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
 _MEETING_EVENT = _literal(words.MEETING_EVENTS)
+_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,4}?(?:" + "|".join(map(re.escape, words.MEETING_EVENTS)) + ")(?![的意结材报])")
 _MEETING_ROOM = re.compile(r"会议室")
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 _RESCHEDULE = _literal(words.RESCHEDULE)
 _ATTEND = _literal(words.ATTEND)
 _NOT_MEETING = _any(words.NOT_MEETING)
-_ROLE = _literal(words.MEETING_ROLES)
+_ROLE = _any(words.MEETING_ROLES)
+_MEETING_LINK = _literal(words.MEETING_LINKS)
 
 _URGENT = _any(words.URGENT)
 _NEAR = _any(words.NEAR)
@@ -116,6 +121,7 @@ _SENIOR_DECISION = _literal(words.SENIOR_DECISION)
 _CAREER = _any(words.CAREER)
 _SALARY = _any([words.SALARY])
 _FAMILY = _literal(words.FAMILY_EMERGENCY)
+_KIN = _literal(words.KIN)
 _ALERT = _literal(words.ALERT)
 
 _APPROVAL = _any(words.APPROVAL_FOR_ME)
@@ -178,9 +184,10 @@ class Profile:
         profile = config.get("user_profile", {})
         raw = [profile.get("display_name", "")] + list(profile.get("aliases", []))
         names: list[str] = []
-        for name in (n.strip() for n in raw if isinstance(n, str)):
-            if name and name not in names:
-                names.append(name)
+        for entry in (n for n in raw if isinstance(n, str)):
+            for name in (n.strip() for n in _ALIAS_SEPARATORS.split(entry)):  # also "小李,明哥" stored earlier
+                if name and name not in names:
+                    names.append(name)
         keywords = tuple(k for k in config.get("notification_keywords", []) if isinstance(k, str) and k)
         return cls(tuple(names), keywords)
 
@@ -302,11 +309,14 @@ def _asks(clause: str, self_topic: bool) -> bool:
     return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause))
 
 
-def _request(body: str) -> tuple[bool, bool]:
-    """(asks something, only asks a question) over the clauses of a message addressed to the user."""
+def _request(body: str, meeting: bool = False) -> tuple[bool, bool]:
+    """(asks something, only asks a question) over the clauses of a message addressed to the user.
+    In a meeting's message, being asked to attend is no request; a role in it or a question is."""
     asked = question_only = False
     self_topic = False
     for clause in _clauses(body):
+        if meeting and _ATTEND.search(clause) and not _ROLE.search(clause) and not _is_question(clause):
+            continue
         if _SELF.search(clause) and not _YOU.search(clause):
             self_topic = True  # a following subjectless clause keeps the sender as subject
         elif _YOU.search(clause):
@@ -341,6 +351,8 @@ def _is_meeting(text: str, event: Event, automated: bool) -> bool:
     timed = bool(_CLOCK.search(text))
     if _MEETING_EVENT.search(text) and (timed or _RESCHEDULE.search(text) or _ATTEND.search(text)):
         return True
+    if _DATED_EVENT.search(text):
+        return True
     return bool(_MEETING_ROOM.search(text) and timed)
 
 
@@ -365,7 +377,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     notice = classify.is_notice(text)
     own = is_own(event, profile)
     automated = not own and is_automated(event)
-    if not own and not automated and is_suspicious(text):
+    if not own and is_suspicious(text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
     address, body = _address(event, text, profile, automated)
     meeting = _is_meeting(text, event, automated)
@@ -380,14 +392,12 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         todo = bool(_APPROVAL.search(text)) or (owner and not later and not _RECOVERED.search(text))
         follow_up = bool(_MY_PENDING.search(text)) or (owner and later)
     else:
-        promised = address.me and not meeting and _promises(body)
+        promised = address.me and _promises(body) and not (meeting and _MEETING_LINK.search(body))
         waiting = (address.me or "你" in body) and bool(_WAITING.search(body))
         deferred = address.me and bool(_DEFERRED.search(body))
         follow_up = promised or waiting or deferred or bool(_DECISION_AWAITED.search(body))
         if address.me:
-            asked, question_only = _request(body)
-            if meeting and asked and not question_only:
-                asked = bool(_ROLE.search(body))  # attending is no to-do; a role or an answer is
+            asked, question_only = _request(body, meeting)
             problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
             todo = (asked or problem or address.assigned) and not _INFO.search(body)
         elif not address.other and event.session_kind != "direct":
@@ -411,7 +421,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
             senior and bool(_SENIOR_DECISION.search(text)) and not meeting,
             bool(_CAREER.search(text)),
             bool(_SALARY.search(text)),
-            not automated and bool(_FAMILY.search(text)),
+            not automated and bool(_FAMILY.search(text)) and bool(_KIN.search(text)),
             meeting and senior,
         ))
     due = due_of(text, event.at) if (todo or follow_up) else None
