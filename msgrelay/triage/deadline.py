@@ -104,8 +104,16 @@ def _time(text: str) -> tuple[int, int] | None:
     return None
 
 
+_CLAUSE = re.compile(r"[^，,。；;！!？?\n]+")
+_MARKED = re.compile(r"前|截止|以内|之内|给我|发我|交|\bby\b|\bbefore\b|\bdue\b", re.IGNORECASE)
+
+
 def due_of(text: str, at: dt.datetime) -> float | None:
-    """Epoch seconds of the first deadline in text, read relative to at (aware); None without one."""
+    """Epoch seconds of the deadline in text, read relative to at (aware); None without one.  A clause
+    that marks a deadline ("…前", "截止", "…给我") wins over the first time mentioned."""
+    marked = [c for c in _CLAUSE.findall(text) if _MARKED.search(c) and (_day(c, at.date()) or _time(c))]
+    if marked:
+        text = marked[0]
     base = at.date()
     day = _day(text, base)
     clock = _time(text)

@@ -51,17 +51,18 @@ def _literal(items) -> re.Pattern:
 
 
 _ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
+_ASSIGNED = re.compile(r"(?:来|负责|跟进|处理|主持|对接|牵头|去|你|帮忙|帮|看一下|看下|确认|准备|安排|跟一下|review)")
 _CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
 _MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
 _SELF = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回来去到向对])我们?(?!的|们的)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
 _NOT_YOU_SUBJECT = "(?<![帮给跟找和陪替借发让叫问诉知回向对为复谢送教还催请约醒])"  # 你 as an object: 发你, 答复你
-_YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?![，,。；;！!？?\n]|$)")
+_YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _AUTOMATED = _literal(words.AUTOMATED_SENDERS)
 _SENIOR = re.compile("(?:" + "|".join(map(re.escape, words.SENIOR_TITLES)) + r")$")
-_REQUEST = _literal(words.REQUEST_MARKERS)
+_REQUEST = _any(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
-_ONE_MOMENT = re.compile(r"一下(?!午|班|周|个|次|来|去|子)|(?<=[看查调改停试问找转签审过聊说催])下(?![午班周个次来去面边])")
+_ONE_MOMENT = re.compile(r"([^放等缓搁\W\d])一\1|一下(?!午|班|周|个|次|来|去|子)|(?<=[看查调改停试问找转签审过聊说催])下(?![午班周个次来去面边])")
 _YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + "|".join(map(re.escape, words.YOU_FILLERS)) + r"){0,3}\s*(?:" +
                        "|".join(map(re.escape, sorted(words.ACTION_VERBS, key=len, reverse=True))) + r")(?!\S?的)")
 _BA = re.compile(r"把")
@@ -79,6 +80,7 @@ _CARE = _literal(words.CARE_WORDS)
 _CONDITIONAL = _any(words.CONDITIONAL)
 _DUTY = _any(words.DUTY_VERBS)
 _STANDBY = _any(words.STANDBY)
+_EACH = _literal(words.EACH)
 _ANNOUNCE = _literal(words.ANNOUNCE)
 _FORECAST = _literal(words.FORECAST)
 _EVERYONE = _literal(words.EVERYONE_WORDS)
@@ -270,7 +272,7 @@ def _address(event: Event, text: str, profile: Profile, automated: bool) -> tupl
     found.named = hit is not None
     if hit and not found.me and not automated:
         after = text[hit.end():hit.end() + 4]
-        if re.match(r"(?:来|负责|跟进|处理|主持|对接|牵头|去|你)", after):
+        if _ASSIGNED.match(after):
             found.me = found.assigned = True  # "纪要：…李明负责灰度方案"
     if event.session_kind == "direct" and not automated:
         found.me = True
@@ -366,7 +368,7 @@ def _group_duty(body: str) -> bool:
     for clause in _clauses(body):
         if _SELF.search(clause) or _DONE.search(clause):
             continue
-        if _DUTY.search(clause) and dated:
+        if dated and (_DUTY.search(clause) or (_EACH.search(clause) and _BA.search(clause))):
             return True
     return False
 
