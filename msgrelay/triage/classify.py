@@ -23,7 +23,7 @@ def content_key(text: str) -> str:
 
 
 def is_notice(text: str) -> bool:
-    return contains_any(text, BROADCAST_WORDS)
+    return bool(_BROADCAST.search(text))
 
 
 def mentions(text: str, names) -> bool:
@@ -31,5 +31,9 @@ def mentions(text: str, names) -> bool:
     return "@我" in text or contains_any(text, names, ignore_case=True)
 
 
+_TOPICS = {topic: re.compile("|".join(map(re.escape, words))) for topic, words in TOPIC_WORDS.items()}
+_BROADCAST = re.compile("|".join(map(re.escape, BROADCAST_WORDS)))
+
+
 def topics_of(text: str) -> list[str]:
-    return [topic for topic, words in TOPIC_WORDS.items() if contains_any(text, words)]
+    return [topic for topic, pattern in _TOPICS.items() if pattern.search(text)]

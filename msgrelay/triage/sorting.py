@@ -54,7 +54,8 @@ _ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
 _ASSIGNED = re.compile(r"(?:来|负责|跟进|处理|主持|对接|牵头|去|你|帮忙|帮|看一下|看下|确认|准备|安排|跟一下|review)")
 _CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
 _MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
-_SELF = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回来去到向对])我们?(?!的|们的)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
+_SELF = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回来去到向对复谢送教还催请约醒])我们?(?!的|们的)(?![，,。；;！!？?\n]|$)"
+                   r"|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)  # the sender as subject, not 发我 or 回复我
 _NOT_YOU_SUBJECT = "(?<![帮给跟找和陪替借发让叫问诉知回向对为复谢送教还催请约醒])"  # 你 as an object: 发你, 答复你
 _YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _AUTOMATED = _literal(words.AUTOMATED_SENDERS)
@@ -129,6 +130,7 @@ _ALERT = _literal(words.ALERT)
 _APPROVAL = _any(words.APPROVAL_FOR_ME)
 _MY_PENDING = _any([words.MY_REQUEST_PENDING])
 _RECOVERED = _literal(words.RECOVERED)
+_OWNER = _literal(words.OWNER_LABELS)
 
 _IMPERSONATION = _any(words.IMPERSONATION)
 _MONEY_URGENCY = _any(words.MONEY_URGENCY)
@@ -373,6 +375,70 @@ def _group_duty(body: str) -> bool:
     return False
 
 
+@dataclasses.dataclass
+class _Reading:
+    """What the rules found in one message, on the way to its Sorting."""
+
+    text: str
+    body: str  # without leading @ mentions and salutation
+    address: _Address
+    own: bool
+    automated: bool
+    senior: bool
+    meeting: bool
+    todo: bool = False
+    follow_up: bool = False
+    question_only: bool = False
+
+
+def _read_requests(r: _Reading, event: Event) -> None:
+    """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
+    if r.own:
+        r.follow_up = _promises(r.body)
+        return
+    if r.automated:
+        owner = r.address.named and bool(_OWNER.search(r.text))
+        later = bool(_REMINDER_LATER.search(r.text))
+        r.todo = bool(_APPROVAL.search(r.text)) or (owner and not later and not _RECOVERED.search(r.text))
+        r.follow_up = bool(_MY_PENDING.search(r.text)) or (owner and later)
+        return
+    me, body = r.address.me, r.body
+    r.follow_up = (me and _promises(body) and not (r.meeting and _MEETING_LINK.search(body))) \
+        or ((me or "你" in body) and bool(_WAITING.search(body))) \
+        or (me and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
+    if me:
+        asked, r.question_only = _request(body, r.meeting)
+        problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
+        r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
+        if r.todo and r.follow_up and not asked:
+            r.todo = False  # "我在查了，有问题稍后告诉你": a promise, not a request
+    elif not r.address.other and event.session_kind != "direct":
+        r.todo = _group_duty(body) and not r.meeting
+
+
+def _is_important(r: _Reading, profile: Profile) -> bool:
+    """Rule 6 of the module's description."""
+    text = r.text
+    if r.own:
+        return False
+    if r.todo:
+        near = _NEAR if r.address.everyone or not r.address.me else _URGENT  # a group's duty counts today only
+        if near.search(text) or profile.watched(text) or (r.senior and not r.question_only):
+            return True
+    if r.automated:
+        if _APPROVAL.search(text) or (r.address.named and _ALERT.search(text) and not _RECOVERED.search(text)):
+            return True
+    elif (r.address.me and not r.follow_up and _MONEY.search(text)) or (r.senior and r.meeting) \
+            or (r.senior and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text)) \
+            or _DECISION.search(text):
+        return True
+    return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
+
+
+def _is_outage(text: str) -> bool:
+    return bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)
+
+
 def sort_message(event: Event, profile: Profile) -> Sorting:
     text = event.display_text.replace(DEMO_MARK.strip(), "").strip()
     topics = tuple(classify.topics_of(text))
@@ -382,58 +448,18 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     if not own and is_suspicious(text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
     address, body = _address(event, text, profile, automated)
-    meeting = _is_meeting(text, event, automated)
-    senior = not automated and bool(_SENIOR.search(event.sender_name.strip()))
-
-    todo = follow_up = question_only = False
-    if own:
-        follow_up = _promises(body)
-    elif automated:
-        owner = address.named and re.search("|".join(words.OWNER_LABELS), text) is not None
-        later = bool(_REMINDER_LATER.search(text))
-        todo = bool(_APPROVAL.search(text)) or (owner and not later and not _RECOVERED.search(text))
-        follow_up = bool(_MY_PENDING.search(text)) or (owner and later)
-    else:
-        promised = address.me and _promises(body) and not (meeting and _MEETING_LINK.search(body))
-        waiting = (address.me or "你" in body) and bool(_WAITING.search(body))
-        deferred = address.me and bool(_DEFERRED.search(body))
-        follow_up = promised or waiting or deferred or bool(_DECISION_AWAITED.search(body))
-        if address.me:
-            asked, question_only = _request(body, meeting)
-            problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
-            todo = (asked or problem or address.assigned) and not _INFO.search(body)
-        elif not address.other and event.session_kind != "direct":
-            todo = _group_duty(body) and not meeting
-    if todo and follow_up and not _request(body)[0]:
-        todo = False
-
-    important = False
-    if not own:
-        outage = bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)
-        near = _NEAR.search(text) if address.everyone or not address.me else _URGENT.search(text)
-        important = any((
-            todo and bool(near or profile.watched(text) or (senior and not question_only)),
-            automated and bool(_APPROVAL.search(text)),
-            address.me and not automated and not follow_up and bool(_MONEY.search(text)),
-            bool(_MONEY_DECISION.search(text)),
-            bool(_ESCALATION.search(text)),
-            outage,
-            automated and address.named and bool(_ALERT.search(text)) and not _RECOVERED.search(text),
-            bool(_DECISION.search(text)) and not automated,
-            senior and bool(_SENIOR_DECISION.search(text)) and not meeting,
-            bool(_CAREER.search(text)),
-            bool(_SALARY.search(text)),
-            not automated and bool(_FAMILY.search(text)) and bool(_KIN.search(text)),
-            meeting and senior,
-        ))
-    due = due_of(text, event.at) if (todo or follow_up) else None
+    reading = _Reading(text, body, address, own, automated,
+                       senior=not automated and bool(_SENIOR.search(event.sender_name.strip())),
+                       meeting=_is_meeting(text, event, automated))
+    _read_requests(reading, event)
+    todo, follow_up = reading.todo, reading.follow_up
     return Sorting(
         todo=todo,
         follow_up=follow_up,
-        meeting=meeting,
+        meeting=reading.meeting,
         mine=address.named and not own,
         notice=notice,
-        important=important,
+        important=_is_important(reading, profile),
         topics=topics,
-        due=due,
+        due=due_of(text, event.at) if (todo or follow_up) else None,
     )
