@@ -67,8 +67,8 @@ _ONE_MOMENT = re.compile(r"([^放等缓搁\W\d])一\1|一下(?!午|班|周|个|�
 _YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + "|".join(map(re.escape, words.YOU_FILLERS)) + r"){0,3}\s*(?:" +
                        "|".join(map(re.escape, sorted(words.ACTION_VERBS, key=len, reverse=True))) + r")(?!\S?的)")
 _BA = re.compile(r"把")
-_HEAD = re.compile(r"^\s*(?:(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|先|再)\s*){0,2}(?:" +
-                   "|".join(map(re.escape, words.HEAD_VERBS)) + ")")
+_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + "|".join(map(re.escape, words.HEAD_VERBS)) +
+                   ")(?![得了过天好完])")
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
                            "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$")
 _QUESTION_FORM = _literal(words.QUESTION_FORMS)
@@ -103,7 +103,7 @@ _MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + r")会(?![�
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
 _MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
 _MEETING_EVENT = _literal(words.MEETING_EVENTS)
-_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,4}?(?:" + "|".join(map(re.escape, words.MEETING_EVENTS)) + ")(?![的意结材报])")
+_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + "|".join(map(re.escape, words.MEETING_EVENTS)) + ")(?![的意结材报])")
 _MEETING_ROOM = re.compile(r"会议室")
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 _RESCHEDULE = _literal(words.RESCHEDULE)
