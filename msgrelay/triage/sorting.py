@@ -51,19 +51,20 @@ def _literal(items) -> re.Pattern:
 
 
 _ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
-_ASSIGNED = re.compile(r"(?:来|负责|跟进|处理|主持|对接|牵头|去|你|帮忙|帮|看一下|看下|确认|准备|安排|跟一下|review)")
+_ASSIGNED = _literal(words.ASSIGNED)
 _CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
 _MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
-_SELF = re.compile(r"(?<![帮给跟找和陪替借发让叫问诉知回来去到向对复谢送教还催请约醒])我们?(?!的|们的)(?![，,。；;！!？?\n]|$)"
-                   r"|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)  # the sender as subject, not 发我 or 回复我
-_NOT_YOU_SUBJECT = "(?<![帮给跟找和陪替借发让叫问诉知回向对为复谢送教还催请约醒])"  # 你 as an object: 发你, 答复你
+_NOT_SUBJECT = f"(?<![{words.OBJECT_AFTER}])"  # 我 or 你 after these is an object: 发我, 答复你
+_SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?\n]|$)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
+_NOT_YOU_SUBJECT = _NOT_SUBJECT
 _YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _AUTOMATED = _literal(words.AUTOMATED_SENDERS)
 _SENIOR = re.compile("(?:" + "|".join(map(re.escape, words.SENIOR_TITLES)) + r")$")
 _REQUEST = _any(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
-_ONE_MOMENT = re.compile(r"([^放等缓搁\W\d])一\1|一下(?!午|班|周|个|次|来|去|子)|(?<=[看查调改停试问找转签审过聊说催])下(?![午班周个次来去面边])")
+_ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{words.NOT_A_MOMENT}])"
+                         f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
 _YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + "|".join(map(re.escape, words.YOU_FILLERS)) + r"){0,3}\s*(?:" +
                        "|".join(map(re.escape, sorted(words.ACTION_VERBS, key=len, reverse=True))) + r")(?!\S?的)")
 _BA = re.compile(r"把")
@@ -98,7 +99,7 @@ _DECISION_AWAITED = _any([words.DECISION_AWAITED])
 _REMINDER_LATER = _any(words.REMINDER_LATER)
 
 _MEETING = _any(words.MEETING_WORDS)
-_MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + r")会(?![员计话所费场长儿不被有让把用议前后上中的])|" +
+_MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + f")会(?![{words.NOT_A_MEETING_AFTER}])|" +
                            words.THE_MEETING)
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
 _MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
@@ -138,13 +139,13 @@ _DISTRESS = _any(words.DISTRESS)
 _LURE = _any(words.LURES)
 _LINK = _any(words.LINK_ACTION)
 _SCAM_AWARE = _literal(words.SCAM_AWARE)
-_AMOUNT = re.compile(r"\d{3,}|笔款|钱")
-_CONTACT = re.compile(r"客服|QQ|qq|微信")
+_AMOUNT = _any(words.AMOUNT)
+_CONTACT = _literal(words.CONTACT)
 
 
 def _address_forms(name: str) -> list[str]:
     """Forms by which people address a person with this Chinese name: 李工, 小李, 老李, 明哥."""
-    if not (2 <= len(name) <= 4) or not all("\u4e00" <= c <= "\u9fff" for c in name):
+    if not (2 <= len(name) <= 4) or not all("\u4e00" <= c <= "\u9fff" for c in name):  # Chinese names only
         return []
     cut = 2 if len(name) >= 3 and name[:2] in words.COMPOUND_SURNAMES else 1
     surname, given = name[:cut], name[cut:]
@@ -195,9 +196,6 @@ class Profile:
         keywords = tuple(k for k in config.get("notification_keywords", []) if isinstance(k, str) and k)
         return cls(tuple(names), keywords)
 
-    def is_me(self, text: str) -> bool:
-        return bool(self._pattern and self._pattern.fullmatch(text))
-
     def find(self, text: str, start: int = 0):
         return self._pattern.search(text, start) if self._pattern else None
 
@@ -226,7 +224,7 @@ class Sorting:
 
 
 def is_own(event: Event, profile: Profile) -> bool:
-    return profile.is_me(event.sender_name.strip())
+    return event.sender_name.strip() in profile.names  # not a form: another 李 may be 李总
 
 
 def is_automated(event: Event) -> bool:
@@ -267,9 +265,9 @@ def _address(event: Event, text: str, profile: Profile, automated: bool) -> tupl
     opener = profile.find(body)
     if opener and opener.start() == 0:
         rest = body[opener.end():]
-        if not rest or rest[0] in " ，,：:、!！~" or rest.startswith(("你好", "您好", "，", "早", "在吗")):
+        if not rest or rest[0] in words.SALUTATION_ENDS or rest.startswith(words.GREETINGS):
             found.me = True
-            body = rest.lstrip(" ，,：:、!！~")
+            body = rest.lstrip(words.SALUTATION_ENDS)
     hit = profile.find(text)
     found.named = hit is not None
     if hit and not found.me and not automated:

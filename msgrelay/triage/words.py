@@ -14,6 +14,14 @@ COMPOUND_SURNAMES = ("欧阳", "司马", "上官", "诸葛", "东方", "皇甫",
                      "宇文", "司徒", "夏侯", "轩辕", "端木", "南宫", "独孤", "西门", "呼延")
 EVERYONE_MENTIONS = ("所有人", "全体成员", "全体", "all", "All", "everyone", "Everyone")
 EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位")
+# "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
+SALUTATION_ENDS = " ，,：:、!！~"
+GREETINGS = ("你好", "您好", "早", "在吗")
+# The name followed by a task assigns it: "纪要：…李明负责灰度方案", "李明帮忙主持一下".
+ASSIGNED = ("来", "负责", "跟进", "处理", "主持", "对接", "牵头", "去", "你", "帮忙", "帮", "看一下", "看下", "确认", "准备",
+            "安排", "跟一下", "review")
+# 我 or 你 after one of these is an object, not the one who acts: 发我, 帮我, 答复你, 跟你.
+OBJECT_AFTER = "帮给跟找和陪替借发让叫问诉知回来去到向对为复谢送教还催请约醒"
 # Who writes without being a person: service accounts, bots, systems.
 AUTOMATED_SENDERS = ("机器人", "bot", "Bot", "BOT", "助手", "Jenkins", "GitLab", "GitHub", "Gitlab", "CI",
                      "监控", "告警", "系统", "审批", "日程", "日历", "团队", "服务号", "公众号", "订阅号", "银行",
@@ -51,6 +59,10 @@ HEAD_VERBS = ("带", "买", "拿", "交", "发", "填", "签", "转", "催", "�
               "处理", "安排", "跟进", "整理")
 # Before a head verb: time words, a deadline ("上线前") and adverbs.
 HEAD_LEAD = r"(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|先|再|[^，,。；;！!？?\n再]{1,6}前)"
+# "看一下", "停一停", "看下": a softened imperative, unless 一下 starts a time (一下午) or 一V一 defers (放一放).
+NOT_A_MOMENT = "午班周个次来去子"
+NOT_REDUPLICATED = "放等缓搁"
+SHORT_DOWN_VERBS = "看查调改停试问找转签审过聊说催"
 # Question forms.  A clause that ends in one of QUESTION_ENDS, or carries an A-not-A form.
 QUESTION_ENDS = ("吗", "么", "呢", "不", "没", "呗", "嘛", "没有")
 QUESTION_FORMS = ("能不能", "可不可以", "行不行", "好不好", "要不要", "是不是", "有没有", "会不会", "该不该",
@@ -118,6 +130,8 @@ MEETING_KINDS = ("周", "例", "站", "晨", "早", "夕", "月", "大", "短", 
                  "评审", "对齐", "沟通", "验收", "分享", "启动", "碰头", "讨论", "说明", "交流", "汇报", "培训",
                  "协调", "研讨", "宣讲", "座谈", "见面", "述职", "对接", "澄清", "务虚", "动员", "总结", "周例",
                  "高层", "管理层", "全员", "部门", "项目", "需求", "技术", "规划", "季度", "月度", "年度", "临时")
+# 会 after a kind word is a meeting unless a longer word goes on: 会员, 会计, 会议室, 会被.
+NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中的"
 # "周二的会改到周三": 的会 is a meeting when the sentence goes on about it, not in "没完成的会影响绩效".
 THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常)"
 # A day or time right before an event makes it a meeting: "周一评审", "下周二下午面试一个候选人".
@@ -185,16 +199,19 @@ RECOVERED = ("恢复", "通过", "成功", "已解决", "已处理", "已完成"
 
 # -- scams and phishing ----------------------------------------------------------------------------
 IMPERSONATION = (r"我是\S{0,4}(总|领导|老板|经理|主任|局长|处长|董事长)", r"这是我的?(新|私人|另一个)?(微信|号|手机号)",
-                 r"换了?新?(号|微信|手机号)", r"加我\S{0,4}(新)?(微信|QQ|qq)", r"不方便接电话", r"不要告诉(别人|任何人)",
+                 r"换了?个?新?的?(号|微信|手机号|微信号)", r"加我\S{0,4}(新)?(微信|QQ|qq)", r"不方便接电话", r"不要告诉(别人|任何人)",
                  r"私人号", r"别(给我)?打电话")
 MONEY_URGENCY = (r"转账", r"汇款", r"打款", r"转给", r"垫付", r"保证金", r"借我", r"周转", r"急需", r"急用", r"先借",
-                 r"笔款", r"[转汇打借]\S{0,3}钱", r"一笔钱", r"[转汇打]\S{0,8}\d+\s*(万|元|块)")
+                 r"笔款", r"[转汇打借]\S{0,3}钱", r"一笔钱", r"[转汇打]\S{0,8}\d+\s*(万|元|块)", r"款\S{0,8}转",
+                 r"转\S{0,4}款")
 DISTRESS = (r"被偷", r"丢了", r"出事了", r"急！", r"急!", r"救急", r"在外地")
 LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|补贴|退税|红包)", r"退税", r"理赔", r"赔付",
          r"[3三双]\s*倍", r"领取\S{0,6}(赔偿|赔付)", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"账户\S{0,4}(异常|冻结)", r"(冻结|解冻)",
          r"自动(扣费|续费)", r"刷单", r"兼职", r"银行卡信息", r"验证码", r"(账号|账户)\S{0,4}(风险|被盗)",
          r"(完成|身份|安全)验证", r"验证身份")
 LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)")
+AMOUNT = (r"\d{3,}", r"笔款", r"钱")
+CONTACT = ("客服", "QQ", "qq", "微信")
 SCAM_AWARE = ("诈骗", "骗子", "骗局", "是不是骗", "钓鱼", "防骗", "反诈")
 
 # -- what a message is about -----------------------------------------------------------------------
