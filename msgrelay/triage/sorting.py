@@ -46,8 +46,13 @@ def _any(fragments) -> re.Pattern:
     return re.compile("|".join(f"(?:{f})" for f in fragments).replace(r"\S", _CL))
 
 
+def _words(items) -> str:
+    """The words as alternatives of a pattern, longest first."""
+    return "|".join(re.escape(w) for w in sorted(items, key=len, reverse=True))
+
+
 def _literal(items) -> re.Pattern:
-    return re.compile("|".join(re.escape(w) for w in sorted(items, key=len, reverse=True)))
+    return re.compile(_words(items))
 
 
 _ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
@@ -59,17 +64,16 @@ _SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?
 _NOT_YOU_SUBJECT = _NOT_SUBJECT
 _YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _AUTOMATED = _literal(words.AUTOMATED_SENDERS)
-_SENIOR = re.compile("(?:" + "|".join(map(re.escape, words.SENIOR_TITLES)) + r")$")
+_SENIOR = re.compile("(?:" + _words(words.SENIOR_TITLES) + r")$")
 _REQUEST = _any(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
 _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{words.NOT_A_MOMENT}])"
                          f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
-_YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + "|".join(map(re.escape, words.YOU_FILLERS)) + r"){0,3}\s*(?:" +
-                       "|".join(map(re.escape, sorted(words.ACTION_VERBS, key=len, reverse=True))) + r")(?!\S?的)")
+_YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + _words(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
+                       _words(words.ACTION_VERBS) + r")(?!\S?的)")  # 你先看一下, not 你提交的
 _BA = re.compile(r"把")
-_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + "|".join(map(re.escape, words.HEAD_VERBS)) +
-                   ")(?![得了过天好完])")
+_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + _words(words.HEAD_VERBS) + ")(?![得了过天好完])")
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
                            "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$")
 _QUESTION_FORM = _literal(words.QUESTION_FORMS)
@@ -88,7 +92,7 @@ _FORECAST = _literal(words.FORECAST)
 _EVERYONE = _literal(words.EVERYONE_WORDS)
 
 _PROMISE = re.compile(r"我们?" + _CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + _CL + "{0,10}?(?:" +
-                      "|".join(map(re.escape, words.PROMISE_VERBS)) + ")")
+                      _words(words.PROMISE_VERBS) + ")")  # 我今晚把方案更新一下
 _PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
 _NOT_PROMISE = _literal(words.NOT_PROMISE)
 _TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的])(?![^，。！？,!?]{0,8}了)")
@@ -104,7 +108,8 @@ _MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + f")会(?![{w
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
 _MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
 _MEETING_EVENT = _literal(words.MEETING_EVENTS)
-_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + "|".join(map(re.escape, words.MEETING_EVENTS)) + ")(?![的意结材报])")
+_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + _words(words.MEETING_EVENTS) +
+                          ")(?![的意结材报])")  # 周一评审, not 明天面试的候选人 or 再讨论
 _MEETING_ROOM = re.compile(r"会议室")
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 _RESCHEDULE = _literal(words.RESCHEDULE)
@@ -235,8 +240,9 @@ def is_suspicious(text: str) -> bool:
     """Money urgency from someone who cannot be checked, distress loans, or lures behind a link."""
     if _SCAM_AWARE.search(text):
         return False  # talks about a scam, e.g. someone asks whether a text is one
-    if _MONEY_URGENCY.search(text) and (_IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text))):
-        return True
+    if _MONEY_URGENCY.search(text):
+        if _IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text)):
+            return True
     return bool(_LURE.search(text)) and bool(_LINK.search(text) or _CONTACT.search(text))
 
 
