@@ -95,6 +95,7 @@ _PROMISE = re.compile(r"我们?" + _CL + "{0,6}?(?:" + "|".join(words.PROMISE_TI
                       _words(words.PROMISE_VERBS) + ")")  # 我今晚把方案更新一下
 _PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
 _NOT_PROMISE = _literal(words.NOT_PROMISE)
+_TO_THE_GROUP = _literal(words.TO_THE_GROUP)
 _TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的])(?![^，。！？,!?]{0,8}了)")
 _ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
 _WAITING = _any(words.WAITING)
@@ -335,10 +336,12 @@ def _request(body: str, meeting: bool = False) -> tuple[bool, bool]:
     return asked, question_only
 
 
-def _promises(body: str) -> bool:
+def _promises(body: str, own: bool = False) -> bool:
     """The sender (or the user, in own words) will do something later: "我今晚更新", "稍后发你"."""
     for clause in _clauses(body):
         if _is_question(clause) or _NOT_PROMISE.search(clause) or _ENDS_DONE.search(clause):
+            continue
+        if not own and _TO_THE_GROUP.search(clause):
             continue
         if _TO_YOU.search(clause) or _ENGLISH_PROMISE.search(clause) or _PROMISE_I_WILL.search(clause):
             return True
@@ -398,7 +401,7 @@ class _Reading:
 def _read_requests(r: _Reading, event: Event) -> None:
     """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
     if r.own:
-        r.follow_up = _promises(r.body)
+        r.follow_up = _promises(r.body, own=True)
         return
     if r.automated:
         owner = r.address.named and bool(_OWNER.search(r.text))
