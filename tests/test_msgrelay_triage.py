@@ -29,6 +29,8 @@ MESSAGES = [
     # requests without keywords, and what only looks like one
     ("direct", "赵四", "晚上回来带瓶酱油", "T", "06-11 22:00"),
     ("direct", "赵四", "你那边能重启一下测试机吗", "T", "-"),
+    ("group", "赵四", "@王雪 上线前再做一次回归", "T", None),
+    ("direct", "赵四", "你的发票还没交，月底前交一下", "T", "06-30 18:00"),
     ("direct", "赵四", "你提交的包登录页有个崩溃", "TI", None),
     ("direct", "赵四", "天冷了多穿点衣服", "", None),
     ("direct", "赵四", "谢谢，已经搞定了", "", None),
@@ -36,11 +38,14 @@ MESSAGES = [
     # a group's duty for everyone, not a conditional or informational broadcast
     ("group", "赵四", "@所有人 本周五前完成年度安全考试", "T", "06-13 18:00"),
     ("group", "赵四", "@所有人 下周三团建，想去的在表格里报名", "", None),
+    ("group", "赵四", "@所有人 今晚 20:00 发布，支付组的同学请保持在线", "TI", "06-11 20:00"),
     ("group", "赵四", "@所有人 今天 14:00 核心交换机升级，办公网会中断", "I", None),
     # promises and open loops
     ("direct", "赵四", "需求清单我整理完发你", "F", None),
     ("direct", "赵四", "报价的事我跟老板商量一下，稍后回复你", "F", None),
     ("direct", "赵四", "我这边先去吃饭，回来再细聊", "F", None),
+    ("direct", "赵四", "权限我已经提单了，等 IT 审批", "F", None),
+    ("direct", "Kate", "I'll send the report tomorrow", "F", "06-12 18:00"),
     ("group", "赵四", "这个需求我再确认一下，明天给大家答复", "", None),
     ("group", "赵四", "上线日期还在等老板拍板", "F", None),
     # automated senders
