@@ -464,7 +464,8 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         todo=todo,
         follow_up=follow_up,
         meeting=reading.meeting,
-        mine=address.named and not own,
+        # a service's notice that names the user (构建成功 提交者：李明) is for them only when it asks or reminds
+        mine=address.named and not own and (not automated or todo or follow_up),
         notice=notice,
         important=_is_important(reading, profile),
         topics=topics,
