@@ -112,6 +112,7 @@ _MEETING_EVENT = _literal(words.MEETING_EVENTS)
 _DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + _words(words.MEETING_EVENTS) +
                           ")(?![的意结材报])")  # 周一评审, not 明天面试的候选人 or 再讨论
 _MEETING_ROOM = re.compile(r"会议室")
+_CALENDAR = _any(words.CALENDAR_SENDERS)
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 _RESCHEDULE = _literal(words.RESCHEDULE)
 _ATTEND = _literal(words.ATTEND)
@@ -353,18 +354,17 @@ def _promises(body: str, own: bool = False) -> bool:
 def _is_meeting(text: str, event: Event, automated: bool) -> bool:
     if _NOT_MEETING.search(text):
         return False
-    if automated and re.search(r"日程|日历|会议|calendar", event.sender_name, re.I):
+    if automated and _CALENDAR.search(event.sender_name):
         return True
     if _MEETING.search(text) or _MEETING_KIND.search(text) or _MEETING_CALL.search(text):
         return True
     if _MEETING_ENGLISH.search(text):
         return True
-    timed = bool(_CLOCK.search(text))
-    if _MEETING_EVENT.search(text) and (timed or _RESCHEDULE.search(text) or _ATTEND.search(text)):
-        return True
-    if _DATED_EVENT.search(text):
-        return True
-    return bool(_MEETING_ROOM.search(text) and timed)
+    if _MEETING_EVENT.search(text):
+        # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
+        if _CLOCK.search(text) or _RESCHEDULE.search(text) or _ATTEND.search(text) or _DATED_EVENT.search(text):
+            return True
+    return bool(_MEETING_ROOM.search(text) and _CLOCK.search(text))
 
 
 def _group_duty(body: str) -> bool:
