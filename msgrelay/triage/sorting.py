@@ -206,6 +206,15 @@ class Profile:
     def find(self, text: str, start: int = 0):
         return self._pattern.search(text, start) if self._pattern else None
 
+    def mentioned(self, who: str) -> bool:
+        """Whether an @ names the user: "@李明", "@李明你看下", not "@李明辉"."""
+        hit = self._pattern.match(who) if self._pattern else None
+        return bool(hit) and (hit.end() == len(who) or who[hit.end()] in words.AFTER_MENTION)
+
+    def after_mention(self, who: str) -> str:
+        """The text an @ of the user ran into: "你看下" of "@李明你看下"."""
+        return who[self._pattern.match(who).end():] if self.mentioned(who) else ""
+
     def watched(self, text: str) -> bool:
         return bool(self._keywords and self._keywords.search(text))
 
@@ -263,13 +272,13 @@ def _address(event: Event, text: str, profile: Profile, automated: bool) -> tupl
     others = False
     for mention in _MENTION.finditer(text):
         who = mention.group(1)
-        if profile.find(who) and profile.find(who).start() == 0:
+        if profile.mentioned(who):
             found.me = True
         elif who.startswith(words.EVERYONE_MENTIONS):
             found.everyone = True
         else:
             others = True
-    body = _MENTION.sub(" ", text).strip()
+    body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip()
     opener = profile.find(body)
     if opener and opener.start() == 0:
         rest = body[opener.end():]

@@ -14,6 +14,8 @@ COMPOUND_SURNAMES = ("欧阳", "司马", "上官", "诸葛", "东方", "皇甫",
                      "宇文", "司徒", "夏侯", "轩辕", "端木", "南宫", "独孤", "西门", "呼延")
 EVERYONE_MENTIONS = ("所有人", "全体成员", "全体", "all", "All", "everyone", "Everyone")
 EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位")
+# An @ runs on into the text when no space follows: "@李明你看下" is the user, "@李明辉" someone else.
+AFTER_MENTION = "你您请帮麻看在有这那把"
 # "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
 SALUTATION_ENDS = " ，,：:、!！~"
 GREETINGS = ("你好", "您好", "早", "在吗")
