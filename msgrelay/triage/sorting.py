@@ -282,8 +282,8 @@ def _address(event: Event, text: str, profile: Profile, automated: bool) -> tupl
     opener = profile.find(body)
     if opener and opener.start() == 0:
         rest = body[opener.end():]
-        if not rest or rest[0] in words.SALUTATION_ENDS or rest.startswith(words.GREETINGS):
-            found.me = True
+        if not rest or rest[0] in words.SALUTATION_ENDS + words.AFTER_MENTION or rest.startswith(words.GREETINGS):
+            found.me = True  # "李明，…", "小李 …", "李明你看下…", not "李明辉…"
             body = rest.lstrip(words.SALUTATION_ENDS)
     hit = profile.find(text)
     found.named = hit is not None
