@@ -8,6 +8,8 @@ from .words import BROADCAST_WORDS, TOPIC_WORDS
 
 _DIGITS = re.compile(r"\d+")
 _SPACES = re.compile(r"\s+")
+_TOPICS = {topic: re.compile("|".join(map(re.escape, words))) for topic, words in TOPIC_WORDS.items()}
+_BROADCAST = re.compile("|".join(map(re.escape, BROADCAST_WORDS)))
 
 
 def contains_any(text: str, words, ignore_case: bool = False) -> bool:
@@ -29,10 +31,6 @@ def is_notice(text: str) -> bool:
 def mentions(text: str, names) -> bool:
     """Whether the text names the user (any alias, case-insensitive) or says @我."""
     return "@我" in text or contains_any(text, names, ignore_case=True)
-
-
-_TOPICS = {topic: re.compile("|".join(map(re.escape, words))) for topic, words in TOPIC_WORDS.items()}
-_BROADCAST = re.compile("|".join(map(re.escape, BROADCAST_WORDS)))
 
 
 def topics_of(text: str) -> list[str]:

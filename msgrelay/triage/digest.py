@@ -62,7 +62,9 @@ def highlight(event: Event) -> dict:
 
 class Digest:
     """Assembles the digest from the messages (newest first) and their sortings; `summary()` gives the
-    wire form.  `sortings` (one per message, in the same order) saves sorting the messages again."""
+    wire form.  `sortings` (one per message, in the same order) saves sorting the messages again.
+    To-dos, follow-ups and important messages come most pressing first (`pressing_first`), so the
+    capped lists keep what is due soonest; scams are in no list."""
 
     def __init__(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset(),
                  sortings: list[Sorting] | None = None):
