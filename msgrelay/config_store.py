@@ -7,6 +7,7 @@ import datetime as dt
 import json
 import os
 import pathlib
+import re
 import stat
 import tempfile
 import threading
@@ -62,6 +63,19 @@ def _text_list(value, where: str) -> list[str]:
     raise PayloadError(f"{where} 必须是文本（一行一项）")
 
 
+_ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
+
+
+def _alias_list(value, where: str) -> list[str]:
+    """Aliases typed one a line or as "小李, 明哥" / "小李、明哥": trimmed, blanks and repeats dropped."""
+    aliases: list[str] = []
+    for item in _text_list(value, where):
+        for alias in (a.strip() for a in _ALIAS_SEPARATORS.split(item)):
+            if alias and alias not in aliases:
+                aliases.append(alias)
+    return aliases
+
+
 def _check(value, kind, where: str):
     names = {bool: "布尔值", str: "文本", dict: "对象"}
     if not isinstance(value, kind):
@@ -95,7 +109,7 @@ def apply_payload(config: dict, body) -> dict:
         if profile.get("display_name") is not None:
             new["user_profile"]["display_name"] = _check(profile["display_name"], str, "user_profile.display_name").strip()
         if profile.get("aliases") is not None:
-            new["user_profile"]["aliases"] = _text_list(profile["aliases"], "user_profile.aliases")
+            new["user_profile"]["aliases"] = _alias_list(profile["aliases"], "user_profile.aliases")
     for client in ("wechat", "wecom"):
         if body.get(client) is None:
             continue

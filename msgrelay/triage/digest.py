@@ -38,6 +38,12 @@ def deduplicated(events: list[Event]) -> list[Event]:
     return kept
 
 
+def pressing_first(items: list[tuple[Event, Sorting]]) -> list[Event]:
+    """The messages (given newest first) with those that have a deadline first, the earliest first;
+    equal deadlines and those without one stay newest first."""
+    return [e for e, _ in sorted(items, key=lambda item: (item[1].due is None, item[1].due or 0.0))]
+
+
 def _named_counts(counter: collections.Counter) -> list[list]:
     return [[name, count] for name, count in counter.most_common(TOP_N)]
 
@@ -56,7 +62,9 @@ def highlight(event: Event) -> dict:
 
 class Digest:
     """Assembles the digest from the messages (newest first) and their sortings; `summary()` gives the
-    wire form.  `sortings` (one per message, in the same order) saves sorting the messages again."""
+    wire form.  `sortings` (one per message, in the same order) saves sorting the messages again.
+    To-dos, follow-ups and important messages come most pressing first (`pressing_first`), so the
+    capped lists keep what is due soonest; scams are in no list."""
 
     def __init__(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset(),
                  sortings: list[Sorting] | None = None):
@@ -76,13 +84,14 @@ class Digest:
         def open_item(event: Event) -> bool:
             return event_key(event) not in completed_keys and item_line(event) not in completed_texts
 
-        self.todos = [e for e, s in unique if s.todo and open_item(e)]
-        self.follow_ups = [e for e, s in unique if s.follow_up and open_item(e)]
+        self.todos = pressing_first([(e, s) for e, s in unique if s.todo and open_item(e)])
+        self.follow_ups = pressing_first([(e, s) for e, s in unique if s.follow_up and open_item(e)])
         self.meetings = [e for e, s in unique if s.meeting]
         self.mine = [e for e, s in unique if s.mine]
-        self.notices = [e for e, s in unique if s.notice]
+        self.notices = [e for e, s in unique if s.notice and not s.suspicious]
         # a finished to-do stays important only for another reason
-        self.important = [e for e, s in unique if s.important and (not s.todo or s.mine or s.meeting or open_item(e))]
+        self.important = pressing_first([(e, s) for e, s in unique
+                                         if s.important and (not s.todo or s.mine or s.meeting or open_item(e))])
 
     def open_items(self) -> dict[str, Event]:
         """Every to-do line the state lists (action items and follow-ups) with its message."""

@@ -3,33 +3,220 @@
 `sort_message` looks at one message and the user's profile and nothing else: no other message, no
 clock, no completed to-dos.  So a message is sorted once (when it is stored, or when the profile
 changes) and the digest only assembles lists from the sortings it is given.
+
+The rules, in the order they are applied (the words are in `words.py`):
+
+1. Who writes: the user (own words are never to-dos; own promises are follow-ups), a service or bot
+   (only an approval waiting for the user or a notice naming the user as owner is a to-do), or a
+   scam (money urgency from someone who cannot be checked, lures with links): marked suspicious and
+   nothing else.
+2. Who it is for: a one-to-one chat, an @ of the user, the user's name, alias or a form of it
+   (李工, 小李, 明哥) opening the message, or the name followed by a task (李明负责…) address the
+   user; an @ of someone else addresses them; @所有人 and words such as 大家 address everyone.
+3. Whether it asks something: a clause with a request word, 你/您 + verb, 把 + verb, a verb at the
+   head of a subjectless clause, a question, or a problem reported to the user; clauses whose
+   subject is the sender, that only report what is done, or only care ("多穿点") ask nothing.  A
+   group message asks everyone only for a duty with a date (投票, 考试, 交周报) or stand-by, never
+   conditionally ("没拜访的不用填").
+4. Promises and waiting: the sender will come back to the user ("稍后发你", "明天回复你"), the
+   user's request waits in someone's hands, a topic is deferred with the user, a decision is awaited.
+5. Meetings: meeting words, or an event (评审, 复盘, 面试…) with a time, a change or a role;
+   minutes, review comments, the room and "在开会" are not meetings.  An invitation is a to-do only
+   when it gives the user a role or asks a question.
+6. Importance: a to-do with a near deadline, from a boss or customer, or on a watched keyword;
+   money the user owes or is owed, budget and contract decisions; customer escalation; outages of
+   production; decisions about the user or the company; family emergencies.
 """
 
 from __future__ import annotations
 
 import dataclasses
+import re
 
-from . import classify
-from ..demo_data import Event
+from . import classify, words
+from .deadline import due_of
+from ..demo_data import DEMO_MARK, Event
+
+
+_CL = r"[^，,。；;！!？?\n]"  # a character inside one clause
+
+
+def _any(fragments) -> re.Pattern:
+    """One pattern of the fragments; \\S in a fragment stands for any character of the same clause."""
+    return re.compile("|".join(f"(?:{f})" for f in fragments).replace(r"\S", _CL))
+
+
+def _words(items) -> str:
+    """The words as alternatives of a pattern, longest first."""
+    return "|".join(re.escape(w) for w in sorted(items, key=len, reverse=True))
+
+
+def _literal(items) -> re.Pattern:
+    return re.compile(_words(items))
+
+
+_ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
+_ASSIGNED = _literal(words.ASSIGNED)
+_CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
+_MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
+_NOT_SUBJECT = f"(?<![{words.OBJECT_AFTER}])"  # 我 or 你 after these is an object: 发我, 答复你
+_SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?\n]|$)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
+_NOT_YOU_SUBJECT = _NOT_SUBJECT
+_YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
+_AUTOMATED = _literal(words.AUTOMATED_SENDERS)
+_SENIOR = re.compile("(?:" + _words(words.SENIOR_TITLES) + r")$")
+_REQUEST = _any(words.REQUEST_MARKERS)
+_NEED = re.compile(words.NEED)
+_PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
+_ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{words.NOT_A_MOMENT}])"
+                         f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
+_YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + _words(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
+                       _words(words.ACTION_VERBS) + r")(?!\S?的)")  # 你先看一下, not 你提交的
+_BA = re.compile(r"把")
+_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + _words(words.HEAD_VERBS) + ")(?![得了过天好完])")
+_QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
+                           "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$")
+_QUESTION_FORM = _literal(words.QUESTION_FORMS)
+_ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
+_PROBLEM = _literal(words.PROBLEM_WORDS)
+_DONE = _literal(words.DONE_WORDS)
+_ENDS_DONE = re.compile(r"了\s*[。！!～~]?\s*$")
+_INFO = _literal(words.INFO_ONLY)
+_CARE = _literal(words.CARE_WORDS)
+_CONDITIONAL = _any(words.CONDITIONAL)
+_DUTY = _any(words.DUTY_VERBS)
+_STANDBY = _any(words.STANDBY)
+_EACH = _literal(words.EACH)
+_ANNOUNCE = _literal(words.ANNOUNCE)
+_FORECAST = _literal(words.FORECAST)
+_EVERYONE = _literal(words.EVERYONE_WORDS)
+
+_PROMISE = re.compile(r"我们?" + _CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + _CL + "{0,10}?(?:" +
+                      _words(words.PROMISE_VERBS) + ")")  # 我今晚把方案更新一下
+_PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
+_NOT_PROMISE = _literal(words.NOT_PROMISE)
+_TO_THE_GROUP = _literal(words.TO_THE_GROUP)
+_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的])(?![^，。！？,!?]{0,8}了)")
+_ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
+_WAITING = _any(words.WAITING)
+_DEFERRED = _any(words.DEFERRED)
+_DECISION_AWAITED = _any([words.DECISION_AWAITED])
+_REMINDER_LATER = _any(words.REMINDER_LATER)
+
+_MEETING = _any(words.MEETING_WORDS)
+_MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + f")会(?![{words.NOT_A_MEETING_AFTER}])|" +
+                           words.THE_MEETING)
+_MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
+_MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
+_MEETING_EVENT = _literal(words.MEETING_EVENTS)
+_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + _words(words.MEETING_EVENTS) +
+                          ")(?![的意结材报])")  # 周一评审, not 明天面试的候选人 or 再讨论
+_MEETING_ROOM = re.compile(r"会议室")
+_CALENDAR = _any(words.CALENDAR_SENDERS)
+_CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
+_RESCHEDULE = _literal(words.RESCHEDULE)
+_ATTEND = _literal(words.ATTEND)
+_NOT_MEETING = _any(words.NOT_MEETING)
+_ROLE = _any(words.MEETING_ROLES)
+_MEETING_LINK = _literal(words.MEETING_LINKS)
+
+_URGENT = _any(words.URGENT)
+_NEAR = _any(words.NEAR)
+_MONEY = _any(words.MONEY)
+_MONEY_DECISION = _any(words.MONEY_DECISION)
+_ESCALATION = _any(words.ESCALATION)
+_OUTAGE = _any(words.OUTAGE)
+_NOT_OUTAGE = _any(words.NOT_OUTAGE)
+_DECISION = _any(words.DECISION)
+_SENIOR_DECISION = _literal(words.SENIOR_DECISION)
+_CAREER = _any(words.CAREER)
+_SALARY = _any([words.SALARY])
+_FAMILY = _literal(words.FAMILY_EMERGENCY)
+_KIN = _literal(words.KIN)
+_ALERT = _literal(words.ALERT)
+
+_APPROVAL = _any(words.APPROVAL_FOR_ME)
+_MY_PENDING = _any([words.MY_REQUEST_PENDING])
+_RECOVERED = _literal(words.RECOVERED)
+_OWNER = _literal(words.OWNER_LABELS)
+
+_IMPERSONATION = _any(words.IMPERSONATION)
+_MONEY_URGENCY = _any(words.MONEY_URGENCY)
+_DISTRESS = _any(words.DISTRESS)
+_LURE = _any(words.LURES)
+_LINK = _any(words.LINK_ACTION)
+_SCAM_AWARE = _literal(words.SCAM_AWARE)
+_AMOUNT = _any(words.AMOUNT)
+_CONTACT = _literal(words.CONTACT)
+
+
+def _address_forms(name: str) -> list[str]:
+    """Forms by which people address a person with this Chinese name: 李工, 小李, 老李, 明哥."""
+    if not (2 <= len(name) <= 4) or not all("\u4e00" <= c <= "\u9fff" for c in name):  # Chinese names only
+        return []
+    cut = 2 if len(name) >= 3 and name[:2] in words.COMPOUND_SURNAMES else 1
+    surname, given = name[:cut], name[cut:]
+    forms = [surname + title for title in words.SURNAME_TITLES]
+    forms += [prefix + surname for prefix in words.SURNAME_PREFIXES]
+    forms += [given[-1] + title for title in words.GIVEN_NAME_TITLES]
+    if len(given) == 2:
+        forms.append(given)
+    return forms
+
+
+def _name_pattern(names) -> re.Pattern | None:
+    parts = []
+    for name in sorted(set(names), key=len, reverse=True):
+        escaped = re.escape(name)
+        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii() else escaped)
+    return re.compile("|".join(parts), re.I) if parts else None
 
 
 @dataclasses.dataclass(frozen=True)
 class Profile:
-    """Who the user is, as far as sorting goes: name and aliases, and the keywords that mark work."""
+    """Who the user is, as far as sorting goes: name and aliases, and the keywords that mark work.
+    `forms` (derived from the names) are how others address the user: 李工, 小李, 明哥."""
 
     names: tuple[str, ...] = ()
     keywords: tuple[str, ...] = ()
+    forms: tuple[str, ...] = dataclasses.field(init=False, default=())
+    _pattern: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+    _keywords: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+
+    def __post_init__(self):
+        # the forms come from the display name (the first name); an alias such as 明哥 is a form already
+        forms = [f for f in _address_forms(self.names[0]) if f not in self.names] if self.names else []
+        object.__setattr__(self, "forms", tuple(forms))
+        object.__setattr__(self, "_pattern", _name_pattern(self.names + self.forms))
+        kws = [k for k in self.keywords if k.strip()]
+        object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)
 
     @classmethod
     def from_config(cls, config: dict) -> "Profile":
         profile = config.get("user_profile", {})
         raw = [profile.get("display_name", "")] + list(profile.get("aliases", []))
         names: list[str] = []
-        for name in (n.strip() for n in raw if isinstance(n, str)):
-            if name and name not in names:
-                names.append(name)
+        for entry in (n for n in raw if isinstance(n, str)):
+            for name in (n.strip() for n in _ALIAS_SEPARATORS.split(entry)):  # also "小李,明哥" stored earlier
+                if name and name not in names:
+                    names.append(name)
         keywords = tuple(k for k in config.get("notification_keywords", []) if isinstance(k, str) and k)
         return cls(tuple(names), keywords)
+
+    def find(self, text: str, start: int = 0):
+        return self._pattern.search(text, start) if self._pattern else None
+
+    def mentioned(self, who: str) -> bool:
+        """Whether an @ names the user: "@李明", "@李明你看下", not "@李明辉"."""
+        hit = self._pattern.match(who) if self._pattern else None
+        return bool(hit) and (hit.end() == len(who) or who[hit.end()] in words.AFTER_MENTION)
+
+    def after_mention(self, who: str) -> str:
+        """The text an @ of the user ran into: "你看下" of "@李明你看下"."""
+        return who[self._pattern.match(who).end():] if self.mentioned(who) else ""
+
+    def watched(self, text: str) -> bool:
+        return bool(self._keywords and self._keywords.search(text))
 
 
 @dataclasses.dataclass(frozen=True)
@@ -53,22 +240,243 @@ class Sorting:
 
 
 def is_own(event: Event, profile: Profile) -> bool:
-    return event.sender_name.strip() in profile.names
+    return event.sender_name.strip() in profile.names  # not a form: another 李 may be 李总
+
+
+def is_automated(event: Event) -> bool:
+    return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name))
+
+
+def is_suspicious(text: str) -> bool:
+    """Money urgency from someone who cannot be checked, distress loans, or lures behind a link."""
+    if _SCAM_AWARE.search(text):
+        return False  # talks about a scam, e.g. someone asks whether a text is one
+    if _MONEY_URGENCY.search(text):
+        if _IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text)):
+            return True
+    return bool(_LURE.search(text)) and bool(_LINK.search(text) or _CONTACT.search(text))
+
+
+@dataclasses.dataclass
+class _Address:
+    me: bool = False  # one-to-one, @ of the user, opened with the user's name, or a task named to the user
+    named: bool = False  # the user's name or a form of it appears
+    other: bool = False  # @ of someone else only
+    everyone: bool = False
+    assigned: bool = False  # the user's name followed by a task: "李明负责灰度方案"
+
+
+def _address(event: Event, text: str, profile: Profile, automated: bool) -> tuple[_Address, str]:
+    """Who the message is for, and its text without the leading @ mentions and salutation."""
+    found = _Address()
+    others = False
+    for mention in _MENTION.finditer(text):
+        who = mention.group(1)
+        if profile.mentioned(who):
+            found.me = True
+        elif who.startswith(words.EVERYONE_MENTIONS):
+            found.everyone = True
+        else:
+            others = True
+    body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip()
+    opener = profile.find(body)
+    if opener and opener.start() == 0:
+        rest = body[opener.end():]
+        if not rest or rest[0] in words.SALUTATION_ENDS + words.AFTER_MENTION or rest.startswith(words.GREETINGS):
+            found.me = True  # "李明，…", "小李 …", "李明你看下…", not "李明辉…"
+            body = rest.lstrip(words.SALUTATION_ENDS)
+    hit = profile.find(text)
+    found.named = hit is not None
+    if hit and not found.me and not automated:
+        after = text[hit.end():hit.end() + 4]
+        if _ASSIGNED.match(after):
+            found.me = found.assigned = True  # "纪要：…李明负责灰度方案"
+    if event.session_kind == "direct" and not automated:
+        found.me = True
+    found.other = others and not found.me
+    if not found.me and not found.other and _EVERYONE.search(body):
+        found.everyone = True
+    return found, body
+
+
+def _clauses(text: str) -> list[str]:
+    return [c for c in _CLAUSE.findall(text) if c.strip()] or [text]
+
+
+def _is_question(clause: str) -> bool:
+    if _QUESTION_END.search(clause) or _ENGLISH_REQUEST.search(clause):
+        return True
+    return bool(_QUESTION_FORM.search(clause)) and not _SELF.search(clause)
+
+
+def _asks(clause: str, self_topic: bool) -> bool:
+    """Whether one clause asks the reader to do or answer something.  self_topic: an earlier clause
+    had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里")."""
+    if _CARE.search(clause):
+        return False
+    if _is_question(clause):
+        return True
+    you = bool(_YOU_VERB.search(clause))
+    if _SELF.search(clause) and not you and not _YOU.search(clause):
+        return False  # "我尽快处理", "我们需要再评估"
+    if _FORECAST.search(clause):
+        return False
+    if you or _REQUEST.search(clause) or _PLEASE.search(clause) or _NEED.search(clause):
+        return True
+    if self_topic or _ENDS_DONE.search(clause) or (_DONE.search(clause) and not _ONE_MOMENT.search(clause)):
+        return False
+    return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause))
+
+
+def _request(body: str, meeting: bool = False) -> tuple[bool, bool]:
+    """(asks something, only asks a question) over the clauses of a message addressed to the user.
+    In a meeting's message, being asked to attend is no request; a role in it or a question is."""
+    asked = question_only = False
+    self_topic = False
+    for clause in _clauses(body):
+        if meeting and _ATTEND.search(clause) and not _ROLE.search(clause) and not _is_question(clause):
+            continue
+        if _SELF.search(clause) and not _YOU.search(clause):
+            self_topic = True  # a following subjectless clause keeps the sender as subject
+        elif _YOU.search(clause):
+            self_topic = False
+        if _asks(clause, self_topic):
+            question_only = (not asked or question_only) and _is_question(clause)
+            asked = True
+    return asked, question_only
+
+
+def _promises(body: str, own: bool = False) -> bool:
+    """The sender (or the user, in own words) will do something later: "我今晚更新", "稍后发你"."""
+    for clause in _clauses(body):
+        if _is_question(clause) or _NOT_PROMISE.search(clause) or _ENDS_DONE.search(clause):
+            continue
+        if not own and _TO_THE_GROUP.search(clause):
+            continue
+        if _TO_YOU.search(clause) or _ENGLISH_PROMISE.search(clause) or _PROMISE_I_WILL.search(clause):
+            return True
+        if _PROMISE.search(clause):
+            return True
+    return False
+
+
+def _is_meeting(text: str, event: Event, automated: bool) -> bool:
+    if _NOT_MEETING.search(text):
+        return False
+    if automated and _CALENDAR.search(event.sender_name):
+        return True
+    if _MEETING.search(text) or _MEETING_KIND.search(text) or _MEETING_CALL.search(text):
+        return True
+    if _MEETING_ENGLISH.search(text):
+        return True
+    if _MEETING_EVENT.search(text):
+        # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
+        if _CLOCK.search(text) or _RESCHEDULE.search(text) or _ATTEND.search(text) or _DATED_EVENT.search(text):
+            return True
+    return bool(_MEETING_ROOM.search(text) and _CLOCK.search(text))
+
+
+def _group_duty(body: str) -> bool:
+    """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release."""
+    if _CONDITIONAL.search(body) or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
+        return False
+    if _STANDBY.search(body):
+        return True
+    dated = bool(re.search(r"今天|今晚|明天|明早|周[一二三四五六日天]|本周|这周|截止|\d+\s*[号日点]|前", body))
+    for clause in _clauses(body):
+        if _SELF.search(clause) or _DONE.search(clause):
+            continue
+        if dated and (_DUTY.search(clause) or (_EACH.search(clause) and _BA.search(clause))):
+            return True
+    return False
+
+
+@dataclasses.dataclass
+class _Reading:
+    """What the rules found in one message, on the way to its Sorting."""
+
+    text: str
+    body: str  # without leading @ mentions and salutation
+    address: _Address
+    own: bool
+    automated: bool
+    senior: bool
+    meeting: bool
+    todo: bool = False
+    follow_up: bool = False
+    question_only: bool = False
+
+
+def _read_requests(r: _Reading, event: Event) -> None:
+    """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
+    if r.own:
+        r.follow_up = _promises(r.body, own=True)
+        return
+    if r.automated:
+        owner = r.address.named and bool(_OWNER.search(r.text))
+        later = bool(_REMINDER_LATER.search(r.text))
+        r.todo = bool(_APPROVAL.search(r.text)) or (owner and not later and not _RECOVERED.search(r.text))
+        r.follow_up = bool(_MY_PENDING.search(r.text)) or (owner and later)
+        return
+    me, body = r.address.me, r.body
+    r.follow_up = (me and _promises(body) and not (r.meeting and _MEETING_LINK.search(body))) \
+        or ((me or "你" in body) and bool(_WAITING.search(body))) \
+        or (me and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
+    if me:
+        asked, r.question_only = _request(body, r.meeting)
+        problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
+        r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
+        if r.todo and r.follow_up and not asked:
+            r.todo = False  # "我在查了，有问题稍后告诉你": a promise, not a request
+    elif not r.address.other and event.session_kind != "direct":
+        r.todo = _group_duty(body) and not r.meeting
+
+
+def _is_important(r: _Reading, profile: Profile) -> bool:
+    """Rule 6 of the module's description."""
+    text = r.text
+    if r.own:
+        return False
+    if r.todo:
+        near = _NEAR if r.address.everyone or not r.address.me else _URGENT  # a group's duty counts today only
+        if near.search(text) or profile.watched(text) or (r.senior and not r.question_only):
+            return True
+    if r.automated:
+        if _APPROVAL.search(text) or (r.address.named and _ALERT.search(text) and not _RECOVERED.search(text)):
+            return True
+    elif (r.address.me and not r.follow_up and _MONEY.search(text)) or (r.senior and r.meeting) \
+            or (r.senior and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text)) \
+            or _DECISION.search(text):
+        return True
+    return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
+
+
+def _is_outage(text: str) -> bool:
+    return bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)
 
 
 def sort_message(event: Event, profile: Profile) -> Sorting:
-    text = event.display_text
+    text = event.display_text.replace(DEMO_MARK.strip(), "").strip()
+    topics = tuple(classify.topics_of(text))
+    notice = classify.is_notice(text)
     own = is_own(event, profile)
-    people = not own and event.session_kind != "official"  # service accounts assign no work
-    todo = people and classify.is_todo(text, profile.keywords)
-    mine = not own and classify.mentions(text, profile.names)
-    meeting = classify.is_meeting(event.session_name + " " + text)
+    automated = not own and is_automated(event)
+    if not own and is_suspicious(text):
+        return Sorting(suspicious=True, notice=notice, topics=topics)
+    address, body = _address(event, text, profile, automated)
+    reading = _Reading(text, body, address, own, automated,
+                       senior=not automated and bool(_SENIOR.search(event.sender_name.strip())),
+                       meeting=_is_meeting(text, event, automated))
+    _read_requests(reading, event)
+    todo, follow_up = reading.todo, reading.follow_up
     return Sorting(
         todo=todo,
-        follow_up=people and classify.is_follow_up(text),
-        meeting=meeting,
-        mine=mine,
-        notice=classify.is_notice(text),
-        important=mine or todo or meeting,
-        topics=tuple(classify.topics_of(text)),
+        follow_up=follow_up,
+        meeting=reading.meeting,
+        # a service's notice that names the user (构建成功 提交者：李明) is for them only when it asks or reminds
+        mine=address.named and not own and (not automated or todo or follow_up),
+        notice=notice,
+        important=_is_important(reading, profile),
+        topics=topics,
+        due=due_of(text, event.at) if (todo or follow_up) else None,
     )

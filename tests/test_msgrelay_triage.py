@@ -1,0 +1,120 @@
+"""The sorting rules on representative messages, the digest's order and the alias list."""
+
+import datetime as dt
+import unittest
+
+import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
+
+from msgrelay.config_store import apply_payload, default_config
+from msgrelay.demo_data import Event
+from msgrelay.triage.digest import Digest
+from msgrelay.triage.sorting import Profile, sort_message
+
+AT = dt.datetime(2025, 6, 11, 15, 0).astimezone()  # a Wednesday afternoon
+USER = {"display_name": "王雪", "aliases": ["雪姐", "Snow"]}  # not the user of the labelled sets
+
+# (chat kind, sender, text, flags: T to-do, M meeting, I important, F follow-up, S suspicious; deadline or "-")
+MESSAGES = [
+    # who it is for: one-to-one, @, name forms derived from the name (王工, 小王), an alias, a task named
+    ("direct", "赵四", "部署脚本你再改一下", "T", "-"),
+    ("group", "赵四", "@王雪 接口文档第 3 节帮忙确认下", "T", None),
+    ("group", "赵四", "@钱七 接口文档第 3 节帮忙确认下", "", None),
+    ("group", "赵四", "@王雪琪 接口文档第 3 节帮忙确认下", "", None),
+    ("group", "赵四", "@王雪你看下这个告警", "T", None),
+    ("group", "赵四", "王工，明早 9 点前把部署清单发我", "TI", "06-12 09:00"),
+    ("group", "赵四", "小王 这个告警你看一下", "T", None),
+    ("group", "Kate", "Snow, can you check the build?", "T", None),
+    ("group", "赵四", "Snowball 的版本升级了，大家看一下", "", None),
+    ("group", "赵四", "纪要：1. 上线定周四 2. 王雪负责压测方案", "T", None),
+    ("group", "赵四", "有人知道测试环境的地址吗？", "", None),
+    ("group", "王雪", "好的，我今晚把压测报告发群里", "F", "06-11 22:00"),
+    # requests without keywords, and what only looks like one
+    ("direct", "赵四", "晚上回来带瓶酱油", "T", "06-11 22:00"),
+    ("direct", "赵四", "你那边能重启一下测试机吗", "T", "-"),
+    ("group", "赵四", "@王雪 上线前再做一次回归", "T", None),
+    ("direct", "赵四", "你的发票还没交，月底前交一下", "T", "06-30 18:00"),
+    ("direct", "赵四", "你提交的包登录页有个崩溃", "TI", None),
+    ("direct", "赵四", "天冷了多穿点衣服", "", None),
+    ("direct", "赵四", "谢谢，已经搞定了", "", None),
+    ("direct", "赵四", "你的调薪申请已通过，下月生效", "I", None),
+    # a group's duty for everyone, not a conditional or informational broadcast
+    ("group", "赵四", "@所有人 本周五前完成年度安全考试", "T", "06-13 18:00"),
+    ("group", "赵四", "@所有人 下周三团建，想去的在表格里报名", "", None),
+    ("group", "赵四", "@所有人 今晚 20:00 发布，支付组的同学请保持在线", "TI", "06-11 20:00"),
+    ("group", "赵四", "@所有人 今天 14:00 核心交换机升级，办公网会中断", "I", None),
+    # promises and open loops
+    ("direct", "赵四", "需求清单我整理完发你", "F", None),
+    ("direct", "赵四", "报价的事我跟老板商量一下，稍后回复你", "F", None),
+    ("direct", "赵四", "我这边先去吃饭，回来再细聊", "F", None),
+    ("direct", "赵四", "权限我已经提单了，等 IT 审批", "F", None),
+    ("direct", "Kate", "I'll send the report tomorrow", "F", "06-12 18:00"),
+    ("group", "赵四", "这个需求我再确认一下，明天给大家答复", "", None),
+    ("group", "赵四", "上线日期还在等老板拍板", "F", None),
+    # automated senders
+    ("direct", "审批", "你提交的「报销单-差旅」正在等待财务审批", "F", None),
+    ("direct", "审批", "钱七提交的「请假申请」流程到达你处，请审批", "TI", None),
+    ("group", "告警机器人", "【P1告警】支付网关不可用，负责人：王雪", "TI", None),
+    ("group", "告警机器人", "【恢复】支付网关已恢复正常，负责人：王雪", "", None),
+    ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "F", "07-11 18:00"),
+    ("official", "菜鸟驿站", "您的快递已到驿站，请及时领取", "", None),
+    # scams and phishing, and a message about one
+    ("direct", "刘总", "我是刘总，这是我新号，有笔款急需转给供应商，请尽快处理", "S", None),
+    ("direct", "客服", "您的快递丢失，点击 http://kd.example 领取 3 倍赔偿", "S", None),
+    ("direct", "妈妈", "你帮我看看这个短信是不是诈骗：请点击链接领取积分", "T", None),
+    # meetings: words, times, changes; minutes, comments and the room are none
+    ("group", "赵四", "明天 9:30 站会，顺便过一下上线 checklist", "M", None),
+    ("direct", "Kate", "Can we do a quick call at 4pm?", "TM", "06-11 16:00"),
+    ("group", "赵四", "周二的会改到周三上午", "M", None),
+    ("group", "赵四", "@所有人 周四下午 3 点需求评审，请大家参加", "M", None),
+    ("direct", "赵四", "明天上午十点的需求评审麻烦你主持一下", "TMI", "06-12 10:00"),
+    ("group", "赵四", "会议纪要已发邮件，有问题随时找我", "", None),
+    ("group", "赵四", "评审意见我都改完了", "", None),
+    ("group", "赵四", "五楼会议室投影仪维修中，暂停预订", "", None),
+    # what matters today
+    ("direct", "赵四", "物业费该交了，你转一下，2380", "TI", None),
+    ("direct", "赵四", "这周的周报你再改一下", "TI", "06-13 18:00"),
+    ("direct", "陈总", "那个实习生的转正你怎么看？", "T", None),
+    ("direct", "陈总", "华腾的报价单今晚发给客户前先给我过目", "TI", "06-11 22:00"),
+    ("group", "赵四", "华腾的合同法务已经审完了，今天走盖章", "", None),
+    ("group", "赵四", "我们准备向上投诉了，这个问题拖了一周还没解决！", "I", None),
+    ("group", "赵四", "公司决定下月起实行弹性工作制", "I", None),
+    ("direct", "赵四", "儿子发烧了 38.9 度，我带他去医院了", "I", None),
+    ("group", "赵四", "站会改到 10 点，我早上要去医院", "M", None),
+]
+
+
+def event(kind, sender, text, at=AT, number=1):
+    return Event(number, "wecom", sender if kind != "group" else "项目群", kind, sender, at, text)
+
+
+class SortingTests(unittest.TestCase):
+    def test_representative_messages(self):
+        profile = Profile.from_config({"user_profile": USER, "notification_keywords": ["周报", "合同"]})
+        for kind, sender, text, flags, due in MESSAGES:
+            with self.subTest(text=text):
+                s = sort_message(event(kind, sender, text), profile)
+                got = "".join(f for f, on in zip("TMIFS", (s.todo, s.meeting, s.important, s.follow_up, s.suspicious))
+                              if on)
+                self.assertEqual(got, flags)
+                self.assertEqual(s.needs_user, (s.todo or s.mine) and not s.suspicious)
+                if due is not None:
+                    self.assertEqual(dt.datetime.fromtimestamp(s.due).astimezone().strftime("%m-%d %H:%M")
+                                     if s.due else "-", due)
+
+    def test_to_dos_by_deadline_then_newest(self):
+        texts = ["@王雪 有空看下这个 PR", "@王雪 周五前把方案发我", "@王雪 今天下班前回复我",
+                 "@王雪 这个接口再确认一下", "@王雪 周五前把排期发我"]
+        events = [event("group", "赵四", t, AT - dt.timedelta(minutes=i), i) for i, t in enumerate(texts)]
+        digest = Digest(events, {"user_profile": USER})  # newest first, as the core hands them over
+        self.assertEqual([e.display_text for e in digest.todos], [texts[2], texts[1], texts[4], texts[0], texts[3]])
+        self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], texts[2])
+
+    def test_aliases_split_on_lines_commas_and_pauses(self):
+        for typed in ("小李, 明哥，老李、Leo\n小李", ["小李,明哥", " 老李、Leo "]):
+            with self.subTest(typed=typed):
+                config = apply_payload(default_config(), {"user_profile": {"aliases": typed}})
+                self.assertEqual(config["user_profile"]["aliases"], ["小李", "明哥", "老李", "Leo"])
+
+
+if __name__ == "__main__":
+    unittest.main()
