@@ -83,6 +83,8 @@ _DONE = _literal(words.DONE_WORDS)
 _ENDS_DONE = re.compile(r"了\s*[。！!～~]?\s*$")
 _INFO = _literal(words.INFO_ONLY)
 _CARE = _literal(words.CARE_WORDS)
+_REMINDER = re.compile(words.REMINDER)
+_REMINDER_OF_MINE = _any([words.REMINDER_OF_MINE])
 _CONDITIONAL = _any(words.CONDITIONAL)
 _DUTY = _any(words.DUTY_VERBS)
 _STANDBY = _any(words.STANDBY)
@@ -312,7 +314,7 @@ def _is_question(clause: str) -> bool:
 def _asks(clause: str, self_topic: bool) -> bool:
     """Whether one clause asks the reader to do or answer something.  self_topic: an earlier clause
     had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里")."""
-    if _CARE.search(clause):
+    if _CARE.search(clause) or _REMINDER.match(clause.strip()):
         return False
     if _is_question(clause):
         return True
@@ -330,11 +332,15 @@ def _asks(clause: str, self_topic: bool) -> bool:
 
 def _request(body: str, meeting: bool = False) -> tuple[bool, bool]:
     """(asks something, only asks a question) over the clauses of a message addressed to the user.
-    In a meeting's message, being asked to attend is no request; a role in it or a question is."""
+    In a meeting's message, being asked to attend is no request; a role in it or a question is.
+    A clause that promises asks nothing ("晚点发你过目")."""
     asked = question_only = False
     self_topic = False
     for clause in _clauses(body):
         if meeting and _ATTEND.search(clause) and not _ROLE.search(clause) and not _is_question(clause):
+            continue
+        if _promise_clause(clause):
+            self_topic = True
             continue
         if _SELF.search(clause) and not _YOU.search(clause):
             self_topic = True  # a following subjectless clause keeps the sender as subject
@@ -346,18 +352,19 @@ def _request(body: str, meeting: bool = False) -> tuple[bool, bool]:
     return asked, question_only
 
 
+def _promise_clause(clause: str, own: bool = False) -> bool:
+    """The clause promises something for later: "我今晚更新", "稍后发你"."""
+    if _is_question(clause) or _NOT_PROMISE.search(clause) or _ENDS_DONE.search(clause):
+        return False
+    if not own and _TO_THE_GROUP.search(clause):
+        return False
+    return bool(_TO_YOU.search(clause) or _ENGLISH_PROMISE.search(clause) or _PROMISE_I_WILL.search(clause)
+                or _PROMISE.search(clause))
+
+
 def _promises(body: str, own: bool = False) -> bool:
-    """The sender (or the user, in own words) will do something later: "我今晚更新", "稍后发你"."""
-    for clause in _clauses(body):
-        if _is_question(clause) or _NOT_PROMISE.search(clause) or _ENDS_DONE.search(clause):
-            continue
-        if not own and _TO_THE_GROUP.search(clause):
-            continue
-        if _TO_YOU.search(clause) or _ENGLISH_PROMISE.search(clause) or _PROMISE_I_WILL.search(clause):
-            return True
-        if _PROMISE.search(clause):
-            return True
-    return False
+    """The sender (or the user, in own words) will do something later."""
+    return any(_promise_clause(clause, own) for clause in _clauses(body))
 
 
 def _is_meeting(text: str, event: Event, automated: bool) -> bool:
@@ -396,6 +403,7 @@ class _Reading:
     """What the rules found in one message, on the way to its Sorting."""
 
     text: str
+    profile: Profile
     body: str  # without leading @ mentions and salutation
     address: _Address
     own: bool
@@ -419,15 +427,19 @@ def _read_requests(r: _Reading, event: Event) -> None:
         r.follow_up = bool(_MY_PENDING.search(r.text)) or (owner and later)
         return
     me, body = r.address.me, r.body
-    r.follow_up = (me and _promises(body) and not (r.meeting and _MEETING_LINK.search(body))) \
+    named_promise = r.address.named and not me and _promises(r.profile._pattern.sub("你", body))  # "…我转给李明"
+    r.follow_up = (me and _promises(body) and not (r.meeting and _MEETING_LINK.search(body))) or named_promise \
+        or (me and bool(_REMINDER_OF_MINE.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
         or (me and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
     if me:
         asked, r.question_only = _request(body, r.meeting)
         problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
-        if r.todo and r.follow_up and not asked:
-            r.todo = False  # "我在查了，有问题稍后告诉你": a promise, not a request
+        if r.todo and r.follow_up:
+            # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");
+            # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你")
+            r.todo, r.follow_up = asked, not asked
     elif not r.address.other and event.session_kind != "direct":
         r.todo = _group_duty(body) and not r.meeting
 
@@ -464,7 +476,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     if not own and is_suspicious(text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
     address, body = _address(event, text, profile, automated)
-    reading = _Reading(text, body, address, own, automated,
+    reading = _Reading(text, profile, body, address, own, automated,
                        senior=not automated and bool(_SENIOR.search(event.sender_name.strip())),
                        meeting=_is_meeting(text, event, automated))
     _read_requests(reading, event)
