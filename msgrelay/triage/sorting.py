@@ -110,9 +110,13 @@ _MEETING_KIND = re.compile(r"(?:" + "|".join(words.MEETING_KINDS) + f")会(?![{w
                            words.THE_MEETING)
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
 _MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
-_MEETING_EVENT = _literal(words.MEETING_EVENTS)
-_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + _words(words.MEETING_EVENTS) +
-                          ")(?![的意结材报])")  # 周一评审, not 明天面试的候选人 or 再讨论
+_NOT_AN_EVENT_AFTER = "(?!" + _words(words.NOT_AN_EVENT_AFTER) + ")"
+_MEETING_EVENT = re.compile("(?:" + _words(words.MEETING_EVENTS) + ")" + _NOT_AN_EVENT_AFTER)
+_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + _words(words.MEETING_EVENTS) + ")" +
+                          _NOT_AN_EVENT_AFTER)  # 周一评审, not 明天面试的候选人, 评审要用 or 再讨论
+_SENDER_ALONE = re.compile(r"我(?!们)")
+_WITH_READER = re.compile(r"你|您|咱|大家|我们|各位|all|@")
+_TOGETHER = re.compile(r"一起|咱|陪我|跟我")
 _MEETING_ROOM = re.compile(r"会议室")
 _CALENDAR = _any(words.CALENDAR_SENDERS)
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
@@ -376,11 +380,21 @@ def _is_meeting(text: str, event: Event, automated: bool) -> bool:
         return True
     if _MEETING_ENGLISH.search(text):
         return True
+    if _own_events_only(text):
+        return False
     if _MEETING_EVENT.search(text):
         # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
         if _CLOCK.search(text) or _RESCHEDULE.search(text) or _ATTEND.search(text) or _DATED_EVENT.search(text):
             return True
     return bool(_MEETING_ROOM.search(text) and _CLOCK.search(text))
+
+
+def _own_events_only(text: str) -> bool:
+    """Every event named is the sender's own, without the reader: "我下午要跟老板汇报"."""
+    if _TOGETHER.search(text):
+        return False
+    clauses = [c for c in _clauses(text) if _MEETING_EVENT.search(c)]
+    return bool(clauses) and all(_SENDER_ALONE.search(c) and not _WITH_READER.search(c) for c in clauses)
 
 
 def _group_duty(body: str) -> bool:

@@ -55,7 +55,7 @@ ACTION_VERBS = ("看", "查", "改", "发", "给", "回", "填", "签", "批", "
 YOU_FILLERS = ("先", "再", "也", "就", "直接", "还是", "赶紧", "赶快", "快点", "快", "马上", "立刻", "尽快", "抽空",
                "有空", "方便", "帮忙", "今天", "今晚", "明天", "明早", "明晚", "下午", "上午", "晚上", "中午", "周末",
                "这周", "下周", "那边", "这边", "们", "俩", "们俩", "来", "去", "现在", "一会", "待会", "回头", "看看",
-               "顺便")
+               "顺便", "一起")
 # Verbs whose head position in a subjectless clause makes an imperative ("带瓶酱油", "交周报").
 HEAD_VERBS = ("带", "买", "拿", "交", "发", "填", "签", "转", "催", "找", "约", "订", "准备", "记得", "别忘",
               "帮", "确认", "提交", "核对", "补", "看一下", "看下", "过一下", "做", "改", "修", "写", "测", "查",
@@ -112,7 +112,7 @@ PROMISE_TIMES = ("先", "再", "稍后", "晚点", "回头", "待会", "等会",
 NOT_PROMISE = ("想", "打算", "希望", "要不要", "能不能", "可以吗")
 # Someone else's promise to the whole group is not the user's loop ("材料我稍后发群里").
 TO_THE_GROUP = ("大家", "群里", "群上", "各位")
-PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "看", "叫", "找", "问", "查", "跟", "处理",
+PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "看", "叫", "找", "问", "查", "跟进", "跟一下", "处理",
                  "安排", "确认", "联系", "打", "改", "弄", "修", "提", "准备", "商量", "请示", "汇报", "约", "催",
                  "同步", "更新", "写", "出", "做", "补", "测", "跑", "过", "结论", "review", "check", "搞")
 # "…发你", "给你结论", "回头跟你说": the sender will come back to the user.
@@ -146,7 +146,8 @@ CALENDAR_SENDERS = ("日程", "日历", "会议", r"(?i:calendar)")
 MEETING_KINDS = ("周", "例", "站", "晨", "早", "夕", "月", "大", "短", "小", "电话", "视频", "线上", "线下", "复盘",
                  "评审", "对齐", "沟通", "验收", "分享", "启动", "碰头", "讨论", "说明", "交流", "汇报", "培训",
                  "协调", "研讨", "宣讲", "座谈", "见面", "述职", "对接", "澄清", "务虚", "动员", "总结", "周例",
-                 "高层", "管理层", "全员", "部门", "项目", "需求", "技术", "规划", "季度", "月度", "年度", "临时")
+                 "高层", "管理层", "全员", "部门", "项目", "需求", "技术", "规划", "季度", "月度", "年度", "临时", "联调",
+                 "走查", "过稿", "答疑", "评估", "推进", "进度", "校准", "方案", "设计")
 # 会 after a kind word is a meeting unless a longer word goes on: 会员, 会计, 会议室, 会被.
 NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中的"
 # "周二的会改到周三": 的会 is a meeting when the sentence goes on about it, not in "没完成的会影响绩效".
@@ -155,10 +156,15 @@ THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|
 DAY_WORDS = r"(?:今天|明天|后天|今晚|明早|下午|上午|晚上|下?周[一二三四五六日天]|\d+\s*号)"
 MEETING_ENGLISH = (r"\bmeeting\b", r"\bcall\b", r"\bsync\b", r"\bzoom\b", r"\bstand-?up\b", r"\bhuddle\b",
                    r"\btown ?hall\b", r"\ball-hands\b", r"\b1\s*:\s*1(?![\d:])", r"\b1-on-1\b", r"\bone-on-one\b",
-                   r"\b1on1\b", r"\bwebex\b", r"\bteams meeting\b", r"\binvite\b")
+                   r"\b1on1\b", r"\bwebex\b", r"\bteams meeting\b", r"\binvite\b", r"\btech ?talks?\b",
+                   r"\bwebinar\b", r"\bkick-?off\b", r"\bretro(spective)?\b", r"\bbrown ?bag\b", r"\bdemo day\b",
+                   r"\bsprint (review|planning)\b", r"\bbriefing\b")
+# After an event: it is over ("对齐过了") or only a purpose ("明天评审要用"), not announced.
+NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要用", "用", "前", "之前", "的", "意见", "结论", "材料", "报告")
 # Events that are meetings once a time, a change or a role comes with them.
 MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
-                  "答辩", "宣讲", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage", "demo", "Demo",
+                  "走查", "宣讲", "路演", "答疑",
+                  "答辩", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage", "demo", "Demo",
                   "interview", "workshop", "讲座", "沙龙", "面谈", "聊聊", "聊一下", "碰一下", "碰个头", "见一面",
                   "来我办公室", "到我办公室", "过一下", "电话沟通", "电话聊", "通个电话", "语音沟通", "视频沟通")
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
