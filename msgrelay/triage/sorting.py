@@ -127,6 +127,11 @@ _ROLE = _any(words.MEETING_ROLES)
 _MEETING_LINK = _literal(words.MEETING_LINKS)
 
 _URGENT = _any(words.URGENT)
+_PRIVATE_URGENT = _any(words.PRIVATE_URGENT)
+_RELAXED = _literal(words.RELAXED)
+_PENALTY = _any(words.PENALTY)
+_MONEY_SETTLED = _any(words.MONEY_SETTLED)
+_LOW_SEVERITY = re.compile(words.LOW_SEVERITY)
 _NEAR = _any(words.NEAR)
 _MONEY = _any(words.MONEY)
 _MONEY_DECISION = _any(words.MONEY_DECISION)
@@ -135,6 +140,7 @@ _OUTAGE = _any(words.OUTAGE)
 _NOT_OUTAGE = _any(words.NOT_OUTAGE)
 _DECISION = _any(words.DECISION)
 _SENIOR_DECISION = _literal(words.SENIOR_DECISION)
+_TOP_LEVEL = _any(words.TOP_LEVEL)
 _CAREER = _any(words.CAREER)
 _SALARY = _any([words.SALARY])
 _FAMILY = _literal(words.FAMILY_EMERGENCY)
@@ -458,21 +464,27 @@ def _read_requests(r: _Reading, event: Event) -> None:
         r.todo = _group_duty(body) and not r.meeting
 
 
-def _is_important(r: _Reading, profile: Profile) -> bool:
-    """Rule 6 of the module's description."""
+def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
+    """Rule 6 of the module's description.  private: a chat of the user's private life, where an hour
+    ("六点前去接孩子") is no deadline that matters."""
     text = r.text
     if r.own:
         return False
     if r.todo:
-        near = _NEAR if r.address.everyone or not r.address.me else _URGENT  # a group's duty counts today only
-        if near.search(text) or profile.watched(text) or (r.senior and not r.question_only):
+        # a group's duty counts today only; the user's own to-do when due soon, unless it can wait
+        near = _NEAR if r.address.everyone or not r.address.me else _PRIVATE_URGENT if private else _URGENT
+        relaxed = bool(_RELAXED.search(text))
+        if (near.search(text) and not relaxed) or profile.watched(text) or r.address.assigned \
+                or (r.senior and not r.question_only and not relaxed):
             return True
     if r.automated:
-        if _APPROVAL.search(text) or (r.address.named and _ALERT.search(text) and not _RECOVERED.search(text)):
+        if _APPROVAL.search(text) or (r.address.named and _ALERT.search(text) and not _RECOVERED.search(text)
+                                      and not _LOW_SEVERITY.search(text)):
             return True
-    elif (r.address.me and not r.follow_up and _MONEY.search(text)) or (r.senior and r.meeting) \
+    elif (r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text)) \
+            or (r.meeting and (_TOP_LEVEL.search(text) or (r.senior and not _RESCHEDULE.search(text)))) \
             or (r.senior and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text)) \
-            or _DECISION.search(text):
+            or _DECISION.search(text) or _PENALTY.search(text):
         return True
     return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
 
@@ -502,7 +514,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         # a service's notice that names the user (构建成功 提交者：李明) is for them only when it asks or reminds
         mine=address.named and not own and (not automated or todo or follow_up),
         notice=notice,
-        important=_is_important(reading, profile),
+        important=_is_important(reading, profile, private=event.chat_target == "wechat"),
         topics=topics,
         due=due_of(text, event.at) if (todo or follow_up) else None,
     )
