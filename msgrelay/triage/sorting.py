@@ -64,6 +64,7 @@ _SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?
 _NOT_YOU_SUBJECT = _NOT_SUBJECT
 _YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _AUTOMATED = _literal(words.AUTOMATED_SENDERS)
+_ADVERTISING = _literal(words.ADVERTISING)
 _SENIOR = re.compile("(?:" + _words(words.SENIOR_TITLES) + r")$")
 _REQUEST = _any(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
@@ -138,6 +139,8 @@ _MONEY_DECISION = _any(words.MONEY_DECISION)
 _ESCALATION = _any(words.ESCALATION)
 _OUTAGE = _any(words.OUTAGE)
 _NOT_OUTAGE = _any(words.NOT_OUTAGE)
+_PLANNED_WINDOW = re.compile(words.PLANNED_WINDOW)
+_BUSINESS = _literal(words.BUSINESS)
 _DECISION = _any(words.DECISION)
 _SENIOR_DECISION = _literal(words.SENIOR_DECISION)
 _TOP_LEVEL = _any(words.TOP_LEVEL)
@@ -256,7 +259,9 @@ def is_own(event: Event, profile: Profile) -> bool:
 
 
 def is_automated(event: Event) -> bool:
-    return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name))
+    """A service, bot or system writes, or the message is an advertisement."""
+    return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name)) \
+        or bool(_ADVERTISING.search(event.display_text))
 
 
 def is_suspicious(text: str) -> bool:
@@ -483,13 +488,15 @@ def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
             return True
     elif (r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text)) \
             or (r.meeting and (_TOP_LEVEL.search(text) or (r.senior and not _RESCHEDULE.search(text)))) \
-            or (r.senior and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text)) \
+            or (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text)) \
             or _DECISION.search(text) or _PENALTY.search(text):
         return True
     return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
 
 
 def _is_outage(text: str) -> bool:
+    if _PLANNED_WINDOW.search(text) and not _BUSINESS.search(text):
+        return False
     return bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)
 
 
