@@ -147,6 +147,7 @@ _TOP_LEVEL = _any(words.TOP_LEVEL)
 _CAREER = _any(words.CAREER)
 _SALARY = _any([words.SALARY])
 _FAMILY = _literal(words.FAMILY_EMERGENCY)
+_ROUTINE_CARE = _literal(words.ROUTINE_CARE)
 _KIN = _literal(words.KIN)
 _ALERT = _literal(words.ALERT)
 
@@ -456,7 +457,7 @@ def _read_requests(r: _Reading, event: Event) -> None:
     r.follow_up = (me and _promises(body) and not (r.meeting and _MEETING_LINK.search(body))) or named_promise \
         or (me and bool(_REMINDER_OF_MINE.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
-        or (me and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
+        or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
     if me:
         asked, r.question_only = _request(body, r.meeting)
         problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
@@ -488,7 +489,7 @@ def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
             return True
     elif (r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text)) \
             or (r.meeting and (_TOP_LEVEL.search(text) or (r.senior and not _RESCHEDULE.search(text)))) \
-            or (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text)) \
+            or (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text) and not _ROUTINE_CARE.search(text)) \
             or _DECISION.search(text) or _PENALTY.search(text):
         return True
     return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
