@@ -62,6 +62,7 @@ _MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
 _NOT_SUBJECT = f"(?<![{words.OBJECT_AFTER}])"  # 我 or 你 after these is an object: 发我, 答复你
 _SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?\n]|$)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
 _NOT_YOU_SUBJECT = _NOT_SUBJECT
+_THIRD = re.compile(_NOT_SUBJECT + r"(?<![其吉])(?:他|她)们?(?!的)")  # 他 or 她 as subject: "她过来帮忙带孩子"
 _YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _AUTOMATED = _literal(words.AUTOMATED_SENDERS)
 _ADVERTISING = _literal(words.ADVERTISING)
@@ -73,10 +74,11 @@ _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{
                          f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
 _YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + _words(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
                        _words(words.ACTION_VERBS) + r")(?!\S?的)")  # 你先看一下, not 你提交的
+_YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + _words(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
 _HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + _words(words.HEAD_VERBS) + ")(?![得了过天好完])")
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
-                           "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$")
+                           "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$|(?:吗|呗|嘛)\s*[，,]\s*$")
 _QUESTION_FORM = _literal(words.QUESTION_FORMS)
 _ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
 _PROBLEM = _literal(words.PROBLEM_WORDS)
@@ -87,6 +89,7 @@ _CARE = _literal(words.CARE_WORDS)
 _REMINDER = re.compile(words.REMINDER)
 _REMINDER_OF_MINE = _any([words.REMINDER_OF_MINE])
 _CONDITIONAL = _any(words.CONDITIONAL)
+_PREPARE = _any([words.PREPARE])
 _DUTY = _any(words.DUTY_VERBS)
 _STANDBY = _any(words.STANDBY)
 _EACH = _literal(words.EACH)
@@ -334,9 +337,9 @@ def _asks(clause: str, self_topic: bool) -> bool:
         return False
     if _is_question(clause):
         return True
-    you = bool(_YOU_VERB.search(clause))
-    if _SELF.search(clause) and not you and not _YOU.search(clause):
-        return False  # "我尽快处理", "我们需要再评估"
+    you = bool(_YOU_VERB.search(clause) or _YOU_TOPIC.search(clause))
+    if (_SELF.search(clause) or _THIRD.search(clause)) and not you and not _YOU.search(clause):
+        return False  # "我尽快处理", "我们需要再评估", "她过来帮忙带孩子"
     if _FORECAST.search(clause):
         return False
     if you or _REQUEST.search(clause) or _PLEASE.search(clause) or _NEED.search(clause):
@@ -411,7 +414,7 @@ def _own_events_only(text: str) -> bool:
 
 def _group_duty(body: str) -> bool:
     """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release."""
-    if _CONDITIONAL.search(body) or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
+    if _CONDITIONAL.search(_PENALTY.sub("", body)) or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
         return False
     if _STANDBY.search(body):
         return True
@@ -441,13 +444,19 @@ class _Reading:
     question_only: bool = False
 
 
+def _owned(text: str, profile: Profile) -> bool:
+    """A service names the user as the owner: "李明 的数据库账号将于 5 天后过期"."""
+    hit = profile.find(text)
+    return bool(hit) and text[hit.end():hit.end() + 3].lstrip().startswith(("的", "名下"))
+
+
 def _read_requests(r: _Reading, event: Event) -> None:
     """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
     if r.own:
         r.follow_up = _promises(r.body, own=True)
         return
     if r.automated:
-        owner = r.address.named and bool(_OWNER.search(r.text))
+        owner = r.address.named and bool(_OWNER.search(r.text) or _owned(r.text, r.profile))
         later = bool(_REMINDER_LATER.search(r.text))
         r.todo = bool(_APPROVAL.search(r.text)) or (owner and not later and not _RECOVERED.search(r.text))
         r.follow_up = bool(_MY_PENDING.search(r.text)) or (owner and later)
@@ -467,7 +476,7 @@ def _read_requests(r: _Reading, event: Event) -> None:
             # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你")
             r.todo, r.follow_up = asked, not asked
     elif not r.address.other and event.session_kind != "direct":
-        r.todo = _group_duty(body) and not r.meeting
+        r.todo = _group_duty(body) and (not r.meeting or bool(_PREPARE.search(body)))
 
 
 def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
