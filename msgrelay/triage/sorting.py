@@ -126,7 +126,7 @@ _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.P
 _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{words.NOT_A_MOMENT}])"
                          f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
 _YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + _words(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
-                       _words(words.ACTION_VERBS) + r")(?!\S?的)")  # 你先看一下, not 你提交的
+                       _words(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
 _YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + _words(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
 _HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + _words(words.HEAD_VERBS) + ")(?![得了过天好完])")
@@ -155,7 +155,7 @@ _PROMISE = re.compile(r"我们?" + _CL + "{0,6}?(?:" + "|".join(words.PROMISE_TI
 _PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
 _NOT_PROMISE = _literal(words.NOT_PROMISE)
 _TO_THE_GROUP = _literal(words.TO_THE_GROUP)
-_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的])(?![^，。！？,!?]{0,8}了)")
+_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的" + words.KIN_AFTER_YOU + r"])(?![^，。！？,!?]{0,8}了)")
 _ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
 _WAITING = _any(words.WAITING)
 _DEFERRED = _any(words.DEFERRED)
