@@ -6,26 +6,35 @@ changes) and the digest only assembles lists from the sortings it is given.
 
 The rules, in the order they are applied (the words are in `words.py`):
 
-1. Who writes: the user (own words are never to-dos; own promises are follow-ups), a service or bot
-   (only an approval waiting for the user or a notice naming the user as owner is a to-do), or a
-   scam (money urgency from someone who cannot be checked, lures with links): marked suspicious and
-   nothing else.
+1. Who writes: the user (own words are never to-dos; own promises are follow-ups), a service, bot or
+   advertisement (only an approval waiting for the user or a notice naming the user as owner is a
+   to-do), or a scam (money urgency from someone who cannot be checked, lures with links, also bare
+   domains): marked suspicious and nothing else.
 2. Who it is for: a one-to-one chat, an @ of the user, the user's name, alias or a form of it
    (李工, 小李, 明哥) opening the message, or the name followed by a task (李明负责…) address the
    user; an @ of someone else addresses them; @所有人 and words such as 大家 address everyone.
-3. Whether it asks something: a clause with a request word, 你/您 + verb, 把 + verb, a verb at the
-   head of a subjectless clause, a question, or a problem reported to the user; clauses whose
-   subject is the sender, that only report what is done, or only care ("多穿点") ask nothing.  A
-   group message asks everyone only for a duty with a date (投票, 考试, 交周报) or stand-by, never
-   conditionally ("没拜访的不用填").
-4. Promises and waiting: the sender will come back to the user ("稍后发你", "明天回复你"), the
-   user's request waits in someone's hands, a topic is deferred with the user, a decision is awaited.
-5. Meetings: meeting words, or an event (评审, 复盘, 面试…) with a time, a change or a role;
-   minutes, review comments, the room and "在开会" are not meetings.  An invitation is a to-do only
-   when it gives the user a role or asks a question.
-6. Importance: a to-do with a near deadline, from a boss or customer, or on a watched keyword;
-   money the user owes or is owed, budget and contract decisions; customer escalation; outages of
-   production; decisions about the user or the company; family emergencies.
+3. Whether it asks something: a clause with a request word or an obligation (你们得…), 你/您 + verb,
+   the user's part named first (你那边的外包先停两个), 把 + verb, a verb at the head of a subjectless
+   clause, a question, or a problem reported to the user (something missing, running out, chased);
+   clauses whose subject is the sender or a third person, that only report what is done, describe
+   (写得清楚), remind or only care ("多穿点") ask nothing, nor does a clause that promises.  A group
+   message asks everyone only for a duty with a date (投票, 考试, 交周报), stand-by or preparing a
+   meeting, never conditionally ("没拜访的不用填") or for leisure; a sanction ("未完成的影响绩效") is no
+   condition.
+4. Promises and waiting: the sender will come back to the user ("稍后发你", "明天回复你", "…我转给李明"),
+   someone promised an answer for later ("人家说下周给答复"), the user's request waits in someone's
+   hands, a topic is deferred with the user, a decision is awaited, the user is reminded of something
+   of theirs.  A message that asks something now is a to-do and not also a follow-up.
+5. Meetings: meeting words and kinds (联调会, tech talk), or an event (评审, 走查, 面试…) with a time, a
+   change or a role; minutes, review comments, the room, "在开会", an event that is over (对齐过了),
+   only a purpose (评审要用) or the sender's own (我下午跟老板汇报) are not meetings.  An invitation
+   is a to-do only when it gives the user a role or asks a question.
+6. Importance: a to-do due soon (in private life a formal deadline only) or from a boss, unless it
+   can wait (找时间); a task assigned in minutes; a watched keyword; money the user owes (not a
+   receipt), budget and contract decisions; customer escalation; production failing or work stopped
+   (not a short planned window of an office tool); a sanction for a missed deadline; decisions about
+   the user, the team or the company, a boss's decision on the user's request; a meeting with a boss
+   unless only moved, one with the top of a company even then; family emergencies, not routine care.
 """
 
 from __future__ import annotations
@@ -35,191 +44,102 @@ import re
 
 from . import classify, words
 from .deadline import due_of
+from .meetings import ATTEND, MEETING_LINK, RESCHEDULE, ROLE, is_meeting
+from .patterns import CL, alternatives, any_of, clauses, literal
 from ..demo_data import DEMO_MARK, Event
 
 
-_CL = r"[^，,。；;！!？?\n]"  # a character inside one clause
-
-
-_SPECIAL = set("\\()[]{}.^$*+?|")
-_PLAIN_HEAD = re.compile(r"\(([^()|?\\]{1,2}[^()|]*(?:\|[^()|?\\]{1,2}[^()|]*)+)\)(?![?*+{])")
-
-
-def _top_level(fragment: str) -> list[str]:
-    """The fragment split at the bars outside any group or class."""
-    parts, depth, start, i, in_class = [], 0, 0, 0, False
-    while i < len(fragment):
-        c = fragment[i]
-        if c == "\\":
-            i += 1
-        elif in_class:
-            in_class = c != "]"
-        elif c == "[":
-            in_class = True
-        elif c in "()":
-            depth += 1 if c == "(" else -1
-        elif c == "|" and depth == 0:
-            parts.append(fragment[start:i])
-            start = i + 1
-        i += 1
-    return parts + [fragment[start:]]
-
-
-def _branches(fragment: str) -> list[str]:
-    """Alternatives equal to the fragment, a leading group of plain words spelled out: "(大量|批量)超时"
-    gives "大量超时" and "批量超时"."""
-    found = []
-    for part in _top_level(fragment):
-        head = _PLAIN_HEAD.match(part)
-        found += [word + part[head.end():] for word in head.group(1).split("|")] if head else [part]
-    return found
-
-
-class _Either:
-    """Two patterns searched as one: those alternatives that start with a plain character, which the
-    engine finds by skipping ahead to those characters, and the rest."""
-
-    def __init__(self, plain: re.Pattern, rest: re.Pattern):
-        self.plain, self.rest = plain, rest
-
-    def search(self, text: str, *args):
-        return self.plain.search(text, *args) or self.rest.search(text, *args)
-
-    def sub(self, replacement, text: str) -> str:
-        return self.rest.sub(replacement, self.plain.sub(replacement, text))
-
-
-def _any(fragments) -> re.Pattern | _Either:
-    """One pattern of the fragments; \\S in a fragment stands for any character of the same clause."""
-    branches = [b.replace(r"\S", _CL) for f in fragments for b in _branches(f)]
-    plain = [b for b in branches if b and b[0] not in _SPECIAL and b[1:2] not in ("?", "*", "+", "{")]
-    rest = [f"(?:{b})" for b in branches if b not in plain]
-    if not rest or not plain:
-        return re.compile("|".join(plain or rest))
-    return _Either(re.compile("|".join(plain)), re.compile("|".join(rest)))
-
-
-def _words(items) -> str:
-    """The words as alternatives of a pattern, longest first."""
-    return "|".join(re.escape(w) for w in sorted(items, key=len, reverse=True))
-
-
-def _literal(items) -> re.Pattern:
-    return re.compile(_words(items))
-
-
 _ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
-_ASSIGNED = _literal(words.ASSIGNED)
-_CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
+_ASSIGNED = literal(words.ASSIGNED)
 _MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
 _NOT_SUBJECT = f"(?<![{words.OBJECT_AFTER}])"  # 我 or 你 after these is an object: 发我, 答复你
 _SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?\n]|$)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
 _NOT_YOU_SUBJECT = _NOT_SUBJECT
 _THIRD = re.compile(_NOT_SUBJECT + r"(?<![其吉])(?:他|她)们?(?!的)")  # 他 or 她 as subject: "她过来帮忙带孩子"
 _YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
-_AUTOMATED = _literal(words.AUTOMATED_SENDERS)
-_ADVERTISING = _literal(words.ADVERTISING)
-_SENIOR = re.compile("(?:" + _words(words.SENIOR_TITLES) + r")$")
-_REQUEST = _any(words.REQUEST_MARKERS)
+_AUTOMATED = literal(words.AUTOMATED_SENDERS)
+_ADVERTISING = literal(words.ADVERTISING)
+_SENIOR = re.compile("(?:" + alternatives(words.SENIOR_TITLES) + r")$")
+_REQUEST = any_of(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
 _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{words.NOT_A_MOMENT}])"
                          f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
-_YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + _words(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
-                       _words(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
-_YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + _words(words.ACTION_VERBS) + ")")
+_YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + alternatives(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
+                       alternatives(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
+_YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + alternatives(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
-_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + _words(words.HEAD_VERBS) + ")(?![得了过天好完])")
+_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + alternatives(words.HEAD_VERBS) + ")(?![得了过天好完])")
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
                            "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$|(?:吗|呗|嘛)\s*[，,]\s*$")
-_QUESTION_FORM = _literal(words.QUESTION_FORMS)
+_QUESTION_FORM = literal(words.QUESTION_FORMS)
 _ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
-_PROBLEM = _literal(words.PROBLEM_WORDS)
-_DONE = _literal(words.DONE_WORDS)
+_PROBLEM = literal(words.PROBLEM_WORDS)
+_DONE = literal(words.DONE_WORDS)
 _ENDS_DONE = re.compile(r"了\s*[。！!～~]?\s*$")
-_INFO = _literal(words.INFO_ONLY)
-_CARE = _literal(words.CARE_WORDS)
+_INFO = literal(words.INFO_ONLY)
+_CARE = literal(words.CARE_WORDS)
 _REMINDER = re.compile(words.REMINDER)
-_REMINDER_OF_MINE = _any([words.REMINDER_OF_MINE])
-_CONDITIONAL = _any(words.CONDITIONAL)
-_PREPARE = _any([words.PREPARE])
-_DUTY = _any(words.DUTY_VERBS)
-_STANDBY = _any(words.STANDBY)
-_EACH = _literal(words.EACH)
-_ANNOUNCE = _literal(words.ANNOUNCE)
-_FORECAST = _literal(words.FORECAST)
-_EVERYONE = _literal(words.EVERYONE_WORDS)
+_REMINDER_OF_MINE = any_of([words.REMINDER_OF_MINE])
+_CONDITIONAL = any_of(words.CONDITIONAL)
+_PREPARE = any_of([words.PREPARE])
+_DUTY = any_of(words.DUTY_VERBS)
+_STANDBY = any_of(words.STANDBY)
+_EACH = literal(words.EACH)
+_ANNOUNCE = literal(words.ANNOUNCE)
+_FORECAST = literal(words.FORECAST)
+_EVERYONE = literal(words.EVERYONE_WORDS)
 
-_PROMISE = re.compile(r"我们?" + _CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + _CL + "{0,10}?(?:" +
-                      _words(words.PROMISE_VERBS) + ")")  # 我今晚把方案更新一下
+_PROMISE = re.compile(r"我们?" + CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + CL + "{0,10}?(?:" +
+                      alternatives(words.PROMISE_VERBS) + ")")  # 我今晚把方案更新一下
 _PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
-_NOT_PROMISE = _literal(words.NOT_PROMISE)
-_TO_THE_GROUP = _literal(words.TO_THE_GROUP)
-_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的" + words.KIN_AFTER_YOU + r"])(?![^，。！？,!?]{0,8}了)")
+_NOT_PROMISE = literal(words.NOT_PROMISE)
+_TO_THE_GROUP = literal(words.TO_THE_GROUP)
+_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的" + words.KIN_AFTER_YOU +
+                     r"])(?![^，。！？,!?]{0,8}了)")  # "发你", not "发你们", "跟你妈" or "发你了"
 _ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
-_WAITING = _any(words.WAITING)
-_DEFERRED = _any(words.DEFERRED)
-_DECISION_AWAITED = _any([words.DECISION_AWAITED])
-_REMINDER_LATER = _any(words.REMINDER_LATER)
+_WAITING = any_of(words.WAITING)
+_DEFERRED = any_of(words.DEFERRED)
+_DECISION_AWAITED = any_of([words.DECISION_AWAITED])
+_REMINDER_LATER = any_of(words.REMINDER_LATER)
 
-_MEETING = _any(words.MEETING_WORDS)
-_MEETING_KIND = _any([kind + f"会(?![{words.NOT_A_MEETING_AFTER}])" for kind in words.MEETING_KINDS] +
-                     [words.THE_MEETING])
-_MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
-_MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
-_NOT_AN_EVENT_AFTER = "(?!" + _words(words.NOT_AN_EVENT_AFTER) + ")"
-_MEETING_EVENT = re.compile("(?:" + _words(words.MEETING_EVENTS) + ")" + _NOT_AN_EVENT_AFTER)
-_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?(?:" + _words(words.MEETING_EVENTS) + ")" +
-                          _NOT_AN_EVENT_AFTER)  # 周一评审, not 明天面试的候选人, 评审要用 or 再讨论
-_SENDER_ALONE = re.compile(r"我(?!们)")
-_WITH_READER = re.compile(r"你|您|咱|大家|我们|各位|all|@")
-_TOGETHER = re.compile(r"一起|咱|陪我|跟我")
-_MEETING_ROOM = re.compile(r"会议室")
-_CALENDAR = _any(words.CALENDAR_SENDERS)
-_CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
-_RESCHEDULE = _literal(words.RESCHEDULE)
-_ATTEND = _literal(words.ATTEND)
-_NOT_MEETING = _any(words.NOT_MEETING)
-_ROLE = _any(words.MEETING_ROLES)
-_MEETING_LINK = _literal(words.MEETING_LINKS)
-
-_URGENT = _any(words.URGENT)
-_PRIVATE_URGENT = _any(words.PRIVATE_URGENT)
-_RELAXED = _literal(words.RELAXED)
-_PENALTY = _any(words.PENALTY)
-_MONEY_SETTLED = _any(words.MONEY_SETTLED)
+_URGENT = any_of(words.URGENT)
+_PRIVATE_URGENT = any_of(words.PRIVATE_URGENT)
+_RELAXED = literal(words.RELAXED)
+_PENALTY = any_of(words.PENALTY)
+_MONEY_SETTLED = any_of(words.MONEY_SETTLED)
 _LOW_SEVERITY = re.compile(words.LOW_SEVERITY)
-_NEAR = _any(words.NEAR)
-_MONEY = _any(words.MONEY)
-_MONEY_DECISION = _any(words.MONEY_DECISION)
-_ESCALATION = _any(words.ESCALATION)
-_OUTAGE = _any(words.OUTAGE)
-_NOT_OUTAGE = _any(words.NOT_OUTAGE)
+_NEAR = any_of(words.NEAR)
+_MONEY = any_of(words.MONEY)
+_MONEY_DECISION = any_of(words.MONEY_DECISION)
+_ESCALATION = any_of(words.ESCALATION)
+_OUTAGE = any_of(words.OUTAGE)
+_NOT_OUTAGE = any_of(words.NOT_OUTAGE)
 _PLANNED_WINDOW = re.compile(words.PLANNED_WINDOW)
-_BUSINESS = _literal(words.BUSINESS)
-_DECISION = _any(words.DECISION)
-_SENIOR_DECISION = _literal(words.SENIOR_DECISION)
-_TOP_LEVEL = _any(words.TOP_LEVEL)
-_CAREER = _any(words.CAREER)
-_SALARY = _any([words.SALARY])
-_FAMILY = _literal(words.FAMILY_EMERGENCY)
-_ROUTINE_CARE = _literal(words.ROUTINE_CARE)
-_KIN = _literal(words.KIN)
-_ALERT = _literal(words.ALERT)
+_BUSINESS = literal(words.BUSINESS)
+_DECISION = any_of(words.DECISION)
+_SENIOR_DECISION = literal(words.SENIOR_DECISION)
+_TOP_LEVEL = any_of(words.TOP_LEVEL)
+_CAREER = any_of(words.CAREER)
+_SALARY = any_of([words.SALARY])
+_FAMILY = literal(words.FAMILY_EMERGENCY)
+_ROUTINE_CARE = literal(words.ROUTINE_CARE)
+_KIN = literal(words.KIN)
+_ALERT = literal(words.ALERT)
 
-_APPROVAL = _any(words.APPROVAL_FOR_ME)
-_MY_PENDING = _any([words.MY_REQUEST_PENDING])
-_RECOVERED = _literal(words.RECOVERED)
-_OWNER = _literal(words.OWNER_LABELS)
+_APPROVAL = any_of(words.APPROVAL_FOR_ME)
+_MY_PENDING = any_of([words.MY_REQUEST_PENDING])
+_RECOVERED = literal(words.RECOVERED)
+_OWNER = literal(words.OWNER_LABELS)
 
-_IMPERSONATION = _any(words.IMPERSONATION)
-_MONEY_URGENCY = _any(words.MONEY_URGENCY)
-_DISTRESS = _any(words.DISTRESS)
-_LURE = _any(words.LURES)
-_LINK = _any(words.LINK_ACTION)
-_SCAM_AWARE = _literal(words.SCAM_AWARE)
-_AMOUNT = _any(words.AMOUNT)
-_CONTACT = _literal(words.CONTACT)
+_IMPERSONATION = any_of(words.IMPERSONATION)
+_MONEY_URGENCY = any_of(words.MONEY_URGENCY)
+_DISTRESS = any_of(words.DISTRESS)
+_LURE = any_of(words.LURES)
+_LINK = any_of(words.LINK_ACTION)
+_SCAM_AWARE = literal(words.SCAM_AWARE)
+_AMOUNT = any_of(words.AMOUNT)
+_CONTACT = literal(words.CONTACT)
 
 
 def _address_forms(name: str) -> list[str]:
@@ -373,10 +293,6 @@ def _address(event: Event, text: str, profile: Profile, automated: bool) -> tupl
     return found, body
 
 
-def _clauses(text: str) -> list[str]:
-    return [c for c in _CLAUSE.findall(text) if c.strip()] or [text]
-
-
 def _is_question(clause: str) -> bool:
     if _QUESTION_END.search(clause) or _ENGLISH_REQUEST.search(clause):
         return True
@@ -408,8 +324,8 @@ def _request(body: str, meeting: bool = False) -> tuple[bool, bool]:
     A clause that promises asks nothing ("晚点发你过目")."""
     asked = question_only = False
     self_topic = False
-    for clause in _clauses(body):
-        if meeting and _ATTEND.search(clause) and not _ROLE.search(clause) and not _is_question(clause):
+    for clause in clauses(body):
+        if meeting and ATTEND.search(clause) and not ROLE.search(clause) and not _is_question(clause):
             continue
         if _promise_clause(clause):
             self_topic = True
@@ -436,43 +352,18 @@ def _promise_clause(clause: str, own: bool = False) -> bool:
 
 def _promises(body: str, own: bool = False) -> bool:
     """The sender (or the user, in own words) will do something later."""
-    return any(_promise_clause(clause, own) for clause in _clauses(body))
-
-
-def _is_meeting(text: str, event: Event, automated: bool) -> bool:
-    if _NOT_MEETING.search(text):
-        return False
-    if automated and _CALENDAR.search(event.sender_name):
-        return True
-    if _MEETING.search(text) or _MEETING_KIND.search(text) or _MEETING_CALL.search(text):
-        return True
-    if _MEETING_ENGLISH.search(text):
-        return True
-    if _own_events_only(text):
-        return False
-    if _MEETING_EVENT.search(text):
-        # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
-        if _CLOCK.search(text) or _RESCHEDULE.search(text) or _ATTEND.search(text) or _DATED_EVENT.search(text):
-            return True
-    return bool(_MEETING_ROOM.search(text) and _CLOCK.search(text))
-
-
-def _own_events_only(text: str) -> bool:
-    """Every event named is the sender's own, without the reader: "我下午要跟老板汇报"."""
-    if _TOGETHER.search(text):
-        return False
-    clauses = [c for c in _clauses(text) if _MEETING_EVENT.search(c)]
-    return bool(clauses) and all(_SENDER_ALONE.search(c) and not _WITH_READER.search(c) for c in clauses)
+    return any(_promise_clause(clause, own) for clause in clauses(body))
 
 
 def _group_duty(body: str) -> bool:
     """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release."""
-    if _CONDITIONAL.search(_PENALTY.sub("", body)) or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
+    conditional = _CONDITIONAL.search(_PENALTY.sub("", body))  # "未完成的影响绩效" is a sanction, no condition
+    if conditional or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
         return False
     if _STANDBY.search(body):
         return True
     dated = bool(re.search(r"今天|今晚|明天|明早|周[一二三四五六日天]|本周|这周|截止|\d+\s*[号日点]|前", body))
-    for clause in _clauses(body):
+    for clause in clauses(body):
         if _SELF.search(clause) or _DONE.search(clause):
             continue
         if dated and (_DUTY.search(clause) or (_EACH.search(clause) and _BA.search(clause))):
@@ -516,7 +407,7 @@ def _read_requests(r: _Reading, event: Event) -> None:
         return
     me, body = r.address.me, r.body
     named_promise = r.address.named and not me and _promises(r.profile._pattern.sub("你", body))  # "…我转给李明"
-    r.follow_up = (me and _promises(body) and not (r.meeting and _MEETING_LINK.search(body))) or named_promise \
+    r.follow_up = (me and _promises(body) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
         or (me and bool(_REMINDER_OF_MINE.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
         or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
@@ -550,8 +441,9 @@ def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
                                       and not _LOW_SEVERITY.search(text)):
             return True
     elif (r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text)) \
-            or (r.meeting and (_TOP_LEVEL.search(text) or (r.senior and not _RESCHEDULE.search(text)))) \
-            or (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) or (_FAMILY.search(text) and _KIN.search(text) and not _ROUTINE_CARE.search(text)) \
+            or (r.meeting and (_TOP_LEVEL.search(text) or (r.senior and not RESCHEDULE.search(text)))) \
+            or (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) \
+            or (_FAMILY.search(text) and _KIN.search(text) and not _ROUTINE_CARE.search(text)) \
             or _DECISION.search(text) or _PENALTY.search(text):
         return True
     return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
@@ -574,7 +466,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     address, body = _address(event, text, profile, automated)
     reading = _Reading(text, profile, body, address, own, automated,
                        senior=not automated and bool(_SENIOR.search(event.sender_name.strip())),
-                       meeting=_is_meeting(text, event, automated))
+                       meeting=is_meeting(text, event, automated))
     _read_requests(reading, event)
     todo, follow_up = reading.todo, reading.follow_up
     return Sorting(

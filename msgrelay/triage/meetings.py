@@ -1,0 +1,58 @@
+"""Whether a message announces, schedules, moves or cancels a meeting the user would attend or see."""
+
+from __future__ import annotations
+
+import re
+
+from . import words
+from ..demo_data import Event
+from .patterns import alternatives, any_of, clauses, literal
+
+RESCHEDULE = literal(words.RESCHEDULE)
+ATTEND = literal(words.ATTEND)
+ROLE = any_of(words.MEETING_ROLES)
+MEETING_LINK = literal(words.MEETING_LINKS)
+
+_MEETING = any_of(words.MEETING_WORDS)
+_MEETING_KIND = any_of([kind + f"会(?![{words.NOT_A_MEETING_AFTER}])" for kind in words.MEETING_KINDS] +
+                       [words.THE_MEETING])
+_MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
+_MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
+_NOT_MEETING = any_of(words.NOT_MEETING)
+_CALENDAR = any_of(words.CALENDAR_SENDERS)
+_EVENTS = "(?:" + alternatives(words.MEETING_EVENTS) + ")(?!" + alternatives(words.NOT_AN_EVENT_AFTER) + ")"
+_MEETING_EVENT = re.compile(_EVENTS)
+_DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?" + _EVENTS)  # 周一评审, not 再讨论
+_SENDER_ALONE = re.compile(r"我(?!们)")
+_WITH_READER = re.compile(r"你|您|咱|大家|我们|各位|all|@")
+_TOGETHER = re.compile(r"一起|咱|陪我|跟我")
+_MEETING_ROOM = re.compile(r"会议室")
+_CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
+
+
+def is_meeting(text: str, event: Event, automated: bool) -> bool:
+    """Meeting words, a calendar service, or an event with a time, a change or a role; not minutes,
+    review comments, the room, an event that is over or only the sender's own."""
+    if _NOT_MEETING.search(text):
+        return False
+    if automated and _CALENDAR.search(event.sender_name):
+        return True
+    if _MEETING.search(text) or _MEETING_KIND.search(text) or _MEETING_CALL.search(text):
+        return True
+    if _MEETING_ENGLISH.search(text):
+        return True
+    if _own_events_only(text):
+        return False
+    if _MEETING_EVENT.search(text):
+        # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
+        if _CLOCK.search(text) or RESCHEDULE.search(text) or ATTEND.search(text) or _DATED_EVENT.search(text):
+            return True
+    return bool(_MEETING_ROOM.search(text) and _CLOCK.search(text))
+
+
+def _own_events_only(text: str) -> bool:
+    """Every event named is the sender's own, without the reader: "我下午要跟老板汇报"."""
+    if _TOGETHER.search(text):
+        return False
+    named = [c for c in clauses(text) if _MEETING_EVENT.search(c)]
+    return bool(named) and all(_SENDER_ALONE.search(c) and not _WITH_READER.search(c) for c in named)
