@@ -95,7 +95,7 @@ _PROMISE = re.compile(r"我们?" + CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIM
 _PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
 _NOT_PROMISE = literal(words.NOT_PROMISE)
 _TO_THE_GROUP = literal(words.TO_THE_GROUP)
-_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的" + words.KIN_AFTER_YOU +
+_TO_YOU = re.compile(r"(?<!已)(?<!已经)(?<![交转])(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的" + words.KIN_AFTER_YOU +
                      r"])(?![^，。！？,!?]{0,8}了)")  # "发你", not "发你们", "跟你妈" or "发你了"
 _ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
 _WAITING = any_of(words.WAITING)

@@ -176,7 +176,7 @@ NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中
 THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常)"
 # A day or time right before an event makes it a meeting: "周一评审", "下周二下午面试一个候选人".
 DAY_WORDS = r"(?:今天|明天|后天|今晚|明早|下午|上午|晚上|下?周[一二三四五六日天]|\d+\s*号)"
-MEETING_ENGLISH = (r"\bmeeting\b", r"\bcall\b", r"\bsync\b", r"\bzoom\b", r"\bstand-?up\b", r"\bhuddle\b",
+MEETING_ENGLISH = (r"\bmeeting\b", r"\btech ?(sharing|share)\b", r"\bcall\b", r"\bsync\b", r"\bzoom\b", r"\bstand-?up\b", r"\bhuddle\b",
                    r"\btown ?hall\b", r"\ball-hands\b", r"\b1\s*:\s*1(?![\d:])", r"\b1-on-1\b", r"\bone-on-one\b",
                    r"\b1on1\b", r"\bwebex\b", r"\bteams meeting\b", r"\binvite\b", r"\btech ?talks?\b",
                    r"\bwebinar\b", r"\bkick-?off\b", r"\bretro(spective)?\b", r"\bbrown ?bag\b", r"\bdemo day\b",
@@ -278,12 +278,12 @@ SENIOR_DECISION = ("推迟", "暂停", "终止", "叫停", "取消", "砍掉", "
                    "同意了", "批了", "批准", "不同意", "否了", "驳回")
 CAREER = (r"(你|你的|你们组|你部门|你们部门)(?:(?!参加|会)\S){0,10}(调薪|加薪|涨薪|降薪|晋升|升职|升\s*P\d|职级|绩效|考核|调岗|转岗|"
           r"带\S{0,3}人|裁|转正|接手)", r"归你管", r"向你汇报", r"汇报给你",
-          r"你\S{0,8}负责\S{0,6}(组|团队|部门|项目)",
+          r"你\S{0,8}负责\S{0,6}(组|团队|部门|项目)", r"(交给|交由|归|由)你\S{0,4}(负责|管|牵头|接手)",
           r"(你们?组|你组|你部门|你们部门)\S{0,8}(HC|hc|编制|人头)\S{0,10}(批|给|定了|砍|冻结|争取|同意|下来|没了|取消|加|减)",
           # the user's team reorganised: "下季度开始你们组并到平台部"
           r"(你们?组|你组|你部门|你们部门|你的团队)\S{0,8}(并到|并入|划到|划归|拆分|撤掉|撤销|合并到)", r"你\S{0,10}(兼任|担任|升任|任命)")
 SALARY = (r"(工资|薪资|薪水|奖金|年终奖|社保|公积金|期权)\S{0,8}(推迟|延迟|延后|暂停|停发|扣|调整|减|取消|批)|降薪|减薪|裁员"
-          r"|扣\S{0,6}(工资|薪资|奖金|绩效)")
+          r"|扣\S{0,6}(工资|薪资|奖金|绩效)|(调薪|加薪|涨薪|奖金|年终奖)\S{0,4}(方案|比例|名单)?\S{0,4}(定了|出来了|公布)")
 # Routine care is no emergency ("体检报告出来了，有几项要复查").
 ROUTINE_CARE = ("体检", "复查", "复诊", "配药", "拿药", "开药", "疫苗", "挂号", "看牙", "探望")
 FAMILY_EMERGENCY = ("住院", "医院", "急诊", "发烧", "高烧", "摔", "骨折", "手术", "病危", "出事", "车祸", "受伤", "晕倒",
