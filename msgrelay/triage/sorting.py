@@ -318,16 +318,16 @@ def _asks(clause: str, self_topic: bool) -> bool:
     return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause))
 
 
-def _request(body: str, meeting: bool = False) -> tuple[bool, bool]:
+def _request(parts: list[str], promised: list[bool], meeting: bool = False) -> tuple[bool, bool]:
     """(asks something, only asks a question) over the clauses of a message addressed to the user.
     In a meeting's message, being asked to attend is no request; a role in it or a question is.
-    A clause that promises asks nothing ("晚点发你过目")."""
+    A clause that promises (promised, one flag a clause) asks nothing ("晚点发你过目")."""
     asked = question_only = False
     self_topic = False
-    for clause in clauses(body):
+    for clause, promise in zip(parts, promised):
         if meeting and ATTEND.search(clause) and not ROLE.search(clause) and not _is_question(clause):
             continue
-        if _promise_clause(clause):
+        if promise:
             self_topic = True
             continue
         if _SELF.search(clause) and not _YOU.search(clause):
@@ -406,13 +406,15 @@ def _read_requests(r: _Reading, event: Event) -> None:
         r.follow_up = bool(_MY_PENDING.search(r.text)) or (owner and later)
         return
     me, body = r.address.me, r.body
+    parts = clauses(body)
+    promised = [_promise_clause(clause) for clause in parts] if me else []
     named_promise = r.address.named and not me and _promises(r.profile._pattern.sub("你", body))  # "…我转给李明"
-    r.follow_up = (me and _promises(body) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
+    r.follow_up = (any(promised) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
         or (me and bool(_REMINDER_OF_MINE.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
         or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
     if me:
-        asked, r.question_only = _request(body, r.meeting)
+        asked, r.question_only = _request(parts, promised, r.meeting)
         problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
         if r.todo and r.follow_up:
