@@ -176,7 +176,8 @@ NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中
 THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常)"
 # A day or time right before an event makes it a meeting: "周一评审", "下周二下午面试一个候选人".
 DAY_WORDS = r"(?:今天|明天|后天|今晚|明早|下午|上午|晚上|下?周[一二三四五六日天]|\d+\s*号)"
-MEETING_ENGLISH = (r"\bmeeting\b", r"\btech ?(sharing|share)\b", r"\bcall\b", r"\bsync\b", r"\bzoom\b", r"\bstand-?up\b", r"\bhuddle\b",
+MEETING_ENGLISH = (r"\bmeeting\b", r"\bcall\b", r"\bsync\b", r"\bzoom\b", r"\bstand-?up\b", r"\bhuddle\b",
+                   r"\btech ?(sharing|share)\b",
                    r"\btown ?hall\b", r"\ball-hands\b", r"\b1\s*:\s*1(?![\d:])", r"\b1-on-1\b", r"\bone-on-one\b",
                    r"\b1on1\b", r"\bwebex\b", r"\bteams meeting\b", r"\binvite\b", r"\btech ?talks?\b",
                    r"\bwebinar\b", r"\bkick-?off\b", r"\bretro(spective)?\b", r"\bbrown ?bag\b", r"\bdemo day\b",
