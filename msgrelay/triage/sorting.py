@@ -355,8 +355,11 @@ def _promises(body: str, own: bool = False) -> bool:
     return any(_promise_clause(clause, own) for clause in clauses(body))
 
 
-def _group_duty(body: str) -> bool:
-    """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release."""
+def _group_duty(body: str, meeting: bool) -> bool:
+    """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release; in a
+    meeting's message only preparing for it ("大家提前把文档看一遍")."""
+    if meeting:
+        return bool(_PREPARE.search(body)) and not _CONDITIONAL.search(body)
     conditional = _CONDITIONAL.search(_PENALTY.sub("", body))  # "未完成的影响绩效" is a sanction, no condition
     if conditional or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
         return False
@@ -422,7 +425,7 @@ def _read_requests(r: _Reading, event: Event) -> None:
             # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你")
             r.todo, r.follow_up = asked, not asked
     elif not r.address.other and event.session_kind != "direct":
-        r.todo = _group_duty(body) and (not r.meeting or bool(_PREPARE.search(body)))
+        r.todo = _group_duty(body, r.meeting)
 
 
 def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
