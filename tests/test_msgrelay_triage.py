@@ -75,6 +75,7 @@ MESSAGES = [
     ("direct", "通行服务", "您的账户已过期失效，请立即登录 xx-renew.cn 认证", "S", None),
     ("direct", "小美", "周年庆饮品 5 折起，点击领券", "", None),
     ("direct", "客服", "您的快递丢失，点击 http://kd.example 领取 3 倍赔偿", "S", None),
+    ("direct", "ETC服务", "您的 ETC 卡已失效，请于 24 小时内点击 http://etc-renew.example/k 重新认证", "S", None),
     ("direct", "妈妈", "你帮我看看这个短信是不是诈骗：请点击链接领取积分", "T", None),
     # meetings: words, times, changes; minutes, comments and the room are none
     ("group", "赵四", "明天 9:30 站会，顺便过一下上线 checklist", "M", None),
@@ -88,6 +89,8 @@ MESSAGES = [
     ("group", "赵四", "@所有人 周四下午 3 点需求评审，请大家参加", "M", None),
     ("direct", "赵四", "明天上午十点的需求评审麻烦你主持一下", "TMI", "06-12 10:00"),
     ("group", "赵四", "会议纪要已发邮件，有问题随时找我", "", None),
+    ("group", "赵四", "@所有人 材料放共享盘了，会前看一下", "", None),
+    ("group", "赵四", "周五下午 3 点方案对齐，参会：赵四、王雪，链接会前发", "M", None),
     ("group", "赵四", "评审意见我都改完了", "", None),
     ("group", "赵四", "五楼会议室投影仪维修中，暂停预订", "", None),
     # what matters today

@@ -19,6 +19,7 @@ _MEETING_KIND = any_of([kind + f"会(?![{words.NOT_A_MEETING_AFTER}])" for kind 
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
 _MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
 _NOT_MEETING = any_of(words.NOT_MEETING)
+_AROUND = any_of(words.AROUND_A_MEETING)
 _CALENDAR = any_of(words.CALENDAR_SENDERS)
 _EVENTS = "(?:" + alternatives(words.MEETING_EVENTS) + ")(?!" + alternatives(words.NOT_AN_EVENT_AFTER) + ")"
 _MEETING_EVENT = re.compile(_EVENTS)
@@ -34,6 +35,8 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
     """Meeting words, a calendar service, or an event with a time, a change or a role; not minutes,
     review comments, the room, an event that is over or only the sender's own."""
     if _NOT_MEETING.search(text):
+        return False
+    if _AROUND.search(text) and not _CLOCK.search(text):
         return False
     if automated and _CALENDAR.search(event.sender_name):
         return True

@@ -200,8 +200,11 @@ ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去
 MEETING_LINKS = ("链接", "link", "Link", "地址", "会议号", "Zoom", "zoom", "会议室")
 # Not a meeting: minutes, review comments, talk about a past meeting, the room itself, being busy.
 NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(订|预订|占|投影|维修|空)", r"在开会",
-               r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会", r"会[前后上](?!午)",
+               r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
                r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会")
+# Talk around a meeting ("会前看一下材料", "会后确认") is no announcement, unless the message also
+# names the meeting with its time.
+AROUND_A_MEETING = (r"会[前后上](?!午)",)
 # A role in the meeting makes the invitation a to-do.  Being asked to attend or to talk (ATTEND) does not.
 MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带着", "发言", "介绍", "分享一下", "替我", "代我", "代替",
                  r"你来?当", "present", "prepare", "host")
@@ -314,7 +317,7 @@ DISTRESS = (r"被偷", r"丢了", r"出事了", r"急！", r"急!", r"救急", r
 LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|补贴|退税|红包|赔偿|赔付)", r"退税", r"理赔",
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
          r"(冻结|解冻)", r"自动(扣费|续费)", r"刷单", r"兼职", r"银行卡信息", r"验证码", r"(完成|身份|安全)验证",
-         r"验证身份", r"(过期|失效|冻结|异常)[^。]{0,30}(认证|激活|解冻|验证)", r"违章", r"(欠费|停机|补缴|罚款)")
+         r"验证身份", r"(过期|失效|冻结|异常)[^。]{0,60}(认证|激活|解冻|验证)", r"违章", r"(欠费|停机|补缴|罚款)")
 LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)",
                r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])")
 AMOUNT = (r"\d{3,}", r"笔款", r"钱")
