@@ -45,7 +45,7 @@ class RunningCore:
 
     def __init__(self, config_path=None, faults="", host: str = "127.0.0.1", opener: str = "",
                  addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None, local_time=None,
-                 bus_address=None, capture_options=None):
+                 bus_address=None, capture_options=None, reads_from_login=lambda: False):
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
@@ -57,7 +57,8 @@ class RunningCore:
             extra["local_time"] = local_time
         self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
                          addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
-                         ai_timeout=ai_timeout, bus_address=bus_address, capture_options=capture_options, **extra)
+                         ai_timeout=ai_timeout, bus_address=bus_address, capture_options=capture_options,
+                         reads_from_login=reads_from_login, **extra)
         self.core.start()
         plan = FaultPlan(faults, log=self.lines.append) if isinstance(faults, str) else faults
         self.server = Server(("127.0.0.1", 0), self.core, plan, log=self.lines.append)
