@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/BridgeAPI.h"
+#include "core/BackgroundReading.h"
 #include "core/CoreLauncher.h"
 #include "model/BridgeEvent.h"
 #include "model/BridgeStateResponse.h"
@@ -42,6 +43,9 @@ class BridgeStore : public QObject
     Q_PROPERTY(QSet<QString> completingTaskIds READ completingTaskIds NOTIFY completingTaskIdsChanged)
     Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
+    Q_PROPERTY(BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
+    Q_PROPERTY(bool isChangingBackgroundReading READ isChangingBackgroundReading NOTIFY
+                   isChangingBackgroundReadingChanged)
 
 public:
     // The process's store: fixed base address, the real launcher, the fixed intervals.
@@ -70,6 +74,8 @@ public:
     const QSet<QString>& completingTaskIds() const { return m_completingTaskIds; }
     const QString& toast() const { return m_toast; }
     const QString& websiteBridgeStatus() const { return m_websiteBridgeStatus; }
+    const BackgroundReadingState& backgroundReading() const { return m_backgroundReadingState; }
+    bool isChangingBackgroundReading() const { return m_isChangingBackgroundReading; }
 
     // The https origin of the website bridge: RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's
     // default; empty when neither names one (there is then no website bridge to link to).
@@ -96,6 +102,14 @@ public:
     QCoro::Task<> saveNativeSettings(QJsonObject payload);
     QCoro::Task<> syncWebsiteBridge(bool silent);
     QCoro::Task<> openConfigDir();
+
+    // Reading messages from login (the core started at login while razo is closed): reads
+    // the state back from systemd and the autostart folder; turns it on or off at once (not
+    // with the other settings), says why in a toast and in the state when it cannot.
+    QCoro::Task<> loadBackgroundReading();
+    QCoro::Task<> setBackgroundReadingEnabled(bool on);
+    // For tests: where it is read and changed (the test store's default changes nothing).
+    void setBackgroundReadingSetup(BackgroundReadingSetup setup);
 
     // Status line of the last successful website-bridge sync.
     static QString websiteBridgeStatusText(const APIActionResponse& reply, const QDateTime& time,
@@ -124,6 +138,8 @@ signals:
     void completingTaskIdsChanged();
     void toastChanged();
     void websiteBridgeStatusChanged();
+    void backgroundReadingChanged();
+    void isChangingBackgroundReadingChanged();
 
 private:
     // How one wait for a launched core ended.
@@ -151,6 +167,8 @@ private:
     void setScanningWeCom(bool on);
     void setToast(const QString& toast);
     void setWebsiteBridgeStatus(const QString& status);
+    void setBackgroundReadingState(BackgroundReadingState state);
+    void setChangingBackgroundReading(bool on);
 
     BridgeAPI m_api;
     std::unique_ptr<CoreLauncher> m_core;
@@ -180,4 +198,9 @@ private:
     std::optional<QString> m_chatSessionId;
     std::optional<QDateTime> m_lastWebsiteBridgeSyncAt;
     std::optional<QDateTime> m_lastAutomaticSyncAt; // end of the last silent sync, any outcome
+
+    BackgroundReading m_backgroundReading;
+    BackgroundReadingState m_backgroundReadingState;
+    bool m_isChangingBackgroundReading = false;
+    quint64 m_backgroundReadingTurn = 0; // the latest read or change; earlier ones apply nothing
 };
