@@ -250,7 +250,7 @@ def check_docs(root: pathlib.Path, version: str, env: dict) -> None:
 def check_lintian(deb: pathlib.Path) -> None:
     if not shutil.which("lintian"):
         raise CheckFailed("lintian is not installed (scripts/install-deps.sh installs it)")
-    result = run(["lintian", "--fail-on", "error,warning", "--no-tag-display-limit", "--show-overrides", str(deb)])
+    result = run(["lintian", "--fail-on", "error,warning", "--tag-display-limit", "0", "--show-overrides", str(deb)])
     lines = [line for line in result.stdout.splitlines() if line.strip()]
     if result.returncode != 0 or any(line[:2] in ("E:", "W:") for line in lines):
         raise CheckFailed(f"lintian ({result.returncode}):\n{result.stdout}{result.stderr}")

@@ -684,7 +684,7 @@ void TestSettingsView::backgroundReadingSwitchActsAtOnce()
     QTRY_VERIFY(toggle->isEnabled());
     QVERIFY(toggle->isChecked());
     QVERIFY(card->problemLabel()->isVisible());
-    QCOMPARE(card->problemLabel()->text(), QStringLiteral("没有修改：没有权限修改 systemd 用户服务的设置。"));
+    QCOMPARE(card->problemLabel()->text(), QStringLiteral("未能更改：没有权限修改 systemd 用户服务的设置。"));
 }
 
 void TestSettingsView::settingsWindow()

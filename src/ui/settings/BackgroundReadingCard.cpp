@@ -60,6 +60,6 @@ void BackgroundReadingCard::refresh()
     }
     m_switch->setEnabled(state.known && !changing && state.canChange());
     m_status->setText(changing ? QStringLiteral("正在修改登录后启动的设置…") : state.description());
-    m_problem->setText(state.failure.isEmpty() ? QString() : QStringLiteral("没有修改：") + state.failure);
+    m_problem->setText(state.failure.isEmpty() ? QString() : QStringLiteral("未能更改：") + state.failure);
     m_problem->setVisible(!state.failure.isEmpty());
 }
