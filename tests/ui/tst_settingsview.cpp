@@ -660,6 +660,11 @@ void TestSettingsView::backgroundReadingSwitchActsAtOnce()
     systemctl.mark(QStringLiteral("installed"));
     systemctl.mark(QStringLiteral("session"));
     h.store().setBackgroundReadingSetup(systemctl.setup());
+    QStringList toasts;
+    connect(&h.store(), &BridgeStore::toastChanged, this, [&] {
+        if (!h.store().toast().isEmpty())
+            toasts << h.store().toast();
+    });
     view = shownView(h.store());
     card = view->backgroundReadingCard();
     ToggleSwitch* toggle = card->enabledSwitch();
@@ -685,6 +690,13 @@ void TestSettingsView::backgroundReadingSwitchActsAtOnce()
     QVERIFY(toggle->isChecked());
     QVERIFY(card->problemLabel()->isVisible());
     QCOMPARE(card->problemLabel()->text(), QStringLiteral("未能更改：没有权限修改 systemd 用户服务的设置。"));
+    QCOMPARE(toasts,
+             (QStringList{QStringLiteral("已开启登录后在后台读取消息。"),
+                          QStringLiteral("登录后在后台读取消息：没有权限修改 systemd 用户服务的设置。")}));
+    // A later reading keeps the reason in view until the next change.
+    const auto reading = h.store().loadBackgroundReading();
+    QTRY_VERIFY(reading.isReady());
+    QVERIFY(card->problemLabel()->isVisible());
 }
 
 void TestSettingsView::settingsWindow()
