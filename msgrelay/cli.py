@@ -3,11 +3,14 @@
 from __future__ import annotations
 
 import argparse
+import errno
+import json
 import os
 import pathlib
 import signal
 import sys
 import threading
+import urllib.request
 
 from . import __version__
 from . import faults as fault_injection
@@ -52,6 +55,20 @@ def _port(text: str) -> int:
     return port
 
 
+def core_answers(host: str, port: int, timeout: float = 2.0) -> bool:
+    """Whether a core already answers on the port: the second core started at login (or by razo)
+    then leaves it to serve and ends without an error, so that nothing restarts it in a loop."""
+    address = "127.0.0.1" if host in ("", "0.0.0.0", "::") else host
+    if ":" in address:
+        address = f"[{address}]"
+    opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))  # never through a proxy
+    try:
+        with opener.open(f"http://{address}:{port}/api/auth/status", timeout=timeout) as reply:
+            return reply.status == 200 and json.load(reply).get("ready") is True
+    except (OSError, ValueError, AttributeError):
+        return False
+
+
 def main(argv: list[str] | None = None) -> int:
     args, unknown = build_parser().parse_known_args(argv)
     if args.command not in (None, "desktop"):
@@ -67,14 +84,18 @@ def main(argv: list[str] | None = None) -> int:
         return 2
 
     faults = fault_injection.from_environment(os.environ, log=log)
-    core = Core(args.config, host, port, log=log, bus_address=os.environ.get("DBUS_SESSION_BUS_ADDRESS") or None)
+    # The port first: a core that cannot listen touches neither the configuration nor the messages.
     try:
-        server = Server((host, port), core, faults, log=log)
+        server = Server((host, port), None, faults, log=log)
     except OSError as error:
+        if error.errno == errno.EADDRINUSE and core_answers(host, port):
+            log(f"msgrelay: a core already answers on port {port}; leaving it to serve")
+            return 0
         log(f"msgrelay: cannot listen on {host}:{port}: {error.strerror or error}")
-        core.close()
         return 1
-    core.port = server.server_address[1]  # the real one when port 0 was asked for
+    core = Core(args.config, host, server.server_address[1], log=log,
+                bus_address=os.environ.get("DBUS_SESSION_BUS_ADDRESS") or None)
+    server.core = core  # the real port above, also when port 0 was asked for
 
     def stop(signum, _frame):
         log(f"msgrelay: {signal.Signals(signum).name} received, stopping")

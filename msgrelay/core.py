@@ -15,6 +15,7 @@ from .ai.digest import DigestPicker
 from .ai.assistant import Assistant
 from .capture import Capture
 from .capture import diagnostics as capture_checks
+from .capture import login_start
 from .capture import service as capture
 from .config_store import ConfigStore, PayloadError, SettingsRefused
 from .demo_data import Event, EventStore
@@ -80,12 +81,14 @@ class Core:
                  addresses: network.AddressBook | None = None, opener: str | None = None,
                  ai_timeout: float | None = None, clock=time.monotonic, ai_background: bool = True,
                  local_time=_now, bus_address: str | None = None, capture_options: dict | None = None,
-                 notify_options: dict | None = None):
+                 notify_options: dict | None = None, reads_from_login=login_start.enabled):
         """ai_timeout: seconds for one AI provider call (None: MSGRELAY_AI_TIMEOUT or 25);
         clock: monotonic seconds that space the AI digest picks; local_time: the aware local time;
         bus_address: the session bus to read notifications from and post razo's own to (None: no
-        bus).  `start` begins the capture, `close` ends it and closes the message database."""
+        bus); reads_from_login: asked on each state whether this user's core starts at login.
+        `start` begins the capture, `close` ends it and closes the message database."""
         self._local_time = local_time
+        self._reads_from_login = reads_from_login
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
         self.messages = MessageDB(self.config.folder, log=log)
@@ -152,6 +155,7 @@ class Core:
         key_present = bool(ai_settings.api_key(ai))
         ai_error = self.ai_status.last_error()
         report = self.capture.report()
+        setup = diagnostics.setup_items(config, report, self._reads_from_login())
 
         def client(part: dict) -> dict:
             return {"enabled": part["enabled"], "source": part["source"], "app_name": part["app_name"],
@@ -183,7 +187,7 @@ class Core:
             },
             "agent_access": network.agent_access(self.host, self.port, self.addresses.addresses(),
                                                  bool(config["remote_access_token"])),
-            "setup": {"items": ai_checks.with_setup_item(diagnostics.setup_items(config, report), config, ai_error)},
+            "setup": {"items": ai_checks.with_setup_item(setup, config, ai_error)},
             "diagnostics": {"wecom": capture_checks.wecom_diagnostics(config, report)},
         }
         return 200, _prune(doc)

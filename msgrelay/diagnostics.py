@@ -18,12 +18,12 @@ def _item(key, title, status, description, action):
     return {"key": key, "title": title, "status": status, "description": description, "action": action}
 
 
-def setup_items(config: dict, report: Report) -> list[dict]:
+def setup_items(config: dict, report: Report, reads_from_login: bool = False) -> list[dict]:
     profile = config["user_profile"]
     ai = config["ai"]
     items = [
         _item("core_service", "本地核心服务", "ready", "本地核心已启动，正在提供最近 7 天的消息和摘要。", "无需操作。"),
-        *capture_checks.setup_items(config, report),
+        *capture_checks.setup_items(config, report, reads_from_login),
     ]
     if profile.get("display_name") or profile.get("aliases"):
         items.append(_item("user_profile", "个人识别", "ready", "已设置姓名和别名，可识别 @你 和会议名单。", "无需操作。"))

@@ -10,7 +10,8 @@ import unittest
 from test_msgrelay_support import LocalClock, RunningCore
 
 from msgrelay import demo_data
-from msgrelay.capture import clients, parse
+from msgrelay.capture import clients, login_start, parse
+from msgrelay.capture import diagnostics as capture_checks
 from msgrelay.capture.dbus_monitor import Sighting
 
 
@@ -178,3 +179,54 @@ class CaptureTests(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class LoginStartTests(unittest.TestCase):
+    """Whether the core starts at login: read from the user's configuration, said in the capture item."""
+
+    def test_what_counts_as_starting_at_login(self):
+        wants = "systemd/user/graphical-session.target.wants/razo-core.service"
+        entry = "autostart/org.razo.Razo.Core.desktop"
+        cases = [
+            ("nothing", {}, False),
+            ("unit enabled", {wants: "link"}, True),
+            ("unit enabled for every user", {"/etc/default.target.wants/razo-core.service": "link"}, True),
+            ("unit copied, not enabled", {"systemd/user/razo-core.service": "[Unit]\n"}, False),
+            ("another unit enabled", {"systemd/user/default.target.wants/other.service": "link"}, False),
+            ("autostart entry", {entry: "[Desktop Entry]\nExec=/usr/libexec/razo/razo-core\n"}, True),
+            ("autostart entry hidden", {entry: "[Desktop Entry]\nHidden = true\n"}, False),
+        ]
+        for name, files, expected in cases:
+            with self.subTest(name), tempfile.TemporaryDirectory() as tmp:
+                root = pathlib.Path(tmp)
+                for path, content in files.items():
+                    target = root / "etc-user" / path[len("/etc/"):] if path.startswith("/etc/") else root / "conf" / path
+                    target.parent.mkdir(parents=True, exist_ok=True)
+                    if content == "link":
+                        target.symlink_to("/usr/lib/systemd/user/razo-core.service")  # dangling here: still on
+                    else:
+                        target.write_text(content, encoding="utf-8")
+                system = (str(root / "etc-user"),)
+                self.assertEqual(login_start.enabled({"XDG_CONFIG_HOME": str(root / "conf")}, system), expected)
+                # A relative XDG_CONFIG_HOME is ignored: ~/.config is read instead.
+                (root / "home").mkdir()
+                (root / "home" / ".config").symlink_to(root / "conf")
+                self.assertEqual(login_start.enabled({"XDG_CONFIG_HOME": "conf", "HOME": str(root / "home")}, system),
+                                 expected)
+
+    def test_capture_item_says_what_is_missed_while_off(self):
+        ready = {"key": "message_capture", "status": "ready", "description": "正在监听。", "action": "无需操作。"}
+        blocked = dict(ready, status="blocked", action="在桌面会话里启动 razo。")
+        off = dict(ready, status="disabled", action="在“读取方式”里选择“系统通知数据库”。")
+        note, advice = capture_checks.LOGIN_START_OFF, capture_checks.LOGIN_START_ACTION
+        cases = [(ready, False, "正在监听。" + note, advice), (ready, True, "正在监听。", "无需操作。"),
+                 (blocked, False, "正在监听。" + note, blocked["action"]), (off, False, "正在监听。", off["action"])]
+        for item, on, description, action in cases:
+            with self.subTest(status=item["status"], on=on):
+                got = capture_checks._with_login_start(item, on)
+                self.assertEqual((got["description"], got["action"]), (description, action))
+        for on in (False, True):  # the state asks on every request
+            core = RunningCore(reads_from_login=lambda: on)
+            self.addCleanup(core.close)
+            items = {item["key"]: item for item in core.state()["setup"]["items"]}
+            self.assertEqual(note in items["message_capture"]["description"], not on)

@@ -560,6 +560,29 @@ class LaunchTests(unittest.TestCase):
                 proc.wait()
                 proc.stdout.close()
 
+    def test_second_core_leaves_a_running_one_and_fails_on_anything_else(self):
+        """A core started at login while another already serves ends with 0 (nothing restarts it);
+        a port held by something that is not a core is a failure, and neither touches the files."""
+        import tempfile
+        first = RunningCore()
+        self.addCleanup(first.close)
+        stranger = socket.socket()
+        stranger.bind(("127.0.0.1", 0))
+        stranger.listen(1)
+        self.addCleanup(stranger.close)
+        env = {k: v for k, v in os.environ.items() if not k.startswith("MSGRELAY_")}
+        env.update(PYTHONPATH=str(ROOT), MSGRELAY_AI_LOOPBACK_ONLY="1")
+        for port, status, line in ((first.port, 0, "already answers"),
+                                   (stranger.getsockname()[1], 1, "cannot listen")):
+            with self.subTest(status=status), tempfile.TemporaryDirectory() as tmp:
+                config = os.path.join(tmp, "Quillmere", "bridge.config.json")
+                done = subprocess.run([sys.executable, "-u", "-m", "msgrelay.cli", "--config", config, "desktop",
+                                       "--host", "0.0.0.0", "--port", str(port)], cwd=ROOT, env=env,
+                                      capture_output=True, text=True, timeout=30)
+                self.assertEqual(done.returncode, status, done.stdout + done.stderr)
+                self.assertIn(line, done.stdout)
+                self.assertFalse(os.path.exists(os.path.dirname(config)))
+
 
 if __name__ == "__main__":
     unittest.main()

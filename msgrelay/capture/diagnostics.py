@@ -35,6 +35,8 @@ _BLOCKED_HEADLINES = {
     capture.DB_ERROR: "消息数据库无法打开",
 }
 _DIAG_STATUS = {"ready": "ready", "warning": "limited", "blocked": "blocked", "disabled": "blocked"}
+LOGIN_START_OFF = "登录后在后台读取消息未开启：没有本地核心运行时（例如开机后、打开 razo 之前）收到的消息不会被读取。"
+LOGIN_START_ACTION = "需要不打开 razo 也读取消息时，在设置里打开“登录后在后台读取消息”。"
 
 
 def _enabled_allowlist(client: dict) -> list[dict]:
@@ -89,14 +91,22 @@ def _capture_item(report: Report) -> dict:
     return _item("message_capture", title, "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。")
 
 
-def setup_items(config: dict, report: Report) -> list[dict]:
+def _with_login_start(item: dict, reads_from_login: bool) -> dict:
+    """While the core does not start at login, the capture item says what is missed and how to change it."""
+    if reads_from_login or item["status"] == "disabled":
+        return item
+    action = LOGIN_START_ACTION if item["action"] == "无需操作。" else item["action"]
+    return dict(item, description=item["description"] + LOGIN_START_OFF, action=action)
+
+
+def setup_items(config: dict, report: Report, reads_from_login: bool = False) -> list[dict]:
     """The checklist items of the capture: the demo notice, the bus monitor, one per client."""
     items = []
     if report.demo:
         items.append(_item("demo_data", DEMO_TITLE, "warning",
                            "现在显示的是带“【示例】”标记的示例消息。读取到第一条微信或企业微信消息后，示例消息不再显示。",
                            "保持微信或企业微信登录，并在客户端的通知设置里打开消息预览。"))
-    items.append(_capture_item(report))
+    items.append(_with_login_start(_capture_item(report), reads_from_login))
     for key, target, label in (("wechat_source", "wechat", "微信"), ("wecom_source", "wecom", "企业微信")):
         status, description, action = client_verdict(config[target], label, report.clients[target], report.status)
         items.append(_item(key, label, status, description, action))

@@ -21,11 +21,13 @@ constexpr int kEventLimit = 120;
 BridgeStore::BridgeStore(QObject* parent)
     : BridgeStore(BridgeAPI{}, std::make_unique<CoreService>(), StoreTiming{}, parent)
 {
+    m_backgroundReading = BackgroundReading(BackgroundReadingSetup::system(CoreEnvironment::system()));
 }
 
 BridgeStore::BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing,
                          QObject* parent)
-    : QObject(parent), m_api(std::move(api)), m_core(std::move(core)), m_timing(std::move(timing))
+    : QObject(parent), m_api(std::move(api)), m_core(std::move(core)), m_timing(std::move(timing)),
+      m_backgroundReading(BackgroundReadingSetup{})
 {
     m_chatMessages.append(ChatBubble::make(ChatBubble::Role::System, kGreeting, m_timing.now()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/BridgeAPI.h"
+#include "core/BackgroundReading.h"
 #include "core/CoreLauncher.h"
 #include "model/BridgeEvent.h"
 #include "model/BridgeStateResponse.h"
@@ -43,6 +44,9 @@ class BridgeStore : public QObject
     Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
     Q_PROPERTY(std::optional<qint64> messageToShow READ messageToShow NOTIFY messageToShowChanged)
+    Q_PROPERTY(BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
+    Q_PROPERTY(bool isChangingBackgroundReading READ isChangingBackgroundReading NOTIFY
+                   isChangingBackgroundReadingChanged)
 
 public:
     // The process's store: fixed base address, the real launcher, the fixed intervals.
@@ -75,6 +79,8 @@ public:
     // and scrolls it into view, until the user selects another one (clearMessageToShow).
     const std::optional<qint64>& messageToShow() const { return m_messageToShow; }
     void clearMessageToShow();
+    const BackgroundReadingState& backgroundReading() const { return m_backgroundReadingState; }
+    bool isChangingBackgroundReading() const { return m_isChangingBackgroundReading; }
 
     // The https origin of the website bridge: RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's
     // default; empty when neither names one (there is then no website bridge to link to).
@@ -109,6 +115,14 @@ public:
     QCoro::Task<> syncWebsiteBridge(bool silent);
     QCoro::Task<> openConfigDir();
 
+    // Reading messages from login (the core started at login while razo is closed): reads
+    // the state back from systemd and the autostart folder; turns it on or off at once (not
+    // with the other settings), says why in a toast and in the state when it cannot.
+    QCoro::Task<> loadBackgroundReading();
+    QCoro::Task<> setBackgroundReadingEnabled(bool on);
+    // For tests: where it is read and changed (the test store's default changes nothing).
+    void setBackgroundReadingSetup(BackgroundReadingSetup setup);
+
     // Status line of the last successful website-bridge sync.
     static QString websiteBridgeStatusText(const APIActionResponse& reply, const QDateTime& time,
                                            const QString& origin = websiteBridgeOrigin());
@@ -137,6 +151,8 @@ signals:
     void toastChanged();
     void websiteBridgeStatusChanged();
     void messageToShowChanged();
+    void backgroundReadingChanged();
+    void isChangingBackgroundReadingChanged();
 
 private:
     // How one wait for a launched core ended.
@@ -167,6 +183,8 @@ private:
     void setToast(const QString& toast);
     void setWebsiteBridgeStatus(const QString& status);
     void setMessageToShow(std::optional<qint64> id);
+    void setBackgroundReadingState(BackgroundReadingState state);
+    void setChangingBackgroundReading(bool on);
 
     BridgeAPI m_api;
     std::unique_ptr<CoreLauncher> m_core;
@@ -203,4 +221,9 @@ private:
         quint64 askedAfterRefresh = 0; // refreshes started before the request cannot settle it
     };
     std::optional<WantedMessage> m_wantedMessage; // asked for, not loaded yet
+
+    BackgroundReading m_backgroundReading;
+    BackgroundReadingState m_backgroundReadingState;
+    bool m_isChangingBackgroundReading = false;
+    quint64 m_backgroundReadingTurn = 0; // the latest read or change; earlier ones apply nothing
 };

@@ -4,11 +4,15 @@
     tests/package/package_check.py --build-dir BUILD --app-id ID --version VERSION
 
 It packages BUILD with CPack's DEB generator into a temporary folder, checks the control
-fields and the file list (executable, desktop entry, icons, metadata, core; nothing that
-points back into the build tree or the checkout), runs desktop-file-validate and
-`appstreamcli validate --no-net`, extracts the package with `dpkg-deb -x` and runs the
-extracted razo with --screenshot, from a folder outside any checkout and with a fresh HOME,
-so that it must find and start the core it was installed with.
+fields and the file list (executable, desktop entry, icons, metadata, core, manual page,
+changelog, copyright, the start at login; nothing that points back into the build tree or
+the checkout), runs desktop-file-validate (launcher and autostart entries), `appstreamcli
+validate --no-net`, `systemd-analyze --user verify` on the user unit (where systemd-analyze
+is), the manual page through `man --warnings` (its options must be those of `razo --help`)
+and lintian (no error or warning), extracts the package with `dpkg-deb -x`, runs the core's
+login launcher twice (the second finds the first and ends with 0) and runs the extracted
+razo with --screenshot, from a folder outside any checkout and with a fresh HOME, so that
+it must find and start the core it was installed with.
 
 Exit codes: 0 all checks passed; 1 a check failed; 77 skipped: dpkg-deb is missing, or the
 package checks passed but razo's fixed core port 8765 already answers, so the run of the
@@ -18,8 +22,10 @@ extracted razo was left out rather than disturbing a core that is not ours.
 from __future__ import annotations
 
 import argparse
+import gzip
 import os
 import pathlib
+import re
 import shutil
 import signal
 import socket
@@ -33,6 +39,12 @@ SKIP = 77
 CORE_PORT = 8765  # razo's client always talks to this port
 ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256, 512]
 SECTIONS = ["overview", "messages", "chat", "settings"]
+UNIT = "/usr/lib/systemd/user/razo-core.service"
+LAUNCHER = "/usr/libexec/razo/razo-core"
+MANUAL = "/usr/share/man/man1/razo.1.gz"
+CHANGELOG = "/usr/share/doc/razo/changelog.gz"
+COPYRIGHT = "/usr/share/doc/razo/copyright"
+CORE_DIR = "/usr/share/razo"
 RUN_TIMEOUT = 90.0  # razo --screenshot waits at most 30 s for its first refresh
 EXIT_TIMEOUT = 10.0
 POLL = 0.2
@@ -48,6 +60,20 @@ def log(text: str) -> None:
 
 def run(cmd: list[str], **kwargs) -> subprocess.CompletedProcess:
     return subprocess.run(cmd, capture_output=True, text=True, timeout=300, **kwargs)
+
+
+def autostart_entry(app_id: str) -> str:
+    return f"{CORE_DIR}/autostart/{app_id}.Core.desktop"
+
+
+def inside(root: pathlib.Path, path: str) -> pathlib.Path:
+    return root / path.lstrip("/")
+
+
+def free_port() -> int:
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
 
 
 def port_answers(port: int) -> bool:
@@ -110,6 +136,7 @@ def check_files(deb: pathlib.Path, app_id: str) -> None:
         f"/usr/share/icons/hicolor/scalable/apps/{app_id}.svg",
         "/usr/share/razo/msgrelay/cli.py",
         "/usr/share/razo/msgrelay/__init__.py",
+        UNIT, LAUNCHER, autostart_entry(app_id), MANUAL, CHANGELOG, COPYRIGHT,
     ] + [f"/usr/share/icons/hicolor/{s}x{s}/apps/{app_id}.png" for s in ICON_SIZES]
     missing = [p for p in required if p not in paths]
     stray = [p for p in paths if "project-root" in p or "__pycache__" in p or p.endswith(".pyc")]
@@ -137,6 +164,7 @@ def check_tree(root: pathlib.Path, app_id: str, forbidden: list[str]) -> None:
     if not os.access(razo, os.X_OK):
         problems.append("usr/bin/razo is not executable")
     for tool, args in [("desktop-file-validate", [str(root / f"usr/share/applications/{app_id}.desktop")]),
+                       ("desktop-file-validate", [str(inside(root, autostart_entry(app_id)))]),
                        ("appstreamcli", ["validate", "--no-net", "--explain",
                                          str(root / f"usr/share/metainfo/{app_id}.metainfo.xml")])]:
         if not shutil.which(tool):
@@ -150,6 +178,128 @@ def check_tree(root: pathlib.Path, app_id: str, forbidden: list[str]) -> None:
             log(f"{tool}: {output.splitlines()[-1] if output else 'no remarks'}")
     if problems:
         raise CheckFailed("\n".join(problems))
+
+
+def check_login_start(root: pathlib.Path, work: pathlib.Path, app_id: str) -> None:
+    """The user unit and the autostart entry both run the launcher, which starts the core as
+    razo does; the unit belongs to the graphical session and restarts on failure, boundedly."""
+    unit = inside(root, UNIT).read_text(encoding="utf-8")
+    entry = inside(root, autostart_entry(app_id)).read_text(encoding="utf-8")
+    launcher = inside(root, LAUNCHER)
+    problems = []
+    for line in (f"ExecStart={LAUNCHER}", "PartOf=graphical-session.target", "After=graphical-session.target",
+                 "WantedBy=graphical-session.target", "Restart=on-failure", "StartLimitBurst=5"):
+        if line not in unit.splitlines():
+            problems.append(f"the unit lacks {line}")
+    for line in (f"Exec={LAUNCHER}", f"TryExec={LAUNCHER}"):
+        if line not in entry.splitlines():
+            problems.append(f"the autostart entry lacks {line}")
+    if not os.access(launcher, os.X_OK):
+        problems.append(f"{LAUNCHER} is not executable")
+    if shutil.which("systemd-analyze"):
+        # The unit as systemd would load it once installed: its ExecStart points into the
+        # extracted tree, its manual page is looked up there.
+        copy = work / "verify" / "razo-core.service"
+        runtime = work / "verify-run"
+        copy.parent.mkdir()
+        runtime.mkdir(mode=0o700)
+        copy.write_text(unit.replace(f"ExecStart={LAUNCHER}", f"ExecStart={launcher}"), encoding="utf-8")
+        env = dict(os.environ, XDG_RUNTIME_DIR=str(runtime), MANPATH=str(root / "usr/share/man"))
+        result = run(["systemd-analyze", "--user", "verify", str(copy)], env=env)
+        output = (result.stdout + result.stderr).strip()
+        if result.returncode != 0 or output:
+            problems.append(f"systemd-analyze verify rejects the unit ({result.returncode}):\n{output}")
+        else:
+            log("systemd-analyze --user verify: no remarks")
+    else:
+        log("systemd-analyze is not installed: the unit was checked by its lines only")
+    if problems:
+        raise CheckFailed("\n".join(problems))
+
+
+def check_docs(root: pathlib.Path, version: str, env: dict) -> None:
+    """The manual page renders without warnings and lists exactly the options of razo --help;
+    the changelog starts at this version; the copyright file is machine-readable."""
+    problems = []
+    page = inside(root, MANUAL)
+    result = run(["man", "--warnings", "-E", "UTF-8", "-l", "-Tutf8", "-Z", str(page)],
+                 env=dict(env, LC_ALL="C.UTF-8"))
+    if result.returncode != 0 or result.stderr.strip():
+        problems.append(f"man --warnings on razo.1.gz ({result.returncode}): {result.stderr.strip()}")
+    source = gzip.decompress(page.read_bytes()).decode("utf-8")
+    options_section = source.split(".SH OPTIONS", 1)[-1].split("\n.SH ", 1)[0]
+    documented = set(re.findall(r"\\-\\-([a-z][a-z-]*)", options_section))
+    helped = run([str(root / "usr/bin/razo"), "--help"], env=env)
+    offered = set(re.findall(r"--([a-z][a-z-]*)", helped.stdout))
+    if helped.returncode != 0 or not offered:
+        problems.append(f"razo --help said nothing usable ({helped.returncode}): {helped.stdout}{helped.stderr}")
+    elif documented != offered:
+        problems.append(f"razo.1 documents --{', --'.join(sorted(documented))}; "
+                        f"razo --help offers --{', --'.join(sorted(offered))}")
+    changelog = gzip.decompress(inside(root, CHANGELOG).read_bytes()).decode("utf-8")
+    if not changelog.startswith(f"razo ({version}) "):
+        problems.append(f"the changelog starts with {changelog.splitlines()[0]!r}, not razo ({version})")
+    copyright_text = inside(root, COPYRIGHT).read_text(encoding="utf-8")
+    if not copyright_text.startswith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"):
+        problems.append("the copyright file is not machine-readable (no Format line)")
+    if problems:
+        raise CheckFailed("\n".join(problems))
+    log(f"razo.1 documents --{', --'.join(sorted(documented))} as razo --help does; changelog at {version}")
+
+
+def check_lintian(deb: pathlib.Path) -> None:
+    if not shutil.which("lintian"):
+        raise CheckFailed("lintian is not installed (scripts/install-deps.sh installs it)")
+    result = run(["lintian", "--fail-on", "error,warning", "--tag-display-limit", "0", "--show-overrides", str(deb)])
+    lines = [line for line in result.stdout.splitlines() if line.strip()]
+    if result.returncode != 0 or any(line[:2] in ("E:", "W:") for line in lines):
+        raise CheckFailed(f"lintian ({result.returncode}):\n{result.stdout}{result.stderr}")
+    log(f"lintian: no error or warning ({len(lines)} line(s) of overrides and remarks: {'; '.join(lines)})")
+
+
+def run_launcher(root: pathlib.Path, work: pathlib.Path, env: dict) -> None:
+    """The launcher of the unit and the autostart entry, run twice on one free port: the first
+    starts the core (support folder created, output appended to its log); the second finds it
+    answering and ends with 0, so that systemd does not restart it."""
+    text = inside(root, LAUNCHER).read_text(encoding="utf-8")
+    moved = text.replace(f'"{CORE_DIR}"', f'"{root / CORE_DIR.lstrip("/")}"')
+    if moved == text:
+        raise CheckFailed(f"the launcher does not start the core in {CORE_DIR}")
+    copy = work / "razo-core"
+    copy.write_text(moved, encoding="utf-8")
+    copy.chmod(0o755)
+    home = work / "launcher-home"
+    home.mkdir()
+    port = free_port()
+    env = dict(env, HOME=str(home), MSGRELAY_PORT=str(port))
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)  # not this session's notifications
+    core_log = home / "Library/Application Support/Quillmere/native-core.log"
+    first = subprocess.Popen([str(copy)], env=env, cwd=str(work), stdin=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 20
+        while not port_answers(port) and first.poll() is None and time.monotonic() < deadline:
+            time.sleep(POLL)
+        if not port_answers(port):
+            raise CheckFailed(f"the launcher's core does not listen on {port} (exit {first.poll()})")
+        second = run([str(copy)], env=env, cwd=str(work))
+        text = core_log.read_text(encoding="utf-8", errors="replace") if core_log.exists() else ""
+        if second.returncode != 0 or f"already answers on port {port}" not in text:
+            raise CheckFailed(f"a second launcher beside a running core ended with {second.returncode}:\n{text[-1500:]}")
+        if f"msgrelay listening on http://127.0.0.1:{port}" not in text:
+            raise CheckFailed(f"the launcher's core did not log to {core_log}:\n{text[-1500:]}")
+    finally:
+        stop({first.pid})
+    log(f"the login launcher started the core on {port}; a second one left it serving and ended with 0")
+
+
+def clean_environment() -> dict:
+    """This environment without what would lead razo or its core elsewhere; offscreen, and the
+    core listens on loopback only."""
+    env = {k: v for k, v in os.environ.items()
+           if k not in {"QUILLMERE_PROJECT_DIR", "QUILLMERE_BUNDLED_CORE", "PYTHONPATH", "MSGRELAY_PORT",
+                        "MSGRELAY_FAULTS", "DISPLAY", "WAYLAND_DISPLAY"}}
+    env.update(QT_QPA_PLATFORM="offscreen", MSGRELAY_HOST="127.0.0.1")
+    return env
 
 
 def processes_in(folder: pathlib.Path) -> set[int]:
@@ -183,11 +333,7 @@ def run_installed(root: pathlib.Path, work: pathlib.Path, version: str) -> None:
     for folder in (home, cwd):
         folder.mkdir()
     runtime.mkdir(mode=0o700)
-    env = {k: v for k, v in os.environ.items()
-           if k not in {"QUILLMERE_PROJECT_DIR", "QUILLMERE_BUNDLED_CORE", "PYTHONPATH", "MSGRELAY_PORT",
-                        "MSGRELAY_FAULTS", "DISPLAY", "WAYLAND_DISPLAY"}}
-    env.update(HOME=str(home), XDG_RUNTIME_DIR=str(runtime), QT_QPA_PLATFORM="offscreen",
-               MSGRELAY_HOST="127.0.0.1")  # the core listens on loopback only
+    env = dict(clean_environment(), HOME=str(home), XDG_RUNTIME_DIR=str(runtime))
 
     result = run([str(razo), "--version"], env=env, cwd=str(cwd))
     if result.returncode != 0 or result.stdout.strip() != f"razo {version}":
@@ -255,6 +401,11 @@ def main() -> int:
         if result.returncode != 0:
             raise CheckFailed(f"dpkg-deb -x failed: {result.stderr}")
         check_tree(root, args.app_id, [str(source), str(build)])
+        check_login_start(root, work, args.app_id)
+        env = clean_environment()
+        check_docs(root, args.version, env)
+        check_lintian(deb)
+        run_launcher(root, work, env)
         if port_answers(CORE_PORT):
             print(f"package: SKIPPED the run of the extracted razo: 127.0.0.1:{CORE_PORT} already answers "
                   "(a core that is not ours); every package check before it passed")

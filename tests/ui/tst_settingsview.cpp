@@ -1,6 +1,7 @@
 // The settings section and the settings window against a store fed by a loopback stand-in
 // for the core (FakeHttpServer), and once against the repository's msgrelay core itself.
 #include "FakeHttpServer.h"
+#include "StandInSystemctl.h"
 #include "StoreTestKit.h"
 #include "ui/common/AppAppearance.h"
 #include "ui/common/BorderedButton.h"
@@ -11,6 +12,7 @@
 #include "ui/common/StatusPill.h"
 #include "ui/common/ToggleSwitch.h"
 #include "ui/settings/AISettingsCard.h"
+#include "ui/settings/BackgroundReadingCard.h"
 #include "ui/settings/ChatTargetEditor.h"
 #include "ui/settings/ChatTargetsCard.h"
 #include "ui/settings/DisclosureButton.h"
@@ -233,6 +235,7 @@ private slots:
     void accessCardCopies();
     void aiCardStartsCollapsed();
     void aiCardSaysWhyTheProviderFailed();
+    void backgroundReadingSwitchActsAtOnce();
     void everyControlIsNamed();
     void settingsWindow();
     void endToEndSaveAgainstTheCore();
@@ -641,6 +644,61 @@ void TestSettingsView::everyControlIsNamed()
     QVERIFY2(controls >= 30, qPrintable(QString::number(controls))); // switches, pickers, fields, buttons
 }
 
+void TestSettingsView::backgroundReadingSwitchActsAtOnce()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    // The test store's default way changes nothing: the switch says why it cannot be turned on.
+    auto view = shownView(h.store());
+    BackgroundReadingCard* card = view->backgroundReadingCard();
+    QTRY_VERIFY(h.store().backgroundReading().known);
+    QVERIFY(!card->enabledSwitch()->isEnabled());
+    QVERIFY2(card->statusLabel()->text().contains(QStringLiteral("不是安装版")),
+             qPrintable(card->statusLabel()->text()));
+
+    StandInSystemctl systemctl;
+    systemctl.mark(QStringLiteral("installed"));
+    systemctl.mark(QStringLiteral("session"));
+    h.store().setBackgroundReadingSetup(systemctl.setup());
+    QStringList toasts;
+    connect(&h.store(), &BridgeStore::toastChanged, this, [&] {
+        if (!h.store().toast().isEmpty())
+            toasts << h.store().toast();
+    });
+    view = shownView(h.store());
+    card = view->backgroundReadingCard();
+    ToggleSwitch* toggle = card->enabledSwitch();
+    QTRY_VERIFY(toggle->isEnabled());
+    QVERIFY(!toggle->isChecked());
+    QVERIFY(card->statusLabel()->text().startsWith(QStringLiteral("未开启")));
+
+    // A change of its value (what the accessibility interface's Toggle does) acts at once,
+    // not through 保存全部设置, and holds the switch until the state is read back.
+    toggle->setChecked(true);
+    QVERIFY(!toggle->isEnabled());
+    QTRY_VERIFY(toggle->isEnabled());
+    QVERIFY(toggle->isChecked());
+    QVERIFY(systemctl.calls().contains(QStringLiteral("enable --now razo-core.service")));
+    QVERIFY(!view->draftModel()->draft().isDirty);
+    QVERIFY(card->statusLabel()->text().startsWith(QStringLiteral("已开启")));
+    QVERIFY(!card->problemLabel()->isVisible());
+
+    // Refused: the switch shows what is read back (still on) and the card says why.
+    systemctl.mark(QStringLiteral("refuse"), "Failed to disable unit: Access denied\n");
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QTRY_VERIFY(toggle->isEnabled());
+    QVERIFY(toggle->isChecked());
+    QVERIFY(card->problemLabel()->isVisible());
+    QCOMPARE(card->problemLabel()->text(), QStringLiteral("未能更改：没有权限修改 systemd 用户服务的设置。"));
+    QCOMPARE(toasts,
+             (QStringList{QStringLiteral("已开启登录后在后台读取消息。"),
+                          QStringLiteral("登录后在后台读取消息：没有权限修改 systemd 用户服务的设置。")}));
+    // A later reading keeps the reason in view until the next change.
+    const auto reading = h.store().loadBackgroundReading();
+    QTRY_VERIFY(reading.isReady());
+    QVERIFY(card->problemLabel()->isVisible());
+}
+
 void TestSettingsView::settingsWindow()
 {
     Harness h(stateBody(QStringLiteral("王小明")));
@@ -745,6 +803,12 @@ void TestSettingsView::screenshots()
     QTRY_VERIFY_WITH_TIMEOUT(store.state().has_value() && !store.isRefreshing(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!store.isSyncingWebsiteBridge(), 10000);
 
+    // As an installed razo in a desktop session would show it (switched off).
+    StandInSystemctl systemctl;
+    systemctl.mark(QStringLiteral("installed"));
+    systemctl.mark(QStringLiteral("session"));
+    store.setBackgroundReadingSetup(systemctl.setup());
+
     // The section, tall enough to hold every card.
     auto view = std::make_unique<SettingsDashboardView>(store);
     view->resize(1000, 900);
@@ -753,11 +817,15 @@ void TestSettingsView::screenshots()
     const int full = view->widget()->sizeHint().height();
     view->resize(1000, full);
     QTest::qWait(400);
+    QTRY_VERIFY(view->backgroundReadingCard()->enabledSwitch()->isEnabled());
     QVERIFY(view->grab().save(out + QStringLiteral("/settings-section.png")));
     QVERIFY(view->chatTargetsCard()->grab().save(out + QStringLiteral("/settings-card-targets.png")));
     QVERIFY(view->wecomDiagnosticsCard()->grab().save(out + QStringLiteral("/settings-card-wecom.png")));
     QVERIFY(view->remoteAccessCard()->grab().save(out + QStringLiteral("/settings-card-access.png")));
     QVERIFY(view->userProfileCard()->grab().save(out + QStringLiteral("/settings-card-profile.png")));
+    QTRY_VERIFY(view->backgroundReadingCard()->enabledSwitch()->isEnabled());
+    QVERIFY(
+        view->backgroundReadingCard()->grab().save(out + QStringLiteral("/settings-card-background.png")));
 
     NativeSettingsView window(store);
     window.show();

@@ -5,6 +5,7 @@
 #include "ui/common/HeaderRow.h"
 #include "ui/common/ProminentButton.h"
 #include "ui/settings/AISettingsCard.h"
+#include "ui/settings/BackgroundReadingCard.h"
 #include "ui/settings/BusinessRulesCard.h"
 #include "ui/settings/ChatTargetsCard.h"
 #include "ui/settings/RemoteAccessCard.h"
@@ -59,11 +60,13 @@ SettingsDashboardView::SettingsDashboardView(BridgeStore& store, QWidget* parent
     m_remote = new RemoteAccessCard(store, m_draft, page);
     m_profile = new UserProfileCard(m_draft, page);
     m_targets = new ChatTargetsCard(store, m_draft, page);
+    m_background = new BackgroundReadingCard(store, page);
     m_diagnostics = new WeComDiagnosticsCard(store, page);
     m_rules = new BusinessRulesCard(m_draft, page);
     m_ai = new AISettingsCard(m_draft, page);
     for (QWidget* card :
          {static_cast<QWidget*>(m_remote), static_cast<QWidget*>(m_profile), static_cast<QWidget*>(m_targets),
+          static_cast<QWidget*>(m_background),
           static_cast<QWidget*>(m_diagnostics), static_cast<QWidget*>(m_rules), static_cast<QWidget*>(m_ai)})
         col->addWidget(card);
     col->addStretch(1);

@@ -3,6 +3,7 @@
 #include <QScrollArea>
 
 class AISettingsCard;
+class BackgroundReadingCard;
 class BridgeStore;
 class BusinessRulesCard;
 class ChatTargetsCard;
@@ -14,7 +15,8 @@ class UserProfileCard;
 class WeComDiagnosticsCard;
 
 // The settings section: the heading with the save button, then the access, profile, reader,
-// WeCom diagnostics, business rule and AI cards, all editing one draft. The draft is loaded
+// background reading, WeCom diagnostics, business rule and AI cards, all but background reading
+// editing one draft (that switch acts at once). The draft is loaded
 // whenever the view comes into view and from each new state while nothing has been edited;
 // once edited it is left alone (a refresh or a failed save never changes what was typed).
 class SettingsDashboardView : public QScrollArea
@@ -30,6 +32,7 @@ public:
     RemoteAccessCard* remoteAccessCard() const { return m_remote; }
     UserProfileCard* userProfileCard() const { return m_profile; }
     ChatTargetsCard* chatTargetsCard() const { return m_targets; }
+    BackgroundReadingCard* backgroundReadingCard() const { return m_background; }
     WeComDiagnosticsCard* wecomDiagnosticsCard() const { return m_diagnostics; }
     BusinessRulesCard* businessRulesCard() const { return m_rules; }
     AISettingsCard* aiSettingsCard() const { return m_ai; }
@@ -50,6 +53,7 @@ private:
     RemoteAccessCard* m_remote;
     UserProfileCard* m_profile;
     ChatTargetsCard* m_targets;
+    BackgroundReadingCard* m_background;
     WeComDiagnosticsCard* m_diagnostics;
     BusinessRulesCard* m_rules;
     AISettingsCard* m_ai;
