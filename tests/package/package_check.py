@@ -228,7 +228,7 @@ def check_docs(root: pathlib.Path, version: str, env: dict) -> None:
         problems.append(f"man --warnings on razo.1.gz ({result.returncode}): {result.stderr.strip()}")
     source = gzip.decompress(page.read_bytes()).decode("utf-8")
     options_section = source.split(".SH OPTIONS", 1)[-1].split("\n.SH ", 1)[0]
-    documented = set(re.findall(r"\\-\\-([a-z][a-z-]*)", options_section))
+    documented = set(re.findall(r"--([a-z][a-z-]*)", options_section.replace("\\-", "-")))
     helped = run([str(root / "usr/bin/razo"), "--help"], env=env)
     offered = set(re.findall(r"--([a-z][a-z-]*)", helped.stdout))
     if helped.returncode != 0 or not offered:
