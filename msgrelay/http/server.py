@@ -23,6 +23,7 @@ GET_ROUTES = {
     "/api/state": lambda core, params: core.state(),
     "/api/events": lambda core, params: core.list_events(params),
     "/api/ask": lambda core, params: core.ask(params),
+    "/api/search": lambda core, params: core.search(params),
     "/api/agent/context": lambda core, params: core.agent_context(),
 }
 POST_ROUTES = {

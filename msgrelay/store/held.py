@@ -12,6 +12,7 @@ import bisect
 import datetime as dt
 import pathlib
 import sqlite3
+import sys
 import threading
 
 from ..demo_data import Event
@@ -30,8 +31,10 @@ class EventList(list):
 
 
 def to_event(row) -> Event:
+    """The message of a row; names and kinds, which repeat from message to message, are shared."""
     at = dt.datetime.fromtimestamp(row[1]).astimezone()
-    return Event(row[0], row[2], row[3], row[4], row[5], at, row[6], row[7])
+    return Event(row[0], sys.intern(row[2]), sys.intern(row[3]), sys.intern(row[4]), sys.intern(row[5]), at,
+                 row[6], sys.intern(row[7]))
 
 
 class HeldMessages:
@@ -46,17 +49,19 @@ class HeldMessages:
         self.problem: sqlite3.Error | None = None  # the last read failure, None while reading works
         self.first_capture = False  # the file says a message was captured once
         self.version = 0  # counts changes of the held messages
+        self.generation = 0  # counts readings of a whole file (ids are unique within one)
         self._clear()
 
     def _clear(self):
-        self._rows: list[tuple] = []  # ascending by (captured_at, id)
-        self._events: list[Event] = []
+        self._events: list[Event] = []  # ascending by (captured_at, id)
+        self._origins: list[tuple[str, str]] = []  # (app, path) of each, shared between equal ones
         self._stamps: list[float] = []
         self._max_id = 0
         self._by_target: dict[str, list[float]] = {}
         self._newest: dict[str, Event] = {}
         self._last_in_chat: dict[tuple[str, str], Event] = {}
-        self._window: tuple | None = None  # (version, start, EventList)
+        self._windows: dict[int, tuple[int, EventList]] = {}  # start -> (version, EventList)
+        self._shared: dict[tuple[str, str], tuple[str, str]] = {}
 
     # -- the file ----------------------------------------------------------------------------------
     def _connection(self) -> sqlite3.Connection | None:
@@ -93,6 +98,7 @@ class HeldMessages:
             self._clear()
             self.first_capture = False
             self.version += 1
+            self.generation += 1
         self.sync()
 
     def sync(self) -> bool:
@@ -110,7 +116,7 @@ class HeldMessages:
                     new = conn.execute(f"{SELECT_ROWS} WHERE id > ? ORDER BY id", (self._max_id,)).fetchall()
                     count = conn.execute("SELECT COUNT(*) FROM messages").fetchone()[0]
                     kept = None
-                    if count != len(self._rows) + len(new):
+                    if count != len(self._events) + len(new):
                         kept = {row[0] for row in conn.execute("SELECT id FROM messages")}
                     first = conn.execute("SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone()
                 finally:
@@ -134,7 +140,7 @@ class HeldMessages:
             return changed
 
     def _in_order(self, new: list[tuple]) -> bool:
-        last = (self._rows[-1][1], self._rows[-1][0]) if self._rows else None
+        last = (self._stamps[-1], self._events[-1].id) if self._events else None
         for row in new:
             if last is not None and (row[1], row[0]) < last:
                 return False
@@ -142,8 +148,9 @@ class HeldMessages:
         return True
 
     def _append(self, row: tuple, event: Event):
-        self._rows.append(row)
+        origin = (row[8], row[9])
         self._events.append(event)
+        self._origins.append(self._shared.setdefault(origin, origin))
         self._stamps.append(row[1])
         self._by_target.setdefault(event.chat_target, []).append(row[1])
         self._newest[event.chat_target] = event
@@ -153,7 +160,7 @@ class HeldMessages:
     def _rebuild(self, kept: set[int] | None, new: list[tuple]):
         """Puts the rows in order again after deletions or a message stored out of time order."""
         known = {e.id: e for e in self._events}
-        rows = [r for r in self._rows if kept is None or r[0] in kept] + new
+        rows = [r for r in self._held_rows() if kept is None or r[0] in kept] + new
         rows.sort(key=lambda r: (r[1], r[0]))
         max_id = max(self._max_id, max((r[0] for r in new), default=0))
         self._clear()
@@ -167,10 +174,14 @@ class HeldMessages:
         object comes back for as long as neither the messages nor the first one in the period change."""
         with self._lock:
             start = bisect.bisect_left(self._stamps, cutoff)
-            if self._window is not None and self._window[:2] == (self.version, start):
-                return self._window[2]
+            known = self._windows.get(start)
+            if known is not None and known[0] == self.version:
+                return known[1]
             events = EventList(reversed(self._events[start:]))
-            self._window = (self.version, start, events)
+            self._windows = {s: w for s, w in self._windows.items() if w[0] == self.version and s != start}
+            if len(self._windows) >= 4:
+                self._windows.clear()
+            self._windows[start] = (self.version, events)
             return events
 
     def stats(self, target: str, cutoff: float) -> tuple[int, Event | None]:
@@ -187,8 +198,12 @@ class HeldMessages:
     def rows(self) -> list[tuple]:
         """Every held row, oldest first (to write the messages into a new file)."""
         with self._lock:
-            return list(self._rows)
+            return self._held_rows()
+
+    def _held_rows(self) -> list[tuple]:
+        return [(e.id, stamp, e.chat_target, e.session_name, e.session_kind, e.sender_name, e.content,
+                 e.content_type, *origin) for e, stamp, origin in zip(self._events, self._stamps, self._origins)]
 
     def __len__(self):
         with self._lock:
-            return len(self._rows)
+            return len(self._events)
