@@ -59,20 +59,26 @@ class StorageHealth:
     """What the user needs to know about the database; texts in plain Chinese."""
 
     problem: str | None  # why messages cannot be saved right now (None: saving works)
+    action: str  # what the user can do about the problem
     notes: tuple[str, ...]  # what went wrong earlier and how it was mended
     unsaved: int  # messages that could not be saved since the core started
 
 
-def _failure_text(error: BaseException, path: pathlib.Path) -> str:
+RETRYING = "核心每隔几秒重试，恢复后自动继续保存。"
+
+
+def _failure(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
+    """(what is wrong, what to do) for a failure to open or to write the database."""
     name = getattr(error, "sqlite_errorname", "") or ""
     number = getattr(error, "errno", None)
     if name == "SQLITE_FULL" or number == 28:
-        return f"磁盘空间已满，消息无法写入 {path}"
+        return f"磁盘空间已满，消息无法写入 {path}", "清理磁盘空间后会自动恢复保存。"
     if name.startswith("SQLITE_READONLY") or number in (13, 30):
-        return f"{path} 是只读的，消息无法写入"
+        return f"{path} 是只读的，消息无法写入", f"让当前用户可以写入这个文件和它所在的文件夹。{RETRYING}"
     if name.startswith("SQLITE_CANTOPEN") or isinstance(error, OSError):
-        return f"无法打开 {path}（{getattr(error, 'strerror', None) or error}）"
-    return f"写入 {path} 时出错（{name or error}）"
+        reason = getattr(error, "strerror", None) or error
+        return f"无法打开 {path}（{reason}）", f"检查这个文件和它所在文件夹的权限。{RETRYING}"
+    return f"写入 {path} 时出错（{name or error}）", f"检查磁盘是否正常。{RETRYING}"
 
 
 class MessageDB:
@@ -93,7 +99,7 @@ class MessageDB:
         self._conn: sqlite3.Connection | None = None
         self._identity: tuple | None = None  # (device, inode) of the file the writer has open
         self._first_capture = False
-        self._failure: str | None = None
+        self._failure: tuple[str, str] | None = None  # (what is wrong, what to do)
         self._unsaved = 0
         self._notes: list[str] = []
         self._listeners: list = []
@@ -166,7 +172,7 @@ class MessageDB:
             except sqlite3.Error as error:
                 if files.is_damage(error):
                     raise
-                self._failure = _failure_text(error, self.path)  # readable, not writable: keep reading
+                self._failure = _failure(error, self.path)  # readable, not writable: keep reading
             self._first_capture = conn.execute(
                 "SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone() is not None
         except BaseException:
@@ -178,7 +184,7 @@ class MessageDB:
 
     def _fail_open(self, error: BaseException):
         self._conn = None
-        self._failure = _failure_text(error, self.path)
+        self._failure = _failure(error, self.path)
         self.error = f"消息数据库 {self.path} 无法打开：{error}"
         self._log(f"msgrelay: cannot open {self.path}: {error}")
 
@@ -347,10 +353,10 @@ class MessageDB:
         return self.refresh().last_in_chat(chat_target, session_name)
 
     def health(self) -> StorageHealth:
-        problem = self._failure
-        if problem is None and self.held.problem is not None and not self.writable:
-            problem = f"读取 {self.path} 时出错（{self.held.problem}）"
-        return StorageHealth(problem, tuple(self._notes), self._unsaved)
+        problem, action = self._failure or (None, "")
+        if problem is None and self.held.problem is not None:
+            problem, action = f"读取 {self.path} 时出错（{self.held.problem}）", RETRYING
+        return StorageHealth(problem, action, tuple(self._notes), self._unsaved)
 
     # -- writing -----------------------------------------------------------------------------------
     def add_listener(self, listener) -> None:
@@ -389,7 +395,7 @@ class MessageDB:
                     except sqlite3.Error:
                         pass
                 self._unsaved += 1
-                text = _failure_text(error, self.path)
+                text = _failure(error, self.path)
                 if text != self._failure:
                     self._log(f"msgrelay: storing a message in {self.path.name} failed: {error}")
                 self._failure = text

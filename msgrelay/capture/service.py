@@ -10,6 +10,7 @@ from __future__ import annotations
 
 import dataclasses
 import threading
+import time
 
 from .. import message_db
 from ..message_db import MessageDB, NewMessage
@@ -20,6 +21,7 @@ from .repeats import RepeatFilter
 SOURCE = "notification-db"
 TARGETS = ("wechat", "wecom")
 PURGE_INTERVAL = 3600.0
+CHECK_INTERVAL = 2.0  # how often the database is looked after (take-over, a deleted or damaged file)
 RETRY_DELAY = 5.0
 MAX_RETRIES = 5
 JOIN_TIMEOUT = 5.0
@@ -42,6 +44,7 @@ class Counters:
     """What happened to a client's notifications since this core started; never their text."""
 
     stored: int = 0
+    unsaved: int = 0  # passed every rule but could not be saved
     repeats: int = 0
     outside_allowlist: int = 0
     without_text: int = 0
@@ -69,6 +72,8 @@ class Report:
     demo: bool  # no message was ever captured, so the demo data is shown
     db_path: str
     clients: dict  # target -> ClientReport
+    storage: message_db.StorageHealth = message_db.StorageHealth(None, "", (), 0)
+    took_over: bool = False  # this core took the capture over from another that has gone
 
 
 def reads(config: dict, target: str) -> bool:
@@ -84,7 +89,8 @@ def allowed(client: dict, session: str) -> bool:
 
 class Capture:
     def __init__(self, db: MessageDB, config, bus_address: str | None, local_time, log=print,
-                 purge_interval: float = PURGE_INTERVAL, retry_delay: float = RETRY_DELAY):
+                 purge_interval: float = PURGE_INTERVAL, retry_delay: float = RETRY_DELAY,
+                 check_interval: float = CHECK_INTERVAL):
         """config: returns the current configuration; local_time: returns the aware local time."""
         self.db = db
         self._config = config
@@ -93,8 +99,9 @@ class Capture:
         self._log = log
         self._purge_interval = purge_interval
         self._retry_delay = retry_delay
+        self._check_interval = check_interval
         self._lock = threading.Lock()
-        self._repeats = RepeatFilter()
+        self._repeats = RepeatFilter(stored=self._last_stored)
         self._counters = {target: Counters() for target in TARGETS}
         self._status = Status(OFF)
         self._monitor: BusMonitor | None = None
@@ -106,9 +113,8 @@ class Capture:
     # -- life cycle ---------------------------------------------------------------------------------
     def start(self):
         self.purge_now()
-        if self.db.writable:
-            self._housekeeper = threading.Thread(target=self._housekeep, name="msgrelay-purge", daemon=True)
-            self._housekeeper.start()
+        self._housekeeper = threading.Thread(target=self._housekeep, name="msgrelay-housekeeping", daemon=True)
+        self._housekeeper.start()
         self.reconcile()
 
     def reconcile(self):
@@ -178,7 +184,8 @@ class Capture:
         config = self._config()
         cutoff = self._local_time() - message_db.RETENTION
         per_client = {t: ClientReport(reads(config, t), self.db.stats(t, cutoff), self.counters(t)) for t in TARGETS}
-        return Report(self.status(), not self.db.has_real_data(), str(self.db.path), per_client)
+        return Report(self.status(), not self.db.has_real_data(), str(self.db.path), per_client, self.db.health(),
+                      self.db.took_over)
 
     # -- the monitor thread -------------------------------------------------------------------------
     def _set_status(self, status: Status, stop: threading.Event):
@@ -234,7 +241,8 @@ class Capture:
         if not reads(config, target):
             return None
         label = clients.LABELS[target]
-        message = parse.parse(sighting.title, sighting.body, fallback_session=label)
+        message = parse.parse(sighting.title, sighting.body, fallback_session=label,
+                              known_kind=lambda session: self._kind_of(target, session))
         now = self._local_time()
         with self._lock:
             counters = self._counters[target]
@@ -255,6 +263,7 @@ class Capture:
                                                message.sender_name, message.content, message.content_type,
                                                sighting.app[:100], sighting.path))
             if stored is None:
+                counters.unsaved += 1
                 return None
             self._repeats.stored(target, message.session_name, message.sender_name, message.content, now,
                                  sighting.key)
@@ -264,7 +273,17 @@ class Capture:
                   f"({total} since start)")
         return stored
 
-    # -- purge --------------------------------------------------------------------------------------
+    def _last_stored(self, target: str, session: str) -> tuple[str, str] | None:
+        """What the chat's newest stored message showed (sender, text): the repeat rule's memory
+        across a restart."""
+        event = self.db.last_in_chat(target, session)
+        return (event.sender_name, event.content) if event is not None else None
+
+    def _kind_of(self, target: str, session: str) -> str | None:
+        event = self.db.last_in_chat(target, session)
+        return event.session_kind if event is not None else None
+
+    # -- housekeeping -------------------------------------------------------------------------------
     def purge_now(self) -> int:
         removed = self.db.purge(self._local_time(), message_db.RETENTION)
         if removed:
@@ -272,6 +291,16 @@ class Capture:
         return removed
 
     def _housekeep(self):
-        while not self._closing.wait(self._purge_interval):
-            self.purge_now()
+        """Looks after the database every few seconds (a core that refused to write takes over once
+        the writer has gone) and purges every purge interval."""
+        clock = time.monotonic
+        next_purge = clock() + self._purge_interval
+        while not self._closing.wait(min(self._check_interval, self._purge_interval)):
+            if self.db.tick() == "took_over":
+                self.purge_now()
+                next_purge = clock() + self._purge_interval
+                self.reconcile()
+            elif clock() >= next_purge:
+                self.purge_now()
+                next_purge = clock() + self._purge_interval
 
