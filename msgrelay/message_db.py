@@ -23,6 +23,7 @@ import os
 import pathlib
 import sqlite3
 import threading
+import time
 
 from .demo_data import Event
 from .store import files
@@ -33,6 +34,7 @@ RETENTION = dt.timedelta(days=7)
 PURGE_CHUNK = 500  # rows deleted per write transaction, so a capture never waits long behind a purge
 SHRINK_CHUNK = 256  # pages given back per write transaction
 SHRINK_SHARE = 4  # the file shrinks once a quarter of it is free
+REOPEN_INTERVAL = 30.0  # seconds between attempts to open a read-only file for writing again
 
 
 @dataclasses.dataclass(frozen=True)
@@ -100,6 +102,7 @@ class MessageDB:
         self._identity: tuple | None = None  # (device, inode) of the file the writer has open
         self._first_capture = False
         self._failure: tuple[str, str] | None = None  # (what is wrong, what to do)
+        self._reopen_at: float | None = None  # when to open a file that refused writes again
         self._unsaved = 0
         self._notes: list[str] = []
         self._listeners: list = []
@@ -222,12 +225,15 @@ class MessageDB:
         if not self.writable:
             return None
         with self._write_lock:
+            if self._conn is not None and self._reopen_at is not None and time.monotonic() >= self._reopen_at:
+                self._let_go()  # a connection opened read-only stays so: open the file afresh
+
+                self._reopen_at = time.monotonic() + REOPEN_INTERVAL
             if self._conn is None:
                 try:
                     self._conn = self._connect_writer()
                     self.error = None
-                    self._log(f"msgrelay: {self.path.name} can be opened again")
-                except sqlite3.Error:
+                except (OSError, sqlite3.Error):
                     return None
         self.check_file()
         return None
@@ -309,9 +315,9 @@ class MessageDB:
                    f"{self.path.name} was damaged; {len(rows)} messages moved into a new file")
 
     def _write(self, rows: list[tuple], first: str | None = None):
-        """Writes `rows` into a new file at the path and opens it for writing.  A file that held
-        messages once keeps saying so, so that the demo never stands in for it."""
-        first = first or (self._now().isoformat(timespec="seconds") if rows or self._first_capture else None)
+        """Writes `rows` into a new file at the path, in place of one that existed, and opens it for
+        writing.  It keeps saying that messages were captured, so the demo never stands in for them."""
+        first = first or self._now().isoformat(timespec="seconds")
         try:
             files.write_fresh(self.path, rows, first)
             self._conn = self._connect_writer()
@@ -399,12 +405,14 @@ class MessageDB:
                 if text != self._failure:
                     self._log(f"msgrelay: storing a message in {self.path.name} failed: {error}")
                 self._failure = text
+                if getattr(error, "sqlite_errorname", "").startswith("SQLITE_READONLY") and self._reopen_at is None:
+                    self._reopen_at = time.monotonic()
                 if files.is_damage(error):
                     self._replace_damaged(memory=self.held.rows())
                 return None
             if self._failure is not None:
                 self._log(f"msgrelay: {self.path.name} takes messages again")
-                self._failure = None
+                self._failure = self._reopen_at = None
         self._announce(Event(number, message.chat_target, message.session_name, message.session_kind,
                              message.sender_name, message.at, message.content, message.content_type))
         return number

@@ -75,23 +75,25 @@ def client_verdict(client: dict, label: str, report: ClientReport, status: captu
 
 
 def _capture_item(report: Report) -> dict:
+    """The capture's checklist item; what went wrong with the database earlier is always said."""
     status, storage = report.status, report.storage
     title = "桌面通知读取"
-    unsaved = f"已有 {storage.unsaved} 条通知没有保存。" if storage.unsaved else ""
     if storage.problem and status.state != capture.LOCKED:
+        unsaved = f"已有 {storage.unsaved} 条通知没有保存。" if storage.unsaved else ""
         return _item("message_capture", title, "blocked", f"{storage.problem}。{unsaved}", storage.action)
+    earlier = "".join(storage.notes) + (f"此前有 {storage.unsaved} 条通知没能保存。" if storage.unsaved else "")
     if status.state == capture.OFF:
-        return _item("message_capture", title, "disabled", "没有客户端使用系统通知读取，核心不监听桌面通知。",
-                     "在“读取方式”里选择“系统通知数据库”。")
-    if status.state == capture.MONITORING:
+        verdict, text, action = "disabled", "没有客户端使用系统通知读取，核心不监听桌面通知。", "在“读取方式”里选择“系统通知数据库”。"
+    elif status.state == capture.MONITORING:
         took_over = "另一个本地核心退出后，本核心已接手读取通知。" if report.took_over else ""
-        earlier = "".join(storage.notes) + (f"此前有 {storage.unsaved} 条通知没能保存。" if storage.unsaved else "")
-        return _item("message_capture", title, "warning" if earlier else "ready",
-                     f"{took_over}正在监听 D-Bus 会话总线上的桌面通知（含 Flatpak 应用的通知）。消息保存在 "
-                     f"{report.db_path}，只保留最近 7 天。{earlier}", "无需操作。")
-    if status.state in _BLOCKED_ACTIONS:
-        return _item("message_capture", title, "blocked", status.detail, _BLOCKED_ACTIONS[status.state])
-    return _item("message_capture", title, "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。")
+        verdict, action = "warning" if earlier else "ready", "无需操作。"
+        text = (f"{took_over}正在监听 D-Bus 会话总线上的桌面通知（含 Flatpak 应用的通知）。消息保存在 "
+                f"{report.db_path}，只保留最近 7 天。")
+    elif status.state in _BLOCKED_ACTIONS:
+        verdict, text, action = "blocked", status.detail, _BLOCKED_ACTIONS[status.state]
+    else:
+        verdict, text, action = "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。"
+    return _item("message_capture", title, verdict, text + earlier, action)
 
 
 def setup_items(config: dict, report: Report) -> list[dict]:

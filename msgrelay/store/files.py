@@ -36,6 +36,7 @@ CREATE INDEX IF NOT EXISTS messages_by_time ON messages (captured_at);
 CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
 """
 SALVAGE_CHUNK = 64
+SALVAGE_MISSES = 4096  # unreadable chunks in a row after which a file of unknown size is done
 
 
 def is_damage(error: BaseException) -> bool:
@@ -50,10 +51,19 @@ def create_private(path: pathlib.Path) -> None:
 
 
 def keep_private(path: pathlib.Path) -> None:
-    """Takes group and other access away; a file the user made read-only stays read-only."""
+    """Takes group and other access away; a file the user made read-only stays read-only.  SQLite's
+    -wal and -shm follow the file (they were made read-only with it, and writable again with it)."""
     mode = os.stat(path).st_mode & 0o777
     if mode & 0o077:
-        os.chmod(path, mode & 0o700)
+        mode &= 0o700
+        os.chmod(path, mode)
+    for suffix in ("-wal", "-shm"):
+        extra = path.with_name(path.name + suffix)
+        try:
+            if os.stat(extra).st_mode & 0o777 != mode:
+                os.chmod(extra, mode)
+        except OSError:
+            pass
 
 
 def migrate(conn: sqlite3.Connection) -> None:
@@ -101,47 +111,48 @@ def set_aside(path: pathlib.Path, now: dt.datetime) -> pathlib.Path:
     return aside
 
 
-def set_aside_files(folder: pathlib.Path, name: str) -> list[pathlib.Path]:
-    return sorted(p for p in folder.glob(f"{name}.damaged-*") if p.is_file())
-
-
 def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
     """The rows that can still be read from a damaged file, and its first-capture mark.
 
-    Reads in chunks of ids; a chunk that fails is read row by row, so that one broken page costs
-    only the rows on it."""
+    Walks the ids in chunks, finding the next id through the table itself (which skips purged
+    ranges); a chunk that fails is read row by row and a range that cannot be reached is stepped
+    over, so that one broken page costs only the rows on it."""
     try:
         conn = sqlite3.connect(path.resolve().as_uri() + "?mode=ro&immutable=1", uri=True)
+        conn.execute("PRAGMA writable_schema=ON")  # reads a file shorter than its header says
     except sqlite3.Error:
         return [], None
     rows: dict[int, tuple] = {}
     try:
-        try:
-            first = conn.execute("SELECT value FROM meta WHERE key = 'first_capture_at'").fetchone()
-        except sqlite3.Error:
-            first = None
-        top = _highest_id(conn)
-        for start in range(1, top + 1, SALVAGE_CHUNK):
-            end = start + SALVAGE_CHUNK - 1
+        first = _read_one(conn, "SELECT value FROM meta WHERE key = 'first_capture_at'")
+        top = _read_one(conn, "SELECT seq FROM sqlite_sequence WHERE name = 'messages'") or 0
+        position, misses = 1, 0
+        while position <= top or (misses < SALVAGE_MISSES and position <= 2 ** 62):
             try:
-                rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id BETWEEN ? AND ?", (start, end)))
+                found = conn.execute("SELECT id FROM messages WHERE id >= ? ORDER BY id LIMIT 1", (position,)).fetchone()
             except sqlite3.Error:
-                for number in range(start, end + 1):
+                position, misses = position + SALVAGE_CHUNK, misses + 1
+                continue
+            if found is None:
+                break
+            end = found[0] + SALVAGE_CHUNK - 1
+            try:
+                rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id BETWEEN ? AND ?", (found[0], end)))
+            except sqlite3.Error:
+                for number in range(found[0], end + 1):
                     try:
                         rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id = ?", (number,)))
                     except sqlite3.Error:
                         pass
+            position, misses = end + 1, 0
     finally:
         conn.close()
-    return [rows[k] for k in sorted(rows)], (first[0] if first else None)
+    return [rows[k] for k in sorted(rows)], first
 
 
-def _highest_id(conn: sqlite3.Connection) -> int:
-    for sql in ("SELECT seq FROM sqlite_sequence WHERE name = 'messages'", "SELECT MAX(id) FROM messages"):
-        try:
-            row = conn.execute(sql).fetchone()
-        except sqlite3.Error:
-            continue
-        if row and row[0]:
-            return int(row[0])
-    return 0
+def _read_one(conn: sqlite3.Connection, sql: str):
+    try:
+        row = conn.execute(sql).fetchone()
+    except sqlite3.Error:
+        return None
+    return row[0] if row else None
