@@ -7,6 +7,7 @@
 #include "store/AppSection.h"
 #include "store/ChatBubble.h"
 #include "store/MessageListPreset.h"
+#include "store/SearchResult.h"
 #include "store/StoreTiming.h"
 
 #include <QDateTime>
@@ -42,6 +43,9 @@ class BridgeStore : public QObject
     Q_PROPERTY(QSet<QString> completingTaskIds READ completingTaskIds NOTIFY completingTaskIdsChanged)
     Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
+    Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
+    Q_PROPERTY(std::optional<SearchResult> searchResult READ searchResult NOTIFY searchResultChanged)
+    Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
 
 public:
     // The process's store: fixed base address, the real launcher, the fixed intervals.
@@ -70,6 +74,14 @@ public:
     const QSet<QString>& completingTaskIds() const { return m_completingTaskIds; }
     const QString& toast() const { return m_toast; }
     const QString& websiteBridgeStatus() const { return m_websiteBridgeStatus; }
+
+    // The timeline's search. The view filters the loaded messages at once; the store then asks
+    // the core for the whole week and publishes its answer for the current query (an answer for
+    // an older query is dropped). A core without the search path leaves the local search alone.
+    const QString& searchQuery() const { return m_searchQuery; }
+    void setSearchQuery(const QString& query);
+    const std::optional<SearchResult>& searchResult() const { return m_searchResult; }
+    bool isSearching() const { return m_isSearching; } // the core is being searched for the query
 
     // The https origin of the website bridge: RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's
     // default; empty when neither names one (there is then no website bridge to link to).
@@ -124,6 +136,9 @@ signals:
     void completingTaskIdsChanged();
     void toastChanged();
     void websiteBridgeStatusChanged();
+    void searchQueryChanged();
+    void searchResultChanged();
+    void isSearchingChanged();
 
 private:
     // How one wait for a launched core ended.
@@ -139,6 +154,9 @@ private:
     void maybeSyncWebsiteBridge();
     QCoro::Task<> applyActionOutcome(bool success, QString toast, QString lastError);
     void appendBubble(ChatBubble::Role role, const QString& text);
+    QCoro::Task<> searchCore();
+    void setSearchResult(std::optional<SearchResult> result);
+    void setSearching(bool on);
 
     void setState(std::optional<BridgeStateResponse> state);
     void setEvents(QList<BridgeEvent> events);
@@ -180,4 +198,11 @@ private:
     std::optional<QString> m_chatSessionId;
     std::optional<QDateTime> m_lastWebsiteBridgeSyncAt;
     std::optional<QDateTime> m_lastAutomaticSyncAt; // end of the last silent sync, any outcome
+
+    QString m_searchQuery;
+    std::optional<SearchResult> m_searchResult;
+    bool m_isSearching = false;
+    quint64 m_searchesStarted = 0; // numbers each core search; only the latest one is applied
+    QTimer* m_searchDelay = nullptr;
+    CancelTokenPtr m_searchCancel;
 };
