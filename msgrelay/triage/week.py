@@ -82,6 +82,7 @@ class Week:
     def __init__(self):
         self._lock = threading.RLock()
         self._source = None
+        self._widest = 0  # the most messages one period held so far
         self._shown = _PerMessage(lambda event, config: shows(event, config))
         self._sortings = _PerMessage(sort_message)
         self._keys = _PerMessage(lambda event, _: event_key(event))
@@ -90,12 +91,15 @@ class Week:
         self._digesting = threading.RLock()  # one digest at a time: a second asker then finds it kept
 
     def _use(self, source, held: EventList):
+        """Forgets the results of another source, and those of messages gone from a period about as
+        wide as the widest asked for lately (a narrower one leaves the others alone)."""
         parts = (self._shown, self._sortings, self._keys, self._search)
         if source != self._source:
-            self._source = source
+            self._source, self._widest = source, 0
             for part in parts:
-                part.values([], object(), None)  # forget everything of the other source
-        elif any(len(part) > 2 * len(held) + 1000 for part in parts):
+                part.values([], object(), None)
+        self._widest = max(len(held), int(self._widest * 0.999))  # forgets a wider period slowly
+        if 2 * len(held) >= self._widest and any(len(part) > 2 * len(held) + 1000 for part in parts):
             ids = {e.id for e in held}
             for part in parts:
                 part.forget(ids)
