@@ -153,6 +153,7 @@ from msgrelay.http.server import Server
 from msgrelay.capture.dbus_monitor import Sighting
 folder, count = pathlib.Path(sys.argv[1]), int(sys.argv[2])
 core = Core(str(folder / "bridge.config.json"), "127.0.0.1", 0, log=lambda line: None)
+core.start()
 server = Server(("127.0.0.1", 0), core, FaultPlan(""), log=lambda line: None)
 threading.Thread(target=server.serve_forever, daemon=True).start()
 port = server.server_address[1]

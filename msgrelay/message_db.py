@@ -356,7 +356,11 @@ class MessageDB:
         return ClientStats(count, latest)
 
     def last_in_chat(self, chat_target: str, session_name: str) -> Event | None:
-        return self.refresh().last_in_chat(chat_target, session_name)
+        """The chat's newest message as of the last read (the file is read once if it never was):
+        cheap enough for every notification, which knows what it stored itself since."""
+        if self.held.generation == 0 and self.held.version == 0:
+            self.refresh()
+        return self.held.last_in_chat(chat_target, session_name)
 
     def health(self) -> StorageHealth:
         problem, action = self._failure or (None, "")
@@ -377,7 +381,6 @@ class MessageDB:
             if self.locked_by is None:
                 self._unsaved += 1
             return None
-        self.check_file()
         values = (message.at.timestamp(), message.chat_target, message.session_name, message.session_kind,
                   message.sender_name, message.content, message.content_type, message.app, message.path)
         with self._write_lock:

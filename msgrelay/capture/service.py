@@ -8,7 +8,9 @@ few times; a refused monitor or a missing bus is reported in `status` and not re
 
 from __future__ import annotations
 
+import collections
 import dataclasses
+import sys
 import threading
 import time
 
@@ -25,6 +27,7 @@ CHECK_INTERVAL = 2.0  # how often the database is looked after (take-over, a del
 RETRY_DELAY = 5.0
 MAX_RETRIES = 5
 JOIN_TIMEOUT = 5.0
+SWITCH_INTERVAL = 0.001  # seconds a busy thread holds the interpreter before another may run
 
 # States of the capture, for diagnostics.
 OFF = "off"  # no client is read from notifications
@@ -102,6 +105,7 @@ class Capture:
         self._check_interval = check_interval
         self._lock = threading.Lock()
         self._repeats = RepeatFilter(stored=self._last_stored)
+        self._kinds: collections.OrderedDict = collections.OrderedDict()  # (target, chat) -> kind stored
         self._counters = {target: Counters() for target in TARGETS}
         self._status = Status(OFF)
         self._monitor: BusMonitor | None = None
@@ -112,6 +116,9 @@ class Capture:
 
     # -- life cycle ---------------------------------------------------------------------------------
     def start(self):
+        # Request threads share the interpreter with the capture; a short switch interval keeps a
+        # notification from waiting long behind one of them working out a digest.
+        sys.setswitchinterval(SWITCH_INTERVAL)
         self.purge_now()
         self._housekeeper = threading.Thread(target=self._housekeep, name="msgrelay-housekeeping", daemon=True)
         self._housekeeper.start()
@@ -267,6 +274,10 @@ class Capture:
                 return None
             self._repeats.stored(target, message.session_name, message.sender_name, message.content, now,
                                  sighting.key)
+            self._kinds[(target, message.session_name)] = message.session_kind
+            self._kinds.move_to_end((target, message.session_name))
+            if len(self._kinds) > 512:
+                self._kinds.popitem(last=False)
             counters.stored += 1
             total = counters.stored
         self._log(f"msgrelay: stored a {label} notification from {sighting.app} via {sighting.path} "
@@ -280,8 +291,12 @@ class Capture:
         return (event.sender_name, event.content) if event is not None else None
 
     def _kind_of(self, target: str, session: str) -> str | None:
-        event = self.db.last_in_chat(target, session)
-        return event.session_kind if event is not None else None
+        """The kind of chat as stored last (by this core since it started, else as read)."""
+        kind = self._kinds.get((target, session))
+        if kind is None:
+            event = self.db.last_in_chat(target, session)
+            kind = event.session_kind if event is not None else None
+        return kind
 
     # -- housekeeping -------------------------------------------------------------------------------
     def purge_now(self) -> int:
