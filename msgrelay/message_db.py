@@ -381,6 +381,7 @@ class MessageDB:
             if self.locked_by is None:
                 self._unsaved += 1
             return None
+        self.check_file()  # a deleted or replaced file refuses writes: mend it first
         values = (message.at.timestamp(), message.chat_target, message.session_name, message.session_kind,
                   message.sender_name, message.content, message.content_type, message.app, message.path)
         with self._write_lock:
