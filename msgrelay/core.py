@@ -25,7 +25,7 @@ from .message_db import MessageDB
 from .store.held import EventList
 from .ai.provider import AIStatus, ProviderClient
 
-WEEK_HOURS = 168
+WEEK_HOURS = 168  # razo's period; it starts on a 10-minute mark (see Core._held)
 MAX_HOURS = 24 * 366
 MAX_LIMIT = 1000
 SEARCH_LIMIT = 200
@@ -127,8 +127,14 @@ class Core:
 
     def _held(self, hours: int) -> tuple[object, EventList]:
         """(source, the messages of the period newest first): the captured ones, or the demo data
-        until the first one came."""
-        cutoff = self._local_time() - dt.timedelta(hours=hours)
+        until the first one came.
+
+        The period starts on a mark of a thousandth of its length (10 minutes for the week): a
+        message passing the end of the week leaves with the others at the next mark, so that the
+        digest is worked out again at most that often while nothing new arrives."""
+        step = hours * 3.6
+        start = (self._local_time() - dt.timedelta(hours=hours)).timestamp()
+        cutoff = dt.datetime.fromtimestamp(start - start % step).astimezone()
         if self.messages.has_real_data():
             return ("db", self.messages.held.generation), self.messages.since(cutoff)
         return "demo", EventList(self.events.since(cutoff))

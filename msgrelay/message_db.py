@@ -270,17 +270,25 @@ class MessageDB:
             self._conn = None
         self.held.close()
 
+    def _rows_of_open_file(self, fallback: list[tuple]) -> list[tuple]:
+        """Every message of the file the writer has open (it still reads a file deleted or replaced
+        meanwhile); `fallback` when it cannot be read."""
+        try:
+            return self._conn.execute(f"{files.SELECT_ROWS} ORDER BY id").fetchall()
+        except (AttributeError, sqlite3.Error):
+            return fallback
+
     def _restore_deleted(self):
-        self.held.sync()  # the open connection still reads the deleted file
-        rows = self.held.rows()
+        held = {r[0]: r for r in self.held.rows()}  # read from the deleted file, if ever
+        held.update((r[0], r) for r in self._rows_of_open_file([]))
+        rows = [held[k] for k in sorted(held)]
         self._let_go()
         self._write(rows)
         self._note(f"消息数据库文件在运行中被删除，已重新建立并写回 {len(rows)} 条消息。",
                    f"{self.path.name} was deleted while running; written again with {len(rows)} messages")
 
     def _adopt_replacement(self):
-        self.held.sync()
-        ours = self.held.rows()
+        ours = self._rows_of_open_file(self.held.rows())
         self._let_go()
         try:
             self._conn = self._connect_writer()
