@@ -112,9 +112,8 @@ class Core:
         try:
             config = self.config.snapshot()
             events = self.visible_events(config)
-            self.week.digest(events, config, *self._completed(config)).summary()
-            if isinstance(events, EventList):
-                self.week.finder(events).find(query_key("·"), 1)
+            self.week.summary(events, config, *self._completed(config))
+            self.week.finder(events)
         except Exception as error:  # only a head start: the requests work it out themselves
             self._log(f"msgrelay: warming up failed: {type(error).__name__}: {error}")
 

@@ -163,7 +163,10 @@ class Week:
                 found = memo[key] = make()
             return found
 
-    def finder(self, events: EventList) -> Finder:
+    def finder(self, events: list[Event]) -> Finder:
+        memo = getattr(events, "memo", None)
+        if memo is None:
+            return Finder(events, [message_key(e) for e in events])
         with self._lock:
             found = events.memo.get("finder")
             if found is None:
