@@ -30,11 +30,16 @@ class EventList(list):
         self.memo: dict = {}
 
 
+_ZONES: dict = {}
+
+
 def to_event(row) -> Event:
-    """The message of a row; names and kinds, which repeat from message to message, are shared."""
+    """The message of a row; names, kinds and time zones, which repeat from message to message, are
+    shared."""
     at = dt.datetime.fromtimestamp(row[1]).astimezone()
-    return Event(row[0], sys.intern(row[2]), sys.intern(row[3]), sys.intern(row[4]), sys.intern(row[5]), at,
-                 row[6], sys.intern(row[7]))
+    zone = _ZONES.setdefault((at.utcoffset(), at.tzname()), at.tzinfo)
+    return Event(row[0], sys.intern(row[2]), sys.intern(row[3]), sys.intern(row[4]), sys.intern(row[5]),
+                 at.replace(tzinfo=zone), row[6], sys.intern(row[7]))
 
 
 class HeldMessages:
@@ -113,7 +118,7 @@ class HeldMessages:
                     return False
                 conn.execute("BEGIN")
                 try:
-                    new = conn.execute(f"{SELECT_ROWS} WHERE id > ? ORDER BY id", (self._max_id,)).fetchall()
+                    new = self._read_new(conn)
                     count = conn.execute("SELECT COUNT(*) FROM messages").fetchone()[0]
                     kept = None
                     if count != len(self._events) + len(new):
@@ -132,40 +137,53 @@ class HeldMessages:
             if kept is not None or not self._in_order(new):
                 self._rebuild(kept, new)
             else:
-                for row in new:
-                    self._append(row, to_event(row))
+                for entry in new:
+                    self._append(entry)
             changed = bool(new) or kept is not None
             if changed:
                 self.version += 1
             return changed
 
+    def _read_new(self, conn: sqlite3.Connection) -> list[tuple]:
+        """(stamp, event, origin) of each row above the highest id held, read a few thousand at a
+        time so that a whole file never sits in memory twice."""
+        cursor = conn.execute(f"{SELECT_ROWS} WHERE id > ? ORDER BY id", (self._max_id,))
+        new = []
+        while chunk := cursor.fetchmany(4096):
+            for row in chunk:
+                origin = (row[8], row[9])
+                new.append((row[1], to_event(row), self._shared.setdefault(origin, origin)))
+        return new
+
     def _in_order(self, new: list[tuple]) -> bool:
         last = (self._stamps[-1], self._events[-1].id) if self._events else None
-        for row in new:
-            if last is not None and (row[1], row[0]) < last:
+        for stamp, event, _ in new:
+            if last is not None and (stamp, event.id) < last:
                 return False
-            last = (row[1], row[0])
+            last = (stamp, event.id)
         return True
 
-    def _append(self, row: tuple, event: Event):
-        origin = (row[8], row[9])
+    def _append(self, entry: tuple):
+        stamp, event, origin = entry
         self._events.append(event)
-        self._origins.append(self._shared.setdefault(origin, origin))
-        self._stamps.append(row[1])
-        self._by_target.setdefault(event.chat_target, []).append(row[1])
+        self._origins.append(origin)
+        self._stamps.append(stamp)
+        self._by_target.setdefault(event.chat_target, []).append(stamp)
         self._newest[event.chat_target] = event
         self._last_in_chat[(event.chat_target, event.session_name)] = event
-        self._max_id = max(self._max_id, row[0])
+        self._max_id = max(self._max_id, event.id)
 
     def _rebuild(self, kept: set[int] | None, new: list[tuple]):
-        """Puts the rows in order again after deletions or a message stored out of time order."""
-        known = {e.id: e for e in self._events}
-        rows = [r for r in self._held_rows() if kept is None or r[0] in kept] + new
-        rows.sort(key=lambda r: (r[1], r[0]))
-        max_id = max(self._max_id, max((r[0] for r in new), default=0))
+        """Puts the messages in order again after deletions or one stored out of time order."""
+        entries = [e for e in zip(self._stamps, self._events, self._origins) if kept is None or e[1].id in kept]
+        entries += new
+        entries.sort(key=lambda e: (e[0], e[1].id))
+        max_id = max([self._max_id] + [e[1].id for e in new])
+        shared = self._shared
         self._clear()
-        for row in rows:
-            self._append(row, known.get(row[0]) or to_event(row))
+        self._shared = shared
+        for entry in entries:
+            self._append(entry)
         self._max_id = max_id  # ids are never reused, so deleted ones stay counted
 
     # -- answers from memory ------------------------------------------------------------------------
