@@ -225,15 +225,18 @@ class MessageDB:
         if not self.writable:
             return None
         with self._write_lock:
+            failure = None  # a file that could not be opened is fine once it opens
             if self._conn is not None and self._reopen_at is not None and time.monotonic() >= self._reopen_at:
                 self._let_go()  # a connection opened read-only stays so: open the file afresh
-
                 self._reopen_at = time.monotonic() + REOPEN_INTERVAL
+                failure = self._failure  # whether it takes messages again, the next one tells
             if self._conn is None:
+                previous, self._failure = self._failure, failure
                 try:
                     self._conn = self._connect_writer()
                     self.error = None
                 except (OSError, sqlite3.Error):
+                    self._failure = previous
                     return None
         self.check_file()
         return None
