@@ -460,6 +460,12 @@ class MessageDB:
                 break
         if removed:
             self._shrink()
+        for aside in self.path.parent.glob(f"{DB_NAME}.damaged-*"):  # set aside files age out too
+            try:
+                if aside.stat().st_mtime < cutoff:
+                    aside.unlink()
+            except OSError:
+                pass
         return removed
 
     def _shrink(self):
