@@ -341,7 +341,8 @@ private slots:
                  QByteArray("/api/search?q=%E6%96%B0%E6%9F%A5%E8%AF%A2&hours=168&limit=200"));
         if (coreSearches) {
             QCOMPARE(landed, QStringList{"新查询"});
-            QCOMPARE(f.store->searchResult()->events.first().displayContent(), QStringLiteral("三天前的新查询"));
+            QCOMPARE(f.store->searchResult()->events.first().displayContent(),
+                     QStringLiteral("三天前的新查询"));
             QCOMPARE(f.store->searchResult()->hours, 168);
             QCoro::waitFor(f.store->refreshAll()); // new messages may match: the core is asked again
             QTRY_COMPARE(server.headCount(QStringLiteral("/api/search")), 3);

@@ -34,8 +34,7 @@ struct ApiTimeouts
 class BridgeAPI
 {
 public:
-    template <typename T>
-    using Reply = QCoro::Task<Result<T, BridgeAPIError>>;
+    template <typename T> using Reply = QCoro::Task<Result<T, BridgeAPIError>>;
 
     static QUrl defaultBaseURL(); // http://127.0.0.1:8765
 
@@ -55,7 +54,8 @@ public:
     Reply<QList<BridgeEvent>> events(int hours, int limit, CancelTokenPtr cancel = {}) const;
     // GET /api/search: the stored messages of the last `hours` hours that match `query` by the
     // timeline's search rule, newest first, at most `limit`. An older core answers 404.
-    Reply<QList<BridgeEvent>> search(const QString& query, int hours, int limit, CancelTokenPtr cancel = {}) const;
+    Reply<QList<BridgeEvent>> search(const QString& query, int hours, int limit,
+                                     CancelTokenPtr cancel = {}) const;
     Reply<AskResponse> ask(const QString& question, int hours) const;
     Reply<ChatResponse> chat(const QString& message, const std::optional<QString>& sessionId) const;
     Reply<WeComScanResponse> scanVisibleWeCom() const;

@@ -104,7 +104,8 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
         refilter();
     });
     store.setSearchQuery(QString()); // a new view starts without a search, the store with it
-    connect(m_search, &MessageSearchField::textChanged, this, [this] { m_store.setSearchQuery(m_search->text()); });
+    connect(m_search, &MessageSearchField::textChanged, this,
+            [this] { m_store.setSearchQuery(m_search->text()); });
     connect(&m_store, &BridgeStore::searchQueryChanged, this, [this] {
         if (m_search->text() != m_store.searchQuery())
             m_search->setText(m_store.searchQuery());
@@ -192,9 +193,9 @@ void MessagesView::refilter()
     // preset, the source and the query narrow them like the loaded ones.
     const std::optional<SearchResult>& found = m_store.searchResult();
     const bool fromCore = found && found->query == query.trimmed();
-    const QList<BridgeEvent> shown = messagefilter::filteredEvents(fromCore ? found->events : m_store.events(),
-                                                                   m_store.state(), m_store.messageListPreset(),
-                                                                   m_targetFilter, query);
+    const QList<BridgeEvent> shown =
+        messagefilter::filteredEvents(fromCore ? found->events : m_store.events(), m_store.state(),
+                                      m_store.messageListPreset(), m_targetFilter, query);
     const QString reach =
         searchreach::text(query, shown.size(), m_store.events().size(), found, m_store.isSearching());
     m_reach->setText(reach);

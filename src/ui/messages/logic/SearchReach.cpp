@@ -5,12 +5,13 @@ namespace searchreach {
 namespace {
 QString period(int hours)
 {
-    return hours % 24 == 0 ? QStringLiteral("最近 %1 天").arg(hours / 24) : QStringLiteral("最近 %1 小时").arg(hours);
+    return hours % 24 == 0 ? QStringLiteral("最近 %1 天").arg(hours / 24)
+                           : QStringLiteral("最近 %1 小时").arg(hours);
 }
 } // namespace
 
-QString text(const QString& query, qsizetype shown, qsizetype loaded, const std::optional<SearchResult>& result,
-             bool searching)
+QString text(const QString& query, qsizetype shown, qsizetype loaded,
+             const std::optional<SearchResult>& result, bool searching)
 {
     const QString trimmed = query.trimmed();
     if (trimmed.isEmpty())

@@ -11,7 +11,7 @@ namespace searchreach {
 
 // `shown`: rows the list shows for the query; `loaded`: messages loaded by the refresh;
 // `result`: the core's answer for this query, if any; `searching`: the core is being asked.
-QString text(const QString& query, qsizetype shown, qsizetype loaded, const std::optional<SearchResult>& result,
-             bool searching);
+QString text(const QString& query, qsizetype shown, qsizetype loaded,
+             const std::optional<SearchResult>& result, bool searching);
 
 } // namespace searchreach
