@@ -117,6 +117,10 @@ class Core:
         except Exception as error:  # only a head start: the requests work it out themselves
             self._log(f"msgrelay: warming up failed: {type(error).__name__}: {error}")
 
+    def housekeep(self):
+        """Called every fraction of a second by the serving loop (see Capture.housekeep)."""
+        self.capture.housekeep()
+
     def close(self):
         self.capture.close()
 

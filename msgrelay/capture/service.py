@@ -112,7 +112,8 @@ class Capture:
         self._thread: threading.Thread | None = None
         self._stop_monitor = threading.Event()
         self._closing = threading.Event()
-        self._housekeeper: threading.Thread | None = None
+        self._housekeeping = threading.Lock()
+        self._next_check = self._next_purge = 0.0
 
     # -- life cycle ---------------------------------------------------------------------------------
     def start(self):
@@ -120,8 +121,8 @@ class Capture:
         # notification from waiting long behind one of them working out a digest.
         sys.setswitchinterval(SWITCH_INTERVAL)
         self.purge_now()
-        self._housekeeper = threading.Thread(target=self._housekeep, name="msgrelay-housekeeping", daemon=True)
-        self._housekeeper.start()
+        self._next_check = time.monotonic() + self._check_interval
+        self._next_purge = time.monotonic() + self._purge_interval
         self.reconcile()
 
     def reconcile(self):
@@ -175,9 +176,8 @@ class Capture:
         self._closing.set()
         with self._lock:
             self._stop_locked()
-        if self._housekeeper is not None:
-            self._housekeeper.join(timeout=JOIN_TIMEOUT)
-        self.db.close()
+        with self._housekeeping:
+            self.db.close()
 
     def status(self) -> Status:
         with self._lock:
@@ -305,17 +305,22 @@ class Capture:
             self._log(f"msgrelay: removed {removed} messages older than 7 days")
         return removed
 
-    def _housekeep(self):
-        """Looks after the database every few seconds (a core that refused to write takes over once
-        the writer has gone) and purges every purge interval."""
-        clock = time.monotonic
-        next_purge = clock() + self._purge_interval
-        while not self._closing.wait(min(self._check_interval, self._purge_interval)):
+    def housekeep(self):
+        """Looks after the database when it is due: every check interval (a core that refused to
+        write takes over once the writer has gone; a file deleted or damaged is mended) and every
+        purge interval.  The core's serving loop calls it every fraction of a second, so that no
+        thread of its own wakes up for it."""
+        now = time.monotonic()
+        if now < self._next_check or self._closing.is_set() or not self._housekeeping.acquire(blocking=False):
+            return
+        try:
+            self._next_check = now + self._check_interval
             if self.db.tick() == "took_over":
                 self.purge_now()
-                next_purge = clock() + self._purge_interval
+                self._next_purge = time.monotonic() + self._purge_interval
                 self.reconcile()
-            elif clock() >= next_purge:
+            elif now >= self._next_purge:
                 self.purge_now()
-                next_purge = clock() + self._purge_interval
-
+                self._next_purge = time.monotonic() + self._purge_interval
+        finally:
+            self._housekeeping.release()

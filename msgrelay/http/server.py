@@ -288,6 +288,13 @@ class Server(http.server.ThreadingHTTPServer):
         self.log = log
         super().__init__(address, Handler)
 
+    def service_actions(self):
+        """Between requests: the core looks after its database when that is due."""
+        try:
+            self.core.housekeep()
+        except Exception as error:  # never stops serving
+            self.log(f"msgrelay: housekeeping failed: {type(error).__name__}")
+
     def handle_error(self, request, client_address):
         exc = sys.exc_info()[1]
         if not isinstance(exc, (ConnectionError, TimeoutError)):
