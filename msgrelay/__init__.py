@@ -43,7 +43,7 @@ Environment:
 
     TARGET is an endpoint name or a path, ``*`` for every endpoint without a
     rule of its own.  Names: ``auth`` (/api/auth/status), ``state``,
-    ``events``, ``ask``, ``chat``, ``scan`` (/api/scan/wecom/visible),
+    ``events``, ``search``, ``ask``, ``chat``, ``scan`` (/api/scan/wecom/visible),
     ``save`` (/api/config/native/save), ``push`` (/api/remote/context/push),
     ``complete`` (/api/tasks/complete), ``open-config-dir``
     (/api/desktop/open-config-dir), ``agent`` (/api/agent/context),
@@ -74,8 +74,9 @@ Environment:
     is chosen at start and logged with the fault rules.
 
 Endpoints: GET /api/auth/status, /api/state, /api/events?hours=&limit=,
-/api/ask?hours=&q=, /api/agent/context, /mobile.html; POST /api/chat,
-/api/scan/wecom/visible, /api/config/native/save, /api/remote/context/push,
+/api/search?q=&hours=&limit= (the stored messages matching q by razo's own
+search rule, newest first, in the shape of /api/events), /api/ask?hours=&q=,
+/api/agent/context, /mobile.html; POST /api/chat, /api/scan/wecom/visible, /api/config/native/save, /api/remote/context/push,
 /api/tasks/complete, /api/desktop/open-config-dir.  Every reply is JSON
 (except /mobile.html); failures answer ``{"ok": false, "error": "..."}``.
 

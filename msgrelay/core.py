@@ -21,13 +21,17 @@ from .config_store import ConfigStore, PayloadError, SettingsRefused
 from .demo_data import Event, EventStore
 from .triage import visibility
 from .triage.digest import Digest, event_key, item_line
+from .triage.search import query_key
+from .triage.week import Week
 from .message_db import MessageDB
 from .notify import Notifier
+from .store.held import EventList
 from .ai.provider import AIStatus, ProviderClient
 
-WEEK_HOURS = 168
+WEEK_HOURS = 168  # razo's period; it starts on a 10-minute mark (see Core._held)
 MAX_HOURS = 24 * 366
 MAX_LIMIT = 1000
+SEARCH_LIMIT = 200
 
 
 class RequestError(Exception):
@@ -91,7 +95,8 @@ class Core:
         self._reads_from_login = reads_from_login
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
-        self.messages = MessageDB(self.config.folder, log=log)
+        self.messages = MessageDB(self.config.folder, log=log, local_time=local_time)
+        self.week = Week()
         self.capture = Capture(self.messages, self.config.snapshot, bus_address, local_time, log=log,
                                **(capture_options or {}))
         self.notifier = Notifier(self.config.snapshot, bus_address, local_time, log=log, **(notify_options or {}))
@@ -103,11 +108,26 @@ class Core:
         self._opener = opener if opener is not None else (shutil.which("xdg-open") or "")
         self.ai_status = AIStatus()
         client = ProviderClient(ai_timeout)
-        self.assistant = Assistant(client, self.ai_status, log=log)
+        self.assistant = Assistant(client, self.ai_status, log=log, week=self.week)
         self.digest_picker = DigestPicker(client, self.ai_status, log=log, clock=clock, background=ai_background)
 
     def start(self):
         self.capture.start()
+        threading.Thread(target=self._warm_up, name="msgrelay-warm-up", daemon=True).start()
+
+    def _warm_up(self):
+        """Reads the stored messages and works out the digest and the search before razo asks."""
+        try:
+            config = self.config.snapshot()
+            events = self.visible_events(config)
+            self.week.summary(events, config, *self._completed(config))
+            self.week.finder(events)
+        except Exception as error:  # only a head start: the requests work it out themselves
+            self._log(f"msgrelay: warming up failed: {type(error).__name__}: {error}")
+
+    def housekeep(self):
+        """Called every fraction of a second by the serving loop (see Capture.housekeep)."""
+        self.capture.housekeep()
 
     def close(self):
         self.capture.close()
@@ -117,16 +137,29 @@ class Core:
     def token(self) -> str:
         return self.config.snapshot().get("remote_access_token", "")
 
+    def _held(self, hours: int) -> tuple[object, EventList]:
+        """(source, the messages of the period newest first): the captured ones, or the demo data
+        until the first one came.
+
+        The period starts on a mark of a thousandth of its length (10 minutes for the week): a
+        message passing the end of the week leaves with the others at the next mark, so that the
+        digest is worked out again at most that often while nothing new arrives."""
+        step = hours * 3.6
+        start = (self._local_time() - dt.timedelta(hours=hours)).timestamp()
+        cutoff = dt.datetime.fromtimestamp(start - start % step).astimezone()
+        if self.messages.has_real_data():
+            return ("db", self.messages.held.generation), self.messages.since(cutoff)
+        return "demo", EventList(self.events.since(cutoff))
+
     def held_events(self, hours: int = WEEK_HOURS) -> list[Event]:
         """The captured messages of the period, newest first; the demo data until the first one came."""
-        cutoff = self._local_time() - dt.timedelta(hours=hours)
-        if self.messages.has_real_data():
-            return self.messages.since(cutoff)
-        return self.events.since(cutoff)
+        return self._held(hours)[1]
 
     def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:
-        """Messages of the period that the configuration lets through, newest first."""
-        return [event for event in self.held_events(hours) if visibility.shown(event, config)]
+        """Messages of the period that the configuration lets through, newest first.  The same list
+        comes back while nothing changes, with what was worked out from it kept on it."""
+        source, held = self._held(hours)
+        return self.week.visible(source, held, config)
 
     @staticmethod
     def _completed(config: dict) -> tuple[frozenset, frozenset]:
@@ -134,16 +167,15 @@ class Core:
         return frozenset(t.get("key", "") for t in done), frozenset(t["item_text"] for t in done)
 
     def _digest(self, config: dict, events: list[Event]) -> Digest:
-        keys, texts = self._completed(config)
-        return Digest(events, config, completed_keys=keys, completed_texts=texts)
+        return self.week.digest(events, config, *self._completed(config))
 
     def summary(self, config: dict, schedule: bool = True) -> dict:
         """The digest served: the rule-based one, with the AI provider's picks when AI is on and a
         valid pick exists (a pick that is due is started in the background)."""
         events = self.visible_events(config)
         keys, texts = self._completed(config)
-        return self.digest_picker.overlay(self._digest(config, events).summary(), events, config, keys, texts,
-                                          schedule=schedule)
+        return self.digest_picker.overlay(self.week.summary(events, config, keys, texts), events, config, keys,
+                                          texts, schedule=schedule)
 
     # -- GET -----------------------------------------------------------------------------------------
     def auth_status(self) -> tuple[int, dict]:
@@ -197,6 +229,15 @@ class Core:
         limit = _int_param(params, "limit", 120, 0, MAX_LIMIT)
         events = self.visible_events(self.config.snapshot(), hours)
         return 200, {"events": [_prune(e.to_wire()) for e in events[:limit]]}
+
+    def search(self, params: dict) -> tuple[int, dict]:
+        """The messages of the period whose chat, sender or text contain the query by razo's own
+        search rule, newest first, in the shape of list_events."""
+        hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
+        limit = _int_param(params, "limit", SEARCH_LIMIT, 0, MAX_LIMIT)
+        events = self.visible_events(self.config.snapshot(), hours)
+        found = self.week.finder(events).find(query_key(params.get("q", "")), limit)
+        return 200, {"events": [_prune(e.to_wire()) for e in found]}
 
     def ask(self, params: dict) -> tuple[int, dict]:
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)

@@ -25,7 +25,7 @@ def marked(text: str) -> str:
     return text[:cut] + DEMO_MARK + text[cut:]
 
 
-@dataclasses.dataclass(frozen=True)
+@dataclasses.dataclass(frozen=True, slots=True)
 class Event:
     id: int
     chat_target: str

@@ -12,6 +12,7 @@ ENDPOINT_NAMES = {
     "/api/auth/status": "auth",
     "/api/state": "state",
     "/api/events": "events",
+    "/api/search": "search",
     "/api/ask": "ask",
     "/api/chat": "chat",
     "/api/scan/wecom/visible": "scan",

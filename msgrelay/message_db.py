@@ -1,10 +1,17 @@
 """The captured messages: an SQLite database beside the configuration file (msgrelay.db).
 
 One table of messages with a stable 64-bit id (never reused, served as the event's id), an index
-on the capture time, and a purge of everything older than the retention period.  Only one core
-writes a database: the writer holds an exclusive lock on msgrelay.db.lock; a second core opens
-the database read-only and says why.  The files are private to the user (mode 0600), and purged
-rows are overwritten on disk (secure_delete), so nothing lingers after the retention period.
+on the capture time, and a purge of everything older than the retention period, after which the
+file gives the freed space back.  Only one core writes a database: the writer holds an exclusive
+lock on msgrelay.db.lock; a second core reads the database and takes over once the writer has gone
+(`tick`).  The files are private to the user (mode 0600), and purged rows are overwritten on disk
+(secure_delete), so nothing lingers after the retention period.
+
+Reads are served from memory (store.held); the writer's connection only writes, so a capture never
+waits for a read.  Storage never fails silently: a message that could not be saved is counted and
+the reason kept (`health`); a file deleted or replaced while the core runs is written again from
+what the core holds, and a damaged one is set aside after what can still be read has been moved
+into a new file.
 """
 
 from __future__ import annotations
@@ -16,28 +23,18 @@ import os
 import pathlib
 import sqlite3
 import threading
+import time
 
 from .demo_data import Event
+from .store import files
+from .store.held import EventList, HeldMessages
 
 DB_NAME = "msgrelay.db"
 RETENTION = dt.timedelta(days=7)
-_SCHEMA = """
-CREATE TABLE IF NOT EXISTS messages (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    captured_at REAL NOT NULL,
-    chat_target TEXT NOT NULL,
-    session_name TEXT NOT NULL,
-    session_kind TEXT NOT NULL,
-    sender_name TEXT NOT NULL,
-    content TEXT NOT NULL,
-    content_type TEXT NOT NULL,
-    app TEXT NOT NULL,
-    path TEXT NOT NULL
-);
-CREATE INDEX IF NOT EXISTS messages_by_time ON messages (captured_at);
-CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
-"""
-_COLUMNS = "id, captured_at, chat_target, session_name, session_kind, sender_name, content, content_type"
+PURGE_CHUNK = 500  # rows deleted per write transaction, so a capture never waits long behind a purge
+SHRINK_CHUNK = 256  # pages given back per write transaction
+SHRINK_SHARE = 4  # the file shrinks once a quarter of it is free
+REOPEN_INTERVAL = 30.0  # seconds between attempts to open a read-only file for writing again
 
 
 @dataclasses.dataclass(frozen=True)
@@ -59,41 +56,65 @@ class ClientStats:
     latest: Event | None
 
 
-def _event(row) -> Event:
-    at = dt.datetime.fromtimestamp(row[1]).astimezone()
-    return Event(row[0], row[2], row[3], row[4], row[5], at, row[6], row[7])
+@dataclasses.dataclass(frozen=True)
+class StorageHealth:
+    """What the user needs to know about the database; texts in plain Chinese."""
+
+    problem: str | None  # why messages cannot be saved right now (None: saving works)
+    action: str  # what the user can do about the problem
+    notes: tuple[str, ...]  # what went wrong earlier and how it was mended
+    unsaved: int  # messages that could not be saved since the core started
+
+
+RETRYING = "核心每隔几秒重试，恢复后自动继续保存。"
+
+
+def _failure(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
+    """(what is wrong, what to do) for a failure to open or to write the database."""
+    name = getattr(error, "sqlite_errorname", "") or ""
+    number = getattr(error, "errno", None)
+    if name == "SQLITE_FULL" or number == 28:
+        return f"磁盘空间已满，消息无法写入 {path}", "清理磁盘空间后会自动恢复保存。"
+    if name.startswith("SQLITE_READONLY") or number in (13, 30):
+        return f"{path} 是只读的，消息无法写入", f"让当前用户可以写入这个文件和它所在的文件夹。{RETRYING}"
+    if name.startswith("SQLITE_CANTOPEN") or isinstance(error, OSError):
+        reason = getattr(error, "strerror", None) or error
+        return f"无法打开 {path}（{reason}）", f"检查这个文件和它所在文件夹的权限。{RETRYING}"
+    return f"写入 {path} 时出错（{name or error}）", f"检查磁盘是否正常。{RETRYING}"
 
 
 class MessageDB:
     """Thread-safe; `writable` tells whether this core holds the write lock.
 
-    `error` is None when the database is usable, else a user-facing reason.  A database that
-    cannot be opened at all behaves as an empty one.
-    """
+    `error` is None when this core can save messages, else a user-facing reason."""
 
-    def __init__(self, folder: pathlib.Path, log=print):
+    def __init__(self, folder: pathlib.Path, log=print, local_time=None):
         self.path = pathlib.Path(folder) / DB_NAME
         self.lock_path = self.path.with_name(DB_NAME + ".lock")
         self.writable = False
         self.error: str | None = None
         self.locked_by: str | None = None
         self._log = log
-        self._mutex = threading.Lock()
+        self._now = local_time or (lambda: dt.datetime.now().astimezone())
+        self._write_lock = threading.Lock()  # the writer's connection and the file's identity
         self._lock_file = None
         self._conn: sqlite3.Connection | None = None
+        self._identity: tuple | None = None  # (device, inode) of the file the writer has open
+        self._first_capture = False
+        self._failure: tuple[str, str] | None = None  # (what is wrong, what to do)
+        self._reopen_at: float | None = None  # when to open a file that refused writes again
+        self._unsaved = 0
+        self._notes: list[str] = []
+        self._listeners: list = []
+        self.took_over = False  # took the lock over from a core that has gone
+        self.held = HeldMessages(self.path, log)
         try:
             self.path.parent.mkdir(parents=True, exist_ok=True)
             if self._take_lock():
-                self._conn = self._open_for_writing()
                 self.writable = True
-            else:
-                self._conn = self._open_read_only()
-        except (OSError, sqlite3.Error) as error:
-            self.error = f"消息数据库 {self.path} 无法打开：{error}"
-            self._log(f"msgrelay: cannot open {self.path}: {error}")
-            self._release_lock()
-            self._conn = None
-            self.writable = False
+                self._open_writer()
+        except OSError as error:
+            self._fail_open(error)
 
     # -- opening -----------------------------------------------------------------------------------
     def _take_lock(self) -> bool:
@@ -104,17 +125,19 @@ class MessageDB:
         except BlockingIOError:
             holder = handle.read().strip()
             handle.close()
+            if self.locked_by is None:
+                self._log(f"msgrelay: {self.path} is written by another core (pid {holder or '?'}); "
+                          "not capturing notifications")
             self.locked_by = holder or "?"
             self.error = (f"另一个本地核心（进程 {self.locked_by}）正在写入 {self.path}，"
-                          "本核心不读取通知，只显示已保存的消息。")
-            self._log(f"msgrelay: {self.path} is written by another core (pid {self.locked_by}); "
-                      "not capturing notifications")
+                          "本核心不读取通知，只显示已保存的消息；那个核心退出后，本核心会在几秒内接手。")
             return False
         handle.seek(0)
         handle.truncate()
         handle.write(str(os.getpid()))
         handle.flush()
         self._lock_file = handle
+        self.locked_by = None
         return True
 
     def _release_lock(self):
@@ -122,105 +145,344 @@ class MessageDB:
             self._lock_file.close()  # closing the descriptor releases the lock
             self._lock_file = None
 
-    def _open_for_writing(self) -> sqlite3.Connection:
+    def _open_writer(self):
+        """Opens (or creates) the file for writing, migrated to the current schema; a damaged file
+        is set aside after its readable messages have been moved into a new one."""
+        try:
+            self._conn = self._connect_writer()
+        except sqlite3.Error as error:
+            if not files.is_damage(error):
+                self._fail_open(error)
+                return
+            self._log(f"msgrelay: {self.path.name} is damaged ({error}); moving what can be read into a new file")
+            self._replace_damaged(memory=[])
+        self.error = None
+
+    def _connect_writer(self) -> sqlite3.Connection:
         if not self.path.exists():
-            os.close(os.open(self.path, os.O_RDWR | os.O_CREAT, 0o600))  # -wal and -shm inherit the mode
-        os.chmod(self.path, 0o600)
+            files.create_private(self.path)
+        files.keep_private(self.path)
         conn = sqlite3.connect(self.path, check_same_thread=False, isolation_level=None, timeout=5)
-        conn.execute("PRAGMA journal_mode=WAL")
-        conn.execute("PRAGMA secure_delete=ON")
-        conn.execute("PRAGMA synchronous=NORMAL")
-        conn.executescript(_SCHEMA)
+        try:
+            conn.execute("PRAGMA secure_delete=ON")
+            conn.execute("PRAGMA journal_mode=WAL")
+            conn.execute("PRAGMA synchronous=NORMAL")
+            verdict = conn.execute("PRAGMA quick_check").fetchone()[0]
+            if verdict != "ok":
+                raise sqlite3.DatabaseError(f"database disk image is malformed: {verdict}")
+            try:
+                files.migrate(conn)
+            except sqlite3.Error as error:
+                if files.is_damage(error):
+                    raise
+                self._failure = _failure(error, self.path)  # readable, not writable: keep reading
+            self._first_capture = conn.execute(
+                "SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone() is not None
+        except BaseException:
+            conn.close()
+            raise
+        stat = os.stat(self.path)
+        self._identity = (stat.st_dev, stat.st_ino)
         return conn
 
-    def _open_read_only(self) -> sqlite3.Connection | None:
-        if not self.path.exists():
-            return None
-        uri = self.path.resolve().as_uri() + "?mode=ro"
-        return sqlite3.connect(uri, uri=True, check_same_thread=False, isolation_level=None, timeout=5)
-
-    def _reopen_read_only(self) -> sqlite3.Connection | None:
-        try:
-            return self._open_read_only()
-        except sqlite3.Error:
-            return None
+    def _fail_open(self, error: BaseException):
+        self._conn = None
+        self._failure = _failure(error, self.path)
+        self.error = f"消息数据库 {self.path} 无法打开：{error}"
+        self._log(f"msgrelay: cannot open {self.path}: {error}")
 
     def close(self):
-        with self._mutex:
+        with self._write_lock:
             if self._conn is not None:
-                if self.writable:
-                    try:
-                        self._conn.execute("PRAGMA wal_checkpoint(TRUNCATE)")
-                    except sqlite3.Error:
-                        pass
+                try:
+                    self._conn.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+                except sqlite3.Error:
+                    pass
                 self._conn.close()
                 self._conn = None
+            self.held.close()
             self._release_lock()
             self.writable = False
 
-    # -- reading and writing -----------------------------------------------------------------------
-    def _query(self, sql: str, args=()) -> list:
-        with self._mutex:
-            if self._conn is None and not self.writable and self.locked_by is not None:
-                self._conn = self._reopen_read_only()  # the writer may have created it since
-            if self._conn is None:
-                return []
+    # -- keeping the file honest ---------------------------------------------------------------------
+    def tick(self) -> str | None:
+        """Called every few seconds: takes the write lock over from a core that has gone, opens a
+        file that could not be opened, and mends a file deleted, replaced or damaged meanwhile.
+        Returns "took_over" when this core has just become the writer."""
+        if not self.writable and self.locked_by is not None:
             try:
-                return self._conn.execute(sql, args).fetchall()
-            except sqlite3.Error as error:
-                self._log(f"msgrelay: reading {self.path.name} failed: {error}")
-                return []
+                if not self._take_lock():
+                    return None
+            except OSError:
+                return None
+            with self._write_lock:
+                self.writable = True
+                self._open_writer()
+            self.took_over = True
+            self._log(f"msgrelay: the core that wrote {self.path.name} has gone; this core now captures")
+            self.held.reload()
+            return "took_over"
+        if not self.writable:
+            return None
+        with self._write_lock:
+            failure = None  # a file that could not be opened is fine once it opens
+            if self._conn is not None and self._reopen_at is not None and time.monotonic() >= self._reopen_at:
+                self._let_go()  # a connection opened read-only stays so: open the file afresh
+                self._reopen_at = time.monotonic() + REOPEN_INTERVAL
+                failure = self._failure  # whether it takes messages again, the next one tells
+            if self._conn is None:
+                previous, self._failure = self._failure, failure
+                try:
+                    self._conn = self._connect_writer()
+                    self.error = None
+                except (OSError, sqlite3.Error):
+                    self._failure = previous
+                    return None
+        self.check_file()
+        return None
+
+    def check_file(self):
+        """Mends the file when it is no longer the one the writer has open, or reads fail as damaged."""
+        if not self.writable or self._identity is None:
+            return
+        identity = self._file_identity()
+        damaged = self.held.problem is not None and files.is_damage(self.held.problem)
+        if identity == self._identity and not damaged:
+            return
+        with self._write_lock:
+            identity = self._file_identity()
+            if identity is None:
+                self._restore_deleted()
+            elif identity != self._identity:
+                self._adopt_replacement()
+            elif self.held.problem is not None and files.is_damage(self.held.problem):
+                self._replace_damaged(memory=self.held.rows())
+
+    def _file_identity(self) -> tuple | None:
+        try:
+            stat = os.stat(self.path)
+        except FileNotFoundError:
+            return None
+        return stat.st_dev, stat.st_ino
+
+    def _let_go(self):
+        """Closes every connection to the file (the last close checkpoints into the old file and
+        removes its -wal and -shm, which must not meet a new file of the same name)."""
+        if self._conn is not None:
+            self._conn.close()
+            self._conn = None
+        self.held.close()
+
+    def _rows_of_open_file(self, fallback: list[tuple]) -> list[tuple]:
+        """Every message of the file the writer has open (it still reads a file deleted or replaced
+        meanwhile); `fallback` when it cannot be read."""
+        try:
+            return self._conn.execute(f"{files.SELECT_ROWS} ORDER BY id").fetchall()
+        except (AttributeError, sqlite3.Error):
+            return fallback
+
+    def _restore_deleted(self):
+        held = {r[0]: r for r in self.held.rows()}  # read from the deleted file, if ever
+        held.update((r[0], r) for r in self._rows_of_open_file([]))
+        rows = [held[k] for k in sorted(held)]
+        self._let_go()
+        self._write(rows)
+        self._note(f"消息数据库文件在运行中被删除，已重新建立并写回 {len(rows)} 条消息。",
+                   f"{self.path.name} was deleted while running; written again with {len(rows)} messages")
+
+    def _adopt_replacement(self):
+        ours = self._rows_of_open_file(self.held.rows())
+        self._let_go()
+        try:
+            self._conn = self._connect_writer()
+        except sqlite3.Error as error:
+            if not files.is_damage(error):
+                self._fail_open(error)
+                return
+            self._replace_damaged(memory=ours)
+            return
+        present = {r[1:7] for r in self._conn.execute(files.SELECT_ROWS)}
+        missing = [r for r in ours if r[1:7] not in present]
+        self._conn.execute("BEGIN IMMEDIATE")
+        self._conn.executemany(files.INSERT_MESSAGE, [r[1:] for r in missing])
+        if ours or missing:
+            self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
+                               (self._now().isoformat(timespec="seconds"),))
+            self._first_capture = True
+        self._conn.execute("COMMIT")
+        self.held.reload()
+        self._note(f"消息数据库文件在运行中被替换，已改用新文件，并补回了 {len(missing)} 条新文件里没有的消息。",
+                   f"{self.path.name} was replaced while running; {len(missing)} messages added to the new file")
+
+    def _replace_damaged(self, memory: list[tuple]):
+        salvaged, first = files.salvage(self.path) if self.path.exists() else ([], None)
+        rows = {r[0]: r for r in salvaged}
+        rows.update((r[0], r) for r in memory)  # what was read before the damage is the better copy
+        self._let_go()
+        aside = files.set_aside(self.path, self._now()) if self.path.exists() else None
+        self._write([rows[k] for k in sorted(rows)], first)
+        where = f"，损坏的文件另存为 {aside.name}" if aside else ""
+        self._note(f"消息数据库文件已损坏：已把还能读出的 {len(rows)} 条消息移到新建的数据库{where}。",
+                   f"{self.path.name} was damaged; {len(rows)} messages moved into a new file")
+
+    def _write(self, rows: list[tuple], first: str | None = None):
+        """Writes `rows` into a new file at the path, in place of one that existed, and opens it for
+        writing.  It keeps saying that messages were captured, so the demo never stands in for them."""
+        first = first or self._now().isoformat(timespec="seconds")
+        try:
+            files.write_fresh(self.path, rows, first)
+            self._conn = self._connect_writer()
+        except (OSError, sqlite3.Error) as error:
+            self._fail_open(error)
+        self.held.reload()
+
+    def _note(self, text: str, line: str):
+        self._notes.append(text)
+        del self._notes[:-5]
+        self._log(f"msgrelay: {line}")
+
+    # -- reading -----------------------------------------------------------------------------------
+    def refresh(self) -> HeldMessages:
+        """The held messages, brought up to date with the file."""
+        if self.writable:
+            self.check_file()
+        self.held.sync()
+        return self.held
 
     def has_real_data(self) -> bool:
-        """True from the first captured message on, even after every message has been purged."""
-        return bool(self._query("SELECT 1 FROM meta WHERE key = 'first_capture_at'"))
+        """True from the first captured message on, even after every message has been purged, and
+        whenever a database exists that cannot be read: the demo never stands in for real messages."""
+        held = self.refresh()
+        if held.first_capture or len(held) or self._first_capture:
+            return True
+        return self.path.exists() and (held.problem is not None or self._failure is not None
+                                       or (self.writable and self._conn is None))
 
-    def since(self, cutoff: dt.datetime) -> list[Event]:
+    def since(self, cutoff: dt.datetime) -> EventList:
         """Messages captured at or after cutoff, newest first."""
-        rows = self._query(f"SELECT {_COLUMNS} FROM messages WHERE captured_at >= ? "
-                           "ORDER BY captured_at DESC, id DESC", (cutoff.timestamp(),))
-        return [_event(row) for row in rows]
+        return self.refresh().since(cutoff.timestamp())
 
     def stats(self, chat_target: str, cutoff: dt.datetime) -> ClientStats:
-        count = self._query("SELECT COUNT(*) FROM messages WHERE chat_target = ? AND captured_at >= ?",
-                            (chat_target, cutoff.timestamp()))
-        newest = self._query(f"SELECT {_COLUMNS} FROM messages WHERE chat_target = ? AND captured_at >= ? "
-                             "ORDER BY captured_at DESC, id DESC LIMIT 1", (chat_target, cutoff.timestamp()))
-        return ClientStats(count[0][0] if count else 0, _event(newest[0]) if newest else None)
+        count, latest = self.refresh().stats(chat_target, cutoff.timestamp())
+        return ClientStats(count, latest)
+
+    def last_in_chat(self, chat_target: str, session_name: str) -> Event | None:
+        """The chat's newest message as of the last read (the file is read once if it never was):
+        cheap enough for every notification, which knows what it stored itself since."""
+        if self.held.generation == 0 and self.held.version == 0:
+            self.refresh()
+        return self.held.last_in_chat(chat_target, session_name)
+
+    def health(self) -> StorageHealth:
+        problem, action = self._failure or (None, "")
+        if problem is None and self.held.problem is not None:
+            problem, action = f"读取 {self.path} 时出错（{self.held.problem}）", RETRYING
+        return StorageHealth(problem, action, tuple(self._notes), self._unsaved)
+
+    # -- writing -----------------------------------------------------------------------------------
+    def add_listener(self, listener) -> None:
+        """listener(event) is called after each message this core stored (on the storing thread,
+        outside every lock); what it raises is logged and otherwise ignored."""
+        self._listeners.append(listener)
 
     def insert(self, message: NewMessage) -> int | None:
-        """Stores one message and returns its id; None when this core may not write."""
-        with self._mutex:
-            if self._conn is None or not self.writable:
+        """Stores one message and returns its id; None when it was not saved (counted, unless
+        another core writes the database)."""
+        if not self.writable:
+            if self.locked_by is None:
+                self._unsaved += 1
+            return None
+        self.check_file()  # a deleted or replaced file refuses writes: mend it first
+        values = (message.at.timestamp(), message.chat_target, message.session_name, message.session_kind,
+                  message.sender_name, message.content, message.content_type, message.app, message.path)
+        with self._write_lock:
+            if self._conn is None:
+                self._unsaved += 1
                 return None
             try:
-                self._conn.execute("BEGIN IMMEDIATE")
-                cursor = self._conn.execute(
-                    "INSERT INTO messages (captured_at, chat_target, session_name, session_kind, sender_name, "
-                    "content, content_type, app, path) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                    (message.at.timestamp(), message.chat_target, message.session_name, message.session_kind,
-                     message.sender_name, message.content, message.content_type, message.app, message.path))
-                self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
-                                   (message.at.isoformat(timespec="seconds"),))
-                self._conn.execute("COMMIT")
-                return cursor.lastrowid
+                if self._first_capture:
+                    number = self._conn.execute(files.INSERT_MESSAGE, values).lastrowid
+                else:
+                    self._conn.execute("BEGIN IMMEDIATE")
+                    number = self._conn.execute(files.INSERT_MESSAGE, values).lastrowid
+                    self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
+                                       (message.at.isoformat(timespec="seconds"),))
+                    self._conn.execute("COMMIT")
+                    self._first_capture = True
             except sqlite3.Error as error:
                 if self._conn.in_transaction:
-                    self._conn.execute("ROLLBACK")
-                self._log(f"msgrelay: storing a message in {self.path.name} failed: {error}")
+                    try:
+                        self._conn.execute("ROLLBACK")
+                    except sqlite3.Error:
+                        pass
+                self._unsaved += 1
+                text = _failure(error, self.path)
+                if text != self._failure:
+                    self._log(f"msgrelay: storing a message in {self.path.name} failed: {error}")
+                self._failure = text
+                if getattr(error, "sqlite_errorname", "").startswith("SQLITE_READONLY") and self._reopen_at is None:
+                    self._reopen_at = time.monotonic()
+                if files.is_damage(error):
+                    self._replace_damaged(memory=self.held.rows())
                 return None
+            if self._failure is not None:
+                self._log(f"msgrelay: {self.path.name} takes messages again")
+                self._failure = self._reopen_at = None
+        self._announce(Event(number, message.chat_target, message.session_name, message.session_kind,
+                             message.sender_name, message.at, message.content, message.content_type))
+        return number
+
+    def _announce(self, event: Event):
+        for listener in list(self._listeners):
+            try:
+                listener(event)
+            except Exception as error:  # a listener never costs the capture a message
+                self._log(f"msgrelay: a message listener failed: {type(error).__name__}")
 
     def purge(self, now: dt.datetime, retention: dt.timedelta = RETENTION) -> int:
-        """Deletes messages captured before now - retention; returns how many went."""
-        with self._mutex:
-            if self._conn is None or not self.writable:
-                return 0
+        """Deletes messages captured before now - retention (a few hundred per transaction) and
+        gives the space back once a large part of the file is free; returns how many went."""
+        cutoff = (now - retention).timestamp()
+        removed = 0
+        while True:
+            with self._write_lock:
+                if self._conn is None or not self.writable:
+                    return removed
+                try:
+                    count = self._conn.execute(
+                        "DELETE FROM messages WHERE id IN (SELECT id FROM messages WHERE captured_at < ? LIMIT ?)",
+                        (cutoff, PURGE_CHUNK)).rowcount
+                except sqlite3.Error as error:
+                    self._log(f"msgrelay: purging {self.path.name} failed: {error}")
+                    return removed
+            removed += max(count, 0)
+            if count < PURGE_CHUNK:
+                break
+        if removed:
+            self._shrink()
+        for aside in self.path.parent.glob(f"{DB_NAME}.damaged-*"):  # set aside files age out too
             try:
-                cursor = self._conn.execute("DELETE FROM messages WHERE captured_at < ?",
-                                            ((now - retention).timestamp(),))
-                if cursor.rowcount:
-                    self._conn.execute("PRAGMA wal_checkpoint(TRUNCATE)")
-                return max(cursor.rowcount, 0)
-            except sqlite3.Error as error:
-                self._log(f"msgrelay: purging {self.path.name} failed: {error}")
-                return 0
+                if aside.stat().st_mtime < cutoff:
+                    aside.unlink()
+            except OSError:
+                pass
+        return removed
+
+    def _shrink(self):
+        """Once a large part of the file is free, gives all of it back, a few pages per transaction."""
+        started = False
+        while True:
+            with self._write_lock:
+                if self._conn is None:
+                    return
+                try:
+                    free = self._conn.execute("PRAGMA freelist_count").fetchone()[0]
+                    pages = self._conn.execute("PRAGMA page_count").fetchone()[0]
+                    if not free or (not started and free * SHRINK_SHARE < pages):
+                        self._conn.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+                        return
+                    started = True
+                    self._conn.execute(f"PRAGMA incremental_vacuum({SHRINK_CHUNK})").fetchall()
+                except sqlite3.Error as error:
+                    self._log(f"msgrelay: shrinking {self.path.name} failed: {error}")
+                    return

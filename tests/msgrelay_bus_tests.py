@@ -164,6 +164,17 @@ class CaptureOnTheBusTests(BusCase):
         self.send.notify("微信", "项目群", "张三: 开着的时候")
         self.assertEqual([e["content"] for e in self.real_events()], ["开着的时候"])
 
+    def test_a_refused_second_core_takes_over_once_the_writer_has_gone(self):
+        self.wait_monitoring()
+        second = self.start_core(capture_options={"check_interval": 0.02})
+        said = lambda: next(i for i in second.state()["setup"]["items"] if i["key"] == "message_capture")  # noqa: E731
+        self.assertIn("那个核心退出后，本核心会在几秒内接手", said()["description"])
+        self.core.close()
+        self.wait_monitoring(second)
+        self.assertIn("本核心已接手读取通知", said()["description"])
+        self.send.notify("微信", "项目群", "张三: 接手以后")
+        self.assertEqual([e["content"] for e in self.real_events(second)], ["接手以后"])
+
     def test_a_lost_bus_is_reported_and_the_core_keeps_serving(self):
         self.core.close()  # one writer per database: make way for a core with a short retry delay
         core = self.start_core(capture_options={"retry_delay": 0.02})

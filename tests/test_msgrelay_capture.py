@@ -1,18 +1,22 @@
 """Notification capture without a bus: client names, body parsing, repeats, settings, storage, purge, demo."""
 
 import datetime as dt
+import json
+import os
 import pathlib
 import sqlite3
 import tempfile
 import time
 import unittest
+import urllib.parse
 
-from test_msgrelay_support import LocalClock, RunningCore
+from test_msgrelay_support import ROOT, LocalClock, RunningCore
 
 from msgrelay import demo_data
 from msgrelay.capture import clients, login_start, parse
 from msgrelay.capture import diagnostics as capture_checks
 from msgrelay.capture.dbus_monitor import Sighting
+from msgrelay.message_db import MessageDB, NewMessage
 
 
 def wechat(title, body, **extra):
@@ -57,10 +61,15 @@ class ParseTests(unittest.TestCase):
             ("李四", "看这个 https://example.com/a", ("李四", "direct", "李四", "看这个 https://example.com/a", "text")),
             ("王五", "明天10:30开会", ("王五", "direct", "王五", "明天10:30开会", "text")),
             ("", "你好", ("微信", "direct", "微信", "你好", "text")),
+            ("王老师", "地址：北京市海淀区", ("王老师", "direct", "王老师", "地址：北京市海淀区", "text")),
+            ("王老师", "张三：明天见", ("王老师", "direct", "王老师", "张三：明天见", "text"), "direct"),
+            ("项目群", "提醒：明天交周报", ("项目群", "group", "项目群", "提醒：明天交周报", "text"), "group"),
+            ("项目群", "张三：明天交周报", ("项目群", "group", "张三", "明天交周报", "text"), "group"),
+            ("李四", "长" * 4001, ("李四", "direct", "李四", "长" * 4000 + parse.SHORTENED, "text")),
         ]
-        for title, body, expected in cases:
-            with self.subTest(body=body):
-                got = parse.parse(title, body, fallback_session="微信")
+        for title, body, expected, *known in cases:
+            with self.subTest(body=body[:20]):
+                got = parse.parse(title, body, fallback_session="微信", known_kind=lambda session: (known or [None])[0])
                 self.assertEqual((got.session_name, got.session_kind, got.sender_name, got.content,
                                   got.content_type), expected)
         for body in ("", "   ", "[5条]"):
@@ -135,6 +144,9 @@ class CaptureTests(unittest.TestCase):
         again = RunningCore(config_path=self.core.config_path, local_time=self.clock)
         self.addCleanup(again.close)
         self.assertEqual(again.get("/api/events")[1]["events"], events)
+        replaced = lambda body: wechat("项目群", body, key=("notify", ":1.7", 3), replacing=True)  # noqa: E731
+        self.assertIsNone(again.core.capture.offer(replaced("[2条]张三: 明天交周报")))  # shown before the restart
+        self.assertIsNotNone(again.core.capture.offer(replaced("[3条]张三: 周报模板在群文件")))
         again.close()
 
         self.clock.advance(days=7, minutes=1)
@@ -156,7 +168,8 @@ class CaptureTests(unittest.TestCase):
 
     def test_one_writer_per_database(self):
         self.offer(wechat("项目群", "张三: 第一条"))
-        second = RunningCore(config_path=self.core.config_path, local_time=self.clock)
+        second = RunningCore(config_path=self.core.config_path, local_time=self.clock,
+                             capture_options={"check_interval": 0.02})
         self.addCleanup(second.close)
         self.assertFalse(second.core.messages.writable)
         self.assertIsNone(second.core.capture.offer(wechat("项目群", "张三: 第二条")))
@@ -166,8 +179,13 @@ class CaptureTests(unittest.TestCase):
         self.assertEqual([e["content"] for e in second.get("/api/events")[1]["events"]], ["第一条"])  # reads it
         self.offer(wechat("项目群", "张三: 第三条"))
         self.assertEqual(len(second.get("/api/events")[1]["events"]), 2)
-        second.close()
         self.core.close()
+        deadline = time.monotonic() + 5
+        while not second.core.messages.writable and time.monotonic() < deadline:
+            time.sleep(0.02)
+        self.assertIsNotNone(second.core.capture.offer(wechat("项目群", "张三: 第四条")))  # took over
+        self.assertEqual([e["content"] for e in second.get("/api/events")[1]["events"]], ["第四条", "第三条", "第一条"])
+        second.close()
         third = RunningCore(config_path=self.core.config_path, local_time=self.clock)
         self.addCleanup(third.close)
         self.assertTrue(third.core.messages.writable)
@@ -175,6 +193,139 @@ class CaptureTests(unittest.TestCase):
             path = third.core.messages.path.with_name(name)
             if path.exists():
                 self.assertEqual(path.stat().st_mode & 0o077, 0, name)
+
+
+def store(folder, texts, start: dt.datetime, step=dt.timedelta(minutes=1), session="项目群"):
+    """Stores the texts through message_db as an outside tool would, oldest first, `step` apart."""
+    db = MessageDB(folder, log=lambda line: None)
+    for number, text in enumerate(texts):
+        db.insert(NewMessage(start + number * step, "wechat", session, "group", "张三", text, "text", "微信", "notify"))
+    db.close()
+
+
+class StoreTests(unittest.TestCase):
+    def setUp(self):
+        self.clock = LocalClock()
+        tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(tmp.cleanup)
+        self.folder = pathlib.Path(tmp.name)
+        self.path = self.folder / "msgrelay.db"
+
+    def start(self) -> RunningCore:
+        core = RunningCore(config_path=self.folder / "bridge.config.json", local_time=self.clock,
+                           capture_options={"check_interval": 0.02})
+        self.addCleanup(core.close)
+        return core
+
+    @staticmethod
+    def contents(core) -> list[str]:
+        return [e["content"] for e in core.get("/api/events?limit=1000")[1]["events"]]
+
+    def test_each_storage_fault_is_said_and_loses_nothing_reported_stored(self):
+        def full(core):
+            pages = core.core.messages._conn.execute("PRAGMA page_count").fetchone()[0]
+            core.core.messages._conn.execute(f"PRAGMA max_page_count={pages}")  # SQLite's disk-full error
+
+        def other_store(core):
+            other = self.folder / "other"
+            store(other, ["别处的消息"], self.clock.now - dt.timedelta(hours=1))
+            os.replace(other / "msgrelay.db", self.path)
+
+        def garbage(offset_share):
+            def spoil():
+                with open(self.path, "r+b") as handle:
+                    handle.seek(int(self.path.stat().st_size * offset_share))
+                    handle.write(b"\xa5" * 8192)
+            return spoil
+
+        cases = [  # (fault, made before start, made while running, text of the capture item, all kept)
+            ("disk full", None, full, "磁盘空间已满", True),
+            ("read-only", None, lambda core: core.core.messages._conn.execute("PRAGMA query_only=ON"), "只读", True),
+            ("deleted", None, lambda core: self.path.unlink(), "被删除，已重新建立并写回 40 条", True),
+            ("replaced", None, other_store, "被替换，已改用新文件，并补回了 40 条", True),
+            ("garbage in the middle", garbage(0.5), None, "已损坏：已把还能读出的", False),
+            ("truncated", lambda: os.truncate(self.path, self.path.stat().st_size // 2), None, "已损坏", False),
+            ("no database at all", lambda: self.path.write_bytes(b"\0" * 4096), None, "已损坏", False),
+            ("cannot be opened", lambda: (self.path.unlink(), self.path.mkdir()), None, "无法打开", False),
+        ]
+        mends = {"disk full": lambda core: core.core.messages._conn.execute("PRAGMA max_page_count=1000000"),
+                 "cannot be opened": lambda core: self.path.rmdir()}
+        for fault, spoil_file, spoil_running, said, all_kept in cases:
+            with self.subTest(fault):
+                self.setUp()
+                stored = [f"第 {n} 条：请确认方案" + "。" * 300 for n in range(40)]
+                store(self.folder, stored, self.clock.now - dt.timedelta(hours=2))
+                if spoil_file:
+                    spoil_file()
+                core = self.start()
+                if spoil_running:
+                    spoil_running(core)
+                outcomes = [core.core.capture.offer(wechat("项目群", f"张三: 新消息 {n}")) for n in range(3)]
+                item = next(i for i in core.state()["setup"]["items"] if i["key"] == "message_capture")
+                self.assertIn(said, item["description"] + item["action"])
+                shown = self.contents(core)
+                self.assertFalse([c for c in shown if demo_data.DEMO_MARK in c])  # never the demo instead
+                kept = [c for c in shown if c.startswith("第 ")]
+                self.assertEqual(len(kept) == len(stored), all_kept, len(kept))
+                saved = [f"新消息 {n}" for n, number in enumerate(outcomes) if number is not None]
+                self.assertEqual([c for c in shown if c.startswith("新消息")], saved[::-1])
+                if len(saved) < 3:
+                    self.assertIn(f"已有 {3 - len(saved)} 条通知没有保存", item["description"])
+                if fault in mends:  # saving resumes on its own once the cause is gone
+                    mends[fault](core)
+                    deadline = time.monotonic() + 5
+                    while core.core.capture.offer(wechat("项目群", "张三: 修好以后")) is None and time.monotonic() < deadline:
+                        time.sleep(0.02)
+                    saved.append("修好以后")
+                    item = next(i for i in core.state()["setup"]["items"] if i["key"] == "message_capture")
+                    self.assertRegex(item["description"], r"此前有 \d+ 条通知没能保存。")
+                core.close()
+                again = self.start()  # what was reported stored is still there after a restart
+                self.assertTrue(set(saved + kept) <= set(self.contents(again)))
+
+    def test_old_schema_migrates_and_purge_gives_space_back(self):
+        with sqlite3.connect(self.path) as db:  # the first schema, without a version
+            db.executescript("""
+                CREATE TABLE messages (id INTEGER PRIMARY KEY AUTOINCREMENT, captured_at REAL NOT NULL,
+                    chat_target TEXT NOT NULL, session_name TEXT NOT NULL, session_kind TEXT NOT NULL,
+                    sender_name TEXT NOT NULL, content TEXT NOT NULL, content_type TEXT NOT NULL,
+                    app TEXT NOT NULL, path TEXT NOT NULL);
+                CREATE INDEX messages_by_time ON messages (captured_at);
+                CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);""")
+            db.execute("INSERT INTO messages VALUES (7, ?, 'wecom', '项目群', 'group', '王芳', '旧文件里的消息', 'text', "
+                       "'企业微信', 'notify')", (self.clock.now.timestamp(),))
+        store(self.folder, ["旧" * 2000] * 300, self.clock.now - dt.timedelta(days=8))  # migrates, then fills
+        with sqlite3.connect(self.path) as db:
+            self.assertEqual(db.execute("PRAGMA user_version").fetchone()[0], 1)
+            self.assertEqual(db.execute("PRAGMA auto_vacuum").fetchone()[0], 2)  # incremental
+        size = self.path.stat().st_size
+        core = self.start()  # purges what is older than 7 days at start
+        self.assertEqual(core.get("/api/events")[1]["events"][0]["id"], 7)
+        self.assertLess(self.path.stat().st_size, size / 4)
+
+    def test_search_finds_what_razo_finds_in_the_whole_week(self):
+        cases = json.loads((ROOT / "tests/fixtures/search/rule.json").read_text(encoding="utf-8"))["cases"]
+        texts = [text for text, _, _ in cases]
+        store(self.folder, ["三天前的报价单 v7"], self.clock.now - dt.timedelta(days=3))
+        store(self.folder, texts + [f"第 {n} 条新消息" for n in range(200)], self.clock.now - dt.timedelta(days=2))
+        store(self.folder, ["广告：领取优惠券"], self.clock.now - dt.timedelta(days=1), session="报价单群")
+        core = self.start()
+
+        def search(query, extra=""):
+            status, doc = core.get(f"/api/search?q={urllib.parse.quote(query)}{extra}")
+            self.assertEqual(status, 200, doc)
+            return [e["content"] for e in doc["events"]]
+
+        for text, query, matches in cases:
+            with self.subTest(text=text, query=query):
+                self.assertEqual(text in search(query), matches)
+        self.assertNotIn("三天前的报价单 v7", self.contents(core)[:120])  # beyond razo's loaded messages
+        self.assertEqual(search("报价单 V7"), ["三天前的报价单 v7"])
+        self.assertEqual(search("报价单"), ["abc 报价单", "ＡＢＣ 报价单", "三天前的报价单 v7"])  # newest first; no excluded
+        self.assertEqual(search("报价单", "&hours=48"), ["abc 报价单", "ＡＢＣ 报价单"])
+        self.assertEqual(search("新消息", "&limit=2"), ["第 199 条新消息", "第 198 条新消息"])
+        self.assertEqual(search("张三", "&limit=1"), ["第 199 条新消息"])  # by sender; the advert is excluded
+        self.assertEqual(core.get("/api/search?q=a&limit=x")[0], 400)
 
 
 if __name__ == "__main__":

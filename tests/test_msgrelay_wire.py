@@ -100,6 +100,7 @@ class WireTests(unittest.TestCase):
         item = core.state()["summary"]["action_items"][0]
         calls = [
             ("events", core.get("/api/events?hours=168&limit=120"), EVENTS),
+            ("search", core.get("/api/search?q=%E4%BC%9A&hours=168&limit=200"), EVENTS),
             ("ask", core.get("/api/ask?hours=168&q=%E4%BC%9A"), ASK),
             ("ask without question", core.get("/api/ask?hours=168"), ASK),
             ("chat", core.post("/api/chat", {"message": "会议"}), CHAT),

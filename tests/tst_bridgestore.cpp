@@ -304,6 +304,59 @@ private slots:
         QVERIFY(!f.store->isRefreshing());
     }
 
+    // The search hands over from the loaded messages to the core's week: nothing from the core
+    // until it answers the current query, an answer for an older query never lands, a core
+    // without the search path leaves the local search alone, and clearing drops the core's list.
+    void searchHandsOverFromLoadedMessagesToTheCore_data()
+    {
+        QTest::addColumn<bool>("coreSearches");
+        QTest::newRow("core searches the week") << true;
+        QTest::newRow("older core: 404") << false;
+    }
+    void searchHandsOverFromLoadedMessagesToTheCore()
+    {
+        QFETCH(bool, coreSearches);
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        if (coreSearches) {
+            server.on("GET", QStringLiteral("/api/search"), [](const FakeHttpServer::Request& r) {
+                const QString q = r.queryValue(QStringLiteral("q"));
+                return FakeHttpServer::json(eventsBody({QStringLiteral("三天前的") + q}))
+                    .delayed(q == QStringLiteral("旧查询") ? 200 : 400); // the older answer comes first
+            });
+        }
+        auto f = makeStore(server.baseUrl());
+        QCoro::waitFor(f.store->refreshAll());
+        QStringList landed; // the query of every core list published
+        connect(f.store.get(), &BridgeStore::searchResultChanged, f.store.get(), [&] {
+            landed << (f.store->searchResult() ? f.store->searchResult()->query : QStringLiteral("-"));
+        });
+
+        f.store->setSearchQuery(QStringLiteral("旧查询"));
+        QVERIFY(f.store->isSearching() && !f.store->searchResult()); // the view shows local matches meanwhile
+        QTRY_COMPARE(server.headCount(QStringLiteral("/api/search")), 1);
+        f.store->setSearchQuery(QStringLiteral(" 新查询 "));
+        QTRY_VERIFY(!f.store->isSearching());
+        QCOMPARE(server.requests(QStringLiteral("/api/search")).last().rawTarget,
+                 QByteArray("/api/search?q=%E6%96%B0%E6%9F%A5%E8%AF%A2&hours=168&limit=200"));
+        if (coreSearches) {
+            QCOMPARE(landed, QStringList{"新查询"});
+            QCOMPARE(f.store->searchResult()->events.first().displayContent(),
+                     QStringLiteral("三天前的新查询"));
+            QCOMPARE(f.store->searchResult()->hours, 168);
+            QCoro::waitFor(f.store->refreshAll()); // new messages may match: the core is asked again
+            QTRY_COMPARE(server.headCount(QStringLiteral("/api/search")), 3);
+        } else {
+            QVERIFY(landed.isEmpty());
+        }
+        QCOMPARE(f.store->events().size(), 2); // the loaded messages stay what they are
+        QVERIFY(f.store->lastError().isEmpty());
+        QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
+
+        f.store->setSearchQuery(QString());
+        QVERIFY(!f.store->searchResult() && !f.store->isSearching());
+    }
+
     // When the state cannot be loaded, the message load started with it is ended at once
     // instead of staying open until its own time-out.
     void failedStateEndsTheMessageLoad()

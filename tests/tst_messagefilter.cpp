@@ -1,5 +1,9 @@
 #include "ui/messages/logic/MessageFilter.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace messagefilter;
@@ -68,6 +72,8 @@ private slots:
     void searchNarrows();
     void searchMatchRanges_data();
     void searchMatchRanges();
+    void searchRuleSharedWithCore_data();
+    void searchRuleSharedWithCore();
     void searchKeyOfLongText_data();
     void searchKeyOfLongText();
     void orderIsKept();
@@ -351,6 +357,32 @@ void TestMessageFilter::searchKeyOfLongText()
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(searchKey(text), expected);
+}
+
+// The core searches the whole week by the same rule; both read these cases (the core's test is
+// test_msgrelay_capture), so the same query finds the same messages in both.
+void TestMessageFilter::searchRuleSharedWithCore_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("matches");
+    QFile file(QStringLiteral(RAZO_FIXTURES_DIR "/search/rule.json"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonArray cases = QJsonDocument::fromJson(file.readAll()).object().value("cases").toArray();
+    QVERIFY(cases.size() >= 10);
+    for (const QJsonValue& c : cases) {
+        const QJsonArray row = c.toArray();
+        QTest::addRow("%s / %s", qPrintable(row[0].toString()), qPrintable(row[1].toString()))
+            << row[0].toString() << row[1].toString() << row[2].toBool();
+    }
+}
+
+void TestMessageFilter::searchRuleSharedWithCore()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, query);
+    QFETCH(bool, matches);
+    QCOMPARE(matchesSearch(message(text, "wechat", "群", "某人"), searchKey(query.trimmed())), matches);
 }
 
 void TestMessageFilter::searchMatchRanges_data()

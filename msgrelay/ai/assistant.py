@@ -88,8 +88,10 @@ def fallback_line(reason: str) -> str:
 
 class Assistant:
     def __init__(self, client: ProviderClient, status: AIStatus, log=print, now=None,
-                 limits: ContextLimits | None = None):
+                 limits: ContextLimits | None = None, week=None):
+        """week: keeps what the rules work out per message and per list (triage.week.Week)."""
         self.client = client
+        self.week = week
         self.status = status
         self.limits = limits or ContextLimits()
         self._log = log
@@ -152,10 +154,9 @@ class Assistant:
                   "answered by local rules")
         return None, reason, model
 
-    @staticmethod
-    def _rules(question: str, events: list[Event], config: dict, hours: int = 168) -> answers.Answer:
+    def _rules(self, question: str, events: list[Event], config: dict, hours: int = 168) -> answers.Answer:
         done = frozenset(t.get("key", "") for t in config.get("completed_tasks", []))
-        return answers.answer(question, events, config, done, hours)
+        return answers.answer(question, events, config, done, hours, week=self.week)
 
     def chat(self, config: dict, events: list[Event], message: str, session_id: str | None) -> dict:
         session_id = session_id or str(uuid.uuid4())

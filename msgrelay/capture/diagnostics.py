@@ -22,7 +22,7 @@ _BLOCKED_ACTIONS = {
     capture.BUS_ERROR: "确认桌面会话正常运行，然后保存一次设置或重启本地核心重新连接。",
     capture.LOST: "保存一次设置或重启本地核心重新连接会话总线。",
     capture.REFUSED: "这个会话总线不允许监听通知，请检查桌面环境的 D-Bus 策略。",
-    capture.LOCKED: "关闭另一个本地核心，然后重启本机的本地核心。",
+    capture.LOCKED: "无需操作：另一个本地核心退出后，本核心会在几秒内接手读取通知。",
     capture.DB_ERROR: "检查配置目录是否存在并且可写，然后重启本地核心。",
 }
 _BLOCKED_HEADLINES = {
@@ -77,18 +77,25 @@ def client_verdict(client: dict, label: str, report: ClientReport, status: captu
 
 
 def _capture_item(report: Report) -> dict:
-    status = report.status
+    """The capture's checklist item; what went wrong with the database earlier is always said."""
+    status, storage = report.status, report.storage
     title = "桌面通知读取"
+    if storage.problem and status.state != capture.LOCKED:
+        unsaved = f"已有 {storage.unsaved} 条通知没有保存。" if storage.unsaved else ""
+        return _item("message_capture", title, "blocked", f"{storage.problem}。{unsaved}", storage.action)
+    earlier = "".join(storage.notes) + (f"此前有 {storage.unsaved} 条通知没能保存。" if storage.unsaved else "")
     if status.state == capture.OFF:
-        return _item("message_capture", title, "disabled", "没有客户端使用系统通知读取，核心不监听桌面通知。",
-                     "在“读取方式”里选择“系统通知数据库”。")
-    if status.state == capture.MONITORING:
-        return _item("message_capture", title, "ready",
-                     f"正在监听 D-Bus 会话总线上的桌面通知（含 Flatpak 应用的通知）。消息保存在 {report.db_path}，"
-                     "只保留最近 7 天。", "无需操作。")
-    if status.state in _BLOCKED_ACTIONS:
-        return _item("message_capture", title, "blocked", status.detail, _BLOCKED_ACTIONS[status.state])
-    return _item("message_capture", title, "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。")
+        verdict, text, action = "disabled", "没有客户端使用系统通知读取，核心不监听桌面通知。", "在“读取方式”里选择“系统通知数据库”。"
+    elif status.state == capture.MONITORING:
+        took_over = "另一个本地核心退出后，本核心已接手读取通知。" if report.took_over else ""
+        verdict, action = "warning" if earlier else "ready", "无需操作。"
+        text = (f"{took_over}正在监听 D-Bus 会话总线上的桌面通知（含 Flatpak 应用的通知）。消息保存在 "
+                f"{report.db_path}，只保留最近 7 天。")
+    elif status.state in _BLOCKED_ACTIONS:
+        verdict, text, action = "blocked", status.detail, _BLOCKED_ACTIONS[status.state]
+    else:
+        verdict, text, action = "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。"
+    return _item("message_capture", title, verdict, text + earlier, action)
 
 
 def _with_login_start(item: dict, reads_from_login: bool) -> dict:

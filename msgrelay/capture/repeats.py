@@ -7,6 +7,8 @@ A notification is a repeat when
 - the same chat, sender and text were stored within the last few seconds (one message that
   passed two notification interfaces, or a client that announced it twice).
 A replacement with a new text is a new message: clients update a chat's notification that way.
+For a replacement in a chat it has not seen since it started, the filter asks what was stored
+last, so that a notification replaced after a restart of the core is not stored again.
 """
 
 from __future__ import annotations
@@ -28,8 +30,10 @@ def _remember(table: collections.OrderedDict, key, value):
 class RepeatFilter:
     """Not thread-safe: the capture calls it under its own lock."""
 
-    def __init__(self, window: dt.timedelta = REPEAT_WINDOW):
+    def __init__(self, window: dt.timedelta = REPEAT_WINDOW, stored=None):
+        """stored(target, session): (sender, text) of the chat's newest stored message, or None."""
         self._window = window
+        self._stored = stored or (lambda target, session: None)
         self._by_key: collections.OrderedDict = collections.OrderedDict()
         self._last_in_chat: collections.OrderedDict = collections.OrderedDict()
         self._recent: collections.OrderedDict = collections.OrderedDict()
@@ -39,8 +43,10 @@ class RepeatFilter:
         shown = (sender, content)
         if key is not None and self._by_key.get(key) == (target, session) + shown:
             return True
-        if replacing and self._last_in_chat.get((target, session)) == shown:
-            return True
+        if replacing:
+            last = self._last_in_chat.get((target, session))
+            if (last if last is not None else self._stored(target, session)) == shown:
+                return True
         seen = self._recent.get((target, session) + shown)
         return seen is not None and abs(at - seen) <= self._window
 

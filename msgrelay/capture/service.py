@@ -8,8 +8,11 @@ few times; a refused monitor or a missing bus is reported in `status` and not re
 
 from __future__ import annotations
 
+import collections
 import dataclasses
+import sys
 import threading
+import time
 
 from .. import message_db
 from ..demo_data import Event
@@ -21,9 +24,11 @@ from .repeats import RepeatFilter
 SOURCE = "notification-db"
 TARGETS = ("wechat", "wecom")
 PURGE_INTERVAL = 3600.0
+CHECK_INTERVAL = 2.0  # how often the database is looked after (take-over, a deleted or damaged file)
 RETRY_DELAY = 5.0
 MAX_RETRIES = 5
 JOIN_TIMEOUT = 5.0
+SWITCH_INTERVAL = 0.001  # seconds a busy thread holds the interpreter before another may run
 
 # States of the capture, for diagnostics.
 OFF = "off"  # no client is read from notifications
@@ -43,6 +48,7 @@ class Counters:
     """What happened to a client's notifications since this core started; never their text."""
 
     stored: int = 0
+    unsaved: int = 0  # passed every rule but could not be saved
     repeats: int = 0
     outside_allowlist: int = 0
     without_text: int = 0
@@ -70,6 +76,8 @@ class Report:
     demo: bool  # no message was ever captured, so the demo data is shown
     db_path: str
     clients: dict  # target -> ClientReport
+    storage: message_db.StorageHealth = message_db.StorageHealth(None, "", (), 0)
+    took_over: bool = False  # this core took the capture over from another that has gone
 
 
 def reads(config: dict, target: str) -> bool:
@@ -85,7 +93,8 @@ def allowed(client: dict, session: str) -> bool:
 
 class Capture:
     def __init__(self, db: MessageDB, config, bus_address: str | None, local_time, log=print,
-                 purge_interval: float = PURGE_INTERVAL, retry_delay: float = RETRY_DELAY):
+                 purge_interval: float = PURGE_INTERVAL, retry_delay: float = RETRY_DELAY,
+                 check_interval: float = CHECK_INTERVAL):
         """config: returns the current configuration; local_time: returns the aware local time."""
         self.db = db
         self._config = config
@@ -94,15 +103,18 @@ class Capture:
         self._log = log
         self._purge_interval = purge_interval
         self._retry_delay = retry_delay
+        self._check_interval = check_interval
         self._lock = threading.Lock()
-        self._repeats = RepeatFilter()
+        self._repeats = RepeatFilter(stored=self._last_stored)
+        self._kinds: collections.OrderedDict = collections.OrderedDict()  # (target, chat) -> kind stored
         self._counters = {target: Counters() for target in TARGETS}
         self._status = Status(OFF)
         self._monitor: BusMonitor | None = None
         self._thread: threading.Thread | None = None
         self._stop_monitor = threading.Event()
         self._closing = threading.Event()
-        self._housekeeper: threading.Thread | None = None
+        self._housekeeping = threading.Lock()
+        self._next_check = self._next_purge = 0.0
         self._observers: list = []
 
     def add_observer(self, observer):
@@ -111,10 +123,12 @@ class Capture:
 
     # -- life cycle ---------------------------------------------------------------------------------
     def start(self):
+        # Request threads share the interpreter with the capture; a short switch interval keeps a
+        # notification from waiting long behind one of them working out a digest.
+        sys.setswitchinterval(SWITCH_INTERVAL)
         self.purge_now()
-        if self.db.writable:
-            self._housekeeper = threading.Thread(target=self._housekeep, name="msgrelay-purge", daemon=True)
-            self._housekeeper.start()
+        self._next_check = time.monotonic() + self._check_interval
+        self._next_purge = time.monotonic() + self._purge_interval
         self.reconcile()
 
     def reconcile(self):
@@ -168,9 +182,8 @@ class Capture:
         self._closing.set()
         with self._lock:
             self._stop_locked()
-        if self._housekeeper is not None:
-            self._housekeeper.join(timeout=JOIN_TIMEOUT)
-        self.db.close()
+        with self._housekeeping:
+            self.db.close()
 
     def status(self) -> Status:
         with self._lock:
@@ -184,7 +197,8 @@ class Capture:
         config = self._config()
         cutoff = self._local_time() - message_db.RETENTION
         per_client = {t: ClientReport(reads(config, t), self.db.stats(t, cutoff), self.counters(t)) for t in TARGETS}
-        return Report(self.status(), not self.db.has_real_data(), str(self.db.path), per_client)
+        return Report(self.status(), not self.db.has_real_data(), str(self.db.path), per_client, self.db.health(),
+                      self.db.took_over)
 
     # -- the monitor thread -------------------------------------------------------------------------
     def _set_status(self, status: Status, stop: threading.Event):
@@ -240,7 +254,8 @@ class Capture:
         if not reads(config, target):
             return None
         label = clients.LABELS[target]
-        message = parse.parse(sighting.title, sighting.body, fallback_session=label)
+        message = parse.parse(sighting.title, sighting.body, fallback_session=label,
+                              known_kind=lambda session: self._kind_of(target, session))
         now = self._local_time()
         with self._lock:
             counters = self._counters[target]
@@ -261,9 +276,14 @@ class Capture:
                                                message.sender_name, message.content, message.content_type,
                                                sighting.app[:100], sighting.path))
             if stored is None:
+                counters.unsaved += 1
                 return None
             self._repeats.stored(target, message.session_name, message.sender_name, message.content, now,
                                  sighting.key)
+            self._kinds[(target, message.session_name)] = message.session_kind
+            self._kinds.move_to_end((target, message.session_name))
+            if len(self._kinds) > 512:
+                self._kinds.popitem(last=False)
             counters.stored += 1
             total = counters.stored
         self._log(f"msgrelay: stored a {label} notification from {sighting.app} via {sighting.path} "
@@ -279,14 +299,43 @@ class Capture:
             except Exception as error:  # the message is stored whatever an observer makes of it
                 self._log(f"msgrelay: an observer of stored messages failed: {type(error).__name__}")
 
-    # -- purge --------------------------------------------------------------------------------------
+    def _last_stored(self, target: str, session: str) -> tuple[str, str] | None:
+        """What the chat's newest stored message showed (sender, text): the repeat rule's memory
+        across a restart."""
+        event = self.db.last_in_chat(target, session)
+        return (event.sender_name, event.content) if event is not None else None
+
+    def _kind_of(self, target: str, session: str) -> str | None:
+        """The kind of chat as stored last (by this core since it started, else as read)."""
+        kind = self._kinds.get((target, session))
+        if kind is None:
+            event = self.db.last_in_chat(target, session)
+            kind = event.session_kind if event is not None else None
+        return kind
+
+    # -- housekeeping -------------------------------------------------------------------------------
     def purge_now(self) -> int:
         removed = self.db.purge(self._local_time(), message_db.RETENTION)
         if removed:
             self._log(f"msgrelay: removed {removed} messages older than 7 days")
         return removed
 
-    def _housekeep(self):
-        while not self._closing.wait(self._purge_interval):
-            self.purge_now()
-
+    def housekeep(self):
+        """Looks after the database when it is due: every check interval (a core that refused to
+        write takes over once the writer has gone; a file deleted or damaged is mended) and every
+        purge interval.  The core's serving loop calls it every fraction of a second, so that no
+        thread of its own wakes up for it."""
+        now = time.monotonic()
+        if now < self._next_check or self._closing.is_set() or not self._housekeeping.acquire(blocking=False):
+            return
+        try:
+            self._next_check = now + self._check_interval
+            if self.db.tick() == "took_over":
+                self.purge_now()
+                self._next_purge = time.monotonic() + self._purge_interval
+                self.reconcile()
+            elif now >= self._next_purge:
+                self.purge_now()
+                self._next_purge = time.monotonic() + self._purge_interval
+        finally:
+            self._housekeeping.release()

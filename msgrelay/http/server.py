@@ -46,6 +46,7 @@ GET_ROUTES = {
     "/api/state": lambda core, params: core.state(),
     "/api/events": lambda core, params: core.list_events(params),
     "/api/ask": lambda core, params: core.ask(params),
+    "/api/search": lambda core, params: core.search(params),
     "/api/agent/context": lambda core, params: core.agent_context(),
 }
 POST_ROUTES = {
@@ -449,6 +450,13 @@ class Server(http.server.ThreadingHTTPServer):
         except OSError:
             time.sleep(self.limits.accept_pause)
         self._spare = self._reserve()
+
+    def service_actions(self):
+        """Between requests: the core looks after its database when that is due."""
+        try:
+            self.core.housekeep()
+        except Exception as error:  # never stops serving
+            self.log(f"msgrelay: housekeeping failed: {type(error).__name__}")
 
     def handle_error(self, request, client_address):
         exc = sys.exc_info()[1]

@@ -6,6 +6,8 @@ The one rule behind both the messages the core serves and the ones it tells the 
 
 from __future__ import annotations
 
+import json
+
 from ..demo_data import Event
 
 
@@ -19,3 +21,15 @@ def shown(event: Event, config: dict) -> bool:
             return False
     text = event.display_text.casefold()
     return not any(word.casefold() in text for word in config.get("notification_exclude_keywords", []) if word)
+
+
+def key(config: dict) -> str:
+    """The parts of the configuration that decide which messages are shown."""
+    clients = {}
+    for target in ("wechat", "wecom"):
+        client = config.get(target, {})
+        names = sorted({e.get("name") for e in client.get("allowlist", []) if e.get("enabled", True) is not False},
+                       key=str)
+        clients[target] = [bool(client.get("enabled", False)), client.get("rule_mode") == "allowlist", names]
+    exclude = [w.casefold() for w in config.get("notification_exclude_keywords", []) if w]
+    return json.dumps([clients, exclude], ensure_ascii=False)

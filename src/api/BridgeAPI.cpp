@@ -201,6 +201,18 @@ BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::events(int hours, int limit, Can
     return fetch<QList<BridgeEvent>>(std::move(request), m_timeouts.retryPause, &wire::decodeEvents);
 }
 
+BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::search(const QString& query, int hours, int limit,
+                                                       CancelTokenPtr cancel) const
+{
+    const QUrl url = endpoint(m_baseURL, QStringLiteral("/api/search"),
+                              {{QStringLiteral("q"), query},
+                               {QStringLiteral("hours"), QString::number(hours)},
+                               {QStringLiteral("limit"), QString::number(limit)}});
+    HttpRequest request = getRequest(url, m_timeouts);
+    request.cancel = std::move(cancel);
+    return fetch<QList<BridgeEvent>>(std::move(request), m_timeouts.retryPause, &wire::decodeEvents);
+}
+
 BridgeAPI::Reply<AskResponse> BridgeAPI::ask(const QString& question, int hours) const
 {
     const QUrl url =

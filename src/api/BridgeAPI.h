@@ -53,6 +53,10 @@ public:
     Reply<BridgeStateResponse> state() const;
     // A cancelled `cancel` token ends the load at once with the Cancelled error.
     Reply<QList<BridgeEvent>> events(int hours, int limit, CancelTokenPtr cancel = {}) const;
+    // GET /api/search: the stored messages of the last `hours` hours that match `query` by the
+    // timeline's search rule, newest first, at most `limit`. An older core answers 404.
+    Reply<QList<BridgeEvent>> search(const QString& query, int hours, int limit,
+                                     CancelTokenPtr cancel = {}) const;
     Reply<AskResponse> ask(const QString& question, int hours) const;
     Reply<ChatResponse> chat(const QString& message, const std::optional<QString>& sessionId) const;
     Reply<WeComScanResponse> scanVisibleWeCom() const;

@@ -191,6 +191,8 @@ QCoro::Task<> BridgeStore::refreshAll()
             setServiceStatus(kStatusRunning);
             setLastError(QString());
             maybeSyncWebsiteBridge();
+            if (m_searchResult)
+                searchCore(); // what arrived since may match the search too
         }
     }
 

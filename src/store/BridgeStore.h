@@ -8,6 +8,7 @@
 #include "store/AppSection.h"
 #include "store/ChatBubble.h"
 #include "store/MessageListPreset.h"
+#include "store/SearchResult.h"
 #include "store/StoreTiming.h"
 
 #include <QDateTime>
@@ -47,6 +48,9 @@ class BridgeStore : public QObject
     Q_PROPERTY(BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
     Q_PROPERTY(bool isChangingBackgroundReading READ isChangingBackgroundReading NOTIFY
                    isChangingBackgroundReadingChanged)
+    Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
+    Q_PROPERTY(std::optional<SearchResult> searchResult READ searchResult NOTIFY searchResultChanged)
+    Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
 
 public:
     // The process's store: fixed base address, the real launcher, the fixed intervals.
@@ -81,6 +85,14 @@ public:
     void clearMessageToShow();
     const BackgroundReadingState& backgroundReading() const { return m_backgroundReadingState; }
     bool isChangingBackgroundReading() const { return m_isChangingBackgroundReading; }
+
+    // The timeline's search. The view filters the loaded messages at once; the store then asks
+    // the core for the whole week and publishes its answer for the current query (an answer for
+    // an older query is dropped). A core without the search path leaves the local search alone.
+    const QString& searchQuery() const { return m_searchQuery; }
+    void setSearchQuery(const QString& query);
+    const std::optional<SearchResult>& searchResult() const { return m_searchResult; }
+    bool isSearching() const { return m_isSearching; } // the core is being searched for the query
 
     // The https origin of the website bridge: RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's
     // default; empty when neither names one (there is then no website bridge to link to).
@@ -153,6 +165,9 @@ signals:
     void messageToShowChanged();
     void backgroundReadingChanged();
     void isChangingBackgroundReadingChanged();
+    void searchQueryChanged();
+    void searchResultChanged();
+    void isSearchingChanged();
 
 private:
     // How one wait for a launched core ended.
@@ -170,6 +185,9 @@ private:
     void appendBubble(ChatBubble::Role role, const QString& text);
     bool isLoaded(qint64 messageId) const;
     void settleMessageToShow(quint64 refresh); // after a refresh applied its messages
+    QCoro::Task<> searchCore();
+    void setSearchResult(std::optional<SearchResult> result);
+    void setSearching(bool on);
 
     void setState(std::optional<BridgeStateResponse> state);
     void setEvents(QList<BridgeEvent> events);
@@ -226,4 +244,11 @@ private:
     BackgroundReadingState m_backgroundReadingState;
     bool m_isChangingBackgroundReading = false;
     quint64 m_backgroundReadingTurn = 0; // the latest read or change; earlier ones apply nothing
+
+    QString m_searchQuery;
+    std::optional<SearchResult> m_searchResult;
+    bool m_isSearching = false;
+    quint64 m_searchesStarted = 0; // numbers each core search; only the latest one is applied
+    QTimer* m_searchDelay = nullptr;
+    CancelTokenPtr m_searchCancel;
 };

@@ -12,5 +12,6 @@ struct StoreTiming
     std::chrono::milliseconds refreshInterval{8'000};    // repeating refresh timer
     std::chrono::milliseconds toastDuration{1'600};      // a toast clears itself after this
     std::chrono::seconds autoSyncMinimumAge{300};        // website-bridge auto-sync spacing
+    std::chrono::milliseconds searchDelay{250};          // typing pause before the core is searched
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); }; // clock
 };

@@ -25,6 +25,7 @@ StoreTiming fastTiming(std::shared_ptr<QDateTime> clock)
     t.pollInterval = std::chrono::milliseconds(5);
     t.refreshInterval = std::chrono::milliseconds(60'000); // ticks only when a test wants them
     t.toastDuration = std::chrono::milliseconds(400);
+    t.searchDelay = std::chrono::milliseconds(0);
     if (clock)
         t.now = [clock] { return *clock; };
     return t;

@@ -82,6 +82,7 @@ private slots:
     void emptyStateSaysWhy();
     void sourceFilterResetsWhenViewIsRecreated();
     void searchNarrowsAndIsLocal();
+    void searchReachesTheWeekThroughTheCore();
     void selectionSurvivesRefreshWithNewTopMessage();
     void scrolledListKeepsTopMessageInPlace_data();
     void scrolledListKeepsTopMessageInPlace();
@@ -289,6 +290,29 @@ void TestMessagesView::searchNarrowsAndIsLocal()
     MessagesView again(*m_fixture.store);
     QCOMPARE(again.searchQuery(), QString());
     QCOMPARE(again.shownEvents().size(), 3);
+}
+
+// Local matches at once, then the core's matches of the week in their place, narrowed by the
+// preset like the loaded ones; the list says how far the search reached.
+void TestMessagesView::searchReachesTheWeekThroughTheCore()
+{
+    m_server->reply("GET", QStringLiteral("/api/search"),
+                    FakeHttpServer::json(eventsBody({{9, QStringLiteral("wecom"), QStringLiteral("项目群"),
+                                                      QStringLiteral("三天前的 ABC 周报")},
+                                                     kMessages[1]})));
+    MessagesView view(*m_fixture.store);
+    view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"))->setText(QStringLiteral("周报"));
+    QCOMPARE(shownIds(view), QStringList{"2"});
+    QCOMPARE(view.searchReach(), QStringLiteral("在已加载的 3 条消息中找到 1 条，正在搜索更早的消息…"));
+    QTRY_COMPARE(shownIds(view), (QStringList{"9", "2"}));
+    QCOMPARE(view.searchReach(), QStringLiteral("在最近 7 天的消息中找到 2 条"));
+    m_fixture.store->setMessageListPreset(MessageListPreset::Todo); // only 2 asks for something
+    QCOMPARE(shownIds(view), QStringList{"2"});
+    QCOMPARE(view.searchReach(), QStringLiteral("在最近 7 天的消息中找到 1 条"));
+    view.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"))->clear();
+    m_fixture.store->setMessageListPreset(MessageListPreset::All);
+    QCOMPARE(shownIds(view), (QStringList{"1", "2", "3"}));
+    QVERIFY(view.searchReach().isEmpty());
 }
 
 void TestMessagesView::selectionSurvivesRefreshWithNewTopMessage()

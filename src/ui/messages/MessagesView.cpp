@@ -3,6 +3,7 @@
 #include "store/BridgeStore.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HeaderRow.h"
+#include "ui/common/Labels.h"
 #include "ui/common/SegmentedControl.h"
 #include "ui/common/SoftCard.h"
 #include "ui/messages/EmptyMessageState.h"
@@ -11,9 +12,11 @@
 #include "ui/messages/MessageSearchField.h"
 #include "ui/messages/logic/EventListModel.h"
 #include "ui/messages/logic/MessageFilter.h"
+#include "ui/messages/logic/SearchReach.h"
 
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPainter>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -79,6 +82,11 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
     controls->setAlignment(Qt::AlignVCenter);
     column->addLayout(controls);
 
+    m_reach = labels::make(QString(), AppTheme::TextStyle::Caption, -1, AppTheme::secondaryText(), this);
+    m_reach->setObjectName(QStringLiteral("messagesSearchReach"));
+    m_reach->hide();
+    column->addWidget(m_reach);
+
     auto* card = new SoftCard(listCardRadius, listCardPadding, this);
     card->setObjectName(QStringLiteral("messagesCard"));
     m_stack = new QStackedWidget(card);
@@ -98,7 +106,16 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
         m_targetFilter = value;
         refilter();
     });
-    connect(m_search, &MessageSearchField::textChanged, this, [this] { refilter(); });
+    store.setSearchQuery(QString()); // a new view starts without a search, the store with it
+    connect(m_search, &MessageSearchField::textChanged, this,
+            [this] { m_store.setSearchQuery(m_search->text()); });
+    connect(&m_store, &BridgeStore::searchQueryChanged, this, [this] {
+        if (m_search->text() != m_store.searchQuery())
+            m_search->setText(m_store.searchQuery());
+        refilter();
+    });
+    connect(&m_store, &BridgeStore::searchResultChanged, this, &MessagesView::refilter);
+    connect(&m_store, &BridgeStore::isSearchingChanged, this, &MessagesView::refilter);
     connect(&m_store, &BridgeStore::messageListPresetChanged, this, [this] {
         syncPreset();
         refilter();
@@ -165,6 +182,11 @@ QString MessagesView::searchQuery() const
     return m_search->text();
 }
 
+QString MessagesView::searchReach() const
+{
+    return m_reach->text();
+}
+
 const QList<BridgeEvent>& MessagesView::shownEvents() const
 {
     return m_model->events();
@@ -201,8 +223,18 @@ void MessagesView::syncPreset()
 void MessagesView::refilter()
 {
     const QString query = m_search->text();
-    const QList<BridgeEvent> shown = messagefilter::filteredEvents(
-        m_store.events(), m_store.state(), m_store.messageListPreset(), m_targetFilter, query);
+    // The core's matches of the whole week replace the loaded messages once they are in; the
+    // preset, the source and the query narrow them like the loaded ones.
+    const std::optional<SearchResult>& found = m_store.searchResult();
+    const bool fromCore = found && found->query == query.trimmed();
+    const QList<BridgeEvent> shown =
+        messagefilter::filteredEvents(fromCore ? found->events : m_store.events(), m_store.state(),
+                                      m_store.messageListPreset(), m_targetFilter, query);
+    const QString reach =
+        searchreach::text(query, shown.size(), m_store.events().size(), found, m_store.isSearching());
+    m_reach->setText(reach);
+    m_reach->setAccessibleName(reach);
+    m_reach->setVisible(!reach.isEmpty());
 
     const EventListView::Anchor anchor = m_list->captureAnchor();
     m_list->rowDelegate()->setSearchQuery(query);

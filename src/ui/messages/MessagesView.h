@@ -12,12 +12,14 @@ class EventListModel;
 class EventListView;
 class HeaderRow;
 class MessageSearchField;
+class QLabel;
 class QStackedWidget;
 class SegmentedControl;
 
 // The messages section: one timeline of the loaded WeChat and WeCom messages, narrowed by the
-// store's preset, a source filter and a search query (both local: they start empty each time
-// the view is created).
+// store's preset, a source filter (local: it starts as "all" each time the view is created) and
+// the store's search query (cleared when the view is created). While a search runs, the core's
+// matches of the whole week stand in for the loaded messages once they arrive.
 class MessagesView : public QWidget
 {
     Q_OBJECT
@@ -34,6 +36,8 @@ public:
 
     QString targetFilter() const { return m_targetFilter; }
     QString searchQuery() const;
+    // How far the search reached ("在最近 7 天的消息中找到 12 条"); empty without a query.
+    QString searchReach() const;
     // What the list shows right now.
     const QList<BridgeEvent>& shownEvents() const;
 
@@ -57,6 +61,7 @@ private:
     SegmentedControl* m_presetControl;
     SegmentedControl* m_sourceControl;
     MessageSearchField* m_search;
+    QLabel* m_reach;
     QStackedWidget* m_stack;
     EmptyMessageState* m_empty;
     EventListView* m_list;

@@ -1,0 +1,158 @@
+"""The message database as files: schema and its versions, a fresh file from rows, salvage, set aside.
+
+The schema version lives in the file (PRAGMA user_version).  Version 0 is the first schema (no
+version set); version 1 keeps the same tables with incremental auto-vacuum, so that the file can
+give back the space a purge frees.  Rows travel as tuples in ROW_COLUMNS order.
+"""
+
+from __future__ import annotations
+
+import datetime as dt
+import os
+import pathlib
+import sqlite3
+
+SCHEMA_VERSION = 1
+ROW_COLUMNS = ("id", "captured_at", "chat_target", "session_name", "session_kind", "sender_name", "content",
+               "content_type", "app", "path")
+SELECT_ROWS = f"SELECT {', '.join(ROW_COLUMNS)} FROM messages"
+INSERT_ROW = f"INSERT INTO messages ({', '.join(ROW_COLUMNS)}) VALUES ({', '.join('?' * len(ROW_COLUMNS))})"
+INSERT_MESSAGE = (f"INSERT INTO messages ({', '.join(ROW_COLUMNS[1:])}) "
+                  f"VALUES ({', '.join('?' * (len(ROW_COLUMNS) - 1))})")  # a new id
+_TABLES = """
+CREATE TABLE IF NOT EXISTS messages (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    captured_at REAL NOT NULL,
+    chat_target TEXT NOT NULL,
+    session_name TEXT NOT NULL,
+    session_kind TEXT NOT NULL,
+    sender_name TEXT NOT NULL,
+    content TEXT NOT NULL,
+    content_type TEXT NOT NULL,
+    app TEXT NOT NULL,
+    path TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS messages_by_time ON messages (captured_at);
+CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
+"""
+SALVAGE_CHUNK = 64
+SALVAGE_MISSES = 4096  # unreadable chunks in a row after which a file of unknown size is done
+
+
+def is_damage(error: BaseException) -> bool:
+    """Whether SQLite says the file is no (intact) database."""
+    return getattr(error, "sqlite_errorname", "") in ("SQLITE_CORRUPT", "SQLITE_NOTADB") or \
+        "malformed" in str(error) or "not a database" in str(error)
+
+
+def create_private(path: pathlib.Path) -> None:
+    """Creates an empty file readable only by the user (SQLite's -wal and -shm inherit the mode)."""
+    os.close(os.open(path, os.O_RDWR | os.O_CREAT, 0o600))
+
+
+def keep_private(path: pathlib.Path) -> None:
+    """Takes group and other access away; a file the user made read-only stays read-only.  SQLite's
+    -wal and -shm follow the file (they were made read-only with it, and writable again with it)."""
+    mode = os.stat(path).st_mode & 0o777
+    if mode & 0o077:
+        mode &= 0o700
+        os.chmod(path, mode)
+    for suffix in ("-wal", "-shm"):
+        extra = path.with_name(path.name + suffix)
+        try:
+            if os.stat(extra).st_mode & 0o777 != mode:
+                os.chmod(extra, mode)
+        except OSError:
+            pass
+
+
+def migrate(conn: sqlite3.Connection) -> None:
+    """Brings a writable connection's file to SCHEMA_VERSION; a new file is created at that version."""
+    version = conn.execute("PRAGMA user_version").fetchone()[0]
+    if version >= SCHEMA_VERSION:
+        conn.executescript(_TABLES)
+        return
+    had_tables = conn.execute("SELECT COUNT(*) FROM sqlite_master WHERE name = 'messages'").fetchone()[0]
+    conn.execute("PRAGMA auto_vacuum=INCREMENTAL")  # a new file takes it at once, an old one at VACUUM
+    conn.executescript(_TABLES)
+    if had_tables:
+        conn.execute("VACUUM")
+    conn.execute(f"PRAGMA user_version={SCHEMA_VERSION}")
+
+
+def write_fresh(path: pathlib.Path, rows, first_capture_at: str | None) -> None:
+    """A new database file at `path` holding `rows` (ids kept), written aside and moved in place."""
+    temporary = path.with_name(path.name + ".new")
+    for leftover in (temporary, temporary.with_name(temporary.name + "-journal")):
+        leftover.unlink(missing_ok=True)
+    create_private(temporary)
+    conn = sqlite3.connect(temporary, isolation_level=None)
+    try:
+        conn.execute("PRAGMA secure_delete=ON")
+        migrate(conn)
+        conn.execute("BEGIN")
+        conn.executemany(INSERT_ROW, rows)
+        if first_capture_at:
+            conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)", (first_capture_at,))
+        conn.execute("COMMIT")
+    finally:
+        conn.close()
+    os.replace(temporary, path)
+
+
+def set_aside(path: pathlib.Path, now: dt.datetime) -> pathlib.Path:
+    """Moves a damaged file (and its -wal) out of the way; returns where the file went."""
+    aside = path.with_name(f"{path.name}.damaged-{now.strftime('%Y%m%d-%H%M%S')}")
+    os.replace(path, aside)
+    for suffix in ("-wal", "-shm"):
+        extra = path.with_name(path.name + suffix)
+        if extra.exists():
+            os.replace(extra, aside.with_name(aside.name + suffix))
+    return aside
+
+
+def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
+    """The rows that can still be read from a damaged file, and its first-capture mark.
+
+    Walks the ids in chunks, finding the next id through the table itself (which skips purged
+    ranges); a chunk that fails is read row by row and a range that cannot be reached is stepped
+    over, so that one broken page costs only the rows on it."""
+    try:
+        conn = sqlite3.connect(path.resolve().as_uri() + "?mode=ro&immutable=1", uri=True)
+        conn.execute("PRAGMA writable_schema=ON")  # reads a file shorter than its header says
+    except sqlite3.Error:
+        return [], None
+    rows: dict[int, tuple] = {}
+    try:
+        first = _read_one(conn, "SELECT value FROM meta WHERE key = 'first_capture_at'")
+        top = _read_one(conn, "SELECT seq FROM sqlite_sequence WHERE name = 'messages'") or 0
+        position, misses = 1, 0
+        while position <= top or (misses < SALVAGE_MISSES and position <= 2 ** 62):
+            try:
+                found = conn.execute("SELECT id FROM messages WHERE id >= ? ORDER BY id LIMIT 1", (position,)).fetchone()
+            except sqlite3.Error:
+                position, misses = position + SALVAGE_CHUNK, misses + 1
+                continue
+            if found is None:
+                break
+            end = found[0] + SALVAGE_CHUNK - 1
+            try:
+                rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id BETWEEN ? AND ?", (found[0], end)))
+            except sqlite3.Error:
+                for number in range(found[0], end + 1):
+                    try:
+                        rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id = ?", (number,)))
+                    except sqlite3.Error:
+                        pass
+            position, misses = end + 1, 0
+    finally:
+        conn.close()
+    return [rows[k] for k in sorted(rows)], first
+
+
+def _read_one(conn: sqlite3.Connection, sql: str):
+    try:
+        row = conn.execute(sql).fetchone()
+    except sqlite3.Error:
+        return None
+    return row[0] if row else None

@@ -1,0 +1,227 @@
+"""The stored messages held in memory, kept in step with the database file.
+
+Every read of the core is served from here: the rows are read once, and afterwards only what
+changed (SQLite's data_version tells whether anything did; new rows are those above the highest id
+seen, since ids are never reused).  The file is read through a connection of its own, so a read
+never waits for the capture's writes nor holds them up.
+"""
+
+from __future__ import annotations
+
+import bisect
+import datetime as dt
+import pathlib
+import sqlite3
+import sys
+import threading
+
+from ..demo_data import Event
+from .files import SELECT_ROWS
+
+
+class EventList(list):
+    """Messages newest first as the store hands them out.  Nobody changes it after it is made, so
+    results derived from it may be kept in `memo` for as long as the list lives."""
+
+    __slots__ = ("memo",)
+
+    def __init__(self, events=()):
+        super().__init__(events)
+        self.memo: dict = {}
+
+
+_ZONES: dict = {}
+
+
+def to_event(row) -> Event:
+    """The message of a row; names, kinds and time zones, which repeat from message to message, are
+    shared."""
+    at = dt.datetime.fromtimestamp(row[1]).astimezone()
+    zone = _ZONES.setdefault((at.utcoffset(), at.tzname()), at.tzinfo)
+    return Event(row[0], sys.intern(row[2]), sys.intern(row[3]), sys.intern(row[4]), sys.intern(row[5]),
+                 at.replace(tzinfo=zone), row[6], sys.intern(row[7]))
+
+
+class HeldMessages:
+    """Thread-safe.  `sync` reads what changed; the other methods answer from memory."""
+
+    def __init__(self, path: pathlib.Path, log=print):
+        self.path = path
+        self._log = log
+        self._lock = threading.Lock()
+        self._conn: sqlite3.Connection | None = None
+        self._data_version = None
+        self.problem: sqlite3.Error | None = None  # the last read failure, None while reading works
+        self.first_capture = False  # the file says a message was captured once
+        self.version = 0  # counts changes of the held messages
+        self.generation = 0  # counts readings of a whole file (ids are unique within one)
+        self._clear()
+
+    def _clear(self):
+        self._events: list[Event] = []  # ascending by (captured_at, id)
+        self._origins: list[tuple[str, str]] = []  # (app, path) of each, shared between equal ones
+        self._stamps: list[float] = []
+        self._max_id = 0
+        self._by_target: dict[str, list[float]] = {}
+        self._newest: dict[str, Event] = {}
+        self._last_in_chat: dict[tuple[str, str], Event] = {}
+        self._windows: dict[int, tuple[int, EventList]] = {}  # start -> (version, EventList)
+        self._shared: dict[tuple[str, str], tuple[str, str]] = {}
+
+    # -- the file ----------------------------------------------------------------------------------
+    def _connection(self) -> sqlite3.Connection | None:
+        if self._conn is None and self.path.exists():
+            try:
+                uri = self.path.resolve().as_uri()
+                try:
+                    self._conn = sqlite3.connect(uri + "?mode=rw", uri=True, check_same_thread=False,
+                                                 isolation_level=None, timeout=5)
+                    self._conn.execute("PRAGMA query_only=ON")
+                except sqlite3.OperationalError:
+                    self._conn = sqlite3.connect(uri + "?mode=ro", uri=True, check_same_thread=False,
+                                                 isolation_level=None, timeout=5)
+            except sqlite3.Error as error:
+                self.problem = error
+                self._conn = None
+        return self._conn
+
+    def close(self):
+        """Lets go of the file; the next `sync` opens it again and reads it whole."""
+        with self._lock:
+            if self._conn is not None:
+                self._conn.close()
+                self._conn = None
+            self._data_version = None
+
+    def reload(self):
+        """Forgets what is held and reads the file whole (it was replaced or rebuilt)."""
+        with self._lock:
+            if self._conn is not None:
+                self._conn.close()
+                self._conn = None
+            self._data_version = None
+            self._clear()
+            self.first_capture = False
+            self.version += 1
+            self.generation += 1
+        self.sync()
+
+    def sync(self) -> bool:
+        """Reads what changed since the last call; True when the held messages changed."""
+        with self._lock:
+            conn = self._connection()
+            if conn is None:
+                return False
+            try:
+                data_version = conn.execute("PRAGMA data_version").fetchone()[0]
+                if data_version == self._data_version:
+                    return False
+                conn.execute("BEGIN")
+                try:
+                    new = self._read_new(conn)
+                    count = conn.execute("SELECT COUNT(*) FROM messages").fetchone()[0]
+                    kept = None
+                    if count != len(self._events) + len(new):
+                        kept = {row[0] for row in conn.execute("SELECT id FROM messages")}
+                    first = conn.execute("SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone()
+                finally:
+                    conn.execute("COMMIT")
+            except sqlite3.Error as error:
+                if self.problem is None:
+                    self._log(f"msgrelay: reading {self.path.name} failed: {error}")
+                self.problem = error
+                return False
+            self.problem = None
+            self._data_version = data_version
+            self.first_capture = self.first_capture or first is not None
+            if kept is not None or not self._in_order(new):
+                self._rebuild(kept, new)
+            else:
+                for entry in new:
+                    self._append(entry)
+            changed = bool(new) or kept is not None
+            if changed:
+                self.version += 1
+            return changed
+
+    def _read_new(self, conn: sqlite3.Connection) -> list[tuple]:
+        """(stamp, event, origin) of each row above the highest id held, read a few thousand at a
+        time so that a whole file never sits in memory twice."""
+        cursor = conn.execute(f"{SELECT_ROWS} WHERE id > ? ORDER BY id", (self._max_id,))
+        new = []
+        while chunk := cursor.fetchmany(4096):
+            for row in chunk:
+                origin = (row[8], row[9])
+                new.append((row[1], to_event(row), self._shared.setdefault(origin, origin)))
+        return new
+
+    def _in_order(self, new: list[tuple]) -> bool:
+        last = (self._stamps[-1], self._events[-1].id) if self._events else None
+        for stamp, event, _ in new:
+            if last is not None and (stamp, event.id) < last:
+                return False
+            last = (stamp, event.id)
+        return True
+
+    def _append(self, entry: tuple):
+        stamp, event, origin = entry
+        self._events.append(event)
+        self._origins.append(origin)
+        self._stamps.append(stamp)
+        self._by_target.setdefault(event.chat_target, []).append(stamp)
+        self._newest[event.chat_target] = event
+        self._last_in_chat[(event.chat_target, event.session_name)] = event
+        self._max_id = max(self._max_id, event.id)
+
+    def _rebuild(self, kept: set[int] | None, new: list[tuple]):
+        """Puts the messages in order again after deletions or one stored out of time order."""
+        entries = [e for e in zip(self._stamps, self._events, self._origins) if kept is None or e[1].id in kept]
+        entries += new
+        entries.sort(key=lambda e: (e[0], e[1].id))
+        max_id = max([self._max_id] + [e[1].id for e in new])
+        shared = self._shared
+        self._clear()
+        self._shared = shared
+        for entry in entries:
+            self._append(entry)
+        self._max_id = max_id  # ids are never reused, so deleted ones stay counted
+
+    # -- answers from memory ------------------------------------------------------------------------
+    def since(self, cutoff: float) -> EventList:
+        """The messages captured at or after `cutoff` (epoch seconds), newest first.  The same list
+        object comes back for as long as neither the messages nor the first one in the period change."""
+        with self._lock:
+            start = bisect.bisect_left(self._stamps, cutoff)
+            known = self._windows.get(start)
+            if known is not None and known[0] == self.version:
+                return known[1]
+            events = EventList(reversed(self._events[start:]))
+            self._windows = {s: w for s, w in self._windows.items() if w[0] == self.version and s != start}
+            if len(self._windows) >= 4:
+                self._windows.clear()
+            self._windows[start] = (self.version, events)
+            return events
+
+    def stats(self, target: str, cutoff: float) -> tuple[int, Event | None]:
+        with self._lock:
+            stamps = self._by_target.get(target, [])
+            count = len(stamps) - bisect.bisect_left(stamps, cutoff)
+            newest = self._newest.get(target)
+            return count, (newest if count and newest is not None else None)
+
+    def last_in_chat(self, target: str, session: str) -> Event | None:
+        with self._lock:
+            return self._last_in_chat.get((target, session))
+
+    def rows(self) -> list[tuple]:
+        """Every held row, oldest first (to write the messages into a new file)."""
+        with self._lock:
+            return self._held_rows()
+
+    def _held_rows(self) -> list[tuple]:
+        return [(e.id, stamp, e.chat_target, e.session_name, e.session_kind, e.sender_name, e.content,
+                 e.content_type, *origin) for e, stamp, origin in zip(self._events, self._stamps, self._origins)]
+
+    def __len__(self):
+        with self._lock:
+            return len(self._events)
