@@ -109,6 +109,7 @@ class DigestPicker:
         self._pick: dict[str, list[int]] | None = None
         self._seen: frozenset[int] = frozenset()  # the messages the current pick was made from
         self._last_attempt: float | None = None
+        self._unchanged: list[Event] | None = None  # the list last found to hold nothing new
 
     def overlay(self, summary: dict, events: list[Event], config: dict, completed_keys=frozenset(),
                 completed_texts=frozenset(), schedule: bool = True) -> dict:
@@ -126,13 +127,18 @@ class DigestPicker:
         return self._idle.wait(timeout)
 
     def _maybe_start(self, events: list[Event], config: dict) -> None:
-        ids = frozenset(e.id for e in events)
+        # The cheap checks first: collecting the ids of a busy week costs milliseconds on every state.
         with self._lock:
-            if not self._idle.is_set() or not ids:
+            if not self._idle.is_set() or not events or events is self._unchanged:
                 return
             if self._last_attempt is not None and self._clock() - self._last_attempt < self.interval:
                 return
+        ids = frozenset(e.id for e in events)
+        with self._lock:
+            if not self._idle.is_set():
+                return
             if self._pick is not None and ids <= self._seen:
+                self._unchanged = events  # the same list object comes back while nothing changes
                 return  # nothing new since the last pick
             self._last_attempt = self._clock()
             self._idle.clear()

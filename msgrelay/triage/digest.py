@@ -62,27 +62,30 @@ def highlight(event: Event) -> dict:
 
 class Digest:
     """Assembles the digest from the messages (newest first) and their sortings; `summary()` gives the
-    wire form.  `sortings` (one per message, in the same order) saves sorting the messages again.
+    wire form.  `sortings` and `keys` (one per message, in the same order) save sorting the messages
+    and working out their duplicate keys again.
     To-dos, follow-ups and important messages come most pressing first (`pressing_first`), so the
     capped lists keep what is due soonest; scams are in no list."""
 
     def __init__(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset(),
-                 sortings: list[Sorting] | None = None):
+                 sortings: list[Sorting] | None = None, keys: list[str] | None = None):
         self.events = events
         profile = Profile.from_config(config)
         self.names = list(profile.names)
         if sortings is None:
             sortings = [sort_message(e, profile) for e in events]
         self.sortings = sortings
-        seen, unique = set(), []
-        for event, sorting in zip(events, sortings):
-            key = event_key(event)
+        if keys is None:
+            keys = [event_key(e) for e in events]
+        seen, unique, key_of = set(), [], {}
+        for event, sorting, key in zip(events, sortings, keys):
             if key not in seen:
                 seen.add(key)
                 unique.append((event, sorting))
+                key_of[event.id] = key
 
         def open_item(event: Event) -> bool:
-            return event_key(event) not in completed_keys and item_line(event) not in completed_texts
+            return key_of[event.id] not in completed_keys and item_line(event) not in completed_texts
 
         self.todos = pressing_first([(e, s) for e, s in unique if s.todo and open_item(e)])
         self.follow_ups = pressing_first([(e, s) for e, s in unique if s.follow_up and open_item(e)])

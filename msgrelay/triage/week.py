@@ -121,7 +121,7 @@ class Week:
         """The rule digest of the messages; worked out once per list and configuration."""
         return self._kept(events, config, "digest", lambda: Digest(
             events, config, completed_keys=completed_keys, completed_texts=completed_texts,
-            sortings=self.sortings(events, config)))
+            sortings=self.sortings(events, config), keys=self.keys(events)))
 
     def summary(self, events: list[Event], config: dict, completed_keys, completed_texts) -> dict:
         """The digest's wire form (the caller may not change it)."""
