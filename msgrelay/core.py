@@ -19,7 +19,6 @@ from .capture import login_start
 from .capture import service as capture
 from .config_store import ConfigStore, PayloadError, SettingsRefused
 from .demo_data import Event, EventStore
-from .triage import visibility
 from .triage.digest import Digest, event_key, item_line
 from .triage.search import query_key
 from .triage.week import Week
