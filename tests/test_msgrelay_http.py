@@ -12,6 +12,7 @@ import sys
 import tempfile
 import time
 import unittest
+import unittest.mock
 import urllib.parse
 
 from test_msgrelay_support import ROOT, RunningCore
@@ -19,7 +20,7 @@ from test_msgrelay_support import ROOT, RunningCore
 from msgrelay.faults import FaultPlan  # noqa: E402 - the support module puts the checkout on the path
 from msgrelay.http.backoff import TokenBackoff  # noqa: E402
 from msgrelay.http.limits import Limits  # noqa: E402
-from msgrelay.http.peers import PeerCheck  # noqa: E402
+from msgrelay.http.peers import PeerCheck, SocketTables  # noqa: E402
 
 ITEM_LINE = re.compile(r"^(企业微信|微信)｜[^｜]+｜[^｜]+ \(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}\)：.+$")
 
@@ -387,6 +388,33 @@ class DoorTests(unittest.TestCase):
                 self.assertEqual(out.stdout.split(), statuses, out.stderr)
                 self.assertIs(core.state()["config"]["remote_access_protected"], bool(token))
         self.assertEqual(core.get("/api/events?limit=1")[0], 200)  # the user's own, without a token
+
+    def test_a_reused_socket_table_can_refuse_but_never_admit(self):
+        client, local, me, other = ("127.0.0.1", 50000), ("127.0.0.1", 8765), 1000, 65534
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        paths = (os.path.join(folder, "tcp"), os.path.join(folder, "tcp6"))
+        open(paths[1], "wb").close()
+
+        def listed(uid):
+            with open(paths[0], "w") as table:
+                table.write(f"  0: 0100007F:C350 0100007F:223D 01 00000000:00000000 00:00000000 00000000 {uid} 0\n")
+
+        clock = FakeClock()
+        tables = SocketTables(paths=paths, clock=clock)
+        # (uid in the file now, seconds since the last read, owner found, reads of tcp made)
+        steps = [(me, 0, me, 1), (other, 0.1, other, 1), (me, 0.1, other, 0), (other, 0.1, other, 0),
+                 (None, 1, None, 1), (me, 0.1, me, 1)]
+        for uid, later, found, reads in steps:
+            with self.subTest(uid=uid, later=later):
+                if uid is None:
+                    open(paths[0], "wb").close()
+                else:
+                    listed(uid)
+                clock.now += later
+                with unittest.mock.patch("msgrelay.http.peers.open", create=True, side_effect=open) as opened:
+                    self.assertEqual(tables.owner(client, local, trusted=me), found)
+                self.assertEqual([c.args[0] for c in opened.call_args_list].count(paths[0]), reads)
 
     def test_wrong_tokens_are_slowed_down_per_address(self):
         clock = FakeClock()

@@ -78,17 +78,18 @@ class SocketTables:
         self._lock = threading.Lock()
         self._reads: dict[int, tuple[float, bytes]] = {}
 
-    def _text(self, table: int, fresh: bool) -> bytes | None:
+    def _text(self, table: int, fresh: bool) -> tuple[bytes | None, bool]:
+        """(the table's text or None, whether it was read just now)."""
         held = self._reads.get(table)
         if not fresh and held is not None and self._clock() - held[0] < self._max_age:
-            return held[1]
+            return held[1], False
         try:
             with open(self._paths[table], "rb") as handle:
                 text = handle.read()
         except OSError:
-            return None
+            return None, True
         self._reads[table] = (self._clock(), text)
-        return text
+        return text, True
 
     def owner(self, client: tuple, local: tuple, trusted: int | None = None) -> int | None:
         """The uid owning the client's end of a connection made on this machine, or None.  A
@@ -97,10 +98,12 @@ class SocketTables:
         with self._lock:
             for table, key in _row_keys(client, local):
                 for fresh in (False, True):
-                    text = self._text(table, fresh)
+                    text, read_now = self._text(table, fresh)
                     uid = _uid_in(text, key) if text is not None else None
-                    if uid is not None and (fresh or uid != trusted):
+                    if uid is not None and (read_now or uid != trusted):
                         return uid
+                    if read_now:
+                        break  # a second read now would say the same
         return None
 
 
