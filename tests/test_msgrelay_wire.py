@@ -80,7 +80,7 @@ class WireTests(unittest.TestCase):
         bodies = [
             ("defaults", None),
             ("wecom off", {"wecom": {"enabled": False}}),
-            ("accessibility", {"wecom": {"source": "accessibility"}, "remote_access_token": "t"}),
+            ("accessibility", {"wecom": {"source": "accessibility"}, "remote_access_token": "wire-token"}),
             ("empty profile", {"user_profile": {"display_name": "", "aliases": ""}, "ai": {"api_key": "k"}}),
             ("everything off", {"wechat": {"enabled": False}, "wecom": {"enabled": False}, "ai": {"enabled": False}}),
         ]
@@ -89,7 +89,8 @@ class WireTests(unittest.TestCase):
                 core = RunningCore()
                 self.addCleanup(core.close)
                 if body:
-                    self.assertEqual(core.post("/api/config/native/save", body)[0], 200)
+                    status, reply = core.post("/api/config/native/save", body)
+                    self.assertEqual((status, reply["ok"]), (200, True), reply)
                 state = core.state()
                 self.assertEqual(problems(state, STATE), [])
                 self.assertEqual(set(state), set(STATE))
