@@ -25,7 +25,6 @@ import http.client
 import json
 import os
 import pathlib
-import socket
 import statistics
 import subprocess
 import sys
@@ -33,17 +32,13 @@ import tempfile
 import time
 import urllib.parse
 
+from process_figures import cpu_seconds, free_port
+
 HERE = pathlib.Path(__file__).resolve().parent
 ASKS = ["张三说的合同审批怎么样了", "客户反馈的问题修复了吗", "最近有什么待办", "羽毛球什么时候打", "明天开什么会"]
 CHATS = ["最近企业微信有什么消息", "今天先处理什么", "报销单据什么时候截止", "机房停电的通知", "哪些消息需要跟进"]
 QUERIES = ["复盘", "合同", "Leo", "取件码", "周报"]
 INSERTS = 40
-
-
-def free_port() -> int:
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def environment(repo: pathlib.Path, port: int | None = None) -> dict:
@@ -80,10 +75,6 @@ def median_ms(port: int, calls) -> float | None:
         times.append(ms)
     return statistics.median(times)
 
-
-def cpu_seconds(pid: int) -> float:
-    fields = pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def rss_mb(pid: int) -> float:

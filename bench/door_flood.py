@@ -15,7 +15,6 @@ connection; --reconnect opens a new connection whenever the core closes one.
 from __future__ import annotations
 
 import argparse
-import os
 import pathlib
 import resource
 import socket
@@ -28,6 +27,7 @@ import time
 ROOT = pathlib.Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT))
 from msgrelay.network import lan_addresses  # noqa: E402
+from process_figures import cpu_seconds, free_port  # noqa: E402
 
 FLOOD = r"""
 import resource, selectors, socket, sys, time
@@ -73,11 +73,6 @@ print(f"flood: opened {opened}, closed by the core {closed}, open at the end {le
 """
 
 
-def free_port() -> int:
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
 
 def request(port: int, path: str) -> float | None:
     started = time.monotonic()
@@ -91,10 +86,6 @@ def request(port: int, path: str) -> float | None:
         return None
     return time.monotonic() - started if data.startswith(b"HTTP/1.1 200") else None
 
-
-def cpu_seconds(pid: int) -> float:
-    fields = pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def main() -> int:
@@ -122,7 +113,7 @@ def main() -> int:
         try:
             while request(port, "/api/auth/status") is None:
                 time.sleep(0.1)
-            quiet = [request(port, "/api/state") for _ in range(5)]
+            quiet = [took for took in (request(port, "/api/state") for _ in range(5)) if took is not None]
             flood_cmd = [sys.executable, "-c", FLOOD, host, str(port), str(args.connections), str(int(args.trickle)),
                          str(int(args.reconnect)), str(args.seconds + 2)]
             if args.source == "account":
@@ -151,7 +142,8 @@ def main() -> int:
             core.wait()
     print(f"flood from {args.source}: {args.connections} connections"
           f"{', trickling' if args.trickle else ''}{', reconnecting' if args.reconnect else ''}")
-    print(f"without flood: GET /api/state median {statistics.median(quiet) * 1000:.0f} ms")
+    if quiet:
+        print(f"without flood: GET /api/state median {statistics.median(quiet) * 1000:.0f} ms")
     if times:
         print(f"razo's requests: {len(times)} answered, {failed} failed; median {statistics.median(times) * 1000:.0f} ms, "
               f"95th {sorted(times)[int(len(times) * 0.95) - 1] * 1000:.0f} ms, max {max(times) * 1000:.0f} ms")

@@ -13,7 +13,7 @@ import threading
 import urllib.request
 
 from . import __version__
-from . import faults as fault_injection
+from . import faults as fault_injection, network
 from .core import Core
 from .http.server import Server
 
@@ -58,7 +58,7 @@ def _port(text: str) -> int:
 def core_answers(host: str, port: int, timeout: float = 2.0) -> bool:
     """Whether a core already answers on the port: the second core started at login (or by razo)
     then leaves it to serve and ends without an error, so that nothing restarts it in a loop."""
-    address = "127.0.0.1" if host in ("", "0.0.0.0", "::") else host
+    address = "127.0.0.1" if host in network.WILDCARD_HOSTS else host
     if ":" in address:
         address = f"[{address}]"
     opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))  # never through a proxy

@@ -276,6 +276,11 @@ class ConfigStore:
             self._write(new)
             self._config = new
 
+    def remote_token(self) -> str:
+        """Asked on every request: read without copying the configuration (it is only ever replaced)."""
+        with self._lock:
+            return self._config["remote_access_token"]
+
     def completed(self) -> list[dict]:
         with self._lock:
             return copy.deepcopy(self._config["completed_tasks"])

@@ -134,7 +134,7 @@ class Core:
 
     # -- shared ------------------------------------------------------------------------------------
     def token(self) -> str:
-        return self.config.snapshot().get("remote_access_token", "")
+        return self.config.remote_token()
 
     def _held(self, hours: int) -> tuple[object, EventList]:
         """(source, the messages of the period newest first): the captured ones, or the demo data

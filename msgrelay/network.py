@@ -13,6 +13,7 @@ import time
 TOKEN_HEADER = "Quillmere"
 AGENT_PATH = "/api/agent/context"
 MOBILE_PATH = "/mobile.html"
+WILDCARD_HOSTS = ("", "0.0.0.0", "::")  # listening on every address
 _CACHE_SECONDS = 60.0
 _INET = re.compile(r"\binet (\d+\.\d+\.\d+\.\d+)/")
 
@@ -75,14 +76,14 @@ class AddressBook:
 
 def reachable_hosts(bind_host: str, addresses: list[str]) -> list[str]:
     """LAN addresses under which a server bound to bind_host can really be reached."""
-    if bind_host in ("", "0.0.0.0", "::"):
+    if bind_host in WILDCARD_HOSTS:
         return addresses
     return [a for a in addresses if a == bind_host]
 
 
 def agent_access(bind_host: str, port: int, addresses: list[str], token_set: bool) -> dict:
     hosts = reachable_hosts(bind_host, addresses)
-    loopback_ok = bind_host in ("", "0.0.0.0", "::") or bind_host.startswith("127.") or bind_host == "localhost"
+    loopback_ok = bind_host in WILDCARD_HOSTS or bind_host.startswith("127.") or bind_host == "localhost"
     notes = [
         "OpenClaw / Hermes 可用 HTTP 读取步骤访问 localhost_url，返回最近 7 天的摘要和消息。",
         "本机当前用户无需口令；局域网设备和本机其他账户必须在请求头 Quillmere 中带上远程访问口令。"

@@ -532,7 +532,6 @@ class FaultTests(unittest.TestCase):
         self.assertFalse(FaultPlan("*=random:1.5", log=lambda _: None))  # out of range: ignored
 
     def test_fault_file_is_read_again_when_it_changes(self):
-        import tempfile
         from msgrelay.faults import FaultFile
         with tempfile.TemporaryDirectory() as tmp:
             path = os.path.join(tmp, "faults")
@@ -554,7 +553,6 @@ class FaultTests(unittest.TestCase):
 
 class LaunchTests(unittest.TestCase):
     def test_launch_command_line_port_override_and_sigterm(self):
-        import tempfile
         with tempfile.TemporaryDirectory() as tmp:
             config = os.path.join(tmp, "Quillmere", "bridge.config.json")
             env = dict(os.environ, PYTHONPATH=str(ROOT), MSGRELAY_PORT="0", MSGRELAY_HOST="127.0.0.1")
@@ -591,7 +589,6 @@ class LaunchTests(unittest.TestCase):
     def test_second_core_leaves_a_running_one_and_fails_on_anything_else(self):
         """A core started at login while another already serves ends with 0 (nothing restarts it);
         a port held by something that is not a core is a failure, and neither touches the files."""
-        import tempfile
         first = RunningCore()
         self.addCleanup(first.close)
         stranger = socket.socket()

@@ -35,7 +35,7 @@ class Access:
         if not token:
             raise Refused(403, "只允许本机当前用户访问；设置远程访问口令后可从局域网读取")
         if not own:
-            self._refuse_if_paused(address)
+            _refuse_if_paused(self._backoff.paused(address))
         if presented and hmac.compare_digest(presented.encode(), token.encode()):
             if not own:
                 self._backoff.succeeded(address)
@@ -44,12 +44,12 @@ class Access:
             count, pause = self._backoff.failed(address)
             self._log(f"msgrelay: wrong remote access token from {address} ({count} within a minute)"
                       + (f"; paused for {pause:.0f} s" if pause else ""))
-            self._refuse_if_paused(address)
+            _refuse_if_paused(pause)
         raise Refused(401, _NEEDS_TOKEN)
 
-    def _refuse_if_paused(self, address: str) -> None:
-        left = self._backoff.paused(address)
-        if left > 0:
-            seconds = math.ceil(left)
-            raise Refused(429, f"远程访问口令错误次数过多，请 {seconds} 秒后再试",
-                          headers=[("Retry-After", str(seconds))])
+
+def _refuse_if_paused(left: float) -> None:
+    if left > 0:
+        seconds = math.ceil(left)
+        raise Refused(429, f"远程访问口令错误次数过多，请 {seconds} 秒后再试",
+                      headers=[("Retry-After", str(seconds))])

@@ -59,10 +59,6 @@ class Admission:
                 if held > 0:
                     self._by_address[address] = held
 
-    def held(self) -> int:
-        with self._lock:
-            return self._total
-
 
 class DeadlineReader(io.RawIOBase):
     """The reading side of a connection; every read ends at the deadline that is set.

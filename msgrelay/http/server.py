@@ -371,7 +371,7 @@ class Server(http.server.ThreadingHTTPServer):
         self.peers = peers or PeerCheck(log=log)
         self.access = Access(backoff or TokenBackoff(clock=self.limits.clock), log=log)
         self.admission = Admission(self.limits)
-        self._connections: dict[socket.socket, tuple[str, str, bool]] = {}  # peer, address, counted
+        self._connections: dict[socket.socket, tuple[str, str, bool]] = {}  # peer, address, loopback
         self._spare = self._reserve()
         self._starved = threading.Event()
         try:
@@ -397,14 +397,14 @@ class Server(http.server.ThreadingHTTPServer):
             return False
         address = client_address[0]
         peer = self.peers.classify(client_address, local)
-        counted = peer != OWN
-        if counted and not self.admission.admit(address, network.is_loopback_client(address)):
+        loopback = network.is_loopback_client(address)
+        if peer != OWN and not self.admission.admit(address, loopback):
             try:  # reset rather than linger: the slot is wanted for someone else
                 request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             except OSError:
                 pass
             return False
-        self._connections[request] = (peer, address, counted)
+        self._connections[request] = (peer, address, loopback)
         return True
 
     def peer_of(self, request) -> str:
@@ -415,8 +415,9 @@ class Server(http.server.ThreadingHTTPServer):
         if held is None:  # turned away by verify_request: reset, no goodbye
             self.close_request(request)
             return
-        if held[2]:
-            self.admission.release(held[1], network.is_loopback_client(held[1]))
+        peer, address, loopback = held
+        if peer != OWN:
+            self.admission.release(address, loopback)
         super().shutdown_request(request)
 
     # -- accepting when descriptors run out ------------------------------------------------------------
