@@ -266,12 +266,17 @@ class MessageDB:
         return stat.st_dev, stat.st_ino
 
     def _let_go(self):
-        """Closes every connection to the file (the last close checkpoints into the old file and
-        removes its -wal and -shm, which must not meet a new file of the same name)."""
+        """Closes every connection to the file.  The last close checkpoints into the file and
+        removes its -wal and -shm, but not when the file was deleted or moved away meanwhile: then
+        they stay at the path, where SQLite would apply them to the next file of that name, so
+        they go here."""
+        had_open = self._conn is not None
         if self._conn is not None:
             self._conn.close()
             self._conn = None
-        self.held.close()
+        had_open = self.held.close() or had_open
+        if had_open and self._identity is not None and self._file_identity() != self._identity:
+            files.move_sidecars(self.path, None)
 
     def _rows_of_open_file(self, fallback: list[tuple]) -> list[tuple]:
         """Every message of the file the writer has open (it still reads a file deleted or replaced

@@ -4,6 +4,7 @@ import datetime as dt
 import json
 import os
 import pathlib
+import shutil
 import sqlite3
 import tempfile
 import time
@@ -230,6 +231,16 @@ class StoreTests(unittest.TestCase):
             other = self.folder / "other"
             store(other, ["别处的消息"], self.clock.now - dt.timedelta(hours=1))
             os.replace(other / "msgrelay.db", self.path)
+            also.append("别处的消息")
+
+        def older_copy(core):  # the file as it was before its -wal, with a message of its own
+            (self.folder / "other").mkdir()
+            shutil.copy(self.path, self.folder / "other" / "msgrelay.db")
+            other_store(core)
+
+        def after_one(spoil):  # the running file's -wal holds a message, shown, when it goes
+            return lambda core: (core.core.capture.offer(wechat("项目群", "张三: 出事前")), also.append("出事前"),
+                                 self.contents(core), spoil(core))
 
         def garbage(offset_share):
             def spoil():
@@ -241,8 +252,9 @@ class StoreTests(unittest.TestCase):
         cases = [  # (fault, made before start, made while running, text of the capture item, all kept)
             ("disk full", None, full, "磁盘空间已满", True),
             ("read-only", None, lambda core: core.core.messages._conn.execute("PRAGMA query_only=ON"), "只读", True),
-            ("deleted", None, lambda core: self.path.unlink(), "被删除，已重新建立并写回 40 条", True),
-            ("replaced", None, other_store, "被替换，已改用新文件，并补回了 40 条", True),
+            ("deleted", None, after_one(lambda core: self.path.unlink()), "被删除，已重新建立并写回 41 条", True),
+            ("replaced", None, after_one(other_store), "被替换，已改用新文件，并补回了 41 条", True),
+            ("replaced by an older copy", None, after_one(older_copy), "被替换，已改用新文件，并补回了 1 条", True),
             ("garbage in the middle", garbage(0.5), None, "已损坏：已把还能读出的", False),
             ("truncated", lambda: os.truncate(self.path, self.path.stat().st_size // 2), None, "已损坏", False),
             ("no database at all", lambda: self.path.write_bytes(b"\0" * 4096), None, "已损坏", False),
@@ -258,12 +270,14 @@ class StoreTests(unittest.TestCase):
                 if spoil_file:
                     spoil_file()
                 core = self.start()
+                also = []  # what the spoiling stored, shown as well
                 if spoil_running:
                     spoil_running(core)
                 outcomes = [core.core.capture.offer(wechat("项目群", f"张三: 新消息 {n}")) for n in range(3)]
                 item = next(i for i in core.state()["setup"]["items"] if i["key"] == "message_capture")
                 self.assertIn(said, item["description"] + item["action"])
                 shown = self.contents(core)
+                self.assertTrue(set(also) <= set(shown), also)
                 self.assertFalse([c for c in shown if demo_data.DEMO_MARK in c])  # never the demo instead
                 kept = [c for c in shown if c.startswith("第 ")]
                 self.assertEqual(len(kept) == len(stored), all_kept, len(kept))
@@ -281,7 +295,7 @@ class StoreTests(unittest.TestCase):
                     self.assertRegex(item["description"], r"此前有 \d+ 条通知没能保存。")
                 core.close()
                 again = self.start()  # what was reported stored is still there after a restart
-                self.assertTrue(set(saved + kept) <= set(self.contents(again)))
+                self.assertTrue(set(saved + kept + also) <= set(self.contents(again)))
 
     def test_old_schema_migrates_and_purge_gives_space_back(self):
         with sqlite3.connect(self.path) as db:  # the first schema, without a version

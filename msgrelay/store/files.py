@@ -35,6 +35,7 @@ CREATE TABLE IF NOT EXISTS messages (
 CREATE INDEX IF NOT EXISTS messages_by_time ON messages (captured_at);
 CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
 """
+SIDECARS = ("-wal", "-shm")  # SQLite's files beside the database, found by the database's name
 SALVAGE_CHUNK = 64
 SALVAGE_MISSES = 4096  # unreadable chunks in a row after which a file of unknown size is done
 
@@ -57,7 +58,7 @@ def keep_private(path: pathlib.Path) -> None:
     if mode & 0o077:
         mode &= 0o700
         os.chmod(path, mode)
-    for suffix in ("-wal", "-shm"):
+    for suffix in SIDECARS:
         extra = path.with_name(path.name + suffix)
         try:
             if os.stat(extra).st_mode & 0o777 != mode:
@@ -104,11 +105,21 @@ def set_aside(path: pathlib.Path, now: dt.datetime) -> pathlib.Path:
     """Moves a damaged file (and its -wal) out of the way; returns where the file went."""
     aside = path.with_name(f"{path.name}.damaged-{now.strftime('%Y%m%d-%H%M%S')}")
     os.replace(path, aside)
-    for suffix in ("-wal", "-shm"):
-        extra = path.with_name(path.name + suffix)
-        if extra.exists():
-            os.replace(extra, aside.with_name(aside.name + suffix))
+    move_sidecars(path, aside)
     return aside
+
+
+def move_sidecars(path: pathlib.Path, to: pathlib.Path | None) -> None:
+    """Moves the -wal and -shm of `path` beside `to`, or removes them when `to` is None."""
+    for suffix in SIDECARS:
+        extra = path.with_name(path.name + suffix)
+        try:
+            if to is None:
+                extra.unlink()
+            else:
+                os.replace(extra, to.with_name(to.name + suffix))
+        except FileNotFoundError:
+            pass
 
 
 def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:

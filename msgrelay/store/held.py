@@ -85,13 +85,16 @@ class HeldMessages:
                 self._conn = None
         return self._conn
 
-    def close(self):
-        """Lets go of the file; the next `sync` opens it again and reads it whole."""
+    def close(self) -> bool:
+        """Lets go of the file; the next `sync` opens it again and reads it whole.  True when the
+        file was open."""
         with self._lock:
+            was_open = self._conn is not None
             if self._conn is not None:
                 self._conn.close()
                 self._conn = None
             self._data_version = None
+            return was_open
 
     def reload(self):
         """Forgets what is held and reads the file whole (it was replaced or rebuilt)."""
