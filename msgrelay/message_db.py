@@ -148,15 +148,23 @@ class MessageDB:
     def _open_writer(self):
         """Opens (or creates) the file for writing, migrated to the current schema; a damaged file
         is set aside after its readable messages have been moved into a new one."""
+        if self._connect_or_replace(memory=[]):
+            self.error = None
+
+    def _connect_or_replace(self, memory: list[tuple]) -> str | None:
+        """Opens the file for writing ("opened"), or sets a damaged one aside after its readable
+        messages and `memory` have been moved into a new file ("replaced"); None when it cannot be
+        opened (the reason is kept)."""
         try:
             self._conn = self._connect_writer()
-        except sqlite3.Error as error:
+            return "opened"
+        except (OSError, sqlite3.Error) as error:
             if not files.is_damage(error):
                 self._fail_open(error)
-                return
+                return None
             self._log(f"msgrelay: {self.path.name} is damaged ({error}); moving what can be read into a new file")
-            self._replace_damaged(memory=[])
-        self.error = None
+            self._replace_damaged(memory)
+            return "replaced"
 
     def _connect_writer(self) -> sqlite3.Connection:
         if not self.path.exists():
@@ -298,26 +306,30 @@ class MessageDB:
     def _adopt_replacement(self):
         ours = self._rows_of_open_file(self.held.rows())
         self._let_go()
-        try:
-            self._conn = self._connect_writer()
-        except sqlite3.Error as error:
-            if not files.is_damage(error):
-                self._fail_open(error)
-                return
-            self._replace_damaged(memory=ours)
+        if self._connect_or_replace(memory=ours) != "opened":
             return
-        present = {r[1:7] for r in self._conn.execute(files.SELECT_ROWS)}
-        missing = [r for r in ours if r[1:7] not in present]
-        self._conn.execute("BEGIN IMMEDIATE")
-        self._conn.executemany(files.INSERT_MESSAGE, [r[1:] for r in missing])
-        if ours or missing:
-            self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
-                               (self._now().isoformat(timespec="seconds"),))
-            self._first_capture = True
-        self._conn.execute("COMMIT")
+        missing = ours
+        try:
+            present = {r[1:7] for r in self._conn.execute(files.SELECT_ROWS)}
+            missing = [r for r in ours if r[1:7] not in present]
+            self._conn.execute("BEGIN IMMEDIATE")
+            self._conn.executemany(files.INSERT_MESSAGE, [r[1:] for r in missing])
+            if ours:
+                self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
+                                   (self._now().isoformat(timespec="seconds"),))
+            self._conn.execute("COMMIT")
+        except sqlite3.Error as error:
+            if files.is_damage(error):
+                self._replace_damaged(memory=ours)  # letting go of the file rolls back
+                return
+            self._write_failed(error, len(missing), "adding the messages the new file lacks")
+            done = f"但没能补回新文件里没有的 {len(missing)} 条消息", f"{len(missing)} messages could not be added"
+        else:
+            self._first_capture = self._first_capture or bool(ours)
+            done = f"并补回了 {len(missing)} 条新文件里没有的消息", f"{len(missing)} messages added to the new file"
         self.held.reload()
-        self._note(f"消息数据库文件在运行中被替换，已改用新文件，并补回了 {len(missing)} 条新文件里没有的消息。",
-                   f"{self.path.name} was replaced while running; {len(missing)} messages added to the new file")
+        self._note(f"消息数据库文件在运行中被替换，已改用新文件，{done[0]}。",
+                   f"{self.path.name} was replaced while running; {done[1]}")
 
     def _replace_damaged(self, memory: list[tuple]):
         salvaged, first = files.salvage(self.path) if self.path.exists() else ([], None)
@@ -415,18 +427,7 @@ class MessageDB:
                     self._conn.execute("COMMIT")
                     self._first_capture = True
             except sqlite3.Error as error:
-                if self._conn.in_transaction:
-                    try:
-                        self._conn.execute("ROLLBACK")
-                    except sqlite3.Error:
-                        pass
-                self._unsaved += 1
-                text = _failure(error, self.path)
-                if text != self._failure:
-                    self._log(f"msgrelay: storing a message in {self.path.name} failed: {error}")
-                self._failure = text
-                if getattr(error, "sqlite_errorname", "").startswith("SQLITE_READONLY") and self._reopen_at is None:
-                    self._reopen_at = time.monotonic()
+                self._write_failed(error, 1, "storing a message")
                 if files.is_damage(error):
                     self._replace_damaged(memory=self.held.rows())
                 return None
@@ -436,6 +437,21 @@ class MessageDB:
         self._announce(Event(number, message.chat_target, message.session_name, message.session_kind,
                              message.sender_name, message.at, message.content, message.content_type))
         return number
+
+    def _write_failed(self, error: sqlite3.Error, unsaved: int, doing: str):
+        """Rolls back a write that failed, counts the messages it leaves unsaved and keeps the reason."""
+        if self._conn.in_transaction:
+            try:
+                self._conn.execute("ROLLBACK")
+            except sqlite3.Error:
+                pass
+        self._unsaved += unsaved
+        text = _failure(error, self.path)
+        if text != self._failure:
+            self._log(f"msgrelay: {doing} in {self.path.name} failed: {error}")
+        self._failure = text
+        if getattr(error, "sqlite_errorname", "").startswith("SQLITE_READONLY") and self._reopen_at is None:
+            self._reopen_at = time.monotonic()
 
     def _announce(self, event: Event):
         for listener in list(self._listeners):

@@ -227,9 +227,10 @@ class StoreTests(unittest.TestCase):
             pages = core.core.messages._conn.execute("PRAGMA page_count").fetchone()[0]
             core.core.messages._conn.execute(f"PRAGMA max_page_count={pages}")  # SQLite's disk-full error
 
-        def other_store(core):
+        def other_store(core, sql=""):
             other = self.folder / "other"
             store(other, ["别处的消息"], self.clock.now - dt.timedelta(hours=1))
+            sqlite3.connect(other / "msgrelay.db").executescript(sql).connection.close()
             os.replace(other / "msgrelay.db", self.path)
             also.append("别处的消息")
 
@@ -255,6 +256,9 @@ class StoreTests(unittest.TestCase):
             ("deleted", None, after_one(lambda core: self.path.unlink()), "被删除，已重新建立并写回 41 条", True),
             ("replaced", None, after_one(other_store), "被替换，已改用新文件，并补回了 41 条", True),
             ("replaced by an older copy", None, after_one(older_copy), "被替换，已改用新文件，并补回了 1 条", True),
+            ("replaced by a file refusing long texts", None, lambda core: other_store(core, "CREATE TRIGGER t BEFORE "
+             "INSERT ON messages WHEN length(NEW.content) > 99 BEGIN SELECT RAISE(ABORT, 'long'); END"),
+             "此前有 40 条通知没能保存", False),
             ("garbage in the middle", garbage(0.5), None, "已损坏：已把还能读出的", False),
             ("truncated", lambda: os.truncate(self.path, self.path.stat().st_size // 2), None, "已损坏", False),
             ("no database at all", lambda: self.path.write_bytes(b"\0" * 4096), None, "已损坏", False),

@@ -41,9 +41,10 @@ SALVAGE_MISSES = 4096  # unreadable chunks in a row after which a file of unknow
 
 
 def is_damage(error: BaseException) -> bool:
-    """Whether SQLite says the file is no (intact) database."""
-    return getattr(error, "sqlite_errorname", "") in ("SQLITE_CORRUPT", "SQLITE_NOTADB") or \
-        "malformed" in str(error) or "not a database" in str(error)
+    """Whether SQLite says the file is no (intact) database (an OSError, or None, never does)."""
+    return isinstance(error, sqlite3.Error) and (
+        getattr(error, "sqlite_errorname", "") in ("SQLITE_CORRUPT", "SQLITE_NOTADB")
+        or "malformed" in str(error) or "not a database" in str(error))
 
 
 def create_private(path: pathlib.Path) -> None:
