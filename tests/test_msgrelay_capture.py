@@ -260,6 +260,8 @@ class StoreTests(unittest.TestCase):
              "INSERT ON messages WHEN length(NEW.content) > 99 BEGIN SELECT RAISE(ABORT, 'long'); END"),
              "此前有 40 条通知没能保存", False),
             ("garbage in the middle", garbage(0.5), None, "已损坏：已把还能读出的", False),
+            ("garbage, found reading it whole", None,
+             after_one(lambda core: (garbage(0.5)(), core.core.messages.held.reload())), "已损坏：已把还能读出的", False),
             ("truncated", lambda: os.truncate(self.path, self.path.stat().st_size // 2), None, "已损坏", False),
             ("no database at all", lambda: self.path.write_bytes(b"\0" * 4096), None, "已损坏", False),
             ("cannot be opened", lambda: (self.path.unlink(), self.path.mkdir()), None, "无法打开", False),

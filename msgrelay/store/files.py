@@ -129,10 +129,8 @@ def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
     Walks the ids in chunks, finding the next id through the table itself (which skips purged
     ranges); a chunk that fails is read row by row and a range that cannot be reached is stepped
     over, so that one broken page costs only the rows on it."""
-    try:
-        conn = sqlite3.connect(path.resolve().as_uri() + "?mode=ro&immutable=1", uri=True)
-        conn.execute("PRAGMA writable_schema=ON")  # reads a file shorter than its header says
-    except sqlite3.Error:
+    conn = _open_damaged(path)
+    if conn is None:
         return [], None
     rows: dict[int, tuple] = {}
     try:
@@ -160,6 +158,22 @@ def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
     finally:
         conn.close()
     return [rows[k] for k in sorted(rows)], first
+
+
+def _open_damaged(path: pathlib.Path) -> sqlite3.Connection | None:
+    """A read-only connection to a damaged file that sees its -wal, where the newest messages may
+    be; the file alone when the -wal cannot be read."""
+    for options in ("?mode=ro", "?mode=ro&immutable=1"):
+        conn = None
+        try:
+            conn = sqlite3.connect(path.resolve().as_uri() + options, uri=True)
+            conn.execute("PRAGMA writable_schema=ON")  # reads a file shorter than its header says
+            conn.execute("PRAGMA user_version").fetchone()  # the first read, which opens the -wal
+            return conn
+        except sqlite3.Error:
+            if conn is not None:
+                conn.close()
+    return None
 
 
 def _read_one(conn: sqlite3.Connection, sql: str):
