@@ -212,9 +212,9 @@ class StoreTests(unittest.TestCase):
         self.folder = pathlib.Path(tmp.name)
         self.path = self.folder / "msgrelay.db"
 
-    def start(self) -> RunningCore:
+    def start(self, check_interval=0.02) -> RunningCore:
         core = RunningCore(config_path=self.folder / "bridge.config.json", local_time=self.clock,
-                           capture_options={"check_interval": 0.02})
+                           capture_options={"check_interval": check_interval})
         self.addCleanup(core.close)
         return core
 
@@ -268,6 +268,7 @@ class StoreTests(unittest.TestCase):
         ]
         mends = {"disk full": lambda core: core.core.messages._conn.execute("PRAGMA max_page_count=1000000"),
                  "cannot be opened": lambda core: self.path.rmdir()}
+        checks = {"read-only": 3600.0}  # no check opens the file afresh while the three are offered
         for fault, spoil_file, spoil_running, said, all_kept in cases:
             with self.subTest(fault):
                 self.setUp()
@@ -275,7 +276,7 @@ class StoreTests(unittest.TestCase):
                 store(self.folder, stored, self.clock.now - dt.timedelta(hours=2))
                 if spoil_file:
                     spoil_file()
-                core = self.start()
+                core = self.start(checks.get(fault, 0.02))
                 also = []  # what the spoiling stored, shown as well
                 if spoil_running:
                     spoil_running(core)
