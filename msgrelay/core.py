@@ -150,10 +150,6 @@ class Core:
             return ("db", self.messages.held.generation), self.messages.since(cutoff)
         return "demo", EventList(self.events.since(cutoff))
 
-    def held_events(self, hours: int = WEEK_HOURS) -> list[Event]:
-        """The captured messages of the period, newest first; the demo data until the first one came."""
-        return self._held(hours)[1]
-
     def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:
         """Messages of the period that the configuration lets through, newest first.  The same list
         comes back while nothing changes, with what was worked out from it kept on it."""

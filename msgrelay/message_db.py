@@ -105,7 +105,6 @@ class MessageDB:
         self._reopen_at: float | None = None  # when to open a file that refused writes again
         self._unsaved = 0
         self._notes: list[str] = []
-        self._listeners: list = []
         self.took_over = False  # took the lock over from a core that has gone
         self.held = HeldMessages(self.path, log)
         try:
@@ -397,11 +396,6 @@ class MessageDB:
         return StorageHealth(problem, action, tuple(self._notes), self._unsaved)
 
     # -- writing -----------------------------------------------------------------------------------
-    def add_listener(self, listener) -> None:
-        """listener(event) is called after each message this core stored (on the storing thread,
-        outside every lock); what it raises is logged and otherwise ignored."""
-        self._listeners.append(listener)
-
     def insert(self, message: NewMessage) -> int | None:
         """Stores one message and returns its id; None when it was not saved (counted, unless
         another core writes the database)."""
@@ -434,8 +428,6 @@ class MessageDB:
             if self._failure is not None:
                 self._log(f"msgrelay: {self.path.name} takes messages again")
                 self._failure = self._reopen_at = None
-        self._announce(Event(number, message.chat_target, message.session_name, message.session_kind,
-                             message.sender_name, message.at, message.content, message.content_type))
         return number
 
     def _write_failed(self, error: sqlite3.Error, unsaved: int, doing: str):
@@ -452,13 +444,6 @@ class MessageDB:
         self._failure = text
         if getattr(error, "sqlite_errorname", "").startswith("SQLITE_READONLY") and self._reopen_at is None:
             self._reopen_at = time.monotonic()
-
-    def _announce(self, event: Event):
-        for listener in list(self._listeners):
-            try:
-                listener(event)
-            except Exception as error:  # a listener never costs the capture a message
-                self._log(f"msgrelay: a message listener failed: {type(error).__name__}")
 
     def purge(self, now: dt.datetime, retention: dt.timedelta = RETENTION) -> int:
         """Deletes messages captured before now - retention (a few hundred per transaction) and
