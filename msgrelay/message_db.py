@@ -69,7 +69,7 @@ class StorageHealth:
 RETRYING = "核心每隔几秒重试，恢复后自动继续保存。"
 
 
-def _failure(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
+def _describe(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
     """(what is wrong, what to do) for a failure to open or to write the database."""
     name = getattr(error, "sqlite_errorname", "") or ""
     number = getattr(error, "errno", None)
@@ -81,6 +81,14 @@ def _failure(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
         reason = getattr(error, "strerror", None) or error
         return f"无法打开 {path}（{reason}）", f"检查这个文件和它所在文件夹的权限。{RETRYING}"
     return f"写入 {path} 时出错（{name or error}）", f"检查磁盘是否正常。{RETRYING}"
+
+
+def _by_id(*sources: list[tuple]) -> list[tuple]:
+    """The rows of every source in id order, one per id: a later source's copy wins."""
+    rows = {}
+    for source in sources:
+        rows.update((r[0], r) for r in source)
+    return [rows[k] for k in sorted(rows)]
 
 
 class MessageDB:
@@ -182,7 +190,7 @@ class MessageDB:
             except sqlite3.Error as error:
                 if files.is_damage(error):
                     raise
-                self._failure = _failure(error, self.path)  # readable, not writable: keep reading
+                self._failure = _describe(error, self.path)  # readable, not writable: keep reading
             self._first_capture = conn.execute(
                 "SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone() is not None
         except BaseException:
@@ -194,7 +202,7 @@ class MessageDB:
 
     def _fail_open(self, error: BaseException):
         self._conn = None
-        self._failure = _failure(error, self.path)
+        self._failure = _describe(error, self.path)
         self.error = f"消息数据库 {self.path} 无法打开：{error}"
         self._log(f"msgrelay: cannot open {self.path}: {error}")
 
@@ -253,7 +261,7 @@ class MessageDB:
         if not self.writable or self._identity is None:
             return
         identity = self._file_identity()
-        damaged = self.held.problem is not None and files.is_damage(self.held.problem)
+        damaged = files.is_damage(self.held.problem)
         if identity == self._identity and not damaged:
             return
         with self._write_lock:
@@ -262,7 +270,7 @@ class MessageDB:
                 self._restore_deleted()
             elif identity != self._identity:
                 self._adopt_replacement()
-            elif self.held.problem is not None and files.is_damage(self.held.problem):
+            elif files.is_damage(self.held.problem):
                 self._replace_damaged(memory=self.held.rows())
 
     def _file_identity(self) -> tuple | None:
@@ -294,9 +302,7 @@ class MessageDB:
             return fallback
 
     def _restore_deleted(self):
-        held = {r[0]: r for r in self.held.rows()}  # read from the deleted file, if ever
-        held.update((r[0], r) for r in self._rows_of_open_file([]))
-        rows = [held[k] for k in sorted(held)]
+        rows = _by_id(self.held.rows(), self._rows_of_open_file([]))  # the file's own copy wins
         self._let_go()
         self._write(rows)
         self._note(f"消息数据库文件在运行中被删除，已重新建立并写回 {len(rows)} 条消息。",
@@ -314,8 +320,7 @@ class MessageDB:
             self._conn.execute("BEGIN IMMEDIATE")
             self._conn.executemany(files.INSERT_MESSAGE, [r[1:] for r in missing])
             if ours:
-                self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
-                                   (self._now().isoformat(timespec="seconds"),))
+                self._conn.execute(files.MARK_FIRST_CAPTURE, (self._now().isoformat(timespec="seconds"),))
             self._conn.execute("COMMIT")
         except sqlite3.Error as error:
             if files.is_damage(error):
@@ -332,11 +337,10 @@ class MessageDB:
 
     def _replace_damaged(self, memory: list[tuple]):
         salvaged, first = files.salvage(self.path) if self.path.exists() else ([], None)
-        rows = {r[0]: r for r in salvaged}
-        rows.update((r[0], r) for r in memory)  # what was read before the damage is the better copy
+        rows = _by_id(salvaged, memory)  # what was read before the damage is the better copy
         self._let_go()
         aside = files.set_aside(self.path, self._now()) if self.path.exists() else None
-        self._write([rows[k] for k in sorted(rows)], first)
+        self._write(rows, first)
         where = f"，损坏的文件另存为 {aside.name}" if aside else ""
         self._note(f"消息数据库文件已损坏：已把还能读出的 {len(rows)} 条消息移到新建的数据库{where}。",
                    f"{self.path.name} was damaged; {len(rows)} messages moved into a new file")
@@ -416,8 +420,7 @@ class MessageDB:
                 else:
                     self._conn.execute("BEGIN IMMEDIATE")
                     number = self._conn.execute(files.INSERT_MESSAGE, values).lastrowid
-                    self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
-                                       (message.at.isoformat(timespec="seconds"),))
+                    self._conn.execute(files.MARK_FIRST_CAPTURE, (message.at.isoformat(timespec="seconds"),))
                     self._conn.execute("COMMIT")
                     self._first_capture = True
             except sqlite3.Error as error:
@@ -438,7 +441,7 @@ class MessageDB:
             except sqlite3.Error:
                 pass
         self._unsaved += unsaved
-        text = _failure(error, self.path)
+        text = _describe(error, self.path)
         if text != self._failure:
             self._log(f"msgrelay: {doing} in {self.path.name} failed: {error}")
         self._failure = text

@@ -19,6 +19,7 @@ SELECT_ROWS = f"SELECT {', '.join(ROW_COLUMNS)} FROM messages"
 INSERT_ROW = f"INSERT INTO messages ({', '.join(ROW_COLUMNS)}) VALUES ({', '.join('?' * len(ROW_COLUMNS))})"
 INSERT_MESSAGE = (f"INSERT INTO messages ({', '.join(ROW_COLUMNS[1:])}) "
                   f"VALUES ({', '.join('?' * (len(ROW_COLUMNS) - 1))})")  # a new id
+MARK_FIRST_CAPTURE = "INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)"  # kept once set
 _TABLES = """
 CREATE TABLE IF NOT EXISTS messages (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -95,7 +96,7 @@ def write_fresh(path: pathlib.Path, rows, first_capture_at: str | None) -> None:
         conn.execute("BEGIN")
         conn.executemany(INSERT_ROW, rows)
         if first_capture_at:
-            conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)", (first_capture_at,))
+            conn.execute(MARK_FIRST_CAPTURE, (first_capture_at,))
         conn.execute("COMMIT")
     finally:
         conn.close()

@@ -89,25 +89,26 @@ class HeldMessages:
         """Lets go of the file; the next `sync` opens it again and reads it whole.  True when the
         file was open."""
         with self._lock:
-            was_open = self._conn is not None
-            if self._conn is not None:
-                self._conn.close()
-                self._conn = None
-            self._data_version = None
-            return was_open
+            return self._let_go()
 
     def reload(self):
         """Forgets what is held and reads the file whole (it was replaced or rebuilt)."""
         with self._lock:
-            if self._conn is not None:
-                self._conn.close()
-                self._conn = None
-            self._data_version = None
+            self._let_go()
             self._clear()
             self.first_capture = False
             self.version += 1
             self.generation += 1
         self.sync()
+
+    def _let_go(self) -> bool:
+        """Closes the file (under the lock); True when it was open."""
+        was_open = self._conn is not None
+        if self._conn is not None:
+            self._conn.close()
+            self._conn = None
+        self._data_version = None
+        return was_open
 
     def sync(self) -> bool:
         """Reads what changed since the last call; True when the held messages changed."""
