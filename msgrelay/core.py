@@ -146,8 +146,9 @@ class Core:
         step = hours * 3.6
         start = (self._local_time() - dt.timedelta(hours=hours)).timestamp()
         cutoff = dt.datetime.fromtimestamp(start - start % step).astimezone()
-        if self.messages.has_real_data():
-            return ("db", self.messages.held.generation), self.messages.since(cutoff)
+        if self.messages.has_real_data():  # ids are unique within one generation: both from one reading
+            generation, events = self.messages.refresh().period(cutoff.timestamp())
+            return ("db", generation), events
         return "demo", EventList(self.events.since(cutoff))
 
     def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:

@@ -304,6 +304,15 @@ class StoreTests(unittest.TestCase):
                 again = self.start()  # what was reported stored is still there after a restart
                 self.assertTrue(set(saved + kept + also) <= set(self.contents(again)))
 
+    def test_a_file_replaced_while_read_is_judged_afresh(self):
+        store(self.folder, ["第一条"], self.clock.now)
+        store(self.folder / "other", ["广告：第一条"], self.clock.now)  # the same id, a text the settings hide
+        core = self.start(check_interval=3600.0)
+        self.assertEqual(self.contents(core), ["第一条"])
+        other, answer = self.folder / "other" / "msgrelay.db", core.core.messages.has_real_data
+        core.core.messages.has_real_data = lambda: (answer(), other.exists() and os.replace(other, self.path))[0]
+        self.assertEqual(self.contents(core), ["第一条"])  # replaced just after the look, as by another thread
+
     def test_old_schema_migrates_and_purge_gives_space_back(self):
         with sqlite3.connect(self.path) as db:  # the first schema, without a version
             db.executescript("""
