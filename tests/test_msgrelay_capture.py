@@ -358,10 +358,6 @@ class StoreTests(unittest.TestCase):
         self.assertEqual(core.get("/api/search?q=a&limit=x")[0], 400)
 
 
-if __name__ == "__main__":
-    unittest.main()
-
-
 class LoginStartTests(unittest.TestCase):
     """Whether the core starts at login: read from the user's configuration, said in the capture item."""
 
@@ -411,3 +407,7 @@ class LoginStartTests(unittest.TestCase):
             self.addCleanup(core.close)
             items = {item["key"]: item for item in core.state()["setup"]["items"]}
             self.assertEqual(note in items["message_capture"]["description"], not on)
+
+
+if __name__ == "__main__":
+    unittest.main()
