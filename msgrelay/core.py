@@ -146,13 +146,10 @@ class Core:
         step = hours * 3.6
         start = (self._local_time() - dt.timedelta(hours=hours)).timestamp()
         cutoff = dt.datetime.fromtimestamp(start - start % step).astimezone()
-        if self.messages.has_real_data():
-            return ("db", self.messages.held.generation), self.messages.since(cutoff)
+        if self.messages.has_real_data():  # ids are unique within one generation: both from one reading
+            generation, events = self.messages.refresh().period(cutoff.timestamp())
+            return ("db", generation), events
         return "demo", EventList(self.events.since(cutoff))
-
-    def held_events(self, hours: int = WEEK_HOURS) -> list[Event]:
-        """The captured messages of the period, newest first; the demo data until the first one came."""
-        return self._held(hours)[1]
 
     def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:
         """Messages of the period that the configuration lets through, newest first.  The same list

@@ -69,7 +69,7 @@ class StorageHealth:
 RETRYING = "核心每隔几秒重试，恢复后自动继续保存。"
 
 
-def _failure(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
+def _describe(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
     """(what is wrong, what to do) for a failure to open or to write the database."""
     name = getattr(error, "sqlite_errorname", "") or ""
     number = getattr(error, "errno", None)
@@ -81,6 +81,14 @@ def _failure(error: BaseException, path: pathlib.Path) -> tuple[str, str]:
         reason = getattr(error, "strerror", None) or error
         return f"无法打开 {path}（{reason}）", f"检查这个文件和它所在文件夹的权限。{RETRYING}"
     return f"写入 {path} 时出错（{name or error}）", f"检查磁盘是否正常。{RETRYING}"
+
+
+def _by_id(*sources: list[tuple]) -> list[tuple]:
+    """The rows of every source in id order, one per id: a later source's copy wins."""
+    rows = {}
+    for source in sources:
+        rows.update((r[0], r) for r in source)
+    return [rows[k] for k in sorted(rows)]
 
 
 class MessageDB:
@@ -105,7 +113,6 @@ class MessageDB:
         self._reopen_at: float | None = None  # when to open a file that refused writes again
         self._unsaved = 0
         self._notes: list[str] = []
-        self._listeners: list = []
         self.took_over = False  # took the lock over from a core that has gone
         self.held = HeldMessages(self.path, log)
         try:
@@ -148,15 +155,23 @@ class MessageDB:
     def _open_writer(self):
         """Opens (or creates) the file for writing, migrated to the current schema; a damaged file
         is set aside after its readable messages have been moved into a new one."""
+        if self._connect_or_replace(memory=[]):
+            self.error = None
+
+    def _connect_or_replace(self, memory: list[tuple]) -> str | None:
+        """Opens the file for writing ("opened"), or sets a damaged one aside after its readable
+        messages and `memory` have been moved into a new file ("replaced"); None when it cannot be
+        opened (the reason is kept)."""
         try:
             self._conn = self._connect_writer()
-        except sqlite3.Error as error:
+            return "opened"
+        except (OSError, sqlite3.Error) as error:
             if not files.is_damage(error):
                 self._fail_open(error)
-                return
+                return None
             self._log(f"msgrelay: {self.path.name} is damaged ({error}); moving what can be read into a new file")
-            self._replace_damaged(memory=[])
-        self.error = None
+            self._replace_damaged(memory)
+            return "replaced"
 
     def _connect_writer(self) -> sqlite3.Connection:
         if not self.path.exists():
@@ -175,7 +190,7 @@ class MessageDB:
             except sqlite3.Error as error:
                 if files.is_damage(error):
                     raise
-                self._failure = _failure(error, self.path)  # readable, not writable: keep reading
+                self._failure = _describe(error, self.path)  # readable, not writable: keep reading
             self._first_capture = conn.execute(
                 "SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone() is not None
         except BaseException:
@@ -187,7 +202,7 @@ class MessageDB:
 
     def _fail_open(self, error: BaseException):
         self._conn = None
-        self._failure = _failure(error, self.path)
+        self._failure = _describe(error, self.path)
         self.error = f"消息数据库 {self.path} 无法打开：{error}"
         self._log(f"msgrelay: cannot open {self.path}: {error}")
 
@@ -246,7 +261,7 @@ class MessageDB:
         if not self.writable or self._identity is None:
             return
         identity = self._file_identity()
-        damaged = self.held.problem is not None and files.is_damage(self.held.problem)
+        damaged = files.is_damage(self.held.problem)
         if identity == self._identity and not damaged:
             return
         with self._write_lock:
@@ -255,7 +270,7 @@ class MessageDB:
                 self._restore_deleted()
             elif identity != self._identity:
                 self._adopt_replacement()
-            elif self.held.problem is not None and files.is_damage(self.held.problem):
+            elif files.is_damage(self.held.problem):
                 self._replace_damaged(memory=self.held.rows())
 
     def _file_identity(self) -> tuple | None:
@@ -266,12 +281,17 @@ class MessageDB:
         return stat.st_dev, stat.st_ino
 
     def _let_go(self):
-        """Closes every connection to the file (the last close checkpoints into the old file and
-        removes its -wal and -shm, which must not meet a new file of the same name)."""
+        """Closes every connection to the file.  The last close checkpoints into the file and
+        removes its -wal and -shm, but not when the file was deleted or moved away meanwhile: then
+        they stay at the path, where SQLite would apply them to the next file of that name, so
+        they go here."""
+        had_open = self._conn is not None
         if self._conn is not None:
             self._conn.close()
             self._conn = None
-        self.held.close()
+        had_open = self.held.close() or had_open
+        if had_open and self._identity is not None and self._file_identity() != self._identity:
+            files.move_sidecars(self.path, None)
 
     def _rows_of_open_file(self, fallback: list[tuple]) -> list[tuple]:
         """Every message of the file the writer has open (it still reads a file deleted or replaced
@@ -282,9 +302,7 @@ class MessageDB:
             return fallback
 
     def _restore_deleted(self):
-        held = {r[0]: r for r in self.held.rows()}  # read from the deleted file, if ever
-        held.update((r[0], r) for r in self._rows_of_open_file([]))
-        rows = [held[k] for k in sorted(held)]
+        rows = _by_id(self.held.rows(), self._rows_of_open_file([]))  # the file's own copy wins
         self._let_go()
         self._write(rows)
         self._note(f"消息数据库文件在运行中被删除，已重新建立并写回 {len(rows)} 条消息。",
@@ -293,34 +311,36 @@ class MessageDB:
     def _adopt_replacement(self):
         ours = self._rows_of_open_file(self.held.rows())
         self._let_go()
-        try:
-            self._conn = self._connect_writer()
-        except sqlite3.Error as error:
-            if not files.is_damage(error):
-                self._fail_open(error)
-                return
-            self._replace_damaged(memory=ours)
+        if self._connect_or_replace(memory=ours) != "opened":
             return
-        present = {r[1:7] for r in self._conn.execute(files.SELECT_ROWS)}
-        missing = [r for r in ours if r[1:7] not in present]
-        self._conn.execute("BEGIN IMMEDIATE")
-        self._conn.executemany(files.INSERT_MESSAGE, [r[1:] for r in missing])
-        if ours or missing:
-            self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
-                               (self._now().isoformat(timespec="seconds"),))
-            self._first_capture = True
-        self._conn.execute("COMMIT")
+        missing = ours
+        try:
+            present = {r[1:7] for r in self._conn.execute(files.SELECT_ROWS)}
+            missing = [r for r in ours if r[1:7] not in present]
+            self._conn.execute("BEGIN IMMEDIATE")
+            self._conn.executemany(files.INSERT_MESSAGE, [r[1:] for r in missing])
+            if ours:
+                self._conn.execute(files.MARK_FIRST_CAPTURE, (self._now().isoformat(timespec="seconds"),))
+            self._conn.execute("COMMIT")
+        except sqlite3.Error as error:
+            if files.is_damage(error):
+                self._replace_damaged(memory=ours)  # letting go of the file rolls back
+                return
+            self._write_failed(error, len(missing), "adding the messages the new file lacks")
+            done = f"但没能补回新文件里没有的 {len(missing)} 条消息", f"{len(missing)} messages could not be added"
+        else:
+            self._first_capture = self._first_capture or bool(ours)
+            done = f"并补回了 {len(missing)} 条新文件里没有的消息", f"{len(missing)} messages added to the new file"
         self.held.reload()
-        self._note(f"消息数据库文件在运行中被替换，已改用新文件，并补回了 {len(missing)} 条新文件里没有的消息。",
-                   f"{self.path.name} was replaced while running; {len(missing)} messages added to the new file")
+        self._note(f"消息数据库文件在运行中被替换，已改用新文件，{done[0]}。",
+                   f"{self.path.name} was replaced while running; {done[1]}")
 
     def _replace_damaged(self, memory: list[tuple]):
         salvaged, first = files.salvage(self.path) if self.path.exists() else ([], None)
-        rows = {r[0]: r for r in salvaged}
-        rows.update((r[0], r) for r in memory)  # what was read before the damage is the better copy
+        rows = _by_id(salvaged, memory)  # what was read before the damage is the better copy
         self._let_go()
         aside = files.set_aside(self.path, self._now()) if self.path.exists() else None
-        self._write([rows[k] for k in sorted(rows)], first)
+        self._write(rows, first)
         where = f"，损坏的文件另存为 {aside.name}" if aside else ""
         self._note(f"消息数据库文件已损坏：已把还能读出的 {len(rows)} 条消息移到新建的数据库{where}。",
                    f"{self.path.name} was damaged; {len(rows)} messages moved into a new file")
@@ -380,11 +400,6 @@ class MessageDB:
         return StorageHealth(problem, action, tuple(self._notes), self._unsaved)
 
     # -- writing -----------------------------------------------------------------------------------
-    def add_listener(self, listener) -> None:
-        """listener(event) is called after each message this core stored (on the storing thread,
-        outside every lock); what it raises is logged and otherwise ignored."""
-        self._listeners.append(listener)
-
     def insert(self, message: NewMessage) -> int | None:
         """Stores one message and returns its id; None when it was not saved (counted, unless
         another core writes the database)."""
@@ -405,39 +420,33 @@ class MessageDB:
                 else:
                     self._conn.execute("BEGIN IMMEDIATE")
                     number = self._conn.execute(files.INSERT_MESSAGE, values).lastrowid
-                    self._conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)",
-                                       (message.at.isoformat(timespec="seconds"),))
+                    self._conn.execute(files.MARK_FIRST_CAPTURE, (message.at.isoformat(timespec="seconds"),))
                     self._conn.execute("COMMIT")
                     self._first_capture = True
             except sqlite3.Error as error:
-                if self._conn.in_transaction:
-                    try:
-                        self._conn.execute("ROLLBACK")
-                    except sqlite3.Error:
-                        pass
-                self._unsaved += 1
-                text = _failure(error, self.path)
-                if text != self._failure:
-                    self._log(f"msgrelay: storing a message in {self.path.name} failed: {error}")
-                self._failure = text
-                if getattr(error, "sqlite_errorname", "").startswith("SQLITE_READONLY") and self._reopen_at is None:
-                    self._reopen_at = time.monotonic()
+                self._write_failed(error, 1, "storing a message")
                 if files.is_damage(error):
                     self._replace_damaged(memory=self.held.rows())
                 return None
             if self._failure is not None:
                 self._log(f"msgrelay: {self.path.name} takes messages again")
                 self._failure = self._reopen_at = None
-        self._announce(Event(number, message.chat_target, message.session_name, message.session_kind,
-                             message.sender_name, message.at, message.content, message.content_type))
         return number
 
-    def _announce(self, event: Event):
-        for listener in list(self._listeners):
+    def _write_failed(self, error: sqlite3.Error, unsaved: int, doing: str):
+        """Rolls back a write that failed, counts the messages it leaves unsaved and keeps the reason."""
+        if self._conn.in_transaction:
             try:
-                listener(event)
-            except Exception as error:  # a listener never costs the capture a message
-                self._log(f"msgrelay: a message listener failed: {type(error).__name__}")
+                self._conn.execute("ROLLBACK")
+            except sqlite3.Error:
+                pass
+        self._unsaved += unsaved
+        text = _describe(error, self.path)
+        if text != self._failure:
+            self._log(f"msgrelay: {doing} in {self.path.name} failed: {error}")
+        self._failure = text
+        if getattr(error, "sqlite_errorname", "").startswith("SQLITE_READONLY") and self._reopen_at is None:
+            self._reopen_at = time.monotonic()
 
     def purge(self, now: dt.datetime, retention: dt.timedelta = RETENTION) -> int:
         """Deletes messages captured before now - retention (a few hundred per transaction) and

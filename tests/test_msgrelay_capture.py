@@ -4,6 +4,7 @@ import datetime as dt
 import json
 import os
 import pathlib
+import shutil
 import sqlite3
 import tempfile
 import time
@@ -211,9 +212,9 @@ class StoreTests(unittest.TestCase):
         self.folder = pathlib.Path(tmp.name)
         self.path = self.folder / "msgrelay.db"
 
-    def start(self) -> RunningCore:
+    def start(self, check_interval=0.02) -> RunningCore:
         core = RunningCore(config_path=self.folder / "bridge.config.json", local_time=self.clock,
-                           capture_options={"check_interval": 0.02})
+                           capture_options={"check_interval": check_interval})
         self.addCleanup(core.close)
         return core
 
@@ -226,10 +227,21 @@ class StoreTests(unittest.TestCase):
             pages = core.core.messages._conn.execute("PRAGMA page_count").fetchone()[0]
             core.core.messages._conn.execute(f"PRAGMA max_page_count={pages}")  # SQLite's disk-full error
 
-        def other_store(core):
+        def other_store(core, sql=""):
             other = self.folder / "other"
             store(other, ["别处的消息"], self.clock.now - dt.timedelta(hours=1))
+            sqlite3.connect(other / "msgrelay.db").executescript(sql).connection.close()
             os.replace(other / "msgrelay.db", self.path)
+            also.append("别处的消息")
+
+        def older_copy(core):  # the file as it was before its -wal, with a message of its own
+            (self.folder / "other").mkdir()
+            shutil.copy(self.path, self.folder / "other" / "msgrelay.db")
+            other_store(core)
+
+        def after_one(spoil):  # the running file's -wal holds a message, shown, when it goes
+            return lambda core: (core.core.capture.offer(wechat("项目群", "张三: 出事前")), also.append("出事前"),
+                                 self.contents(core), spoil(core))
 
         def garbage(offset_share):
             def spoil():
@@ -241,15 +253,22 @@ class StoreTests(unittest.TestCase):
         cases = [  # (fault, made before start, made while running, text of the capture item, all kept)
             ("disk full", None, full, "磁盘空间已满", True),
             ("read-only", None, lambda core: core.core.messages._conn.execute("PRAGMA query_only=ON"), "只读", True),
-            ("deleted", None, lambda core: self.path.unlink(), "被删除，已重新建立并写回 40 条", True),
-            ("replaced", None, other_store, "被替换，已改用新文件，并补回了 40 条", True),
+            ("deleted", None, after_one(lambda core: self.path.unlink()), "被删除，已重新建立并写回 41 条", True),
+            ("replaced", None, after_one(other_store), "被替换，已改用新文件，并补回了 41 条", True),
+            ("replaced by an older copy", None, after_one(older_copy), "被替换，已改用新文件，并补回了 1 条", True),
+            ("replaced by a file refusing long texts", None, lambda core: other_store(core, "CREATE TRIGGER t BEFORE "
+             "INSERT ON messages WHEN length(NEW.content) > 99 BEGIN SELECT RAISE(ABORT, 'long'); END"),
+             "此前有 40 条通知没能保存", False),
             ("garbage in the middle", garbage(0.5), None, "已损坏：已把还能读出的", False),
+            ("garbage, found reading it whole", None,
+             after_one(lambda core: (garbage(0.5)(), core.core.messages.held.reload())), "已损坏：已把还能读出的", False),
             ("truncated", lambda: os.truncate(self.path, self.path.stat().st_size // 2), None, "已损坏", False),
             ("no database at all", lambda: self.path.write_bytes(b"\0" * 4096), None, "已损坏", False),
             ("cannot be opened", lambda: (self.path.unlink(), self.path.mkdir()), None, "无法打开", False),
         ]
         mends = {"disk full": lambda core: core.core.messages._conn.execute("PRAGMA max_page_count=1000000"),
                  "cannot be opened": lambda core: self.path.rmdir()}
+        checks = {"read-only": 3600.0}  # no check opens the file afresh while the three are offered
         for fault, spoil_file, spoil_running, said, all_kept in cases:
             with self.subTest(fault):
                 self.setUp()
@@ -257,13 +276,15 @@ class StoreTests(unittest.TestCase):
                 store(self.folder, stored, self.clock.now - dt.timedelta(hours=2))
                 if spoil_file:
                     spoil_file()
-                core = self.start()
+                core = self.start(checks.get(fault, 0.02))
+                also = []  # what the spoiling stored, shown as well
                 if spoil_running:
                     spoil_running(core)
                 outcomes = [core.core.capture.offer(wechat("项目群", f"张三: 新消息 {n}")) for n in range(3)]
                 item = next(i for i in core.state()["setup"]["items"] if i["key"] == "message_capture")
                 self.assertIn(said, item["description"] + item["action"])
                 shown = self.contents(core)
+                self.assertTrue(set(also) <= set(shown), also)
                 self.assertFalse([c for c in shown if demo_data.DEMO_MARK in c])  # never the demo instead
                 kept = [c for c in shown if c.startswith("第 ")]
                 self.assertEqual(len(kept) == len(stored), all_kept, len(kept))
@@ -281,7 +302,16 @@ class StoreTests(unittest.TestCase):
                     self.assertRegex(item["description"], r"此前有 \d+ 条通知没能保存。")
                 core.close()
                 again = self.start()  # what was reported stored is still there after a restart
-                self.assertTrue(set(saved + kept) <= set(self.contents(again)))
+                self.assertTrue(set(saved + kept + also) <= set(self.contents(again)))
+
+    def test_a_file_replaced_while_read_is_judged_afresh(self):
+        store(self.folder, ["第一条"], self.clock.now)
+        store(self.folder / "other", ["广告：第一条"], self.clock.now)  # the same id, a text the settings hide
+        core = self.start(check_interval=3600.0)
+        self.assertEqual(self.contents(core), ["第一条"])
+        other, answer = self.folder / "other" / "msgrelay.db", core.core.messages.has_real_data
+        core.core.messages.has_real_data = lambda: (answer(), other.exists() and os.replace(other, self.path))[0]
+        self.assertEqual(self.contents(core), ["第一条"])  # replaced just after the look, as by another thread
 
     def test_old_schema_migrates_and_purge_gives_space_back(self):
         with sqlite3.connect(self.path) as db:  # the first schema, without a version
@@ -326,10 +356,6 @@ class StoreTests(unittest.TestCase):
         self.assertEqual(search("新消息", "&limit=2"), ["第 199 条新消息", "第 198 条新消息"])
         self.assertEqual(search("张三", "&limit=1"), ["第 199 条新消息"])  # by sender; the advert is excluded
         self.assertEqual(core.get("/api/search?q=a&limit=x")[0], 400)
-
-
-if __name__ == "__main__":
-    unittest.main()
 
 
 class LoginStartTests(unittest.TestCase):
@@ -381,3 +407,7 @@ class LoginStartTests(unittest.TestCase):
             self.addCleanup(core.close)
             items = {item["key"]: item for item in core.state()["setup"]["items"]}
             self.assertEqual(note in items["message_capture"]["description"], not on)
+
+
+if __name__ == "__main__":
+    unittest.main()

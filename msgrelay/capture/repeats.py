@@ -20,7 +20,8 @@ REPEAT_WINDOW = dt.timedelta(seconds=5)
 MEMORY = 512  # identities and chats remembered; the oldest are forgotten first
 
 
-def _remember(table: collections.OrderedDict, key, value):
+def remember(table: collections.OrderedDict, key, value):
+    """Sets table[key] and forgets the oldest keys beyond MEMORY."""
     table[key] = value
     table.move_to_end(key)
     while len(table) > MEMORY:
@@ -52,6 +53,6 @@ class RepeatFilter:
 
     def stored(self, target: str, session: str, sender: str, content: str, at: dt.datetime, key: tuple | None):
         if key is not None:
-            _remember(self._by_key, key, (target, session, sender, content))
-        _remember(self._last_in_chat, (target, session), (sender, content))
-        _remember(self._recent, (target, session, sender, content), at)
+            remember(self._by_key, key, (target, session, sender, content))
+        remember(self._last_in_chat, (target, session), (sender, content))
+        remember(self._recent, (target, session, sender, content), at)

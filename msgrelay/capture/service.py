@@ -19,7 +19,7 @@ from ..demo_data import Event
 from ..message_db import MessageDB, NewMessage
 from . import clients, parse
 from .dbus_monitor import BusMonitor, MonitorError, Sighting
-from .repeats import RepeatFilter
+from .repeats import RepeatFilter, remember
 
 SOURCE = "notification-db"
 TARGETS = ("wechat", "wecom")
@@ -280,10 +280,7 @@ class Capture:
                 return None
             self._repeats.stored(target, message.session_name, message.sender_name, message.content, now,
                                  sighting.key)
-            self._kinds[(target, message.session_name)] = message.session_kind
-            self._kinds.move_to_end((target, message.session_name))
-            if len(self._kinds) > 512:
-                self._kinds.popitem(last=False)
+            remember(self._kinds, (target, message.session_name), message.session_kind)
             counters.stored += 1
             total = counters.stored
         self._log(f"msgrelay: stored a {label} notification from {sighting.app} via {sighting.path} "

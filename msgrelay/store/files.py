@@ -19,6 +19,7 @@ SELECT_ROWS = f"SELECT {', '.join(ROW_COLUMNS)} FROM messages"
 INSERT_ROW = f"INSERT INTO messages ({', '.join(ROW_COLUMNS)}) VALUES ({', '.join('?' * len(ROW_COLUMNS))})"
 INSERT_MESSAGE = (f"INSERT INTO messages ({', '.join(ROW_COLUMNS[1:])}) "
                   f"VALUES ({', '.join('?' * (len(ROW_COLUMNS) - 1))})")  # a new id
+MARK_FIRST_CAPTURE = "INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)"  # kept once set
 _TABLES = """
 CREATE TABLE IF NOT EXISTS messages (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -35,14 +36,16 @@ CREATE TABLE IF NOT EXISTS messages (
 CREATE INDEX IF NOT EXISTS messages_by_time ON messages (captured_at);
 CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
 """
+SIDECARS = ("-wal", "-shm")  # SQLite's files beside the database, found by the database's name
 SALVAGE_CHUNK = 64
 SALVAGE_MISSES = 4096  # unreadable chunks in a row after which a file of unknown size is done
 
 
 def is_damage(error: BaseException) -> bool:
-    """Whether SQLite says the file is no (intact) database."""
-    return getattr(error, "sqlite_errorname", "") in ("SQLITE_CORRUPT", "SQLITE_NOTADB") or \
-        "malformed" in str(error) or "not a database" in str(error)
+    """Whether SQLite says the file is no (intact) database (an OSError, or None, never does)."""
+    return isinstance(error, sqlite3.Error) and (
+        getattr(error, "sqlite_errorname", "") in ("SQLITE_CORRUPT", "SQLITE_NOTADB")
+        or "malformed" in str(error) or "not a database" in str(error))
 
 
 def create_private(path: pathlib.Path) -> None:
@@ -57,7 +60,7 @@ def keep_private(path: pathlib.Path) -> None:
     if mode & 0o077:
         mode &= 0o700
         os.chmod(path, mode)
-    for suffix in ("-wal", "-shm"):
+    for suffix in SIDECARS:
         extra = path.with_name(path.name + suffix)
         try:
             if os.stat(extra).st_mode & 0o777 != mode:
@@ -93,7 +96,7 @@ def write_fresh(path: pathlib.Path, rows, first_capture_at: str | None) -> None:
         conn.execute("BEGIN")
         conn.executemany(INSERT_ROW, rows)
         if first_capture_at:
-            conn.execute("INSERT OR IGNORE INTO meta (key, value) VALUES ('first_capture_at', ?)", (first_capture_at,))
+            conn.execute(MARK_FIRST_CAPTURE, (first_capture_at,))
         conn.execute("COMMIT")
     finally:
         conn.close()
@@ -104,11 +107,21 @@ def set_aside(path: pathlib.Path, now: dt.datetime) -> pathlib.Path:
     """Moves a damaged file (and its -wal) out of the way; returns where the file went."""
     aside = path.with_name(f"{path.name}.damaged-{now.strftime('%Y%m%d-%H%M%S')}")
     os.replace(path, aside)
-    for suffix in ("-wal", "-shm"):
-        extra = path.with_name(path.name + suffix)
-        if extra.exists():
-            os.replace(extra, aside.with_name(aside.name + suffix))
+    move_sidecars(path, aside)
     return aside
+
+
+def move_sidecars(path: pathlib.Path, to: pathlib.Path | None) -> None:
+    """Moves the -wal and -shm of `path` beside `to`, or removes them when `to` is None."""
+    for suffix in SIDECARS:
+        extra = path.with_name(path.name + suffix)
+        try:
+            if to is None:
+                extra.unlink()
+            else:
+                os.replace(extra, to.with_name(to.name + suffix))
+        except FileNotFoundError:
+            pass
 
 
 def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
@@ -117,10 +130,8 @@ def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
     Walks the ids in chunks, finding the next id through the table itself (which skips purged
     ranges); a chunk that fails is read row by row and a range that cannot be reached is stepped
     over, so that one broken page costs only the rows on it."""
-    try:
-        conn = sqlite3.connect(path.resolve().as_uri() + "?mode=ro&immutable=1", uri=True)
-        conn.execute("PRAGMA writable_schema=ON")  # reads a file shorter than its header says
-    except sqlite3.Error:
+    conn = _open_damaged(path)
+    if conn is None:
         return [], None
     rows: dict[int, tuple] = {}
     try:
@@ -148,6 +159,22 @@ def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
     finally:
         conn.close()
     return [rows[k] for k in sorted(rows)], first
+
+
+def _open_damaged(path: pathlib.Path) -> sqlite3.Connection | None:
+    """A read-only connection to a damaged file that sees its -wal, where the newest messages may
+    be; the file alone when the -wal cannot be read."""
+    for options in ("?mode=ro", "?mode=ro&immutable=1"):
+        conn = None
+        try:
+            conn = sqlite3.connect(path.resolve().as_uri() + options, uri=True)
+            conn.execute("PRAGMA writable_schema=ON")  # reads a file shorter than its header says
+            conn.execute("PRAGMA user_version").fetchone()  # the first read, which opens the -wal
+            return conn
+        except sqlite3.Error:
+            if conn is not None:
+                conn.close()
+    return None
 
 
 def _read_one(conn: sqlite3.Connection, sql: str):

@@ -85,26 +85,30 @@ class HeldMessages:
                 self._conn = None
         return self._conn
 
-    def close(self):
-        """Lets go of the file; the next `sync` opens it again and reads it whole."""
+    def close(self) -> bool:
+        """Lets go of the file; the next `sync` opens it again and reads it whole.  True when the
+        file was open."""
         with self._lock:
-            if self._conn is not None:
-                self._conn.close()
-                self._conn = None
-            self._data_version = None
+            return self._let_go()
 
     def reload(self):
         """Forgets what is held and reads the file whole (it was replaced or rebuilt)."""
         with self._lock:
-            if self._conn is not None:
-                self._conn.close()
-                self._conn = None
-            self._data_version = None
+            self._let_go()
             self._clear()
             self.first_capture = False
             self.version += 1
             self.generation += 1
         self.sync()
+
+    def _let_go(self) -> bool:
+        """Closes the file (under the lock); True when it was open."""
+        was_open = self._conn is not None
+        if self._conn is not None:
+            self._conn.close()
+            self._conn = None
+        self._data_version = None
+        return was_open
 
     def sync(self) -> bool:
         """Reads what changed since the last call; True when the held messages changed."""
@@ -190,17 +194,21 @@ class HeldMessages:
     def since(self, cutoff: float) -> EventList:
         """The messages captured at or after `cutoff` (epoch seconds), newest first.  The same list
         object comes back for as long as neither the messages nor the first one in the period change."""
+        return self.period(cutoff)[1]
+
+    def period(self, cutoff: float) -> tuple[int, EventList]:
+        """(generation, since(cutoff)) read together: the ids in the list are those of that generation."""
         with self._lock:
             start = bisect.bisect_left(self._stamps, cutoff)
             known = self._windows.get(start)
             if known is not None and known[0] == self.version:
-                return known[1]
+                return self.generation, known[1]
             events = EventList(reversed(self._events[start:]))
             self._windows = {s: w for s, w in self._windows.items() if w[0] == self.version and s != start}
             if len(self._windows) >= 4:
                 self._windows.clear()
             self._windows[start] = (self.version, events)
-            return events
+            return self.generation, events
 
     def stats(self, target: str, cutoff: float) -> tuple[int, Event | None]:
         with self._lock:
