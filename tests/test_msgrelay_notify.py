@@ -3,6 +3,8 @@
 import datetime as dt
 import unittest
 
+import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
+
 from msgrelay.config_store import default_config
 from msgrelay.demo_data import Event
 from msgrelay.notify import decide, text
