@@ -82,11 +82,12 @@ class _Scope:
     def __init__(self, events: list[Event], config: dict, completed_keys, target: str | None, week):
         keys = week.keys(events)
         sortings = week.sortings(events, config)
-        seen, self.pool, self._sortings = set(), [], [] if sortings is not None else None
+        seen, self.pool, self._keys, self._sortings = set(), [], [], [] if sortings is not None else None
         for index, (event, key) in enumerate(zip(events, keys)):
             if (target is None or event.chat_target == target) and key not in seen:
                 seen.add(key)
                 self.pool.append(event)
+                self._keys.append(key)
                 if sortings is not None:
                     self._sortings.append(sortings[index])
         self._config = config
@@ -99,7 +100,8 @@ class _Scope:
     def digest(self) -> Digest:
         with self._lock:
             if self._digest is None:
-                self._digest = Digest(self.pool, self._config, self._completed_keys, sortings=self._sortings)
+                self._digest = Digest(self.pool, self._config, self._completed_keys, sortings=self._sortings,
+                                      keys=self._keys)
             return self._digest
 
     def search(self, question: str) -> list[Event]:
