@@ -463,7 +463,7 @@ def _is_outage(text: str) -> bool:
 def sort_message(event: Event, profile: Profile) -> Sorting:
     text = event.display_text.replace(DEMO_MARK.strip(), "").strip()
     topics = tuple(classify.topics_of(text))
-    notice = classify.is_notice(text)
+    notice = words.NOTICE_TOPIC in topics
     own = is_own(event, profile)
     automated = not own and is_automated(event)
     if not own and is_suspicious(text):
