@@ -12,6 +12,8 @@ import calendar
 import datetime as dt
 import re
 
+from .patterns import CL
+
 END_OF_DAY = 18  # a working day's end: "今天" means before people go home
 PART_HOURS = {"上午": 12, "早上": 9, "早": 9, "中午": 12, "下午": 18, "傍晚": 19, "晚上": 22, "晚": 22, "凌晨": 6,
               "夜": 23, "下班": 18}
@@ -104,7 +106,7 @@ def _time(text: str) -> tuple[int, int] | None:
     return None
 
 
-_CLAUSE = re.compile(r"[^，,。；;！!？?\n]+")
+_CLAUSE = re.compile(CL + "+")
 _MARKED = re.compile(r"前|截止|以内|之内|给我|发我|交|\bby\b|\bbefore\b|\bdue\b", re.IGNORECASE)
 
 
