@@ -207,6 +207,10 @@ class Profile:
         """The text an @ of the user ran into: "你看下" of "@李明你看下"."""
         return who[self._pattern.match(who).end():] if self.mentioned(who) else ""
 
+    def as_you(self, text: str) -> str:
+        """The text with the user's names and forms put as 你: "…我转给李明" reads "…我转给你"."""
+        return self._pattern.sub("你", text) if self._pattern else text
+
     def watched(self, text: str) -> bool:
         return bool(self._keywords and self._keywords.search(text))
 
@@ -411,7 +415,7 @@ def _read_requests(r: _Reading, event: Event) -> None:
     me, body = r.address.me, r.body
     parts = clauses(body)
     promised = [_promise_clause(clause) for clause in parts] if me else []
-    named_promise = r.address.named and not me and _promises(r.profile._pattern.sub("你", body))  # "…我转给李明"
+    named_promise = r.address.named and not me and _promises(r.profile.as_you(body))  # "…我转给李明"
     r.follow_up = (any(promised) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
         or (me and bool(_REMINDER_OF_MINE.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
