@@ -258,6 +258,12 @@ class NotifyTests(BusCase):
         latest = self.notes(count=6)[5]
         self.assertEqual((latest["replaces"], latest["body"]), (0, "李明，报价单好了吗"))
         self.assertNotEqual(latest["id"], first)
+        self.server.dismiss(latest["id"])  # the user closed it: the chat's next message is a new one, with no count
+        self.send.notify("企业微信", "运维群", "周强: 李明，发布推迟了吗")  # razo reads the closing before this post's reply
+        poll(lambda: sum("posted a desktop notification" in line for line in self.core.lines) == 7)
+        self.send.notify("企业微信", "项目群", "王芳: 李明，报价单在哪")
+        after = self.notes(count=8)[7]
+        self.assertEqual((after["replaces"], after["body"]), (0, "李明，报价单在哪"))
 
 
 class RefusedMonitorTests(BusCase):

@@ -91,7 +91,7 @@ def click(conn, note_id: int, token: str = "", to: str | None = None):
 
 class NotificationServer:
     """Answers Notify with increasing ids (or the id it replaces) and every other call with an empty
-    reply; `razo` lists the Notify calls razo's core made; `invoke` clicks one of them."""
+    reply; `razo` lists the Notify calls razo's core made; `invoke` clicks one of them, `dismiss` closes one."""
 
     CAPABILITIES = ["actions", "body"]  # no body-markup, so razo posts its bodies unescaped
 
@@ -146,6 +146,12 @@ class NotificationServer:
 
     def invoke(self, note_id: int, token: str = ""):
         click(self._conn, note_id, token)
+
+    def dismiss(self, note_id: int):
+        from jeepney import DBusAddress, new_signal
+
+        emitter = DBusAddress("/org/freedesktop/Notifications", interface="org.freedesktop.Notifications")
+        self._conn.send(new_signal(emitter, "NotificationClosed", "uu", (note_id, 2)))  # 2: the user closed it
 
     def close(self):
         import socket
