@@ -12,7 +12,7 @@ import re
 import threading
 
 TARGET_LABELS = {"wechat": "微信", "wecom": "企业微信"}
-DEMO_MARK = "【示例】 "  # the space keeps a following 请 at the start of a clause for the to-do rules
+DEMO_MARK = "【示例】 "  # the space parts the mark from the text; the sorting takes the mark out before it reads
 # A short leading label such as "提醒：" or "腾讯会议：" (a colon between two digits is a clock
 # time). Lists that show a message without its label would drop a mark placed before it, so
 # the mark goes after the label.

@@ -3,6 +3,8 @@
 import datetime as dt
 import unittest
 
+import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
+
 from msgrelay.config_store import default_config
 from msgrelay.demo_data import Event
 from msgrelay.notify import decide, text
@@ -21,7 +23,8 @@ class DecideTests(unittest.TestCase):
         cases = [  # (name, message, configuration changes, notified)
             ("request naming the user", message(request), {}, True),
             ("plain", message("好的，收到"), {}, False),
-            ("exclusion word", message("李明，领取优惠券后把报价单发我"), {}, False),
+            ("exclusion word", message("李明，优惠的报价单发我"), {}, False),  # 优惠 is a default exclusion word
+            ("no exclusion words", message("李明，优惠的报价单发我"), {"notification_exclude_keywords": []}, True),
             ("exclusion word in other case", message("李明，把 SPAM 报价单发我"),
              {"notification_exclude_keywords": ["spam"]}, False),
             ("client switched off", message(request), {"wecom": {"enabled": False}}, False),

@@ -17,6 +17,7 @@ import time
 from .. import message_db
 from ..demo_data import Event
 from ..message_db import MessageDB, NewMessage
+from ..triage.visibility import allowlisted
 from . import clients, parse
 from .dbus_monitor import BusMonitor, MonitorError, Sighting
 from .repeats import RepeatFilter, remember
@@ -83,12 +84,6 @@ class Report:
 def reads(config: dict, target: str) -> bool:
     client = config.get(target, {})
     return bool(client.get("enabled")) and client.get("source") == SOURCE
-
-
-def allowed(client: dict, session: str) -> bool:
-    if client.get("rule_mode") != "allowlist":
-        return True
-    return any(e.get("name") == session and e.get("enabled", True) is not False for e in client.get("allowlist", []))
 
 
 class Capture:
@@ -265,7 +260,7 @@ class Capture:
                 self._log(f"msgrelay: a {label} notification from {sighting.app} had no text "
                           f"({counters.without_text} so far)")
                 return None
-            if not allowed(config[target], message.session_name):
+            if not allowlisted(config[target], message.session_name):
                 counters.outside_allowlist += 1
                 return None
             if self._repeats.is_repeat(target, message.session_name, message.sender_name, message.content, now,

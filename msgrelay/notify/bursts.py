@@ -1,5 +1,5 @@
 """Groups a chat's notifications: at most one new notification per chat and window; the messages
-that follow within the window replace it and are counted."""
+that follow within the window replace it and are counted, until the user closes it."""
 
 from __future__ import annotations
 
@@ -40,3 +40,8 @@ class Bursts:
         burst = self._open.get(chat)
         if burst is not None:
             burst.server_id = server_id
+
+    def closed(self, server_id: int):
+        """The notification went away (the user closed it): the chat's next message gets a new one,
+        not counting those the user has seen off."""
+        self._open = {k: b for k, b in self._open.items() if not (server_id and b.server_id == server_id)}

@@ -118,3 +118,4 @@ class Notifier:
         elif member == "NotificationClosed":
             self._messages.pop(server_id, None)
             self._tokens.pop(server_id, None)
+            self._bursts.closed(server_id)

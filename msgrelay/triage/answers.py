@@ -8,7 +8,7 @@ import threading
 
 from . import classify
 from ..demo_data import Event
-from .digest import Digest, event_key
+from .digest import Digest, event_key, first_of_each
 
 MAX_LINES = 6
 _STOP = set("的了吗呢吧啊是有在和与我你他她它们这那哪什么怎么最近一下帮看下个些里还没")
@@ -82,13 +82,10 @@ class _Scope:
     def __init__(self, events: list[Event], config: dict, completed_keys, target: str | None, week):
         keys = week.keys(events)
         sortings = week.sortings(events, config)
-        seen, self.pool, self._sortings = set(), [], [] if sortings is not None else None
-        for index, (event, key) in enumerate(zip(events, keys)):
-            if (target is None or event.chat_target == target) and key not in seen:
-                seen.add(key)
-                self.pool.append(event)
-                if sortings is not None:
-                    self._sortings.append(sortings[index])
+        kept = first_of_each(keys, [i for i, e in enumerate(events) if target is None or e.chat_target == target])
+        self.pool = [events[i] for i in kept]
+        self._keys = [keys[i] for i in kept]
+        self._sortings = [sortings[i] for i in kept] if sortings is not None else None
         self._config = config
         self._completed_keys = completed_keys
         self._digest: Digest | None = None
@@ -99,7 +96,8 @@ class _Scope:
     def digest(self) -> Digest:
         with self._lock:
             if self._digest is None:
-                self._digest = Digest(self.pool, self._config, self._completed_keys, sortings=self._sortings)
+                self._digest = Digest(self.pool, self._config, self._completed_keys, sortings=self._sortings,
+                                      keys=self._keys)
             return self._digest
 
     def search(self, question: str) -> list[Event]:

@@ -4,12 +4,11 @@ from __future__ import annotations
 
 import re
 
-from .words import BROADCAST_WORDS, TOPIC_WORDS
+from .words import TOPIC_WORDS
 
 _DIGITS = re.compile(r"\d+")
 _SPACES = re.compile(r"\s+")
 _TOPICS = {topic: re.compile("|".join(map(re.escape, words))) for topic, words in TOPIC_WORDS.items()}
-_BROADCAST = re.compile("|".join(map(re.escape, BROADCAST_WORDS)))
 
 
 def contains_any(text: str, words, ignore_case: bool = False) -> bool:
@@ -22,10 +21,6 @@ def contains_any(text: str, words, ignore_case: bool = False) -> bool:
 def content_key(text: str) -> str:
     """Two texts that differ only in digits or white space share this key."""
     return _SPACES.sub("", _DIGITS.sub("#", text))
-
-
-def is_notice(text: str) -> bool:
-    return bool(_BROADCAST.search(text))
 
 
 def mentions(text: str, names) -> bool:

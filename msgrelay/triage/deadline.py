@@ -12,6 +12,8 @@ import calendar
 import datetime as dt
 import re
 
+from .patterns import CL
+
 END_OF_DAY = 18  # a working day's end: "今天" means before people go home
 PART_HOURS = {"上午": 12, "早上": 9, "早": 9, "中午": 12, "下午": 18, "傍晚": 19, "晚上": 22, "晚": 22, "凌晨": 6,
               "夜": 23, "下班": 18}
@@ -52,7 +54,8 @@ def _day(text: str, base: dt.date) -> dt.date | None:
     if m := _DATE.search(text):
         month, day = (int(m.group(1)), int(m.group(2))) if m.group(1) else (int(m.group(3)), int(m.group(4)))
         if 1 <= month <= 12 and 1 <= day <= calendar.monthrange(base.year, month)[1]:
-            year = base.year + (1 if (month, day) < (base.month, base.day) and month < base.month else 0)
+            # an earlier month is next year's ("1月5日" sent in December); a day gone by this month is overdue
+            year = base.year + (1 if month < base.month else 0)
             return dt.date(year, month, day)
     if m := _RELATIVE_DAY.search(text):
         key = (m.group(1) or m.group(3)).lower()
@@ -104,7 +107,7 @@ def _time(text: str) -> tuple[int, int] | None:
     return None
 
 
-_CLAUSE = re.compile(r"[^，,。；;！!？?\n]+")
+_CLAUSE = re.compile(CL + "+")
 _MARKED = re.compile(r"前|截止|以内|之内|给我|发我|交|\bby\b|\bbefore\b|\bdue\b", re.IGNORECASE)
 
 

@@ -28,14 +28,19 @@ def item_line(event: Event) -> str:
     return f"{event.label}｜{event.session_name}｜{event.sender_name} ({event.iso_time})：{text}"
 
 
-def deduplicated(events: list[Event]) -> list[Event]:
+def first_of_each(keys: list[str], indexes=None) -> list[int]:
+    """The positions (among `indexes` when given, in their order) whose key no earlier one had: the
+    first message of each set of duplicates."""
     seen, kept = set(), []
-    for event in events:
-        key = event_key(event)
-        if key not in seen:
-            seen.add(key)
-            kept.append(event)
+    for index in range(len(keys)) if indexes is None else indexes:
+        if keys[index] not in seen:
+            seen.add(keys[index])
+            kept.append(index)
     return kept
+
+
+def deduplicated(events: list[Event]) -> list[Event]:
+    return [events[i] for i in first_of_each([event_key(e) for e in events])]
 
 
 def pressing_first(items: list[tuple[Event, Sorting]]) -> list[Event]:
@@ -77,12 +82,9 @@ class Digest:
         self.sortings = sortings
         if keys is None:
             keys = [event_key(e) for e in events]
-        seen, unique, key_of = set(), [], {}
-        for event, sorting, key in zip(events, sortings, keys):
-            if key not in seen:
-                seen.add(key)
-                unique.append((event, sorting))
-                key_of[event.id] = key
+        kept = first_of_each(keys)
+        unique = [(events[i], sortings[i]) for i in kept]
+        key_of = {events[i].id: keys[i] for i in kept}
 
         def open_item(event: Event) -> bool:
             return key_of[event.id] not in completed_keys and item_line(event) not in completed_texts

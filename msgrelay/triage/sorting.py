@@ -54,9 +54,8 @@ _ASSIGNED = literal(words.ASSIGNED)
 _MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
 _NOT_SUBJECT = f"(?<![{words.OBJECT_AFTER}])"  # 我 or 你 after these is an object: 发我, 答复你
 _SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?\n]|$)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
-_NOT_YOU_SUBJECT = _NOT_SUBJECT
 _THIRD = re.compile(_NOT_SUBJECT + r"(?<![其吉])(?:他|她)们?(?!的)")  # 他 or 她 as subject: "她过来帮忙带孩子"
-_YOU = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
+_YOU = re.compile(_NOT_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _AUTOMATED = literal(words.AUTOMATED_SENDERS)
 _ADVERTISING = literal(words.ADVERTISING)
 _SENIOR = re.compile("(?:" + alternatives(words.SENIOR_TITLES) + r")$")
@@ -65,7 +64,7 @@ _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
 _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{words.NOT_A_MOMENT}])"
                          f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
-_YOU_VERB = re.compile(_NOT_YOU_SUBJECT + r"(?:你|您)(?:们)?(?:" + alternatives(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
+_YOU_VERB = re.compile(_NOT_SUBJECT + r"(?:你|您)(?:们)?(?:" + alternatives(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
                        alternatives(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
 _YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + alternatives(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
@@ -89,6 +88,7 @@ _EACH = literal(words.EACH)
 _ANNOUNCE = literal(words.ANNOUNCE)
 _FORECAST = literal(words.FORECAST)
 _EVERYONE = literal(words.EVERYONE_WORDS)
+_DATED = re.compile(r"今天|今晚|明天|明早|周[一二三四五六日天]|本周|这周|截止|\d+\s*[号日点]|前")  # a group's duty has a date
 
 _PROMISE = re.compile(r"我们?" + CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + CL + "{0,10}?(?:" +
                       alternatives(words.PROMISE_VERBS) + ")")  # 我今晚把方案更新一下
@@ -206,6 +206,10 @@ class Profile:
     def after_mention(self, who: str) -> str:
         """The text an @ of the user ran into: "你看下" of "@李明你看下"."""
         return who[self._pattern.match(who).end():] if self.mentioned(who) else ""
+
+    def as_you(self, text: str) -> str:
+        """The text with the user's names and forms put as 你: "…我转给李明" reads "…我转给你"."""
+        return self._pattern.sub("你", text) if self._pattern else text
 
     def watched(self, text: str) -> bool:
         return bool(self._keywords and self._keywords.search(text))
@@ -365,7 +369,7 @@ def _group_duty(body: str, meeting: bool) -> bool:
         return False
     if _STANDBY.search(body):
         return True
-    dated = bool(re.search(r"今天|今晚|明天|明早|周[一二三四五六日天]|本周|这周|截止|\d+\s*[号日点]|前", body))
+    dated = bool(_DATED.search(body))
     for clause in clauses(body):
         if _SELF.search(clause) or _DONE.search(clause):
             continue
@@ -411,7 +415,7 @@ def _read_requests(r: _Reading, event: Event) -> None:
     me, body = r.address.me, r.body
     parts = clauses(body)
     promised = [_promise_clause(clause) for clause in parts] if me else []
-    named_promise = r.address.named and not me and _promises(r.profile._pattern.sub("你", body))  # "…我转给李明"
+    named_promise = r.address.named and not me and _promises(r.profile.as_you(body))  # "…我转给李明"
     r.follow_up = (any(promised) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
         or (me and bool(_REMINDER_OF_MINE.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
@@ -428,7 +432,7 @@ def _read_requests(r: _Reading, event: Event) -> None:
         r.todo = _group_duty(body, r.meeting)
 
 
-def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
+def _is_important(r: _Reading, private: bool) -> bool:
     """Rule 6 of the module's description.  private: a chat of the user's private life, where an hour
     ("六点前去接孩子") is no deadline that matters."""
     text = r.text
@@ -438,7 +442,7 @@ def _is_important(r: _Reading, profile: Profile, private: bool) -> bool:
         # a group's duty counts today only; the user's own to-do when due soon, unless it can wait
         near = _NEAR if r.address.everyone or not r.address.me else _PRIVATE_URGENT if private else _URGENT
         relaxed = bool(_RELAXED.search(text))
-        if (near.search(text) and not relaxed) or profile.watched(text) or r.address.assigned \
+        if (near.search(text) and not relaxed) or r.profile.watched(text) or r.address.assigned \
                 or (r.senior and not r.question_only and not relaxed):
             return True
     if r.automated:
@@ -463,7 +467,7 @@ def _is_outage(text: str) -> bool:
 def sort_message(event: Event, profile: Profile) -> Sorting:
     text = event.display_text.replace(DEMO_MARK.strip(), "").strip()
     topics = tuple(classify.topics_of(text))
-    notice = classify.is_notice(text)
+    notice = words.NOTICE_TOPIC in topics
     own = is_own(event, profile)
     automated = not own and is_automated(event)
     if not own and is_suspicious(text):
@@ -481,7 +485,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         # a service's notice that names the user (构建成功 提交者：李明) is for them only when it asks or reminds
         mine=address.named and not own and (not automated or todo or follow_up),
         notice=notice,
-        important=_is_important(reading, profile, private=event.chat_target == "wechat"),
+        important=_is_important(reading, private=event.chat_target == "wechat"),
         topics=topics,
         due=due_of(text, event.at) if (todo or follow_up) else None,
     )

@@ -11,14 +11,18 @@ import json
 from ..demo_data import Event
 
 
+def allowlisted(client: dict, session: str) -> bool:
+    """The client's settings let the chat through: it reads every chat, or the chat is on its
+    allowlist and not switched off there.  The capture stores only these."""
+    if client.get("rule_mode") != "allowlist":
+        return True
+    return any(e.get("name") == session and e.get("enabled", True) is not False for e in client.get("allowlist", []))
+
+
 def shown(event: Event, config: dict) -> bool:
     client = config.get(event.chat_target, {})
-    if not client.get("enabled", False):
+    if not client.get("enabled", False) or not allowlisted(client, event.session_name):
         return False
-    if client.get("rule_mode") == "allowlist":
-        names = {e.get("name") for e in client.get("allowlist", []) if e.get("enabled", True) is not False}
-        if event.session_name not in names:
-            return False
     text = event.display_text.casefold()
     return not any(word.casefold() in text for word in config.get("notification_exclude_keywords", []) if word)
 

@@ -46,6 +46,9 @@ class _PerMessage:
     def __len__(self):
         return len(self._values)
 
+    def clear(self):
+        self._key, self._values = None, {}
+
     def forget(self, ids: set[int]):
         """Drops the results of messages that are gone."""
         for number in [n for n in self._values if n not in ids]:
@@ -59,7 +62,7 @@ class Week:
         self._lock = threading.RLock()
         self._source = None
         self._widest = 0  # the most messages one period held so far
-        self._shown = _PerMessage(lambda event, config: visibility.shown(event, config))
+        self._shown = _PerMessage(visibility.shown)
         self._sortings = _PerMessage(sort_message)
         self._keys = _PerMessage(lambda event, _: event_key(event))
         self._search = _PerMessage(lambda event, _: message_key(event))
@@ -73,7 +76,7 @@ class Week:
         if source != self._source:
             self._source, self._widest = source, 0
             for part in parts:
-                part.values([], object(), None)
+                part.clear()
         self._widest = max(len(held), int(self._widest * 0.999))  # forgets a wider period slowly
         if 2 * len(held) >= self._widest and any(len(part) > 2 * len(held) + 1000 for part in parts):
             ids = {e.id for e in held}

@@ -91,9 +91,11 @@ def click(conn, note_id: int, token: str = "", to: str | None = None):
 
 class NotificationServer:
     """Answers Notify with increasing ids (or the id it replaces) and every other call with an empty
-    reply; `razo` lists the Notify calls razo's core made; `invoke` clicks one of them."""
+    reply; `razo` lists the Notify calls razo's core made; `invoke` clicks one of them, `dismiss` closes one."""
 
-    def __init__(self, address: str, capabilities=("actions", "body")):
+    CAPABILITIES = ["actions", "body"]  # no body-markup, so razo posts its bodies unescaped
+
+    def __init__(self, address: str):
         from jeepney.bus_messages import message_bus
         from jeepney.io.blocking import Proxy, open_dbus_connection
 
@@ -101,7 +103,6 @@ class NotificationServer:
         bus = Proxy(message_bus, self._conn, timeout=5)
         for name in ("org.freedesktop.Notifications", "org.gtk.Notifications", PORTAL_NAME):
             bus.RequestName(name)
-        self._capabilities = list(capabilities)
         self._next_id = 0
         self._lock = threading.Lock()
         self._razo: list[dict] = []
@@ -135,7 +136,7 @@ class NotificationServer:
                                            "replaces": replaces, "icon": icon, "summary": summary,
                                            "body": body, "actions": actions, "hints": hints, "timeout": timeout})
             elif member == "GetCapabilities":
-                reply = new_method_return(message, "as", (self._capabilities,))
+                reply = new_method_return(message, "as", (self.CAPABILITIES,))
             else:
                 reply = new_method_return(message)
             try:
@@ -145,6 +146,12 @@ class NotificationServer:
 
     def invoke(self, note_id: int, token: str = ""):
         click(self._conn, note_id, token)
+
+    def dismiss(self, note_id: int):
+        from jeepney import DBusAddress, new_signal
+
+        emitter = DBusAddress("/org/freedesktop/Notifications", interface="org.freedesktop.Notifications")
+        self._conn.send(new_signal(emitter, "NotificationClosed", "uu", (note_id, 2)))  # 2: the user closed it
 
     def close(self):
         import socket
