@@ -131,6 +131,17 @@ class SortingTests(unittest.TestCase):
                     self.assertEqual(dt.datetime.fromtimestamp(s.due).astimezone().strftime("%m-%d %H:%M")
                                      if s.due else "-", due)
 
+    def test_dates_across_the_year_end(self):
+        profile = Profile.from_config({"user_profile": USER})
+        cases = [("2026-12-20", "王雪，1月5日前把报价单发我", "2027-01-05"),
+                 ("2027-03-10", "王雪，2月29日前把报价单发我", "2028-02-29"),
+                 ("2028-03-10", "王雪，2月29日前把报价单发我", None)]  # 2029 has no 29 February
+        for sent, text, due in cases:
+            with self.subTest(sent=sent):
+                at = dt.datetime.fromisoformat(sent + " 10:00").astimezone()
+                s = sort_message(event("direct", "赵四", text, at), profile)
+                self.assertEqual(dt.datetime.fromtimestamp(s.due).date().isoformat() if s.due else None, due)
+
     def test_to_dos_by_deadline_then_newest(self):
         texts = ["@王雪 有空看下这个 PR", "@王雪 周五前把方案发我", "@王雪 今天下班前回复我",
                  "@王雪 这个接口再确认一下", "@王雪 周五前把排期发我"]

@@ -53,9 +53,9 @@ def _number(text: str) -> int:
 def _day(text: str, base: dt.date) -> dt.date | None:
     if m := _DATE.search(text):
         month, day = (int(m.group(1)), int(m.group(2))) if m.group(1) else (int(m.group(3)), int(m.group(4)))
-        if 1 <= month <= 12 and 1 <= day <= calendar.monthrange(base.year, month)[1]:
-            # an earlier month is next year's ("1月5日" sent in December); a day gone by this month is overdue
-            year = base.year + (1 if month < base.month else 0)
+        # an earlier month is next year's ("1月5日" sent in December); a day gone by this month is overdue
+        year = base.year + (1 if month < base.month else 0)
+        if 1 <= month <= 12 and 1 <= day <= calendar.monthrange(year, month)[1]:
             return dt.date(year, month, day)
     if m := _RELATIVE_DAY.search(text):
         key = (m.group(1) or m.group(3)).lower()
