@@ -1,5 +1,6 @@
 // Store lifecycle: start-up (reuse, launch + wait, two failed attempts), refresh rules,
 // the refresh timer, toasts and the joining of two network failures.
+#include "StandInSystemctl.h"
 #include "StoreTestKit.h"
 
 #include <QElapsedTimer>
@@ -355,6 +356,39 @@ private slots:
 
         f.store->setSearchQuery(QString());
         QVERIFY(!f.store->searchResult() && !f.store->isSearching());
+    }
+
+    // Showing the settings while a change runs reads the state again; the change still applies
+    // what it read back and says so in its toast.
+    void backgroundReadingChangeOutlastsAReading_data()
+    {
+        QTest::addColumn<bool>("hangs");
+        QTest::addColumn<QString>("toast");
+        QTest::newRow("turned on") << false << QStringLiteral("已开启登录后在后台读取消息。");
+        QTest::newRow("systemctl hangs")
+            << true << QStringLiteral("登录后在后台读取消息：systemctl 在 0.3 秒内没有完成。");
+    }
+    void backgroundReadingChangeOutlastsAReading()
+    {
+        QFETCH(bool, hangs);
+        QFETCH(QString, toast);
+        StandInSystemctl systemctl;
+        systemctl.mark(QStringLiteral("installed"));
+        systemctl.mark(QStringLiteral("session"));
+        if (hangs)
+            systemctl.mark(QStringLiteral("hang"));
+        BackgroundReadingSetup setup = systemctl.setup();
+        setup.timeout = std::chrono::milliseconds(300);
+        auto f = makeStore(FakeHttpServer::refusingUrl());
+        f.store->setBackgroundReadingSetup(setup);
+        Recorder toasts(f.store.get(), &BridgeStore::toastChanged, &BridgeStore::toast);
+
+        auto change = f.store->setBackgroundReadingEnabled(true);
+        auto reading = f.store->loadBackgroundReading();
+        QTRY_VERIFY(change.isReady() && reading.isReady());
+        QVERIFY2(toasts.values.contains(toast), qPrintable(toasts.values.join(u'|')));
+        QCOMPARE(f.store->backgroundReading().enabled(), !hangs);
+        QCOMPARE(f.store->backgroundReading().failure.isEmpty(), !hangs);
     }
 
     // When the state cannot be loaded, the message load started with it is ended at once

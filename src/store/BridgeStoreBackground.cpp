@@ -11,6 +11,9 @@ void BridgeStore::setBackgroundReadingSetup(BackgroundReadingSetup setup)
 
 QCoro::Task<> BridgeStore::loadBackgroundReading()
 {
+    // A change reads the state back itself; a reading now would take its outcome and toast.
+    if (m_isChangingBackgroundReading)
+        co_return;
     const auto alive = m_alive;
     const quint64 turn = ++m_backgroundReadingTurn;
     BackgroundReadingState state = co_await m_backgroundReading.read();
