@@ -308,6 +308,7 @@ private slots:
     // The search hands over from the loaded messages to the core's week: nothing from the core
     // until it answers the current query, an answer for an older query never lands, a core
     // without the search path leaves the local search alone, and clearing drops the core's list.
+    // An overtaken search is ended at once, and its end does not end the search that overtook it.
     void searchHandsOverFromLoadedMessagesToTheCore_data()
     {
         QTest::addColumn<bool>("coreSearches");
@@ -319,18 +320,27 @@ private slots:
         QFETCH(bool, coreSearches);
         FakeHttpServer server;
         serveHealthyCore(server);
-        if (coreSearches) {
-            server.on("GET", QStringLiteral("/api/search"), [](const FakeHttpServer::Request& r) {
-                const QString q = r.queryValue(QStringLiteral("q"));
-                return FakeHttpServer::json(eventsBody({QStringLiteral("三天前的") + q}))
-                    .delayed(q == QStringLiteral("旧查询") ? 200 : 400); // the older answer comes first
-            });
-        }
-        auto f = makeStore(server.baseUrl());
+        // The old query's search, and the one the first refresh below starts, never answer.
+        int searches = 0;
+        server.on("GET", QStringLiteral("/api/search"), [&](const FakeHttpServer::Request& r) {
+            const QString q = r.queryValue(QStringLiteral("q"));
+            if (++searches == 3 || q == QStringLiteral("旧查询"))
+                return FakeHttpServer::Action::stall();
+            return coreSearches ? FakeHttpServer::json(eventsBody({QStringLiteral("三天前的") + q}))
+                                : FakeHttpServer::Action::reply(404);
+        });
+        ApiTimeouts timeouts = fastTimeouts(); // a search left running would stay open
+        timeouts.getTimeout = timeouts.overallTimeout = std::chrono::seconds(60);
+        auto f = makeStore(server.baseUrl(), fastTiming(), timeouts);
         QCoro::waitFor(f.store->refreshAll());
         QStringList landed; // the query of every core list published
         connect(f.store.get(), &BridgeStore::searchResultChanged, f.store.get(), [&] {
             landed << (f.store->searchResult() ? f.store->searchResult()->query : QStringLiteral("-"));
+        });
+        QList<int> askedWhenDone; // searches the core had seen each time the store stopped searching
+        connect(f.store.get(), &BridgeStore::isSearchingChanged, f.store.get(), [&] {
+            if (!f.store->isSearching())
+                askedWhenDone << server.headCount(QStringLiteral("/api/search"));
         });
 
         f.store->setSearchQuery(QStringLiteral("旧查询"));
@@ -338,6 +348,7 @@ private slots:
         QTRY_COMPARE(server.headCount(QStringLiteral("/api/search")), 1);
         f.store->setSearchQuery(QStringLiteral(" 新查询 "));
         QTRY_VERIFY(!f.store->isSearching());
+        QCOMPARE(askedWhenDone, QList<int>{2});
         QCOMPARE(server.requests(QStringLiteral("/api/search")).last().rawTarget,
                  QByteArray("/api/search?q=%E6%96%B0%E6%9F%A5%E8%AF%A2&hours=168&limit=200"));
         if (coreSearches) {
@@ -347,12 +358,16 @@ private slots:
             QCOMPARE(f.store->searchResult()->hours, 168);
             QCoro::waitFor(f.store->refreshAll()); // new messages may match: the core is asked again
             QTRY_COMPARE(server.headCount(QStringLiteral("/api/search")), 3);
+            QCoro::waitFor(f.store->refreshAll()); // while that search still runs
+            QTRY_COMPARE(server.headCount(QStringLiteral("/api/search")), 4);
         } else {
             QVERIFY(landed.isEmpty());
         }
         QCOMPARE(f.store->events().size(), 2); // the loaded messages stay what they are
         QVERIFY(f.store->lastError().isEmpty());
         QCOMPARE(f.store->serviceStatus(), QStringLiteral("运行中"));
+
+        QTRY_COMPARE(server.openConnectionCount(), 0); // no search left running
 
         f.store->setSearchQuery(QString());
         QVERIFY(!f.store->searchResult() && !f.store->isSearching());

@@ -45,6 +45,9 @@ QCoro::Task<> BridgeStore::searchCore()
     const QString query = m_searchQuery.trimmed();
     if (query.isEmpty())
         co_return;
+    // An earlier search still running (one a refresh started) is overtaken: its request ends now.
+    if (m_searchCancel)
+        m_searchCancel->cancel();
     auto cancel = std::make_shared<CancelToken>();
     m_searchCancel = cancel;
 

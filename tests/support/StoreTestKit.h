@@ -33,6 +33,6 @@ struct Fixture
 };
 
 // A store whose client points at `base` and whose launcher is fake.
-Fixture makeStore(const QUrl& base, StoreTiming timing = fastTiming());
+Fixture makeStore(const QUrl& base, StoreTiming timing = fastTiming(), ApiTimeouts timeouts = fastTimeouts());
 
 } // namespace storetestkit
