@@ -54,7 +54,6 @@ QCoro::Task<> BridgeStore::searchCore()
     auto reply = co_await m_api.search(query, kSearchHours, kSearchLimit, cancel);
     if (!*alive || search != m_searchesStarted)
         co_return;
-    setSearching(false);
     if (reply.ok()) {
         setSearchResult(SearchResult{query, std::move(reply).value(), kSearchHours, kSearchLimit});
     } else if (reply.error().kind() == BridgeAPIError::Kind::Http && reply.error().status() == 404) {
@@ -63,12 +62,13 @@ QCoro::Task<> BridgeStore::searchCore()
         qCInfo(lcStore) << "searching the core failed; the loaded messages are searched:"
                         << reply.error().description();
     }
+    setSearching(false); // after the answer: the view shows the core's list with its reach at once
 }
 
 void BridgeStore::setSearchResult(std::optional<SearchResult> result)
 {
-    if (!result && !m_searchResult)
-        return;
+    if (m_searchResult == result)
+        return; // a refresh's search that found the same leaves the list alone
     m_searchResult = std::move(result);
     emit searchResultChanged();
 }

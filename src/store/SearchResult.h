@@ -13,4 +13,6 @@ struct SearchResult
     QList<BridgeEvent> events;
     int hours = 0;
     int limit = 0;
+
+    bool operator==(const SearchResult&) const = default;
 };

@@ -458,16 +458,21 @@ void TestMessagesView::showMessageSelectsTheRow_data()
     QTest::addColumn<bool>("arrivesLater"); // stored after the last refresh
     QTest::addColumn<QString>("selected");  // empty: none
     QTest::addColumn<MessageListPreset>("presetAfter");
+    QTest::addColumn<bool>("weChatOnly"); // the source filter set to 微信, which none comes from
     QTest::newRow("loaded, far down the list")
-        << MessageListPreset::All << "" << qint64(3) << false << "3" << MessageListPreset::All;
+        << MessageListPreset::All << "" << qint64(3) << false << "3" << MessageListPreset::All << false;
     QTest::newRow("hidden by the preset")
-        << MessageListPreset::Todo << "" << qint64(5) << false << "5" << MessageListPreset::All;
-    QTest::newRow("hidden by the search")
-        << MessageListPreset::All << "第 40 条" << qint64(6) << false << "6" << MessageListPreset::All;
+        << MessageListPreset::Todo << "" << qint64(5) << false << "5" << MessageListPreset::All << false;
+    QTest::newRow("hidden by the search") << MessageListPreset::All << "第 40 条" << qint64(6) << false << "6"
+                                          << MessageListPreset::All << false;
+    QTest::newRow("hidden by the source")
+        << MessageListPreset::All << "" << qint64(7) << false << "7" << MessageListPreset::All << true;
+    QTest::newRow("hidden by the search and the source") << MessageListPreset::All << "第 40 条" << qint64(8)
+                                                         << false << "8" << MessageListPreset::All << true;
     QTest::newRow("stored since the last refresh")
-        << MessageListPreset::All << "" << qint64(41) << true << "41" << MessageListPreset::All;
+        << MessageListPreset::All << "" << qint64(41) << true << "41" << MessageListPreset::All << false;
     QTest::newRow("unknown or expired")
-        << MessageListPreset::Todo << "" << qint64(999) << false << "" << MessageListPreset::Todo;
+        << MessageListPreset::Todo << "" << qint64(999) << false << "" << MessageListPreset::Todo << false;
 }
 
 void TestMessagesView::showMessageSelectsTheRow()
@@ -478,6 +483,7 @@ void TestMessagesView::showMessageSelectsTheRow()
     QFETCH(bool, arrivesLater);
     QFETCH(QString, selected);
     QFETCH(MessageListPreset, presetAfter);
+    QFETCH(bool, weChatOnly);
 
     QList<Message> messages = manyMessages();
     serve(messages);
@@ -489,6 +495,8 @@ void TestMessagesView::showMessageSelectsTheRow()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.findChild<QLineEdit*>(QStringLiteral("messagesSearchField"))->setText(query);
+    if (weChatOnly)
+        window.findChild<SegmentedControl*>(QStringLiteral("messagesSourceControl"))->segment(1)->click();
     if (arrivesLater) {
         messages.prepend(
             {int(id), QStringLiteral("wechat"), QStringLiteral("项目群"), QStringLiteral("新到的")});
@@ -507,6 +515,7 @@ void TestMessagesView::showMessageSelectsTheRow()
         return;
     }
     QCOMPARE(view->searchQuery(), QString());
+    QCOMPARE(view->targetFilter(), QStringLiteral("all"));
     QTRY_VERIFY(list->viewport()->rect().contains(list->visualRect(list->currentIndex())));
 
     // The section's view is built anew on every visit and selects it again, until the user

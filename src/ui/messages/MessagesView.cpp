@@ -115,7 +115,9 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
         refilter();
     });
     connect(&m_store, &BridgeStore::searchResultChanged, this, &MessagesView::refilter);
-    connect(&m_store, &BridgeStore::isSearchingChanged, this, &MessagesView::refilter);
+    // Whether the core is being asked only changes what the reach line says.
+    connect(&m_store, &BridgeStore::isSearchingChanged, this,
+            [this] { showReach(m_model->events().size()); });
     connect(&m_store, &BridgeStore::messageListPresetChanged, this, [this] {
         syncPreset();
         refilter();
@@ -152,10 +154,12 @@ void MessagesView::showRequestedMessage()
     const bool narrowed =
         !m_search->text().isEmpty() || m_targetFilter != QLatin1String(messagefilter::targetAll);
     if (m_model->rowOf(id) < 0 && narrowed) {
-        m_search->setText(QString());
         m_targetFilter = QString::fromLatin1(messagefilter::targetAll);
         m_sourceControl->setCurrentValue(m_targetFilter);
-        refilter();
+        if (m_search->text().isEmpty())
+            refilter();
+        else
+            m_search->setText(QString()); // refilters through the store's searchQueryChanged
     }
     if (m_model->rowOf(id) < 0)
         m_store.setMessageListPreset(MessageListPreset::All); // refilters through the store's signal
@@ -230,11 +234,7 @@ void MessagesView::refilter()
     const QList<BridgeEvent> shown =
         messagefilter::filteredEvents(fromCore ? found->events : m_store.events(), m_store.state(),
                                       m_store.messageListPreset(), m_targetFilter, query);
-    const QString reach =
-        searchreach::text(query, shown.size(), m_store.events().size(), found, m_store.isSearching());
-    m_reach->setText(reach);
-    m_reach->setAccessibleName(reach);
-    m_reach->setVisible(!reach.isEmpty());
+    showReach(shown.size());
 
     const EventListView::Anchor anchor = m_list->captureAnchor();
     m_list->rowDelegate()->setSearchQuery(query);
@@ -243,4 +243,13 @@ void MessagesView::refilter()
     m_stack->setCurrentWidget(shown.isEmpty() ? static_cast<QWidget*>(m_empty) : m_list);
     m_list->restoreAnchor(anchor);
     m_list->viewport()->update(); // highlights follow the query even where rows did not change
+}
+
+void MessagesView::showReach(qsizetype shown)
+{
+    const QString reach = searchreach::text(m_search->text(), shown, m_store.events().size(),
+                                            m_store.searchResult(), m_store.isSearching());
+    m_reach->setText(reach);
+    m_reach->setAccessibleName(reach);
+    m_reach->setVisible(!reach.isEmpty());
 }

@@ -52,6 +52,8 @@ protected:
 private:
     void syncPreset();
     void refilter();
+    // The reach line for `shown` rows of the current query.
+    void showReach(qsizetype shown);
     // Selects the store's messageToShow, widening the filters when they hide it.
     void showRequestedMessage();
 
