@@ -83,6 +83,8 @@ public:
     // and scrolls it into view, until the user selects another one (clearMessageToShow).
     const std::optional<qint64>& messageToShow() const { return m_messageToShow; }
     void clearMessageToShow();
+    // Whether the message with this id is among the loaded ones (events).
+    bool isLoaded(qint64 messageId) const;
     const BackgroundReadingState& backgroundReading() const { return m_backgroundReadingState; }
     bool isChangingBackgroundReading() const { return m_isChangingBackgroundReading; }
 
@@ -183,7 +185,6 @@ private:
     void maybeSyncWebsiteBridge();
     QCoro::Task<> applyActionOutcome(bool success, QString toast, QString lastError);
     void appendBubble(ChatBubble::Role role, const QString& text);
-    bool isLoaded(qint64 messageId) const;
     void settleMessageToShow(quint64 refresh); // after a refresh applied its messages
     QCoro::Task<> searchCore();
     void setSearchResult(std::optional<SearchResult> result);

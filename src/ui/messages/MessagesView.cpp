@@ -23,8 +23,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 namespace {
 
 bool s_searchFocusRequested = false;
@@ -146,9 +144,7 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
 void MessagesView::showRequestedMessage()
 {
     const std::optional<qint64> wanted = m_store.messageToShow();
-    const QList<BridgeEvent>& events = m_store.events();
-    if (!wanted || std::none_of(events.cbegin(), events.cend(),
-                                [&](const BridgeEvent& e) { return e.eventId == wanted; }))
+    if (!wanted || !m_store.isLoaded(*wanted))
         return;
     const QString id = QString::number(*wanted);
     const bool narrowed =
