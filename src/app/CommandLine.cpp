@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "common/MessageId.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSet>
@@ -26,18 +28,6 @@ bool isQtOption(const QString& name)
                                      QStringLiteral("nograb"),        QStringLiteral("dograb"),
                                      QStringLiteral("sync")};
     return names.contains(name);
-}
-
-// A message id as the core hands it out: a positive decimal number, nothing around it.
-std::optional<qint64> messageId(const QString& text)
-{
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-    }
-    bool ok = false;
-    const qint64 id = text.toLongLong(&ok);
-    return ok && id > 0 ? std::optional(id) : std::nullopt;
 }
 
 QString programName(const QStringList& arguments)
@@ -118,7 +108,7 @@ std::optional<qint64> CommandLine::messageToShow() const
 {
     if (!m_parser.isSet(m_showMessage))
         return std::nullopt;
-    return messageId(m_parser.value(m_showMessage));
+    return parseMessageId(m_parser.value(m_showMessage));
 }
 
 int CommandLine::usageError(const QString& program, const QString& message) const

@@ -1,6 +1,7 @@
 #include "common/SingleInstance.h"
 
 #include "common/Logging.h"
+#include "common/MessageId.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -68,20 +69,6 @@ QString cleanToken(const QByteArray& raw)
             return {};
     }
     return QString::fromLatin1(raw);
-}
-
-// A positive decimal id; anything else is no id.
-std::optional<qint64> cleanMessageId(const QByteArray& raw)
-{
-    if (raw.isEmpty() || raw.size() > 19)
-        return std::nullopt;
-    for (char c : raw) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    }
-    bool ok = false;
-    const qint64 id = raw.toLongLong(&ok);
-    return ok && id > 0 ? std::optional(id) : std::nullopt;
 }
 
 } // namespace
@@ -215,7 +202,7 @@ void SingleInstance::serve(QLocalSocket* socket)
         std::optional<qint64> messageId;
         for (const QByteArray& word : words.mid(1)) {
             if (word.startsWith(kMessage))
-                messageId = cleanMessageId(word.mid(kMessage.size()));
+                messageId = parseMessageId(QString::fromLatin1(word.mid(kMessage.size())));
             else if (token.isEmpty())
                 token = cleanToken(word);
         }
