@@ -13,7 +13,8 @@
 #include <QVBoxLayout>
 
 UserProfileCard::UserProfileCard(SettingsDraftModel* draft, QWidget* parent)
-    : SettingsCard(QStringLiteral("个人识别"), parent), m_draft(draft)
+    : SettingsCard(QStringLiteral("个人识别"), parent),
+      m_notifyFlag(bindFlag(draft, &NativeSettingsDraft::notifyTodosAndMentions))
 {
     using namespace AppTheme;
     setObjectName(QStringLiteral("userProfileCard"));
@@ -51,7 +52,7 @@ UserProfileCard::UserProfileCard(SettingsDraftModel* draft, QWidget* parent)
     // what refresh() shows from the draft is no edit.
     connect(m_notify, &QAbstractButton::toggled, this, [this](bool on) {
         if (!m_refreshing)
-            m_draft->setFlag(&NativeSettingsDraft::notifyTodosAndMentions, on);
+            m_notifyFlag.set(on);
     });
     connect(draft, &SettingsDraftModel::changed, this, &UserProfileCard::refresh);
     refresh();
@@ -60,5 +61,5 @@ UserProfileCard::UserProfileCard(SettingsDraftModel* draft, QWidget* parent)
 void UserProfileCard::refresh()
 {
     const QScopedValueRollback refreshing(m_refreshing, true);
-    m_notify->setChecked(m_draft->draft().notifyTodosAndMentions);
+    m_notify->setChecked(m_notifyFlag.get());
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ui/settings/SettingsCard.h"
+#include "ui/settings/logic/DraftBinding.h"
 
-class SettingsDraftModel;
 class SettingsTextEditor;
 class SettingsTextField;
 class ToggleSwitch;
@@ -23,7 +23,7 @@ public:
 private:
     void refresh();
 
-    SettingsDraftModel* m_draft;
+    FlagBinding m_notifyFlag;
     SettingsTextField* m_name;
     SettingsTextEditor* m_aliases;
     ToggleSwitch* m_notify;
