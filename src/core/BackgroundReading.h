@@ -18,8 +18,6 @@ class BackgroundReading
 public:
     explicit BackgroundReading(BackgroundReadingSetup setup) : m_setup(std::move(setup)) {}
 
-    const BackgroundReadingSetup& setup() const { return m_setup; }
-
     QCoro::Task<BackgroundReadingState> read() const { return readWith(m_setup); }
     // Turns it on or off; the state read back afterwards, with `failure` saying why nothing
     // changed (what was on or off stays so; a half-made change is undone).

@@ -2,8 +2,6 @@
 // messages are read while razo is closed. The state is always read back, never remembered.
 #include "store/BridgeStore.h"
 
-#include "common/Logging.h"
-
 void BridgeStore::setBackgroundReadingSetup(BackgroundReadingSetup setup)
 {
     m_backgroundReading = BackgroundReading(std::move(setup));

@@ -17,7 +17,6 @@ BackgroundReadingCard::BackgroundReadingCard(BridgeStore& store, QWidget* parent
     setObjectName(QStringLiteral("backgroundReadingCard"));
     m_switch = new ToggleSwitch(QStringLiteral("登录后在后台读取消息"), this);
     m_switch->setObjectName(QStringLiteral("backgroundReadingSwitch"));
-    m_switch->setAccessibleName(QStringLiteral("登录后在后台读取消息"));
     m_status = labels::make(QString(), TextStyle::Caption, -1, secondaryText(), this);
     m_status->setObjectName(QStringLiteral("backgroundReadingStatus"));
     m_status->setWordWrap(true);
