@@ -18,10 +18,12 @@ constexpr int kEventHours = 168;
 constexpr int kEventLimit = 120;
 } // namespace
 
-BridgeStore::BridgeStore(QObject* parent)
-    : BridgeStore(BridgeAPI{}, std::make_unique<CoreService>(), StoreTiming{}, parent)
+BridgeStore::BridgeStore(QObject* parent) : BridgeStore(BridgeAPI{}, nullptr, StoreTiming{}, parent)
 {
-    m_backgroundReading = BackgroundReading(BackgroundReadingSetup::system(CoreEnvironment::system()));
+    // The launcher and the start at login look at the same facts of this process.
+    const CoreEnvironment facts = CoreEnvironment::system();
+    m_core = std::make_unique<CoreService>(facts);
+    m_backgroundReading = BackgroundReading(BackgroundReadingSetup::system(facts));
 }
 
 BridgeStore::BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing,
