@@ -15,6 +15,7 @@
 namespace {
 
 constexpr int kReasonLength = 200;
+constexpr std::chrono::milliseconds kReapTimeout{1000}; // for a killed systemctl to end
 
 // A command line for systemctl. (Built outside the coroutines: gcc 12 cannot take string
 // literals in braced lists inside one.)
@@ -65,7 +66,7 @@ QCoro::Task<Run> systemctl(const BackgroundReadingSetup& setup, QStringList argu
     if (!co_await call.waitForFinished(setup.timeout)) {
         run.timedOut = true;
         process.kill();
-        process.waitForFinished(1000);
+        co_await call.waitForFinished(kReapTimeout); // reaped without holding up the event loop
         co_return run;
     }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
