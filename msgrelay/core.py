@@ -17,7 +17,7 @@ from .capture import Capture
 from .capture import diagnostics as capture_checks
 from .capture import login_start
 from .capture import service as capture
-from .config_store import ConfigStore, PayloadError, SettingsRefused
+from .config_store import ConfigStore, PayloadError, SettingsForbidden, SettingsRefused
 from .demo_data import Event, EventStore
 from .triage.digest import Digest, event_key, item_line
 from .triage.search import query_key
@@ -261,11 +261,14 @@ class Core:
         config = self.config.snapshot()
         return 200, self.assistant.chat(config, self.visible_events(config), message, session_id)
 
-    def save_config(self, body: dict) -> tuple[int, dict]:
+    def save_config(self, body: dict, own: bool = False) -> tuple[int, dict]:
+        """`own`: the body comes from the user's own account (see ConfigStore.save_payload)."""
         try:
-            self.config.save_payload(body)
+            self.config.save_payload(body, own=own)
         except PayloadError as error:
             raise RequestError(400, str(error)) from None
+        except SettingsForbidden as refusal:
+            raise RequestError(403, str(refusal)) from None
         except SettingsRefused as refusal:  # the user's input: razo shows `message` as it stands
             return 200, {"ok": False, "message": str(refusal), "error": str(refusal)}
         except OSError as error:
