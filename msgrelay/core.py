@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import datetime as dt
+import pathlib
 import shutil
 import subprocess
 import threading
@@ -24,6 +25,7 @@ from .triage.search import query_key
 from .triage.week import Week
 from .message_db import MessageDB
 from .notify import Notifier
+from .store import privacy
 from .store.held import EventList
 from .ai.provider import AIStatus, ProviderClient
 
@@ -92,6 +94,8 @@ class Core:
         `start` begins the capture, `close` ends it and closes the message database."""
         self._local_time = local_time
         self._reads_from_login = reads_from_login
+        config = pathlib.Path(config_path).expanduser()
+        privacy.secure_folder(config.parent, (config.name,) + privacy.PRIVATE_FILES, log=log)
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
         self.messages = MessageDB(self.config.folder, log=log, local_time=local_time)
