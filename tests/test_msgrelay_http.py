@@ -267,6 +267,11 @@ def wire(start: str, *headers: str, body: bytes = b"", host: str | None = "127.0
 
 JSON = "Content-Type: application/json"
 SAVE = b'{"remote_access_token": "", "user_profile": {"display_name": "attacker"}}'
+GATEWAY = b'{"ai": {"provider": "openai-compatible", "base_url": "https://attacker.test/v1", "enabled": true}}'
+KEY_VARIABLE = b'{"ai": {"api_key_env_name": "AWS_SECRET_API_KEY"}}'
+NEW_TOKEN = b'{"remote_access_token": "attacker-token"}'
+SAME_SWITCH = b'{"notify_todos_and_mentions": true}'
+ESCAPES = "\x1b[2J\x1b]0;owned\x07\u202e"
 ASK = b'{"message": "hi"}'
 EVENTS = "GET /api/events?hours=168&limit=120"
 
@@ -275,9 +280,10 @@ class DoorTests(unittest.TestCase):
     """Requests from hostile web pages and other accounts against the real core on loopback."""
 
     def start(self, **door):
-        owner = [os.geteuid()]
+        owner = [os.geteuid()]  # a uid, None (unknown), or a function of the client's address
         self.peer_log = []
-        peers = PeerCheck(find_owner=lambda *_, **__: owner[0], log=self.peer_log.append)
+        peers = PeerCheck(find_owner=lambda client, *_, **__: owner[0](client[0]) if callable(owner[0]) else owner[0],
+                          log=self.peer_log.append)
         core = RunningCore(opener=self.opener(), door=dict(peers=peers, **door))
         self.addCleanup(core.close)
         self.assertEqual(core.post("/api/config/native/save", {"remote_access_token": TOKEN})[1]["ok"], True)
@@ -338,6 +344,15 @@ class DoorTests(unittest.TestCase):
             ("other account clears the token", "stranger", wire("POST /api/config/native/save", JSON, body=SAVE), 401),
             ("other account, wrong token", "stranger", wire(EVENTS, "Quillmere: door-token-2"), 401),
             ("owner unknown", "unknown", wire(EVENTS, f"Quillmere: {TOKEN}"), 403),
+            ("other account moves the AI address", "stranger", wire("POST /api/config/native/save", JSON,
+                                                                    f"Quillmere: {TOKEN}", body=GATEWAY), 403),
+            ("other account sets its key variable", "stranger", wire("POST /api/config/native/save", JSON,
+                                                                     f"Quillmere: {TOKEN}", body=KEY_VARIABLE), 403),
+            ("other account replaces the token", "stranger", wire("POST /api/config/native/save", JSON,
+                                                                  f"Quillmere: {TOKEN}", body=NEW_TOKEN), 403),
+            ("escape sequences in the path", "own", wire(f"GET /{ESCAPES} HTTP/1.1"), 404),
+            ("escape sequences in the method", "stranger", wire(f"G{ESCAPES}T /api/state HTTP/1.1"), 501),
+            ("escape sequences in a broken line", "own", f"GET /{ESCAPES}\r\n\r\n".encode(), 400),
             # what must keep working
             ("razo", "own", wire(EVENTS), 200),
             ("razo posts", "own", wire("POST /api/chat", JSON, body=ASK), 200),
@@ -349,6 +364,8 @@ class DoorTests(unittest.TestCase):
                                                     "Origin: http://192.0.2.7:{port}", f"Quillmere: {TOKEN}",
                                                     host="192.0.2.7:{port}"), 200),
             ("readiness for anyone", "unknown", wire("GET /api/auth/status"), 200),
+            ("other account saves the rest", "stranger", wire("POST /api/config/native/save", JSON,
+                                                              f"Quillmere: {TOKEN}", body=SAME_SWITCH), 200),
         ]
         config = core.config_path.read_bytes()
         for name, who, request, status in cases:
@@ -364,6 +381,8 @@ class DoorTests(unittest.TestCase):
         self.assertFalse((core.config_path.parent / "opened").exists())
         self.assertIn(item, core.state()["summary"]["action_items"])
         self.assertNotIn("door-token-2", "\n".join(core.lines))
+        self.assertFalse([line for line in core.lines if re.search("[\x00-\x1f\x7f-\x9f]", line)])
+        self.assertIn("\\x1b[2J", "\n".join(core.lines))  # written, as plain text
         self.assertEqual(len(self.peer_log), 1)  # an unknown owner is logged once
 
     def test_another_account_needs_the_token(self):
@@ -396,49 +415,60 @@ class DoorTests(unittest.TestCase):
         paths = (os.path.join(folder, "tcp"), os.path.join(folder, "tcp6"))
         open(paths[1], "wb").close()
 
-        def listed(uid):
+        def listed(uid, state):
+            inode = 0 if state == "06" else 4711
             with open(paths[0], "w") as table:
-                table.write(f"  0: 0100007F:C350 0100007F:223D 01 00000000:00000000 00:00000000 00000000 {uid} 0\n")
+                table.write("  0: 0100007F:C350 0100007F:223D 06 00000000:00000000 03:00000000 00000000 0 0 0\n"
+                            f"  1: 0100007F:C350 0100007F:223D {state} 00000000:00000000 00:00000000 00000000 "
+                            f"{uid} 0 {inode}\n")
 
         clock = FakeClock()
         tables = SocketTables(paths=paths, clock=clock)
-        # (uid in the file now, seconds since the last read, owner found, reads of tcp made)
-        steps = [(me, 0, me, 1), (other, 0.1, other, 1), (me, 0.1, other, 0), (other, 0.1, other, 0),
-                 (None, 1, None, 1), (me, 0.1, me, 1)]
-        for uid, later, found, reads in steps:
-            with self.subTest(uid=uid, later=later):
+        # (uid in the file now, its state, seconds since the last read, owner found, reads of tcp made)
+        steps = [(me, "01", 0, me, 1), (other, "01", 0.1, other, 1), (me, "01", 0.1, other, 0),
+                 (other, "01", 0.1, other, 0), (None, "01", 1, None, 1), (me, "01", 0.1, me, 1),
+                 (0, "06", 1, None, 1), (0, "04", 1, None, 1)]  # closed: uid 0 and no inode is nobody
+        for uid, state, later, found, reads in steps:
+            with self.subTest(uid=uid, state=state, later=later):
                 if uid is None:
                     open(paths[0], "wb").close()
                 else:
-                    listed(uid)
+                    listed(uid, state)
                 clock.now += later
                 with unittest.mock.patch("msgrelay.http.peers.open", create=True, side_effect=open) as opened:
                     self.assertEqual(tables.owner(client, local, trusted=me), found)
                 self.assertEqual([c.args[0] for c in opened.call_args_list].count(paths[0]), reads)
 
-    def test_wrong_tokens_are_slowed_down_per_address(self):
+    def test_wrong_tokens_are_slowed_down_per_account(self):
         clock = FakeClock()
         core, owner = self.start(backoff=TokenBackoff(clock=clock))
-        owner[0] = STRANGER
+        # 127.0.0.1 is the user's; 127.N.x.y belongs to the account 4240 + N, whatever x and y
+        owner[0] = lambda address: os.geteuid() if address == "127.0.0.1" else 4240 + int(address.split(".")[1])
+        wrong = "wrong-guess"
         steps = [  # (seconds passing first, client address, token, status)
-            *[(30, "127.0.0.1", "wrong-guess", 401)] * 6,  # spread over three minutes: never 5 in one
-            (61, "127.0.0.1", "wrong-guess", 401), *[(0, "127.0.0.1", "wrong-guess", 401)] * 3,
-            (0, "127.0.0.1", "wrong-guess", 429),
-            (0, "127.0.0.1", TOKEN, 429), (0, "127.0.0.2", TOKEN, 200),  # the pause is this address's only
-            (59, "127.0.0.1", TOKEN, 429), (2, "127.0.0.1", TOKEN, 200),  # after the first minute
-            *[(0, "127.0.0.1", "wrong-guess", 401)] * 4, (0, "127.0.0.1", "wrong-guess", 429),
-            (61, "127.0.0.1", "wrong-guess", 401), *[(0, "127.0.0.1", "wrong-guess", 401)] * 3,
-            (0, "127.0.0.1", "wrong-guess", 429), (61, "127.0.0.1", TOKEN, 429),  # the second pause is twice as long
-            (60, "127.0.0.1", TOKEN, 200),
+            *[(30, f"127.2.0.{n}", wrong, 401) for n in range(1, 7)],  # spread over three minutes: never 5 in one
+            (61, "127.2.0.7", wrong, 401), *[(0, f"127.2.{n}.1", wrong, 401) for n in range(1, 4)],
+            (0, "127.2.9.9", wrong, 429),  # the fifth within a minute, from the fifth address
+            (0, "127.2.200.3", TOKEN, 429),  # the pause is the account's, on every address it has
+            (0, "127.3.0.1", TOKEN, 200), (0, "127.0.0.1", "", 200),  # another account; the user never waits
+            (59, "127.2.0.1", TOKEN, 429), (2, "127.2.7.7", TOKEN, 200),  # after the first minute
+            *[(0, f"127.2.1.{n}", wrong, 401) for n in range(1, 5)], (0, "127.2.1.5", wrong, 429),
+            (61, "127.2.1.6", wrong, 401), *[(0, f"127.2.2.{n}", wrong, 401) for n in range(1, 4)],
+            (0, "127.2.2.4", wrong, 429), (61, "127.2.3.1", TOKEN, 429),  # the second pause is twice as long
+            (60, "127.2.3.2", TOKEN, 200),
+            # 30 wrong tokens of eight accounts within a minute, none with five: everyone waits but the user
+            *[(0, f"127.{10 + n // 4}.0.{n % 4 + 1}", wrong, 429 if n == 29 else 401) for n in range(30)],
+            (0, "127.30.0.1", TOKEN, 429), (0, "127.0.0.1", "", 200), (61, "127.30.0.2", TOKEN, 200),
         ]
         for number, (seconds, address, token, status) in enumerate(steps):
-            with self.subTest(step=number):
+            with self.subTest(step=number, address=address):
                 clock.now += seconds
-                got, doc = core.raw(wire(EVENTS, f"Quillmere: {token}"), source=address)
+                got, doc = core.raw(wire(EVENTS, *([f"Quillmere: {token}"] if token else [])), source=address)
                 self.assertEqual(got, status, doc)
         log = "\n".join(core.lines)
-        self.assertIn("wrong remote access token from 127.0.0.1", log)
-        self.assertNotIn("wrong-guess", log)
+        self.assertIn("5 wrong remote access tokens from uid 4242 within a minute; paused for 60 s", log)
+        self.assertIn("30 wrong remote access tokens from all clients", log)
+        self.assertNotIn(wrong, log)
 
     def test_slow_idle_and_surplus_connections_are_cut(self):
         limits = Limits(head_timeout=0.4, idle_timeout=0.3, per_address=2, others_total=2)
@@ -588,18 +618,23 @@ class LaunchTests(unittest.TestCase):
 
     def test_second_core_leaves_a_running_one_and_fails_on_anything_else(self):
         """A core started at login while another already serves ends with 0 (nothing restarts it);
-        a port held by something that is not a core is a failure, and neither touches the files."""
+        a port held by something that is not a core, or by another account, is a failure, the
+        other account's listener is sent nothing, and none of them touches the files."""
         first = RunningCore()
         self.addCleanup(first.close)
         stranger = socket.socket()
         stranger.bind(("127.0.0.1", 0))
         stranger.listen(1)
         self.addCleanup(stranger.close)
+        squatter = Squatter(self)
         env = {k: v for k, v in os.environ.items() if not k.startswith("MSGRELAY_")}
         env.update(PYTHONPATH=str(ROOT), MSGRELAY_AI_LOOPBACK_ONLY="1")
         for port, status, line in ((first.port, 0, "already answers"),
-                                   (stranger.getsockname()[1], 1, "cannot listen")):
-            with self.subTest(status=status), tempfile.TemporaryDirectory() as tmp:
+                                   (stranger.getsockname()[1], 1, "cannot listen"),
+                                   (squatter.port, 1, "held by another account (uid 65534)")):
+            with self.subTest(status=status, line=line), tempfile.TemporaryDirectory() as tmp:
+                if port is None:
+                    self.skipTest(squatter.why)
                 config = os.path.join(tmp, "Quillmere", "bridge.config.json")
                 done = subprocess.run([sys.executable, "-u", "-m", "msgrelay.cli", "--config", config, "desktop",
                                        "--host", "0.0.0.0", "--port", str(port)], cwd=ROOT, env=env,
@@ -607,7 +642,41 @@ class LaunchTests(unittest.TestCase):
                 self.assertEqual(done.returncode, status, done.stdout + done.stderr)
                 self.assertIn(line, done.stdout)
                 self.assertFalse(os.path.exists(os.path.dirname(config)))
+        self.assertEqual(squatter.heard(), "")
 
+
+class Squatter:
+    """A listener of the account `nobody` on a free port of every address (needs root and setpriv):
+    it prints what reaches it.  `port` is None (and `why` says why) where it cannot run."""
+
+    SCRIPT = ("import socket, sys\n"
+              "s = socket.socket(socket.AF_INET6); s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)\n"
+              "s.bind(('::', 0)); s.listen(8); print(s.getsockname()[1], flush=True)\n"
+              "while True:\n"
+              "    c, a = s.accept(); c.settimeout(2)\n"
+              "    try: print('connection', c.recv(100), flush=True)\n"
+              "    except OSError: print('connection', flush=True)\n")
+
+    def __init__(self, test: unittest.TestCase):
+        self.port, self.why, self._proc = None, "", None
+        python = "/usr/bin/python3"  # readable by nobody, unlike an interpreter under /root
+        if os.geteuid() != 0 or not shutil.which("setpriv") or not os.path.exists(python):
+            self.why = "needs root, setpriv and /usr/bin/python3 to listen as nobody"
+            return
+        nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]  # execs: kill() reaches it
+        self._proc = subprocess.Popen([*nobody, python, "-u", "-c", self.SCRIPT], cwd="/",
+                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        test.addCleanup(self.heard)
+        self.port = int(self._proc.stdout.readline())
+
+    def heard(self) -> str:
+        """Ends the listener; what reached it."""
+        if self._proc is None:
+            return ""
+        self._proc.kill()
+        out = self._proc.communicate(timeout=10)[0]
+        self._proc = None
+        return out
 
 if __name__ == "__main__":
     unittest.main()
