@@ -5,8 +5,8 @@ The log is capped where it is written, by the core itself, because a core may ru
 only the writer sees the file grow: once the file on standard output passes `cap` bytes it is
 renamed with ".1" added (replacing the older one) and a new file, readable by the user alone,
 takes its place on standard output and standard error.  So the log never holds much more than
-twice the cap.  Standard output that is not a plain file (a terminal, a pipe, the journal), or a
-file reached through a link, is never rotated.
+twice the cap.  Only a plain file whose name ends in ".log" is rotated: never a terminal, a pipe
+or the journal, nor whatever file someone pointed the output at by hand.
 """
 
 from __future__ import annotations
@@ -61,7 +61,7 @@ class RotatingOutput:
             named = os.lstat(path)
         except OSError:
             return None
-        if not stat.S_ISREG(held.st_mode) or not path.startswith("/"):
+        if not stat.S_ISREG(held.st_mode) or not path.startswith("/") or not path.endswith(".log"):
             return None
         return path if (named.st_dev, named.st_ino) == (held.st_dev, held.st_ino) else None
 

@@ -4,6 +4,7 @@ import datetime
 import http.client
 import json
 import os
+import pathlib
 import re
 import socket
 import subprocess
@@ -18,6 +19,7 @@ import urllib.parse
 from test_msgrelay_support import ROOT, RunningCore
 
 from msgrelay.faults import FaultPlan  # noqa: E402 - the support module puts the checkout on the path
+from msgrelay.logfile import RotatingOutput  # noqa: E402
 from msgrelay.http.backoff import TokenBackoff  # noqa: E402
 from msgrelay.http.limits import Limits  # noqa: E402
 from msgrelay.http.peers import PeerCheck, SocketTables  # noqa: E402
@@ -441,7 +443,7 @@ class DoorTests(unittest.TestCase):
 
     def test_wrong_tokens_are_slowed_down_per_account(self):
         clock = FakeClock()
-        core, owner = self.start(backoff=TokenBackoff(clock=clock))
+        core, owner = self.start(backoff=TokenBackoff(clock=clock), limits=Limits(clock=clock))
         # 127.0.0.1 is the user's; 127.N.x.y belongs to the account 4240 + N, whatever x and y
         owner[0] = lambda address: os.geteuid() if address == "127.0.0.1" else 4240 + int(address.split(".")[1])
         wrong = "wrong-guess"
@@ -469,6 +471,9 @@ class DoorTests(unittest.TestCase):
         self.assertIn("5 wrong remote access tokens from uid 4242 within a minute; paused for 60 s", log)
         self.assertIn("30 wrong remote access tokens from all clients", log)
         self.assertNotIn(wrong, log)
+        refused = [(t, s) for _, a, t, s in steps if a.startswith("127.2.") and s == 401]
+        self.assertLess(len(re.findall(r"401 \d+ms from uid 4242", log)), len(refused) / 2)  # summarised
+        self.assertRegex(log, r"msgrelay: \d+ more refusals \(401\) from uid 4242 within 60 s")
 
     def test_slow_idle_and_surplus_connections_are_cut(self):
         limits = Limits(head_timeout=0.4, idle_timeout=0.3, per_address=2, others_total=2)
@@ -615,6 +620,25 @@ class LaunchTests(unittest.TestCase):
                     proc.kill()
                 proc.wait()
                 proc.stdout.close()
+
+    def test_the_log_is_capped_plain_and_private(self):
+        for name, rotated in (("native-core.log", True), ("output.txt", False)):
+            with self.subTest(name), tempfile.TemporaryDirectory() as tmp:
+                path = os.path.join(tmp, name)
+                fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
+                self.addCleanup(os.close, fd)
+                with os.fdopen(fd, "w", encoding="utf-8", closefd=False) as stream:
+                    output = RotatingOutput(stream, fd=fd, also=None, cap=2000, check_every=500)
+                    for number in range(60):  # 60 lines of about 50 bytes: one rotation
+                        output.write(f"GET /{ESCAPES}{number:02d} 404 0ms")
+                kept = [pathlib.Path(path + ".1"), pathlib.Path(path)] if rotated else [pathlib.Path(path)]
+                self.assertEqual(os.path.exists(path + ".1"), rotated)
+                text = "".join(p.read_text(encoding="utf-8") for p in kept)
+                self.assertEqual(re.findall(r"(\d\d) 404", text), [f"{n:02d}" for n in range(60)])  # none lost
+                self.assertNotRegex(text, "[\x00-\x08\x0b-\x1f\x7f\u202e]")
+                if rotated:
+                    self.assertEqual(os.stat(path).st_mode & 0o777, 0o600)
+                    self.assertIn("the lines before are in native-core.log.1", text)
 
     def test_second_core_leaves_a_running_one_and_fails_on_anything_else(self):
         """A core started at login while another already serves ends with 0 (nothing restarts it);

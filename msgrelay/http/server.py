@@ -165,7 +165,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def _log_line(self, status, line: str):
         """A request's line; a refusal of someone else's request goes to the summary."""
         if self._peer.kind != OWN and (not isinstance(status, int) or status >= 400):
-            self.server.refusals.refused(self._peer.key, str(status), line)
+            self.server.refusals.refused(self._peer.key, str(status), f"{line} from {self._peer.key}")
         else:
             self.server.log(line)
 
