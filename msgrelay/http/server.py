@@ -376,7 +376,7 @@ class Server(listen.BothFamilies, http.server.ThreadingHTTPServer):
 
     daemon_threads = True
     allow_reuse_address = True
-    request_queue_size = 128
+    request_queue_size = 1024
 
     def __init__(self, address, core: Core, faults: FaultPlan, log=print, limits: Limits | None = None,
                  peers: PeerCheck | None = None, backoff: TokenBackoff | None = None):

@@ -12,6 +12,7 @@ import dataclasses
 import ipaddress
 import socket
 import struct
+import threading
 
 NETLINK_SOCK_DIAG = 4
 SOCK_DIAG_BY_FAMILY = 20
@@ -65,36 +66,59 @@ def _request(family: int, states: int, dump: bool, local=None, remote=None) -> b
     return _HEADER.pack(_HEADER.size + len(body), SOCK_DIAG_BY_FAMILY, flags, 1, 0) + body
 
 
-def _ask(message: bytes, dump: bool) -> list[SocketRow]:
-    """Sends one request; the rows of the reply.  A socket that is not there gives no row."""
-    rows: list[SocketRow] = []
-    with socket.socket(socket.AF_NETLINK, socket.SOCK_DGRAM, NETLINK_SOCK_DIAG) as channel:
+_channels = threading.local()  # one netlink socket per thread, kept: the accept thread asks often
+
+
+def _channel() -> socket.socket:
+    channel = getattr(_channels, "socket", None)
+    if channel is None:
+        channel = socket.socket(socket.AF_NETLINK, socket.SOCK_DGRAM, NETLINK_SOCK_DIAG)
         channel.settimeout(_TIMEOUT)
-        channel.send(message)
-        while True:
-            data = channel.recv(65536)
-            if not data:
-                raise OSError("socket diagnostics: empty reply")
-            at = 0
-            while at + _HEADER.size <= len(data):
-                length, kind, _, _, _ = _HEADER.unpack_from(data, at)
-                if length < _HEADER.size:
-                    raise OSError("socket diagnostics: malformed reply")
-                if kind == NLMSG_DONE:
-                    return rows
-                if kind == NLMSG_ERROR:
-                    (error,) = struct.unpack_from("=i", data, at + _HEADER.size)
-                    if error == 0 or -error == 2:  # ENOENT: no such socket
-                        return rows
-                    raise OSError(-error, "socket diagnostics refused the request")
-                if kind == SOCK_DIAG_BY_FAMILY and at + _OWNER_AT + _OWNER.size <= len(data):
-                    _, state, _, _ = _REPLY.unpack_from(data, at + _HEADER.size)
-                    local_port, remote_port = struct.unpack_from("!HH", data, at + _HEADER.size + _REPLY.size)
-                    uid, inode = _OWNER.unpack_from(data, at + _OWNER_AT)
-                    rows.append(SocketRow(state, local_port, remote_port, uid, inode))
-                at += (length + 3) & ~3
-            if not dump:
+        _channels.socket = channel
+    return channel
+
+
+def _ask(message: bytes, dump: bool) -> list[SocketRow]:
+    """Sends one request; the rows of the reply.  A socket that is not there gives no row.  After
+    a failure the thread's netlink socket is dropped, so that no late reply is read as the next
+    one's."""
+    try:
+        return _exchange(_channel(), message, dump)
+    except OSError:
+        channel = getattr(_channels, "socket", None)
+        _channels.socket = None
+        if channel is not None:
+            channel.close()
+        raise
+
+
+def _exchange(channel: socket.socket, message: bytes, dump: bool) -> list[SocketRow]:
+    rows: list[SocketRow] = []
+    channel.send(message)
+    while True:
+        data = channel.recv(65536)
+        if not data:
+            raise OSError("socket diagnostics: empty reply")
+        at = 0
+        while at + _HEADER.size <= len(data):
+            length, kind, _, _, _ = _HEADER.unpack_from(data, at)
+            if length < _HEADER.size:
+                raise OSError("socket diagnostics: malformed reply")
+            if kind == NLMSG_DONE:
                 return rows
+            if kind == NLMSG_ERROR:
+                (error,) = struct.unpack_from("=i", data, at + _HEADER.size)
+                if error == 0 or -error == 2:  # ENOENT: no such socket
+                    return rows
+                raise OSError(-error, "socket diagnostics refused the request")
+            if kind == SOCK_DIAG_BY_FAMILY and at + _OWNER_AT + _OWNER.size <= len(data):
+                _, state, _, _ = _REPLY.unpack_from(data, at + _HEADER.size)
+                local_port, remote_port = struct.unpack_from("!HH", data, at + _HEADER.size + _REPLY.size)
+                uid, inode = _OWNER.unpack_from(data, at + _OWNER_AT)
+                rows.append(SocketRow(state, local_port, remote_port, uid, inode))
+            at += (length + 3) & ~3
+        if not dump:
+            return rows
 
 
 def socket_row(local: tuple, remote: tuple) -> SocketRow | None:
