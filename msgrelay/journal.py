@@ -2,8 +2,9 @@
 editor would take for a command, and refused requests summarised instead of one line each.
 
 `printable` escapes control characters, format characters (bidirectional overrides, zero-width
-marks), line and paragraph separators and the backslash itself, so a request line that carries
-escape sequences reaches the log as plain text.  `RefusalDigest` writes the first refusal of a
+marks) and line and paragraph separators, so a request line that carries escape sequences reaches
+the log as plain text.  What it writes holds none of them, so applying it again changes nothing:
+the door and the log's writer may both apply it.  `RefusalDigest` writes the first refusal of a
 kind from one client within `window` seconds and counts the rest; the count is written once the
 window has passed (`flush`, called regularly), so a flood of refusals costs one line per client,
 kind and window.
@@ -16,15 +17,13 @@ import threading
 import time
 import unicodedata
 
-_SUSPECT = re.compile(r"[^\x20-\x5b\x5d-\x7e]")  # everything but printable ASCII without "\"
+_SUSPECT = re.compile(r"[^\x20-\x7e]")  # everything but printable ASCII
 _UNSAFE_CATEGORIES = ("Cc", "Cf", "Cn", "Co", "Cs", "Zl", "Zp")
 OVERFLOW_KEY = "other clients"
 
 
 def _escape(match: re.Match) -> str:
     char = match.group()
-    if char == "\\":
-        return "\\\\"
     if char.isascii() or unicodedata.category(char) in _UNSAFE_CATEGORIES:
         code = ord(char)
         return f"\\x{code:02x}" if code < 0x100 else f"\\u{code:04x}" if code < 0x10000 else f"\\U{code:08x}"

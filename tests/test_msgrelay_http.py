@@ -386,21 +386,24 @@ class DoorTests(unittest.TestCase):
         self.assertFalse([line for line in core.lines if re.search("[\x00-\x1f\x7f-\x9f]", line)])
         self.assertIn("\\x1b[2J", "\n".join(core.lines))  # written, as plain text
         self.assertEqual(len(self.peer_log), 1)  # an unknown owner is logged once
+        with socket.socket(socket.AF_INET6) as squatter, self.assertRaises(OSError):  # ::1 is the core's too
+            squatter.bind(("::1", core.port))
 
     def test_another_account_needs_the_token(self):
         python = "/usr/bin/python3"  # readable by nobody, unlike an interpreter under /root
         if os.geteuid() != 0 or not shutil.which("runuser") or not os.path.exists(python):
             self.skipTest("needs root, runuser and /usr/bin/python3 to run a client as nobody")
-        core = RunningCore()
+        core = RunningCore(bind="0.0.0.0")  # as razo starts it: IPv4 clients arrive v4-mapped
         self.addCleanup(core.close)
         client = ("import http.client, sys\n"
-                  "for method, path, headers in [('GET', '/api/events?limit=1000', {}),"
+                  "for host in ('127.0.0.1', '::1'):\n"
+                  "  for method, path, headers in [('GET', '/api/events?limit=1000', {}),"
                   " ('POST', '/api/config/native/save', {}), ('GET', '/api/state', {'Quillmere': sys.argv[2]})]:\n"
-                  "    c = http.client.HTTPConnection('127.0.0.1', int(sys.argv[1]), timeout=10)\n"
+                  "    c = http.client.HTTPConnection(host, int(sys.argv[1]), timeout=10)\n"
                   "    c.request(method, path, body=b'{\"remote_access_token\": \"\"}' if method == 'POST' else None,"
                   " headers={'Content-Type': 'application/json', **headers})\n"
                   "    print(c.getresponse().status)\n")
-        cases = [("", ["403", "403", "403"]), (TOKEN, ["401", "401", "200"])]  # (token set, statuses)
+        cases = [("", ["403", "403", "403"] * 2), (TOKEN, ["401", "401", "200"] * 2)]  # (token set, statuses)
         for token, statuses in cases:
             with self.subTest(token=token):
                 core.post("/api/config/native/save", {"remote_access_token": token})
@@ -408,7 +411,11 @@ class DoorTests(unittest.TestCase):
                                      cwd="/", capture_output=True, text=True, timeout=30)
                 self.assertEqual(out.stdout.split(), statuses, out.stderr)
                 self.assertIs(core.state()["config"]["remote_access_protected"], bool(token))
-        self.assertEqual(core.get("/api/events?limit=1")[0], 200)  # the user's own, without a token
+        for host in ("127.0.0.1", "::1"):  # the user's own, without a token, on both families
+            conn = http.client.HTTPConnection(host, core.port, timeout=10)
+            conn.request("GET", "/api/events?limit=1")
+            self.assertEqual(conn.getresponse().status, 200, host)
+            conn.close()
 
     def test_a_reused_socket_table_can_refuse_but_never_admit(self):
         client, local, me, other = ("127.0.0.1", 50000), ("127.0.0.1", 8765), 1000, 65534
