@@ -22,7 +22,8 @@ from msgrelay.faults import FaultPlan  # noqa: E402 - the support module puts th
 from msgrelay.logfile import RotatingOutput  # noqa: E402
 from msgrelay.http.backoff import TokenBackoff  # noqa: E402
 from msgrelay.http.limits import Limits  # noqa: E402
-from msgrelay.http.peers import PeerCheck, SocketTables  # noqa: E402
+from msgrelay.http import sockdiag  # noqa: E402
+from msgrelay.http.peers import PeerCheck, SocketOwners, SocketTables, listening_uids  # noqa: E402
 
 ITEM_LINE = re.compile(r"^(企业微信|微信)｜[^｜]+｜[^｜]+ \(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}\)：.+$")
 
@@ -483,7 +484,7 @@ class DoorTests(unittest.TestCase):
         self.assertRegex(log, r"msgrelay: \d+ more refusals \(401\) from uid 4242 within 60 s")
 
     def test_slow_idle_and_surplus_connections_are_cut(self):
-        limits = Limits(head_timeout=0.4, idle_timeout=0.3, per_address=2, others_total=2)
+        limits = Limits(head_timeout=0.4, idle_timeout=0.3)
         core, owner = self.start(limits=limits)
         trickle = socket.create_connection(("127.0.0.1", core.port), timeout=5)
         started = time.monotonic()
@@ -496,17 +497,54 @@ class DoorTests(unittest.TestCase):
             kept.sendall(wire(EVENTS, host=f"127.0.0.1:{core.port}").replace(b"close", b"keep-alive"))
             time.sleep(0.6)  # past the idle time-out: the core closes, so the reading below ends
             self.assertEqual(b"".join(iter(lambda: kept.recv(65536), b"")).count(b"HTTP/1.1 200"), 1)
-        owner[0] = STRANGER
-        held = [socket.create_connection(("127.0.0.1", core.port), timeout=5) for _ in range(2)]
+        # 127.N.x.y belongs to the account 4240 + N: one account's many addresses share its places
+        core, owner = self.start(limits=Limits(per_address=2, others_total=4))
+        owner[0] = lambda address: 4240 + int(address.split(".")[1])
+        cases = [("127.2.0.1", True), ("127.2.0.2", True), ("127.2.9.9", False),  # (client, let in)
+                 ("127.3.0.1", True), ("127.4.0.1", True), ("127.5.0.1", False)]  # then the 4 of all others
+        held = []
         try:
-            with self.assertRaises(ConnectionResetError):  # over the bound: reset at once
-                with socket.create_connection(("127.0.0.1", core.port), timeout=5) as surplus:
-                    surplus.recv(10)
+            for address, _ in cases:
+                try:
+                    held.append(socket.create_connection(("127.0.0.1", core.port), timeout=5,
+                                                         source_address=(address, 0)))
+                except ConnectionResetError:
+                    held.append(None)  # reset before the connect returned
+            for (address, admitted), sock in zip(cases, held):
+                with self.subTest(address=address):
+                    got = "reset"
+                    if sock is not None:
+                        sock.settimeout(0.2)
+                        try:
+                            got = "closed" if not sock.recv(10) else "answered"
+                        except TimeoutError:
+                            got = "held"  # open, waiting for a head
+                        except ConnectionResetError:
+                            pass
+                    self.assertEqual(got, "held" if admitted else "reset")
             owner[0] = os.geteuid()
             self.assertEqual(core.raw(wire(EVENTS))[0], 200)  # the user's own still gets in
         finally:
             for sock in held:
-                sock.close()
+                if sock is not None:
+                    sock.close()
+
+    def test_the_kernel_names_the_owner_of_one_connected_socket(self):
+        with socket.create_server(("127.0.0.1", 0)) as server:
+            client = socket.create_connection(server.getsockname())
+            accepted, _ = server.accept()
+            with accepted:
+                mine, theirs = client.getsockname(), accepted.getsockname()
+                row = sockdiag.socket_row(mine, theirs)
+                self.assertEqual((row.state, row.uid, row.local_port), (sockdiag.ESTABLISHED, os.geteuid(), mine[1]))
+                self.assertNotEqual(row.inode, 0)
+                mapped = (f"::ffff:{mine[0]}", mine[1]), (f"::ffff:{theirs[0]}", theirs[1])
+                self.assertEqual(sockdiag.socket_row(*mapped), row)  # as a dual-stack socket sees it
+                self.assertIn(os.geteuid(), sockdiag.listeners(theirs[1]))
+                client.close()  # a closed client names no one, whatever uid its row shows
+                self.assertIsNone(SocketOwners().owner(mine, theirs))
+                self.assertEqual(listening_uids(theirs[1], diag=unittest.mock.Mock(side_effect=OSError)),
+                                 [os.geteuid()])  # the tables, where the kernel does not answer
 
 
 class FakeClock:

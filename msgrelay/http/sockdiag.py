@@ -66,30 +66,29 @@ def _request(family: int, states: int, dump: bool, local=None, remote=None) -> b
     return _HEADER.pack(_HEADER.size + len(body), SOCK_DIAG_BY_FAMILY, flags, 1, 0) + body
 
 
+class _Channel:
+    """One thread's netlink socket, closed with the thread."""
+
+    def __init__(self):
+        self.socket = socket.socket(socket.AF_NETLINK, socket.SOCK_DGRAM, NETLINK_SOCK_DIAG)
+        self.socket.settimeout(_TIMEOUT)
+
+    def __del__(self):
+        self.socket.close()
+
+
 _channels = threading.local()  # one netlink socket per thread, kept: the accept thread asks often
-
-
-def _channel() -> socket.socket:
-    channel = getattr(_channels, "socket", None)
-    if channel is None:
-        channel = socket.socket(socket.AF_NETLINK, socket.SOCK_DGRAM, NETLINK_SOCK_DIAG)
-        channel.settimeout(_TIMEOUT)
-        _channels.socket = channel
-    return channel
 
 
 def _ask(message: bytes, dump: bool) -> list[SocketRow]:
     """Sends one request; the rows of the reply.  A socket that is not there gives no row.  After
     a failure the thread's netlink socket is dropped, so that no late reply is read as the next
     one's."""
-    try:
-        return _exchange(_channel(), message, dump)
-    except OSError:
-        channel = getattr(_channels, "socket", None)
-        _channels.socket = None
-        if channel is not None:
-            channel.close()
-        raise
+    channel = getattr(_channels, "channel", None) or _Channel()
+    _channels.channel = None
+    rows = _exchange(channel.socket, message, dump)  # an OSError drops the channel with it
+    _channels.channel = channel
+    return rows
 
 
 def _exchange(channel: socket.socket, message: bytes, dump: bool) -> list[SocketRow]:
