@@ -1,6 +1,7 @@
 """The stand-in core over HTTP: documents, settings, to-dos, access, bad input and injected faults."""
 
 import datetime
+import errno
 import http.client
 import json
 import os
@@ -22,7 +23,8 @@ from msgrelay.faults import FaultPlan  # noqa: E402 - the support module puts th
 from msgrelay.logfile import RotatingOutput  # noqa: E402
 from msgrelay.http.backoff import TokenBackoff  # noqa: E402
 from msgrelay.http.limits import Limits  # noqa: E402
-from msgrelay.http import sockdiag  # noqa: E402
+from msgrelay.http import listen, sockdiag  # noqa: E402
+from msgrelay.http.server import Server  # noqa: E402
 from msgrelay.http.peers import PeerCheck, SocketOwners, SocketTables, listening_uids  # noqa: E402
 
 ITEM_LINE = re.compile(r"^(企业微信|微信)｜[^｜]+｜[^｜]+ \(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}\)：.+$")
@@ -665,6 +667,25 @@ class LaunchTests(unittest.TestCase):
                     proc.kill()
                 proc.wait()
                 proc.stdout.close()
+
+    def test_a_free_port_taken_on_the_other_family_is_given_up_for_another(self):
+        partner, tried = listen.partner, []
+
+        def taken_twice(host, port):
+            tried.append(port)
+            if len(tried) < 3:  # as when something of another program listens on [::1]:port
+                raise OSError(errno.EADDRINUSE, "Address already in use")
+            return partner(host, port)
+
+        with unittest.mock.patch.object(listen, "partner", taken_twice):
+            server = Server(("127.0.0.1", 0), None, FaultPlan(""), log=lambda line: None)
+        self.addCleanup(server.server_close)
+        self.assertEqual(len(set(tried)), 3)
+        self.assertEqual(server.server_address[1], tried[-1])
+        with self.assertRaises(OSError):  # with a port asked for, a taken one is an error
+            with unittest.mock.patch.object(listen, "partner", taken_twice):
+                tried.clear()
+                Server(("127.0.0.1", server.server_address[1] + 1), None, FaultPlan(""), log=lambda line: None)
 
     def test_the_log_is_capped_plain_and_private(self):
         for name, rotated in (("native-core.log", True), ("output.txt", False)):

@@ -97,6 +97,7 @@ class BothFamilies:
                     raise
                 self.socket.close()
                 self.socket = socket.socket(self.address_family, self.socket_type)
+                self.server_address = address  # binding sets it to the port it got
                 continue
             if other is not None:
                 self._partners.append(other)

@@ -126,24 +126,23 @@ class SocketTables:
 
 class SocketOwners:
     """The owner of a client's socket: one socket-diagnostics query, or the TCP tables when the
-    kernel does not answer those (then logged once)."""
+    kernel does not answer it (said once in the log)."""
 
     def __init__(self, row=sockdiag.socket_row, tables: SocketTables | None = None, log=print):
         self._row = row
         self._tables = tables or SocketTables()
         self._log = log
-        self._fallback = threading.Event()
+        self._told = threading.Event()
 
     def owner(self, client: tuple, local: tuple, trusted: int | None = None) -> int | None:
-        if not self._fallback.is_set():
-            try:
-                row = self._row(client, local)
-            except (OSError, ValueError) as error:
-                self._fallback.set()
+        try:
+            row = self._row(client, local)
+        except (OSError, ValueError) as error:
+            if not self._told.is_set():
+                self._told.set()
                 self._log(f"msgrelay: socket diagnostics unavailable ({error}); reading /proc/net/tcp instead")
-            else:
-                return row.uid if row is not None and row.state == sockdiag.ESTABLISHED and row.inode else None
-        return self._tables.owner(client, local, trusted)
+            return self._tables.owner(client, local, trusted)
+        return row.uid if row is not None and row.state == sockdiag.ESTABLISHED and row.inode else None
 
 
 class PeerCheck:

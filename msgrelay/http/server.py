@@ -400,7 +400,8 @@ class Server(listen.BothFamilies, http.server.ThreadingHTTPServer):
             raise
 
     def server_close(self):
-        super().server_close()
+        if getattr(self, "socket", None) is not None:  # none when making it failed
+            super().server_close()
         self.close_partners()
         if self._spare is not None:
             self._spare.close()
