@@ -72,7 +72,8 @@ def _uid_in(text: bytes, key: bytes) -> int | None:
     at = text.find(key)
     while at >= 0:
         end = text.find(b"\n", at)
-        fields = text[at:end if end >= 0 else len(text)].split()  # local remote st tx:rx tr:when retrnsmt uid timeout inode
+        # local remote st tx:rx tr:when retrnsmt uid timeout inode
+        fields = text[at:end if end >= 0 else len(text)].split()
         if len(fields) > 8 and fields[2] == _ESTABLISHED and fields[8] != b"0":
             try:
                 return int(fields[6])
