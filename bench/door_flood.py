@@ -1,7 +1,7 @@
 """Measures razo's requests while other clients hold the core's connections (run by hand).
 
     /usr/bin/python3 bench/door_flood.py [--from lan|account|own] [--connections 1000] [--seconds 20]
-                                          [--trickle] [--reconnect] [--core-root DIR]
+                                          [--trickle] [--reconnect] [--time-wait N] [--core-root DIR]
 
 Starts a core (descriptor limit 1024, like `ulimit -n 1024`) on 0.0.0.0 and a free port, opens the
 idle connections from another client, then sends razo's refresh pair (GET /api/state and GET
@@ -9,7 +9,13 @@ idle connections from another client, then sends razo's refresh pair (GET /api/s
 the latencies, the failures and the core's CPU use.  --from lan connects to this machine's first
 non-loopback address (the core sees a LAN client); --from account runs the flood as `nobody`
 (needs root); --from own floods as the user.  --trickle sends one header byte every 2 s on each
-connection; --reconnect opens a new connection whenever the core closes one.
+connection; --reconnect opens a new connection whenever the core closes one.  --time-wait N first
+leaves about N closed connections in TIME_WAIT (the kernel keeps them for a minute; every one is a
+row of /proc/net/tcp), so that the cost of looking up a connection's owner shows; run it in a
+network namespace of its own, so that no one else's table grows:
+
+    unshare -n sh -c 'ip link set lo up && /usr/bin/python3 bench/door_flood.py --from own \
+        --connections 0 --time-wait 120000'
 """
 
 from __future__ import annotations
@@ -88,6 +94,28 @@ def request(port: int, path: str) -> float | None:
 
 
 
+def leave_time_wait(count: int) -> tuple[list[socket.socket], int]:
+    """Opens and closes `count` connections to 64 listeners of its own, the listener's side
+    closing first, so that each stays in TIME_WAIT; (the listeners, to be closed at the end,
+    the TIME_WAIT rows the kernel then lists)."""
+    listeners = []
+    for _ in range(64):  # many ports, so that few connections meet an earlier one's ports
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(4096)
+        listeners.append(listener)
+    for number in range(count):
+        listener = listeners[number % len(listeners)]
+        with socket.create_connection(listener.getsockname()) as client:
+            accepted, _ = listener.accept()
+            accepted.close()
+    rows = 0
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with open(table, "rb") as handle:
+            rows += sum(1 for line in handle if line.split()[3:4] == [b"06"])
+    return listeners, rows
+
+
 def main() -> int:
     parser = argparse.ArgumentParser()
     parser.add_argument("--from", dest="source", choices=("lan", "account", "own"), default="lan")
@@ -95,10 +123,12 @@ def main() -> int:
     parser.add_argument("--seconds", type=float, default=20.0)
     parser.add_argument("--trickle", action="store_true")
     parser.add_argument("--reconnect", action="store_true")
+    parser.add_argument("--time-wait", type=int, default=0, help="closed connections left in TIME_WAIT first")
     parser.add_argument("--core-root", default=str(ROOT), help="checkout whose msgrelay/ is started")
     args = parser.parse_args()
     port = free_port()
     host = "127.0.0.1"
+    listeners, rows = [], 0
     if args.source == "lan":
         addresses = lan_addresses()
         if not addresses:
@@ -114,6 +144,10 @@ def main() -> int:
             while request(port, "/api/auth/status") is None:
                 time.sleep(0.1)
             quiet = [took for took in (request(port, "/api/state") for _ in range(5)) if took is not None]
+            if args.time_wait:
+                leaving = time.monotonic()
+                listeners, rows = leave_time_wait(args.time_wait)
+                print(f"{rows} TIME_WAIT rows after {time.monotonic() - leaving:.1f} s")
             flood_cmd = [sys.executable, "-c", FLOOD, host, str(port), str(args.connections), str(int(args.trickle)),
                          str(int(args.reconnect)), str(args.seconds + 2)]
             if args.source == "account":
@@ -140,8 +174,11 @@ def main() -> int:
         finally:
             core.terminate()
             core.wait()
+    for listener in listeners:
+        listener.close()
     print(f"flood from {args.source}: {args.connections} connections"
-          f"{', trickling' if args.trickle else ''}{', reconnecting' if args.reconnect else ''}")
+          f"{', trickling' if args.trickle else ''}{', reconnecting' if args.reconnect else ''}"
+          f"{f', {rows} TIME_WAIT rows' if args.time_wait else ''}")
     if quiet:
         print(f"without flood: GET /api/state median {statistics.median(quiet) * 1000:.0f} ms")
     if times:

@@ -15,24 +15,21 @@ import urllib.request
 from . import __version__
 from . import faults as fault_injection, network
 from .core import Core
+from .http.peers import listening_uids
 from .http.server import Server
+from .logfile import RotatingOutput
 
 DEFAULT_CONFIG = pathlib.Path.home() / "Library" / "Application Support" / "Quillmere" / "bridge.config.json"
 
 
-_log_lock = threading.Lock()
+_output = RotatingOutput()
 
 
 def log(line: str) -> None:
-    """One line to standard output (razo's launcher sends it to the core log); a full disk or a
-    closed log never stops the core. Written whole, line and newline at once, so that the
-    request threads' lines never run into each other."""
-    try:
-        with _log_lock:
-            sys.stdout.write(line + "\n")
-            sys.stdout.flush()
-    except (OSError, ValueError):
-        pass
+    """One line to standard output (razo's launcher sends it to the core log; see logfile.py);
+    a full disk or a closed log never stops the core. Written whole, line and newline at once,
+    so that the request threads' lines never run into each other."""
+    _output.write(line)
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -55,9 +52,30 @@ def _port(text: str) -> int:
     return port
 
 
+def port_taken(host: str, port: int, owners=listening_uids) -> int:
+    """The exit status of a core that found its port in use.  Only a core of this account that
+    answers is left to serve (0: the second core started at login, or by razo, ends without an
+    error, so that nothing restarts it in a loop); a port held by another account, or by an owner
+    that cannot be found, is never sent anything and is a failure."""
+    uids = owners(port)
+    others = sorted({uid for uid in uids or () if uid != os.geteuid()})
+    if others:
+        log(f"msgrelay: port {port} is held by another account (uid {', '.join(map(str, others))}); "
+            "this core sends it nothing and will not use it")
+        return 1
+    if not uids:
+        log(f"msgrelay: port {port} is in use and no listening socket of this account holds it; "
+            "this core will not use it")
+        return 1
+    if core_answers(host, port):
+        log(f"msgrelay: a core already answers on port {port}; leaving it to serve")
+        return 0
+    log(f"msgrelay: cannot listen on {host}:{port}: the port is held by another program of this account")
+    return 1
+
+
 def core_answers(host: str, port: int, timeout: float = 2.0) -> bool:
-    """Whether a core already answers on the port: the second core started at login (or by razo)
-    then leaves it to serve and ends without an error, so that nothing restarts it in a loop."""
+    """Whether a core already answers on the port (asked only of this account's listener)."""
     address = "127.0.0.1" if host in network.WILDCARD_HOSTS else host
     if ":" in address:
         address = f"[{address}]"
@@ -88,9 +106,8 @@ def main(argv: list[str] | None = None) -> int:
     try:
         server = Server((host, port), None, faults, log=log)
     except OSError as error:
-        if error.errno == errno.EADDRINUSE and core_answers(host, port):
-            log(f"msgrelay: a core already answers on port {port}; leaving it to serve")
-            return 0
+        if error.errno == errno.EADDRINUSE:
+            return port_taken(host, port)
         log(f"msgrelay: cannot listen on {host}:{port}: {error.strerror or error}")
         return 1
     core = Core(args.config, host, server.server_address[1], log=log,

@@ -20,6 +20,9 @@ CLIENT_TEXT_KEYS = ("source", "data_root", "rule_mode")
 AI_TEXT_KEYS = ("provider", "model", "base_url", "api_key_env_name")
 MIN_TOKEN_LENGTH = 8  # with the core's back-off, guessing 8 characters takes far longer than a lifetime
 TOKEN_TOO_SHORT = "远程访问口令至少需要 8 个字符；留空表示不开放远程访问。"
+OWNER_ONLY_AI_KEYS = ("provider", "base_url", "api_key", "api_key_origin", "api_key_env_name")
+OWNER_ONLY = ("只有本机当前用户可以更改 AI 接口、接口地址、API Key、Key 环境变量和远程访问口令；"
+              "局域网设备和本机其他账户保存设置时不能更改这些项。")
 
 
 def default_config() -> dict:
@@ -48,6 +51,17 @@ class PayloadError(ValueError):
 
 class SettingsRefused(ValueError):
     """Settings the user typed that cannot work (a malformed AI address); the text is for the user."""
+
+
+class SettingsForbidden(PermissionError):
+    """Settings this caller may not change (see ConfigStore.save_payload); the text is for the caller."""
+
+
+def owner_only_changes(old: dict, new: dict) -> bool:
+    """Whether `new` changes what only the user's own account may change: where the AI requests
+    and the key go, and the remote access token."""
+    return (any(old["ai"].get(k) != new["ai"].get(k) for k in OWNER_ONLY_AI_KEYS)
+            or old["remote_access_token"] != new["remote_access_token"])
 
 
 def split_lines(value: str) -> list[str]:
@@ -148,7 +162,7 @@ def _settle_ai(ai: dict, key_given: bool) -> None:
     if problem:
         raise SettingsRefused(problem)
     ai["base_url"] = ai_settings.effective_url(ai) or ai["base_url"]
-    ai["api_key_env_name"] = ai_settings.effective_key_env(ai)
+    ai["api_key_env_name"] = ai_settings.key_env_name(ai)
     if key_given:
         ai["api_key_origin"] = ai_settings.origin(ai_settings.effective_url(ai)) if ai["api_key"] else ""
 
@@ -182,6 +196,7 @@ def sanitize(loaded) -> dict:
     if len(config["remote_access_token"].strip()) < MIN_TOKEN_LENGTH:
         config["remote_access_token"] = ""  # a short token from an older version opens nothing
     ai, loaded_ai = config["ai"], loaded.get("ai")
+    ai["api_key_env_own"] = isinstance(loaded_ai, dict) and loaded_ai.get("api_key_env_own") is True
     if ai["api_key"] and not (isinstance(loaded_ai, dict) and "api_key_origin" in loaded_ai):
         ai["api_key_origin"] = ai_settings.origin(ai_settings.effective_url(ai))  # a file from before keys had one
     return config
@@ -227,6 +242,10 @@ class ConfigStore:
 
     def _load(self) -> dict:
         try:
+            if not stat.S_ISREG(os.lstat(self.path).st_mode):
+                self._log(f"msgrelay: {self.path} is a symbolic link or not a plain file; refused: it is not "
+                          "read, the defaults are used, and the next save writes a plain file in its place")
+                return default_config()
             text = self.path.read_text(encoding="utf-8")
         except FileNotFoundError:
             config = default_config()
@@ -268,11 +287,18 @@ class ConfigStore:
                 pass
             raise
 
-    def save_payload(self, body) -> None:
-        """Applies a settings body and writes the file; PayloadError, SettingsRefused or OSError leave
-        everything unchanged."""
+    def save_payload(self, body, own: bool = False) -> None:
+        """Applies a settings body and writes the file; PayloadError, SettingsRefused,
+        SettingsForbidden or OSError leave everything unchanged.  Only a body from the user's own
+        account (`own`) may change where the AI requests and the key go or the remote token; a key
+        variable it names is marked as the user's, so that it may be read (ai.settings)."""
         with self._lock:
             new = apply_payload(self._config, body)
+            if not own and owner_only_changes(self._config, new):
+                raise SettingsForbidden(OWNER_ONLY)
+            ai_part = body.get("ai") if isinstance(body, dict) else None
+            if own and isinstance(ai_part, dict) and ai_part.get("api_key_env_name") is not None:
+                new["ai"]["api_key_env_own"] = True
             self._write(new)
             self._config = new
 

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import datetime as dt
+import pathlib
 import shutil
 import subprocess
 import threading
@@ -17,13 +18,14 @@ from .capture import Capture
 from .capture import diagnostics as capture_checks
 from .capture import login_start
 from .capture import service as capture
-from .config_store import ConfigStore, PayloadError, SettingsRefused
+from .config_store import ConfigStore, PayloadError, SettingsForbidden, SettingsRefused
 from .demo_data import Event, EventStore
 from .triage.digest import Digest, event_key, item_line
 from .triage.search import query_key
 from .triage.week import Week
 from .message_db import MessageDB
 from .notify import Notifier
+from .store import privacy
 from .store.held import EventList
 from .ai.provider import AIStatus, ProviderClient
 
@@ -92,6 +94,8 @@ class Core:
         `start` begins the capture, `close` ends it and closes the message database."""
         self._local_time = local_time
         self._reads_from_login = reads_from_login
+        config = pathlib.Path(config_path).expanduser()
+        privacy.secure_folder(config.parent, (config.name,) + privacy.PRIVATE_FILES, log=log)
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
         self.messages = MessageDB(self.config.folder, log=log, local_time=local_time)
@@ -261,11 +265,14 @@ class Core:
         config = self.config.snapshot()
         return 200, self.assistant.chat(config, self.visible_events(config), message, session_id)
 
-    def save_config(self, body: dict) -> tuple[int, dict]:
+    def save_config(self, body: dict, own: bool = False) -> tuple[int, dict]:
+        """`own`: the body comes from the user's own account (see ConfigStore.save_payload)."""
         try:
-            self.config.save_payload(body)
+            self.config.save_payload(body, own=own)
         except PayloadError as error:
             raise RequestError(400, str(error)) from None
+        except SettingsForbidden as refusal:
+            raise RequestError(403, str(refusal)) from None
         except SettingsRefused as refusal:  # the user's input: razo shows `message` as it stands
             return 200, {"ok": False, "message": str(refusal), "error": str(refusal)}
         except OSError as error:

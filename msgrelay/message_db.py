@@ -125,7 +125,8 @@ class MessageDB:
 
     # -- opening -----------------------------------------------------------------------------------
     def _take_lock(self) -> bool:
-        fd = os.open(self.lock_path, os.O_RDWR | os.O_CREAT, 0o600)
+        files.refuse_link(self.lock_path)
+        fd = os.open(self.lock_path, os.O_RDWR | os.O_CREAT | os.O_NOFOLLOW | os.O_CLOEXEC, 0o600)
         handle = os.fdopen(fd, "r+")
         try:
             fcntl.flock(handle, fcntl.LOCK_EX | fcntl.LOCK_NB)
@@ -154,9 +155,22 @@ class MessageDB:
 
     def _open_writer(self):
         """Opens (or creates) the file for writing, migrated to the current schema; a damaged file
-        is set aside after its readable messages have been moved into a new one."""
-        if self._connect_or_replace(memory=[]):
+        is set aside after its readable messages have been moved into a new one.  A file that is
+        gone or holds nothing although messages were stored in this folder is noted as a loss."""
+        existed = os.path.lexists(self.path)
+        outcome = self._connect_or_replace(memory=[])
+        if outcome:
             self.error = None
+        if outcome == "opened" and not self._first_capture and files.was_captured(self.path):
+            how = "在核心未运行时被删除或移走" if not existed else "在核心未运行时被换成了没有消息的文件"
+            self._note(f"消息数据库文件 {self.path.name} {how}，之前保存的消息已丢失；新消息照常保存。",
+                       f"{self.path.name} was {'gone' if not existed else 'empty'} although messages were stored "
+                       "here before; they are lost")
+            try:
+                self._conn.execute(files.MARK_FIRST_CAPTURE, (self._now().isoformat(timespec="seconds"),))
+                self._first_capture = True
+            except sqlite3.Error:
+                pass
 
     def _connect_or_replace(self, memory: list[tuple]) -> str | None:
         """Opens the file for writing ("opened"), or sets a damaged one aside after its readable
@@ -193,6 +207,8 @@ class MessageDB:
                 self._failure = _describe(error, self.path)  # readable, not writable: keep reading
             self._first_capture = conn.execute(
                 "SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone() is not None
+            if self._first_capture:
+                files.mark_captured(self.path)
         except BaseException:
             conn.close()
             raise
@@ -336,13 +352,15 @@ class MessageDB:
                    f"{self.path.name} was replaced while running; {done[1]}")
 
     def _replace_damaged(self, memory: list[tuple]):
+        files.mark_captured(self.path)  # what it held is unknown: from now on never the demo
         salvaged, first = files.salvage(self.path) if self.path.exists() else ([], None)
         rows = _by_id(salvaged, memory)  # what was read before the damage is the better copy
         self._let_go()
         aside = files.set_aside(self.path, self._now()) if self.path.exists() else None
         self._write(rows, first)
         where = f"，损坏的文件另存为 {aside.name}" if aside else ""
-        self._note(f"消息数据库文件已损坏：已把还能读出的 {len(rows)} 条消息移到新建的数据库{where}。",
+        self._note(f"消息数据库文件已损坏：已把还能读出的 {len(rows)} 条消息移到新建的数据库{where}；"
+                   "其余读不出的消息已丢失。",
                    f"{self.path.name} was damaged; {len(rows)} messages moved into a new file")
 
     def _write(self, rows: list[tuple], first: str | None = None):
@@ -371,9 +389,11 @@ class MessageDB:
 
     def has_real_data(self) -> bool:
         """True from the first captured message on, even after every message has been purged, and
-        whenever a database exists that cannot be read: the demo never stands in for real messages."""
+        whenever a database exists that cannot be read, and once messages were stored in this folder
+        (a mark beside the file), whatever became of the file: the demo never stands in for real
+        messages."""
         held = self.refresh()
-        if held.first_capture or len(held) or self._first_capture:
+        if held.first_capture or len(held) or self._first_capture or files.was_captured(self.path):
             return True
         return self.path.exists() and (held.problem is not None or self._failure is not None
                                        or (self.writable and self._conn is None))
@@ -423,6 +443,7 @@ class MessageDB:
                     self._conn.execute(files.MARK_FIRST_CAPTURE, (message.at.isoformat(timespec="seconds"),))
                     self._conn.execute("COMMIT")
                     self._first_capture = True
+                    files.mark_captured(self.path)
             except sqlite3.Error as error:
                 self._write_failed(error, 1, "storing a message")
                 if files.is_damage(error):

@@ -108,9 +108,16 @@ def agent_access(bind_host: str, port: int, addresses: list[str], token_set: boo
     }
 
 
+def plain_address(address: str) -> str:
+    """A client's address as the log and the limits know it: a v4-mapped IPv6 address (what a
+    socket listening on both families sees of an IPv4 client) as plain IPv4."""
+    if address.startswith("::ffff:") and "." in address:
+        return address[len("::ffff:"):]
+    return address
+
+
 def is_loopback_client(address: str) -> bool:
-    if address.startswith("::ffff:"):
-        address = address[len("::ffff:"):]
+    address = plain_address(address)
     try:
         return ipaddress.ip_address(address).is_loopback
     except ValueError:

@@ -197,19 +197,24 @@ class AddressTests(unittest.TestCase):
         env = {"DEEPSEEK_API_KEY": "ds", "DASHSCOPE_API_KEY": "qw", "MY_GATEWAY_API_KEY": "gw", "HOME_SECRET": "x"}
         ds, qw = settings.PROVIDERS["deepseek"].url, settings.PROVIDERS["qwen"].url
         gateway = "https://gw.example/v1"
-        cases = [  # (provider, address, variable named in the settings, key sent)
-            ("deepseek", ds, "DEEPSEEK_API_KEY", "ds"), ("deepseek", "", "", "ds"),
-            ("deepseek", "https://proxy.example/v1", "DEEPSEEK_API_KEY", ""),  # not DeepSeek's own address
-            ("qwen", ds, "DEEPSEEK_API_KEY", "qw"), ("qwen", qw, "DEEPSEEK_API_KEY", "qw"),  # what razo's form sends
-            ("openai-compatible", gateway, "DEEPSEEK_API_KEY", ""), ("openai-compatible", ds, "DEEPSEEK_API_KEY", ""),
-            ("openai-compatible", gateway, "DASHSCOPE_API_KEY", ""), ("openai-compatible", gateway, "PATH", ""),
-            ("openai-compatible", gateway, "HOME_SECRET", ""), ("openai-compatible", gateway, "MY_GATEWAY_API_KEY", "gw"),
-            ("ollama", "http://127.0.0.1:11434/v1", "DEEPSEEK_API_KEY", ""),
-            ("ollama", "http://127.0.0.1:11434/v1", "MY_GATEWAY_API_KEY", ""),
+        cases = [  # (provider, address, variable named in the settings, saved by the user's own account, key sent)
+            ("deepseek", ds, "DEEPSEEK_API_KEY", True, "ds"), ("deepseek", "", "", True, "ds"),
+            ("deepseek", "https://proxy.example/v1", "DEEPSEEK_API_KEY", True, ""),  # not DeepSeek's own address
+            ("qwen", ds, "DEEPSEEK_API_KEY", True, "qw"), ("qwen", qw, "DEEPSEEK_API_KEY", True, "qw"),  # razo's form
+            ("openai-compatible", gateway, "DEEPSEEK_API_KEY", True, ""),
+            ("openai-compatible", ds, "DEEPSEEK_API_KEY", True, ""),
+            ("openai-compatible", gateway, "DASHSCOPE_API_KEY", True, ""), ("openai-compatible", gateway, "PATH", True, ""),
+            ("openai-compatible", gateway, "HOME_SECRET", True, ""),
+            ("openai-compatible", gateway, "MY_GATEWAY_API_KEY", True, "gw"),
+            ("openai-compatible", gateway, "MY_GATEWAY_API_KEY", False, ""),  # named by someone else, or an older file
+            ("qwen", qw, "DASHSCOPE_API_KEY", False, "qw"),  # the provider's own needs no one's word
+            ("ollama", "http://127.0.0.1:11434/v1", "DEEPSEEK_API_KEY", True, ""),
+            ("ollama", "http://127.0.0.1:11434/v1", "MY_GATEWAY_API_KEY", True, ""),
         ]
-        for provider, url, name, sent in cases:
-            with self.subTest(provider=provider, url=url, name=name):
-                ai = {"provider": provider, "base_url": url, "api_key_env_name": name, "api_key": ""}
+        for provider, url, name, own, sent in cases:
+            with self.subTest(provider=provider, url=url, name=name, own=own):
+                ai = {"provider": provider, "base_url": url, "api_key_env_name": name, "api_key": "",
+                      "api_key_env_own": own}
                 self.assertEqual(settings.api_key(ai, env), sent)
 
     def test_provider_defaults_replace_another_providers_address(self):

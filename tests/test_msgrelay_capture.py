@@ -243,6 +243,11 @@ class StoreTests(unittest.TestCase):
             return lambda core: (core.core.capture.offer(wechat("项目群", "张三: 出事前")), also.append("出事前"),
                                  self.contents(core), spoil(core))
 
+        def long_store_cut_in_half():  # thousands of short rows, the end of the file gone
+            self.path.unlink()
+            store(self.folder, [f"很多条中的第 {n} 条" for n in range(2000)], self.clock.now - dt.timedelta(hours=1))
+            os.truncate(self.path, self.path.stat().st_size // 2)
+
         def garbage(offset_share):
             def spoil():
                 with open(self.path, "r+b") as handle:
@@ -264,6 +269,9 @@ class StoreTests(unittest.TestCase):
              after_one(lambda core: (garbage(0.5)(), core.core.messages.held.reload())), "已损坏：已把还能读出的", False),
             ("truncated", lambda: os.truncate(self.path, self.path.stat().st_size // 2), None, "已损坏", False),
             ("no database at all", lambda: self.path.write_bytes(b"\0" * 4096), None, "已损坏", False),
+            ("a long store cut in half", long_store_cut_in_half, None, "其余读不出的消息已丢失", False),
+            ("deleted while stopped", lambda: self.path.unlink(), None, "在核心未运行时被删除或移走", False),
+            ("emptied while stopped", lambda: self.path.write_bytes(b""), None, "换成了没有消息的文件", False),
             ("cannot be opened", lambda: (self.path.unlink(), self.path.mkdir()), None, "无法打开", False),
         ]
         mends = {"disk full": lambda core: core.core.messages._conn.execute("PRAGMA max_page_count=1000000"),
@@ -312,6 +320,52 @@ class StoreTests(unittest.TestCase):
         other, answer = self.folder / "other" / "msgrelay.db", core.core.messages.has_real_data
         core.core.messages.has_real_data = lambda: (answer(), other.exists() and os.replace(other, self.path))[0]
         self.assertEqual(self.contents(core), ["第一条"])  # replaced just after the look, as by another thread
+
+    def test_an_older_versions_files_become_private_and_links_are_refused(self):
+        elsewhere = pathlib.Path(tempfile.mkdtemp())
+        self.addCleanup(shutil.rmtree, elsewhere)
+        store(elsewhere, ["别处的消息"], self.clock.now)
+        (elsewhere / "bridge.config.json").write_text(json.dumps({"remote_access_token": "elsewhere-token"}))
+        (elsewhere / "plain.txt").write_text("别处的文件")
+        cases = [  # (file replaced by a link, where it leads, what the capture item says)
+            (None, None, None),  # no link: an older version's modes only
+            ("bridge.config.json", "bridge.config.json", None),
+            ("msgrelay.db", "msgrelay.db", "符号链接"), ("msgrelay.db.lock", "plain.txt", "符号链接"),
+            ("msgrelay.db-wal", "plain.txt", None), ("native-core.log", "plain.txt", None),
+        ]
+        for name, target, said in cases:
+            with self.subTest(name=name):
+                self.setUp()
+                store(self.folder, ["第一条"], self.clock.now)
+                config = self.folder / "bridge.config.json"
+                config.write_text(json.dumps({"remote_access_token": "older-token-1"}))
+                (self.folder / "native-core.log").write_text("older lines\n")
+                for file, mode in (("bridge.config.json", 0o644), ("msgrelay.db", 0o644), ("msgrelay.db.lock", 0o666),
+                                   ("native-core.log", 0o640), (".", 0o755)):
+                    os.chmod(self.folder / file, mode)
+                if name:
+                    (self.folder / name).unlink(missing_ok=True)
+                    (self.folder / name).symlink_to(elsewhere / target)
+                core = self.start()
+                state = core.state()
+                item = next(i for i in state["setup"]["items"] if i["key"] == "message_capture")
+                self.assertEqual(os.stat(self.folder).st_mode & 0o777, 0o700)
+                for file in {"bridge.config.json", "msgrelay.db", "msgrelay.db.lock", "native-core.log"} - {name}:
+                    self.assertEqual((self.folder / file).stat().st_mode & 0o777, 0o600, file)
+                self.assertIs(state["config"]["remote_access_protected"], name != "bridge.config.json")
+                self.assertEqual(self.contents(core), [] if name == "msgrelay.db" else ["第一条"])  # a lock only stops capture
+                if said:
+                    self.assertIn(said, item["description"])
+                if name:
+                    self.assertIn(f"{self.folder / name} is a symbolic link", "\n".join(core.lines))
+                self.assertEqual((elsewhere / "plain.txt").read_text(), "别处的文件")  # never written through
+                self.assertEqual(os.stat(elsewhere / "msgrelay.db").st_mode & 0o777, 0o600)
+                core.post("/api/config/native/save", {"notify_todos_and_mentions": False})
+                self.assertFalse(config.is_symlink())  # a save puts a plain file in place of a link
+                self.assertIn("elsewhere-token", (elsewhere / "bridge.config.json").read_text())
+                if name == "msgrelay.db-wal":
+                    self.assertFalse((self.folder / name).is_symlink())  # removed; SQLite made its own
+                core.close()
 
     def test_old_schema_migrates_and_purge_gives_space_back(self):
         with sqlite3.connect(self.path) as db:  # the first schema, without a version

@@ -1,9 +1,11 @@
 """The stand-in core over HTTP: documents, settings, to-dos, access, bad input and injected faults."""
 
 import datetime
+import errno
 import http.client
 import json
 import os
+import pathlib
 import re
 import socket
 import subprocess
@@ -18,9 +20,12 @@ import urllib.parse
 from test_msgrelay_support import ROOT, RunningCore
 
 from msgrelay.faults import FaultPlan  # noqa: E402 - the support module puts the checkout on the path
+from msgrelay.logfile import RotatingOutput  # noqa: E402
 from msgrelay.http.backoff import TokenBackoff  # noqa: E402
 from msgrelay.http.limits import Limits  # noqa: E402
-from msgrelay.http.peers import PeerCheck, SocketTables  # noqa: E402
+from msgrelay.http import listen, sockdiag  # noqa: E402
+from msgrelay.http.server import Server  # noqa: E402
+from msgrelay.http.peers import PeerCheck, SocketOwners, SocketTables, listening_uids  # noqa: E402
 
 ITEM_LINE = re.compile(r"^(企业微信|微信)｜[^｜]+｜[^｜]+ \(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}\)：.+$")
 
@@ -267,6 +272,11 @@ def wire(start: str, *headers: str, body: bytes = b"", host: str | None = "127.0
 
 JSON = "Content-Type: application/json"
 SAVE = b'{"remote_access_token": "", "user_profile": {"display_name": "attacker"}}'
+GATEWAY = b'{"ai": {"provider": "openai-compatible", "base_url": "https://attacker.test/v1", "enabled": true}}'
+KEY_VARIABLE = b'{"ai": {"api_key_env_name": "AWS_SECRET_API_KEY"}}'
+NEW_TOKEN = b'{"remote_access_token": "attacker-token"}'
+SAME_SWITCH = b'{"notify_todos_and_mentions": true}'
+ESCAPES = "\x1b[2J\x1b]0;owned\x07\u202e"
 ASK = b'{"message": "hi"}'
 EVENTS = "GET /api/events?hours=168&limit=120"
 
@@ -275,9 +285,10 @@ class DoorTests(unittest.TestCase):
     """Requests from hostile web pages and other accounts against the real core on loopback."""
 
     def start(self, **door):
-        owner = [os.geteuid()]
+        owner = [os.geteuid()]  # a uid, None (unknown), or a function of the client's address
         self.peer_log = []
-        peers = PeerCheck(find_owner=lambda *_, **__: owner[0], log=self.peer_log.append)
+        peers = PeerCheck(find_owner=lambda client, *_, **__: owner[0](client[0]) if callable(owner[0]) else owner[0],
+                          log=self.peer_log.append)
         core = RunningCore(opener=self.opener(), door=dict(peers=peers, **door))
         self.addCleanup(core.close)
         self.assertEqual(core.post("/api/config/native/save", {"remote_access_token": TOKEN})[1]["ok"], True)
@@ -338,6 +349,15 @@ class DoorTests(unittest.TestCase):
             ("other account clears the token", "stranger", wire("POST /api/config/native/save", JSON, body=SAVE), 401),
             ("other account, wrong token", "stranger", wire(EVENTS, "Quillmere: door-token-2"), 401),
             ("owner unknown", "unknown", wire(EVENTS, f"Quillmere: {TOKEN}"), 403),
+            ("other account moves the AI address", "stranger", wire("POST /api/config/native/save", JSON,
+                                                                    f"Quillmere: {TOKEN}", body=GATEWAY), 403),
+            ("other account sets its key variable", "stranger", wire("POST /api/config/native/save", JSON,
+                                                                     f"Quillmere: {TOKEN}", body=KEY_VARIABLE), 403),
+            ("other account replaces the token", "stranger", wire("POST /api/config/native/save", JSON,
+                                                                  f"Quillmere: {TOKEN}", body=NEW_TOKEN), 403),
+            ("escape sequences in the path", "own", wire(f"GET /{ESCAPES} HTTP/1.1"), 404),
+            ("escape sequences in the method", "stranger", wire(f"G{ESCAPES}T /api/state HTTP/1.1"), 501),
+            ("escape sequences in a broken line", "own", f"GET /{ESCAPES}\r\n\r\n".encode(), 400),
             # what must keep working
             ("razo", "own", wire(EVENTS), 200),
             ("razo posts", "own", wire("POST /api/chat", JSON, body=ASK), 200),
@@ -349,6 +369,8 @@ class DoorTests(unittest.TestCase):
                                                     "Origin: http://192.0.2.7:{port}", f"Quillmere: {TOKEN}",
                                                     host="192.0.2.7:{port}"), 200),
             ("readiness for anyone", "unknown", wire("GET /api/auth/status"), 200),
+            ("other account saves the rest", "stranger", wire("POST /api/config/native/save", JSON,
+                                                              f"Quillmere: {TOKEN}", body=SAME_SWITCH), 200),
         ]
         config = core.config_path.read_bytes()
         for name, who, request, status in cases:
@@ -364,22 +386,27 @@ class DoorTests(unittest.TestCase):
         self.assertFalse((core.config_path.parent / "opened").exists())
         self.assertIn(item, core.state()["summary"]["action_items"])
         self.assertNotIn("door-token-2", "\n".join(core.lines))
+        self.assertFalse([line for line in core.lines if re.search("[\x00-\x1f\x7f-\x9f]", line)])
+        self.assertIn("\\x1b[2J", "\n".join(core.lines))  # written, as plain text
         self.assertEqual(len(self.peer_log), 1)  # an unknown owner is logged once
+        with socket.socket(socket.AF_INET6) as squatter, self.assertRaises(OSError):  # ::1 is the core's too
+            squatter.bind(("::1", core.port))
 
     def test_another_account_needs_the_token(self):
         python = "/usr/bin/python3"  # readable by nobody, unlike an interpreter under /root
         if os.geteuid() != 0 or not shutil.which("runuser") or not os.path.exists(python):
             self.skipTest("needs root, runuser and /usr/bin/python3 to run a client as nobody")
-        core = RunningCore()
+        core = RunningCore(bind="0.0.0.0")  # as razo starts it: IPv4 clients arrive v4-mapped
         self.addCleanup(core.close)
         client = ("import http.client, sys\n"
-                  "for method, path, headers in [('GET', '/api/events?limit=1000', {}),"
+                  "for host in ('127.0.0.1', '::1'):\n"
+                  "  for method, path, headers in [('GET', '/api/events?limit=1000', {}),"
                   " ('POST', '/api/config/native/save', {}), ('GET', '/api/state', {'Quillmere': sys.argv[2]})]:\n"
-                  "    c = http.client.HTTPConnection('127.0.0.1', int(sys.argv[1]), timeout=10)\n"
+                  "    c = http.client.HTTPConnection(host, int(sys.argv[1]), timeout=10)\n"
                   "    c.request(method, path, body=b'{\"remote_access_token\": \"\"}' if method == 'POST' else None,"
                   " headers={'Content-Type': 'application/json', **headers})\n"
                   "    print(c.getresponse().status)\n")
-        cases = [("", ["403", "403", "403"]), (TOKEN, ["401", "401", "200"])]  # (token set, statuses)
+        cases = [("", ["403", "403", "403"] * 2), (TOKEN, ["401", "401", "200"] * 2)]  # (token set, statuses)
         for token, statuses in cases:
             with self.subTest(token=token):
                 core.post("/api/config/native/save", {"remote_access_token": token})
@@ -387,7 +414,11 @@ class DoorTests(unittest.TestCase):
                                      cwd="/", capture_output=True, text=True, timeout=30)
                 self.assertEqual(out.stdout.split(), statuses, out.stderr)
                 self.assertIs(core.state()["config"]["remote_access_protected"], bool(token))
-        self.assertEqual(core.get("/api/events?limit=1")[0], 200)  # the user's own, without a token
+        for host in ("127.0.0.1", "::1"):  # the user's own, without a token, on both families
+            conn = http.client.HTTPConnection(host, core.port, timeout=10)
+            conn.request("GET", "/api/events?limit=1")
+            self.assertEqual(conn.getresponse().status, 200, host)
+            conn.close()
 
     def test_a_reused_socket_table_can_refuse_but_never_admit(self):
         client, local, me, other = ("127.0.0.1", 50000), ("127.0.0.1", 8765), 1000, 65534
@@ -396,52 +427,66 @@ class DoorTests(unittest.TestCase):
         paths = (os.path.join(folder, "tcp"), os.path.join(folder, "tcp6"))
         open(paths[1], "wb").close()
 
-        def listed(uid):
+        def listed(uid, state):
+            inode = 0 if state == "06" else 4711
             with open(paths[0], "w") as table:
-                table.write(f"  0: 0100007F:C350 0100007F:223D 01 00000000:00000000 00:00000000 00000000 {uid} 0\n")
+                table.write("  0: 0100007F:C350 0100007F:223D 06 00000000:00000000 03:00000000 00000000 0 0 0\n"
+                            f"  1: 0100007F:C350 0100007F:223D {state} 00000000:00000000 00:00000000 00000000 "
+                            f"{uid} 0 {inode}\n")
 
         clock = FakeClock()
         tables = SocketTables(paths=paths, clock=clock)
-        # (uid in the file now, seconds since the last read, owner found, reads of tcp made)
-        steps = [(me, 0, me, 1), (other, 0.1, other, 1), (me, 0.1, other, 0), (other, 0.1, other, 0),
-                 (None, 1, None, 1), (me, 0.1, me, 1)]
-        for uid, later, found, reads in steps:
-            with self.subTest(uid=uid, later=later):
+        # (uid in the file now, its state, seconds since the last read, owner found, reads of tcp made)
+        steps = [(me, "01", 0, me, 1), (other, "01", 0.1, other, 1), (me, "01", 0.1, other, 0),
+                 (other, "01", 0.1, other, 0), (None, "01", 1, None, 1), (me, "01", 0.1, me, 1),
+                 (0, "06", 1, None, 1), (0, "04", 1, None, 1)]  # closed: uid 0 and no inode is nobody
+        for uid, state, later, found, reads in steps:
+            with self.subTest(uid=uid, state=state, later=later):
                 if uid is None:
                     open(paths[0], "wb").close()
                 else:
-                    listed(uid)
+                    listed(uid, state)
                 clock.now += later
                 with unittest.mock.patch("msgrelay.http.peers.open", create=True, side_effect=open) as opened:
                     self.assertEqual(tables.owner(client, local, trusted=me), found)
                 self.assertEqual([c.args[0] for c in opened.call_args_list].count(paths[0]), reads)
 
-    def test_wrong_tokens_are_slowed_down_per_address(self):
+    def test_wrong_tokens_are_slowed_down_per_account(self):
         clock = FakeClock()
-        core, owner = self.start(backoff=TokenBackoff(clock=clock))
-        owner[0] = STRANGER
+        core, owner = self.start(backoff=TokenBackoff(clock=clock), limits=Limits(clock=clock))
+        # 127.0.0.1 is the user's; 127.N.x.y belongs to the account 4240 + N, whatever x and y
+        owner[0] = lambda address: os.geteuid() if address == "127.0.0.1" else 4240 + int(address.split(".")[1])
+        wrong = "wrong-guess"
         steps = [  # (seconds passing first, client address, token, status)
-            *[(30, "127.0.0.1", "wrong-guess", 401)] * 6,  # spread over three minutes: never 5 in one
-            (61, "127.0.0.1", "wrong-guess", 401), *[(0, "127.0.0.1", "wrong-guess", 401)] * 3,
-            (0, "127.0.0.1", "wrong-guess", 429),
-            (0, "127.0.0.1", TOKEN, 429), (0, "127.0.0.2", TOKEN, 200),  # the pause is this address's only
-            (59, "127.0.0.1", TOKEN, 429), (2, "127.0.0.1", TOKEN, 200),  # after the first minute
-            *[(0, "127.0.0.1", "wrong-guess", 401)] * 4, (0, "127.0.0.1", "wrong-guess", 429),
-            (61, "127.0.0.1", "wrong-guess", 401), *[(0, "127.0.0.1", "wrong-guess", 401)] * 3,
-            (0, "127.0.0.1", "wrong-guess", 429), (61, "127.0.0.1", TOKEN, 429),  # the second pause is twice as long
-            (60, "127.0.0.1", TOKEN, 200),
+            *[(30, f"127.2.0.{n}", wrong, 401) for n in range(1, 7)],  # spread over three minutes: never 5 in one
+            (61, "127.2.0.7", wrong, 401), *[(0, f"127.2.{n}.1", wrong, 401) for n in range(1, 4)],
+            (0, "127.2.9.9", wrong, 429),  # the fifth within a minute, from the fifth address
+            (0, "127.2.200.3", TOKEN, 429),  # the pause is the account's, on every address it has
+            (0, "127.3.0.1", TOKEN, 200), (0, "127.0.0.1", "", 200),  # another account; the user never waits
+            (59, "127.2.0.1", TOKEN, 429), (2, "127.2.7.7", TOKEN, 200),  # after the first minute
+            *[(0, f"127.2.1.{n}", wrong, 401) for n in range(1, 5)], (0, "127.2.1.5", wrong, 429),
+            (61, "127.2.1.6", wrong, 401), *[(0, f"127.2.2.{n}", wrong, 401) for n in range(1, 4)],
+            (0, "127.2.2.4", wrong, 429), (61, "127.2.3.1", TOKEN, 429),  # the second pause is twice as long
+            (60, "127.2.3.2", TOKEN, 200),
+            # 30 wrong tokens of eight accounts within a minute, none with five: everyone waits but the user
+            *[(0, f"127.{10 + n // 4}.0.{n % 4 + 1}", wrong, 429 if n == 29 else 401) for n in range(30)],
+            (0, "127.30.0.1", TOKEN, 429), (0, "127.0.0.1", "", 200), (61, "127.30.0.2", TOKEN, 200),
         ]
         for number, (seconds, address, token, status) in enumerate(steps):
-            with self.subTest(step=number):
+            with self.subTest(step=number, address=address):
                 clock.now += seconds
-                got, doc = core.raw(wire(EVENTS, f"Quillmere: {token}"), source=address)
+                got, doc = core.raw(wire(EVENTS, *([f"Quillmere: {token}"] if token else [])), source=address)
                 self.assertEqual(got, status, doc)
         log = "\n".join(core.lines)
-        self.assertIn("wrong remote access token from 127.0.0.1", log)
-        self.assertNotIn("wrong-guess", log)
+        self.assertIn("5 wrong remote access tokens from uid 4242 within a minute; paused for 60 s", log)
+        self.assertIn("30 wrong remote access tokens from all clients", log)
+        self.assertNotIn(wrong, log)
+        refused = [(t, s) for _, a, t, s in steps if a.startswith("127.2.") and s == 401]
+        self.assertLess(len(re.findall(r"401 \d+ms from uid 4242", log)), len(refused) / 2)  # summarised
+        self.assertRegex(log, r"msgrelay: \d+ more refusals \(401\) from uid 4242 within 60 s")
 
     def test_slow_idle_and_surplus_connections_are_cut(self):
-        limits = Limits(head_timeout=0.4, idle_timeout=0.3, per_address=2, others_total=2)
+        limits = Limits(head_timeout=0.4, idle_timeout=0.3)
         core, owner = self.start(limits=limits)
         trickle = socket.create_connection(("127.0.0.1", core.port), timeout=5)
         started = time.monotonic()
@@ -454,17 +499,54 @@ class DoorTests(unittest.TestCase):
             kept.sendall(wire(EVENTS, host=f"127.0.0.1:{core.port}").replace(b"close", b"keep-alive"))
             time.sleep(0.6)  # past the idle time-out: the core closes, so the reading below ends
             self.assertEqual(b"".join(iter(lambda: kept.recv(65536), b"")).count(b"HTTP/1.1 200"), 1)
-        owner[0] = STRANGER
-        held = [socket.create_connection(("127.0.0.1", core.port), timeout=5) for _ in range(2)]
+        # 127.N.x.y belongs to the account 4240 + N: one account's many addresses share its places
+        core, owner = self.start(limits=Limits(per_address=2, others_total=4))
+        owner[0] = lambda address: 4240 + int(address.split(".")[1])
+        cases = [("127.2.0.1", True), ("127.2.0.2", True), ("127.2.9.9", False),  # (client, let in)
+                 ("127.3.0.1", True), ("127.4.0.1", True), ("127.5.0.1", False)]  # then the 4 of all others
+        held = []
         try:
-            with self.assertRaises(ConnectionResetError):  # over the bound: reset at once
-                with socket.create_connection(("127.0.0.1", core.port), timeout=5) as surplus:
-                    surplus.recv(10)
+            for address, _ in cases:
+                try:
+                    held.append(socket.create_connection(("127.0.0.1", core.port), timeout=5,
+                                                         source_address=(address, 0)))
+                except ConnectionResetError:
+                    held.append(None)  # reset before the connect returned
+            for (address, admitted), sock in zip(cases, held):
+                with self.subTest(address=address):
+                    got = "reset"
+                    if sock is not None:
+                        sock.settimeout(0.2)
+                        try:
+                            got = "closed" if not sock.recv(10) else "answered"
+                        except TimeoutError:
+                            got = "held"  # open, waiting for a head
+                        except ConnectionResetError:
+                            pass
+                    self.assertEqual(got, "held" if admitted else "reset")
             owner[0] = os.geteuid()
             self.assertEqual(core.raw(wire(EVENTS))[0], 200)  # the user's own still gets in
         finally:
             for sock in held:
-                sock.close()
+                if sock is not None:
+                    sock.close()
+
+    def test_the_kernel_names_the_owner_of_one_connected_socket(self):
+        with socket.create_server(("127.0.0.1", 0)) as server:
+            client = socket.create_connection(server.getsockname())
+            accepted, _ = server.accept()
+            with accepted:
+                mine, theirs = client.getsockname(), accepted.getsockname()
+                row = sockdiag.socket_row(mine, theirs)
+                self.assertEqual((row.state, row.uid, row.local_port), (sockdiag.ESTABLISHED, os.geteuid(), mine[1]))
+                self.assertNotEqual(row.inode, 0)
+                mapped = (f"::ffff:{mine[0]}", mine[1]), (f"::ffff:{theirs[0]}", theirs[1])
+                self.assertEqual(sockdiag.socket_row(*mapped), row)  # as a dual-stack socket sees it
+                self.assertIn(os.geteuid(), sockdiag.listeners(theirs[1]))
+                client.close()  # a closed client names no one, whatever uid its row shows
+                self.assertIsNone(SocketOwners().owner(mine, theirs))
+                self.assertEqual(listening_uids(theirs[1], diag=unittest.mock.Mock(side_effect=OSError)),
+                                 [os.geteuid()])  # the tables, where the kernel does not answer
 
 
 class FakeClock:
@@ -586,20 +668,63 @@ class LaunchTests(unittest.TestCase):
                 proc.wait()
                 proc.stdout.close()
 
+    def test_a_free_port_taken_on_the_other_family_is_given_up_for_another(self):
+        partner, tried = listen.partner, []
+
+        def taken_twice(host, port):
+            tried.append(port)
+            if len(tried) < 3:  # as when something of another program listens on [::1]:port
+                raise OSError(errno.EADDRINUSE, "Address already in use")
+            return partner(host, port)
+
+        with unittest.mock.patch.object(listen, "partner", taken_twice):
+            server = Server(("127.0.0.1", 0), None, FaultPlan(""), log=lambda line: None)
+        self.addCleanup(server.server_close)
+        self.assertEqual(len(set(tried)), 3)
+        self.assertEqual(server.server_address[1], tried[-1])
+        with self.assertRaises(OSError):  # with a port asked for, a taken one is an error
+            with unittest.mock.patch.object(listen, "partner", taken_twice):
+                tried.clear()
+                Server(("127.0.0.1", server.server_address[1] + 1), None, FaultPlan(""), log=lambda line: None)
+
+    def test_the_log_is_capped_plain_and_private(self):
+        for name, rotated in (("native-core.log", True), ("output.txt", False)):
+            with self.subTest(name), tempfile.TemporaryDirectory() as tmp:
+                path = os.path.join(tmp, name)
+                fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
+                self.addCleanup(os.close, fd)
+                with os.fdopen(fd, "w", encoding="utf-8", closefd=False) as stream:
+                    output = RotatingOutput(stream, fd=fd, also=None, cap=2000, check_every=500)
+                    for number in range(60):  # 60 lines of about 50 bytes: one rotation
+                        output.write(f"GET /{ESCAPES}{number:02d} 404 0ms")
+                kept = [pathlib.Path(path + ".1"), pathlib.Path(path)] if rotated else [pathlib.Path(path)]
+                self.assertEqual(os.path.exists(path + ".1"), rotated)
+                text = "".join(p.read_text(encoding="utf-8") for p in kept)
+                self.assertEqual(re.findall(r"(\d\d) 404", text), [f"{n:02d}" for n in range(60)])  # none lost
+                self.assertNotRegex(text, "[\x00-\x08\x0b-\x1f\x7f\u202e]")
+                if rotated:
+                    self.assertEqual(os.stat(path).st_mode & 0o777, 0o600)
+                    self.assertIn("the lines before are in native-core.log.1", text)
+
     def test_second_core_leaves_a_running_one_and_fails_on_anything_else(self):
         """A core started at login while another already serves ends with 0 (nothing restarts it);
-        a port held by something that is not a core is a failure, and neither touches the files."""
+        a port held by something that is not a core, or by another account, is a failure, the
+        other account's listener is sent nothing, and none of them touches the files."""
         first = RunningCore()
         self.addCleanup(first.close)
         stranger = socket.socket()
         stranger.bind(("127.0.0.1", 0))
         stranger.listen(1)
         self.addCleanup(stranger.close)
+        squatter = Squatter(self)
         env = {k: v for k, v in os.environ.items() if not k.startswith("MSGRELAY_")}
         env.update(PYTHONPATH=str(ROOT), MSGRELAY_AI_LOOPBACK_ONLY="1")
         for port, status, line in ((first.port, 0, "already answers"),
-                                   (stranger.getsockname()[1], 1, "cannot listen")):
-            with self.subTest(status=status), tempfile.TemporaryDirectory() as tmp:
+                                   (stranger.getsockname()[1], 1, "cannot listen"),
+                                   (squatter.port, 1, "held by another account (uid 65534)")):
+            with self.subTest(status=status, line=line), tempfile.TemporaryDirectory() as tmp:
+                if port is None:
+                    self.skipTest(squatter.why)
                 config = os.path.join(tmp, "Quillmere", "bridge.config.json")
                 done = subprocess.run([sys.executable, "-u", "-m", "msgrelay.cli", "--config", config, "desktop",
                                        "--host", "0.0.0.0", "--port", str(port)], cwd=ROOT, env=env,
@@ -607,7 +732,41 @@ class LaunchTests(unittest.TestCase):
                 self.assertEqual(done.returncode, status, done.stdout + done.stderr)
                 self.assertIn(line, done.stdout)
                 self.assertFalse(os.path.exists(os.path.dirname(config)))
+        self.assertEqual(squatter.heard(), "")
 
+
+class Squatter:
+    """A listener of the account `nobody` on a free port of every address (needs root and setpriv):
+    it prints what reaches it.  `port` is None (and `why` says why) where it cannot run."""
+
+    SCRIPT = ("import socket, sys\n"
+              "s = socket.socket(socket.AF_INET6); s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)\n"
+              "s.bind(('::', 0)); s.listen(8); print(s.getsockname()[1], flush=True)\n"
+              "while True:\n"
+              "    c, a = s.accept(); c.settimeout(2)\n"
+              "    try: print('connection', c.recv(100), flush=True)\n"
+              "    except OSError: print('connection', flush=True)\n")
+
+    def __init__(self, test: unittest.TestCase):
+        self.port, self.why, self._proc = None, "", None
+        python = "/usr/bin/python3"  # readable by nobody, unlike an interpreter under /root
+        if os.geteuid() != 0 or not shutil.which("setpriv") or not os.path.exists(python):
+            self.why = "needs root, setpriv and /usr/bin/python3 to listen as nobody"
+            return
+        nobody = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]  # execs: kill() reaches it
+        self._proc = subprocess.Popen([*nobody, python, "-u", "-c", self.SCRIPT], cwd="/",
+                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        test.addCleanup(self.heard)
+        self.port = int(self._proc.stdout.readline())
+
+    def heard(self) -> str:
+        """Ends the listener; what reached it."""
+        if self._proc is None:
+            return ""
+        self._proc.kill()
+        out = self._proc.communicate(timeout=10)[0]
+        self._proc = None
+        return out
 
 if __name__ == "__main__":
     unittest.main()

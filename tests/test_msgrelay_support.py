@@ -47,8 +47,9 @@ class RunningCore:
     def __init__(self, config_path=None, faults="", host: str = "127.0.0.1", opener: str = "",
                  addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None, local_time=None,
                  bus_address=None, capture_options=None, notify_options=None, door=None,
-                 reads_from_login=lambda: False):
-        """door: keyword arguments of the server (limits, peers, backoff)."""
+                 reads_from_login=lambda: False, bind: str = "127.0.0.1"):
+        """door: keyword arguments of the server (limits, peers, backoff); bind: where it listens
+        ("0.0.0.0": both families on one socket, as razo starts the core)."""
         self._tmp = None
         if config_path is None:
             self._tmp = tempfile.TemporaryDirectory()
@@ -64,7 +65,7 @@ class RunningCore:
                          notify_options=notify_options, reads_from_login=reads_from_login, **extra)
         self.core.start()
         plan = FaultPlan(faults, log=self.lines.append) if isinstance(faults, str) else faults
-        self.server = Server(("127.0.0.1", 0), self.core, plan, log=self.lines.append, **(door or {}))
+        self.server = Server((bind, 0), self.core, plan, log=self.lines.append, **(door or {}))
         self.port = self.server.server_address[1]
         self.core.port = self.port
         self._thread = threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.05},

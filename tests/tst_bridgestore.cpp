@@ -2,13 +2,18 @@
 // the refresh timer, toasts and the joining of two network failures.
 #include "StandInSystemctl.h"
 #include "StoreTestKit.h"
+#include "core/PortOwner.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
 #include <QCoroTask>
+
+#include <unistd.h>
 
 using namespace storetestkit;
 
@@ -24,6 +29,23 @@ struct Recorder
     }
 };
 const QString kNotFound = QStringLiteral("没有找到 msgrelay 项目目录，无法启动本地核心服务。");
+// Listens on a free port of every address as whoever runs it, answers every request like a
+// ready core, and prints its port, then "heard" with whatever reaches it.
+const char* const kSquatter = R"(
+import socket
+s = socket.socket(socket.AF_INET6); s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 0)
+s.bind(('::', 0)); s.listen(8); print(s.getsockname()[1], flush=True)
+while True:
+    c, _ = s.accept(); c.settimeout(2)
+    try:
+        data = c.recv(65536)
+        if data:
+            print('heard', data, flush=True)
+            c.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 28\r\n\r\n{"ok":true,"ready":true}    ')
+    except OSError:
+        pass
+    c.close()
+)";
 } // namespace
 
 class TestBridgeStore : public QObject
@@ -130,6 +152,46 @@ private slots:
         QCOMPARE(errors.values.value(1), expectedError);
         QCOMPARE(f.launches->starts, 1); // a probe that fails outright goes straight to the second attempt
         QCOMPARE(f.store->serviceStatus(), QStringLiteral("连接不稳定"));
+    }
+
+    // Another account listens on the core's port and answers like a ready core: razo sends it
+    // nothing, not even the probe, launches nothing (no core of its own could listen there) and
+    // says why; what would carry secrets later, a settings save, is not sent either.
+    void anotherAccountsListenerIsNeverSentAnything()
+    {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            QSKIP("needs root and setpriv to listen as another account (nobody)");
+        QProcess squatter;
+        squatter.start(QStringLiteral("setpriv"),
+                       {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                        QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"),
+                        QStringLiteral("-u"), QStringLiteral("-c"), QString::fromLatin1(kSquatter)});
+        QVERIFY2(squatter.waitForReadyRead(20000), squatter.readAllStandardError().constData());
+        const quint16 port = squatter.readLine().trimmed().toUShort();
+        QVERIFY(port != 0);
+        const uint me = ::geteuid();
+        auto f = makeStore(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)), fastTiming(),
+                           fastTimeouts(), [me](quint16 asked) -> std::optional<QString> {
+                               if (auto refusal = portowner::checkOwnCore(asked, portowner::listeners, me))
+                                   return refusal->description();
+                               return std::nullopt;
+                           });
+        Recorder status(f.store.get(), &BridgeStore::serviceStatusChanged, &BridgeStore::serviceStatus);
+
+        QCoro::waitFor(f.store->start());
+        QCoro::waitFor(f.store->saveNativeSettings(
+            QJsonObject{{QStringLiteral("remote_access_token"), QStringLiteral("secret-token")}}));
+
+        QCOMPARE(f.launches->starts, 0);
+        QCOMPARE(status.values, (QStringList{"准备启动", "启动失败"}));
+        QCOMPARE(f.store->lastError(),
+                 QStringLiteral(
+                     "端口 %1 被本机另一个账户（uid 65534）占用，razo 不会使用它，也不会向它发送任何内容。")
+                     .arg(port));
+        squatter.kill();
+        QVERIFY(squatter.waitForFinished(20000));
+        const QByteArray heard = squatter.readAll();
+        QVERIFY2(!heard.contains("heard"), heard.constData());
     }
 
     void stateLoadsButEventsFail()

@@ -1,6 +1,7 @@
 #include "FakeCoreSandbox.h"
 #include "FakeHttpServer.h"
 #include "core/CoreService.h"
+#include "core/PortOwner.h"
 #include "store/BridgeStore.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -46,6 +48,9 @@ private slots:
 
     void launchFailureKeepsFields_data();
     void launchFailureKeepsFields();
+
+    void ownCoreCheck_data();
+    void ownCoreCheck();
 
 private:
     std::unique_ptr<FakeCoreSandbox> m_box;
@@ -242,22 +247,27 @@ void TestCoreService::logAppendsAcrossLaunches_data()
 {
     QTest::addColumn<bool>("packaged");
     QTest::addColumn<QByteArray>("earlier"); // empty: no log yet
-    QTest::newRow("interpreter, log created") << false << QByteArray();
-    QTest::newRow("interpreter, earlier log kept") << false << QByteArray("earlier run\n");
-    QTest::newRow("packaged core, earlier log kept") << true << QByteArray("earlier run\n");
+    QTest::addColumn<int>("mode");           // of the earlier log
+    QTest::newRow("interpreter, log created") << false << QByteArray() << 0;
+    QTest::newRow("interpreter, earlier log kept") << false << QByteArray("earlier run\n") << 0600;
+    QTest::newRow("packaged core, earlier log kept") << true << QByteArray("earlier run\n") << 0600;
+    QTest::newRow("an older razo's world-readable log") << false << QByteArray("earlier run\n") << 0644;
 }
 
 void TestCoreService::logAppendsAcrossLaunches()
 {
     QFETCH(bool, packaged);
     QFETCH(QByteArray, earlier);
+    QFETCH(int, mode);
     const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
     box.makeDir(QStringLiteral("res"));
     if (packaged)
         box.makePackagedCore(QStringLiteral("res"), true);
-    if (!earlier.isEmpty())
+    if (!earlier.isEmpty()) {
         box.writeFile(QStringLiteral("home/Library/Application Support/Quillmere/native-core.log"), earlier);
+        QCOMPARE(::chmod(QFile::encodeName(box.logPath()).constData(), static_cast<mode_t>(mode)), 0);
+    }
     if (QTest::currentTestFailed())
         return;
 
@@ -280,6 +290,8 @@ void TestCoreService::logAppendsAcrossLaunches()
 
     const QByteArray log = FakeCoreSandbox::readFile(box.logPath());
     QVERIFY2(log.startsWith(earlier), log.constData());
+    QCOMPARE(QFileInfo(box.logPath()).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner); // the user's alone
     qsizetype previous = -1;
     for (qint64 pid : pids) {
         for (const char* stream : {"stdout", "stderr"}) {
@@ -448,6 +460,8 @@ void TestCoreService::logPreparationFailureLaunchesNothing_data()
     QTest::newRow("support directory cannot be created") << QStringLiteral("home/Library");
     QTest::newRow("log file cannot be opened")
         << QStringLiteral("home/Library/Application Support/Quillmere");
+    QTest::newRow("log file is a link, refused")
+        << QStringLiteral("home/Library/Application Support/Quillmere/native-core.log");
 }
 
 void TestCoreService::logPreparationFailureLaunchesNothing()
@@ -455,10 +469,16 @@ void TestCoreService::logPreparationFailureLaunchesNothing()
     QFETCH(QString, blocker);
     const FakeCoreSandbox& box = *m_box;
     box.makeProject(QStringLiteral("project"));
-    if (blocker.endsWith(QStringLiteral("Quillmere")))
+    const QString elsewhere = box.path(QStringLiteral("elsewhere.txt"));
+    if (blocker.endsWith(QStringLiteral("Quillmere"))) {
         box.makeDir(blocker + QStringLiteral("/native-core.log")); // a folder cannot be opened for append
-    else
+    } else if (blocker.endsWith(QStringLiteral(".log"))) {
+        box.writeFile(QStringLiteral("elsewhere.txt"), "not the log\n");
+        box.makeDir(QFileInfo(blocker).path());
+        QVERIFY(QFile::link(elsewhere, box.path(blocker)));
+    } else {
         box.writeFile(blocker, "not a directory");
+    }
     CoreEnvironment facts = box.environment(QStringLiteral("project"), QStringLiteral("void"), QString());
     facts.environment.insert(QStringLiteral("RAZO_FAKE_CORE_RECORD"), box.recordPath());
     CoreService service(facts);
@@ -471,6 +491,8 @@ void TestCoreService::logPreparationFailureLaunchesNothing()
     QVERIFY2(error->description().contains(box.path(blocker)), qPrintable(error->description()));
     QCOMPARE(service.processId(), std::nullopt);
     QVERIFY(!service.isLogOpen());
+    if (QFileInfo::exists(elsewhere))
+        QCOMPARE(FakeCoreSandbox::readFile(elsewhere), QByteArray("not the log\n")); // never written through
 }
 
 void TestCoreService::launchFailureKeepsFields_data()
@@ -515,4 +537,48 @@ void TestCoreService::launchFailureKeepsFields()
 }
 
 QTEST_GUILESS_MAIN(TestCoreService)
+// Whether razo may use the program on the core's port: only when everything listening there is
+// this account's. The lookup's own reading of /proc/net/tcp is folded in as the rows' source.
+void TestCoreService::ownCoreCheck_data()
+{
+    QTest::addColumn<std::optional<QList<uint>>>("listeners");
+    QTest::addColumn<QString>("refusal"); // empty: used
+    const QString foreign =
+        QStringLiteral("端口 8765 被本机另一个账户（uid %1）占用，razo 不会使用它，也不会向它发送任何内容。");
+    const QString unknown =
+        QStringLiteral("无法确认端口 8765 上的程序属于当前账户，razo 不会使用它，也不会向它发送任何内容。");
+    // /proc/net/tcp and tcp6: a LISTEN row of 1000 on 8765 (0x223D) on IPv4 and on IPv6 any,
+    // an ESTABLISHED row and a LISTEN row of others on other ports, which do not count.
+    const QByteArray tables =
+        "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
+        "   0: 00000000:223D 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1000        0 4711 1\n"
+        "   1: 0100007F:C350 0100007F:223D 01 00000000:00000000 00:00000000 00000000 65534        0 4712 1\n"
+        "   2: 00000000:223E 00000000:0000 0A 00000000:00000000 00:00000000 00000000 65534        0 4713 1\n"
+        "   0: 00000000000000000000000000000000:223D 00000000000000000000000000000000:0000 0A "
+        "00000000:00000000 00:00000000 00000000  1000        0 4714 1\n";
+    QTest::newRow("own core, read from the tables")
+        << std::optional(portowner::listenersInTable(tables, 8765)) << QString();
+    QTest::newRow("another account's") << std::optional(QList<uint>{65534}) << foreign.arg(65534);
+    QTest::newRow("ours on IPv4, theirs on IPv6")
+        << std::optional(QList<uint>{1000, 65534, 65534}) << foreign.arg(65534);
+    QTest::newRow("nothing listens") << std::optional(QList<uint>{}) << unknown;
+    QTest::newRow("owner cannot be read") << std::optional<QList<uint>>() << unknown;
+}
+
+void TestCoreService::ownCoreCheck()
+{
+    QFETCH(std::optional<QList<uint>>, listeners);
+    QFETCH(QString, refusal);
+    quint16 asked = 0;
+    const auto verdict = portowner::checkOwnCore(
+        8765,
+        [&](quint16 port) {
+            asked = port;
+            return listeners;
+        },
+        1000);
+    QCOMPARE(asked, quint16(8765));
+    QCOMPARE(verdict ? verdict->description() : QString(), refusal);
+}
+
 #include "tst_coreservice.moc"

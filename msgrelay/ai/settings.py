@@ -96,9 +96,19 @@ def effective_key_env(ai: dict) -> str:
     A provider's own variable (DEEPSEEK_API_KEY, DASHSCOPE_API_KEY) is read only while that
     provider is called at its own address, so that its key never travels to a gateway, Ollama or
     another provider (the settings form sends DEEPSEEK_API_KEY whatever the provider).  Any other
-    name is honoured only when it looks like an API-key variable (``…_API_KEY``), so that the
-    settings can never send an arbitrary environment variable out as a bearer token.
+    name is honoured only when the user's own account saved it (``api_key_env_own``) and it looks
+    like an API-key variable (``…_API_KEY``), so that whoever else may save settings can never
+    send an environment variable out as a bearer token.
     """
+    name = key_env_name(ai)
+    if name and name != defaults_for(ai.get("provider", "")).key_env and ai.get("api_key_env_own") is not True:
+        return ""
+    return name
+
+
+def key_env_name(ai: dict) -> str:
+    """The variable the settings name, as stored: a provider's own at that provider's address
+    only, another one only when it looks like an API-key variable; empty text otherwise."""
     defaults = defaults_for(ai.get("provider", ""))
     if not defaults.sends_key:
         return ""

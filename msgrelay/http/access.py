@@ -1,6 +1,7 @@
 """Who may call which route.  The user's own connections (loopback, the core's account) may call
 everything; everyone else (the LAN, other accounts on this machine) needs the remote access
-token in the `Quillmere` header, and wrong tokens are slowed down per address.  Readiness and
+token in the `Quillmere` header, and wrong tokens are slowed down per client (a LAN address, or
+an account with all its loopback addresses) and for all clients together.  Readiness and
 the phone page answer anyone who has passed the gates."""
 
 from __future__ import annotations
@@ -24,7 +25,8 @@ class Access:
         self._log = log
 
     def check(self, path: str, peer: str, address: str, token: str, presented: str) -> None:
-        """Raises Refused unless the client may call `path`.  `presented` is never logged."""
+        """Raises Refused unless the client may call `path`.  `address` is the client's key (see
+        peers.Peer); `presented` is never logged."""
         if path in OPEN_PATHS:
             return
         if peer == UNKNOWN:
@@ -41,10 +43,14 @@ class Access:
                 self._backoff.succeeded(address)
             return
         if presented and not own:
-            count, pause = self._backoff.failed(address)
-            self._log(f"msgrelay: wrong remote access token from {address} ({count} within a minute)"
-                      + (f"; paused for {pause:.0f} s" if pause else ""))
-            _refuse_if_paused(pause)
+            failure = self._backoff.failed(address)
+            if failure.pause:
+                self._log(f"msgrelay: {failure.count} wrong remote access tokens from {address} within a minute; "
+                          f"paused for {failure.pause:.0f} s")
+            if failure.all_pause:
+                self._log(f"msgrelay: {failure.all_count} wrong remote access tokens from all clients within a "
+                          f"minute; everyone but this account paused for {failure.all_pause:.0f} s")
+            _refuse_if_paused(max(failure.pause, failure.all_pause))
         raise Refused(401, _NEEDS_TOKEN)
 
 

@@ -1,8 +1,9 @@
 """How much of the core other clients may hold: connections and the time a request may take.
 
 The user's own connections are never counted.  Everyone else (the LAN, other accounts) shares a
-bounded number of connections, and one LAN address gets only a few of them, so that idle or
-trickling clients cannot use up the threads and file descriptors razo's requests need.  A
+bounded number of connections, and one LAN address, or one other account of this machine with
+all its loopback addresses, gets only a few of them, so that idle or trickling clients cannot use
+up the threads and file descriptors razo's requests need.  A
 request head must arrive whole within `head_timeout` of the connection's start (or of its first
 byte on a kept-alive connection): every read waits only for what is left of that time, so a
 head that trickles in byte by byte is cut as surely as a silent one.
@@ -23,7 +24,7 @@ class Limits:
     idle_timeout: float = 15.0  # a kept-alive connection waiting for its next request
     body_timeout: float = 30.0  # the body of a POST, whole
     write_timeout: float = 30.0  # each write of a reply
-    per_address: int = 6  # connections of one non-loopback address
+    per_address: int = 6  # connections of one LAN address or one other account
     others_total: int = 64  # connections of everyone but the user
     accept_pause: float = 0.05  # after an accept failed for want of descriptors
     clock: object = time.monotonic
@@ -38,26 +39,25 @@ class Admission:
         self._total = 0
         self._by_address: dict[str, int] = {}
 
-    def admit(self, address: str, loopback: bool) -> bool:
-        """Takes a place for a connection of another client; False when none is left."""
+    def admit(self, key: str) -> bool:
+        """Takes a place for a connection of another client (its key: the LAN address, or the
+        account); False when none is left."""
         with self._lock:
             if self._total >= self._limits.others_total:
                 return False
-            if not loopback:
-                held = self._by_address.get(address, 0)
-                if held >= self._limits.per_address:
-                    return False
-                self._by_address[address] = held + 1
+            held = self._by_address.get(key, 0)
+            if held >= self._limits.per_address:
+                return False
+            self._by_address[key] = held + 1
             self._total += 1
             return True
 
-    def release(self, address: str, loopback: bool) -> None:
+    def release(self, key: str) -> None:
         with self._lock:
             self._total -= 1
-            if not loopback:
-                held = self._by_address.pop(address, 0) - 1
-                if held > 0:
-                    self._by_address[address] = held
+            held = self._by_address.pop(key, 0) - 1
+            if held > 0:
+                self._by_address[key] = held
 
 
 class DeadlineReader(io.RawIOBase):

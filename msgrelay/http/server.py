@@ -5,7 +5,8 @@ Every request, whatever its route, passes the same steps in this order: a well-f
 (request line with HTTP/1.x, header lines with a colon) that arrived within the head time-out;
 the Host, cross-site and body-type gates; then, for every route but the open ones, the access
 check (own account, or the remote token with its back-off).  A route added to the tables below
-gets all of them without code of its own.
+gets all of them without code of its own.  Everything the door logs has its control characters
+escaped, and the refusals of clients other than the user are summarised per client and status.
 """
 
 from __future__ import annotations
@@ -28,13 +29,14 @@ import urllib.parse
 from .. import network
 from ..core import Core, RequestError
 from ..faults import FaultPlan
-from . import gates
+from ..journal import RefusalDigest, printable
+from . import gates, listen
 from .access import Access
 from .backoff import TokenBackoff
 from .gates import Refused
 from .limits import Admission, DeadlineReader, Limits
 from .mobile_page import MOBILE_HTML
-from .peers import OWN, UNKNOWN, PeerCheck
+from .peers import OWN, UNKNOWN, UNKNOWN_KEY, Peer, PeerCheck
 
 MAX_BODY = 1024 * 1024
 MAX_DEPTH = 64  # nesting of a JSON body; razo's deepest is 3
@@ -57,6 +59,9 @@ POST_ROUTES = {
     "/api/tasks/complete": Core.complete_task,
     "/api/desktop/open-config-dir": Core.open_config_dir,
 }
+CALLER_ROUTES = ("/api/config/native/save",)  # told whether the caller is the user's own account
+NO_PEER = Peer(UNKNOWN, UNKNOWN_KEY)
+MAX_LOGGED_PATH = 200
 
 
 def _with_wrong_types(doc):
@@ -155,7 +160,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self._logged = True
         path = urllib.parse.urlsplit(self.path).path  # the query may carry a question; it is not logged
         millis = (time.monotonic() - started) * 1000
-        self.server.log(f"{self.command} {path} {status} {millis:.0f}ms")
+        self._log_line(status, f"{self.command} {printable(path, MAX_LOGGED_PATH)} {status} {millis:.0f}ms")
+
+    def _log_line(self, status, line: str):
+        """A request's line; a refusal of someone else's request goes to the summary."""
+        if self._peer.kind != OWN and (not isinstance(status, int) or status >= 400):
+            self.server.refusals.refused(self._peer.key, str(status), f"{line} from {self._peer.key}")
+        else:
+            self.server.log(line)
 
     def _send(self, status: int, body: bytes, content_type: str = "application/json; charset=utf-8", headers=()):
         self.send_response(status)
@@ -193,13 +205,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         """Protocol errors of the base class (bad request line, 501...) also answer JSON."""
         self.close_connection = True
         self._reader.clear()
+        if code == 501:  # the base class's text quotes the method as it came
+            message = "不支持这个请求方法"
         text = message or self.responses.get(code, ("错误",))[0]
         try:
             self._send_json(code, {"ok": False, "error": text})
         except OSError:
             pass
         path = urllib.parse.urlsplit(getattr(self, "path", "") or "-").path
-        self.server.log(f"{self.command or '-'} {path} {code}")
+        self._log_line(code, f"{self.command or '-'} {printable(path, MAX_LOGGED_PATH)} {code}")
 
     def _drop(self):
         self.close_connection = True
@@ -267,7 +281,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     # -- access -------------------------------------------------------------------------------------
     def _check_access(self, path: str):
         presented = self.headers.get(network.TOKEN_HEADER, "").strip()
-        self.server.access.check(path, self._peer, self.client_address[0], self.server.core.token(), presented)
+        self.server.access.check(path, self._peer.kind, self._peer.key, self.server.core.token(), presented)
 
     # -- requests -----------------------------------------------------------------------------------
     def _handle(self):
@@ -342,7 +356,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             params = {k: v[-1] for k, v in urllib.parse.parse_qs(query, keep_blank_values=True).items()}
             status, doc = routes[path](core, params)
         else:
-            status, doc = routes[path](core, self._read_body())
+            caller = {"own": self._peer.kind == OWN} if path in CALLER_ROUTES else {}
+            status, doc = routes[path](core, self._read_body(), **caller)
         self._send_json(status, doc)
 
     def do_GET(self):
@@ -354,35 +369,40 @@ class Handler(http.server.BaseHTTPRequestHandler):
     do_PUT = do_DELETE = do_PATCH = do_HEAD = do_OPTIONS = do_POST
 
 
-class Server(http.server.ThreadingHTTPServer):
+class Server(listen.BothFamilies, http.server.ThreadingHTTPServer):
     """limits: time-outs and connection bounds; peers: who owns a connection; backoff: the token
-    back-off (its clock is the limits' clock unless given).  All replaceable in tests."""
+    back-off (its clock is the limits' clock unless given).  All replaceable in tests.  Listens on
+    both address families of the host (see listen.py); a port that is in use raises OSError."""
 
     daemon_threads = True
     allow_reuse_address = True
-    request_queue_size = 128
+    request_queue_size = 1024
 
     def __init__(self, address, core: Core, faults: FaultPlan, log=print, limits: Limits | None = None,
                  peers: PeerCheck | None = None, backoff: TokenBackoff | None = None):
         self.core = core
         self.faults = faults
-        self.log = log
+        self.log = log = _escaping(log)
         self.limits = limits or Limits()
         self.peers = peers or PeerCheck(log=log)
         self.access = Access(backoff or TokenBackoff(clock=self.limits.clock), log=log)
+        self.refusals = RefusalDigest(log, clock=self.limits.clock)
         self.admission = Admission(self.limits)
-        self._connections: dict[socket.socket, tuple[str, str, bool]] = {}  # peer, address, loopback
+        self._connections: dict[socket.socket, Peer] = {}
         self._spare = self._reserve()
         self._starved = threading.Event()
+        bind_address = self.plan(address)
         try:
-            super().__init__(address, Handler)
+            super().__init__(bind_address, Handler, bind_and_activate=False)
+            self.listen(address[0], bind_address)
         except BaseException:
-            if self._spare is not None:
-                self._spare.close()
+            self.server_close()
             raise
 
     def server_close(self):
-        super().server_close()
+        if getattr(self, "socket", None) is not None:  # none when making it failed
+            super().server_close()
+        self.close_partners()
         if self._spare is not None:
             self._spare.close()
             self._spare = None
@@ -395,29 +415,28 @@ class Server(http.server.ThreadingHTTPServer):
             local = request.getsockname()
         except OSError:
             return False
-        address = client_address[0]
         peer = self.peers.classify(client_address, local)
-        loopback = network.is_loopback_client(address)
-        if peer != OWN and not self.admission.admit(address, loopback):
+        if peer.kind != OWN and not self.admission.admit(peer.key):
             try:  # reset rather than linger: the slot is wanted for someone else
                 request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             except OSError:
                 pass
+            self.refusals.refused(peer.key, "connections over the limit",
+                                  f"msgrelay: connection from {peer.key} reset: over the limit of connections")
             return False
-        self._connections[request] = (peer, address, loopback)
+        self._connections[request] = peer
         return True
 
-    def peer_of(self, request) -> str:
-        return self._connections.get(request, (UNKNOWN,))[0]
+    def peer_of(self, request) -> Peer:
+        return self._connections.get(request, NO_PEER)
 
     def shutdown_request(self, request):
-        held = self._connections.pop(request, None)
-        if held is None:  # turned away by verify_request: reset, no goodbye
+        peer = self._connections.pop(request, None)
+        if peer is None:  # turned away by verify_request: reset, no goodbye
             self.close_request(request)
             return
-        peer, address, loopback = held
-        if peer != OWN:
-            self.admission.release(address, loopback)
+        if peer.kind != OWN:
+            self.admission.release(peer.key)
         super().shutdown_request(request)
 
     # -- accepting when descriptors run out ------------------------------------------------------------
@@ -453,7 +472,9 @@ class Server(http.server.ThreadingHTTPServer):
         self._spare = self._reserve()
 
     def service_actions(self):
-        """Between requests: the core looks after its database when that is due."""
+        """Between requests: the core looks after its database when that is due, and the
+        summaries of refusals whose minute has passed are written."""
+        self.refusals.flush()
         try:
             self.core.housekeep()
         except Exception as error:  # never stops serving
@@ -462,4 +483,10 @@ class Server(http.server.ThreadingHTTPServer):
     def handle_error(self, request, client_address):
         exc = sys.exc_info()[1]
         if not isinstance(exc, (ConnectionError, TimeoutError)):
-            self.log(f"msgrelay: connection error from {client_address[0]}: {exc!r}")
+            client = network.plain_address(client_address[0])
+            self.refusals.refused(client, "connection errors", f"msgrelay: connection error from {client}: {exc!r}")
+
+
+def _escaping(log):
+    """The log function with every line's control characters escaped (see journal.printable)."""
+    return lambda line: log(printable(line))

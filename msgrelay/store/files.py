@@ -8,9 +8,12 @@ give back the space a purge frees.  Rows travel as tuples in ROW_COLUMNS order.
 from __future__ import annotations
 
 import datetime as dt
+import errno
 import os
 import pathlib
 import sqlite3
+
+from . import privacy
 
 SCHEMA_VERSION = 1
 ROW_COLUMNS = ("id", "captured_at", "chat_target", "session_name", "session_kind", "sender_name", "content",
@@ -39,6 +42,8 @@ CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
 SIDECARS = ("-wal", "-shm")  # SQLite's files beside the database, found by the database's name
 SALVAGE_CHUNK = 64
 SALVAGE_MISSES = 4096  # unreadable chunks in a row after which a file of unknown size is done
+CAPTURED_SUFFIX = ".captured"  # beside the database: messages were stored in this folder once
+_ROW_TYPES = ((int,), (float, int)) + ((str,),) * 8  # what a readable row holds, column by column
 
 
 def is_damage(error: BaseException) -> bool:
@@ -49,13 +54,22 @@ def is_damage(error: BaseException) -> bool:
 
 
 def create_private(path: pathlib.Path) -> None:
-    """Creates an empty file readable only by the user (SQLite's -wal and -shm inherit the mode)."""
-    os.close(os.open(path, os.O_RDWR | os.O_CREAT, 0o600))
+    """Creates an empty file readable only by the user (SQLite's -wal and -shm inherit the mode);
+    a link at the path is not followed (OSError)."""
+    os.close(os.open(path, os.O_RDWR | os.O_CREAT | os.O_NOFOLLOW | os.O_CLOEXEC, 0o600))
+
+
+def refuse_link(path: pathlib.Path) -> None:
+    """OSError when the path is a symbolic link: the database is never opened through one."""
+    if privacy.is_link(path):
+        raise OSError(errno.ELOOP, "这是一个符号链接，核心不会跟随它打开；请换成普通文件", str(path))
 
 
 def keep_private(path: pathlib.Path) -> None:
     """Takes group and other access away; a file the user made read-only stays read-only.  SQLite's
-    -wal and -shm follow the file (they were made read-only with it, and writable again with it)."""
+    -wal and -shm follow the file (they were made read-only with it, and writable again with it);
+    a link in place of one of them is removed (never its target), so SQLite makes its own."""
+    refuse_link(path)
     mode = os.stat(path).st_mode & 0o777
     if mode & 0o077:
         mode &= 0o700
@@ -63,10 +77,32 @@ def keep_private(path: pathlib.Path) -> None:
     for suffix in SIDECARS:
         extra = path.with_name(path.name + suffix)
         try:
-            if os.stat(extra).st_mode & 0o777 != mode:
+            if privacy.is_link(extra):
+                extra.unlink()
+            elif os.stat(extra).st_mode & 0o777 != mode:
                 os.chmod(extra, mode)
         except OSError:
             pass
+
+
+def captured_mark(path: pathlib.Path) -> pathlib.Path:
+    return path.with_name(path.name + CAPTURED_SUFFIX)
+
+
+def mark_captured(path: pathlib.Path) -> None:
+    """Remembers, outside the database, that messages were stored at `path`: a file that is lost,
+    damaged or emptied later never lets the demo data stand in for them."""
+    mark = captured_mark(path)
+    if os.path.lexists(mark):
+        return
+    try:
+        create_private(mark)
+    except OSError:
+        pass
+
+
+def was_captured(path: pathlib.Path) -> bool:
+    return os.path.lexists(captured_mark(path))
 
 
 def migrate(conn: sqlite3.Connection) -> None:
@@ -86,7 +122,8 @@ def migrate(conn: sqlite3.Connection) -> None:
 def write_fresh(path: pathlib.Path, rows, first_capture_at: str | None) -> None:
     """A new database file at `path` holding `rows` (ids kept), written aside and moved in place."""
     temporary = path.with_name(path.name + ".new")
-    for leftover in (temporary, temporary.with_name(temporary.name + "-journal")):
+    leftovers = (temporary, temporary.with_name(temporary.name + "-journal"))
+    for leftover in leftovers:
         leftover.unlink(missing_ok=True)
     create_private(temporary)
     conn = sqlite3.connect(temporary, isolation_level=None)
@@ -98,8 +135,12 @@ def write_fresh(path: pathlib.Path, rows, first_capture_at: str | None) -> None:
         if first_capture_at:
             conn.execute(MARK_FIRST_CAPTURE, (first_capture_at,))
         conn.execute("COMMIT")
-    finally:
+    except BaseException:
         conn.close()
+        for leftover in leftovers:
+            leftover.unlink(missing_ok=True)
+        raise
+    conn.close()
     os.replace(temporary, path)
 
 
@@ -158,7 +199,12 @@ def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
             position, misses = end + 1, 0
     finally:
         conn.close()
-    return [rows[k] for k in sorted(rows)], first
+    return [rows[k] for k in sorted(rows) if _well_formed(rows[k])], first
+
+
+def _well_formed(row: tuple) -> bool:
+    """Whether a row read from a damaged file holds a value of the right type in every column."""
+    return len(row) == len(_ROW_TYPES) and all(isinstance(v, t) for v, t in zip(row, _ROW_TYPES))
 
 
 def _open_damaged(path: pathlib.Path) -> sqlite3.Connection | None:

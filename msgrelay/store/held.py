@@ -16,6 +16,7 @@ import sys
 import threading
 
 from ..demo_data import Event
+from . import privacy
 from .files import SELECT_ROWS
 
 
@@ -70,7 +71,7 @@ class HeldMessages:
 
     # -- the file ----------------------------------------------------------------------------------
     def _connection(self) -> sqlite3.Connection | None:
-        if self._conn is None and self.path.exists():
+        if self._conn is None and self.path.exists() and not privacy.is_link(self.path):
             try:
                 uri = self.path.resolve().as_uri()
                 try:

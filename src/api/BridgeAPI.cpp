@@ -32,6 +32,8 @@ const char* kindName(BridgeAPIError::Kind kind)
         return "encode";
     case BridgeAPIError::Kind::Cancelled:
         return "cancelled";
+    case BridgeAPIError::Kind::ForeignCore:
+        return "foreign core";
     }
     return "?";
 }
@@ -56,18 +58,29 @@ QUrl endpoint(const QUrl& base, const QString& path, const QList<QPair<QString, 
     return url;
 }
 
-HttpRequest getRequest(const QUrl& url, const ApiTimeouts& timeouts)
+// Every request of the client is checked by its port check, if it has one, before anything is
+// written to the connection.
+HttpRequest checked(HttpRequest request, const BridgeAPI& api)
 {
+    if (const BridgeAPI::PortCheck& check = api.portCheck())
+        request.admit = [check, port = static_cast<quint16>(request.url.port(80))] { return check(port); };
+    return request;
+}
+
+HttpRequest getRequest(const QUrl& url, const BridgeAPI& api)
+{
+    const ApiTimeouts& timeouts = api.timeouts();
     HttpRequest request;
     request.method = "GET";
     request.url = url;
     request.timeout = timeouts.getTimeout;
     request.overallTimeout = timeouts.overallTimeout;
-    return request;
+    return checked(std::move(request), api);
 }
 
-HttpRequest postRequest(const QUrl& url, const QJsonObject& body, const ApiTimeouts& timeouts)
+HttpRequest postRequest(const QUrl& url, const QJsonObject& body, const BridgeAPI& api)
 {
+    const ApiTimeouts& timeouts = api.timeouts();
     HttpRequest request;
     request.method = "POST";
     request.url = url;
@@ -75,7 +88,7 @@ HttpRequest postRequest(const QUrl& url, const QJsonObject& body, const ApiTimeo
     request.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
     request.timeout = timeouts.postTimeout;
     request.overallTimeout = timeouts.overallTimeout;
-    return request;
+    return checked(std::move(request), api);
 }
 
 void logOutcome(const HttpRequest& request, const Outcome& outcome, int attempt)
@@ -133,14 +146,14 @@ QCoro::Task<Result<T, BridgeAPIError>> fetch(HttpRequest request, std::chrono::m
     co_return std::move(decoded).value();
 }
 
-HttpRequest probeRequest(const QUrl& url, std::chrono::milliseconds timeout)
+HttpRequest probeRequest(const QUrl& url, std::chrono::milliseconds timeout, const BridgeAPI& api)
 {
     HttpRequest request;
     request.method = "GET";
     request.url = url;
     request.timeout = timeout;
     request.overallTimeout = timeout;
-    return request;
+    return checked(std::move(request), api);
 }
 
 QCoro::Task<Result<int, BridgeAPIError>> probe(HttpRequest request)
@@ -169,26 +182,26 @@ QUrl BridgeAPI::defaultBaseURL()
     return QUrl(QStringLiteral("http://127.0.0.1:8765"));
 }
 
-BridgeAPI::BridgeAPI(QUrl baseURL, ApiTimeouts timeouts) : m_baseURL(std::move(baseURL)), m_timeouts(timeouts)
+BridgeAPI::BridgeAPI(QUrl baseURL, ApiTimeouts timeouts, PortCheck portCheck)
+    : m_baseURL(std::move(baseURL)), m_timeouts(timeouts), m_portCheck(std::move(portCheck))
 {
 }
 
 BridgeAPI::Reply<bool> BridgeAPI::authStatus() const
 {
-    return probeIsReady(
-        probeRequest(endpoint(m_baseURL, QStringLiteral("/api/auth/status")), m_timeouts.probeTimeout));
+    return probeIsReady(probeRequest(endpoint(m_baseURL, QStringLiteral("/api/auth/status")),
+                                     m_timeouts.probeTimeout, *this));
 }
 
 BridgeAPI::Reply<int> BridgeAPI::probeStatus(const QUrl& url) const
 {
-    return probe(probeRequest(url, m_timeouts.pollTimeout));
+    return probe(probeRequest(url, m_timeouts.pollTimeout, *this));
 }
 
 BridgeAPI::Reply<BridgeStateResponse> BridgeAPI::state() const
 {
-    return fetch<BridgeStateResponse>(
-        getRequest(endpoint(m_baseURL, QStringLiteral("/api/state")), m_timeouts), m_timeouts.retryPause,
-        &wire::decodeState);
+    return fetch<BridgeStateResponse>(getRequest(endpoint(m_baseURL, QStringLiteral("/api/state")), *this),
+                                      m_timeouts.retryPause, &wire::decodeState);
 }
 
 BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::events(int hours, int limit, CancelTokenPtr cancel) const
@@ -196,7 +209,7 @@ BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::events(int hours, int limit, Can
     const QUrl url = endpoint(m_baseURL, QStringLiteral("/api/events"),
                               {{QStringLiteral("hours"), QString::number(hours)},
                                {QStringLiteral("limit"), QString::number(limit)}});
-    HttpRequest request = getRequest(url, m_timeouts);
+    HttpRequest request = getRequest(url, *this);
     request.cancel = std::move(cancel);
     return fetch<QList<BridgeEvent>>(std::move(request), m_timeouts.retryPause, &wire::decodeEvents);
 }
@@ -208,7 +221,7 @@ BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::search(const QString& query, int
                               {{QStringLiteral("q"), query},
                                {QStringLiteral("hours"), QString::number(hours)},
                                {QStringLiteral("limit"), QString::number(limit)}});
-    HttpRequest request = getRequest(url, m_timeouts);
+    HttpRequest request = getRequest(url, *this);
     request.cancel = std::move(cancel);
     return fetch<QList<BridgeEvent>>(std::move(request), m_timeouts.retryPause, &wire::decodeEvents);
 }
@@ -218,7 +231,7 @@ BridgeAPI::Reply<AskResponse> BridgeAPI::ask(const QString& question, int hours)
     const QUrl url =
         endpoint(m_baseURL, QStringLiteral("/api/ask"),
                  {{QStringLiteral("hours"), QString::number(hours)}, {QStringLiteral("q"), question}});
-    return fetch<AskResponse>(getRequest(url, m_timeouts), m_timeouts.retryPause, &wire::decodeAskResponse);
+    return fetch<AskResponse>(getRequest(url, *this), m_timeouts.retryPause, &wire::decodeAskResponse);
 }
 
 BridgeAPI::Reply<ChatResponse> BridgeAPI::chat(const QString& message,
@@ -227,31 +240,29 @@ BridgeAPI::Reply<ChatResponse> BridgeAPI::chat(const QString& message,
     QJsonObject body{{QStringLiteral("message"), message}};
     if (sessionId && !sessionId->isEmpty())
         body.insert(QStringLiteral("session_id"), *sessionId);
-    return fetch<ChatResponse>(
-        postRequest(endpoint(m_baseURL, QStringLiteral("/api/chat")), body, m_timeouts),
-        m_timeouts.retryPause, &wire::decodeChatResponse);
+    return fetch<ChatResponse>(postRequest(endpoint(m_baseURL, QStringLiteral("/api/chat")), body, *this),
+                               m_timeouts.retryPause, &wire::decodeChatResponse);
 }
 
 BridgeAPI::Reply<WeComScanResponse> BridgeAPI::scanVisibleWeCom() const
 {
     const QJsonObject body{{QStringLiteral("force_backfill"), true}};
     return fetch<WeComScanResponse>(
-        postRequest(endpoint(m_baseURL, QStringLiteral("/api/scan/wecom/visible")), body, m_timeouts),
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/scan/wecom/visible")), body, *this),
         m_timeouts.retryPause, &wire::decodeWeComScanResponse);
 }
 
 BridgeAPI::Reply<NativeConfigSaveResponse> BridgeAPI::saveNativeConfig(const QJsonObject& settings) const
 {
     return fetch<NativeConfigSaveResponse>(
-        postRequest(endpoint(m_baseURL, QStringLiteral("/api/config/native/save")), settings, m_timeouts),
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/config/native/save")), settings, *this),
         m_timeouts.retryPause, &wire::decodeNativeConfigSaveResponse);
 }
 
 BridgeAPI::Reply<APIActionResponse> BridgeAPI::pushRemoteContext() const
 {
     return fetch<APIActionResponse>(
-        postRequest(endpoint(m_baseURL, QStringLiteral("/api/remote/context/push")), QJsonObject(),
-                    m_timeouts),
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/remote/context/push")), QJsonObject(), *this),
         m_timeouts.retryPause, &wire::decodeActionResponse);
 }
 
@@ -259,7 +270,7 @@ BridgeAPI::Reply<APIActionResponse> BridgeAPI::completeTask(const QString& itemT
 {
     const QJsonObject body{{QStringLiteral("item_text"), itemText}};
     return fetch<APIActionResponse>(
-        postRequest(endpoint(m_baseURL, QStringLiteral("/api/tasks/complete")), body, m_timeouts),
+        postRequest(endpoint(m_baseURL, QStringLiteral("/api/tasks/complete")), body, *this),
         m_timeouts.retryPause, &wire::decodeActionResponse);
 }
 
@@ -267,6 +278,6 @@ BridgeAPI::Reply<APIActionResponse> BridgeAPI::openConfigDir() const
 {
     return fetch<APIActionResponse>(
         postRequest(endpoint(m_baseURL, QStringLiteral("/api/desktop/open-config-dir")), QJsonObject(),
-                    m_timeouts),
+                    *this),
         m_timeouts.retryPause, &wire::decodeActionResponse);
 }

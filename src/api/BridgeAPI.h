@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QUrl>
 #include <chrono>
+#include <functional>
 #include <optional>
 
 #include <QCoroTask>
@@ -34,15 +35,18 @@ struct ApiTimeouts
 class BridgeAPI
 {
 public:
-    template <typename T>
-    using Reply = QCoro::Task<Result<T, BridgeAPIError>>;
+    template <typename T> using Reply = QCoro::Task<Result<T, BridgeAPIError>>;
+    // Asked with the port once each connection is made, before anything is written to it: a
+    // text refuses the program there (the call fails with ForeignCore, carrying the text).
+    using PortCheck = std::function<std::optional<QString>(quint16 port)>;
 
     static QUrl defaultBaseURL(); // http://127.0.0.1:8765
 
-    explicit BridgeAPI(QUrl baseURL = defaultBaseURL(), ApiTimeouts timeouts = {});
+    explicit BridgeAPI(QUrl baseURL = defaultBaseURL(), ApiTimeouts timeouts = {}, PortCheck portCheck = {});
 
     const QUrl& baseURL() const { return m_baseURL; }
     const ApiTimeouts& timeouts() const { return m_timeouts; }
+    const PortCheck& portCheck() const { return m_portCheck; }
 
     // GET /api/auth/status as a plain probe (no retry): true exactly for HTTP 200.
     Reply<bool> authStatus() const;
@@ -68,4 +72,5 @@ public:
 private:
     QUrl m_baseURL;
     ApiTimeouts m_timeouts;
+    PortCheck m_portCheck;
 };

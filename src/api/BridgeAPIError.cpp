@@ -92,6 +92,14 @@ BridgeAPIError BridgeAPIError::cancelled()
     return error;
 }
 
+BridgeAPIError BridgeAPIError::foreignCore(const QString& description)
+{
+    BridgeAPIError error;
+    error.m_kind = Kind::ForeignCore;
+    error.m_detail = description;
+    return error;
+}
+
 BridgeAPIError BridgeAPIError::encode(const QString& detail)
 {
     BridgeAPIError error;
@@ -118,6 +126,7 @@ QString BridgeAPIError::description() const
         return m_detail.isEmpty() ? QStringLiteral("本地核心请求失败")
                                   : QStringLiteral("本地核心请求失败：") + m_detail;
     case Kind::Decode:
+    case Kind::ForeignCore:
         return m_detail;
     case Kind::Cancelled:
         return QStringLiteral("请求已取消");

@@ -18,6 +18,7 @@ public:
         Decode,         // 2xx reply whose body does not decode
         Encode,         // request body could not be serialised
         Cancelled,      // abandoned by the caller before it finished (never retried)
+        ForeignCore,    // the program on the port is not this account's: nothing was sent (never retried)
     };
 
     static BridgeAPIError http(int status, const QByteArray& body);
@@ -28,6 +29,7 @@ public:
     static BridgeAPIError decode(const QString& description);
     static BridgeAPIError encode(const QString& detail);
     static BridgeAPIError cancelled();
+    static BridgeAPIError foreignCore(const QString& description);
 
     Kind kind() const { return m_kind; }
     int status() const { return m_status; }
@@ -44,6 +46,7 @@ public:
     //   TimedOut: "本地核心响应超时 (The request timed out.)"
     //   Decode: the decoder's own description
     //   Cancelled: "请求已取消"
+    //   ForeignCore: the text of the check that refused the connection
     QString description() const;
 
 private:

@@ -65,6 +65,12 @@ void HttpExchange::touch()
 void HttpExchange::onConnected()
 {
     m_connected = true;
+    if (m_request.admit) {
+        if (const std::optional<QString> refusal = m_request.admit()) {
+            finish(BridgeAPIError::foreignCore(*refusal));
+            return;
+        }
+    }
     touch();
     m_socket->write(HttpTransport::serialize(m_request));
 }

@@ -9,6 +9,8 @@
 #include <QPair>
 #include <QUrl>
 #include <chrono>
+#include <functional>
+#include <optional>
 
 #include <QCoroTask>
 
@@ -29,6 +31,7 @@
 //   - bytes that are not an HTTP/1.x reply                     -> Http with status 0
 //   - anything else (reply too large, socket errors)           -> Transport
 //   - the request's cancel token cancelled before the end      -> Cancelled
+//   - the `admit` check refused the connection just made       -> ForeignCore (nothing written)
 // Non-2xx statuses are NOT errors here: the caller sees the status and the body.
 //
 // Lifetime: each send() owns one socket for the duration of the exchange; on completion,
@@ -49,6 +52,9 @@ struct HttpRequest
     std::chrono::milliseconds overallTimeout{45'000};
     // When set and cancelled, the exchange ends at once (its connection closed).
     CancelTokenPtr cancel;
+    // When set, asked once the connection is made and before anything is written to it; a text
+    // ends the exchange with the ForeignCore error carrying it (see BridgeAPI's port check).
+    std::function<std::optional<QString>()> admit;
 };
 
 struct HttpResponse

@@ -8,8 +8,11 @@
 #include <QProcess>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -135,10 +138,18 @@ std::optional<CoreServiceError> CoreService::start(std::optional<QString> projec
     process->setProcessEnvironment(childEnvironment);
 
     // O_APPEND: every write of ours and of the child lands at the end, after earlier runs.
+    // O_NOFOLLOW: a link put in its place since it was prepared is not followed either.
     auto log = std::make_shared<QFile>(logPath.value());
-    if (!log->open(QIODevice::WriteOnly | QIODevice::Append))
+    const int logFd = ::open(QFile::encodeName(logPath.value()).constData(),
+                             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (logFd < 0 ||
+        !log->open(logFd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        const QString reason = logFd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : log->errorString();
+        if (logFd >= 0)
+            ::close(logFd);
         return CoreServiceError::fileSystem(
-            QStringLiteral("打开“%1”失败（%2）").arg(logPath.value(), log->errorString()));
+            QStringLiteral("打开“%1”失败（%2）").arg(logPath.value(), reason));
+    }
 
     // Qt gives the child no pipes for output (forwarded channels); after the fork the
     // modifier puts the log descriptor onto both standard output and standard error, and
@@ -282,17 +293,31 @@ Result<QString, CoreServiceError> CoreService::prepareLogFile(const CoreEnvironm
 {
     const QString supportDirectory = environment.homeDirectory + kSupportSuffix;
     std::error_code error;
-    std::filesystem::create_directories(
-        std::filesystem::path(QFile::encodeName(supportDirectory).toStdString()), error);
+    const std::filesystem::path folder(QFile::encodeName(supportDirectory).toStdString());
+    if (std::filesystem::create_directories(folder, error)) // a new folder is the user's alone
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
     if (error)
         return CoreServiceError::fileSystem(
             QStringLiteral("创建目录“%1”失败（%2）")
                 .arg(supportDirectory, QString::fromLocal8Bit(error.message())));
 
+    // The log may quote what the core was sent: it is the user's alone, whatever an older razo
+    // left (the core makes the folder and its other files private when it starts). A link in
+    // its place is refused, never followed.
     const QString logPath = joinPath(supportDirectory, kLogName);
-    if (!QFileInfo::exists(logPath)) {
-        QFile empty(logPath);
-        (void)empty.open(QIODevice::WriteOnly | QIODevice::NewOnly); // a failure shows when the log is opened
+    const QByteArray encoded = QFile::encodeName(logPath);
+    struct stat info
+    {
+    };
+    if (::lstat(encoded.constData(), &info) == 0 && S_ISLNK(info.st_mode))
+        return CoreServiceError::fileSystem(QStringLiteral("“%1”是符号链接，已拒绝使用").arg(logPath));
+    const int fd =
+        ::open(encoded.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd >= 0) { // a failure shows when the log is opened
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) &&
+            info.st_uid == ::geteuid())
+            ::fchmod(fd, info.st_mode & 0700);
+        ::close(fd);
     }
     return logPath;
 }

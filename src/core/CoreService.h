@@ -68,7 +68,8 @@ public:
 private:
     // resources/QuillmereCore/QuillmereCore when it is a file this user may execute.
     static std::optional<QString> bundledHelperURL(const CoreEnvironment& environment);
-    // Creates the support directory and an empty native-core.log if missing; its path.
+    // Creates the support directory and an empty native-core.log (0600) if missing, takes group
+    // and other access away from an existing one, refuses a link in its place; its path.
     static Result<QString, CoreServiceError> prepareLogFile(const CoreEnvironment& environment);
     // Deletes `process`, or lets it delete itself once its child has finished.
     static void release(QProcess* process);

@@ -3,6 +3,7 @@
 #include "common/Logging.h"
 #include "common/PreciseSleep.h"
 #include "core/CoreService.h"
+#include "core/PortOwner.h"
 
 #include <QDeadlineTimer>
 
@@ -18,7 +19,10 @@ constexpr int kEventHours = 168;
 constexpr int kEventLimit = 120;
 } // namespace
 
-BridgeStore::BridgeStore(QObject* parent) : BridgeStore(BridgeAPI{}, nullptr, StoreTiming{}, parent)
+// The process's client uses only this account's core: every connection is checked first.
+BridgeStore::BridgeStore(QObject* parent)
+    : BridgeStore(BridgeAPI(BridgeAPI::defaultBaseURL(), {}, portowner::ownAccountCheck()), nullptr,
+                  StoreTiming{}, parent)
 {
     // The launcher and the start at login look at the same facts of this process.
     const CoreEnvironment facts = CoreEnvironment::system();
@@ -60,7 +64,8 @@ QCoro::Task<> BridgeStore::start()
 {
     const auto alive = m_alive;
     bool ready = false;
-    bool silent = false; // the first attempt's polls all timed out
+    bool silent = false;                // the first attempt's polls all timed out
+    std::optional<QString> foreignCore; // another account's program holds the port: never used
 
     // First attempt: reuse a core that already answers, else launch and wait.
     const auto probe = co_await m_api.authStatus();
@@ -77,14 +82,21 @@ QCoro::Task<> BridgeStore::start()
                 co_return;
             ready = !waited.failure.has_value();
             silent = waited.silent;
+            if (waited.foreign)
+                foreignCore = waited.failure;
         }
+    } else if (probe.error().kind() == BridgeAPIError::Kind::ForeignCore) {
+        foreignCore = probe.error().description();
     }
 
     // Second attempt; the first one's failure is not shown. When something holds the port,
-    // accepts connections and never answers, a second core could not listen there either.
+    // accepts connections and never answers, a second core could not listen there either;
+    // nor when another account holds it.
     if (!ready) {
         std::optional<QString> failure;
-        if (silent) {
+        if (foreignCore) {
+            failure = foreignCore;
+        } else if (silent) {
             failure = silentPortText();
         } else if (const auto launchError = m_core->start()) {
             failure = launchError->description();
@@ -114,6 +126,7 @@ QCoro::Task<> BridgeStore::start()
 // whole (pollAttempts x pollInterval): once it is spent, a timed-out poll ends the wait.
 // Otherwise a program that accepts connections and never answers would hold start-up for
 // pollAttempts poll time-outs (a minute) instead of about the budget plus one time-out.
+// A poll refused because another account's program holds the port ends the wait at once.
 QCoro::Task<BridgeStore::CoreWait> BridgeStore::waitForCore()
 {
     const auto alive = m_alive;
@@ -134,6 +147,8 @@ QCoro::Task<BridgeStore::CoreWait> BridgeStore::waitForCore()
             setServiceStatus(kStatusConnected);
             co_return CoreWait{};
         }
+        if (!reply.ok() && reply.error().kind() == BridgeAPIError::Kind::ForeignCore)
+            co_return CoreWait{reply.error().description(), false, true};
         lastTimedOut = !reply.ok() && reply.error().kind() == BridgeAPIError::Kind::TimedOut;
         everyPollTimedOut = everyPollTimedOut && lastTimedOut;
         if (!reply.ok())
@@ -167,13 +182,16 @@ QCoro::Task<> BridgeStore::refreshAll()
     auto eventsLoad = m_api.events(kEventHours, kEventLimit, cancelEvents);
 
     std::optional<QString> failure;
+    bool foreign = false;
     auto stateReply = co_await stateLoad;
     if (!*alive)
         co_return;
     if (!stateReply.ok() || isOvertaken(refresh)) {
         // The messages are of no use now: end their load instead of leaving it open.
-        if (!stateReply.ok())
+        if (!stateReply.ok()) {
             failure = stateReply.error().description();
+            foreign = stateReply.error().kind() == BridgeAPIError::Kind::ForeignCore;
+        }
         cancelEvents->cancel();
         co_await eventsLoad;
         if (!*alive)
@@ -187,6 +205,7 @@ QCoro::Task<> BridgeStore::refreshAll()
         // A later refresh that applied its state meanwhile makes these messages the older ones.
         if (!eventsReply.ok()) {
             failure = eventsReply.error().description();
+            foreign = eventsReply.error().kind() == BridgeAPIError::Kind::ForeignCore;
         } else if (!isOvertaken(refresh)) {
             setEvents(std::move(eventsReply).value());
             settleMessageToShow(refresh);
@@ -202,7 +221,9 @@ QCoro::Task<> BridgeStore::refreshAll()
     if (failure && !isOvertaken(refresh)) {
         qCInfo(lcStore) << "refresh failed:" << *failure;
         setLastError(*failure);
-        if (!m_state)
+        if (foreign) // another account holds the port now: that is no core of ours to wait for
+            setServiceStatus(kStatusFailed);
+        else if (!m_state)
             setServiceStatus(kStatusUnstable);
     }
     setRefreshing(false);

@@ -45,7 +45,8 @@ class BridgeStore : public QObject
     Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
     Q_PROPERTY(std::optional<qint64> messageToShow READ messageToShow NOTIFY messageToShowChanged)
-    Q_PROPERTY(BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
+    Q_PROPERTY(
+        BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
     Q_PROPERTY(bool isChangingBackgroundReading READ isChangingBackgroundReading NOTIFY
                    isChangingBackgroundReadingChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
@@ -53,7 +54,8 @@ class BridgeStore : public QObject
     Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
 
 public:
-    // The process's store: fixed base address, the real launcher, the fixed intervals.
+    // The process's store: fixed base address, the real launcher, the fixed intervals, and a
+    // client that talks only to a core of this account (see portowner::ownAccountCheck).
     explicit BridgeStore(QObject* parent = nullptr);
     // For tests: any client, any launcher, any intervals and clock.
     BridgeStore(BridgeAPI api, std::unique_ptr<CoreLauncher> core, StoreTiming timing,
@@ -177,6 +179,7 @@ private:
     {
         std::optional<QString> failure; // nullopt: the core answered 200
         bool silent = false;            // every poll timed out: a program holds the port, mute
+        bool foreign = false;           // another account's program holds the port: not used
     };
     QCoro::Task<CoreWait> waitForCore();
     QString silentPortText() const;

@@ -59,14 +59,14 @@ void serveHealthyCore(FakeHttpServer& server, const QString& marker, const QStri
     server.reply("GET", QStringLiteral("/api/events"), FakeHttpServer::json(eventsBody(events)));
 }
 
-Fixture makeStore(const QUrl& base, StoreTiming timing, ApiTimeouts timeouts)
+Fixture makeStore(const QUrl& base, StoreTiming timing, ApiTimeouts timeouts, BridgeAPI::PortCheck portCheck)
 {
     Fixture f;
     auto launcher = std::make_unique<FakeCoreLauncher>();
     f.launcher = launcher.get();
     f.launches = launcher->counters();
-    f.store =
-        std::make_unique<BridgeStore>(BridgeAPI(base, timeouts), std::move(launcher), std::move(timing));
+    f.store = std::make_unique<BridgeStore>(BridgeAPI(base, timeouts, std::move(portCheck)),
+                                            std::move(launcher), std::move(timing));
     return f;
 }
 

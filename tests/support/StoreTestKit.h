@@ -32,7 +32,9 @@ struct Fixture
     FakeCoreLauncher* launcher = nullptr; // owned by the store
 };
 
-// A store whose client points at `base` and whose launcher is fake.
-Fixture makeStore(const QUrl& base, StoreTiming timing = fastTiming(), ApiTimeouts timeouts = fastTimeouts());
+// A store whose client points at `base` (checking each connection with `portCheck`, when
+// given) and whose launcher is fake.
+Fixture makeStore(const QUrl& base, StoreTiming timing = fastTiming(), ApiTimeouts timeouts = fastTimeouts(),
+                  BridgeAPI::PortCheck portCheck = {});
 
 } // namespace storetestkit
