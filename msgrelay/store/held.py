@@ -4,6 +4,10 @@ Every read of the core is served from here: the rows are read once, and afterwar
 changed (SQLite's data_version tells whether anything did; new rows are those above the highest id
 seen, since ids are never reused).  The file is read through a connection of its own, so a read
 never waits for the capture's writes nor holds them up.
+
+With a sorter, each message also holds its stored sorting and the key of what it was sorted for
+(None: never sorted); the sorter turns the stored columns into these.  Whoever sorts messages
+again puts the new sortings here (`put`), so that they are held once.
 """
 
 from __future__ import annotations
@@ -16,18 +20,28 @@ import sys
 import threading
 
 from ..demo_data import Event
-from .files import SELECT_ROWS
+from .files import ROW_COLUMNS, SELECT_ROWS, columns_of, select_rows
 
 
 class EventList(list):
     """Messages newest first as the store hands them out.  Nobody changes it after it is made, so
-    results derived from it may be kept in `memo` for as long as the list lives."""
+    results derived from it may be kept in `memo` for as long as the list lives.  `sortings` and
+    `sorted_for` (when the store holds sortings) are the stored sorting of each message and what it
+    was sorted for, in the same order."""
 
-    __slots__ = ("memo",)
+    __slots__ = ("memo", "sortings", "sorted_for")
 
-    def __init__(self, events=()):
+    def __init__(self, events=(), sortings: list | None = None, sorted_for: list | None = None):
         super().__init__(events)
         self.memo: dict = {}
+        self.sortings = sortings
+        self.sorted_for = sorted_for
+
+    def subset(self, flags) -> "EventList":
+        """The messages whose flag is true, with their sortings."""
+        flags = list(flags)
+        pick = lambda values: None if values is None else [v for v, f in zip(values, flags) if f]  # noqa: E731
+        return EventList((e for e, f in zip(self, flags) if f), pick(self.sortings), pick(self.sorted_for))
 
 
 _ZONES: dict = {}
@@ -45,9 +59,13 @@ def to_event(row) -> Event:
 class HeldMessages:
     """Thread-safe.  `sync` reads what changed; the other methods answer from memory."""
 
-    def __init__(self, path: pathlib.Path, log=print):
+    def __init__(self, path: pathlib.Path, log=print, sorter=None):
+        """sorter: names the extra columns to read (`columns`) and turns their values into (key,
+        sorting) (`read`); None: messages only."""
         self.path = path
         self._log = log
+        self._sorter = sorter
+        self._extra = tuple(sorter.columns) if sorter is not None else ()
         self._lock = threading.Lock()
         self._conn: sqlite3.Connection | None = None
         self._data_version = None
@@ -55,12 +73,15 @@ class HeldMessages:
         self.first_capture = False  # the file says a message was captured once
         self.version = 0  # counts changes of the held messages
         self.generation = 0  # counts readings of a whole file (ids are unique within one)
+        self.resorted = 0  # counts changes of held sortings (`put`)
         self._clear()
 
     def _clear(self):
         self._events: list[Event] = []  # ascending by (captured_at, id)
         self._origins: list[tuple[str, str]] = []  # (app, path) of each, shared between equal ones
         self._stamps: list[float] = []
+        self._sortings: list = []  # the held sorting of each (None: never sorted)
+        self._sorted_for: list = []  # the key each was sorted for
         self._max_id = 0
         self._by_target: dict[str, list[float]] = {}
         self._newest: dict[str, Event] = {}
@@ -149,29 +170,33 @@ class HeldMessages:
             return changed
 
     def _read_new(self, conn: sqlite3.Connection) -> list[tuple]:
-        """(stamp, event, origin) of each row above the highest id held, read a few thousand at a
-        time so that a whole file never sits in memory twice."""
-        cursor = conn.execute(f"{SELECT_ROWS} WHERE id > ? ORDER BY id", (self._max_id,))
-        new = []
+        """(stamp, event, origin, sorted for, sorting) of each row above the highest id held, read a
+        few thousand at a time so that a whole file never sits in memory twice."""
+        select = select_rows(self._extra, columns_of(conn)) if self._extra else SELECT_ROWS
+        cursor = conn.execute(f"{select} WHERE id > ? ORDER BY id", (self._max_id,))
+        new, read, width = [], self._sorter.read if self._extra else None, len(ROW_COLUMNS)
         while chunk := cursor.fetchmany(4096):
             for row in chunk:
                 origin = (row[8], row[9])
-                new.append((row[1], to_event(row), self._shared.setdefault(origin, origin)))
+                key, sorting = read(row[width:]) if read else (None, None)
+                new.append((row[1], to_event(row), self._shared.setdefault(origin, origin), key, sorting))
         return new
 
     def _in_order(self, new: list[tuple]) -> bool:
         last = (self._stamps[-1], self._events[-1].id) if self._events else None
-        for stamp, event, _ in new:
+        for stamp, event, *_ in new:
             if last is not None and (stamp, event.id) < last:
                 return False
             last = (stamp, event.id)
         return True
 
     def _append(self, entry: tuple):
-        stamp, event, origin = entry
+        stamp, event, origin, key, sorting = entry
         self._events.append(event)
         self._origins.append(origin)
         self._stamps.append(stamp)
+        self._sorted_for.append(key)
+        self._sortings.append(sorting)
         self._by_target.setdefault(event.chat_target, []).append(stamp)
         self._newest[event.chat_target] = event
         self._last_in_chat[(event.chat_target, event.session_name)] = event
@@ -179,7 +204,8 @@ class HeldMessages:
 
     def _rebuild(self, kept: set[int] | None, new: list[tuple]):
         """Puts the messages in order again after deletions or one stored out of time order."""
-        entries = [e for e in zip(self._stamps, self._events, self._origins) if kept is None or e[1].id in kept]
+        entries = [e for e in zip(self._stamps, self._events, self._origins, self._sorted_for, self._sortings)
+                   if kept is None or e[1].id in kept]
         entries += new
         entries.sort(key=lambda e: (e[0], e[1].id))
         max_id = max([self._max_id] + [e[1].id for e in new])
@@ -203,12 +229,36 @@ class HeldMessages:
             known = self._windows.get(start)
             if known is not None and known[0] == self.version:
                 return self.generation, known[1]
-            events = EventList(reversed(self._events[start:]))
+            sortings = sorted_for = None
+            if self._extra:
+                sortings, sorted_for = self._sortings[start:][::-1], self._sorted_for[start:][::-1]
+            events = EventList(reversed(self._events[start:]), sortings, sorted_for)
             self._windows = {s: w for s, w in self._windows.items() if w[0] == self.version and s != start}
             if len(self._windows) >= 4:
                 self._windows.clear()
             self._windows[start] = (self.version, events)
             return self.generation, events
+
+    # -- sortings -------------------------------------------------------------------------------------
+    def stale(self, key) -> list[Event]:
+        """The held messages not sorted for `key`, newest first."""
+        with self._lock:
+            return [e for e, k in zip(reversed(self._events), reversed(self._sorted_for)) if k != key]
+
+    def put(self, sortings: dict, key) -> int:
+        """Holds the sortings (message id -> sorting) made for `key`; returns how many were held.  The
+        lists handed out so far keep theirs; the next ones carry these."""
+        with self._lock:
+            count = 0
+            for index, event in enumerate(self._events):
+                sorting = sortings.get(event.id)
+                if sorting is not None:
+                    self._sortings[index], self._sorted_for[index] = sorting, key
+                    count += 1
+            if count:
+                self.resorted += 1
+                self.version += 1
+            return count
 
     def stats(self, target: str, cutoff: float) -> tuple[int, Event | None]:
         with self._lock:

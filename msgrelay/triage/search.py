@@ -97,6 +97,12 @@ class Finder:
             self._starts.append(offset)
             offset += len(key) + 1
 
+    def keys(self) -> list[str]:
+        """The keys it was made with, newest first (the next list's search takes them over)."""
+        text, starts = self._text, self._starts
+        ends = starts[1:] + [len(text) + 1]
+        return [text[start:end - 1] for start, end in zip(reversed(starts), reversed(ends))]
+
     def find(self, key: str, limit: int) -> list:
         """The messages whose keys contain `key`, newest first, at most `limit`."""
         if not key:
