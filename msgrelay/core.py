@@ -121,11 +121,16 @@ class Core:
 
     def start(self):
         """Purges, reads the stored messages and works out the first state before the core answers
-        (with the stored sortings this is a matter of reading them), then sorts again in the
-        background what is stale and prepares the search."""
+        (with the sortings stored, a matter of reading them); a store whose messages were never
+        sorted (an older core's, or filled by another tool) is sorted in the background meanwhile.
+        Then sorts again in the background what is stale and prepares the search."""
         self.capture.start()
-        self._warm_up(lambda config: self._served(config, schedule=False))
-        self.resorter.start()
+        first_state = lambda config: self._served(config, schedule=False)  # noqa: E731
+        if self.messages.refresh().never_sorted() <= self.resorter.on_demand:
+            self._warm_up(first_state)
+            self.resorter.start()
+        else:
+            self.resorter.start(first=lambda: self._warm_up(first_state))
         threading.Thread(target=self._warm_up, args=(lambda config: self.week.finder(self._view(config).events),),
                          name="msgrelay-warm-up", daemon=True).start()
 

@@ -44,16 +44,28 @@ class EventList(list):
         return EventList((e for e, f in zip(self, flags) if f), pick(self.sortings), pick(self.sorted_for))
 
 
-_ZONES: dict = {}
+_ZONES: dict = {}  # (offset, name) -> one zone object for all messages in it
+_SLOTS: dict = {}  # quarter of an hour (epoch seconds // 900) -> the local zone then
+_SLOT = 900  # time zones change their offset on a quarter of an hour
+
+
+def _zone(stamp: float):
+    slot = int(stamp // _SLOT)
+    zone = _SLOTS.get(slot)
+    if zone is None:
+        at = dt.datetime.fromtimestamp(slot * _SLOT).astimezone()
+        zone = _ZONES.setdefault((at.utcoffset(), at.tzname()), at.tzinfo)
+        if len(_SLOTS) > 100_000:
+            _SLOTS.clear()
+        _SLOTS[slot] = zone
+    return zone
 
 
 def to_event(row) -> Event:
     """The message of a row; names, kinds and time zones, which repeat from message to message, are
     shared."""
-    at = dt.datetime.fromtimestamp(row[1]).astimezone()
-    zone = _ZONES.setdefault((at.utcoffset(), at.tzname()), at.tzinfo)
     return Event(row[0], sys.intern(row[2]), sys.intern(row[3]), sys.intern(row[4]), sys.intern(row[5]),
-                 at.replace(tzinfo=zone), row[6], sys.intern(row[7]))
+                 dt.datetime.fromtimestamp(row[1], _zone(row[1])), row[6], sys.intern(row[7]))
 
 
 class HeldMessages:
@@ -146,7 +158,7 @@ class HeldMessages:
                     new = self._read_new(conn)
                     count = conn.execute("SELECT COUNT(*) FROM messages").fetchone()[0]
                     kept = None
-                    if count != len(self._events) + len(new):
+                    if count != len(self._events) + len(new[0]):
                         kept = {row[0] for row in conn.execute("SELECT id FROM messages")}
                     first = conn.execute("SELECT 1 FROM meta WHERE key = 'first_capture_at'").fetchone()
                 finally:
@@ -162,58 +174,63 @@ class HeldMessages:
             if kept is not None or not self._in_order(new):
                 self._rebuild(kept, new)
             else:
-                for entry in new:
-                    self._append(entry)
-            changed = bool(new) or kept is not None
+                self._append(new)
+            changed = bool(new[0]) or kept is not None
             if changed:
                 self.version += 1
             return changed
 
-    def _read_new(self, conn: sqlite3.Connection) -> list[tuple]:
-        """(stamp, event, origin, sorted for, sorting) of each row above the highest id held, read a
-        few thousand at a time so that a whole file never sits in memory twice."""
+    def _read_new(self, conn: sqlite3.Connection) -> tuple[list, ...]:
+        """(stamps, events, origins, sorted for, sortings) of the rows above the highest id held, read a
+        few thousand at a time so that a whole file never sits in memory twice, and kept in lists
+        (not a tuple per row) so that nothing is left scattered in memory once they are held."""
         select = select_rows(self._extra, columns_of(conn)) if self._extra else SELECT_ROWS
         cursor = conn.execute(f"{select} WHERE id > ? ORDER BY id", (self._max_id,))
-        new, read, width = [], self._sorter.read if self._extra else None, len(ROW_COLUMNS)
+        new = ([], [], [], [], [])
+        stamps, events, origins, keys, sortings = new
+        read, width, shared = self._sorter.read if self._extra else None, len(ROW_COLUMNS), self._shared
         while chunk := cursor.fetchmany(4096):
             for row in chunk:
                 origin = (row[8], row[9])
                 key, sorting = read(row[width:]) if read else (None, None)
-                new.append((row[1], to_event(row), self._shared.setdefault(origin, origin), key, sorting))
+                stamps.append(row[1])
+                events.append(to_event(row))
+                origins.append(shared.setdefault(origin, origin))
+                keys.append(key)
+                sortings.append(sorting)
         return new
 
-    def _in_order(self, new: list[tuple]) -> bool:
+    def _in_order(self, new: tuple[list, ...]) -> bool:
         last = (self._stamps[-1], self._events[-1].id) if self._events else None
-        for stamp, event, *_ in new:
+        for stamp, event in zip(new[0], new[1]):
             if last is not None and (stamp, event.id) < last:
                 return False
             last = (stamp, event.id)
         return True
 
-    def _append(self, entry: tuple):
-        stamp, event, origin, key, sorting = entry
-        self._events.append(event)
-        self._origins.append(origin)
-        self._stamps.append(stamp)
-        self._sorted_for.append(key)
-        self._sortings.append(sorting)
-        self._by_target.setdefault(event.chat_target, []).append(stamp)
-        self._newest[event.chat_target] = event
-        self._last_in_chat[(event.chat_target, event.session_name)] = event
-        self._max_id = max(self._max_id, event.id)
+    def _append(self, new: tuple[list, ...]):
+        stamps, events, origins, keys, sortings = new
+        self._events += events
+        self._origins += origins
+        self._stamps += stamps
+        self._sorted_for += keys
+        self._sortings += sortings
+        for stamp, event in zip(stamps, events):
+            self._by_target.setdefault(event.chat_target, []).append(stamp)
+            self._newest[event.chat_target] = event
+            self._last_in_chat[(event.chat_target, event.session_name)] = event
+            self._max_id = max(self._max_id, event.id)
 
-    def _rebuild(self, kept: set[int] | None, new: list[tuple]):
+    def _rebuild(self, kept: set[int] | None, new: tuple[list, ...]):
         """Puts the messages in order again after deletions or one stored out of time order."""
-        entries = [e for e in zip(self._stamps, self._events, self._origins, self._sorted_for, self._sortings)
-                   if kept is None or e[1].id in kept]
-        entries += new
+        held = (self._stamps, self._events, self._origins, self._sorted_for, self._sortings)
+        entries = [e for e in zip(*held) if kept is None or e[1].id in kept] + list(zip(*new))
         entries.sort(key=lambda e: (e[0], e[1].id))
-        max_id = max([self._max_id] + [e[1].id for e in new])
+        max_id = max([self._max_id] + [e.id for e in new[1]])
         shared = self._shared
         self._clear()
         self._shared = shared
-        for entry in entries:
-            self._append(entry)
+        self._append(tuple(map(list, zip(*entries))) if entries else ([], [], [], [], []))
         self._max_id = max_id  # ids are never reused, so deleted ones stay counted
 
     # -- answers from memory ------------------------------------------------------------------------
@@ -244,6 +261,10 @@ class HeldMessages:
         """The held messages not sorted for `key`, newest first."""
         with self._lock:
             return [e for e, k in zip(reversed(self._events), reversed(self._sorted_for)) if k != key]
+
+    def never_sorted(self) -> int:
+        with self._lock:
+            return self._sorted_for.count(None) if self._extra else 0
 
     def put(self, sortings: dict, key) -> int:
         """Holds the sortings (message id -> sorting) made for `key`; returns how many were held.  The

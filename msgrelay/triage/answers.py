@@ -10,6 +10,7 @@ from __future__ import annotations
 
 import dataclasses
 import datetime as dt
+import itertools
 import threading
 
 from . import classify
@@ -126,10 +127,12 @@ class _Scope:
         return served.kept(("answers", target), lambda: cls(served, target))
 
 
-def _body(header: str, lines: list[str], empty: str) -> str:
+def _body(header: str, lines, empty: str) -> str:
+    """The header and the first MAX_LINES lines (made only for those)."""
+    lines = list(itertools.islice(lines, MAX_LINES))
     if not lines:
         return f"{header}\n{empty}"
-    return "\n".join([header] + lines[:MAX_LINES])
+    return "\n".join([header] + lines)
 
 
 def answer(question: str, served: Served, hours: int = 168) -> Answer:
@@ -148,13 +151,13 @@ def answer(question: str, served: Served, hours: int = 168) -> Answer:
     found = scope.search(question)
     if found:
         return Answer("相关消息", _body(f"在{days}{label}消息里找到 {len(found)} 条相关内容：",
-                                    [scope.line(e) for e in found], ""), len(found))
+                                    map(scope.line, found), ""), len(found))
     return Answer(f"{label}概览", "没有找到直接相关的消息，先给你最近的概况：\n" + _overview(scope, days, label), 0)
 
 
 def _kind_answer(scope: _Scope, kind: str, title: str, header: str, empty: str) -> Answer:
     found = scope.lists[kind]
-    return Answer(title, _body(f"{header}（共 {len(found)} 条）：", [scope.line(e) for e in found], empty), len(found))
+    return Answer(title, _body(f"{header}（共 {len(found)} 条）：", map(scope.line, found), empty), len(found))
 
 
 def _keyword_answer(question: str, scope: _Scope, days: str, label: str) -> Answer | None:
@@ -168,7 +171,7 @@ def _keyword_answer(question: str, scope: _Scope, days: str, label: str) -> Answ
             mine = [e for e in found if classify.mentions(e.session_name + " " + e.display_text, scope.names)]
             found = mine or found
         return Answer("会议安排", _body(f"{days}{label}里的会议相关消息（共 {len(found)} 条，新的在前）：",
-                                     [scope.line(e) for e in found], "没有识别到会议、参会名单或会议纪要。"), len(found))
+                                     map(scope.line, found), "没有识别到会议、参会名单或会议纪要。"), len(found))
     if any(w in question for w in TODO_WORDS):
         return _kind_answer(scope, "todo", "待办事项", f"{days}{label}里需要你处理的事，最紧急的在前",
                             "没有明显的待办或催办。")
@@ -180,7 +183,7 @@ def _keyword_answer(question: str, scope: _Scope, days: str, label: str) -> Answ
                             "没有特别重要的消息。")
     if any(w in question for w in NOTICE_WORDS):
         found = scope.notices
-        return Answer("通知公告", _body(f"{days}{label}里的通知和公告：", [scope.line(e) for e in found],
+        return Answer("通知公告", _body(f"{days}{label}里的通知和公告：", map(scope.line, found),
                                     "没有通知或公告。"), len(found))
     if any(w in question for w in WHO_WORDS):
         return _who_answer(scope, days, label)
@@ -191,7 +194,7 @@ def _client_answer(scope: _Scope, days: str, label: str) -> Answer:
     found = scope.pressing([e for e, s in zip(scope.pool, scope.sortings) if not s.suspicious and
                             any(CLIENT in text for text in (e.session_name, e.sender_name, e.display_text))])
     return Answer("客户消息", _body(f"{days}{label}里和客户有关的消息（共 {len(found)} 条，最紧急的在前）：",
-                                 [scope.line(e) for e in found], "没有和客户有关的消息。"), len(found))
+                                 map(scope.line, found), "没有和客户有关的消息。"), len(found))
 
 
 def _who_answer(scope: _Scope, days: str, label: str) -> Answer:
@@ -207,7 +210,7 @@ def _who_answer(scope: _Scope, days: str, label: str) -> Answer:
     people: dict[str, list[Event]] = {}
     for event in scope.pressing(found):
         people.setdefault(event.sender_name, []).append(event)
-    lines = [f"- {name}（{len(said)} 条）：{scope.line(said[0])[2:]}" for name, said in people.items()]
+    lines = (f"- {name}（{len(said)} 条）：{scope.line(said[0])[2:]}" for name, said in people.items())
     header = f"{days}{label}里找过你的人（{len(people)} 人，{len(found)} 条消息，最紧急的在前）："
     text = _body(header, lines, "没有人找过你。")
     if not scope.names:

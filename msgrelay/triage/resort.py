@@ -31,18 +31,20 @@ class Resorter:
         self._db = db
         self._sorter = sorter
         self._log = log
-        self._on_demand = on_demand
+        self.on_demand = on_demand
         self._lock = threading.Lock()
         self._unsaved: dict[int, tuple[str, Sorting]] = {}  # message id -> (key, sorting) to write back
         self._wanted = threading.Event()
         self._closing = threading.Event()
         self._thread: threading.Thread | None = None
 
-    def start(self):
+    def start(self, first=None):
         """Writes back what was sorted so far (the messages a first reading found never sorted), then
-        starts the thread, which looks at once for stale sortings."""
-        self.save()
-        self._thread = threading.Thread(target=self._run, name="msgrelay-resort", daemon=True)
+        starts the thread, which looks at once for stale sortings.  first: work for the thread to do
+        before that (the writing back then waits for it)."""
+        if first is None:
+            self.save()
+        self._thread = threading.Thread(target=self._run, args=(first,), name="msgrelay-resort", daemon=True)
         self._thread.start()
         self.wake()
 
@@ -63,7 +65,7 @@ class Resorter:
         stale = [i for i, k in enumerate(keys) if k != key]
         if not stale:
             return held
-        if len(stale) > self._on_demand:
+        if len(stale) > self.on_demand:
             stale = [i for i in stale if keys[i] is None]
             self.wake()
         found = list(held)
@@ -81,7 +83,9 @@ class Resorter:
         self.wake()
 
     # -- the thread -----------------------------------------------------------------------------------
-    def _run(self):
+    def _run(self, first):
+        if first is not None:
+            first()
         while not self._closing.is_set():
             self._wanted.wait()
             self._wanted.clear()

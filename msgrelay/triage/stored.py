@@ -14,6 +14,7 @@ import dataclasses
 import hashlib
 import json
 import pathlib
+import sys
 import threading
 
 from .sorting import Profile, Sorting, sort_message
@@ -120,6 +121,7 @@ class Sorter:
         self._config = config
         self._lock = threading.Lock()
         self._current: tuple[tuple, str, Profile] | None = None
+        self._read: dict[tuple, tuple] = {}
 
     def current(self) -> tuple[str, Profile]:
         """(key, profile) of the configuration now."""
@@ -134,9 +136,13 @@ class Sorter:
         key, profile = self.current()
         return (key,) + encode(sort_message(event, profile))
 
-    @staticmethod
-    def read(values: tuple) -> tuple[str | None, Sorting | None]:
-        """(key, sorting) of stored values; (None, None) for a message never sorted."""
-        if values[0] is None:
-            return None, None
-        return values[0], decode(values[1:])
+    def read(self, values: tuple) -> tuple[str | None, Sorting | None]:
+        """(key, sorting) of stored values; (None, None) for a message never sorted.  Equal values
+        (a week holds few kinds) are read once."""
+        found = self._read.get(values)
+        if found is None:
+            found = (None, None) if values[0] is None else (sys.intern(values[0]), decode(values[1:]))
+            if len(self._read) > 100_000:
+                self._read.clear()
+            self._read[values] = found
+        return found

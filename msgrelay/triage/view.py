@@ -3,7 +3,6 @@ the kind lists, the counts, the rule answers and the wire form of every message.
 
 from __future__ import annotations
 
-import bisect
 import dataclasses
 import threading
 
@@ -16,10 +15,6 @@ from .sorting import Profile, Sorting
 def dup_key(event: Event) -> int:
     """The duplicate key (digest.event_key) as a number: a week holds one per message."""
     return hash(event_key(event))
-
-
-def _order(event: Event) -> tuple:
-    return -event.at.timestamp(), -event.id
 
 
 class View:
@@ -85,11 +80,21 @@ class View:
 
     # -- one message ----------------------------------------------------------------------------------
     def position(self, event: Event) -> int | None:
-        events = self.events
-        index = bisect.bisect_left(events, _order(event), key=_order)
-        if index < len(events) and events[index] is event:
-            return index
-        return next((i for i, e in enumerate(events) if e is event), None)  # equal times out of id order
+        """Where the message is among the events (newest first), found by its time."""
+        events, at = self.events, event.at
+        low, high = 0, len(events)
+        while low < high:  # the first one not newer than the message
+            middle = (low + high) // 2
+            if events[middle].at > at:
+                low = middle + 1
+            else:
+                high = middle
+        for index in range(low, len(events)):
+            if events[index] is event:
+                return index
+            if events[index].at != at:
+                break
+        return next((i for i, e in enumerate(events) if e is event), None)  # a list out of time order
 
     def sorting_of(self, event: Event) -> Sorting:
         """Its sorting as the lists read it (a message not served: the empty one)."""

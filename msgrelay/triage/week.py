@@ -51,6 +51,7 @@ class Week:
         resorter's); None: every list is sorted afresh."""
         self._lock = threading.RLock()
         self._viewing = threading.RLock()  # one view at a time: a second asker then finds it kept
+        self._finding = threading.Lock()  # one search index at a time, without holding up the views
         self._sortings_of = sortings_of
         self._last: dict[str, tuple] = {}  # what -> (name, messages, values) of the last list derived
 
@@ -128,7 +129,7 @@ class Week:
         memo = getattr(events, "memo", None)
         if memo is None:
             return Finder(events, [message_key(e) for e in events])
-        with self._lock:
+        with self._finding:
             found = memo.get("finder")
             if found is None:
                 last = self._last.get("finder")
