@@ -18,6 +18,8 @@ from msgrelay.capture import clients, login_start, parse
 from msgrelay.capture import diagnostics as capture_checks
 from msgrelay.capture.dbus_monitor import Sighting
 from msgrelay.message_db import MessageDB, NewMessage
+from msgrelay.triage import stored
+from msgrelay.triage.sorting import Profile
 
 
 def wechat(title, body, **extra):
@@ -125,6 +127,28 @@ class CaptureTests(unittest.TestCase):
                 self.assertIsNone(self.offer(wechat("家人群", "妈妈: 吃饭")))
         self.assertIsNone(self.offer(wechat("家人群", "")))  # previews off: nothing to store
         self.assertEqual([e["session_name"] for e in self.events()], ["项目群"])
+
+    def test_exclusion_words_never_hide_what_is_addressed_to_the_user(self):
+        self.core.post("/api/config/native/save", {"notification_exclude_keywords": "优惠",
+                                                   "user_profile": {"display_name": "李明", "aliases": ""}})
+        cases = [  # (sighting, excluded, a to-do)
+            (Sighting("wecom", "企业微信", "notify", "项目群", "张三: @李明 客户要的优惠方案今天下班前发我，急"), False, True),
+            (wechat("王芳", "优惠的报价单今天发我"), False, True),  # one-to-one
+            (wechat("福利群", "小美: 限时优惠，今天下单全场 5 折，大家快来"), True, False),
+        ]
+        for sighting, _, _ in cases:
+            self.assertIsNotNone(self.offer(sighting))
+        plain = {e["content"]: e for e in self.events()}
+        todos = [e["content"] for e in self.core.get("/api/events?kind=todo")[1]["events"]]
+        found = [e["content"] for e in self.core.get("/api/search?q=%E4%BC%98%E6%83%A0")[1]["events"]]  # 优惠
+        counts = self.core.state()["summary"]["counts"]
+        for sighting, excluded, todo in cases:
+            content = sighting.body.split(": ", 1)[-1]
+            with self.subTest(content=content):
+                self.assertIs(plain[content]["sorting"]["excluded"], excluded)
+                self.assertEqual(content in todos, todo)
+                self.assertIn(content, found)
+        self.assertEqual((counts["todo"], counts["needs_you"]), (2, 2))
 
     def test_demo_hand_over_restart_and_purge(self):
         self.assertIn("【示例】", self.events()[0]["content"])
@@ -336,6 +360,44 @@ class StoreTests(unittest.TestCase):
         core = self.start()  # purges what is older than 7 days at start
         self.assertEqual(core.get("/api/events")[1]["events"][0]["id"], 7)
         self.assertLess(self.path.stat().st_size, size / 4)
+        with sqlite3.connect(self.path) as db:  # the sorting's columns added, the old message's sorting stored
+            self.assertLessEqual(set(stored.COLUMNS), {row[1] for row in db.execute("PRAGMA table_info(messages)")})
+            self.assertEqual(db.execute("SELECT sorted_for IS NOT NULL FROM messages WHERE id = 7").fetchone(), (1,))
+
+    def test_sortings_are_read_back_and_made_again_when_the_profile_changes(self):
+        def todo(core):
+            return core.get("/api/events")[1]["events"][0]["sorting"]["todo"]
+
+        def stored_for_now(core):
+            deadline = time.monotonic() + 10  # written back by the resorter's thread
+            key = stored.key_of(Profile.from_config(core.core.config.snapshot()))
+            while time.monotonic() < deadline:
+                with sqlite3.connect(self.path) as db:
+                    if db.execute("SELECT sorted_for FROM messages").fetchone()[0] == key:
+                        return
+                time.sleep(0.02)
+            self.fail("the sorting for the profile now was not stored")
+
+        for on_demand in (None, 0):  # a request sorts the stale messages itself / the thread sorts them
+            with self.subTest(on_demand=on_demand):
+                self.setUp()
+                store(self.folder, ["@王雪 今天下班前把报价单发我"], self.clock.now)
+                core = self.start()
+                core.post("/api/config/native/save", {"user_profile": {"display_name": "王雪", "aliases": ""}})
+                stored_for_now(core)
+                core.close()
+                with sqlite3.connect(self.path) as db:
+                    db.execute("UPDATE messages SET sort_todo = 0")  # what is stored is served
+                options = {"on_demand": on_demand} if on_demand is not None else None
+                core = RunningCore(config_path=self.folder / "bridge.config.json", local_time=self.clock,
+                                   resort_options=options)
+                self.addCleanup(core.close)
+                self.assertIs(todo(core), False)
+                core.post("/api/config/native/save", {"user_profile": {"aliases": "雪姐"}})
+                if on_demand is None:
+                    self.assertIs(todo(core), True)
+                stored_for_now(core)
+                self.assertIs(todo(core), True)
 
     def test_search_finds_what_razo_finds_in_the_whole_week(self):
         cases = json.loads((ROOT / "tests/fixtures/search/rule.json").read_text(encoding="utf-8"))["cases"]

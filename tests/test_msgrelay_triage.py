@@ -7,8 +7,9 @@ import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
 
 from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
+from msgrelay.triage import kinds, stored, wire
 from msgrelay.triage.digest import Digest
-from msgrelay.triage.sorting import Profile, sort_message
+from msgrelay.triage.sorting import Profile, Sorting, sort_message
 
 AT = dt.datetime(2025, 6, 11, 15, 0).astimezone()  # a Wednesday afternoon
 USER = {"display_name": "王雪", "aliases": ["雪姐", "Snow"]}  # not the user of the labelled sets
@@ -119,6 +120,7 @@ def event(kind, sender, text, at=AT, number=1):
 
 class SortingTests(unittest.TestCase):
     def test_representative_messages(self):
+        """Each message's flags and deadline; its sorting as stored and read back, and on the wire."""
         profile = Profile.from_config({"user_profile": USER, "notification_keywords": ["周报", "合同"]})
         for kind, sender, text, flags, due in MESSAGES:
             with self.subTest(text=text):
@@ -130,6 +132,29 @@ class SortingTests(unittest.TestCase):
                 if due is not None:
                     self.assertEqual(dt.datetime.fromtimestamp(s.due).astimezone().strftime("%m-%d %H:%M")
                                      if s.due else "-", due)
+                self.assertEqual(stored.decode(stored.encode(s)), s)
+                doc = wire.sorting_to_wire(s, done=False, excluded="S" in flags, at=AT)
+                self.assertEqual("".join(f for f, key in zip("TMIFS", ("todo", "meeting", "important", "follow_up",
+                                                                      "suspicious")) if doc[key]), got)
+                self.assertEqual(doc["excluded"], "S" in flags)
+                if s.due:
+                    self.assertEqual(dt.datetime.fromisoformat(doc["due"]).timestamp(), s.due)
+                    self.assertEqual(doc["due"][-6:], AT.isoformat()[-6:])  # in the message's own zone
+
+    def test_a_scam_is_in_no_list_whatever_the_rules_saw(self):
+        s = Sorting(todo=True, meeting=True, important=True, follow_up=True, mine=True, suspicious=True, due=AT.timestamp())
+        doc = wire.sorting_to_wire(s, done=False, excluded=False, at=AT)
+        self.assertEqual([key for key, value in doc.items() if value is True], ["suspicious"])
+        self.assertNotIn("due", doc)
+        events = [event("direct", "刘总", "我是刘总，有笔款急需转给供应商", AT, 1), event("direct", "赵四", "今天把报价发我", AT, 2)]
+        digest = Digest(events, {"user_profile": USER}, sortings=[kinds.for_lists(s), Sorting(todo=True, mine=True)])
+        self.assertEqual(digest.todos, [events[1]])
+        self.assertEqual((digest.important, digest.mine, digest.meetings), ([], [events[1]], []))
+
+    def test_the_rules_version_covers_every_rule_module(self):
+        names = {path.name for path in stored.rule_sources()}
+        self.assertLessEqual({"sorting.py", "words.py", "meetings.py", "deadline.py", "patterns.py", "classify.py"}, names)
+        self.assertNotIn("digest.py", names)  # assembling lists decides no message's sorting
 
     def test_dates_across_the_year_end(self):
         profile = Profile.from_config({"user_profile": USER})

@@ -12,6 +12,7 @@ again puts the new sortings here (`put`), so that they are held once.
 
 from __future__ import annotations
 
+import array
 import bisect
 import datetime as dt
 import pathlib
@@ -91,11 +92,11 @@ class HeldMessages:
     def _clear(self):
         self._events: list[Event] = []  # ascending by (captured_at, id)
         self._origins: list[tuple[str, str]] = []  # (app, path) of each, shared between equal ones
-        self._stamps: list[float] = []
+        self._stamps = array.array("d")  # capture times: plain numbers, not an object each
         self._sortings: list = []  # the held sorting of each (None: never sorted)
         self._sorted_for: list = []  # the key each was sorted for
         self._max_id = 0
-        self._by_target: dict[str, list[float]] = {}
+        self._by_target: dict[str, array.array] = {}
         self._newest: dict[str, Event] = {}
         self._last_in_chat: dict[tuple[str, str], Event] = {}
         self._windows: dict[int, tuple[int, EventList]] = {}  # start -> (version, EventList)
@@ -212,11 +213,11 @@ class HeldMessages:
         stamps, events, origins, keys, sortings = new
         self._events += events
         self._origins += origins
-        self._stamps += stamps
+        self._stamps.extend(stamps)
         self._sorted_for += keys
         self._sortings += sortings
         for stamp, event in zip(stamps, events):
-            self._by_target.setdefault(event.chat_target, []).append(stamp)
+            self._by_target.setdefault(event.chat_target, array.array("d")).append(stamp)
             self._newest[event.chat_target] = event
             self._last_in_chat[(event.chat_target, event.session_name)] = event
             self._max_id = max(self._max_id, event.id)
@@ -283,7 +284,7 @@ class HeldMessages:
 
     def stats(self, target: str, cutoff: float) -> tuple[int, Event | None]:
         with self._lock:
-            stamps = self._by_target.get(target, [])
+            stamps = self._by_target.get(target, ())
             count = len(stamps) - bisect.bisect_left(stamps, cutoff)
             newest = self._newest.get(target)
             return count, (newest if count and newest is not None else None)

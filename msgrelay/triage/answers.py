@@ -11,7 +11,6 @@ from __future__ import annotations
 import dataclasses
 import datetime as dt
 import itertools
-import threading
 
 from . import classify
 from ..demo_data import Event
@@ -67,17 +66,21 @@ def _bigrams(text: str) -> set[str]:
     return {a + b for a, b in zip(chars, chars[1:]) if a not in _STOP or b not in _STOP}
 
 
-def _search(question: str, events: list[Event], texts: list[str]) -> list[Event]:
+def _search(question: str, events: list[Event]) -> list[Event]:
     """Messages whose chat, sender or text share words with the question, best first.
 
     A word is a pair of neighbouring characters once white space is taken out, so a text shares
-    a pair exactly when its text without white space (`texts`) contains it."""
+    a pair exactly when its text without white space contains it (made as it is read: the week's
+    texts are held once, with the messages)."""
     grams = list(_bigrams(question))
     scored = []
-    for index, (event, text) in enumerate(zip(events, texts)):
+    for index, event in enumerate(events):
         if (event.session_name and event.session_name in question) or (event.sender_name and event.sender_name in question):
             score = 10
         else:
+            text = event.display_text
+            if any(c.isspace() for c in text):
+                text = "".join(text.split())
             score = sum(1 for gram in grams if gram in text)
         if score > 0:
             scored.append((-score, index, event))
@@ -101,8 +104,6 @@ class _Scope:
                       for kind, found in served.lists.items()}
         self.notices = [e for e in view.digest.notices if target is None or e.chat_target == target]
         self.names = view.names
-        self._texts: list[str] | None = None
-        self._lock = threading.Lock()
 
     def line(self, event: Event) -> str:
         return _line(event, self._view.sorting_of(event))
@@ -117,10 +118,7 @@ class _Scope:
         return sorted(events, key=lambda e: rank.get(id(e), len(rank)))
 
     def search(self, question: str) -> list[Event]:
-        with self._lock:
-            if self._texts is None:
-                self._texts = ["".join(e.display_text.split()) for e in self.pool]
-        return _search(question, self.pool, self._texts)
+        return _search(question, self.pool)
 
     @classmethod
     def of(cls, served: Served, target: str | None) -> "_Scope":

@@ -21,12 +21,13 @@ NEEDING = ("todo", "follow_up", "important")  # with the messages naming the use
 
 @functools.lru_cache(maxsize=4096)
 def _calmed(sorting: Sorting) -> Sorting:
-    return dataclasses.replace(sorting, todo=False, follow_up=False, meeting=False, important=False, mine=False)
+    return dataclasses.replace(sorting, todo=False, follow_up=False, meeting=False, important=False, mine=False,
+                               due=None)
 
 
 def for_lists(sorting: Sorting) -> Sorting:
-    """The sorting as every list reads it: a suspicious message asks nothing of the user, is no
-    meeting, is not important and not the user's, whatever else the rules saw in it."""
+    """The sorting as every list reads it: a suspicious message asks nothing of the user (and so has
+    no deadline), is no meeting, is not important and not the user's, whatever else the rules saw."""
     return _calmed(sorting) if sorting.suspicious else sorting
 
 
