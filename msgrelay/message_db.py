@@ -444,26 +444,25 @@ class MessageDB:
         return number
 
     def save_sortings(self, rows: list[tuple]) -> bool:
-        """Writes sortings made again: each row holds the values of the sorter's columns, then the
-        message's id.  A few hundred per transaction, so that a capture never waits long; False when
-        they could not all be written (they are made again at the next start)."""
-        if not self._extra or not self.writable:
-            return False
-        update = files.update_extra(self._extra)
-        for start in range(0, len(rows), PURGE_CHUNK):
-            with self._write_lock:
-                if self._conn is None:
-                    return False
-                try:
-                    self._conn.execute("BEGIN IMMEDIATE")
-                    self._conn.executemany(update, rows[start:start + PURGE_CHUNK])
-                    self._conn.execute("COMMIT")
-                except sqlite3.Error as error:
-                    if self._conn.in_transaction:
+        """Writes sortings made again in one transaction (each row: the values of the sorter's
+        columns, then the message's id); False when they were not written (made again at the next
+        start)."""
+        with self._write_lock:
+            if not self._extra or not self.writable or self._conn is None:
+                return False
+            try:
+                self._conn.execute("BEGIN IMMEDIATE")
+                self._conn.executemany(files.update_extra(self._extra), rows)
+                self._conn.execute("COMMIT")
+                return True
+            except sqlite3.Error as error:
+                self._log(f"msgrelay: saving sortings in {self.path.name} failed: {error}")
+                if self._conn.in_transaction:
+                    try:
                         self._conn.execute("ROLLBACK")
-                    self._log(f"msgrelay: saving sortings in {self.path.name} failed: {error}")
-                    return False
-        return True
+                    except sqlite3.Error:
+                        pass
+                return False
 
     def _write_failed(self, error: sqlite3.Error, unsaved: int, doing: str):
         """Rolls back a write that failed, counts the messages it leaves unsaved and keeps the reason."""
