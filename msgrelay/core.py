@@ -9,7 +9,7 @@ import subprocess
 import threading
 import time
 
-from . import diagnostics, network
+from . import diagnostics, memory, network
 from .ai import checks as ai_checks
 from .ai import settings as ai_settings
 from .ai.digest import DigestPicker, apply_pick, picked_events
@@ -35,6 +35,7 @@ WEEK_HOURS = 168  # razo's period; it starts on a 10-minute mark (see Core._held
 MAX_HOURS = 24 * 366
 MAX_LIMIT = 1000
 SEARCH_LIMIT = 200
+GIVE_BACK_INTERVAL = 10.0  # seconds between giving freed memory back (it costs microseconds)
 
 
 class RequestError(Exception):
@@ -91,12 +92,15 @@ class Core:
                  notify_options: dict | None = None, reads_from_login=login_start.enabled,
                  resort_options: dict | None = None):
         """ai_timeout: seconds for one AI provider call (None: MSGRELAY_AI_TIMEOUT or 25);
-        clock: monotonic seconds that space the AI digest picks; local_time: the aware local time;
+        clock: monotonic seconds that space the AI digest picks and the giving back of freed memory;
+        local_time: the aware local time;
         bus_address: the session bus to read notifications from and post razo's own to (None: no
         bus); reads_from_login: asked on each state whether this user's core starts at login;
         resort_options: of the resorter (on_demand).  `start` reads the stored messages and begins
         the capture, `close` ends it and closes the message database."""
         self._local_time = local_time
+        self._clock = clock
+        self._next_give_back = 0.0
         self._reads_from_login = reads_from_login
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
@@ -139,10 +143,15 @@ class Core:
             work(self.config.snapshot())
         except Exception as error:  # only a head start: the requests work it out themselves
             self._log(f"msgrelay: warming up failed: {type(error).__name__}: {error}")
+        memory.give_back()
 
     def housekeep(self):
-        """Called every fraction of a second by the serving loop (see Capture.housekeep)."""
+        """Called every fraction of a second by the serving loop (see Capture.housekeep); gives the
+        memory freed meanwhile back every few seconds (each new message makes a new list)."""
         self.capture.housekeep()
+        if self._clock() >= self._next_give_back:
+            self._next_give_back = self._clock() + GIVE_BACK_INTERVAL
+            memory.give_back()
 
     def close(self):
         self.resorter.close()

@@ -17,6 +17,7 @@ from __future__ import annotations
 import threading
 
 from . import stored
+from .. import memory
 from .sorting import Profile, Sorting, sort_message
 
 ON_DEMAND = 2000  # stale messages a request sorts itself (about a tenth of a second)
@@ -116,6 +117,8 @@ class Resorter:
                 self._unsaved.update((number, (key, sorting)) for number, sorting in made.items())
             self._log(f"msgrelay: sorted {len(made)} stored messages again")
         self.save()
+        if made:
+            memory.give_back()
 
     def save(self):
         """Writes back the sortings made since the last time (when this core writes the database)."""

@@ -9,11 +9,11 @@ read once at start: a changed rule makes every stored sorting stale, and the cor
 
 from __future__ import annotations
 
-import ast
 import dataclasses
 import hashlib
 import json
 import pathlib
+import re
 import sys
 import threading
 
@@ -80,6 +80,9 @@ def intern(sorting: Sorting) -> Sorting:
     return decode(encode(sorting))
 
 
+_RELATIVE_IMPORT = re.compile(r"^from \.(\w*) import (\([^)]*\)|[^\n]*)", re.M)
+
+
 def rule_sources() -> list[pathlib.Path]:
     """sorting.py and every module of this package it imports, directly or through another."""
     found, todo = [], [_HERE / "sorting.py"]
@@ -88,10 +91,9 @@ def rule_sources() -> list[pathlib.Path]:
         if path in found or not path.is_file():
             continue
         found.append(path)
-        for node in ast.walk(ast.parse(path.read_text(encoding="utf-8"))):
-            if isinstance(node, ast.ImportFrom) and node.level == 1:
-                names = [node.module] if node.module else [alias.name for alias in node.names]
-                todo += [_HERE / f"{name.split('.')[0]}.py" for name in names]
+        for module, names in _RELATIVE_IMPORT.findall(path.read_text(encoding="utf-8")):
+            modules = [module] if module else re.findall(r"\w+", names.split("#")[0])
+            todo += [_HERE / f"{name}.py" for name in modules]
     return sorted(found)
 
 
