@@ -127,7 +127,8 @@ class Core:
         """Purges, reads the stored messages and works out the first state before the core answers
         (with the sortings stored, a matter of reading them); a store whose messages were never
         sorted (an older core's, or filled by another tool) is sorted in the background meanwhile.
-        Then sorts again in the background what is stale and prepares the search."""
+        Then sorts again in the background what is stale.  The search is prepared when first asked
+        for: worked out beside razo's first requests, it would hold them up."""
         self.capture.start()
         first_state = lambda config: self._served(config, schedule=False)  # noqa: E731
         if self.messages.refresh().never_sorted() <= self.resorter.on_demand:
@@ -135,8 +136,6 @@ class Core:
             self.resorter.start()
         else:
             self.resorter.start(first=lambda: self._warm_up(first_state))
-        threading.Thread(target=self._warm_up, args=(lambda config: self.week.finder(self._view(config).events),),
-                         name="msgrelay-warm-up", daemon=True).start()
 
     def _warm_up(self, work):
         try:
