@@ -186,7 +186,7 @@ class Core:
         source, held = self._held(hours)
         return self.week.visible(source, held, config)
 
-    def sorting_config(self, config: dict) -> dict:
+    def _sorting_config(self, config: dict) -> dict:
         """The configuration the sorting reads: the demo data is sorted for its own person, real
         messages for the user's profile."""
         if self.messages.has_real_data():
@@ -199,7 +199,7 @@ class Core:
         return frozenset(t.get("key", "") for t in done), frozenset(t["item_text"] for t in done)
 
     def _view(self, config: dict, hours: int = WEEK_HOURS) -> View:
-        return self.week.view(self.visible_events(config, hours), self.sorting_config(config), *self._completed(config))
+        return self.week.view(self.visible_events(config, hours), self._sorting_config(config), *self._completed(config))
 
     def _served(self, config: dict, hours: int = WEEK_HOURS, schedule: bool = True) -> Served:
         """The overview of the period: the rule-based digest, with the AI provider's picks when AI is
@@ -301,7 +301,7 @@ class Core:
     def ask(self, params: dict) -> tuple[int, dict]:
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
         config = self.config.snapshot()
-        return 200, self.assistant.ask(self.sorting_config(config), self._served(config, hours), params.get("q", ""),
+        return 200, self.assistant.ask(self._sorting_config(config), self._served(config, hours), params.get("q", ""),
                                        hours)
 
     def agent_context(self) -> tuple[int, dict]:
@@ -323,7 +323,7 @@ class Core:
             raise RequestError(400, "message 不能为空")
         session_id = (_text_field(body, "session_id") or "").strip()[:200] or None
         config = self.config.snapshot()
-        return 200, self.assistant.chat(self.sorting_config(config), self._served(config), message, session_id)
+        return 200, self.assistant.chat(self._sorting_config(config), self._served(config), message, session_id)
 
     def save_config(self, body: dict) -> tuple[int, dict]:
         try:
