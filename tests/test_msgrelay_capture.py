@@ -364,6 +364,22 @@ class StoreTests(unittest.TestCase):
             self.assertLessEqual(set(stored.COLUMNS), {row[1] for row in db.execute("PRAGMA table_info(messages)")})
             self.assertEqual(db.execute("SELECT sorted_for IS NOT NULL FROM messages WHERE id = 7").fetchone(), (1,))
 
+    def test_a_store_never_sorted_is_sorted_and_each_sorting_stays_with_its_message(self):
+        store(self.folder, ["@王雪 今天把报价发我", "收到"], self.clock.now - dt.timedelta(minutes=5))  # by a tool: unsorted
+        store(self.folder, ["@王雪 明天把合同发我"], self.clock.now - dt.timedelta(minutes=10))  # older, stored later
+        core = RunningCore(config_path=self.folder / "bridge.config.json", local_time=self.clock,
+                           resort_options={"on_demand": 0})  # everything stale is sorted by the thread
+        self.addCleanup(core.close)
+        core.post("/api/config/native/save", {"user_profile": {"display_name": "王雪", "aliases": ""}})
+        expected = [("收到", False), ("@王雪 今天把报价发我", True), ("@王雪 明天把合同发我", True)]
+        deadline = time.monotonic() + 10
+        while True:
+            found = [(e["content"], e["sorting"]["todo"]) for e in core.get("/api/events")[1]["events"]]
+            if found == expected or time.monotonic() > deadline:
+                break
+            time.sleep(0.02)
+        self.assertEqual(found, expected)
+
     def test_sortings_are_read_back_and_made_again_when_the_profile_changes(self):
         def todo(core):
             return core.get("/api/events")[1]["events"][0]["sorting"]["todo"]

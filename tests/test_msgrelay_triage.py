@@ -7,7 +7,9 @@ import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
 
 from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
-from msgrelay.triage import kinds, stored, wire
+from msgrelay.store.held import EventList
+from msgrelay.triage import kinds, stored, week, wire
+from msgrelay.triage.search import Finder, message_key, query_key
 from msgrelay.triage.digest import Digest
 from msgrelay.triage.sorting import Profile, Sorting, sort_message
 
@@ -155,6 +157,29 @@ class SortingTests(unittest.TestCase):
         names = {path.name for path in stored.rule_sources()}
         self.assertLessEqual({"sorting.py", "words.py", "meetings.py", "deadline.py", "patterns.py", "classify.py"}, names)
         self.assertNotIn("digest.py", names)  # assembling lists decides no message's sorting
+        self.assertEqual(stored.decode((None,) * (len(stored.COLUMNS) - 1)), Sorting())  # columns added later
+
+    def test_what_a_new_list_shares_with_the_last_is_carried_over(self):
+        held = [event("group", "赵四", f"第 {n} 条：合同 V{n}", AT - dt.timedelta(minutes=n), n) for n in range(6)]
+        new = event("group", "钱七", "新的合同", AT + dt.timedelta(minutes=1), 9)
+        cases = [  # (last list, new list, (new in front, kept) or None: worked out afresh)
+            (held[:5], held[:5], (0, 5)), (held[:5], [new] + held[:4], (1, 4)), (held[:5], held[:3], (0, 3)),
+            (held[:5], [new] + held[1:5], None), (held[1:5], held[:5], (1, 4)), ([], held, None),
+            (held[:5], held[:2] + held[3:5], None),
+            (held[:5], [held[1], held[0]] + held[2:5], None),
+        ]
+        for number, (old, new_list, expected) in enumerate(cases):
+            with self.subTest(case=number):
+                self.assertEqual(week._carried(old, new_list), expected)
+        counted = []
+        keys = lambda e: counted.append(e) or e.id  # noqa: E731
+        lists = [EventList(held[:5]), EventList([new] + held[:4])]
+        computes = week.Week()
+        self.assertEqual([computes._derived(found, "keys", None, keys) for found in lists], [[0, 1, 2, 3, 4], [9, 0, 1, 2, 3]])
+        self.assertEqual(counted, held[:5] + [new])  # each message worked out once
+        finders = [computes.finder(found) for found in lists]
+        self.assertEqual(finders[1].keys(), Finder(lists[1], [message_key(e) for e in lists[1]]).keys())
+        self.assertEqual([e.id for e in finders[1].find(query_key("合同 v"), 10)], [0, 1, 2, 3])
 
     def test_dates_across_the_year_end(self):
         profile = Profile.from_config({"user_profile": USER})
