@@ -18,7 +18,7 @@ from msgrelay.capture import clients, login_start, parse
 from msgrelay.capture import diagnostics as capture_checks
 from msgrelay.capture.dbus_monitor import Sighting
 from msgrelay.message_db import MessageDB, NewMessage
-from msgrelay.triage import stored
+from msgrelay.triage.stored import COLUMNS, key_of
 from msgrelay.triage.sorting import Profile
 
 
@@ -361,7 +361,7 @@ class StoreTests(unittest.TestCase):
         self.assertEqual(core.get("/api/events")[1]["events"][0]["id"], 7)
         self.assertLess(self.path.stat().st_size, size / 4)
         with sqlite3.connect(self.path) as db:  # the sorting's columns added, the old message's sorting stored
-            self.assertLessEqual(set(stored.COLUMNS), {row[1] for row in db.execute("PRAGMA table_info(messages)")})
+            self.assertLessEqual(set(COLUMNS), {row[1] for row in db.execute("PRAGMA table_info(messages)")})
             self.assertEqual(db.execute("SELECT sorted_for IS NOT NULL FROM messages WHERE id = 7").fetchone(), (1,))
 
     def test_a_store_never_sorted_is_sorted_and_each_sorting_stays_with_its_message(self):
@@ -386,7 +386,7 @@ class StoreTests(unittest.TestCase):
 
         def stored_for_now(core):
             deadline = time.monotonic() + 10  # written back by the resorter's thread
-            key = stored.key_of(Profile.from_config(core.core.config.snapshot()))
+            key = key_of(Profile.from_config(core.core.config.snapshot()))
             while time.monotonic() < deadline:
                 with sqlite3.connect(self.path) as db:
                     if db.execute("SELECT sorted_for FROM messages").fetchone()[0] == key:
