@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 """The core at 1,000 / 10,000 / 50,000 stored messages: what razo's requests cost, and the capture.
 
-For each size: a temporary store is filled through message_db (bench/week_of_messages.py), the
-core is started on it as razo starts it (its own process, a free loopback port), and then
+For each size: a temporary store is filled through message_db (bench/week_of_messages.py) as an
+outside tool fills it (no sortings stored), the core is started on it as razo starts it (its own
+process, a free loopback port), razo's first refresh is timed, the core is left to store the
+sorting of every message and is stopped.  Then it is started again, and
+- the time until it answers and its first GET /api/state are taken;
 - each request razo makes is timed RUNS times, median: GET /api/state, GET /api/events?hours=168&
-  limit=120, the rule answers of GET /api/ask and POST /api/chat (a different question each time),
+  limit=120, the kind query GET /api/events?kind=…&hours=168&limit=500 (todo, follow_up, important,
+  meeting: the presets of razo's timeline; "—" for a core without it), the rule answers of GET /api/ask and POST /api/chat (a different question each time),
   GET /api/search (a different query each time; "—" when the core has no such path);
 - the core's CPU is read from /proc while a refresh (state and events at once, as razo does) comes
   every INTERVAL seconds, per interval, median of CYCLES;
@@ -25,6 +29,7 @@ import http.client
 import json
 import os
 import pathlib
+import sqlite3
 import statistics
 import subprocess
 import sys
@@ -38,6 +43,7 @@ HERE = pathlib.Path(__file__).resolve().parent
 ASKS = ["张三说的合同审批怎么样了", "客户反馈的问题修复了吗", "最近有什么待办", "羽毛球什么时候打", "明天开什么会"]
 CHATS = ["最近企业微信有什么消息", "今天先处理什么", "报销单据什么时候截止", "机房停电的通知", "哪些消息需要跟进"]
 QUERIES = ["复盘", "合同", "Leo", "取件码", "周报"]
+KINDS = ["todo", "follow_up", "important", "meeting", "todo"]
 INSERTS = 40
 
 
@@ -77,6 +83,15 @@ def median_ms(port: int, calls) -> float | None:
 
 
 
+def knows_kinds(port: int) -> bool:
+    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=120)
+    try:
+        conn.request("GET", "/api/events?kind=todo&hours=168&limit=1")
+        return "kind" in json.loads(conn.getresponse().read())
+    finally:
+        conn.close()
+
+
 def rss_mb(pid: int) -> float:
     for line in pathlib.Path(f"/proc/{pid}/status").read_text().splitlines():
         if line.startswith("VmRSS:"):
@@ -92,28 +107,64 @@ def refresh(port: int):
             future.result()
 
 
-def measure_core(repo: pathlib.Path, folder: pathlib.Path, args) -> dict:
+def start_core(repo: pathlib.Path, folder: pathlib.Path) -> tuple[subprocess.Popen, int, float]:
+    """(process, port, milliseconds until it answered)."""
     port = free_port()
+    started = time.perf_counter()
     core = subprocess.Popen([sys.executable, "-u", "-m", "msgrelay.cli", "--config", str(folder / "bridge.config.json"),
                              "desktop", "--no-browser", "--no-native-window"], cwd=repo, env=environment(repo, port),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    deadline = time.monotonic() + 60
+    while True:
+        try:
+            if request(port, "GET", "/api/auth/status")[0] == 200:
+                return core, port, (time.perf_counter() - started) * 1000
+        except OSError:
+            pass
+        if time.monotonic() > deadline:
+            stop_core(core)
+            raise RuntimeError("the core did not answer within 60 s")
+        time.sleep(0.02)
+
+
+def stop_core(core: subprocess.Popen):
+    core.terminate()
     try:
-        deadline = time.monotonic() + 60
-        while True:
-            try:
-                if request(port, "GET", "/api/auth/status")[0] == 200:
-                    break
-            except OSError:
-                pass
+        core.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        core.kill()
+        core.wait()
+
+
+def wait_for_sortings(folder: pathlib.Path, timeout: float = 600.0):
+    """Until every stored message has its sorting stored (a core without stored sortings: at once)."""
+    deadline = time.monotonic() + timeout
+    with sqlite3.connect(f"file:{folder / 'msgrelay.db'}?mode=ro", uri=True) as db:
+        if "sorted_for" not in {row[1] for row in db.execute("PRAGMA table_info(messages)")}:
+            return
+        while db.execute("SELECT COUNT(*) FROM messages WHERE sorted_for IS NULL").fetchone()[0]:
             if time.monotonic() > deadline:
-                raise RuntimeError("the core did not answer within 60 s")
-            time.sleep(0.1)
+                raise RuntimeError("the core did not store the sortings in time")
+            time.sleep(0.2)
+
+
+def measure_core(repo: pathlib.Path, folder: pathlib.Path, args) -> dict:
+    core, port, _ = start_core(repo, folder)
+    try:
         started = time.perf_counter()
-        refresh(port)  # razo's first refresh after start-up
+        refresh(port)  # razo's first refresh after the first start on a store that holds no sortings
         result = {"first_refresh": (time.perf_counter() - started) * 1000}
+        wait_for_sortings(folder)
+    finally:
+        stop_core(core)
+    core, port, result["answers_after"] = start_core(repo, folder)
+    try:
+        result["first_state"] = median_ms(port, [("GET", "/api/state", None)])  # the first after the restart
         q = urllib.parse.quote
         result["state"] = median_ms(port, [("GET", "/api/state", None)] * args.runs)
         result["events"] = median_ms(port, [("GET", "/api/events?hours=168&limit=120", None)] * args.runs)
+        result["kind"] = median_ms(port, [("GET", f"/api/events?kind={kind}&hours=168&limit=500", None)
+                                          for kind in KINDS[:args.runs]]) if knows_kinds(port) else None
         result["ask"] = median_ms(port, [("GET", f"/api/ask?hours=168&q={q(a)}", None) for a in ASKS[:args.runs]])
         result["chat"] = median_ms(port, [("POST", "/api/chat", {"message": c}) for c in CHATS[:args.runs]])
         result["search"] = median_ms(port, [("GET", f"/api/search?q={q(s)}&hours=168&limit=200", None)
@@ -128,12 +179,7 @@ def measure_core(repo: pathlib.Path, folder: pathlib.Path, args) -> dict:
         result["rss"] = rss_mb(core.pid)
         return result
     finally:
-        core.terminate()
-        try:
-            core.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            core.kill()
-            core.wait()
+        stop_core(core)
 
 
 _INSERT_WAIT = r"""
@@ -204,20 +250,22 @@ def main() -> int:
     args = parser.parse_args()
     repo = pathlib.Path(args.repo).resolve()
     print(f"core of {repo}; load average at start {os.getloadavg()[0]:.2f} on {os.cpu_count()} CPUs", flush=True)
-    print("\n| stored messages | GET /api/state | GET /api/events?hours=168&limit=120 | GET /api/ask | POST /api/chat "
+    print("\n| stored messages | first GET /api/state after a restart | GET /api/state "
+          "| GET /api/events?hours=168&limit=120 | GET /api/events?kind=…&limit=500 | GET /api/ask | POST /api/chat "
           "| GET /api/search | core CPU while razo polls every 8 s | core RSS | longest insert wait |")
-    print("|---|---|---|---|---|---|---|---|---|", flush=True)
+    print("|---|---|---|---|---|---|---|---|---|---|---|", flush=True)
     for size in (int(s) for s in args.sizes.split(",")):
         with tempfile.TemporaryDirectory(prefix="razo-bench-") as tmp:
             folder = pathlib.Path(tmp)
             fill(repo, folder, size)
             r = measure_core(repo, folder, args)
             wait = measure_insert_wait(repo, folder)
-        print(f"| {size:,} | {cell(r['state'])} | {cell(r['events'])} | {cell(r['ask'])} | {cell(r['chat'])} "
-              f"| {cell(r['search'])} | {cell(r['cpu'], '%', 1)} | {cell(r['rss'], 'MB')} | {cell(wait['max'])} |",
-              flush=True)
-        print(f"<!-- {size}: first refresh after start {r['first_refresh']:.0f} ms; insert wait median "
-              f"{wait['median']:.1f} ms, {wait['stored']}/{INSERTS} stored -->", flush=True)
+        print(f"| {size:,} | {cell(r['first_state'])} | {cell(r['state'])} | {cell(r['events'])} | {cell(r['kind'])} "
+              f"| {cell(r['ask'])} | {cell(r['chat'])} | {cell(r['search'])} | {cell(r['cpu'], '%', 1)} "
+              f"| {cell(r['rss'], 'MB')} | {cell(wait['max'])} |", flush=True)
+        print(f"<!-- {size}: first refresh after the first start (no sortings stored) {r['first_refresh']:.0f} ms; "
+              f"after the restart the core answered {r['answers_after']:.0f} ms after it was started; insert wait "
+              f"median {wait['median']:.1f} ms, {wait['stored']}/{INSERTS} stored -->", flush=True)
     print(f"\nload average at the end {os.getloadavg()[0]:.2f}")
     return 0
 

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import copy
 import datetime as dt
 import pathlib
 import shutil
@@ -9,19 +10,22 @@ import subprocess
 import threading
 import time
 
-from . import diagnostics, network
+from . import diagnostics, memory, network
 from .ai import checks as ai_checks
 from .ai import settings as ai_settings
-from .ai.digest import DigestPicker
+from .ai.digest import DigestPicker, apply_pick, picked_events
 from .ai.assistant import Assistant
 from .capture import Capture
 from .capture import diagnostics as capture_checks
 from .capture import login_start
 from .capture import service as capture
 from .config_store import ConfigStore, PayloadError, SettingsForbidden, SettingsRefused
-from .demo_data import Event, EventStore
-from .triage.digest import Digest, event_key, item_line
+from .demo_data import DEMO_PERSON, Event, EventStore
+from .triage import kinds, stored
+from .triage.digest import event_key, item_line
+from .triage.resort import Resorter
 from .triage.search import query_key
+from .triage.view import Served, View, serve
 from .triage.week import Week
 from .message_db import MessageDB
 from .notify import Notifier
@@ -33,6 +37,7 @@ WEEK_HOURS = 168  # razo's period; it starts on a 10-minute mark (see Core._held
 MAX_HOURS = 24 * 366
 MAX_LIMIT = 1000
 SEARCH_LIMIT = 200
+GIVE_BACK_INTERVAL = 10.0  # seconds between giving freed memory back (it costs microseconds)
 
 
 class RequestError(Exception):
@@ -86,20 +91,28 @@ class Core:
                  addresses: network.AddressBook | None = None, opener: str | None = None,
                  ai_timeout: float | None = None, clock=time.monotonic, ai_background: bool = True,
                  local_time=_now, bus_address: str | None = None, capture_options: dict | None = None,
-                 notify_options: dict | None = None, reads_from_login=login_start.enabled):
+                 notify_options: dict | None = None, reads_from_login=login_start.enabled,
+                 resort_options: dict | None = None):
         """ai_timeout: seconds for one AI provider call (None: MSGRELAY_AI_TIMEOUT or 25);
-        clock: monotonic seconds that space the AI digest picks; local_time: the aware local time;
+        clock: monotonic seconds that space the AI digest picks and the giving back of freed memory;
+        local_time: the aware local time;
         bus_address: the session bus to read notifications from and post razo's own to (None: no
-        bus); reads_from_login: asked on each state whether this user's core starts at login.
-        `start` begins the capture, `close` ends it and closes the message database."""
+        bus); reads_from_login: asked on each state whether this user's core starts at login;
+        resort_options: of the resorter (on_demand).  `start` reads the stored messages and begins
+        the capture, `close` ends it and closes the message database."""
         self._local_time = local_time
+        self._clock = clock
+        self._next_give_back = 0.0
         self._reads_from_login = reads_from_login
         config = pathlib.Path(config_path).expanduser()
         privacy.secure_folder(config.parent, (config.name,) + privacy.PRIVATE_FILES, log=log)
         self.config = ConfigStore(config_path, log=log)
         self.events = events or EventStore(local_time())  # the demo data, served until a real message arrives
-        self.messages = MessageDB(self.config.folder, log=log, local_time=local_time)
-        self.week = Week()
+        self._demo: tuple | None = None  # (cutoff, the demo messages since then)
+        self.sorter = stored.Sorter(self.config.snapshot)  # real messages are sorted for the configured profile
+        self.messages = MessageDB(self.config.folder, log=log, local_time=local_time, sorter=self.sorter)
+        self.resorter = Resorter(self.messages, self.sorter, log=log, **(resort_options or {}))
+        self.week = Week(self.resorter.sortings)
         self.capture = Capture(self.messages, self.config.snapshot, bus_address, local_time, log=log,
                                **(capture_options or {}))
         self.notifier = Notifier(self.config.snapshot, bus_address, local_time, log=log, **(notify_options or {}))
@@ -111,28 +124,40 @@ class Core:
         self._opener = opener if opener is not None else (shutil.which("xdg-open") or "")
         self.ai_status = AIStatus()
         client = ProviderClient(ai_timeout)
-        self.assistant = Assistant(client, self.ai_status, log=log, week=self.week)
+        self.assistant = Assistant(client, self.ai_status, log=log)
         self.digest_picker = DigestPicker(client, self.ai_status, log=log, clock=clock, background=ai_background)
 
     def start(self):
+        """Purges, reads the stored messages and works out the first state before the core answers
+        (with the sortings stored, a matter of reading them); a store whose messages were never
+        sorted (an older core's, or filled by another tool) is sorted in the background meanwhile.
+        Then sorts again in the background what is stale.  The search is prepared when first asked
+        for: worked out beside razo's first requests, it would hold them up."""
         self.capture.start()
-        threading.Thread(target=self._warm_up, name="msgrelay-warm-up", daemon=True).start()
+        first_state = lambda config: self._served(config, schedule=False)  # noqa: E731
+        if self.messages.refresh().never_sorted() <= self.resorter.on_demand:
+            self._warm_up(first_state)
+            self.resorter.start()
+        else:
+            self.resorter.start(first=lambda: self._warm_up(first_state))
 
-    def _warm_up(self):
-        """Reads the stored messages and works out the digest and the search before razo asks."""
+    def _warm_up(self, work):
         try:
-            config = self.config.snapshot()
-            events = self.visible_events(config)
-            self.week.summary(events, config, *self._completed(config))
-            self.week.finder(events)
+            work(self.config.snapshot())
         except Exception as error:  # only a head start: the requests work it out themselves
             self._log(f"msgrelay: warming up failed: {type(error).__name__}: {error}")
+        memory.give_back()
 
     def housekeep(self):
-        """Called every fraction of a second by the serving loop (see Capture.housekeep)."""
+        """Called every fraction of a second by the serving loop (see Capture.housekeep); gives the
+        memory freed meanwhile back every few seconds (each new message makes a new list)."""
         self.capture.housekeep()
+        if self._clock() >= self._next_give_back:
+            self._next_give_back = self._clock() + GIVE_BACK_INTERVAL
+            memory.give_back()
 
     def close(self):
+        self.resorter.close()
         self.capture.close()
         self.notifier.close()
 
@@ -153,29 +178,66 @@ class Core:
         if self.messages.has_real_data():  # ids are unique within one generation: both from one reading
             generation, events = self.messages.refresh().period(cutoff.timestamp())
             return ("db", generation), events
-        return "demo", EventList(self.events.since(cutoff))
+        demo = self._demo
+        if demo is None or demo[0] != cutoff:
+            demo = self._demo = (cutoff, EventList(self.events.since(cutoff)))
+        return "demo", demo[1]
 
     def visible_events(self, config: dict, hours: int = WEEK_HOURS) -> list[Event]:
-        """Messages of the period that the configuration lets through, newest first.  The same list
-        comes back while nothing changes, with what was worked out from it kept on it."""
+        """Messages of the period that the configuration serves (the excluded ones too), newest
+        first.  The same list comes back while nothing changes, with what was worked out from it
+        kept on it."""
         source, held = self._held(hours)
         return self.week.visible(source, held, config)
+
+    def _sorting_config(self, config: dict) -> dict:
+        """The configuration the sorting reads: the demo data is sorted for its own person, real
+        messages for the user's profile."""
+        if self.messages.has_real_data():
+            return config
+        return dict(config, user_profile=copy.deepcopy(DEMO_PERSON))
 
     @staticmethod
     def _completed(config: dict) -> tuple[frozenset, frozenset]:
         done = config.get("completed_tasks", [])
         return frozenset(t.get("key", "") for t in done), frozenset(t["item_text"] for t in done)
 
-    def _digest(self, config: dict, events: list[Event]) -> Digest:
-        return self.week.digest(events, config, *self._completed(config))
+    def _view(self, config: dict, hours: int = WEEK_HOURS) -> View:
+        return self.week.view(self.visible_events(config, hours), self._sorting_config(config), *self._completed(config))
+
+    def _served(self, config: dict, hours: int = WEEK_HOURS, schedule: bool = True) -> Served:
+        """The overview of the period: the rule-based digest, with the AI provider's picks when AI is
+        on and a valid pick exists (a pick that is due is started in the background; the week only),
+        its kind lists and counts."""
+        view = self._view(config, hours)
+        pick = self.digest_picker.pick(view.candidates, config, schedule) if hours == WEEK_HOURS else None
+
+        def make() -> Served:
+            if pick is None:
+                return serve(view, view.summary, kinds.rule_cards(view.digest))
+            keys, texts = self._completed(config)
+            picked = picked_events(pick, view.candidates, keys, texts)
+            cards = {kind: picked[name] for kind, name in kinds.CARDS.items()}
+            return serve(view, apply_pick(view.summary, pick, view.candidates, keys, texts), cards)
+        return view.served(pick, make)
 
     def summary(self, config: dict, schedule: bool = True) -> dict:
-        """The digest served: the rule-based one, with the AI provider's picks when AI is on and a
-        valid pick exists (a pick that is due is started in the background)."""
-        events = self.visible_events(config)
-        keys, texts = self._completed(config)
-        return self.digest_picker.overlay(self.week.summary(events, config, keys, texts), events, config, keys,
-                                          texts, schedule=schedule)
+        """The digest served (see _served)."""
+        return self._served(config, schedule=schedule).summary
+
+    def events_of_kind(self, kind: str | None, hours: int = WEEK_HOURS, limit: int = 120) -> list[dict]:
+        """The wire items of the period's messages of one kind (todo, follow_up, important, meeting)
+        in the overview's order, beginning with the overview's card; kind None: every served message,
+        newest first.  RequestError (400) for another kind."""
+        if kind is not None and kind not in kinds.KINDS:
+            raise RequestError(400, kinds.KIND_ERROR)
+        hours, limit = max(1, min(hours, MAX_HOURS)), max(0, min(limit, MAX_LIMIT))
+        config = self.config.snapshot()
+        if kind is None:
+            view = self._view(config, hours)
+            return [view.item(e, i) for i, e in enumerate(view.events[:limit])]
+        served = self._served(config, hours)
+        return [served.view.item(e) for e in served.lists[kind][:limit]]
 
     # -- GET -----------------------------------------------------------------------------------------
     def auth_status(self) -> tuple[int, dict]:
@@ -227,33 +289,35 @@ class Core:
     def list_events(self, params: dict) -> tuple[int, dict]:
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
         limit = _int_param(params, "limit", 120, 0, MAX_LIMIT)
-        events = self.visible_events(self.config.snapshot(), hours)
-        return 200, {"events": [_prune(e.to_wire()) for e in events[:limit]]}
+        kind = params.get("kind") or None
+        events = self.events_of_kind(kind, hours, limit)
+        return 200, ({"kind": kind, "events": events} if kind else {"events": events})
 
     def search(self, params: dict) -> tuple[int, dict]:
         """The messages of the period whose chat, sender or text contain the query by razo's own
-        search rule, newest first, in the shape of list_events."""
+        search rule, newest first, in the shape of list_events (the excluded ones too)."""
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
         limit = _int_param(params, "limit", SEARCH_LIMIT, 0, MAX_LIMIT)
-        events = self.visible_events(self.config.snapshot(), hours)
-        found = self.week.finder(events).find(query_key(params.get("q", "")), limit)
-        return 200, {"events": [_prune(e.to_wire()) for e in found]}
+        view = self._view(self.config.snapshot(), hours)
+        found = self.week.finder(view.events).find(query_key(params.get("q", "")), limit)
+        return 200, {"events": [view.item(e) for e in found]}
 
     def ask(self, params: dict) -> tuple[int, dict]:
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
         config = self.config.snapshot()
-        return 200, self.assistant.ask(config, self.visible_events(config, hours), params.get("q", ""), hours)
+        return 200, self.assistant.ask(self._sorting_config(config), self._served(config, hours), params.get("q", ""),
+                                       hours)
 
     def agent_context(self) -> tuple[int, dict]:
         config = self.config.snapshot()
-        events = self.visible_events(config)
+        served = self._served(config)
         return 200, {
             "ok": True,
             "generated_at": self._local_time().isoformat(timespec="seconds"),
             "period_hours": WEEK_HOURS,
             "user_profile": config["user_profile"],
-            "summary": self.summary(config),
-            "events": [_prune(e.to_wire()) for e in events[:50]],
+            "summary": served.summary,
+            "events": [served.view.item(e, i) for i, e in enumerate(served.view.events[:50])],
         }
 
     # -- POST ----------------------------------------------------------------------------------------
@@ -263,7 +327,7 @@ class Core:
             raise RequestError(400, "message 不能为空")
         session_id = (_text_field(body, "session_id") or "").strip()[:200] or None
         config = self.config.snapshot()
-        return 200, self.assistant.chat(config, self.visible_events(config), message, session_id)
+        return 200, self.assistant.chat(self._sorting_config(config), self._served(config), message, session_id)
 
     def save_config(self, body: dict, own: bool = False) -> tuple[int, dict]:
         """`own`: the body comes from the user's own account (see ConfigStore.save_payload)."""
@@ -280,6 +344,7 @@ class Core:
         if body.get("ai") is not None:
             self.ai_status.reset()
         self.capture.reconcile()
+        self.resorter.wake()  # the profile or the keywords may have changed
         return 200, {"ok": True, "message": "设置已保存，核心已按新配置重新整理消息。"}
 
     def complete_task(self, body: dict) -> tuple[int, dict]:
@@ -300,12 +365,10 @@ class Core:
 
     def _open_item(self, config: dict, item: str) -> Event | None:
         """The message behind a to-do line the state lists, rule-based or picked by the AI provider."""
-        events = self.visible_events(config)
-        event = self._digest(config, events).open_items().get(item)
-        if event is None:
-            served = self.summary(config, schedule=False)
-            if item in served["action_items"] + served["follow_ups"]:
-                event = next((e for e in events if item_line(e) == item), None)
+        served = self._served(config, schedule=False)
+        event = served.view.digest.open_items().get(item)
+        if event is None and item in served.summary["action_items"] + served.summary["follow_ups"]:
+            event = next((e for e in served.lists["todo"] + served.lists["follow_up"] if item_line(e) == item), None)
         return event
 
     def scan_wecom(self, body: dict) -> tuple[int, dict]:
@@ -331,7 +394,7 @@ class Core:
         text = (f"企业微信消息随通知实时读取，无需补抓：最近 7 天已读取 {stats.count} 条，"
                 f"最新一条在 {stats.latest.sent_at}。")
         if len(shown) < stats.count:
-            text += f"其中 {stats.count - len(shown)} 条不在白名单或被排除词过滤。"
+            text += f"其中 {stats.count - len(shown)} 条不在白名单。"
         return 200, {"ok": True, "message": text, **counts}
 
     def push_remote(self, body: dict) -> tuple[int, dict]:

@@ -1,7 +1,8 @@
 """Demo messages: a week of WeChat and WeCom traffic, placed relative to a start time.
 
 They are served until the first real message is captured, each text marked with DEMO_MARK so that
-nobody mistakes them for their own messages.
+nobody mistakes them for their own messages.  They are written to DEMO_PERSON, and sorted for that
+person whoever the user is.
 """
 
 from __future__ import annotations
@@ -12,6 +13,7 @@ import re
 import threading
 
 TARGET_LABELS = {"wechat": "微信", "wecom": "企业微信"}
+DEMO_PERSON = {"display_name": "李明", "aliases": ["小李", "明哥"]}  # whom the demo messages are written to
 DEMO_MARK = "【示例】 "  # the space parts the mark from the text; the sorting takes the mark out before it reads
 # A short leading label such as "提醒：" or "腾讯会议：" (a colon between two digits is a clock
 # time). Lists that show a message without its label would drop a mark placed before it, so
@@ -96,6 +98,7 @@ _SEED = [
     (3100, "wechat", "品牌福利社", "official", "品牌福利社", "双 12 限时优惠，全场 5 折起，点击领取优惠券！", "text", None),
     (3300, "wechat", "大学同学群", "group", "老王", "@所有人 通知：12 月 28 日同学聚会，地点待定。", "text", None),
     (3600, "wecom", "人事-孙丽", "direct", "孙丽", "请于本周五前在系统里确认年假余额。", "text", None),
+    (3800, "wechat", "王总", "direct", "王总", "我是王总，这是我的新微信，有笔款急需转给供应商，请尽快处理。", "text", None),
     (4000, "wecom", "销售周会", "group", "吴磊", "本周销售例会改到周四上午 11:00，在 5 号会议室。", "text", None),
     (4100, "wecom", "销售周会", "group", "吴磊", "本周销售例会改到周四上午 10:00，在 3 号会议室。", "text", None),
     (4700, "wechat", "物业客服", "direct", "物业客服", "公告：本周三上午 9:00-12:00 停水，请提前储水。", "text", None),

@@ -8,7 +8,8 @@ lock on msgrelay.db.lock; a second core reads the database and takes over once t
 (secure_delete), so nothing lingers after the retention period.
 
 Reads are served from memory (store.held); the writer's connection only writes, so a capture never
-waits for a read.  Storage never fails silently: a message that could not be saved is counted and
+waits for a read.  Given a sorter (the core's), each message is stored with its sorting and what it
+was sorted for; sortings made again later are written back with `save_sortings`.  Storage never fails silently: a message that could not be saved is counted and
 the reason kept (`health`); a file deleted or replaced while the core runs is written again from
 what the core holds, and a damaged one is set aside after what can still be read has been moved
 into a new file.
@@ -96,8 +97,13 @@ class MessageDB:
 
     `error` is None when this core can save messages, else a user-facing reason."""
 
-    def __init__(self, folder: pathlib.Path, log=print, local_time=None):
+    def __init__(self, folder: pathlib.Path, log=print, local_time=None, sorter=None):
+        """sorter: sorts each message as it is stored (`row(event)`: the values of its `columns`) and
+        reads them back (`read`); None (outside tools) leaves them NULL, to be sorted by the core."""
         self.path = pathlib.Path(folder) / DB_NAME
+        self._sorter = sorter
+        self._extra = tuple(sorter.columns) if sorter is not None else ()
+        self._insert_sql = files.insert_message(self._extra)
         self.lock_path = self.path.with_name(DB_NAME + ".lock")
         self.writable = False
         self.error: str | None = None
@@ -114,7 +120,7 @@ class MessageDB:
         self._unsaved = 0
         self._notes: list[str] = []
         self.took_over = False  # took the lock over from a core that has gone
-        self.held = HeldMessages(self.path, log)
+        self.held = HeldMessages(self.path, log, sorter)
         try:
             self.path.parent.mkdir(parents=True, exist_ok=True)
             if self._take_lock():
@@ -200,7 +206,7 @@ class MessageDB:
             if verdict != "ok":
                 raise sqlite3.DatabaseError(f"database disk image is malformed: {verdict}")
             try:
-                files.migrate(conn)
+                files.migrate(conn, self._extra)
             except sqlite3.Error as error:
                 if files.is_damage(error):
                     raise
@@ -430,16 +436,20 @@ class MessageDB:
         self.check_file()  # a deleted or replaced file refuses writes: mend it first
         values = (message.at.timestamp(), message.chat_target, message.session_name, message.session_kind,
                   message.sender_name, message.content, message.content_type, message.app, message.path)
+        if self._sorter is not None:
+            values += tuple(self._sorter.row(Event(0, message.chat_target, message.session_name, message.session_kind,
+                                                   message.sender_name, message.at, message.content,
+                                                   message.content_type)))
         with self._write_lock:
             if self._conn is None:
                 self._unsaved += 1
                 return None
             try:
                 if self._first_capture:
-                    number = self._conn.execute(files.INSERT_MESSAGE, values).lastrowid
+                    number = self._conn.execute(self._insert_sql, values).lastrowid
                 else:
                     self._conn.execute("BEGIN IMMEDIATE")
-                    number = self._conn.execute(files.INSERT_MESSAGE, values).lastrowid
+                    number = self._conn.execute(self._insert_sql, values).lastrowid
                     self._conn.execute(files.MARK_FIRST_CAPTURE, (message.at.isoformat(timespec="seconds"),))
                     self._conn.execute("COMMIT")
                     self._first_capture = True
@@ -453,6 +463,27 @@ class MessageDB:
                 self._log(f"msgrelay: {self.path.name} takes messages again")
                 self._failure = self._reopen_at = None
         return number
+
+    def save_sortings(self, rows: list[tuple]) -> bool:
+        """Writes sortings made again in one transaction (each row: the values of the sorter's
+        columns, then the message's id); False when they were not written (made again at the next
+        start)."""
+        with self._write_lock:
+            if not self._extra or not self.writable or self._conn is None:
+                return False
+            try:
+                self._conn.execute("BEGIN IMMEDIATE")
+                self._conn.executemany(files.update_extra(self._extra), rows)
+                self._conn.execute("COMMIT")
+                return True
+            except sqlite3.Error as error:
+                self._log(f"msgrelay: saving sortings in {self.path.name} failed: {error}")
+                if self._conn.in_transaction:
+                    try:
+                        self._conn.execute("ROLLBACK")
+                    except sqlite3.Error:
+                        pass
+                return False
 
     def _write_failed(self, error: sqlite3.Error, unsaved: int, doing: str):
         """Rolls back a write that failed, counts the messages it leaves unsaved and keeps the reason."""

@@ -228,16 +228,19 @@ class NotifyTests(BusCase):
 
     def test_nothing_for_plain_excluded_demo_or_switched_off(self):
         self.wait_monitoring()
-        self.core.post("/api/config/native/save", {"wecom": {"rule_mode": "allowlist", "allowlist_names": "项目群"}})
+        self.core.post("/api/config/native/save", {"wecom": {"rule_mode": "allowlist", "allowlist_names": "项目群"},
+                                                   "notification_exclude_keywords": "优惠"})
         self.send.notify("微信", "家人群", "妈妈: 周末回家吃饭")
-        self.send.notify("企业微信", "项目群", "王芳: 李明，优惠的报价单发我")  # a to-do, but 优惠 is an exclusion word
+        duty = "@所有人 本周五前完成优惠券系统的安全考试"  # everyone's to-do, naming nobody: the exclusion word holds
+        self.send.notify("企业微信", "项目群", "王芳: " + duty)
         # outside the allowlist: the capture drops it, so the notifier never hears of it (its own allowlist
         # check is in test_msgrelay_notify)
         self.send.notify("企业微信", "其他群", "王芳: " + self.REQUEST)
         self.core.post("/api/config/native/save", {"notify_todos_and_mentions": False})
         self.send.notify("企业微信", "项目群", "王芳: 李明，明天把合同发我")
         self.send.notify("微信", "家人群", "妈妈: 好的")  # stored last: every message before it was judged
-        self.assertEqual(len(self.real_events(count=3)), 3)  # the excluded two are not served
+        served = {e["content"]: e["sorting"]["excluded"] for e in self.real_events(count=4)}
+        self.assertEqual(served, {"周末回家吃饭": False, duty: True, "李明，明天把合同发我": False, "好的": False})
         self.assertIs(self.core.state()["config"]["notify_todos_and_mentions"], False)
         self.core.post("/api/config/native/save", {"notify_todos_and_mentions": True})
         self.send.notify("企业微信", "项目群", "王芳: " + self.REQUEST)

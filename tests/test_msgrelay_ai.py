@@ -286,6 +286,9 @@ class DigestTests(AITestCase):
         self.assertEqual((picked["follow_ups"], picked["meeting_items"]), ([item_line(e[3])], [item_line(e[2])]))
         self.assertEqual(picked["highlights"], [highlight(e[1])])
         self.assertEqual(picked["my_related_items"], rules["my_related_items"])
+        todos = [x["id"] for x in self.core.get("/api/events?kind=todo&limit=1000")[1]["events"]]
+        self.assertEqual(todos[:2], [parcel.id, e[0].id])  # the picked card first, then the rules' other to-dos
+        self.assertEqual(len(todos), picked["counts"]["todo"])
 
         self.assertIs(self.core.post("/api/tasks/complete", {"item_text": item_line(parcel)})[1]["ok"], True)
         self.assertEqual(self.served()["action_items"], [item_line(e[0])])

@@ -18,6 +18,8 @@ from msgrelay.capture import clients, login_start, parse
 from msgrelay.capture import diagnostics as capture_checks
 from msgrelay.capture.dbus_monitor import Sighting
 from msgrelay.message_db import MessageDB, NewMessage
+from msgrelay.triage.stored import COLUMNS, key_of
+from msgrelay.triage.sorting import Profile
 
 
 def wechat(title, body, **extra):
@@ -125,6 +127,28 @@ class CaptureTests(unittest.TestCase):
                 self.assertIsNone(self.offer(wechat("家人群", "妈妈: 吃饭")))
         self.assertIsNone(self.offer(wechat("家人群", "")))  # previews off: nothing to store
         self.assertEqual([e["session_name"] for e in self.events()], ["项目群"])
+
+    def test_exclusion_words_never_hide_what_is_addressed_to_the_user(self):
+        self.core.post("/api/config/native/save", {"notification_exclude_keywords": "优惠",
+                                                   "user_profile": {"display_name": "李明", "aliases": ""}})
+        cases = [  # (sighting, excluded, a to-do)
+            (Sighting("wecom", "企业微信", "notify", "项目群", "张三: @李明 客户要的优惠方案今天下班前发我，急"), False, True),
+            (wechat("王芳", "优惠的报价单今天发我"), False, True),  # one-to-one
+            (wechat("福利群", "小美: 限时优惠，今天下单全场 5 折，大家快来"), True, False),
+        ]
+        for sighting, _, _ in cases:
+            self.assertIsNotNone(self.offer(sighting))
+        plain = {e["content"]: e for e in self.events()}
+        todos = [e["content"] for e in self.core.get("/api/events?kind=todo")[1]["events"]]
+        found = [e["content"] for e in self.core.get("/api/search?q=%E4%BC%98%E6%83%A0")[1]["events"]]  # 优惠
+        counts = self.core.state()["summary"]["counts"]
+        for sighting, excluded, todo in cases:
+            content = sighting.body.split(": ", 1)[-1]
+            with self.subTest(content=content):
+                self.assertIs(plain[content]["sorting"]["excluded"], excluded)
+                self.assertEqual(content in todos, todo)
+                self.assertIn(content, found)
+        self.assertEqual((counts["todo"], counts["needs_you"]), (2, 2))
 
     def test_demo_hand_over_restart_and_purge(self):
         self.assertIn("【示例】", self.events()[0]["content"])
@@ -265,8 +289,10 @@ class StoreTests(unittest.TestCase):
              "INSERT ON messages WHEN length(NEW.content) > 99 BEGIN SELECT RAISE(ABORT, 'long'); END"),
              "此前有 40 条通知没能保存", False),
             ("garbage in the middle", garbage(0.5), None, "已损坏：已把还能读出的", False),
-            ("garbage, found reading it whole", None,
-             after_one(lambda core: (garbage(0.5)(), core.core.messages.held.reload())), "已损坏：已把还能读出的", False),
+            ("garbage, found reading it whole", None,  # the sortings written at start go into the file first
+             lambda core: (core.core.messages._conn.execute("PRAGMA wal_checkpoint(TRUNCATE)").fetchall(),
+                           after_one(lambda core: (garbage(0.5)(), core.core.messages.held.reload()))(core)),
+             "已损坏：已把还能读出的", False),
             ("truncated", lambda: os.truncate(self.path, self.path.stat().st_size // 2), None, "已损坏", False),
             ("no database at all", lambda: self.path.write_bytes(b"\0" * 4096), None, "已损坏", False),
             ("a long store cut in half", long_store_cut_in_half, None, "其余读不出的消息已丢失", False),
@@ -314,12 +340,14 @@ class StoreTests(unittest.TestCase):
 
     def test_a_file_replaced_while_read_is_judged_afresh(self):
         store(self.folder, ["第一条"], self.clock.now)
-        store(self.folder / "other", ["广告：第一条"], self.clock.now)  # the same id, a text the settings hide
+        store(self.folder / "other", ["广告：第一条"], self.clock.now)  # the same id, a text the settings exclude
         core = self.start(check_interval=3600.0)
         self.assertEqual(self.contents(core), ["第一条"])
         other, answer = self.folder / "other" / "msgrelay.db", core.core.messages.has_real_data
         core.core.messages.has_real_data = lambda: (answer(), other.exists() and os.replace(other, self.path))[0]
-        self.assertEqual(self.contents(core), ["第一条"])  # replaced just after the look, as by another thread
+        events = core.get("/api/events?limit=1000")[1]["events"]  # replaced just after the look, as by another thread
+        self.assertEqual([(e["content"], e["sorting"]["excluded"]) for e in events],
+                         [("第一条", False), ("广告：第一条", True)])  # the one kept is added; id 1 is the advert now
 
     def test_an_older_versions_files_become_private_and_links_are_refused(self):
         elsewhere = pathlib.Path(tempfile.mkdtemp())
@@ -386,6 +414,60 @@ class StoreTests(unittest.TestCase):
         core = self.start()  # purges what is older than 7 days at start
         self.assertEqual(core.get("/api/events")[1]["events"][0]["id"], 7)
         self.assertLess(self.path.stat().st_size, size / 4)
+        with sqlite3.connect(self.path) as db:  # the sorting's columns added, the old message's sorting stored
+            self.assertLessEqual(set(COLUMNS), {row[1] for row in db.execute("PRAGMA table_info(messages)")})
+            self.assertEqual(db.execute("SELECT sorted_for IS NOT NULL FROM messages WHERE id = 7").fetchone(), (1,))
+
+    def test_a_store_never_sorted_is_sorted_and_each_sorting_stays_with_its_message(self):
+        store(self.folder, ["@王雪 今天把报价发我", "收到"], self.clock.now - dt.timedelta(minutes=5))  # by a tool: unsorted
+        store(self.folder, ["@王雪 明天把合同发我"], self.clock.now - dt.timedelta(minutes=10))  # older, stored later
+        core = RunningCore(config_path=self.folder / "bridge.config.json", local_time=self.clock,
+                           resort_options={"on_demand": 0})  # everything stale is sorted by the thread
+        self.addCleanup(core.close)
+        core.post("/api/config/native/save", {"user_profile": {"display_name": "王雪", "aliases": ""}})
+        expected = [("收到", False), ("@王雪 今天把报价发我", True), ("@王雪 明天把合同发我", True)]
+        deadline = time.monotonic() + 10
+        while True:
+            found = [(e["content"], e["sorting"]["todo"]) for e in core.get("/api/events")[1]["events"]]
+            if found == expected or time.monotonic() > deadline:
+                break
+            time.sleep(0.02)
+        self.assertEqual(found, expected)
+
+    def test_sortings_are_read_back_and_made_again_when_the_profile_changes(self):
+        def todo(core):
+            return core.get("/api/events")[1]["events"][0]["sorting"]["todo"]
+
+        def stored_for_now(core):
+            deadline = time.monotonic() + 10  # written back by the resorter's thread
+            key = key_of(Profile.from_config(core.core.config.snapshot()))
+            while time.monotonic() < deadline:
+                with sqlite3.connect(self.path) as db:
+                    if db.execute("SELECT sorted_for FROM messages").fetchone()[0] == key:
+                        return
+                time.sleep(0.02)
+            self.fail("the sorting for the profile now was not stored")
+
+        for on_demand in (None, 0):  # a request sorts the stale messages itself / the thread sorts them
+            with self.subTest(on_demand=on_demand):
+                self.setUp()
+                store(self.folder, ["@王雪 今天下班前把报价单发我"], self.clock.now)
+                core = self.start()
+                core.post("/api/config/native/save", {"user_profile": {"display_name": "王雪", "aliases": ""}})
+                stored_for_now(core)
+                core.close()
+                with sqlite3.connect(self.path) as db:
+                    db.execute("UPDATE messages SET sort_todo = 0")  # what is stored is served
+                options = {"on_demand": on_demand} if on_demand is not None else None
+                core = RunningCore(config_path=self.folder / "bridge.config.json", local_time=self.clock,
+                                   resort_options=options)
+                self.addCleanup(core.close)
+                self.assertIs(todo(core), False)
+                core.post("/api/config/native/save", {"user_profile": {"aliases": "雪姐"}})
+                if on_demand is None:
+                    self.assertIs(todo(core), True)
+                stored_for_now(core)
+                self.assertIs(todo(core), True)
 
     def test_search_finds_what_razo_finds_in_the_whole_week(self):
         cases = json.loads((ROOT / "tests/fixtures/search/rule.json").read_text(encoding="utf-8"))["cases"]
@@ -405,10 +487,12 @@ class StoreTests(unittest.TestCase):
                 self.assertEqual(text in search(query), matches)
         self.assertNotIn("三天前的报价单 v7", self.contents(core)[:120])  # beyond razo's loaded messages
         self.assertEqual(search("报价单 V7"), ["三天前的报价单 v7"])
-        self.assertEqual(search("报价单"), ["abc 报价单", "ＡＢＣ 报价单", "三天前的报价单 v7"])  # newest first; no excluded
-        self.assertEqual(search("报价单", "&hours=48"), ["abc 报价单", "ＡＢＣ 报价单"])
+        self.assertEqual(search("报价单"), ["广告：领取优惠券", "abc 报价单", "ＡＢＣ 报价单", "三天前的报价单 v7"])  # newest first
+        excluded = [e["sorting"]["excluded"] for e in core.get("/api/search?q=%E6%8A%A5%E4%BB%B7%E5%8D%95")[1]["events"]]
+        self.assertEqual(excluded, [True, False, False, False])  # the advert's chat matches; it is found, marked
+        self.assertEqual(search("报价单", "&hours=48"), ["广告：领取优惠券", "abc 报价单", "ＡＢＣ 报价单"])
         self.assertEqual(search("新消息", "&limit=2"), ["第 199 条新消息", "第 198 条新消息"])
-        self.assertEqual(search("张三", "&limit=1"), ["第 199 条新消息"])  # by sender; the advert is excluded
+        self.assertEqual(search("张三", "&limit=1"), ["广告：领取优惠券"])  # by sender
         self.assertEqual(core.get("/api/search?q=a&limit=x")[0], 400)
 
 

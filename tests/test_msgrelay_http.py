@@ -92,7 +92,9 @@ class DocumentTests(unittest.TestCase):
 
     def test_events_query_parameters(self):
         cases = [("hours=168&limit=5", 200, 5), ("hours=1&limit=120", 200, None), ("limit=0", 200, 0),
-                 ("hours=abc", 400, None), ("hours=0", 400, None), ("limit=-1", 400, None), ("limit=1.5", 400, None)]
+                 ("hours=abc", 400, None), ("hours=0", 400, None), ("limit=-1", 400, None), ("limit=1.5", 400, None),
+                 ("kind=todo&limit=3", 200, 3), ("kind=meeting&hours=1", 200, 0), ("kind=&limit=2", 200, 2),
+                 ("kind=TODO", 400, None), ("kind=suspicious", 400, None)]
         for query, status, count in cases:
             with self.subTest(query=query):
                 got, doc = self.core.get("/api/events?" + query)
@@ -106,6 +108,43 @@ class DocumentTests(unittest.TestCase):
         week = self.core.get("/api/events?hours=168")[1]["events"]
         self.assertLess(len(recent), len(week))
 
+    def test_kind_lists_begin_with_the_cards_and_agree_with_the_counts(self):
+        summary = self.core.state()["summary"]
+        plain = self.core.get("/api/events?hours=168&limit=1000")[1]["events"]
+        self.assertEqual(summary["total_messages"], len(plain))
+        line = lambda e: (f"{'企业微信' if e['chat_target'] == 'wecom' else '微信'}｜{e['session_name']}｜"  # noqa: E731
+                          f"{e['sender_name']} (")
+        cards = [("todo", "action_items", "待办"), ("follow_up", "follow_ups", "稍后"), ("important", "highlights", "重要"),
+                 ("meeting", "meeting_items", "会议")]
+        for kind, card, question in cards:
+            with self.subTest(kind=kind):
+                status, doc = self.core.get(f"/api/events?kind={kind}&hours=168&limit=1000")
+                self.assertEqual((status, doc["kind"]), (200, kind))
+                events = doc["events"]
+                self.assertEqual(len(events), summary["counts"][kind])
+                self.assertEqual(len({e["id"] for e in events}), len(events))
+                for event in events:  # never a scam, an excluded or a finished message
+                    self.assertFalse(event["sorting"]["suspicious"] or event["sorting"]["excluded"]
+                                     or event["sorting"]["done"])
+                listed = summary[card]
+                heads = [h["content"] for h in listed] if kind == "important" else listed
+                self.assertTrue(heads)
+                for head, event in zip(heads, events):  # the card's rows first, in its order
+                    text = event.get("transcript") or event["content"]
+                    self.assertTrue(head == text if kind == "important" else
+                                    head.startswith(line(event)) and head.endswith(text), (head, text))
+                if kind != "meeting":
+                    self.assertTrue(all(e["sorting"][kind] for e in events))
+                ask = self.core.get("/api/ask?hours=168&q=" + urllib.parse.quote(question))[1]
+                self.assertEqual(ask["matched_count"], summary["counts"][kind])
+                self.assertEqual(len(self.core.get(f"/api/events?kind={kind}&limit=2")[1]["events"]), min(2, len(events)))
+        needing = {(e["chat_target"], e["session_name"], e["sender_name"],  # once for messages differing in digits
+                    re.sub(r"\s+", "", re.sub(r"\d+", "#", e.get("transcript") or e["content"]))) for e in plain
+                   if not (e["sorting"]["suspicious"] or e["sorting"]["excluded"] or e["sorting"]["done"])
+                   and any(e["sorting"][flag] for flag in ("todo", "follow_up", "important", "mine"))}
+        self.assertEqual(summary["counts"]["needs_you"], len(needing))
+        self.assertEqual(self.core.get("/api/events?kind=x")[1]["error"], "kind 必须是 todo、follow_up、important 或 meeting")
+
     def test_ask_and_chat(self):
         status, doc = self.core.get("/api/ask?hours=168&q=" + urllib.parse.quote("这周有什么会议 & 谁参会"))
         self.assertEqual(status, 200)
@@ -118,6 +157,21 @@ class DocumentTests(unittest.TestCase):
         status, second = self.core.post("/api/chat", {"message": "报销", "session_id": first["session_id"]})
         self.assertEqual(second["session_id"], first["session_id"])
         self.assertIn("报销", second["message"])
+        todos = self.core.get("/api/events?kind=todo&limit=1000")[1]["events"]
+        asked = next(e for e in todos if e["sorting"]["mine"] or e["session_kind"] == "direct")
+        cases = [  # (question, title, first line holds, lines hold)
+            ("今天有什么要我处理的？", "待办事项", todos[0].get("transcript") or todos[0]["content"], "（截止 "),
+            ("谁找过我？", "和你相关", f"- {asked['sender_name']}（", "条）："),  # by person, the most pressing first
+            ("客户那边有什么事？", "客户消息", "客户", "客户"),
+        ]
+        for question, title, first_line, every_line in cases:
+            with self.subTest(question=question):
+                doc = self.core.get("/api/ask?hours=168&q=" + urllib.parse.quote(question))[1]
+                self.assertEqual(doc["title"], title)
+                lines = [line for line in doc["answer"].split("\n") if line.startswith("- ")]
+                self.assertIn(first_line, lines[0])
+                self.assertIn(every_line, lines[0])
+                self.assertNotIn("王总", doc["answer"])  # the demo's scam is nobody's to-do
 
     def test_remote_push_is_an_honest_refusal(self):
         status, doc = self.core.post("/api/remote/context/push", {})
@@ -155,6 +209,10 @@ class DocumentTests(unittest.TestCase):
         events = self.core.get("/api/events?limit=500")[1]["events"]
         self.assertTrue(events)
         self.assertTrue(all("【示例】" in (e.get("transcript") or e["content"]) for e in events))
+        scams = [e for e in events if e["sorting"]["suspicious"]]
+        self.assertEqual([e["sender_name"] for e in scams], ["王总"])
+        self.assertFalse(any(scams[0]["sorting"][flag] for flag in ("todo", "follow_up", "meeting", "important")))
+        self.assertNotIn("王总", json.dumps(self.core.state()["summary"], ensure_ascii=False))
         items = {item["key"]: item for item in self.core.state()["setup"]["items"]}
         self.assertEqual(items["demo_data"]["title"], "示例数据：尚未读取到真实消息")
         self.assertEqual(items["message_capture"]["status"], "blocked")
@@ -173,8 +231,11 @@ class TaskTests(unittest.TestCase):
         summary = first.state()["summary"]
         self.assertNotIn(item, summary["action_items"] + summary["follow_ups"])
         self.assertNotIn(follow, summary["action_items"] + summary["follow_ups"])
-        self.assertIs(first.post("/api/tasks/complete", {"item_text": item})[1]["ok"], True)  # again: harmless
         content = item.split("：", 1)[1]
+        done = [e for e in first.get("/api/events?limit=1000")[1]["events"] if (e.get("transcript") or e["content"]) == content]
+        self.assertEqual([e["sorting"]["done"] for e in done], [True])  # marked in the plain list, gone from the preset
+        self.assertNotIn(done[0]["id"], [e["id"] for e in first.get("/api/events?kind=todo&limit=1000")[1]["events"]])
+        self.assertIs(first.post("/api/tasks/complete", {"item_text": item})[1]["ok"], True)  # again: harmless
         later = datetime.datetime.now().astimezone() + datetime.timedelta(minutes=7)
         second = RunningCore(config_path=first.config_path, start=later)  # a restart, minutes later
         self.addCleanup(second.close)

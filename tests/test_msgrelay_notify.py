@@ -12,20 +12,24 @@ from msgrelay.notify import decide, text
 NOW = dt.datetime(2025, 5, 20, 9, 0).astimezone()
 
 
-def message(content, session="项目群", sender="王芳", target="wecom", minutes_old=0):
-    return Event(7, target, session, "group", sender, NOW - dt.timedelta(minutes=minutes_old), content)
+def message(content, session="项目群", sender="王芳", target="wecom", minutes_old=0, kind="group"):
+    return Event(7, target, session, kind, sender, NOW - dt.timedelta(minutes=minutes_old), content)
 
 
 class DecideTests(unittest.TestCase):
     def test_only_fresh_messages_that_need_the_user_and_pass_the_settings(self):
         request = "李明，今天下班前把报价单发我"
+        duty = "@所有人 本周五前完成年度安全考试"  # asks everyone, names nobody
         allowlist = {"rule_mode": "allowlist", "allowlist": [{"name": "项目群", "enabled": True}]}
         cases = [  # (name, message, configuration changes, notified)
             ("request naming the user", message(request), {}, True),
             ("plain", message("好的，收到"), {}, False),
-            ("exclusion word", message("李明，优惠的报价单发我"), {}, False),  # 优惠 is a default exclusion word
-            ("no exclusion words", message("李明，优惠的报价单发我"), {"notification_exclude_keywords": []}, True),
-            ("exclusion word in other case", message("李明，把 SPAM 报价单发我"),
+            ("exclusion word, named", message("李明，优惠的报价单发我"), {"notification_exclude_keywords": ["优惠"]}, True),
+            ("exclusion word, one-to-one", message("优惠的报价单今天发我", session="王芳", kind="direct"),
+             {"notification_exclude_keywords": ["优惠"]}, True),
+            ("exclusion word, to everyone", message(duty), {"notification_exclude_keywords": ["考试"]}, False),
+            ("no exclusion words", message(duty), {"notification_exclude_keywords": []}, True),
+            ("exclusion word in other case", message(duty.replace("安全", "SPAM ")),
              {"notification_exclude_keywords": ["spam"]}, False),
             ("client switched off", message(request), {"wecom": {"enabled": False}}, False),
             ("allowlisted chat", message(request), {"wecom": {"enabled": True, **allowlist}}, True),

@@ -5,6 +5,8 @@ import unittest
 
 from test_msgrelay_support import RunningCore
 
+from msgrelay.capture.dbus_monitor import Sighting  # noqa: E402 - the support module puts the checkout on the path
+
 FULL_BODY = {
     "notification_keywords": "周报\n\n发票",
     "notification_exclude_keywords": "快递\n 银行 ",
@@ -64,7 +66,10 @@ class SaveTests(unittest.TestCase):
                 self.assertEqual(path(state, dotted), value)
         events = self.core.get("/api/events?limit=500")[1]["events"]
         self.assertEqual({e["session_name"] for e in events if e["chat_target"] == "wecom"}, {"项目群", "陈总"})
-        self.assertFalse([e for e in events if "快递" in e["content"] or "银行" in e["content"]])
+        worded = [e for e in events if "快递" in e["content"] or "银行" in e["content"]]  # official accounts: excluded
+        self.assertTrue(worded and all(e["sorting"]["excluded"] for e in worded))
+        listed = json.dumps(state["summary"], ensure_ascii=False)
+        self.assertFalse([e for e in worded if e["content"] in listed])
         self.assertNotIn("sk-abc", json.dumps(state, ensure_ascii=False))
         self.assertNotIn("tok-1-long", json.dumps(state, ensure_ascii=False))
         stored = json.loads(self.core.config_path.read_text(encoding="utf-8"))
@@ -161,12 +166,19 @@ class DiagnosticsTests(unittest.TestCase):
     def test_user_name_decides_related_items(self):
         core = RunningCore()
         self.addCleanup(core.close)
-        self.assertTrue(core.state()["summary"]["my_related_items"])
+        demo = core.state()["summary"]["my_related_items"]
+        self.assertTrue(demo)
         core.post("/api/config/native/save", {"user_profile": {"display_name": "", "aliases": "无名氏"}})
-        summary = core.state()["summary"]
-        self.assertEqual(summary["my_related_items"], [])
-        statuses = {item["key"]: item["status"] for item in core.state()["setup"]["items"]}
-        self.assertEqual(statuses["user_profile"], "ready")
+        state = core.state()
+        self.assertEqual(state["summary"]["my_related_items"], demo)  # the demo is sorted for its own person
+        items = {item["key"]: item for item in state["setup"]["items"]}
+        self.assertEqual(items["user_profile"]["status"], "ready")
+        self.assertIn("示例消息按示例人物“李明”整理。", items["demo_data"]["description"])
+        core.core.capture.offer(Sighting("wecom", "企业微信", "notify", "项目群", "张三: @无名氏 今天把周报发我"))
+        for aliases, related in (("无名氏", 1), ("李明", 0)):  # real messages: the profile as configured, sorted again
+            with self.subTest(aliases=aliases):
+                core.post("/api/config/native/save", {"user_profile": {"display_name": "", "aliases": aliases}})
+                self.assertEqual(len(core.state()["summary"]["my_related_items"]), related)
 
 
 class ConfigFileTests(unittest.TestCase):

@@ -47,7 +47,7 @@ class RunningCore:
     def __init__(self, config_path=None, faults="", host: str = "127.0.0.1", opener: str = "",
                  addresses=("192.0.2.7",), start=None, ai_timeout: float = 2.0, clock=None, local_time=None,
                  bus_address=None, capture_options=None, notify_options=None, door=None,
-                 reads_from_login=lambda: False, bind: str = "127.0.0.1"):
+                 reads_from_login=lambda: False, bind: str = "127.0.0.1", resort_options=None):
         """door: keyword arguments of the server (limits, peers, backoff); bind: where it listens
         ("0.0.0.0": both families on one socket, as razo starts the core)."""
         self._tmp = None
@@ -62,7 +62,8 @@ class RunningCore:
         self.core = Core(str(self.config_path), host, 0, log=self.lines.append, opener=opener,
                          addresses=AddressBook(lambda: list(addresses)), events=EventStore(start),
                          ai_timeout=ai_timeout, bus_address=bus_address, capture_options=capture_options,
-                         notify_options=notify_options, reads_from_login=reads_from_login, **extra)
+                         notify_options=notify_options, reads_from_login=reads_from_login,
+                         resort_options=resort_options, **extra)
         self.core.start()
         plan = FaultPlan(faults, log=self.lines.append) if isinstance(faults, str) else faults
         self.server = Server((bind, 0), self.core, plan, log=self.lines.append, **(door or {}))

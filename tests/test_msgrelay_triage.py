@@ -7,8 +7,11 @@ import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
 
 from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
+from msgrelay.store.held import EventList
+from msgrelay.triage import kinds, stored, week, wire
+from msgrelay.triage.search import Finder, message_key, query_key
 from msgrelay.triage.digest import Digest
-from msgrelay.triage.sorting import Profile, sort_message
+from msgrelay.triage.sorting import Profile, Sorting, sort_message
 
 AT = dt.datetime(2025, 6, 11, 15, 0).astimezone()  # a Wednesday afternoon
 USER = {"display_name": "王雪", "aliases": ["雪姐", "Snow"]}  # not the user of the labelled sets
@@ -119,6 +122,7 @@ def event(kind, sender, text, at=AT, number=1):
 
 class SortingTests(unittest.TestCase):
     def test_representative_messages(self):
+        """Each message's flags and deadline; its sorting as stored and read back, and on the wire."""
         profile = Profile.from_config({"user_profile": USER, "notification_keywords": ["周报", "合同"]})
         for kind, sender, text, flags, due in MESSAGES:
             with self.subTest(text=text):
@@ -130,6 +134,52 @@ class SortingTests(unittest.TestCase):
                 if due is not None:
                     self.assertEqual(dt.datetime.fromtimestamp(s.due).astimezone().strftime("%m-%d %H:%M")
                                      if s.due else "-", due)
+                self.assertEqual(stored.decode(stored.encode(s)), s)
+                doc = wire.sorting_to_wire(s, done=False, excluded="S" in flags, at=AT)
+                self.assertEqual("".join(f for f, key in zip("TMIFS", ("todo", "meeting", "important", "follow_up",
+                                                                      "suspicious")) if doc[key]), got)
+                self.assertEqual(doc["excluded"], "S" in flags)
+                if s.due:
+                    self.assertEqual(dt.datetime.fromisoformat(doc["due"]).timestamp(), s.due)
+                    self.assertEqual(doc["due"][-6:], AT.isoformat()[-6:])  # in the message's own zone
+
+    def test_a_scam_is_in_no_list_whatever_the_rules_saw(self):
+        s = Sorting(todo=True, meeting=True, important=True, follow_up=True, mine=True, suspicious=True, due=AT.timestamp())
+        doc = wire.sorting_to_wire(s, done=False, excluded=False, at=AT)
+        self.assertEqual([key for key, value in doc.items() if value is True], ["suspicious"])
+        self.assertNotIn("due", doc)
+        events = [event("direct", "刘总", "我是刘总，有笔款急需转给供应商", AT, 1), event("direct", "赵四", "今天把报价发我", AT, 2)]
+        digest = Digest(events, {"user_profile": USER}, sortings=[kinds.for_lists(s), Sorting(todo=True, mine=True)])
+        self.assertEqual(digest.todos, [events[1]])
+        self.assertEqual((digest.important, digest.mine, digest.meetings), ([], [events[1]], []))
+
+    def test_the_rules_version_covers_every_rule_module(self):
+        names = {path.name for path in stored.rule_sources()}
+        self.assertLessEqual({"sorting.py", "words.py", "meetings.py", "deadline.py", "patterns.py", "classify.py"}, names)
+        self.assertNotIn("digest.py", names)  # assembling lists decides no message's sorting
+        self.assertEqual(stored.decode((None,) * (len(stored.COLUMNS) - 1)), Sorting())  # columns added later
+
+    def test_what_a_new_list_shares_with_the_last_is_carried_over(self):
+        held = [event("group", "赵四", f"第 {n} 条：合同 V{n}", AT - dt.timedelta(minutes=n), n) for n in range(6)]
+        new = event("group", "钱七", "新的合同", AT + dt.timedelta(minutes=1), 9)
+        cases = [  # (last list, new list, (new in front, kept) or None: worked out afresh)
+            (held[:5], held[:5], (0, 5)), (held[:5], [new] + held[:4], (1, 4)), (held[:5], held[:3], (0, 3)),
+            (held[:5], [new] + held[1:5], None), (held[1:5], held[:5], (1, 4)), ([], held, None),
+            (held[:5], held[:2] + held[3:5], None),
+            (held[:5], [held[1], held[0]] + held[2:5], None),
+        ]
+        for number, (old, new_list, expected) in enumerate(cases):
+            with self.subTest(case=number):
+                self.assertEqual(week._carried(old, new_list), expected)
+        counted = []
+        keys = lambda e: counted.append(e) or e.id  # noqa: E731
+        lists = [EventList(held[:5]), EventList([new] + held[:4])]
+        computes = week.Week()
+        self.assertEqual([computes._derived(found, "keys", None, keys) for found in lists], [[0, 1, 2, 3, 4], [9, 0, 1, 2, 3]])
+        self.assertEqual(counted, held[:5] + [new])  # each message worked out once
+        finders = [computes.finder(found) for found in lists]
+        self.assertEqual(finders[1].keys(), Finder(lists[1], [message_key(e) for e in lists[1]]).keys())
+        self.assertEqual([e.id for e in finders[1].find(query_key("合同 v"), 10)], [0, 1, 2, 3])
 
     def test_dates_across_the_year_end(self):
         profile = Profile.from_config({"user_profile": USER})

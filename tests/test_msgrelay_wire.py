@@ -22,7 +22,8 @@ STATE = {
                "notify_todos_and_mentions": B},
     "summary": {"total_messages": I, "top_sessions": [NAMED], "top_senders": [NAMED], "top_sources": [NAMED],
                 "top_topics": [NAMED], "highlights": [HIGHLIGHT], "follow_ups": [T], "action_items": [T],
-                "meeting_items": [T], "my_related_items": [T], "notice_items": [T]},
+                "meeting_items": [T], "my_related_items": [T], "notice_items": [T],
+                "counts": {"todo": I, "follow_up": I, "important": I, "meeting": I, "needs_you": I}},
     "built_in_chat": {"provider": T, "model": T, "enabled": B, "fallback_mode": T, "has_api_key": B, "notes": T},
     "agent_access": {"token_required": B, "token_header": T, "localhost_url": T, "lan_urls": [T], "mobile_urls": [T],
                      "remote_status": T, "remote_urls": [T], "remote_agent_urls": [T], "remote_notes": [T],
@@ -41,8 +42,11 @@ STATE = {
         "visible_window": {"visible": B, "app_name": T, "window_id": I, "width": I, "height": I},
         "recommendations": [T]}},
 }
+SORTING = {"todo": B, "follow_up": B, "meeting": B, "important": B, "suspicious": B, "mine": B, "excluded": B,
+           "done": B, "due": T}
 EVENTS = {"events": [{"id": I, "chat_target": T, "session_name": T, "session_kind": T, "sender_name": T,
-                      "sent_at": T, "content": T, "content_type": T, "transcript": T}]}
+                      "sent_at": T, "content": T, "content_type": T, "transcript": T, "sorting": SORTING}]}
+KIND = {"kind": T, **EVENTS}
 ACTION = {"ok": B, "error": T, "message": T, "mobile_url": T}
 CHAT = {"session_id": T, "message": T, "ok": B, "mode": T, "model": T, "error": T}
 ASK = {"title": T, "answer": T, "matched_count": I, "ok": B}
@@ -101,6 +105,7 @@ class WireTests(unittest.TestCase):
         item = core.state()["summary"]["action_items"][0]
         calls = [
             ("events", core.get("/api/events?hours=168&limit=120"), EVENTS),
+            ("kind", core.get("/api/events?kind=todo&hours=168&limit=500"), KIND),
             ("search", core.get("/api/search?q=%E4%BC%9A&hours=168&limit=200"), EVENTS),
             ("ask", core.get("/api/ask?hours=168&q=%E4%BC%9A"), ASK),
             ("ask without question", core.get("/api/ask?hours=168"), ASK),
@@ -117,11 +122,18 @@ class WireTests(unittest.TestCase):
             with self.subTest(name):
                 self.assertIsInstance(doc, dict)
                 self.assertEqual(problems(doc, schema), [])
+                if "events" in schema:  # every flag always written, a due time only when one was read
+                    self.assertTrue(doc["events"])
+                    for event in doc["events"]:
+                        self.assertLessEqual(set(SORTING) - {"due"}, set(event["sorting"]))
+                        if "due" in event["sorting"]:
+                            self.assertRegex(event["sorting"]["due"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$")
 
     def test_checker_catches_type_slips(self):
         slips = [({"total_messages": "3"}, STATE["summary"]), ({"enabled": 1}, CLIENT), ({"has_api_key": 0},
                  STATE["built_in_chat"]), ({"top_topics": [{"name": "a", "count": 1}]}, STATE["summary"]),
-                 ({"id": True}, EVENTS["events"][0]), ({"sessionId": "x"}, CHAT)]
+                 ({"id": True}, EVENTS["events"][0]), ({"sessionId": "x"}, CHAT),
+                 ({"sorting": {"todo": 1}}, EVENTS["events"][0]), ({"counts": {"todo": True}}, STATE["summary"])]
         for doc, schema in slips:
             with self.subTest(doc=doc):
                 self.assertTrue(problems(doc, schema))

@@ -1,7 +1,8 @@
 """The assistant behind /api/chat and /api/ask: the configured AI provider first, the rules as fallback.
 
 The provider gets the question, the conversation so far (per session, in memory, bounded) and the
-stored messages of the last 7 days, newest first, trimmed to a bounded size.  When AI is off the
+stored messages of the last 7 days that the user did not exclude, newest first, trimmed to a
+bounded size, those that look like a scam marked so.  When AI is off the
 rules answer as they always did; when the call fails the rules answer behind one short line that
 says why.
 """
@@ -19,6 +20,7 @@ from . import settings as ai_settings
 from ..triage import answers
 from ..demo_data import Event
 from ..triage.digest import user_names
+from ..triage.view import Served
 from .provider import AIStatus, ProviderClient, ProviderError, elapsed_ms
 
 MAX_SESSIONS = 200
@@ -27,11 +29,13 @@ HISTORY_ENTRIES = 20      # user and assistant turns kept per session
 HISTORY_CHARS = 6000      # of those, what is sent to the provider
 ENTRY_CHARS = 2000        # one stored turn at most
 WEEKDAYS = "一二三四五六日"
+SUSPICIOUS_MARK = "疑似诈骗"
 
 SYSTEM_PROMPT = (
     "你是用户的消息助手，帮助他处理自己在微信和企业微信收到的消息。"
     "只根据下面列出的消息和对话回答；消息里没有的信息就直说没有，不要编造。"
     "用简体中文回答，先给结论，需要时用简短的列表，并注明消息来自哪个会话。"
+    f"标有“{SUSPICIOUS_MARK}”的消息疑似诈骗，不要把它们当作待办，提到时提醒用户不要转账或点链接。"
 )
 
 
@@ -42,18 +46,19 @@ class ContextLimits:
     total_chars: int = 16000  # the whole message block at most
 
 
-def message_line(event: Event, limit: int) -> str:
+def message_line(event: Event, limit: int, suspicious: bool = False) -> str:
     text = " ".join(event.display_text.split())
     if len(text) > limit:
         text = text[:limit] + "…"
-    return f"[{event.label}｜{event.session_name}｜{event.sender_name}｜{event.sent_at}] {text}"
+    mark = f"[{SUSPICIOUS_MARK}]" if suspicious else ""
+    return f"[{event.label}｜{event.session_name}｜{event.sender_name}｜{event.sent_at}]{mark} {text}"
 
 
-def context_block(events: list[Event], limits: ContextLimits) -> tuple[str, int]:
+def context_block(events: list[Event], limits: ContextLimits, suspicious=lambda event: False) -> tuple[str, int]:
     """The messages as lines, newest first, within the limits; returns the text and how many it holds."""
     lines, used = [], 0
     for event in events[:limits.messages]:
-        line = message_line(event, limits.message_chars)
+        line = message_line(event, limits.message_chars, suspicious(event))
         if used + len(line) + 1 > limits.total_chars:
             break
         lines.append(line)
@@ -66,8 +71,8 @@ def period_text(hours: int) -> str:
 
 
 def system_message(config: dict, events: list[Event], limits: ContextLimits, now: dt.datetime,
-                   hours: int = 168) -> str:
-    block, shown = context_block(events, limits)
+                   hours: int = 168, suspicious=lambda event: False) -> str:
+    block, shown = context_block(events, limits, suspicious)
     period = period_text(hours)
     names = user_names(config)
     parts = [SYSTEM_PROMPT,
@@ -88,10 +93,8 @@ def fallback_line(reason: str) -> str:
 
 class Assistant:
     def __init__(self, client: ProviderClient, status: AIStatus, log=print, now=None,
-                 limits: ContextLimits | None = None, week=None):
-        """week: keeps what the rules work out per message and per list (triage.week.Week)."""
+                 limits: ContextLimits | None = None):
         self.client = client
-        self.week = week
         self.status = status
         self.limits = limits or ContextLimits()
         self._log = log
@@ -128,7 +131,7 @@ class Assistant:
         return picked
 
     # -- answers -----------------------------------------------------------------------------------
-    def _ask_provider(self, what: str, config: dict, events: list[Event], turns: list[dict], question: str,
+    def _ask_provider(self, what: str, config: dict, served: Served, turns: list[dict], question: str,
                       hours: int = 168, timeout: float | None = None) -> tuple[str | None, str | None, str]:
         """(answer, failure reason, model); exactly one of the first two is set."""
         ai = config["ai"]
@@ -136,7 +139,11 @@ class Assistant:
         started = time.monotonic()
         try:
             endpoint = ai_settings.resolve(ai)
-            messages = ([{"role": "system", "content": system_message(config, events, self.limits, self._now(), hours)}]
+            view = served.view
+            events = view.pool[0]
+            suspicious = lambda event: view.sorting_of(event).suspicious  # noqa: E731
+            system = system_message(config, events, self.limits, self._now(), hours, suspicious)
+            messages = ([{"role": "system", "content": system}]
                         + turns + [{"role": "user", "content": question}])
             answer = self.client.complete(endpoint, messages, timeout=timeout)
         except ai_settings.SettingsProblem as problem:
@@ -154,15 +161,12 @@ class Assistant:
                   "answered by local rules")
         return None, reason, model
 
-    def _rules(self, question: str, events: list[Event], config: dict, hours: int = 168) -> answers.Answer:
-        done = frozenset(t.get("key", "") for t in config.get("completed_tasks", []))
-        return answers.answer(question, events, config, done, hours, week=self.week)
-
-    def chat(self, config: dict, events: list[Event], message: str, session_id: str | None) -> dict:
+    def chat(self, config: dict, served: Served, message: str, session_id: str | None) -> dict:
+        """config: the one the sorting read (the demo's person while the demo data is served)."""
         session_id = session_id or str(uuid.uuid4())
         history = self._history(session_id)
         if config["ai"].get("enabled"):
-            answer, reason, model = self._ask_provider("chat", config, events, self._recent_turns(history), message)
+            answer, reason, model = self._ask_provider("chat", config, served, self._recent_turns(history), message)
             if answer is not None:
                 self._remember(session_id, ("user", message), ("assistant", answer))
                 return {"ok": True, "session_id": session_id, "message": answer, "mode": "ai", "model": model}
@@ -172,7 +176,7 @@ class Assistant:
         previous = [text for role, text in history if role == "user"]
         if previous and len(message) <= 6 and any(w in message for w in ("还有", "然后", "呢", "继续")):
             question = previous[-1]  # a short follow-up continues the previous topic
-        result = self._rules(question, events, config)
+        result = answers.answer(question, served)
         text = f"{result.title}\n{result.answer}"
         if reason:
             text = f"{fallback_line(reason)}\n{text}"
@@ -182,13 +186,13 @@ class Assistant:
             doc["error"] = reason
         return doc
 
-    def ask(self, config: dict, events: list[Event], question: str, hours: int) -> dict:
+    def ask(self, config: dict, served: Served, question: str, hours: int) -> dict:
         question = question.strip()
         reason = None
         if question and config["ai"].get("enabled"):
-            answer, reason, _model = self._ask_provider("ask", config, events, [], question, hours, ASK_TIMEOUT)
+            answer, reason, _model = self._ask_provider("ask", config, served, [], question, hours, ASK_TIMEOUT)
             if answer is not None:
-                return {"ok": True, "title": "AI 回答", "answer": answer, "matched_count": len(events)}
-        result = self._rules(question, events, config, hours)
+                return {"ok": True, "title": "AI 回答", "answer": answer, "matched_count": len(served.view.pool[0])}
+        result = answers.answer(question, served, hours)
         text = f"{fallback_line(reason)}\n{result.answer}" if reason else result.answer
         return {"ok": True, "title": result.title, "answer": text, "matched_count": result.matched_count}

@@ -70,27 +70,36 @@ def parse_pick(text: str, known: set[int]) -> dict[str, list[int]]:
     return {name: _ids(doc.get(name, []), known, name) for name in LISTS}
 
 
+def picked_events(pick: dict[str, list[int]], events: list[Event], completed_keys=frozenset(),
+                  completed_texts=frozenset()) -> dict[str, list[Event]]:
+    """The picked messages of each list as they stand now: messages that are gone are left out, and
+    so are to-dos completed since the pick; a to-do line is listed once."""
+    by_id = {e.id: e for e in events}
+    picked = {}
+    for name in LISTS:
+        found = [by_id[i] for i in pick[name] if i in by_id]
+        if name != "highlights":
+            lines, kept = set(), []
+            for event in found:
+                line = item_line(event)
+                if name != "meeting_items" and (event_key(event) in completed_keys or line in completed_texts):
+                    continue
+                if line not in lines:
+                    lines.add(line)
+                    kept.append(event)
+            found = kept
+        picked[name] = found
+    return picked
+
+
 def apply_pick(summary: dict, pick: dict[str, list[int]], events: list[Event],
                completed_keys=frozenset(), completed_texts=frozenset()) -> dict:
-    """The summary with the picked lists, as they stand now: messages that are gone are left out,
-    and so are to-dos completed since the pick."""
-    by_id = {e.id: e for e in events}
-
-    def lines(name: str, open_only: bool) -> list[str]:
-        out = []
-        for event in (by_id[i] for i in pick[name] if i in by_id):
-            line = item_line(event)
-            if open_only and (event_key(event) in completed_keys or line in completed_texts):
-                continue
-            if line not in out:
-                out.append(line)
-        return out
-
+    """The summary with the picked lists (picked_events)."""
+    picked = picked_events(pick, events, completed_keys, completed_texts)
     new = dict(summary)
-    new["action_items"] = lines("action_items", True)
-    new["follow_ups"] = lines("follow_ups", True)
-    new["meeting_items"] = lines("meeting_items", False)
-    new["highlights"] = [highlight(by_id[i]) for i in pick["highlights"] if i in by_id]
+    for name in ("action_items", "follow_ups", "meeting_items"):
+        new[name] = [item_line(e) for e in picked[name]]
+    new["highlights"] = [highlight(e) for e in picked["highlights"]]
     return new
 
 
@@ -111,16 +120,15 @@ class DigestPicker:
         self._last_attempt: float | None = None
         self._unchanged: list[Event] | None = None  # the list last found to hold nothing new
 
-    def overlay(self, summary: dict, events: list[Event], config: dict, completed_keys=frozenset(),
-                completed_texts=frozenset(), schedule: bool = True) -> dict:
-        """The summary to serve; starts a pick in the background when one is due."""
+    def pick(self, events: list[Event], config: dict, schedule: bool = True) -> dict[str, list[int]] | None:
+        """The pick to serve (None: the rule-based lists); starts a pick in the background when one
+        is due.  `events`: what the provider may pick from."""
         if not config["ai"].get("enabled"):
-            return summary
+            return None
         if schedule:
             self._maybe_start(events, config)
         with self._lock:
-            pick = self._pick
-        return summary if pick is None else apply_pick(summary, pick, events, completed_keys, completed_texts)
+            return self._pick
 
     def wait_idle(self, timeout: float = 10.0) -> bool:
         """Waits for a running pick to end (tests)."""

@@ -7,6 +7,7 @@ reported as such.  Every verdict comes from the configuration and the capture's 
 
 from __future__ import annotations
 
+from ..demo_data import DEMO_PERSON
 from . import service as capture
 from .service import ClientReport, Report
 
@@ -111,7 +112,8 @@ def setup_items(config: dict, report: Report, reads_from_login: bool = False) ->
     items = []
     if report.demo:
         items.append(_item("demo_data", DEMO_TITLE, "warning",
-                           "现在显示的是带“【示例】”标记的示例消息。读取到第一条微信或企业微信消息后，示例消息不再显示。",
+                           "现在显示的是带“【示例】”标记的示例消息。读取到第一条微信或企业微信消息后，示例消息不再显示。"
+                           f"示例消息按示例人物“{DEMO_PERSON['display_name']}”整理。",
                            "保持微信或企业微信登录，并在客户端的通知设置里打开消息预览。"))
     items.append(_with_login_start(_capture_item(report), reads_from_login))
     for key, target, label in (("wechat_source", "wechat", "微信"), ("wecom_source", "wecom", "企业微信")):

@@ -100,6 +100,7 @@ class BothFamilies:
                 self.server_address = address  # binding sets it to the port it got
                 continue
             if other is not None:
+                other.settimeout(0.5)  # here: a server closed at once may close it before the thread runs
                 self._partners.append(other)
                 threading.Thread(target=self._accept_on, args=(other,), name="msgrelay-partner",
                                  daemon=True).start()
@@ -112,7 +113,6 @@ class BothFamilies:
 
     def _accept_on(self, sock: socket.socket):
         """Serves the other family's socket as the serving loop serves the first one."""
-        sock.settimeout(0.5)
         while not self._closing.is_set():
             try:
                 request, client_address = sock.accept()

@@ -3,6 +3,9 @@
 The schema version lives in the file (PRAGMA user_version).  Version 0 is the first schema (no
 version set); version 1 keeps the same tables with incremental auto-vacuum, so that the file can
 give back the space a purge frees.  Rows travel as tuples in ROW_COLUMNS order.
+
+Beside its message, a row may carry what the core derived from it (its sorting): extra columns
+named by the writer, added to an older file when missing (`add_columns`), NULL until written.
 """
 
 from __future__ import annotations
@@ -47,10 +50,11 @@ _ROW_TYPES = ((int,), (float, int)) + ((str,),) * 8  # what a readable row holds
 
 
 def is_damage(error: BaseException) -> bool:
-    """Whether SQLite says the file is no (intact) database (an OSError, or None, never does)."""
+    """Whether SQLite says the file is no (intact) database, or a row holds text that is no text
+    any more (an OSError, or None, never is damage)."""
     return isinstance(error, sqlite3.Error) and (
         getattr(error, "sqlite_errorname", "") in ("SQLITE_CORRUPT", "SQLITE_NOTADB")
-        or "malformed" in str(error) or "not a database" in str(error))
+        or "malformed" in str(error) or "not a database" in str(error) or "Could not decode" in str(error))
 
 
 def create_private(path: pathlib.Path) -> None:
@@ -105,18 +109,49 @@ def was_captured(path: pathlib.Path) -> bool:
     return os.path.lexists(captured_mark(path))
 
 
-def migrate(conn: sqlite3.Connection) -> None:
-    """Brings a writable connection's file to SCHEMA_VERSION; a new file is created at that version."""
+def migrate(conn: sqlite3.Connection, extra: tuple[str, ...] = ()) -> None:
+    """Brings a writable connection's file to SCHEMA_VERSION with the `extra` columns; a new file is
+    created at that version."""
     version = conn.execute("PRAGMA user_version").fetchone()[0]
     if version >= SCHEMA_VERSION:
         conn.executescript(_TABLES)
+        add_columns(conn, extra)
         return
     had_tables = conn.execute("SELECT COUNT(*) FROM sqlite_master WHERE name = 'messages'").fetchone()[0]
     conn.execute("PRAGMA auto_vacuum=INCREMENTAL")  # a new file takes it at once, an old one at VACUUM
     conn.executescript(_TABLES)
+    add_columns(conn, extra)
     if had_tables:
         conn.execute("VACUUM")
     conn.execute(f"PRAGMA user_version={SCHEMA_VERSION}")
+
+
+def columns_of(conn: sqlite3.Connection) -> set[str]:
+    return {row[1] for row in conn.execute("PRAGMA table_info(messages)")}
+
+
+def add_columns(conn: sqlite3.Connection, names: tuple[str, ...]) -> None:
+    """Adds the columns the file lacks; the rows hold NULL there until they are written."""
+    for name in (n for n in names if n not in columns_of(conn)):
+        conn.execute(f'ALTER TABLE messages ADD COLUMN "{name}"')
+
+
+def select_rows(extra: tuple[str, ...], present: set[str]) -> str:
+    """SELECT_ROWS followed by the extra columns, NULL for those the file lacks."""
+    more = "".join(f', "{name}"' if name in present else ", NULL" for name in extra)
+    return f"SELECT {', '.join(ROW_COLUMNS)}{more} FROM messages"
+
+
+def insert_message(extra: tuple[str, ...]) -> str:
+    """INSERT_MESSAGE with the extra columns after the message's own."""
+    names = list(ROW_COLUMNS[1:]) + [f'"{name}"' for name in extra]
+    return f"INSERT INTO messages ({', '.join(names)}) VALUES ({', '.join('?' * len(names))})"
+
+
+def update_extra(extra: tuple[str, ...]) -> str:
+    """Writes the extra columns of one row: their values, then the id."""
+    assignments = ", ".join(f'"{name}" = ?' for name in extra)
+    return f"UPDATE messages SET {assignments} WHERE id = ?"
 
 
 def write_fresh(path: pathlib.Path, rows, first_capture_at: str | None) -> None:

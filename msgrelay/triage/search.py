@@ -12,6 +12,7 @@ one text, searched from its end (newest first) with the string search of the lan
 
 from __future__ import annotations
 
+import array
 import bisect
 import functools
 import re
@@ -91,11 +92,17 @@ class Finder:
     def __init__(self, events: list, keys: list[str]):
         self._events = events
         self._text = _SEP_MESSAGE.join(reversed(keys))  # oldest first, so that rfind walks newest first
-        self._starts = []
+        self._starts = array.array("q")  # where each message's keys begin: plain numbers, not an object each
         offset = 0
         for key in reversed(keys):
             self._starts.append(offset)
             offset += len(key) + 1
+
+    def keys(self) -> list[str]:
+        """The keys it was made with, newest first (the next list's search takes them over)."""
+        text, starts = self._text, self._starts
+        ends = list(starts[1:]) + [len(text) + 1]
+        return [text[start:end - 1] for start, end in zip(reversed(starts), reversed(ends))]
 
     def find(self, key: str, limit: int) -> list:
         """The messages whose keys contain `key`, newest first, at most `limit`."""

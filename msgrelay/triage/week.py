@@ -1,153 +1,144 @@
-"""What the core derives from the held messages, worked out once per message or once per change.
+"""What the core derives from the held messages, worked out once per list of messages.
 
-Per message, while the configuration that decides it stays the same: whether the settings let it
-through (client switched on, allowlist, exclude words), its sorting for the user's profile, its
-duplicate key and its search key.  Per list of messages (an EventList, which nobody changes), kept
-on the list itself: the messages shown, their sortings and keys, the digest and the search.  A new
-message or a message leaving the period makes a new list, so everything is worked out again then,
-and only then; the per-message results are reused.
-
-Results are kept per message id, which is unique within one source of messages (`source` names it:
-the demo, or one generation of the database file).
+A list of messages (an EventList, which nobody changes) keeps what was derived from it in its memo:
+the messages served, their view (sortings, exclusions, duplicate keys, digest) and the search.  A new
+message or one leaving the period makes a new list; what is derived one message at a time (duplicate
+keys, exclusion words, search keys) is then carried over from the last list for the messages both
+hold, since they share a run of messages (the new ones come first), so only the new messages are
+worked out.  Nothing is kept per message beside the lists.  The sortings themselves are held with
+the messages (store.held) and kept in step by the resorter.
 """
 
 from __future__ import annotations
 
+import itertools
 import json
+import operator
 import threading
 
 from ..demo_data import Event
 from ..store.held import EventList
-from . import visibility
-from .digest import Digest, event_key
+from . import stored, visibility
+from .kinds import for_lists
 from .search import Finder, message_key
 from .sorting import Profile, Sorting, sort_message
+from .view import View, dup_key
+
+CARRY_SCAN = 5000  # new messages looked through for the first message of the last list
+_ALL = object()  # a list whose messages are all served is its own visible list
 
 
-class _PerMessage:
-    """Results per message id for one key (a configuration part), replaced when the key changes."""
-
-    def __init__(self, compute):
-        self._compute = compute
-        self._key = None
-        self._values: dict[int, object] = {}
-
-    def values(self, events: list[Event], key, argument) -> list:
-        if key != self._key:
-            self._key, self._values = key, {}
-        values, compute, out = self._values, self._compute, []
-        for event in events:
-            value = values.get(event.id)
-            if value is None:
-                value = values[event.id] = compute(event, argument)
-            out.append(value)
-        return out
-
-    def __len__(self):
-        return len(self._values)
-
-    def clear(self):
-        self._key, self._values = None, {}
-
-    def forget(self, ids: set[int]):
-        """Drops the results of messages that are gone."""
-        for number in [n for n in self._values if n not in ids]:
-            del self._values[number]
+def _carried(old: list, new: list) -> tuple[int, int] | None:
+    """(messages in front, messages kept) when `new` is some messages followed by the first `kept`
+    messages of `old`; None otherwise."""
+    if not old or not new:
+        return None
+    first = old[0]
+    front = next((i for i in range(min(len(new), CARRY_SCAN)) if new[i] is first), None)
+    if front is None:
+        return None
+    kept = len(new) - front
+    if kept > len(old) or not all(map(operator.is_, itertools.islice(new, front, None), old)):
+        return None
+    return front, kept
 
 
 class Week:
     """Thread-safe; one per core."""
 
-    def __init__(self):
+    def __init__(self, sortings_of=None):
+        """sortings_of(events, key, profile): the sortings of held messages for a profile (the
+        resorter's); None: every list is sorted afresh."""
         self._lock = threading.RLock()
-        self._source = None
-        self._widest = 0  # the most messages one period held so far
-        self._shown = _PerMessage(visibility.shown)
-        self._sortings = _PerMessage(sort_message)
-        self._keys = _PerMessage(lambda event, _: event_key(event))
-        self._search = _PerMessage(lambda event, _: message_key(event))
-        self._interned: dict[Sorting, Sorting] = {}  # equal sortings share one object
-        self._digesting = threading.RLock()  # one digest at a time: a second asker then finds it kept
+        self._viewing = threading.RLock()  # one view at a time: a second asker then finds it kept
+        self._finding = threading.Lock()  # one search index at a time, without holding up the views
+        self._sortings_of = sortings_of
+        self._last: dict[str, tuple] = {}  # what -> (name, messages, values) of the last list derived
 
-    def _use(self, source, held: EventList):
-        """Forgets the results of another source, and those of messages gone from a period about as
-        wide as the widest asked for lately (a narrower one leaves the others alone)."""
-        parts = (self._shown, self._sortings, self._keys, self._search)
-        if source != self._source:
-            self._source, self._widest = source, 0
-            for part in parts:
-                part.clear()
-        self._widest = max(len(held), int(self._widest * 0.999))  # forgets a wider period slowly
-        if 2 * len(held) >= self._widest and any(len(part) > 2 * len(held) + 1000 for part in parts):
-            ids = {e.id for e in held}
-            for part in parts:
-                part.forget(ids)
-
-    def visible(self, source, held: EventList, config: dict) -> EventList:
-        """The messages of `held` (newest first) that the configuration lets through."""
-        key = ("visible", visibility.key(config))
-        with self._lock:
-            found = held.memo.get(key)
-            if found is None:
-                self._use(source, held)
-                flags = self._shown.values(held, key[1], config)
-                found = held.memo[key] = EventList(e for e, shown in zip(held, flags) if shown)
-            return found
-
-    def sortings(self, events: list[Event], config: dict) -> list[Sorting]:
-        profile = Profile.from_config(config)
-        memo = getattr(events, "memo", None)
-        with self._lock:
-            if memo is None:
-                return [sort_message(e, profile) for e in events]
-            found = memo.get(("sortings", profile))
-            if found is None:
-                interned = self._interned
-                sortings = self._sortings.values(events, profile, profile)
-                found = memo[("sortings", profile)] = [interned.setdefault(s, s) for s in sortings]
-                if len(interned) > 100_000:
-                    interned.clear()
-            return found
-
-    def keys(self, events: list[Event]) -> list[str]:
-        """The duplicate key (digest.event_key) of each message."""
-        memo = getattr(events, "memo", None)
-        with self._lock:
-            if memo is None:
-                return [event_key(e) for e in events]
-            found = memo.get("keys")
-            if found is None:
-                found = memo["keys"] = self._keys.values(events, None, None)
-            return found
-
-    def digest(self, events: list[Event], config: dict, completed_keys, completed_texts) -> Digest:
-        """The rule digest of the messages; worked out once per list and configuration."""
-        return self._kept(events, config, "digest", lambda: Digest(
-            events, config, completed_keys=completed_keys, completed_texts=completed_texts,
-            sortings=self.sortings(events, config), keys=self.keys(events)))
-
-    def summary(self, events: list[Event], config: dict, completed_keys, completed_texts) -> dict:
-        """The digest's wire form (the caller may not change it)."""
-        return self._kept(events, config, "summary",
-                          lambda: self.digest(events, config, completed_keys, completed_texts).summary())
-
-    def _kept(self, events, config: dict, what: str, make):
+    def _derived(self, events: list[Event], what: str, name, compute) -> list:
+        """compute(event) for each message, kept on the list and carried over from the last list
+        derived with the same name."""
         memo = getattr(events, "memo", None)
         if memo is None:
-            return make()
-        key = (what, json.dumps(config, sort_keys=True, ensure_ascii=False))
-        with self._digesting:
-            found = memo.get(key)
+            return [compute(e) for e in events]
+        with self._lock:
+            found = memo.get((what, name))
             if found is None:
-                found = memo[key] = make()
+                last = self._last.get(what)
+                carry = _carried(last[1], events) if last is not None and last[0] == name else None
+                if carry is None:
+                    found = [compute(e) for e in events]
+                else:
+                    front, kept = carry
+                    found = [compute(e) for e in itertools.islice(events, front)] + last[2][:kept]
+                memo[(what, name)] = found
+                self._last[what] = (name, list(events), found)
             return found
 
+    def visible(self, source, held: EventList, config: dict) -> EventList:
+        """The messages of `held` (newest first) that the configuration serves, with their held
+        sortings.  `source` names where they come from (the demo or a generation of the file)."""
+        name = (source, visibility.key(config))
+        with self._lock:
+            found = held.memo.get(("visible", name))
+            if found is None:
+                flags = self._derived(held, "served", name, lambda e: visibility.served(e, config))
+                found = held.memo[("visible", name)] = _ALL if all(flags) else held.subset(flags)
+            return held if found is _ALL else found
+
+    def sortings(self, events: list[Event], config: dict) -> list[Sorting]:
+        """Each message's sorting for the profile of `config`."""
+        profile = Profile.from_config(config)
+        key = stored.key_of(profile)
+        memo = getattr(events, "memo", None)
+        with self._lock:
+            found = memo.get(("sortings", key)) if memo is not None else None
+            if found is None:
+                if getattr(events, "sorted_for", None) is not None and self._sortings_of is not None:
+                    found = self._sortings_of(events, key, profile)
+                else:
+                    found = [sort_message(e, profile) for e in events]
+                if memo is not None:
+                    memo[("sortings", key)] = found
+            return found
+
+    def view(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset()) -> View:
+        """The view of the messages under `config` (the one the sorting reads) and the completed
+        to-dos; kept on the list."""
+        memo = getattr(events, "memo", None)
+        if memo is None:
+            return self._view(events, config, completed_keys, completed_texts)
+        key = ("view", json.dumps(config, sort_keys=True, ensure_ascii=False))
+        with self._viewing:
+            found = memo.get(key)
+            if found is None:
+                found = memo[key] = self._view(events, config, completed_keys, completed_texts)
+            return found
+
+    def _view(self, events, config, completed_keys, completed_texts) -> View:
+        sortings = [for_lists(s) for s in self.sortings(events, config)]
+        words = visibility.exclusion_words(config)
+        worded = self._derived(events, "worded", words, lambda e: visibility.has_word(e, words))
+        excluded = [w and not visibility.addressed(e, s) for e, s, w in zip(events, sortings, worded)]
+        keys = self._derived(events, "keys", None, dup_key)
+        return View(events, sortings, excluded, keys, config, completed_keys, completed_texts)
+
     def finder(self, events: list[Event]) -> Finder:
+        """The search over the messages; the keys of the messages it shares with the last list's
+        search are taken from there."""
         memo = getattr(events, "memo", None)
         if memo is None:
             return Finder(events, [message_key(e) for e in events])
-        with self._lock:
-            found = events.memo.get("finder")
+        with self._finding:
+            found = memo.get("finder")
             if found is None:
-                found = events.memo["finder"] = Finder(events, self._search.values(events, None, None))
+                last = self._last.get("finder")
+                carry = _carried(last[1], events) if last is not None else None
+                if carry is None:
+                    keys = [message_key(e) for e in events]
+                else:
+                    front, kept = carry
+                    keys = [message_key(e) for e in itertools.islice(events, front)] + last[2].keys()[:kept]
+                found = memo["finder"] = Finder(events, keys)
+                self._last["finder"] = (None, list(events), found)
             return found
