@@ -46,6 +46,7 @@ from . import classify, words
 from .deadline import due_of
 from .meetings import ATTEND, MEETING_LINK, RESCHEDULE, ROLE, is_meeting
 from .patterns import CL, alternatives, any_of, clauses, literal
+from .scams import is_suspicious
 from ..demo_data import DEMO_MARK, Event
 
 
@@ -132,14 +133,6 @@ _MY_PENDING = any_of([words.MY_REQUEST_PENDING])
 _RECOVERED = literal(words.RECOVERED)
 _OWNER = literal(words.OWNER_LABELS)
 
-_IMPERSONATION = any_of(words.IMPERSONATION)
-_MONEY_URGENCY = any_of(words.MONEY_URGENCY)
-_DISTRESS = any_of(words.DISTRESS)
-_LURE = any_of(words.LURES)
-_LINK = any_of(words.LINK_ACTION)
-_SCAM_AWARE = literal(words.SCAM_AWARE)
-_AMOUNT = any_of(words.AMOUNT)
-_CONTACT = literal(words.CONTACT)
 
 
 def _address_forms(name: str) -> list[str]:
@@ -157,10 +150,12 @@ def _address_forms(name: str) -> list[str]:
 
 
 def _name_pattern(names) -> re.Pattern | None:
+    """The names as whole words: "Leo" not in "Leon", "李明" not in "李明辉" (see words.NAME_FOLLOWERS)."""
     parts = []
     for name in sorted(set(names), key=len, reverse=True):
         escaped = re.escape(name)
-        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii() else escaped)
+        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii()
+                     else rf"{escaped}(?=$|[^\u4e00-\u9fff]|[{words.NAME_FOLLOWERS}]|{'|'.join(words.NAME_FOLLOWING_WORDS)})")
     return re.compile("|".join(parts), re.I) if parts else None
 
 
@@ -243,16 +238,6 @@ def is_automated(event: Event) -> bool:
     """A service, bot or system writes, or the message is an advertisement."""
     return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name)) \
         or bool(_ADVERTISING.search(event.display_text))
-
-
-def is_suspicious(text: str) -> bool:
-    """Money urgency from someone who cannot be checked, distress loans, or lures behind a link."""
-    if _SCAM_AWARE.search(text):
-        return False  # talks about a scam, e.g. someone asks whether a text is one
-    if _MONEY_URGENCY.search(text):
-        if _IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text)):
-            return True
-    return bool(_LURE.search(text)) and bool(_LINK.search(text) or _CONTACT.search(text))
 
 
 @dataclasses.dataclass
@@ -470,7 +455,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     notice = words.NOTICE_TOPIC in topics
     own = is_own(event, profile)
     automated = not own and is_automated(event)
-    if not own and is_suspicious(text):
+    if not own and is_suspicious(event, text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
     address, body = _address(event, text, profile, automated)
     reading = _Reading(text, profile, body, address, own, automated,

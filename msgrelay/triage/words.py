@@ -16,6 +16,11 @@ EVERYONE_MENTIONS = ("所有人", "全体成员", "全体", "all", "All", "every
 EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位")
 # An @ runs on into the text when no space follows: "@李明你看下" is the user, "@李明辉" someone else.
 AFTER_MENTION = "你您请帮麻看在有这那把"
+# In running text a name is the user's only when the next word starts here ("李明负责…", "由李明跟银行确认",
+# "李明之前说过"); any other Chinese character makes it a longer name (李明辉, 李明亮).
+NAME_FOLLOWERS = AFTER_MENTION + ("的之说讲也和跟与及等都就还又才已刚曾先再来去负处主对牵做写出提发给回交改查接带参"
+                                  "定拍批审签要想会能可被让他她们今昨前后上下老同确准安")
+NAME_FOLLOWING_WORDS = ("明天", "明早", "明晚", "明年", "明日")
 # "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
 SALUTATION_ENDS = " ，,：:、!！~"
 GREETINGS = ("你好", "您好", "早", "在吗")
@@ -308,12 +313,14 @@ MY_REQUEST_PENDING = r"你(提交|发起|申请)的[^。]*?(等待|审批中|转
 RECOVERED = ("恢复", "通过", "成功", "已解决", "已处理", "已完成")
 
 # -- scams and phishing ----------------------------------------------------------------------------
+# Someone poses as the boss on a new account: "我是陈总，这是我私人微信", "加我这个新微信".
 IMPERSONATION = (r"我是\S{0,4}(总|领导|老板|经理|主任|局长|处长|董事长)", r"这是我的?(新|私人|另一个)?(微信|号|手机号)",
                  r"换了?个?新?的?(号|微信|手机号|微信号)", r"加我\S{0,4}(新)?(微信|QQ|qq)", r"不方便接电话",
-                 r"不要告诉(别人|任何人)", r"私人号", r"别(给我)?打电话")
+                 r"不要告诉(别人|任何人)", r"私人号", r"别(给我)?打电话", r"新微信", r"旧号", r"(别|不要)声张")
 MONEY_URGENCY = (r"转账", r"汇款", r"打款", r"转给", r"垫付", r"保证金", r"借我", r"周转", r"急需", r"急用", r"先借",
                  r"笔款", r"[转汇打借]\S{0,3}钱", r"一笔钱", r"[转汇打]\S{0,8}\d+\s*(万|元|块)", r"款\S{0,8}转",
-                 r"转\S{0,4}款", r"笔\S{0,2}款", r"垫(付|一下|上|着|点)", r"(打|转)给(对方|他|她|供应商|客户)")
+                 r"转\S{0,4}款", r"笔\S{0,2}款", r"垫(付|一下|上|着|点)", r"(打|转)给(对方|他|她|供应商|客户)",
+                 r"付给", r"[转打汇存][到进入]\S{0,6}(账户|账号|卡)", r"安全账户", r"\d+(\.\d+)?\s*万")
 DISTRESS = (r"被偷", r"丢了", r"出事了", r"急！", r"急!", r"救急", r"在外地")
 LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|补贴|退税|红包|赔偿|赔付)", r"退税", r"理赔",
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
@@ -323,7 +330,28 @@ LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{
                r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])")
 AMOUNT = (r"\d{3,}", r"笔款", r"钱")
 CONTACT = ("客服", "QQ", "qq", "微信")
-SCAM_AWARE = ("诈骗", "骗子", "骗局", "是不是骗", "钓鱼", "防骗", "反诈")
+# A way out of the chat besides a link: a QR code, a "customer service" or "specialist" to add.
+QR_OR_AGENT = (r"二维码", r"扫码", r"扫一扫", r"扫描\S{0,4}码", r"长按识别", r"(添加|加)\S{0,3}(客服|专员|助理|工作人员|对接人)",
+               r"客服(微信|QQ|qq|电话)")
+# What a lure dangles or threatens: a credential, the bank card, a refund, subsidy or prize, an account
+# frozen or expiring, a payment.
+BAIT = (r"密码", r"验证码", r"动态码", r"银行卡", r"卡号", r"开户行", r"身份证", r"(完成|身份|安全|实名)(验证|认证)",
+        r"(重新|立即|尽快)(认证|激活|验证|登录)", r"退税", r"退款", r"退费", r"补贴", r"补助", r"津贴", r"补偿", r"赔偿",
+        r"返现", r"返利", r"中奖", r"奖品", r"领奖", r"红包", r"(账号|账户|邮箱|卡|会员|社保|医保|ETC|etc)\S{0,8}"
+        r"(冻结|停用|过期|失效|到期|注销|异常|清零|受限|已满|风险|被盗)", r"(欠费|停机|补缴|罚款|违章|缴费|扣费)",
+        r"稳赚", r"高收益", r"年化")
+# Asking for what opens an account or moves money: "请回复验证码", "填写银行卡信息", "你的邮箱密码发我".
+HAND_OVER = (r"(提供|填写|填一下|输入|告知|告诉|发送|发我|发给|回复|登记|核实|核对|提交|上传|报一下)\S{0,10}"
+             r"(密码|验证码|动态码|银行卡|卡号|身份证|账户信息|CVV|cvv|卡背)",)
+# Nobody genuine asks for these: a one-time code, the card's security code, the user's own password.
+SECRET_ASKED = (r"(验证码|动态码|CVV|cvv|卡背)", r"(你|您)的?\S{0,8}密码\S{0,6}(发|告诉|报|给)")
+# A sender named like a desk, department or service rather than a person ("IT服务台", "人力资源部", "银行客服").
+OFFICIAL_LOOKALIKE = (r"服务台", r"服务中心", r"管理中心", r"安全中心", r"客服", r"人力资源", r"人事", r"\bHR\b",
+                      r"财务部", r"财务处", r"财务中心", r"行政部", r"IT部", r"信息部", r"信息中心", r"运维中心",
+                      r"管理员", r"官方", r"中心$", r"部$")
+# Talk about a scam or a warning against one is none: "这是不是骗子？", "谨防冒充 IT 的钓鱼邮件".
+SCAM_AWARE = ("诈骗", "骗子", "骗局", "是不是骗", "钓鱼", "防骗", "反诈", "冒充", "仿冒", "假冒", "谨防", "警惕",
+              "请勿点击", "不要点击", "切勿点击", "别点")
 
 # -- what a message is about -----------------------------------------------------------------------
 NOTICE_TOPIC = "通知公告"  # a broadcast or announcement: the digest's notices
