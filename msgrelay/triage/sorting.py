@@ -4,7 +4,8 @@
 clock, no completed to-dos.  So a message is sorted once (when it is stored, or when the profile
 changes) and the digest only assembles lists from the sortings it is given.
 
-The rules, in the order they are applied (the words are in `words.py`):
+The rules, in the order they are applied (the words are in `words.py`; who writes and who it is for
+in `address.py`, scams in `scams.py`, meetings in `meetings.py`, importance in `importance.py`):
 
 1. Who writes: the user (own words are never to-dos; own promises are follow-ups), a service, bot or
    advertisement (only an approval waiting for the user or a notice naming the user as owner is a
@@ -43,23 +44,20 @@ import dataclasses
 import re
 
 from . import classify, words
+from .address import Reading, address_of, is_automated, is_own, is_senior
 from .deadline import due_of
-from .meetings import ATTEND, MEETING_LINK, RESCHEDULE, ROLE, is_meeting
+from .importance import is_important
+from .meetings import ATTEND, MEETING_LINK, ROLE, is_meeting
 from .patterns import CL, alternatives, any_of, clauses, literal
+from .profile import Profile
 from .scams import is_suspicious
 from ..demo_data import DEMO_MARK, Event
 
 
-_ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
-_ASSIGNED = literal(words.ASSIGNED)
-_MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
 _NOT_SUBJECT = f"(?<![{words.OBJECT_AFTER}])"  # 我 or 你 after these is an object: 发我, 答复你
 _SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?\n]|$)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
 _THIRD = re.compile(_NOT_SUBJECT + r"(?<![其吉])(?:他|她)们?(?!的)")  # 他 or 她 as subject: "她过来帮忙带孩子"
 _YOU = re.compile(_NOT_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
-_AUTOMATED = literal(words.AUTOMATED_SENDERS)
-_ADVERTISING = literal(words.ADVERTISING)
-_SENIOR = re.compile("(?:" + alternatives(words.SENIOR_TITLES) + r")$")
 _REQUEST = any_of(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
@@ -85,10 +83,10 @@ _CONDITIONAL = any_of(words.CONDITIONAL)
 _PREPARE = any_of([words.PREPARE])
 _DUTY = any_of(words.DUTY_VERBS)
 _STANDBY = any_of(words.STANDBY)
+_PENALTY = any_of(words.PENALTY)
 _EACH = literal(words.EACH)
 _ANNOUNCE = literal(words.ANNOUNCE)
 _FORECAST = literal(words.FORECAST)
-_EVERYONE = literal(words.EVERYONE_WORDS)
 _DATED = re.compile(r"今天|今晚|明天|明早|周[一二三四五六日天]|本周|这周|截止|\d+\s*[号日点]|前")  # a group's duty has a date
 
 _PROMISE = re.compile(r"我们?" + CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + CL + "{0,10}?(?:" +
@@ -104,110 +102,12 @@ _DEFERRED = any_of(words.DEFERRED)
 _DECISION_AWAITED = any_of([words.DECISION_AWAITED])
 _REMINDER_LATER = any_of(words.REMINDER_LATER)
 
-_URGENT = any_of(words.URGENT)
-_PRIVATE_URGENT = any_of(words.PRIVATE_URGENT)
-_RELAXED = literal(words.RELAXED)
-_PENALTY = any_of(words.PENALTY)
-_MONEY_SETTLED = any_of(words.MONEY_SETTLED)
-_LOW_SEVERITY = re.compile(words.LOW_SEVERITY)
-_NEAR = any_of(words.NEAR)
-_MONEY = any_of(words.MONEY)
-_MONEY_DECISION = any_of(words.MONEY_DECISION)
-_ESCALATION = any_of(words.ESCALATION)
-_OUTAGE = any_of(words.OUTAGE)
-_NOT_OUTAGE = any_of(words.NOT_OUTAGE)
-_PLANNED_WINDOW = re.compile(words.PLANNED_WINDOW)
-_BUSINESS = literal(words.BUSINESS)
-_DECISION = any_of(words.DECISION)
-_SENIOR_DECISION = literal(words.SENIOR_DECISION)
-_TOP_LEVEL = any_of(words.TOP_LEVEL)
-_CAREER = any_of(words.CAREER)
-_SALARY = any_of([words.SALARY])
-_FAMILY = literal(words.FAMILY_EMERGENCY)
-_ROUTINE_CARE = literal(words.ROUTINE_CARE)
-_KIN = literal(words.KIN)
-_ALERT = literal(words.ALERT)
 
 _APPROVAL = any_of(words.APPROVAL_FOR_ME)
 _MY_PENDING = any_of([words.MY_REQUEST_PENDING])
 _RECOVERED = literal(words.RECOVERED)
 _OWNER = literal(words.OWNER_LABELS)
 
-
-
-def _address_forms(name: str) -> list[str]:
-    """Forms by which people address a person with this Chinese name: 李工, 小李, 老李, 明哥."""
-    if not (2 <= len(name) <= 4) or not all("\u4e00" <= c <= "\u9fff" for c in name):  # Chinese names only
-        return []
-    cut = 2 if len(name) >= 3 and name[:2] in words.COMPOUND_SURNAMES else 1
-    surname, given = name[:cut], name[cut:]
-    forms = [surname + title for title in words.SURNAME_TITLES]
-    forms += [prefix + surname for prefix in words.SURNAME_PREFIXES]
-    forms += [given[-1] + title for title in words.GIVEN_NAME_TITLES]
-    if len(given) == 2:
-        forms.append(given)
-    return forms
-
-
-def _name_pattern(names) -> re.Pattern | None:
-    """The names as whole words: "Leo" not in "Leon", "李明" not in "李明辉" (see words.NAME_FOLLOWERS)."""
-    parts = []
-    for name in sorted(set(names), key=len, reverse=True):
-        escaped = re.escape(name)
-        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii()
-                     else rf"{escaped}(?=$|[^\u4e00-\u9fff]|[{words.NAME_FOLLOWERS}]|{'|'.join(words.NAME_FOLLOWING_WORDS)})")
-    return re.compile("|".join(parts), re.I) if parts else None
-
-
-@dataclasses.dataclass(frozen=True)
-class Profile:
-    """Who the user is, as far as sorting goes: name and aliases, and the keywords that mark work.
-    `forms` (derived from the names) are how others address the user: 李工, 小李, 明哥."""
-
-    names: tuple[str, ...] = ()
-    keywords: tuple[str, ...] = ()
-    forms: tuple[str, ...] = dataclasses.field(init=False, default=())
-    _pattern: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
-    _keywords: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
-
-    def __post_init__(self):
-        # the forms come from the display name (the first name); an alias such as 明哥 is a form already
-        forms = [f for f in _address_forms(self.names[0]) if f not in self.names] if self.names else []
-        object.__setattr__(self, "forms", tuple(forms))
-        object.__setattr__(self, "_pattern", _name_pattern(self.names + self.forms))
-        kws = [k for k in self.keywords if k.strip()]
-        object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)
-
-    @classmethod
-    def from_config(cls, config: dict) -> "Profile":
-        profile = config.get("user_profile", {})
-        raw = [profile.get("display_name", "")] + list(profile.get("aliases", []))
-        names: list[str] = []
-        for entry in (n for n in raw if isinstance(n, str)):
-            for name in (n.strip() for n in _ALIAS_SEPARATORS.split(entry)):  # also "小李,明哥" stored earlier
-                if name and name not in names:
-                    names.append(name)
-        keywords = tuple(k for k in config.get("notification_keywords", []) if isinstance(k, str) and k)
-        return cls(tuple(names), keywords)
-
-    def find(self, text: str, start: int = 0):
-        return self._pattern.search(text, start) if self._pattern else None
-
-    def mentioned(self, who: str) -> bool:
-        """Whether an @ names the user: "@李明", "@李明你看下", not "@李明辉"."""
-        hit = self._pattern.match(who) if self._pattern else None
-        return bool(hit) and (hit.end() == len(who) or who[hit.end()] in words.AFTER_MENTION)
-
-    def after_mention(self, who: str) -> str:
-        """The text an @ of the user ran into: "你看下" of "@李明你看下"."""
-        return who[self._pattern.match(who).end():] if self.mentioned(who) else ""
-
-    def as_you(self, text: str) -> str:
-        """The text with the user's names and forms put as 你: "…我转给李明" reads "…我转给你"."""
-        return self._pattern.sub("你", text) if self._pattern else text
-
-    def watched(self, text: str) -> bool:
-        return bool(self._keywords and self._keywords.search(text))
 
 
 @dataclasses.dataclass(frozen=True)
@@ -228,58 +128,6 @@ class Sorting:
     def needs_user(self) -> bool:
         """Worth telling the user unasked: it asks something of them or names them."""
         return (self.todo or self.mine) and not self.suspicious
-
-
-def is_own(event: Event, profile: Profile) -> bool:
-    return event.sender_name.strip() in profile.names  # not a form: another 李 may be 李总
-
-
-def is_automated(event: Event) -> bool:
-    """A service, bot or system writes, or the message is an advertisement."""
-    return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name)) \
-        or bool(_ADVERTISING.search(event.display_text))
-
-
-@dataclasses.dataclass
-class _Address:
-    me: bool = False  # one-to-one, @ of the user, opened with the user's name, or a task named to the user
-    named: bool = False  # the user's name or a form of it appears
-    other: bool = False  # @ of someone else only
-    everyone: bool = False
-    assigned: bool = False  # the user's name followed by a task: "李明负责灰度方案"
-
-
-def _address(event: Event, text: str, profile: Profile, automated: bool) -> tuple[_Address, str]:
-    """Who the message is for, and its text without the leading @ mentions and salutation."""
-    found = _Address()
-    others = False
-    for mention in _MENTION.finditer(text):
-        who = mention.group(1)
-        if profile.mentioned(who):
-            found.me = True
-        elif who.startswith(words.EVERYONE_MENTIONS):
-            found.everyone = True
-        else:
-            others = True
-    body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip()
-    opener = profile.find(body)
-    if opener and opener.start() == 0:
-        rest = body[opener.end():]
-        if not rest or rest[0] in words.SALUTATION_ENDS + words.AFTER_MENTION or rest.startswith(words.GREETINGS):
-            found.me = True  # "李明，…", "小李 …", "李明你看下…", not "李明辉…"
-            body = rest.lstrip(words.SALUTATION_ENDS)
-    hit = profile.find(text)
-    found.named = hit is not None
-    if hit and not found.me and not automated:
-        after = text[hit.end():hit.end() + 4]
-        if _ASSIGNED.match(after):
-            found.me = found.assigned = True  # "纪要：…李明负责灰度方案"
-    if event.session_kind == "direct" and not automated:
-        found.me = True
-    found.other = others and not found.me
-    if not found.me and not found.other and _EVERYONE.search(body):
-        found.everyone = True
-    return found, body
 
 
 def _is_question(clause: str) -> bool:
@@ -363,30 +211,13 @@ def _group_duty(body: str, meeting: bool) -> bool:
     return False
 
 
-@dataclasses.dataclass
-class _Reading:
-    """What the rules found in one message, on the way to its Sorting."""
-
-    text: str
-    profile: Profile
-    body: str  # without leading @ mentions and salutation
-    address: _Address
-    own: bool
-    automated: bool
-    senior: bool
-    meeting: bool
-    todo: bool = False
-    follow_up: bool = False
-    question_only: bool = False
-
-
 def _owned(text: str, profile: Profile) -> bool:
     """A service names the user as the owner: "李明 的数据库账号将于 5 天后过期"."""
     hit = profile.find(text)
     return bool(hit) and text[hit.end():hit.end() + 3].lstrip().startswith(("的", "名下"))
 
 
-def _read_requests(r: _Reading, event: Event) -> None:
+def _read_requests(r: Reading, event: Event) -> None:
     """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
     if r.own:
         r.follow_up = _promises(r.body, own=True)
@@ -417,38 +248,6 @@ def _read_requests(r: _Reading, event: Event) -> None:
         r.todo = _group_duty(body, r.meeting)
 
 
-def _is_important(r: _Reading, private: bool) -> bool:
-    """Rule 6 of the module's description.  private: a chat of the user's private life, where an hour
-    ("六点前去接孩子") is no deadline that matters."""
-    text = r.text
-    if r.own:
-        return False
-    if r.todo:
-        # a group's duty counts today only; the user's own to-do when due soon, unless it can wait
-        near = _NEAR if r.address.everyone or not r.address.me else _PRIVATE_URGENT if private else _URGENT
-        relaxed = bool(_RELAXED.search(text))
-        if (near.search(text) and not relaxed) or r.profile.watched(text) or r.address.assigned \
-                or (r.senior and not r.question_only and not relaxed):
-            return True
-    if r.automated:
-        if _APPROVAL.search(text) or (r.address.named and _ALERT.search(text) and not _RECOVERED.search(text)
-                                      and not _LOW_SEVERITY.search(text)):
-            return True
-    elif (r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text)) \
-            or (r.meeting and (_TOP_LEVEL.search(text) or (r.senior and not RESCHEDULE.search(text)))) \
-            or (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) \
-            or (_FAMILY.search(text) and _KIN.search(text) and not _ROUTINE_CARE.search(text)) \
-            or _DECISION.search(text) or _PENALTY.search(text):
-        return True
-    return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
-
-
-def _is_outage(text: str) -> bool:
-    if _PLANNED_WINDOW.search(text) and not _BUSINESS.search(text):
-        return False
-    return bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)
-
-
 def sort_message(event: Event, profile: Profile) -> Sorting:
     text = event.display_text.replace(DEMO_MARK.strip(), "").strip()
     topics = tuple(classify.topics_of(text))
@@ -457,9 +256,9 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     automated = not own and is_automated(event)
     if not own and is_suspicious(event, text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
-    address, body = _address(event, text, profile, automated)
-    reading = _Reading(text, profile, body, address, own, automated,
-                       senior=not automated and bool(_SENIOR.search(event.sender_name.strip())),
+    address, body = address_of(event, text, profile, automated)
+    reading = Reading(text, profile, body, address, own, automated,
+                       senior=not automated and is_senior(event),
                        meeting=is_meeting(text, event, automated))
     _read_requests(reading, event)
     todo, follow_up = reading.todo, reading.follow_up
@@ -470,7 +269,7 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         # a service's notice that names the user (构建成功 提交者：李明) is for them only when it asks or reminds
         mine=address.named and not own and (not automated or todo or follow_up),
         notice=notice,
-        important=_is_important(reading, private=event.chat_target == "wechat"),
+        important=is_important(reading, private=event.chat_target == "wechat"),
         topics=topics,
         due=due_of(text, event.at) if (todo or follow_up) else None,
     )
