@@ -13,7 +13,7 @@ from msgrelay.triage.sorting import Profile, sort_message
 AT = dt.datetime(2025, 6, 11, 15, 0).astimezone()  # a Wednesday afternoon
 USER = {"display_name": "王雪", "aliases": ["雪姐", "Snow"]}  # not the user of the labelled sets
 
-# (chat kind, sender, text, flags: T to-do, M meeting, I important, F follow-up, S suspicious, N notified though
+# (chat kind[:group name], sender, text, flags: T to-do, M meeting, I important, F follow-up, S suspicious, N notified though
 #  nothing is asked (it names the user); deadline or "-").  A to-do is notified too.
 MESSAGES = [
     # who it is for: one-to-one, @, name forms derived from the name (王工, 小王), an alias, a task named
@@ -29,6 +29,12 @@ MESSAGES = [
     ("group", "赵四", "Snowball 的版本升级了，大家看一下", "", None),
     ("group", "赵四", "纪要：1. 上线定周四 2. 王雪负责压测方案", "TI", None),
     ("group", "赵四", "有人知道测试环境的地址吗？", "", None),
+    ("group", "赵四", "回复 王雪：那灰度先开 10% 还是 30%？", "T", None),  # a reply aimed at the user
+    ("group", "采购-钱七", "采购被退回了，预算科目不对，需要王雪重新提", "TI", None),
+    ("group", "Kate", "@王雪 PTAL at the rollback script when you get a chance", "T", None),
+    # a customer's chat: 你们 is the user's team
+    ("group:华腾对接群", "华腾-林经理", "紧急！今天的运单全部推送失败，请你们马上查一下！", "TI", "06-11 18:00"),
+    ("group:华腾对接群", "华腾-林经理", "验收推迟到下个月，等你们把问题都解决了再说", "IF", None),
     ("group", "王雪", "好的，我今晚把压测报告发群里", "F", "06-11 22:00"),
     # requests without keywords, and what only looks like one
     ("direct", "赵四", "晚上回来带瓶酱油", "T", "06-11 22:00"),
@@ -43,6 +49,9 @@ MESSAGES = [
     ("direct", "赵四", "这个脚本你写得挺巧的", "", None),
     ("direct", "赵四", "她明天过来帮忙搬家", "", None),
     ("direct", "赵四", "谢谢，已经搞定了", "", None),
+    ("direct", "赵四", "文档我找到了，不用麻烦了", "", None),
+    ("direct", "钱总", "这周我们必须把修复交付给客户", "TI", "06-13 18:00"),
+    ("direct", "钱总", "来我办公室一趟", "TI", None),
     ("direct", "赵四", "你的调薪申请已通过，下月生效", "I", None),
     # a group's duty for everyone, not a conditional or informational broadcast
     ("group", "赵四", "@所有人 本周五前完成年度安全考试", "T", "06-13 18:00"),
@@ -51,6 +60,9 @@ MESSAGES = [
     ("group", "赵四", "@所有人 周四前在系统里登记值班时间，逾期不予排班", "TI", None),
     ("group", "赵四", "@所有人 今晚 20:00 发布，支付组的同学请保持在线", "TI", "06-11 20:00"),
     ("group", "赵四", "@所有人 今天 14:00 核心交换机升级，办公网会中断", "I", None),
+    ("group", "赵四", "@所有人 今天 14:00 GitLab 停机迁移，期间无法提交代码", "I", None),
+    ("group", "赵四", "@所有人 P0！网关全部超时，所有人现在立即上线排查", "TI", None),
+    ("group", "赵四", "@所有人 还没填写体检预约的同事请在周三前填写，已填写的忽略", "", None),
     # promises and open loops
     ("direct", "赵四", "需求清单我整理完发你", "F", None),
     ("direct", "赵四", "报价的事我跟老板商量一下，稍后回复你", "F", None),
@@ -71,6 +83,11 @@ MESSAGES = [
     ("group", "告警机器人", "【恢复】支付网关已恢复正常，负责人：王雪", "", None),
     ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "FN", "07-11 18:00"),
     ("official", "菜鸟驿站", "您的快递已到驿站，请及时领取", "", None),
+    ("group", "告警机器人", "【P2】订单服务 5xx 错误率 12% @王雪", "TI", None),
+    ("group", "GitLab", "赵四 将 王雪 设为 Merge Request !42 的评审人", "T", None),
+    ("group", "夜莺告警", "【P3】日志盘使用率 82%｜当前值班：王雪", "T", None),
+    ("group", "值班机器人", "本周值班人：王雪，如有紧急故障请直接电话联系", "", None),
+    ("official", "IT服务台", "工单【笔记本更换】已处理完成，请到 5 楼领取新设备。提单人：王雪", "T", None),
     # scams and phishing, and a message about one
     ("direct", "刘总", "我是刘总，这是我新号，有笔款急需转给供应商，请尽快处理", "S", None),
     ("direct", "钱总", "我是钱总，这是我另一个微信，有笔货款你先垫一下", "S", None),
@@ -115,7 +132,8 @@ MESSAGES = [
 
 
 def event(kind, sender, text, at=AT, number=1):
-    return Event(number, "wecom", sender if kind != "group" else "项目群", kind, sender, at, text)
+    kind, _, session = kind.partition(":")  # "group:华腾对接群" names the group
+    return Event(number, "wecom", session or (sender if kind != "group" else "项目群"), kind, sender, at, text)
 
 
 class SortingTests(unittest.TestCase):

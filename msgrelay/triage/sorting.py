@@ -67,14 +67,14 @@ _YOU_VERB = re.compile(_NOT_SUBJECT + r"(?:你|您)(?:们)?(?:" + alternatives(w
                        alternatives(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
 _YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + alternatives(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
-_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + alternatives(words.HEAD_VERBS) + ")(?![得了过天好完])")
+_HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + alternatives(words.HEAD_VERBS) + ")(?![得了过天好完试布易询])")
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
                            "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$|(?:吗|呗|嘛)\s*[，,]\s*$")
 _QUESTION_FORM = literal(words.QUESTION_FORMS)
 _ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
-_PROBLEM = literal(words.PROBLEM_WORDS)
+_PROBLEM = any_of(words.PROBLEM_WORDS)
 _DONE = literal(words.DONE_WORDS)
-_ENDS_DONE = re.compile(r"了\s*[。！!～~]?\s*$")
+_ENDS_DONE = re.compile(r"了\s*[，,。！!～~]?\s*$")
 _INFO = literal(words.INFO_ONLY)
 _CARE = literal(words.CARE_WORDS)
 _REMINDER = re.compile(words.REMINDER)
@@ -84,9 +84,19 @@ _PREPARE = any_of([words.PREPARE])
 _DUTY = any_of(words.DUTY_VERBS)
 _STANDBY = any_of(words.STANDBY)
 _PENALTY = any_of(words.PENALTY)
+_ALL_NOW = any_of(words.ALL_NOW)
+_UNABLE = literal(words.UNABLE)
+_EACH_ROLE = any_of([words.EACH_ROLE])
+_WAIT_UNTIL = any_of([words.WAIT_UNTIL])
+_WE_MUST = any_of(words.WE_MUST)
+_HANDLED = any_of(words.HANDLED)
+_GROUP_ASK = literal(words.GROUP_ASK)
+_IN_PROGRESS = literal(words.IN_PROGRESS)
+_TELLING_NOW = re.compile(words.TELLING_NOW)
 _EACH = literal(words.EACH)
 _ANNOUNCE = literal(words.ANNOUNCE)
 _FORECAST = literal(words.FORECAST)
+_EVERYONE = literal(words.EVERYONE_WORDS)
 _DATED = re.compile(r"今天|今晚|明天|明早|周[一二三四五六日天]|本周|这周|截止|\d+\s*[号日点]|前")  # a group's duty has a date
 
 _PROMISE = re.compile(r"我们?" + CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + CL + "{0,10}?(?:" +
@@ -136,12 +146,13 @@ def _is_question(clause: str) -> bool:
     return bool(_QUESTION_FORM.search(clause)) and not _SELF.search(clause)
 
 
-def _asks(clause: str, self_topic: bool) -> bool:
+def _asks(clause: str, self_topic: bool, direct: bool = False) -> bool:
     """Whether one clause asks the reader to do or answer something.  self_topic: an earlier clause
-    had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里")."""
-    if _CARE.search(clause) or _REMINDER.match(clause.strip()):
+    had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里").
+    direct: a one-to-one chat, where "we must" takes the reader in ("这周我们必须把修复交付")."""
+    if _CARE.search(clause) or _REMINDER.match(clause.strip()) or _WAIT_UNTIL.search(clause):
         return False
-    if _is_question(clause):
+    if _is_question(clause) or (direct and _WE_MUST.search(clause)):
         return True
     you = bool(_YOU_VERB.search(clause) or _YOU_TOPIC.search(clause))
     if (_SELF.search(clause) or _THIRD.search(clause)) and not you and not _YOU.search(clause):
@@ -150,12 +161,13 @@ def _asks(clause: str, self_topic: bool) -> bool:
         return False
     if you or _REQUEST.search(clause) or _PLEASE.search(clause) or _NEED.search(clause):
         return True
-    if self_topic or _ENDS_DONE.search(clause) or (_DONE.search(clause) and not _ONE_MOMENT.search(clause)):
+    if self_topic or _ENDS_DONE.search(clause) or _IN_PROGRESS.search(clause) \
+            or (_DONE.search(clause) and not _ONE_MOMENT.search(clause)):
         return False
     return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause))
 
 
-def _request(parts: list[str], promised: list[bool], meeting: bool = False) -> tuple[bool, bool]:
+def _request(parts: list[str], promised: list[bool], meeting: bool = False, direct: bool = False) -> tuple[bool, bool]:
     """(asks something, only asks a question) over the clauses of a message addressed to the user.
     In a meeting's message, being asked to attend is no request; a role in it or a question is.
     A clause that promises (promised, one flag a clause) asks nothing ("晚点发你过目")."""
@@ -171,7 +183,7 @@ def _request(parts: list[str], promised: list[bool], meeting: bool = False) -> t
             self_topic = True  # a following subjectless clause keeps the sender as subject
         elif _YOU.search(clause):
             self_topic = False
-        if _asks(clause, self_topic):
+        if _asks(clause, self_topic, direct):
             question_only = (not asked or question_only) and _is_question(clause)
             asked = True
     return asked, question_only
@@ -179,7 +191,7 @@ def _request(parts: list[str], promised: list[bool], meeting: bool = False) -> t
 
 def _promise_clause(clause: str, own: bool = False) -> bool:
     """The clause promises something for later: "我今晚更新", "稍后发你"."""
-    if _is_question(clause) or _NOT_PROMISE.search(clause) or _ENDS_DONE.search(clause):
+    if _is_question(clause) or _NOT_PROMISE.search(clause) or _ENDS_DONE.search(clause) or _TELLING_NOW.match(clause):
         return False
     if not own and _TO_THE_GROUP.search(clause):
         return False
@@ -196,17 +208,20 @@ def _group_duty(body: str, meeting: bool) -> bool:
     """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release; in a
     meeting's message only preparing for it ("大家提前把文档看一遍")."""
     if meeting:
-        return bool(_PREPARE.search(body)) and not _CONDITIONAL.search(body)
+        return bool(_PREPARE.search(body) or _EACH_ROLE.search(body)) and not _CONDITIONAL.search(body)
     conditional = _CONDITIONAL.search(_PENALTY.sub("", body))  # "未完成的影响绩效" is a sanction, no condition
-    if conditional or _INFO.search(body) or _ANNOUNCE.search(body) or _is_question(body):
+    if conditional or _INFO.search(body):
         return False
-    if _STANDBY.search(body):
+    if _STANDBY.search(body) or _ALL_NOW.search(body):
         return True
+    if _is_question(body):
+        return False
     dated = bool(_DATED.search(body))
     for clause in clauses(body):
-        if _SELF.search(clause) or _DONE.search(clause):
+        if _SELF.search(clause) or _DONE.search(clause) or _ANNOUNCE.search(clause) or _UNABLE.search(clause):
             continue
-        if dated and (_DUTY.search(clause) or (_EACH.search(clause) and _BA.search(clause))):
+        if dated and (_DUTY.search(clause) or (_EACH.search(clause) and _BA.search(clause))
+                      or (_EVERYONE.search(clause) and (_ONE_MOMENT.search(clause) or _GROUP_ASK.search(clause)))):
             return True
     return False
 
@@ -223,10 +238,15 @@ def _read_requests(r: Reading, event: Event) -> None:
         r.follow_up = _promises(r.body, own=True)
         return
     if r.automated:
-        owner = r.address.named and bool(_OWNER.search(r.text) or _owned(r.text, r.profile))
-        later = bool(_REMINDER_LATER.search(r.text))
-        r.todo = bool(_APPROVAL.search(r.text)) or (owner and not later and not _RECOVERED.search(r.text))
-        r.follow_up = bool(_MY_PENDING.search(r.text)) or (owner and later)
+        # a service asks when the user must approve, owns what it reports (an alert @ of the user too),
+        # or gives them a role in a meeting; what is over, unless it still asks something, does not
+        text, address = r.text, r.address
+        owner = address.owner or (address.named and bool(_OWNER.search(text) or _owned(text, r.profile)))
+        later = bool(_REMINDER_LATER.search(text))
+        over = bool(_RECOVERED.search(text)) and not (_PLEASE.search(text) and not _INFO.search(text))
+        role = r.meeting and ("你" in text or "您" in text) and bool(ROLE.search(text) or _PREPARE.search(text))
+        r.todo = bool(_APPROVAL.search(text)) or ((owner or address.mentioned) and not later and not over) or role
+        r.follow_up = bool(_MY_PENDING.search(text)) or (owner and later)
         return
     me, body = r.address.me, r.body
     parts = clauses(body)
@@ -237,8 +257,8 @@ def _read_requests(r: Reading, event: Event) -> None:
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
         or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
     if me:
-        asked, r.question_only = _request(parts, promised, r.meeting)
-        problem = bool(_PROBLEM.search(body)) and not _DONE.search(body)
+        asked, r.question_only = _request(parts, promised, r.meeting, event.session_kind == "direct")
+        problem = bool(_PROBLEM.search(body)) and not _DONE.search(body) and not _HANDLED.search(body)
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
         if r.todo and r.follow_up:
             # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");

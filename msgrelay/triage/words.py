@@ -18,12 +18,20 @@ EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每�
 AFTER_MENTION = "你您请帮麻看在有这那把"
 # In running text a name is the user's only when the next word starts here ("李明负责…", "由李明跟银行确认",
 # "李明之前说过"); any other Chinese character makes it a longer name (李明辉, 李明亮).
-NAME_FOLLOWERS = AFTER_MENTION + ("的之说讲也和跟与及等都就还又才已刚曾先再来去负处主对牵做写出提发给回交改查接带参"
-                                  "定拍批审签要想会能可被让他她们今昨前后上下老同确准安")
+NAME_FOLLOWERS = AFTER_MENTION + ("的之说讲也和跟与及或等都就还又才已刚曾先再重只是不没要想会能可应该得被让叫将"
+                                  "来去到从负处主对牵做写出提发给回交改查问补填修完整接带参开定拍批审签他她们"
+                                  "今昨前后上下手自本老总工哥姐家同确准安吗呢吧啊呀哦嘛了着过")
 NAME_FOLLOWING_WORDS = ("明天", "明早", "明晚", "明年", "明日")
 # "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
 SALUTATION_ENDS = " ，,：:、!！~"
 GREETINGS = ("你好", "您好", "早", "在吗")
+# "明哥今晚来不来？", "小李明天有空吗": a time right after the name opens a question or request to the user.
+OPENER_TIMES = ("今天", "今晚", "明天", "明早", "明晚", "下午", "上午", "中午", "晚上", "周末", "这周", "下周", "现在", "有空",
+                "方便")
+# A reply aimed at the user: "回复 李明：…", "Re 李明:", "引用 李明 的消息".
+REPLY_TO = r"^\s*(?:回复|答复|引用|Re|RE|re)\s*[:：]?\s*@?$"
+# A task put to the user by the words before the name: "需要李明重新提", "请李明确认", "由李明牵头".
+ASSIGNING_BEFORE = ("需要", "请", "让", "麻烦", "由", "交给", "安排", "辛苦")
 # The name followed by a task assigns it: "纪要：…李明负责灰度方案", "李明帮忙主持一下".
 ASSIGNED = ("来", "负责", "跟进", "处理", "主持", "对接", "牵头", "去", "你", "帮忙", "帮", "看一下", "看下", "确认",
             "准备", "安排", "跟一下", "review")
@@ -36,16 +44,25 @@ AUTOMATED_SENDERS = ("机器人", "bot", "Bot", "BOT", "助手", "Jenkins", "Git
                      "监控", "告警", "系统", "审批", "日程", "日历", "团队", "服务号", "公众号", "订阅号", "银行",
                      "支付", "快递", "速运", "速递", "驿站", "物流", "客服", "理赔", "福利", "官方", "商城",
                      "外卖", "航空", "12306", "移动", "联通", "电信", "通知")
+# Chats with a customer, and customers' names ("鼎盛-周经理", "客户-苏经理"): there 你们 is the user's team.
+CUSTOMER_CHATS = ("对接", "客户", "甲方", "交付", "实施", "外部", "驻场")
+CUSTOMER_SENDER = r"^(?:客户|[^-—·]{2,8}[-—·](?=\S))"  # a company before the person's name
+# Units of the user's own company that also write "财务-钱多多", "IT部-阿斌".
+OWN_UNITS = ("部", "行政", "财务", "HR", "hr", "人事", "法务", "采购", "市场", "销售", "IT", "运维", "测试", "产品", "研发",
+             "设计", "质量", "安保", "工会", "物业", "前台", "办公室", "中心", "组")
+TEAM_YOU = ("你们", "贵司", "贵方", "贵公司")
 # Sender names that mark a boss or a customer's decision maker.
 SENIOR_TITLES = ("总", "总监", "经理", "老板", "主任", "部长", "处长", "局长", "董事长", "主管", "VP", "CEO", "CTO",
                  "CFO", "COO")
 
 # -- what asks something -----------------------------------------------------------------------------
 # Markers of a request anywhere in a clause.
-REQUEST_MARKERS = ("麻烦", "劳驾", "帮忙", "帮我", "帮看", "帮着", "帮个忙", "能帮", "记得", "别忘了", "别忘记", "务必",
+REQUEST_MARKERS = ("(?<!不用)麻烦(?!了)", "劳驾", "帮忙", "帮我", "帮看", "帮着", "帮个忙", "能帮", "记得", "别忘了", "别忘记", "务必",
                    "尽快", "赶紧", "赶快", "抓紧", "马上", "立刻", "立即", "需要你", "需要您",
                    "给我(?!们)", "发我(?!们)", "回我(?!们)", "告诉我(?!们)", "通知我(?!们)", "过目", "答复我(?!们)",
-                   "回复我(?!们)", "转我(?!们)", "借我", "找一下", "该交了", "必须", "优先(?!级)",
+                   "回复我(?!们)", "转我(?!们)", "借我", "找一下", "该交了", "必须", "优先(?!级)", r"^\s*(还|也|就)?得(?![到了很])",
+                   # a summons: "来我办公室一趟", "现在立刻来一趟机房"
+                   "来一趟", "过来一下", "(来|到)我(办公室|这儿?|工位)",
                    # an obligation: "你们的服务得在那之前迁走", "你得先跟他说"
                    "你们?得(?![到了])", "得(在|先|赶紧|尽快|马上|抓紧)")
 # 需要 asks when neither the sender nor a negation comes before it ("需要重开一张", not "我们需要").
@@ -72,7 +89,7 @@ HEAD_VERBS = ("带", "买", "拿", "交", "发", "填", "签", "转", "催", "�
               "完善", "处理", "安排", "跟进", "整理", "寄", "送", "登记", "录入", "迁移", "迁走", "清理", "清一下",
               "打个", "打一下", "存一下", "回滚", "重启", "切到", "切换", "合进", "合到", "合并")
 # Before a head verb: time words, a deadline ("上线前") and adverbs.
-HEAD_LEAD = (r"(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|顺路|路上|先|再|"
+HEAD_LEAD = (r"(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|顺路|路上|先|再|好好|认真|提前|"
              r"[^，,。；;！!？?\n再]{1,6}(?:前|之前|以前|之内|以内|内))")  # "上线前", "这周内"
 # "看一下", "停一停", "看下": a softened imperative, unless 一下 starts a time (一下午) or 一V一 defers (放一放).
 NOT_A_MOMENT = "午班周个次来去子"
@@ -84,6 +101,8 @@ QUESTION_FORMS = ("能不能", "可不可以", "行不行", "好不好", "要不
                   "怎么", "为什么", "为啥", "什么原因", "多少", "几天", "哪里", "在哪", "咋样", "你觉得", "你看呢",
                   "哪个", "哪些", "什么时候", "啥时候", "多久", "几点", "可以吗", "方便吗", "在吗", "对吗", "如何")
 ENGLISH_REQUESTS = (r"\bcan (you|we)\b", r"\bcould (you|we)\b", r"\bwould you\b", r"\bplease\b", r"\bpls\b",
+                    r"\bptal\b", r"\btake a look\b", r"\bhave a look\b", r"\bwhen you (get|have) a (chance|moment|sec)",
+                    r"\blmk\b", r"\bmind (checking|reviewing|taking)\b", r"\basap\b",
                     r"\blet me know\b", r"\bneed you\b", r"\bwill you\b")
 # Someone reports a problem with the user's work ("你提测的包有个崩溃").
 PROBLEM_WORDS = ("崩溃", "崩了", "挂了", "宕机", "报错", "异常", "出错", "错了", "不对", "对不上", "有问题",
@@ -96,19 +115,21 @@ PROBLEM_WORDS = ("崩溃", "崩了", "挂了", "宕机", "报错", "异常", "�
                  # a resource running out or a number gone bad: "磁盘只剩 3%", "覆盖率太低了"
                  "只剩", "快满", "写满", "太低", "太高", "太慢", "不够用",
                  # someone chases the user for it: "财务催了"
-                 "催了", "在催", "催你", "撑不住", "扛不住", "顶不住", "快爆了")
+                 "催了", "在催", "催你", "撑不住", "扛不住", "顶不住", "快爆了",
+                 # the user's item still outstanding: "你 7 月的备用金还没核销"
+                 r"(你|您)的?\S{0,12}还没(?!到|来|好|出|下来)")
 # Words that say a thing is finished or only informs.
 DONE_WORDS = ("已经", "已", "搞定", "完成了", "好了", "完了", "结束了", "处理完", "修好", "恢复正常", "通过了")
-INFO_ONLY = ("知悉", "周知", "FYI", "fyi", "Heads up", "heads up", "仅供参考", "供参考", "无需回复", "不用回复",
+INFO_ONLY = ("知悉", "周知", "不用麻烦", "不麻烦了", "FYI", "fyi", "Heads up", "heads up", "仅供参考", "供参考", "无需回复", "不用回复",
              "不需回复", "收到即可", "无需处理", "不用处理")
 # Someone reminds the user of something of theirs ("提醒一下，你的年假还剩 7 天"): a loop for later, no request.
 REMINDER = r"(提醒(一下|你|您)|温馨提示|友情提示)"
 REMINDER_OF_MINE = REMINDER + r"[^。！？!?]{0,4}?(你|您)的"
 # Kind words that look like imperatives but ask nothing ("多穿点衣服", "别担心").
-CARE_WORDS = ("多穿", "注意身体", "注意安全", "注意休息", "保重", "别担心", "不用担心", "别着急", "放心", "多喝水",
+CARE_WORDS = ("降温了", "天冷了", "变天了", "多穿", "注意身体", "注意安全", "注意休息", "保重", "别担心", "不用担心", "别着急", "放心", "多喝水",
               "照顾好", "路上小心", "早点睡", "早点休息", "别熬夜", "别累着", "好好休息")
 # Group messages that apply only to some ("没拜访的不用填", "不去的不用报", "有空看看").
-CONDITIONAL = (r"不用", r"无需", r"不必", r"(没|未)\S{0,5}的(?!会)", r"不\S{0,3}的", r"如需", r"如果", r"有空",
+CONDITIONAL = (r"不用", r"无需", r"不必", r"(没|未)\S{0,8}的(?!会)", r"已\S{0,6}的\S{0,2}(忽略|不用|无需|可忽略)", r"不\S{0,3}的", r"如需", r"如果", r"有空",
                r"有兴趣", r"感兴趣", r"自愿", r"可选", r"愿意的", r"想\S{0,4}的", r"能来的", r"要去的",
                # leisure is for whoever wants to come
                r"聚会", r"聚餐", r"约饭", r"饭局", r"爬山", r"出游", r"打球", r"踢球", r"约跑", r"唱歌")
@@ -121,7 +142,23 @@ DUTY_VERBS = ("(?<![提上补])交(?![换流通易付接互叉往集界代警])"
               "签到", "上传", "补齐", "补交", "完成", "更新", "确认", "报名", "登记", "录入", "报备", "签署")
 # Everyone at once: "今天下班前把各自的代码合到 release 分支".
 EACH = ("各自", "每个人", "每人", "所有人", "全员", "大家都")
-STANDBY = (r"保持\S{0,3}(在线|畅通)", r"待命", r"值守")
+STANDBY = (r"保持\S{0,3}(在线|畅通)", r"待命", r"值守", r"(别|不要)下线", r"(别|不要|先别)走")
+# Everyone now, in an emergency: "所有人现在立即上线排查", "everyone on backend please jump in now".
+ALL_NOW = (r"(所有人|全员|大家|各位|全体)\S{0,8}(立即|立刻|马上|现在|尽快|赶紧)", r"(?i:\b(everyone|all hands)\b.{0,40}\bnow\b)")
+# A clause about what cannot be done asks no one to do it ("期间无法提交代码").
+UNABLE = ("无法", "不能", "没法", "禁止", "暂停", "不可", "停止")
+# A role for each attendee of a meeting: "每个人准备 5 分钟汇报".
+EACH_ROLE = r"(每个人|每人|各组)\S{0,4}(准备|汇报|分享|讲|演示)"
+# What a broadcast asks of everyone besides the duties: "大家周五前在文档里写一下", "各位记得…".
+GROUP_ASK = ("记得", "务必", "别忘", "必须", "一定要")
+# A clause that reports what is going on asks nothing: "送到医院还在检查".
+IN_PROGRESS = ("还在", "正在")
+# Wait until…, then: "等你们把问题都解决了再说" asks nothing now.
+WAIT_UNTIL = r"^\s*(等|待)\S*再"
+# The sender and the user together must: "这周我们必须把修复交付", "咱们得抓紧" (in a one-to-one chat).
+WE_MUST = (r"(我们|咱们|咱)\S{0,8}(必须|一定要|务必|得(?![到了])|要在|需要在)", r"(?i:\bwe (must|need to|have to|should)\b)")
+# Someone else is on a problem already: "运维在处理", "郭峰在恢复".
+HANDLED = (r"(在|正在)(处理|修|恢复|查|排查|跟进|解决)", r"处理中", r"修复中")
 # Statements of a new rule, not a request ("周报改成周一上午交").
 ANNOUNCE = ("改成", "改为", "调整为", "调整成", "以后", "今后", "起", "开始")
 FORECAST = ("预计", "估计", "大概", "应该会", "可能")
@@ -133,6 +170,8 @@ PROMISE_TIMES = ("先", "再", "稍后", "晚点", "回头", "待会", "等会",
                  "等下")
 # A wish or a question is no promise ("我们这边想做一次联调").
 NOT_PROMISE = ("想", "打算", "希望", "要不要", "能不能", "可以吗")
+# Telling now is no promise: "跟你同步一下，…", "…处理完了，跟你说一声".
+TELLING_NOW = r"^\s*(跟|和|给|向)(你|您)(同步|说|讲|汇报|通报|报告)一(下|声)"
 # Someone else's promise to the whole group is not the user's loop ("材料我稍后发群里").
 TO_THE_GROUP = ("大家", "群里", "群上", "各位")
 PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "看", "叫", "找", "问", "查", "跟进", "跟一下", "处理",
@@ -199,7 +238,7 @@ MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "培训", "分享", "�
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
               "时间调整", "取消", "另行通知", "改期", "顺延", "定在", "约在", "安排在", "照常", "moved", "cancel",
               "reschedul")
-ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去", "到场", "列席", "主持", "你来讲", "来讲",
+ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去", "跟我", "到场", "列席", "主持", "你来讲", "来讲",
           "带上", "准备一下", "准时", "聊一下", "聊聊", "碰一下", "碰个头", "见一面", "来我办公室", "到我办公室",
           "过来", "来一趟", "对一下", "过一下")
 # The meeting's link or place promised for later is no open loop.
@@ -266,7 +305,7 @@ OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r
           r"(部分|全部|所有|大批)\S{0,8}(超时|失败|报错|异常|不通)",
           r"(RT|rt|延迟|耗时|响应时间|P99|p99|成功率|错误率|失败率|超时率)\S{0,12}(涨到|升到|飙到|掉到|降到|跌到|跌破|掉了)",
           r"数据(丢失|泄露)", r"丢数据", r"被攻击", r"入侵", r"安全漏洞", r"资损", r"资金损失")
-NOT_OUTAGE = (r"测试环境", r"测试机", r"staging", r"预发", r"开发环境", r"恢复", r"已解决", r"已修复", r"修好了",
+NOT_OUTAGE = (r"(如有|如果有?|若有|万一)\S{0,6}(故障|问题|异常|事故)", r"测试环境", r"测试机", r"staging", r"预发", r"开发环境", r"恢复", r"已解决", r"已修复", r"修好了",
               # a what-if ("线上有问题你先顶一下")
               r"有(问题|事|异常|情况)\S{0,1}(你|找|联系|随时|先|再|就|的话)")
 DECISION = (r"(?<![你])决定(?!一下|吧)", r"研究决定", r"拍板了", r"宣布",
@@ -305,9 +344,22 @@ ALERT = ("告警", "报警", "alert", "Alert", "alarm")
 LOW_SEVERITY = r"\bP[2-4]\b|P[2-4](告警|级)|(?i:warning|warn)\b"  # an alert the owner handles without hurry
 
 # -- automated notices -----------------------------------------------------------------------------
-OWNER_LABELS = ("负责人", "负责的", "名下", "提交者", "作者", "处理人", "指派给", "owner", "Owner", "assignee", "Assignee", "值班人",
-                "发起人")
-APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)", r"你有[^，。]{0,30}?(待审批|待处理|待确认|待审核)",
+OWNER_LABELS = ("负责人", "负责的", "名下", "提交者", "作者", "处理人", "指派给", "owner", "Owner", "assignee", "Assignee",
+                "发起人", "触发人", "提单人", "当前节点", "评审人", "审查人", "审阅人", "reviewer", "Reviewer",
+                "Review requested", "review requested")
+# The label right before the name makes the user the owner: "负责人：李明", "当前节点：李明", "Review requested from 李明";
+# or a setting after it: "赵磊 将 李明 设为 MR !733 的评审人".
+OWNER_BEFORE = (r"(?:负责人|处理人|指派给|分配给|提交者|作者|触发人|提单人|当前节点|当前处理人|评审人|审查人|审阅人|"
+                r"[Oo]wner|[Aa]ssignee|[Rr]eviewers?|[Rr]eview requested|[Aa]ssigned)\s*[：:=]?\s*(?:为|给|是|from|to)?\s*@?$")
+OWNER_AFTER = r"^\s*(?:设为|设置为|指定为|指派为|被指派为|添加为)\S{0,30}?(?:评审人|审查人|审阅人|[Rr]eviewer|负责人|处理人|[Oo]wner)"
+# On duty counts only for an alert ("【P3】日志盘 82%｜当前值班：李明"), not for the rota ("本周值班人：李明").
+ON_CALL_BEFORE = r"(?:值班人|当前值班|值班负责人|值班|[Oo]n-?call)\s*[：:=]?\s*(?:为|是)?\s*@?$"
+ALERT_SIGNS = (r"告警", r"报警", r"[Aa]lert", r"FIRING", r"【紧急】", r"\bP[0-4]\b", r"P[0-4](告警|级)", r"【P[0-4]",
+               r"使用率", r"错误率", r"成功率", r"阈值", r"堆积", r"积压", r"不可用", r"宕机", r"失败", r"超时", r"5xx",
+               r"持续\S{0,4}(上涨|升高|\d+\s*分钟)")
+APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)",
+                   r"(你|您)(名下)?有[^，。]{0,30}?(待审批|待处理|待确认|待审核|待评审|待办)",
+                   r"需(要)?(你|您)\S{0,12}(处理|审批|确认|审核|评审)",
                    r"请(你)?(审批|审核)", r"需要你(审批|处理|确认)")
 MY_REQUEST_PENDING = r"你(提交|发起|申请)的[^。]*?(等待|审批中|转交|处理中|流转|当前处理人|待(审|处理|确认|批|办))"
 RECOVERED = ("恢复", "通过", "成功", "已解决", "已处理", "已完成")
