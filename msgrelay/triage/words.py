@@ -372,7 +372,8 @@ IMPERSONATION = (r"我是\S{0,4}(总|领导|老板|经理|主任|局长|处长|�
 MONEY_URGENCY = (r"转账", r"汇款", r"打款", r"转给", r"垫付", r"保证金", r"借我", r"周转", r"急需", r"急用", r"先借",
                  r"笔款", r"[转汇打借]\S{0,3}钱", r"一笔钱", r"[转汇打]\S{0,8}\d+\s*(万|元|块)", r"款\S{0,8}转",
                  r"转\S{0,4}款", r"笔\S{0,2}款", r"垫(付|一下|上|着|点)", r"(打|转)给(对方|他|她|供应商|客户)",
-                 r"付给", r"[转打汇存][到进入]\S{0,6}(账户|账号|卡)", r"安全账户", r"\d+(\.\d+)?\s*万")
+                 r"付给", r"[转打汇存][到进入]\S{0,6}(账户|账号|卡)", r"安全账户", r"\d+(\.\d+)?\s*万",
+                 r"(账户|账号|卡上?)\S{0,3}[转汇打存]", r"[转汇打]\s*\d{1,3}(,\d{3})+", r"定金", r"押金")
 DISTRESS = (r"被偷", r"丢了", r"出事了", r"急！", r"急!", r"救急", r"在外地")
 LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|补贴|退税|红包|赔偿|赔付)", r"退税", r"理赔",
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
@@ -384,17 +385,20 @@ AMOUNT = (r"\d{3,}", r"笔款", r"钱")
 CONTACT = ("客服", "QQ", "qq", "微信")
 # A way out of the chat besides a link: a QR code, a "customer service" or "specialist" to add.
 QR_OR_AGENT = (r"二维码", r"扫码", r"扫一扫", r"扫描\S{0,4}码", r"长按识别", r"(添加|加)\S{0,3}(客服|专员|助理|工作人员|对接人)",
-               r"客服(微信|QQ|qq|电话)")
+               r"客服(微信|QQ|qq|电话)", r"下载\S{0,8}(APP|App|app|软件|客户端)", r"屏幕共享", r"共享屏幕")
 # What a lure dangles or threatens: a credential, the bank card, a refund, subsidy or prize, an account
 # frozen or expiring, a payment.
 BAIT = (r"密码", r"验证码", r"动态码", r"银行卡", r"卡号", r"开户行", r"身份证", r"(完成|身份|安全|实名)(验证|认证)",
         r"(重新|立即|尽快)(认证|激活|验证|登录)", r"退税", r"退款", r"退费", r"补贴", r"补助", r"津贴", r"补偿", r"赔偿",
         r"返现", r"返利", r"中奖", r"奖品", r"领奖", r"红包", r"(账号|账户|邮箱|卡|会员|社保|医保|ETC|etc)\S{0,8}"
         r"(冻结|停用|过期|失效|到期|注销|异常|清零|受限|已满|风险|被盗)", r"(欠费|停机|补缴|罚款|违章|缴费|扣费)",
-        r"稳赚", r"高收益", r"年化")
+        r"稳赚", r"高收益", r"年化", r"注销", r"征信", r"(账号|域账号|工号|邮箱)\S{0,6}登录",
+        r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)",
+        r"(?i:\b(password|verify|verification|mailbox|quota|suspended|expire[sd]?|credentials|sign[- ]?in)\b)")
 # Asking for what opens an account or moves money: "请回复验证码", "填写银行卡信息", "你的邮箱密码发我".
 HAND_OVER = (r"(提供|填写|填一下|输入|告知|告诉|发送|发我|发给|回复|登记|核实|核对|提交|上传|报一下)\S{0,10}"
-             r"(密码|验证码|动态码|银行卡|卡号|身份证|账户信息|CVV|cvv|卡背)",)
+             r"(密码|验证码|动态码|银行卡|卡号|身份证|账户信息|CVV|cvv|卡背)",
+             r"(密码|验证码|银行卡|卡号|开户行|身份证号?)\S{0,8}(发我|发给我|告诉我|给我|报给我)")
 # Nobody genuine asks for these: a one-time code, the card's security code, the user's own password.
 SECRET_ASKED = (r"(验证码|动态码|CVV|cvv|卡背)", r"(你|您)的?\S{0,8}密码\S{0,6}(发|告诉|报|给)")
 # A sender named like a desk, department or service rather than a person ("IT服务台", "人力资源部", "银行客服").
