@@ -93,6 +93,7 @@ _HANDLED = any_of(words.HANDLED)
 _GROUP_ASK = literal(words.GROUP_ASK)
 _IN_PROGRESS = literal(words.IN_PROGRESS)
 _TELLING_NOW = re.compile(words.TELLING_NOW)
+_BEFORE_COMING = re.compile(r"再(来|去|参加|过来)")  # "大家把商机表更新好再来": coming ready, no chore
 _EACH = literal(words.EACH)
 _ANNOUNCE = literal(words.ANNOUNCE)
 _FORECAST = literal(words.FORECAST)
@@ -206,9 +207,9 @@ def _promises(body: str, own: bool = False) -> bool:
 
 def _group_duty(body: str, meeting: bool) -> bool:
     """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release; in a
-    meeting's message only preparing for it ("大家提前把文档看一遍")."""
-    if meeting:
-        return bool(_PREPARE.search(body) or _EACH_ROLE.search(body)) and not _CONDITIONAL.search(body)
+    meeting's message preparing for it ("大家提前把文档看一遍"), not attending."""
+    if meeting and (_PREPARE.search(body) or _EACH_ROLE.search(body)):
+        return not _CONDITIONAL.search(body)
     conditional = _CONDITIONAL.search(_PENALTY.sub("", body))  # "未完成的影响绩效" is a sanction, no condition
     if conditional or _INFO.search(body):
         return False
@@ -218,7 +219,8 @@ def _group_duty(body: str, meeting: bool) -> bool:
         return False
     dated = bool(_DATED.search(body))
     for clause in clauses(body):
-        if _SELF.search(clause) or _DONE.search(clause) or _ANNOUNCE.search(clause) or _UNABLE.search(clause):
+        if _SELF.search(clause) or _DONE.search(clause) or _ANNOUNCE.search(clause) or _UNABLE.search(clause) \
+                or (meeting and (ATTEND.search(clause) or _BEFORE_COMING.search(clause))):
             continue
         if dated and (_DUTY.search(clause) or (_EACH.search(clause) and _BA.search(clause))
                       or (_EVERYONE.search(clause) and (_ONE_MOMENT.search(clause) or _GROUP_ASK.search(clause)))):

@@ -117,7 +117,7 @@ PROBLEM_WORDS = ("崩溃", "崩了", "挂了", "宕机", "报错", "异常", "�
                  # someone chases the user for it: "财务催了"
                  "催了", "在催", "催你", "撑不住", "扛不住", "顶不住", "快爆了",
                  # the user's item still outstanding: "你 7 月的备用金还没核销"
-                 r"(你|您)的?\S{0,12}还没(?!到|来|好|出|下来)")
+                 r"(你|您)的?\S{0,16}还没(?!到|来|好|出|下来)")
 # Words that say a thing is finished or only informs.
 DONE_WORDS = ("已经", "已", "搞定", "完成了", "好了", "完了", "结束了", "处理完", "修好", "恢复正常", "通过了")
 INFO_ONLY = ("知悉", "周知", "不用麻烦", "不麻烦了", "FYI", "fyi", "Heads up", "heads up", "仅供参考", "供参考", "无需回复", "不用回复",
@@ -210,7 +210,7 @@ MEETING_WORDS = (r"会议(?!室|纪要)", r"开会(?!呢|中)", r"参会", r"与
 # A calendar service announces meetings whatever its words.
 CALENDAR_SENDERS = ("日程", "日历", "会议", r"(?i:calendar)")
 # "周会", "评审会", "对齐会"…: a 会 after these is a meeting (not the verb 会).
-MEETING_KINDS = ("周(?<![下这本上每]周)", "例", "站", "晨", "早", "夕", "月", "大", "短", "小", "电话", "视频", "线上",
+MEETING_KINDS = ("回顾", "迭代", "周(?<![下这本上每]周)", "例", "站", "晨", "早", "夕", "月", "大", "短", "小", "电话", "视频", "线上",
                  "线下", "复盘", "评审", "对齐", "沟通", "验收", "分享", "启动", "碰头", "讨论", "说明", "交流", "汇报", "培训",
                  "协调", "研讨", "宣讲", "座谈", "见面", "述职", "对接", "澄清", "务虚", "动员", "总结", "周例",
                  "高层", "管理层", "全员", "部门", "项目", "需求", "技术", "规划", "季度", "月度", "年度", "临时",
@@ -221,37 +221,46 @@ NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中
 THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常)"
 # A day or time right before an event makes it a meeting: "周一评审", "下周二下午面试一个候选人".
 DAY_WORDS = r"(?:今天|明天|后天|今晚|明早|下午|上午|晚上|下?周[一二三四五六日天]|\d+\s*号)"
-MEETING_ENGLISH = (r"\bmeeting\b", r"\bcall\b", r"\bsync\b", r"\bzoom\b", r"\bstand-?up\b", r"\bhuddle\b",
-                   r"\btech ?(sharing|share)\b",
-                   r"\btown ?hall\b", r"\ball-hands\b", r"\b1\s*:\s*1(?![\d:])", r"\b1-on-1\b", r"\bone-on-one\b",
-                   r"\b1on1\b", r"\bwebex\b", r"\bteams meeting\b", r"\binvite\b", r"\btech ?talks?\b",
-                   r"\bwebinar\b", r"\bkick-?off\b", r"\bretro(spective)?\b", r"\bbrown ?bag\b", r"\bdemo day\b",
-                   r"\bsprint (review|planning)\b", r"\bbriefing\b")
+# English words, whole (a Chinese character may touch them: "周五的1:1", not "on-call").
+MEETING_ENGLISH = (r"meeting", r"call", r"sync", r"zoom", r"stand-?up", r"huddle", r"tech ?(sharing|share)",
+                   r"town ?hall", r"all-hands", r"1\s*:\s*1", r"1-on-1", r"one-on-one", r"1on1", r"webex",
+                   r"teams meeting", r"invite", r"tech ?talks?", r"webinar", r"kick-?off", r"retro(spective)?",
+                   r"brown ?bag", r"demo day", r"sprint (review|planning)", r"briefing")
 # After an event: it is over ("对齐过了") or only a purpose ("明天评审要用"), not announced.
-NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要用", "用", "前", "之前", "的", "意见", "结论", "材料", "报告")
+NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要用", "用", "前", "之前", "的", "意见", "结论", "材料", "报告",
+                      "环境", "文档", "数据", "账号", "视频", "稿")
 # Events that are meetings once a time, a change or a role comes with them.
-MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
+MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个", "面两个", "现场", "踩点", "校准", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
                   "走查", "宣讲", "路演", "答疑", "答辩", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage",
                   "demo", "Demo", "interview", "workshop", "讲座", "沙龙", "面谈", "聊聊", "聊一下", "聊下", "碰一下",
-                  "碰个头", "见一面", "来我办公室", "到我办公室", "来我这", "过一下", "电话沟通", "电话聊", "通个电话",
+                  "碰个头", "见一面", "来我办公室", "到我办公室", "来我这", "电话沟通", "电话聊", "通个电话",
                   "语音沟通", "视频沟通")
+# Where people meet: a room code (A502, C301), a floor, a meeting room, someone's office, on site.
+MEETING_PLACE = (r"(?<![A-Za-z0-9-])[A-Z]\d{3,4}(?=\s*[，,。；;)）]|\s*$)|(在|地点\S?)\s*[A-Z]\d{3,4}|\d+\s*楼|会议室|办公室"
+                 r"|现场")
+# Going through something with others: "下周二下午和业务方过一下需求".
+TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
+# An occasion referred back to and moved or cancelled: "现场那次挪到周四", "踩点那趟取消了".
+OCCASION = r"(那次|那趟|那场|那个会)"
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
               "时间调整", "取消", "另行通知", "改期", "顺延", "定在", "约在", "安排在", "照常", "moved", "cancel",
               "reschedul")
-ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去", "跟我", "到场", "列席", "主持", "你来讲", "来讲",
+ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去", "跟我一", "到场", "列席", "主持", "你来讲", "来讲",
           "带上", "准备一下", "准时", "聊一下", "聊聊", "碰一下", "碰个头", "见一面", "来我办公室", "到我办公室",
           "过来", "来一趟", "对一下", "过一下")
 # The meeting's link or place promised for later is no open loop.
 MEETING_LINKS = ("链接", "link", "Link", "地址", "会议号", "Zoom", "zoom", "会议室")
 # Not a meeting: minutes, review comments, talk about a past meeting, the room itself, being busy.
 NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(订|预订|占|投影|维修|空)", r"在开会",
+               r"(?i:\b(notes|minutes|recap)\b)", r"谁在\S{0,8}开会", r"开会回来", r"开完会", r"开会\S{0,2}(要用|用)",
+               r"群聊",
                r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
                r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会")
 # Talk around a meeting ("会前看一下材料", "会后确认") is no announcement, unless the message also
 # names the meeting with its time.
 AROUND_A_MEETING = (r"会[前后上](?!午)",)
 # A role in the meeting makes the invitation a to-do.  Being asked to attend or to talk (ATTEND) does not.
-MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带着", "发言", "介绍", "分享一下", "替我", "代我", "代替",
+MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带着", "带过来", "带来", "发言", "介绍", "分享一下", "替我", "代我", "代替",
                  r"你来?当", "present", "prepare", "host")
 
 # -- what matters today ----------------------------------------------------------------------------
