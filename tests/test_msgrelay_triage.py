@@ -33,7 +33,7 @@ MESSAGES = [
     ("group", "采购-钱七", "采购被退回了，预算科目不对，需要王雪重新提", "TI", None),
     ("group", "Kate", "@王雪 PTAL at the rollback script when you get a chance", "T", None),
     # a customer's chat: 你们 is the user's team
-    ("group:华腾对接群", "华腾-林经理", "紧急！今天的运单全部推送失败，请你们马上查一下！", "TI", "06-11 18:00"),
+    ("group:华腾对接群", "华腾-林经理", "紧急！今天的运单全部推送失败，请你们马上查一下！", "TI", "06-11 15:00"),
     ("group:华腾对接群", "华腾-林经理", "验收推迟到下个月，等你们把问题都解决了再说", "IF", None),
     ("group", "王雪", "好的，我今晚把压测报告发群里", "F", "06-11 22:00"),
     # requests without keywords, and what only looks like one
@@ -143,6 +143,17 @@ MESSAGES = [
     ("group", "赵四", "我们准备向上投诉了，这个问题拖了一周还没解决！", "I", None),
     ("group", "赵四", "公司决定下月起实行弹性工作制", "I", None),
     ("direct", "赵四", "儿子发烧了 38.9 度，我带他去医院了", "I", None),
+    # what is at stake comes now: an emergency or "now" is due at the message's own time
+    ("direct", "妈妈", "你爸刚才摔了一跤，现在在医院，你方便回个电话吗", "TI", "06-11 15:00"),
+    ("group", "赵四", "【紧急】客户 CEO 已经打电话到我们 VP 了，@王雪 请立即介入", "TI", "06-11 15:00"),
+    ("group", "赵四", "@所有人 P0：支付成功率掉到 82%", "I", "06-11 15:00"),
+    ("direct", "钱总", "刚才会上定了，你那个项目下个月并入中台", "I", None),
+    ("direct", "法务-孙七", "客户法务不同意这份协议，第 7 条责任上限要改", "I", None),
+    ("group", "赵四", "官网 CMS 宕机了，在修", "", None),
+    ("group", "赵四", "公司决定今年年会延期到 3 月举办", "", None),
+    ("group", "赵四", "Code review 注意幂等，上次线上重复扣款就是这个原因", "", None),
+    ("group", "赵四", "@所有人 请大家今天下班前更新一下 wiki 上的任务进度", "T", "06-11 18:00"),
+    ("direct", "钱总", "周五下午四点咱俩做个1:1，聊聊下半年的规划", "M", None),
     ("group", "赵四", "站会改到 10 点，我早上要去医院", "M", None),
 ]
 

@@ -38,13 +38,13 @@ def is_senior(event: Event) -> bool:
     return bool(_SENIOR.search(event.sender_name.strip()))
 
 
-def is_customer(event: Event) -> bool:
-    """A customer writes: in a chat with a customer, or named with a company that is no unit of the
-    user's own ("鼎盛-周经理", not "财务-钱多多")."""
+def is_customer(event: Event, address: "Address | None" = None) -> bool:
+    """A customer writes: in a chat with a customer, named with a company that is no unit of the
+    user's own ("鼎盛-周经理", not "财务-钱多多"), or calling the user as customers do (李工)."""
     company = _CUSTOMER_SENDER.match(event.sender_name.strip())
     if company and not _OWN_UNITS.search(company.group(0)):
         return True
-    return bool(_CUSTOMER_CHATS.search(event.session_name))
+    return bool(_CUSTOMER_CHATS.search(event.session_name)) or bool(address and address.as_engineer)
 
 
 def is_automated(event: Event) -> bool:
@@ -63,6 +63,7 @@ class Address:
     assigned: bool = False  # a task named to the user: "李明负责灰度方案", "需要李明重新提", "负责人：李明"
     owner: bool = False  # the user named as owner, assignee or reviewer, or on duty for an alert
     team: bool = False  # a customer addresses the user's team: "请你们马上查一下"
+    as_engineer: bool = False  # called as customers call the user: 李工
 
 
 def _owner(text: str, hit) -> tuple[bool, bool]:
@@ -97,6 +98,7 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
             body = rest.lstrip(words.SALUTATION_ENDS)
     hit = profile.find(text)
     found.named = hit is not None
+    found.as_engineer = bool(hit) and hit.group(0) == profile.engineer
     while hit:
         owner, on_duty = _owner(text, hit)
         found.owner = owner or (on_duty and bool(_ALERT_SIGNS.search(text)))
@@ -105,7 +107,8 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
         if found.owner or (task and not after[task.end():].startswith("的")) \
                 or _ASSIGNING_BEFORE.search(text[max(0, hit.start() - 2):hit.start()]):
             if not automated and not found.me:
-                found.me = found.assigned = True  # "纪要：…李明负责灰度方案", "需要李明重新提"
+                found.me = True  # "纪要：…李明负责灰度方案", "需要李明重新提", "负责人：李明"
+                found.assigned = not found.owner
             break
         hit = profile.find(text, hit.end())
     if event.session_kind == "direct" and not automated:
@@ -130,6 +133,7 @@ class Reading:
     automated: bool
     senior: bool
     meeting: bool
+    direct: bool = False  # a one-to-one chat
     todo: bool = False
     follow_up: bool = False
     question_only: bool = False

@@ -35,35 +35,72 @@ _KIN = literal(words.KIN)
 _ALERT = literal(words.ALERT)
 _APPROVAL = any_of(words.APPROVAL_FOR_ME)
 _RECOVERED = literal(words.RECOVERED)
+_AWAITED = any_of([words.DECISION_AWAITED, r"等\S{0,8}(定|决定)"])
+_STANDBY = any_of(words.STANDBY)
+_REPAIRING = any_of(words.REPAIRING)
+_LEISURE = literal(words.LEISURE)
+_FAMILY_SEVERE = any_of(words.FAMILY_SEVERE)
+_CHAT_MEETING = any_of(words.CHAT_MEETING)
 
 
-def is_important(r: Reading, private: bool) -> bool:
-    """Rule 6 of `sorting`'s description.  private: a chat of the user's private life, where an hour
-    ("六点前去接孩子") is no deadline that matters."""
-    text = r.text
+def weigh(r: Reading, private: bool) -> tuple[bool, bool]:
+    """(important, at stake): rule 6 of `sorting`'s description.  What is at stake (an escalation, an
+    outage, a family emergency, money or a decision about the user's work) comes before routine
+    matters in the lists.  private: a chat of the user's private life, where an hour ("六点前去接孩子")
+    is no deadline that matters."""
     if r.own:
-        return False
-    if r.todo:
-        # a group's duty counts today only; the user's own to-do when due soon, unless it can wait
-        near = _NEAR if r.address.everyone or not r.address.me else _PRIVATE_URGENT if private else _URGENT
-        relaxed = bool(_RELAXED.search(text))
-        if (near.search(text) and not relaxed) or r.profile.watched(text) or r.address.assigned \
-                or (r.senior and not r.question_only and not relaxed):
-            return True
+        return False, False
+    if _at_stake(r, private):
+        return True, True
+    return _routine(r, private), False
+
+
+def emergency(r: Reading, private: bool) -> bool:
+    """Something is on fire now: a family emergency or an outage that is not over."""
+    return not r.own and (_family_emergency(r.text, private and r.address.me) or _is_outage(r.text))
+
+
+def _at_stake(r: Reading, private: bool) -> bool:
+    text = r.text
     if r.automated:
-        if _APPROVAL.search(text) or (r.address.named and _ALERT.search(text) and not _RECOVERED.search(text)
-                                      and not _LOW_SEVERITY.search(text)):
-            return True
-    elif (r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text)) \
-            or (r.meeting and (_TOP_LEVEL.search(text) or (r.senior and not RESCHEDULE.search(text)))) \
-            or (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) \
-            or (_FAMILY.search(text) and _KIN.search(text) and not _ROUTINE_CARE.search(text)) \
-            or _DECISION.search(text) or _PENALTY.search(text):
+        if r.address.named and _ALERT.search(text) and not _RECOVERED.search(text) and not _LOW_SEVERITY.search(text):
+            return True  # an alert on the user's system
+    elif (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) or _family_emergency(text, private and r.address.me) \
+            or (_DECISION.search(text) and not _AWAITED.search(text) and not _LEISURE.search(text)):
         return True
     return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
 
 
+def _routine(r: Reading, private: bool) -> bool:
+    text = r.text
+    if r.todo:
+        relaxed = bool(_RELAXED.search(text))
+        if r.address.everyone or not r.address.me:
+            # a group's chore matters for a release only, or with a sanction
+            if _STANDBY.search(text):
+                return True
+        elif ((_PRIVATE_URGENT if private else _URGENT).search(text) and not relaxed) or r.profile.watched(text) \
+                or r.address.assigned or (r.senior and not r.question_only and not relaxed):
+            return True
+    if r.automated:  # an approval waiting for the user
+        return bool(_APPROVAL.search(text)) or (r.todo and r.address.owner and "审批" in text)
+    if r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text):
+        return True
+    if r.meeting and not r.address.everyone and (_TOP_LEVEL.search(text) or (
+            r.senior and not RESCHEDULE.search(text) and not (r.direct and _CHAT_MEETING.search(text)))):
+        return True
+    return bool(_PENALTY.search(text))
+
+
+def _family_emergency(text: str, private_to_me: bool) -> bool:
+    if not _FAMILY.search(text) or _ROUTINE_CARE.search(text):
+        return False
+    return bool(_KIN.search(text)) or (private_to_me and bool(_FAMILY_SEVERE.search(text)))
+
+
 def _is_outage(text: str) -> bool:
-    if _PLANNED_WINDOW.search(text) and not _BUSINESS.search(text):
+    """Production failing or work stopped; a short planned window, or a repair under way, only when it
+    touches the business."""
+    if (_PLANNED_WINDOW.search(text) or _REPAIRING.search(text)) and not _BUSINESS.search(text):
         return False
     return bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)

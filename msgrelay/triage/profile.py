@@ -42,13 +42,15 @@ class Profile:
     names: tuple[str, ...] = ()
     keywords: tuple[str, ...] = ()
     forms: tuple[str, ...] = dataclasses.field(init=False, default=())
+    engineer: str = dataclasses.field(init=False, default="")  # how customers address the user: 李工
     _pattern: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
     _keywords: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
 
     def __post_init__(self):
         # the forms come from the display name (the first name); an alias such as 明哥 is a form already
-        forms = [f for f in _address_forms(self.names[0]) if f not in self.names] if self.names else []
-        object.__setattr__(self, "forms", tuple(forms))
+        derived = _address_forms(self.names[0]) if self.names else []
+        object.__setattr__(self, "forms", tuple(f for f in derived if f not in self.names))
+        object.__setattr__(self, "engineer", next((f for f in derived if f.endswith("工")), ""))
         object.__setattr__(self, "_pattern", _name_pattern(self.names + self.forms))
         kws = [k for k in self.keywords if k.strip()]
         object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)

@@ -44,9 +44,9 @@ import dataclasses
 import re
 
 from . import classify, words
-from .address import Reading, address_of, is_automated, is_own, is_senior
+from .address import Reading, address_of, is_automated, is_customer, is_own, is_senior
 from .deadline import due_of
-from .importance import is_important
+from .importance import emergency, weigh
 from .meetings import ATTEND, MEETING_LINK, ROLE, is_meeting
 from .patterns import CL, alternatives, any_of, clauses, literal
 from .profile import Profile
@@ -93,6 +93,8 @@ _HANDLED = any_of(words.HANDLED)
 _GROUP_ASK = literal(words.GROUP_ASK)
 _IN_PROGRESS = literal(words.IN_PROGRESS)
 _TELLING_NOW = re.compile(words.TELLING_NOW)
+_NOW = any_of(words.NOW)
+_RELAXED = literal(words.RELAXED)
 _BEFORE_COMING = re.compile(r"再(来|去|参加|过来)")  # "大家把商机表更新好再来": coming ready, no chore
 _EACH = literal(words.EACH)
 _ANNOUNCE = literal(words.ANNOUNCE)
@@ -134,6 +136,10 @@ class Sorting:
     suspicious: bool = False  # looks like a scam or phishing; never a to-do
     topics: tuple[str, ...] = ()
     due: float | None = None
+    urgent: bool = False  # asks for it now (立即, 马上, ASAP…) or an emergency: due at the message's own time
+    stakes: bool = False  # an escalation, an outage, a family emergency, money or a decision about the user's work
+    senior: bool = False  # a boss or a customer writes
+    everyone: bool = False  # addressed to everyone: a broadcast
 
     @property
     def needs_user(self) -> bool:
@@ -259,7 +265,7 @@ def _read_requests(r: Reading, event: Event) -> None:
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
         or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
     if me:
-        asked, r.question_only = _request(parts, promised, r.meeting, event.session_kind == "direct")
+        asked, r.question_only = _request(parts, promised, r.meeting, r.direct)
         problem = bool(_PROBLEM.search(body)) and not _DONE.search(body) and not _HANDLED.search(body)
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
         if r.todo and r.follow_up:
@@ -281,9 +287,12 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     address, body = address_of(event, text, profile, automated)
     reading = Reading(text, profile, body, address, own, automated,
                        senior=not automated and is_senior(event),
-                       meeting=is_meeting(text, event, automated))
+                       meeting=is_meeting(text, event, automated), direct=event.session_kind == "direct")
     _read_requests(reading, event)
     todo, follow_up = reading.todo, reading.follow_up
+    private = event.chat_target == "wechat"
+    important, stakes = weigh(reading, private)
+    urgent = (todo and bool(_NOW.search(body)) and not _RELAXED.search(body)) or emergency(reading, private)
     return Sorting(
         todo=todo,
         follow_up=follow_up,
@@ -291,7 +300,11 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         # a service's notice that names the user (构建成功 提交者：李明) is for them only when it asks or reminds
         mine=address.named and not own and (not automated or todo or follow_up),
         notice=notice,
-        important=is_important(reading, private=event.chat_target == "wechat"),
+        important=important,
         topics=topics,
-        due=due_of(text, event.at) if (todo or follow_up) else None,
+        due=event.at.timestamp() if urgent else due_of(text, event.at) if (todo or follow_up) else None,
+        urgent=urgent,
+        stakes=stakes,
+        senior=reading.senior or (not own and not automated and is_customer(event, address)),
+        everyone=address.everyone,
     )
