@@ -105,6 +105,9 @@ _DATED = re.compile(r"今天|今晚|明天|明早|周[一二三四五六日天]|
 _PROMISE = re.compile(r"我们?" + CL + "{0,6}?(?:" + "|".join(words.PROMISE_TIMES) + ")" + CL + "{0,10}?(?:" +
                       alternatives(words.PROMISE_VERBS) + ")")  # 我今晚把方案更新一下
 _PROMISE_I_WILL = re.compile(r"我们?(?:来|会)")
+_PROMISE_GOING = re.compile(words.PROMISE_GOING)
+_LATER_SEND = any_of([words.LATER_SEND])
+_AWAITING_YOU = any_of([words.AWAITING_YOU])
 _NOT_PROMISE = literal(words.NOT_PROMISE)
 _TO_THE_GROUP = literal(words.TO_THE_GROUP)
 _TO_YOU = re.compile(r"(?<!已)(?<!已经)(?<![交转])(?:" + "|".join(words.TO_YOU) + r")(?:你|您)(?![们的" + words.KIN_AFTER_YOU +
@@ -157,7 +160,8 @@ def _asks(clause: str, self_topic: bool, direct: bool = False) -> bool:
     """Whether one clause asks the reader to do or answer something.  self_topic: an earlier clause
     had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里").
     direct: a one-to-one chat, where "we must" takes the reader in ("这周我们必须把修复交付")."""
-    if _CARE.search(clause) or _REMINDER.match(clause.strip()) or _WAIT_UNTIL.search(clause):
+    if _CARE.search(clause) or _REMINDER.match(clause.strip()) or _WAIT_UNTIL.search(clause) \
+            or _TELLING_NOW.match(clause):
         return False
     if _is_question(clause) or (direct and _WE_MUST.search(clause)):
         return True
@@ -203,12 +207,22 @@ def _promise_clause(clause: str, own: bool = False) -> bool:
     if not own and _TO_THE_GROUP.search(clause):
         return False
     return bool(_TO_YOU.search(clause) or _ENGLISH_PROMISE.search(clause) or _PROMISE_I_WILL.search(clause)
-                or _PROMISE.search(clause))
+                or _PROMISE.search(clause) or (_LATER_SEND.search(clause) and not _YOU.search(clause)))
+
+
+def _promised(parts: list[str], own: bool = False) -> list[bool]:
+    """Which clauses promise something for later; a clause of its own after one about the sender
+    keeps the sender as subject ("我约了师傅，后天上午过去")."""
+    found = [_promise_clause(clause, own) for clause in parts]
+    for i in range(1, len(parts)):
+        if not found[i] and _SELF.search(parts[i - 1]) and _PROMISE_GOING.match(parts[i]):
+            found[i] = True
+    return found
 
 
 def _promises(body: str, own: bool = False) -> bool:
     """The sender (or the user, in own words) will do something later."""
-    return any(_promise_clause(clause, own) for clause in clauses(body))
+    return any(_promised(clauses(body), own))
 
 
 def _group_duty(body: str, meeting: bool) -> bool:
@@ -242,8 +256,8 @@ def _owned(text: str, profile: Profile) -> bool:
 
 def _read_requests(r: Reading, event: Event) -> None:
     """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
-    if r.own:
-        r.follow_up = _promises(r.body, own=True)
+    if r.own:  # the user's promise, or the user waiting for an answer or putting it off
+        r.follow_up = _promises(r.body, own=True) or bool(_AWAITING_YOU.search(r.body) or _DEFERRED.search(r.body))
         return
     if r.automated:
         # a service asks when the user must approve, owns what it reports (an alert @ of the user too),
@@ -258,7 +272,7 @@ def _read_requests(r: Reading, event: Event) -> None:
         return
     me, body = r.address.me, r.body
     parts = clauses(body)
-    promised = [_promise_clause(clause) for clause in parts] if me else []
+    promised = _promised(parts) if me else []
     named_promise = r.address.named and not me and _promises(r.profile.as_you(body))  # "…我转给李明"
     r.follow_up = (any(promised) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
         or (me and bool(_REMINDER_OF_MINE.search(body))) \
@@ -270,7 +284,11 @@ def _read_requests(r: Reading, event: Event) -> None:
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
         if r.todo and r.follow_up:
             # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");
-            # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你")
+            # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你"), and so is a
+            # question the sender takes away to answer ("二期要不要加对接，我先跟蔡总汇报，明天给你消息")
+            topic = r.question_only and not (_YOU.search(body) or _ENGLISH_REQUEST.search(body)) \
+                and "?" not in body and "？" not in body
+            asked = asked and not topic
             r.todo, r.follow_up = asked, not asked
     elif not r.address.other and event.session_kind != "direct":
         r.todo = _group_duty(body, r.meeting)
