@@ -197,13 +197,19 @@ class SortingTests(unittest.TestCase):
                 s = sort_message(event("direct", "赵四", text, at), profile)
                 self.assertEqual(dt.datetime.fromtimestamp(s.due).date().isoformat() if s.due else None, due)
 
-    def test_to_dos_by_deadline_then_newest(self):
-        texts = ["@王雪 有空看下这个 PR", "@王雪 周五前把方案发我", "@王雪 今天下班前回复我",
-                 "@王雪 这个接口再确认一下", "@王雪 周五前把排期发我"]
-        events = [event("group", "赵四", t, AT - dt.timedelta(minutes=i), i) for i, t in enumerate(texts)]
+    def test_most_pressing_first(self):
+        messages = [("赵四", "@王雪 有空看下这个 PR"), ("赵四", "@王雪 周五前把方案发我"), ("赵四", "@王雪 今天下班前回复我"),
+                    ("赵四", "@王雪 这个接口再确认一下"), ("赵四", "@王雪 周五前把排期发我"),
+                    ("赵四", "@所有人 大家周四前把周报更新一下"), ("钱总", "@王雪 下个版本的范围你定一下"),
+                    ("赵四", "@王雪 支付全部失败了，马上回滚")]
+        events = [event("group", sender, text, AT - dt.timedelta(minutes=i), i) for i, (sender, text) in enumerate(messages)]
         digest = Digest(events, {"user_profile": USER})  # newest first, as the core hands them over
-        self.assertEqual([e.display_text for e in digest.todos], [texts[2], texts[1], texts[4], texts[0], texts[3]])
-        self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], texts[2])
+        # now, then by deadline (equal ones newest first), then the boss, then the newest; the broadcast last
+        order = [7, 2, 1, 4, 6, 0, 3, 5]
+        self.assertEqual([e.display_text for e in digest.todos], [messages[i][1] for i in order])
+        self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], messages[7][1])
+        # what is at stake (the outage) before the routine (a deadline today, the boss's request)
+        self.assertEqual([e.display_text for e in digest.important], [messages[i][1] for i in (7, 2, 6)])
 
     def test_aliases_split_on_lines_commas_and_pauses(self):
         for typed in ("小李, 明哥，老李、Leo\n小李", ["小李,明哥", " 老李、Leo "]):

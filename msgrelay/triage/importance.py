@@ -4,6 +4,7 @@
 from __future__ import annotations
 
 import re
+import typing
 
 from . import words
 from .address import Reading
@@ -43,32 +44,34 @@ _FAMILY_SEVERE = any_of(words.FAMILY_SEVERE)
 _CHAT_MEETING = any_of(words.CHAT_MEETING)
 
 
-def weigh(r: Reading, private: bool) -> tuple[bool, bool]:
-    """(important, at stake): rule 6 of `sorting`'s description.  What is at stake (an escalation, an
-    outage, a family emergency, money or a decision about the user's work) comes before routine
-    matters in the lists.  private: a chat of the user's private life, where an hour ("六点前去接孩子")
-    is no deadline that matters."""
+class Weight(typing.NamedTuple):
+    important: bool = False
+    stakes: bool = False  # an escalation, an outage, a family emergency, money or a decision about the user's work
+    emergency: bool = False  # a family emergency or an outage that is not over: it is on fire now
+
+
+def weigh(r: Reading, private: bool) -> Weight:
+    """Rule 6 of `sorting`'s description.  What is at stake comes before routine matters in the lists.
+    private: a chat of the user's private life, where an hour ("六点前去接孩子") is no deadline that
+    matters."""
     if r.own:
-        return False, False
-    if _at_stake(r, private):
-        return True, True
-    return _routine(r, private), False
+        return Weight()
+    text = r.text
+    emergency = _is_outage(text) or (not r.automated and _family_emergency(text, private and r.address.me))
+    if emergency or _at_stake(r):
+        return Weight(True, True, emergency)
+    return Weight(_routine(r, private))
 
 
-def emergency(r: Reading, private: bool) -> bool:
-    """Something is on fire now: a family emergency or an outage that is not over."""
-    return not r.own and (_family_emergency(r.text, private and r.address.me) or _is_outage(r.text))
-
-
-def _at_stake(r: Reading, private: bool) -> bool:
+def _at_stake(r: Reading) -> bool:
     text = r.text
     if r.automated:
         if r.address.named and _ALERT.search(text) and not _RECOVERED.search(text) and not _LOW_SEVERITY.search(text):
             return True  # an alert on the user's system
-    elif (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) or _family_emergency(text, private and r.address.me) \
+    elif (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) \
             or (_DECISION.search(text) and not _AWAITED.search(text) and not _LEISURE.search(text)):
         return True
-    return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY)) or _is_outage(text)
+    return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY))
 
 
 def _routine(r: Reading, private: bool) -> bool:

@@ -10,19 +10,21 @@ scam, or warning against one, is none.
 
 from __future__ import annotations
 
+import re
+
 from ..demo_data import Event
 from . import words
-from .patterns import any_of, literal
+from .patterns import Either, English, Guarded, any_of, literal
 
 _IMPERSONATION = any_of(words.IMPERSONATION)
 _MONEY_URGENCY = any_of(words.MONEY_URGENCY)
 _DISTRESS = any_of(words.DISTRESS)
 _LURE = any_of(words.LURES)
-_LINK = any_of(words.LINK_ACTION)
+_LINK = Either(any_of(words.LINK_ACTION), Guarded(re.compile(r"\.[a-z]"), re.compile(words.BARE_DOMAIN)))
 _AMOUNT = any_of(words.AMOUNT)
 _CONTACT = literal(words.CONTACT)
 _QR_OR_AGENT = any_of(words.QR_OR_AGENT)
-_BAIT = any_of(words.BAIT)
+_BAIT = Either(any_of(words.BAIT), English(words.BAIT_ENGLISH))
 _HAND_OVER = any_of(words.HAND_OVER)
 _SECRET_ASKED = any_of(words.SECRET_ASKED)
 _OFFICIAL = any_of(words.OFFICIAL_LOOKALIKE)
@@ -38,9 +40,8 @@ def looks_official(event: Event) -> bool:
 def is_suspicious(event: Event, text: str) -> bool:
     if _SCAM_AWARE.search(text):
         return False  # talks about a scam, e.g. someone asks whether a text is one
-    if _MONEY_URGENCY.search(text):
-        if _IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text)):
-            return True
+    if (_IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text))) and _MONEY_URGENCY.search(text):
+        return True
     way_out = bool(_LINK.search(text) or _QR_OR_AGENT.search(text))
     if way_out and _BAIT.search(text) and not _OWNER.search(text):  # a service's notice names an owner
         return True

@@ -46,24 +46,27 @@ import re
 from . import classify, words
 from .address import Reading, address_of, is_automated, is_customer, is_own, is_senior
 from .deadline import due_of
-from .importance import emergency, weigh
+from .importance import weigh
 from .meetings import ATTEND, MEETING_LINK, ROLE, is_meeting
-from .patterns import CL, alternatives, any_of, clauses, literal
+from .patterns import CL, Either, English, Guarded, alternatives, any_of, clauses, literal
 from .profile import Profile
 from .scams import is_suspicious
 from ..demo_data import DEMO_MARK, Event
 
 
-_NOT_SUBJECT = f"(?<![{words.OBJECT_AFTER}])"  # 我 or 你 after these is an object: 发我, 答复你
-_SELF = re.compile(_NOT_SUBJECT + r"我们?(?!的|们的)(?![，,。；;！!？?\n]|$)|\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)
-_THIRD = re.compile(_NOT_SUBJECT + r"(?<![其吉])(?:他|她)们?(?!的)")  # 他 or 她 as subject: "她过来帮忙带孩子"
-_YOU = re.compile(_NOT_SUBJECT + r"(?:你|您)(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
+# 我 or 你 after these is an object: 发我, 答复你.  The patterns start with the pronoun and look back from
+# there, which lets the engine skip ahead to the pronoun.
+_OBJECT = f"[{words.OBJECT_AFTER}]"
+_SELF = Either(re.compile(rf"我(?<!{_OBJECT}我)们?(?!的|们的)(?![，,。；;！!？?\n]|$)"),
+                Guarded(re.compile(r"[IiWw]"), re.compile(r"\bI\b|\bI'(ll|m)\b|\bwe\b", re.I)))
+_THIRD = re.compile(rf"[他她](?<![{words.OBJECT_AFTER}其吉][他她])们?(?!的)")  # 他 or 她 as subject: "她过来帮忙带孩子"
+_YOU = re.compile(rf"[你您](?<!{_OBJECT}[你您])(?!们?的)(?:们)?(?![，,。；;！!？?\n]|$)")  # 你 as subject
 _REQUEST = any_of(words.REQUEST_MARKERS)
 _NEED = re.compile(words.NEED)
 _PLEASE = re.compile(f"(?<![{words.PLEASE_WORDS_NOT}])请(?!" + "|".join(words.PLEASE_NOT) + ")")
 _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{words.NOT_A_MOMENT}])"
                          f"|(?<=[{words.SHORT_DOWN_VERBS}])下(?![{words.NOT_A_MOMENT}面边])")  # 停一停, 看一下, 看下
-_YOU_VERB = re.compile(_NOT_SUBJECT + r"(?:你|您)(?:们)?(?:" + alternatives(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
+_YOU_VERB = re.compile(rf"[你您](?<!{_OBJECT}[你您])(?:们)?(?:" + alternatives(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
                        alternatives(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
 _YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + alternatives(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
@@ -71,6 +74,7 @@ _HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + alternatives
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
                            "|".join(words.QUESTION_ENDS) + r")\s*[。.~～]?\s*$|(?:吗|呗|嘛)\s*[，,]\s*$")
 _QUESTION_FORM = literal(words.QUESTION_FORMS)
+_LATIN = re.compile(r"[A-Za-z]")
 _ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
 _PROBLEM = any_of(words.PROBLEM_WORDS)
 _DONE = literal(words.DONE_WORDS)
@@ -84,16 +88,16 @@ _PREPARE = any_of([words.PREPARE])
 _DUTY = any_of(words.DUTY_VERBS)
 _STANDBY = any_of(words.STANDBY)
 _PENALTY = any_of(words.PENALTY)
-_ALL_NOW = any_of(words.ALL_NOW)
+_ALL_NOW = Either(any_of(words.ALL_NOW), English(words.ALL_NOW_ENGLISH))
 _UNABLE = literal(words.UNABLE)
 _EACH_ROLE = any_of([words.EACH_ROLE])
 _WAIT_UNTIL = any_of([words.WAIT_UNTIL])
-_WE_MUST = any_of(words.WE_MUST)
+_WE_MUST = Either(any_of(words.WE_MUST), English(words.WE_MUST_ENGLISH))
 _HANDLED = any_of(words.HANDLED)
 _GROUP_ASK = literal(words.GROUP_ASK)
 _IN_PROGRESS = literal(words.IN_PROGRESS)
 _TELLING_NOW = re.compile(words.TELLING_NOW)
-_NOW = any_of(words.NOW)
+_NOW = Either(any_of(words.NOW), English(words.NOW_ENGLISH))
 _RELAXED = literal(words.RELAXED)
 _BEFORE_COMING = re.compile(r"再(来|去|参加|过来)")  # "大家把商机表更新好再来": coming ready, no chore
 _EACH = literal(words.EACH)
@@ -151,7 +155,7 @@ class Sorting:
 
 
 def _is_question(clause: str) -> bool:
-    if _QUESTION_END.search(clause) or _ENGLISH_REQUEST.search(clause):
+    if _QUESTION_END.search(clause.rstrip()[-6:]) or (_LATIN.search(clause) and _ENGLISH_REQUEST.search(clause)):
         return True
     return bool(_QUESTION_FORM.search(clause)) and not _SELF.search(clause)
 
@@ -309,8 +313,8 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     _read_requests(reading, event)
     todo, follow_up = reading.todo, reading.follow_up
     private = event.chat_target == "wechat"
-    important, stakes = weigh(reading, private)
-    urgent = (todo and bool(_NOW.search(body)) and not _RELAXED.search(body)) or emergency(reading, private)
+    weight = weigh(reading, private)
+    urgent = (todo and bool(_NOW.search(body)) and not _RELAXED.search(body)) or weight.emergency
     return Sorting(
         todo=todo,
         follow_up=follow_up,
@@ -318,11 +322,11 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         # a service's notice that names the user (构建成功 提交者：李明) is for them only when it asks or reminds
         mine=address.named and not own and (not automated or todo or follow_up),
         notice=notice,
-        important=important,
+        important=weight.important,
         topics=topics,
         due=event.at.timestamp() if urgent else due_of(text, event.at) if (todo or follow_up) else None,
         urgent=urgent,
-        stakes=stakes,
+        stakes=weight.stakes,
         senior=reading.senior or (not own and not automated and is_customer(event, address)),
         everyone=address.everyone,
     )

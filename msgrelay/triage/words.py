@@ -144,7 +144,8 @@ DUTY_VERBS = ("(?<![提上补])交(?![换流通易付接互叉往集界代警])"
 EACH = ("各自", "每个人", "每人", "所有人", "全员", "大家都")
 STANDBY = (r"保持\S{0,3}(在线|畅通)", r"待命", r"值守", r"(别|不要)下线", r"(别|不要|先别)走")
 # Everyone now, in an emergency: "所有人现在立即上线排查", "everyone on backend please jump in now".
-ALL_NOW = (r"(所有人|全员|大家|各位|全体)\S{0,8}(立即|立刻|马上|现在|尽快|赶紧)", r"(?i:\b(everyone|all hands)\b.{0,40}\bnow\b)")
+ALL_NOW = (r"(所有人|全员|大家|各位|全体)\S{0,8}(立即|立刻|马上|现在|尽快|赶紧)",)
+ALL_NOW_ENGLISH = (r"(everyone|all hands)\b.{0,40}\bnow",)
 # A clause about what cannot be done asks no one to do it ("期间无法提交代码").
 UNABLE = ("无法", "不能", "没法", "禁止", "暂停", "不可", "停止")
 # A role for each attendee of a meeting: "每个人准备 5 分钟汇报".
@@ -156,7 +157,8 @@ IN_PROGRESS = ("还在", "正在")
 # Wait until…, then: "等你们把问题都解决了再说" asks nothing now.
 WAIT_UNTIL = r"^\s*(等|待)\S*再"
 # The sender and the user together must: "这周我们必须把修复交付", "咱们得抓紧" (in a one-to-one chat).
-WE_MUST = (r"(我们|咱们|咱)\S{0,8}(必须|一定要|务必|得(?![到了])|要在|需要在)", r"(?i:\bwe (must|need to|have to|should)\b)")
+WE_MUST = (r"(我们|咱们|咱)\S{0,8}(必须|一定要|务必|得(?![到了])|要在|需要在)",)
+WE_MUST_ENGLISH = (r"we (must|need to|have to|should)",)
 # Someone else is on a problem already: "运维在处理", "郭峰在恢复".
 HANDLED = (r"(在|正在)(处理|修|恢复|查|排查|跟进|解决|看|赶来)", r"处理中", r"修复中")
 # Someone is already repairing it: an office tool or a building, not the business, can wait.
@@ -245,8 +247,8 @@ MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个",
                   "碰个头", "见一面", "来我办公室", "到我办公室", "来我这", "电话沟通", "电话聊", "通个电话",
                   "语音沟通", "视频沟通")
 # Where people meet: a room code (A502, C301), a floor, a meeting room, someone's office, on site.
-MEETING_PLACE = (r"(?<![A-Za-z0-9-])[A-Z]\d{3,4}(?=\s*[，,。；;)）]|\s*$)|(在|地点\S?)\s*[A-Z]\d{3,4}|\d+\s*楼|会议室|办公室"
-                 r"|现场")
+MEETING_PLACE = (r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)|(在|地点\S?)\s*[A-Z]\d{3,4}|\d+\s*楼|会议室"
+                 r"|办公室|现场")
 # Going through something with others: "下周二下午和业务方过一下需求".
 TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
 # An occasion referred back to and moved or cancelled: "现场那次挪到周四", "踩点那趟取消了".
@@ -261,10 +263,11 @@ ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去
 MEETING_LINKS = ("链接", "link", "Link", "地址", "会议号", "Zoom", "zoom", "会议室")
 # Not a meeting: minutes, review comments, talk about a past meeting, the room itself, being busy.
 NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(订|预订|占|投影|维修|空)", r"在开会",
-               r"(?i:\b(notes|minutes|recap)\b)", r"谁在\S{0,8}开会", r"开会回来", r"开完会", r"开会\S{0,2}(要用|用)",
+               r"谁在\S{0,8}开会", r"开会回来", r"开完会", r"开会\S{0,2}(要用|用)",
                r"群聊",
                r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
                r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会")
+NOT_MEETING_ENGLISH = r"\b(notes|minutes|recap)\b"
 # Talk around a meeting ("会前看一下材料", "会后确认") is no announcement, unless the message also
 # names the meeting with its time.
 AROUND_A_MEETING = (r"会[前后上](?!午)",)
@@ -274,10 +277,10 @@ MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带�
 
 # -- what matters today ----------------------------------------------------------------------------
 NEAR = (r"今天", r"今晚", r"今日", r"下班前", r"明早", r"明晚", r"明天(上午|中午|一早|早上|之前|就)", r"\d+\s*点前",
-        r"[一二三四五六七八九十两]+点前", r"(半|\d+\s*个?)(小时|分钟)内")
+        r"[一二三四五六七八九十两]+点前", r"小时内", r"分钟内")
 # "Now": a request with one of these is due at once.
-NOW = (r"立即", r"立刻", r"马上", r"现在(?!的)", r"紧急", r"尽快", r"赶紧", r"赶快", r"(?i:\basap\b)", r"(?i:\burgent\b)",
-       r"(?i:\bright now\b)")
+NOW = (r"立即", r"立刻", r"马上", r"现在(?!的)", r"紧急", r"尽快", r"赶紧", r"赶快")
+NOW_ENGLISH = (r"asap", r"urgent", r"right now")
 # In private life an hour is no deadline ("六点前去接一下孩子"); a formal date or alarm is.
 PRIVATE_URGENT = (r"截止", r"逾期", r"马上", r"立刻", r"立即", r"赶紧", r"务必", r"必须", r"再不")
 URGENT = NEAR + (r"超时",) + PRIVATE_URGENT
@@ -289,7 +292,7 @@ PENALTY = (r"(未|没|不)\S{0,8}(的|将|会|就|则)\S{0,3}(影响|扣|罚|处
            r"(下线|停用|停服|关停|下架|回收)[^。！？!?\n]{0,16}(之?前|以前)",
            r"影响\S{0,6}(考核|绩效|评级|社保|公积金|奖金|工资|转正|晋升)",
            r"(未|没|不)\S{0,8}的\S{0,2}(不参与|不予|取消\S{0,4}资格|视为)", r"视为(放弃|自动放弃|未)")
-MONEY = (r"\d+(\.\d+)?\s*(万|元|块)", r"[¥￥$]\s*\d", r"[\u4e00-\u9fff](?<![消浪免续经收耗花])费(?![力劲心时解])",
+MONEY = (r"\d+(\.\d+)?\s*(万|元|块)", r"[¥￥$]\s*\d", r"费(?<=[\u4e00-\u9fff]费)(?<![消浪免续经收耗花]费)(?![力劲心时解])",
          r"超标", r"超支", r"备用金", r"借的?\s*\d+", r"水电",
          r"房租", r"房贷", r"借款", r"欠款", r"还款", r"冲账", r"罚款", r"滞纳金", r"预算", r"回款", r"付款", r"报价",
          r"账单", r"转账", r"打款", r"价格", r"单价", r"降价", r"首付", r"尾款")
@@ -320,7 +323,7 @@ ESCALATION = (r"(取消|推迟|延期|改期)\S{0,4}[，,]?\s*(等|因为|由于
               r"(终止|停止)合作", r"解约", r"不续约", r"找你们(老板|领导)", r"上报给?(领导|老板|上级|公司)", r"再这样\S{0,4}(下去|拖)",
               r"只能\S{0,6}(找|上报|投诉|换|走)")
 OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r"OOM", r"打满", r"死锁", r"\bP[01]\b", r"死机",
-          r"(?i:\b(is|are|went|go(es)?) down\b|\boutage\b)",
+          r"(is|are|went|goes|go|Is|Are) down\b", r"(outage|Outage|OUTAGE)\b",
           r"(全站|全网|整个|全量)\S{0,12}(失败|不可用|超时|报错|挂|打不开|不通)", r"(生产|线上)(出现|发生)",
           r"(冻结|暂停|停止)\S{0,4}(变更|合并|发布|上线|发版)", r"(变更|发布|上线)\S{0,3}(冻结|暂停)",
           r"(一直在涨|持续上涨|持续升高|持续增长|持续上升)", r"(堆积|积压)\S{0,6}(\d+\s*万|持续)", r"库\S{0,2}只读",
@@ -351,7 +354,7 @@ NOT_OUTAGE = (r"(如有|如果有?|若有|万一)\S{0,6}(故障|问题|异常|�
               r"(上次|之前|以前|去年|上个月)\S{0,6}(线上|生产|事故|故障|重复|出过)",
               # a what-if ("线上有问题你先顶一下")
               r"有(问题|事|异常|情况)\S{0,1}(你|找|联系|随时|先|再|就|的话)")
-DECISION = (r"(?<![你])决定(?!一下|吧)", r"研究决定", r"拍板了", r"宣布", r"(老板|领导|总|上面)\S{0,3}拍板(?!吧|吗)",
+DECISION = (r"决定(?<!你决定)(?!一下|吧)", r"研究决定", r"拍板了", r"宣布", r"(老板|领导|总|上面)\S{0,3}拍板(?!吧|吗)",
             r"(验收|上线|交付|截止)\S{0,6}(定了|确定)", r"不能再(延|拖)",
             r"(老板|领导|总监|公司|管理层|上面)\S{0,2}(定了|要求)",
             r"(老板|领导|总监|公司|管理层|上面)\S{0,2}说\S{0,12}(不做|砍|停|推迟|延期|取消|下个?版本|必须|一定要)",
@@ -431,8 +434,8 @@ LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
          r"(冻结|解冻)", r"自动(扣费|续费)", r"刷单", r"兼职", r"银行卡信息", r"验证码", r"(完成|身份|安全)验证",
          r"验证身份", r"(过期|失效|冻结|异常)[^。]{0,60}(认证|激活|解冻|验证)", r"违章", r"(欠费|停机|补缴|罚款)")
-LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)",
-               r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])")
+LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)")
+BARE_DOMAIN = r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])"
 AMOUNT = (r"\d{3,}", r"笔款", r"钱")
 CONTACT = ("客服", "QQ", "qq", "微信")
 # A way out of the chat besides a link: a QR code, a "customer service" or "specialist" to add.
@@ -445,8 +448,9 @@ BAIT = (r"密码", r"验证码", r"动态码", r"银行卡", r"卡号", r"开户
         r"返现", r"返利", r"中奖", r"奖品", r"领奖", r"红包", r"(账号|账户|邮箱|卡|会员|社保|医保|ETC|etc)\S{0,8}"
         r"(冻结|停用|过期|失效|到期|注销|异常|清零|受限|已满|风险|被盗)", r"(欠费|停机|补缴|罚款|违章|缴费|扣费)",
         r"稳赚", r"高收益", r"年化", r"注销", r"征信", r"(账号|域账号|工号|邮箱)\S{0,6}登录",
-        r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)",
-        r"(?i:\b(password|verify|verification|mailbox|quota|suspended|expire[sd]?|credentials|sign[- ]?in)\b)")
+        r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)")
+BAIT_ENGLISH = (r"password", r"verify", r"verification", r"mailbox", r"quota", r"suspended", r"expire[sd]?", r"credentials",
+                r"sign[- ]?in")
 # Asking for what opens an account or moves money: "请回复验证码", "填写银行卡信息", "你的邮箱密码发我".
 HAND_OVER = (r"(提供|填写|填一下|输入|告知|告诉|发送|发我|发给|回复|登记|核实|核对|提交|上传|报一下)\S{0,10}"
              r"(密码|验证码|动态码|银行卡|卡号|身份证|账户信息|CVV|cvv|卡背)",
