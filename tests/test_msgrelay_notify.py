@@ -12,8 +12,8 @@ from msgrelay.notify import decide, text
 NOW = dt.datetime(2025, 5, 20, 9, 0).astimezone()
 
 
-def message(content, session="项目群", sender="王芳", target="wecom", minutes_old=0):
-    return Event(7, target, session, "group", sender, NOW - dt.timedelta(minutes=minutes_old), content)
+def message(content, session="项目群", sender="王芳", target="wecom", minutes_old=0, kind="group"):
+    return Event(7, target, session, kind, sender, NOW - dt.timedelta(minutes=minutes_old), content)
 
 
 class DecideTests(unittest.TestCase):
@@ -34,10 +34,20 @@ class DecideTests(unittest.TestCase):
             ("switch off", message(request), {decide.SWITCH: False}, False),
             ("switch missing (an older configuration)", message(request), {decide.SWITCH: None}, True),
             ("six minutes old", message(request, minutes_old=6), {}, False),
+            # what the sorting says needs the user
+            ("a longer name", message("@李明亮 今天下班前把报价单发我"), {}, False),
+            ("a longer name in the text", message("李明辉负责的报价单今天下班前发出"), {}, False),
+            ("a chore of everyone's", message("大家周五前更新一下周报"), {}, False),
+            ("a promise to the user", message("@李明 日志晚点发你"), {}, False),
+            ("an outage for everyone", message("@所有人 P0 故障：支付成功率掉到 82%"), {}, True),
+            ("a family emergency", message("你爸刚才摔了一跤，现在在医院", "妈妈", "妈妈", "wechat", kind="direct"), {},
+             True),
+            ("a scam", message("我是王总，加我新微信，有笔款急需转给供应商", "王总", "王总", kind="direct"), {}, False),
         ]
         for name, event, changes, notified in cases:
             with self.subTest(name):
                 config = default_config()
+                config["user_profile"] = {"display_name": "李明", "aliases": ["明哥"]}  # whatever the defaults say
                 for key, value in changes.items():
                     if value is None:
                         del config[key]

@@ -7,6 +7,7 @@ import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
 
 from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
+from msgrelay.notify import decide
 from msgrelay.triage.digest import Digest
 from msgrelay.triage.sorting import Profile, sort_message
 
@@ -14,7 +15,8 @@ AT = dt.datetime(2025, 6, 11, 15, 0).astimezone()  # a Wednesday afternoon
 USER = {"display_name": "王雪", "aliases": ["雪姐", "Snow"]}  # not the user of the labelled sets
 
 # (chat kind[:group name], sender, text, flags: T to-do, M meeting, I important, F follow-up, S suspicious, N notified though
-#  nothing is asked (it names the user); deadline or "-").  A to-do is notified too.
+#  nothing is asked (it names the user, or it is urgent), Q not notified though asked (a chore of everyone's);
+#  deadline or "-").  A to-do is notified too.
 MESSAGES = [
     # who it is for: one-to-one, @, name forms derived from the name (王工, 小王), an alias, a task named
     ("direct", "赵四", "部署脚本你再改一下", "T", "-"),
@@ -54,11 +56,11 @@ MESSAGES = [
     ("direct", "钱总", "来我办公室一趟", "TI", None),
     ("direct", "赵四", "你的调薪申请已通过，下月生效", "I", None),
     # a group's duty for everyone, not a conditional or informational broadcast
-    ("group", "赵四", "@所有人 本周五前完成年度安全考试", "T", "06-13 18:00"),
+    ("group", "赵四", "@所有人 本周五前完成年度安全考试", "TQ", "06-13 18:00"),
     ("group", "赵四", "@所有人 下周三团建，想去的在表格里报名", "", None),
     ("group", "赵四", "周日爬山，大家报名", "", None),
-    ("group", "赵四", "@所有人 周四前在系统里登记值班时间，逾期不予排班", "TI", None),
-    ("group", "赵四", "@所有人 今晚 20:00 发布，支付组的同学请保持在线", "TI", "06-11 20:00"),
+    ("group", "赵四", "@所有人 周四前在系统里登记值班时间，逾期不予排班", "TIQ", None),
+    ("group", "赵四", "@所有人 今晚 20:00 发布，支付组的同学请保持在线", "TIQ", "06-11 20:00"),
     ("group", "赵四", "@所有人 今天 14:00 核心交换机升级，办公网会中断", "I", None),
     ("group", "赵四", "@所有人 今天 14:00 GitLab 停机迁移，期间无法提交代码", "I", None),
     ("group", "赵四", "@所有人 P0！网关全部超时，所有人现在立即上线排查", "TI", None),
@@ -74,13 +76,13 @@ MESSAGES = [
     ("direct", "赵四", "发布日志你帮我导一份，我晚点要看", "T", None),
     ("direct", "赵四", "清单我明早整理好发你确认", "F", None),
     ("direct", "赵四", "提醒一下，你的体检预约在下个月", "F", None),
-    ("group", "赵四", "供应商说下周给报价，到时候我转给王雪", "FN", None),
-    ("group", "赵四", "雪姐，客户账号那边我催过了，他们说明天下午给", "FN", "06-12 18:00"),
+    ("group", "赵四", "供应商说下周给报价，到时候我转给王雪", "F", None),  # named, but only a promise
+    ("group", "赵四", "雪姐，客户账号那边我催过了，他们说明天下午给", "F", "06-12 18:00"),
     ("direct", "赵四", "尾款的付款单已经提交了，月底前应该能打过去", "F", "06-30 18:00"),
     ("direct", "房东", "空调漏水的事我约了师傅，后天上午过去", "F", "06-13 12:00"),
     ("direct", "赵四", "二期要不要加对接，我得先跟老板汇报，明天给你消息", "F", None),
     ("direct", "赵四", "你的职级调整我已经报上去了，等人力委员会月底定", "IF", None),
-    ("direct", "HR-孙七", "恭喜雪姐，晋升评审通过了，正式邮件稍后发", "IFN", None),
+    ("direct", "HR-孙七", "恭喜雪姐，晋升评审通过了，正式邮件稍后发", "IF", None),
     ("direct", "钱总", "跟你同步一下，华腾的付款问题法务已经处理完了", "", None),
     ("direct", "王雪", "好的，等您消息", "F", None),
     ("group", "王雪", "今晚加班，下周再说", "F", None),
@@ -90,7 +92,7 @@ MESSAGES = [
     ("direct", "审批", "你发起的「采购申请」已流转至财务，当前处理人：钱七", "F", None),
     ("group", "告警机器人", "【P1告警】支付网关不可用，负责人：王雪", "TI", None),
     ("group", "告警机器人", "【恢复】支付网关已恢复正常，负责人：王雪", "", None),
-    ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "FN", "07-11 18:00"),
+    ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "F", "07-11 18:00"),
     ("official", "菜鸟驿站", "您的快递已到驿站，请及时领取", "", None),
     ("group", "告警机器人", "【P2】订单服务 5xx 错误率 12% @王雪", "TI", None),
     ("group", "GitLab", "赵四 将 王雪 设为 Merge Request !42 的评审人", "T", None),
@@ -132,7 +134,7 @@ MESSAGES = [
     ("group", "赵四", "周四 14:00 在 A502 过一遍根因和改进项", "M", None),  # a time and a place
     ("group:华腾对接群", "华腾-蔡总", "仓库周三有检查，现场那次挪到周四，还是九点半", "M", None),
     ("direct", "赵四", "下周二上午 10 点帮忙面一个后端候选人", "TM", "06-17 10:00"),
-    ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TM", "06-13 18:00"),
+    ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TMQ", "06-13 18:00"),
     ("group", "Anna", "Notes from today's call are in the shared doc.", "", None),
     ("group", "赵四", "我刚开会回来，刚才谁找我？", "", None),
     ("direct", "赵四", "下季度起 on-call 由你牵头", "I", None),  # no call
@@ -145,23 +147,23 @@ MESSAGES = [
     ("direct", "钱总", "你申请的两个 HC 我批了", "I", None),
     ("direct", "赵四", "你的借款已经冲账完了", "", None),
     ("group", "赵四", "跟业务对齐过了，这个功能这期不做了", "I", None),
-    ("group", "赵四", "@所有人 生产大量订单超时，先暂停发布", "I", None),
+    ("group", "赵四", "@所有人 生产大量订单超时，先暂停发布", "IN", "06-11 15:00"),
     ("group", "赵四", "@所有人 今晚 22:00 打印服务切换，约 10 分钟不可用", "", None),
     ("direct", "陈总", "华腾的报价单今晚发给客户前先给我过目", "TI", "06-11 22:00"),
     ("group", "赵四", "华腾的合同法务已经审完了，今天走盖章", "", None),
     ("group", "赵四", "我们准备向上投诉了，这个问题拖了一周还没解决！", "I", None),
     ("group", "赵四", "公司决定下月起实行弹性工作制", "I", None),
-    ("direct", "赵四", "儿子发烧了 38.9 度，我带他去医院了", "I", None),
+    ("direct", "赵四", "儿子发烧了 38.9 度，我带他去医院了", "IN", "06-11 15:00"),
     # what is at stake comes now: an emergency or "now" is due at the message's own time
     ("direct", "妈妈", "你爸刚才摔了一跤，现在在医院，你方便回个电话吗", "TI", "06-11 15:00"),
     ("group", "赵四", "【紧急】客户 CEO 已经打电话到我们 VP 了，@王雪 请立即介入", "TI", "06-11 15:00"),
-    ("group", "赵四", "@所有人 P0：支付成功率掉到 82%", "I", "06-11 15:00"),
+    ("group", "赵四", "@所有人 P0：支付成功率掉到 82%", "IN", "06-11 15:00"),
     ("direct", "钱总", "刚才会上定了，你那个项目下个月并入中台", "I", None),
     ("direct", "法务-孙七", "客户法务不同意这份协议，第 7 条责任上限要改", "I", None),
     ("group", "赵四", "官网 CMS 宕机了，在修", "", None),
     ("group", "赵四", "公司决定今年年会延期到 3 月举办", "", None),
     ("group", "赵四", "Code review 注意幂等，上次线上重复扣款就是这个原因", "", None),
-    ("group", "赵四", "@所有人 请大家今天下班前更新一下 wiki 上的任务进度", "T", "06-11 18:00"),
+    ("group", "赵四", "@所有人 请大家今天下班前更新一下 wiki 上的任务进度", "TQ", "06-11 18:00"),
     ("direct", "钱总", "周五下午四点咱俩做个1:1，聊聊下半年的规划", "M", None),
     ("group", "赵四", "站会改到 10 点，我早上要去医院", "M", None),
 ]
@@ -180,8 +182,8 @@ class SortingTests(unittest.TestCase):
                 s = sort_message(event(kind, sender, text), profile)
                 got = "".join(f for f, on in zip("TMIFS", (s.todo, s.meeting, s.important, s.follow_up, s.suspicious))
                               if on)
-                self.assertEqual(got, flags.replace("N", ""))
-                self.assertEqual(s.needs_user, "T" in flags or "N" in flags)
+                self.assertEqual(got, flags.replace("N", "").replace("Q", ""))
+                self.assertEqual(decide.needs_user(s), ("T" in flags or "N" in flags) and "Q" not in flags)
                 if due is not None:
                     self.assertEqual(dt.datetime.fromtimestamp(s.due).astimezone().strftime("%m-%d %H:%M")
                                      if s.due else "-", due)

@@ -40,6 +40,7 @@ _AWAITED = any_of([words.DECISION_AWAITED, r"等\S{0,8}(定|决定)"])
 _STANDBY = any_of(words.STANDBY)
 _REPAIRING = any_of(words.REPAIRING)
 _LEISURE = literal(words.LEISURE)
+_PLANNED = literal(words.PLANNED)
 _FAMILY_SEVERE = any_of(words.FAMILY_SEVERE)
 _CHAT_MEETING = any_of(words.CHAT_MEETING)
 
@@ -47,7 +48,7 @@ _CHAT_MEETING = any_of(words.CHAT_MEETING)
 class Weight(typing.NamedTuple):
     important: bool = False
     stakes: bool = False  # an escalation, an outage, a family emergency, money or a decision about the user's work
-    emergency: bool = False  # a family emergency or an outage that is not over: it is on fire now
+    emergency: bool = False  # a family emergency or an outage that is neither over nor planned: on fire now
 
 
 def weigh(r: Reading, private: bool) -> Weight:
@@ -57,8 +58,10 @@ def weigh(r: Reading, private: bool) -> Weight:
     if r.own:
         return Weight()
     text = r.text
-    emergency = _is_outage(text) or (not r.automated and _family_emergency(text, private and r.address.me))
-    if emergency or _at_stake(r):
+    outage = _is_outage(text)
+    emergency = (outage and not _PLANNED.search(text)) \
+        or (not r.automated and _family_emergency(text, private and r.address.me))
+    if outage or emergency or _at_stake(r):
         return Weight(True, True, emergency)
     return Weight(_routine(r, private))
 

@@ -148,11 +148,6 @@ class Sorting:
     senior: bool = False  # a boss or a customer writes
     everyone: bool = False  # addressed to everyone: a broadcast
 
-    @property
-    def needs_user(self) -> bool:
-        """Worth telling the user unasked: it asks something of them or names them."""
-        return (self.todo or self.mine) and not self.suspicious
-
 
 def _is_question(clause: str) -> bool:
     if _QUESTION_END.search(clause.rstrip()[-6:]) or (_LATIN.search(clause) and _ENGLISH_REQUEST.search(clause)):

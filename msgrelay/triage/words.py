@@ -314,6 +314,8 @@ MONEY_DECISION = (r"预算\S{0,10}(批|砍|削|冻结|驳回|不足|不够|超|�
 LEISURE = ("年会", "团建", "聚餐", "聚会", "下午茶", "旅游", "出游", "生日会")
 # A short planned window of an office tool is no outage ("VPN 网关切换，约 30 分钟不可用"); of the business it is.
 PLANNED_WINDOW = r"(升级|切换|迁移|维护|割接|变更|演练)[^。！？!?\n]{0,16}\d+\s*分钟"
+# Work planned ahead is no emergency, whatever it stops ("周六 0:00-4:00 机房网络割接，期间服务不可用").
+PLANNED = ("升级", "切换", "迁移", "维护", "割接", "变更", "演练", "检修", "停机", "计划")
 BUSINESS = ("支付", "交易", "下单", "收银", "结算", "清算", "线上", "生产", "用户", "客户")
 ESCALATION = (r"(取消|推迟|延期|改期)\S{0,4}[，,]?\s*(等|因为|由于)\S{0,6}(问题|bug|故障|修)",
               r"投诉", r"换供应商", r"骂", r"发火", r"一拖再拖", r"影响\S{0,6}(用户|客户|业务|生产)",
