@@ -45,16 +45,21 @@ def deduplicated(events: list[Event]) -> list[Event]:
 
 def pressing_first(items: list[tuple[Event, Sorting]], stakes_first: bool = False) -> list[Event]:
     """The messages (given newest first), most pressing first: what is asked for now or is an
-    emergency (urgent), newest first; then by deadline, the earliest first; then what a boss or a
-    customer asks; then the newest.  A broadcast's chore comes after the requests to the user unless
-    it is urgent.  stakes_first (the important messages): what is at stake (an escalation, an outage,
-    a family emergency, a decision about the user's work) before routine matters."""
+    emergency (urgent), what is at stake first, then the newest; then the requests to the user by
+    deadline, the earliest first, then what a boss or a customer asks, then the newest; a broadcast's
+    chore after them.  stakes_first (the important messages): what is at stake (an escalation, an
+    outage, a family emergency, a decision about the user's work), the newest first, before routine
+    matters in the order above."""
 
     def rank(item: tuple[Event, Sorting]):
         s = item[1]
-        dated = s.due is not None and not s.urgent
-        return (stakes_first and not (s.stakes or s.urgent), s.everyone and not s.urgent, not s.urgent, not dated,
-                s.due if dated else 0.0, not s.senior)
+        if stakes_first and s.stakes:
+            return (0,)
+        tier = int(stakes_first)
+        if s.urgent:
+            return tier, 0, not s.stakes, 0.0, False
+        dated = s.due is not None
+        return tier, 1 + s.everyone, not dated, s.due if dated else 0.0, not s.senior
 
     return [e for e, _ in sorted(items, key=rank)]  # a stable sort: the newest first among equals
 
