@@ -99,6 +99,9 @@ MESSAGES = [
     ("group", "夜莺告警", "【P3】日志盘使用率 82%｜当前值班：王雪", "T", None),
     ("group", "值班机器人", "本周值班人：王雪，如有紧急故障请直接电话联系", "", None),
     ("official", "IT服务台", "工单【笔记本更换】已处理完成，请到 5 楼领取新设备。提单人：王雪", "T", None),
+    ("direct", "审批", "【催办】你名下有 5 条待审批，最久的已停留 3 天", "TI", None),
+    ("direct", "审批", "【即将超时】「合同审批-华腾补充协议」需你在今天 18:00 前处理", "TI", "06-11 18:00"),
+    ("group", "GitHub", "Review requested from 王雪 on PR #1289", "T", None),
     # scams and phishing, and a message about one
     ("direct", "刘总", "我是刘总，这是我新号，有笔款急需转给供应商，请尽快处理", "S", None),
     ("direct", "钱总", "我是钱总，这是我另一个微信，有笔货款你先垫一下", "S", None),
@@ -114,6 +117,10 @@ MESSAGES = [
     ("direct", "赵四", "把你手机收到的验证码发我一下", "S", None),
     ("direct", "钱总", "我换号了，加我新微信 qz888，先给这个账户转 48,000 定金", "S", None),
     ("group", "信息安全部", "@所有人 有人冒充 IT 服务台发送密码过期链接，收到请勿点击", "", None),
+    ("direct", "某客服", "您的退款已受理，请添加退款专员 QQ 3381927 并开启屏幕共享", "S", None),
+    ("direct", "行政部", "恭喜您在年会抽奖中获得 iPhone，请扫码支付 29 元运费领取", "S", None),
+    ("group", "行政-钱七", "@所有人 年会签到请扫码，入场用", "", None),
+    ("direct", "招商银行", "【招商银行】验证码 381920，请勿泄露给他人", "", None),
     ("group", "赵四", "@王雪 UI 稿改了，麻烦同步改一下 figma 链接 https://figma.com/file/k2x9", "T", None),
     # meetings: words, times, changes; minutes, comments and the room are none
     ("group", "赵四", "明天 9:30 站会，顺便过一下上线 checklist", "M", None),
@@ -132,6 +139,7 @@ MESSAGES = [
     ("group", "赵四", "评审意见我都改完了", "", None),
     ("group", "赵四", "五楼会议室投影仪维修中，暂停预订", "", None),
     ("group", "赵四", "周四 14:00 在 A502 过一遍根因和改进项", "M", None),  # a time and a place
+    ("group", "赵四", "@所有人 下周三下午 2 点部门季度总结会，每个人准备 5 分钟汇报", "TMQ", "06-18 14:00"),
     ("group:华腾对接群", "华腾-蔡总", "仓库周三有检查，现场那次挪到周四，还是九点半", "M", None),
     ("direct", "赵四", "下周二上午 10 点帮忙面一个后端候选人", "TM", "06-17 10:00"),
     ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TMQ", "06-13 18:00"),
@@ -161,6 +169,11 @@ MESSAGES = [
     ("direct", "钱总", "刚才会上定了，你那个项目下个月并入中台", "I", None),
     ("direct", "法务-孙七", "客户法务不同意这份协议，第 7 条责任上限要改", "I", None),
     ("group", "赵四", "官网 CMS 宕机了，在修", "", None),
+    ("group:华腾对接群", "华腾-陈总", "我们已经正式发函，要求贵司本周内给出书面整改报告", "I", None),
+    ("direct", "华腾-陈国栋", "王工，今天的问题原因查到了吗？我们老总在问", "TI", "06-11 18:00"),
+    ("group:华腾对接群", "华腾-蔡总", "二期费用我们董事会通过了，就按上次的报价签", "I", None),
+    ("group", "赵四", "@所有人 代发银行切换，这个月的绩效奖金要晚几天", "I", None),
+    ("group", "赵四", "@所有人 上次安全考试未通过的同事，请本周内补考", "", None),
     ("group", "赵四", "公司决定今年年会延期到 3 月举办", "", None),
     ("group", "赵四", "Code review 注意幂等，上次线上重复扣款就是这个原因", "", None),
     ("group", "赵四", "@所有人 请大家今天下班前更新一下 wiki 上的任务进度", "TQ", "06-11 18:00"),
@@ -187,6 +200,24 @@ class SortingTests(unittest.TestCase):
                 if due is not None:
                     self.assertEqual(dt.datetime.fromtimestamp(s.due).astimezone().strftime("%m-%d %H:%M")
                                      if s.due else "-", due)
+
+    def test_what_ranks_a_message(self):
+        # U urgent (due at once), K at stake, S a boss or a customer asks, B a broadcast
+        cases = [("direct", "妈妈", "你爸刚才摔了一跤，现在在医院，你方便回个电话吗", "UK"),
+                 ("direct", "赵四", "你马上看下这个 PR", "U"),
+                 ("direct", "赵四", "你先看下这个 PR，不急", ""),
+                 ("group", "赵四", "@所有人 周六 0:00-4:00 机房网络割接，期间服务不可用", "KB"),  # planned: no emergency
+                 ("group:华腾对接群", "华腾-蔡总", "二期费用我们董事会通过了，就按上次的报价签", "KS"),
+                 ("group", "赵四", "王工，接口文档什么时候能给到我们？", "S"),  # as customers call the user
+                 ("direct", "钱总", "这周我们必须把修复交付给客户", "S"),
+                 ("group", "赵四", "@所有人 大家周五前把周报更新一下", "B")]
+        profile = Profile.from_config({"user_profile": USER})
+        for kind, sender, text, flags in cases:
+            with self.subTest(text=text):
+                s = sort_message(event(kind, sender, text), profile)
+                got = "".join(f for f, on in zip("UKSB", (s.urgent, s.stakes, s.senior, s.everyone)) if on)
+                self.assertEqual(got, flags)
+                self.assertEqual(s.due == AT.timestamp(), s.urgent)
 
     def test_dates_across_the_year_end(self):
         profile = Profile.from_config({"user_profile": USER})
