@@ -35,6 +35,7 @@ class DecideTests(unittest.TestCase):
             ("switch missing (an older configuration)", message(request), {decide.SWITCH: None}, True),
             ("six minutes old", message(request, minutes_old=6), {}, False),
             # what the sorting says needs the user
+            ("named in passing", message("这个问题李明之前写过排查手册，wiki 上搜一下就有"), {}, True),
             ("a longer name", message("@李明亮 今天下班前把报价单发我"), {}, False),
             ("a longer name in the text", message("李明辉负责的报价单今天下班前发出"), {}, False),
             ("a chore of everyone's", message("大家周五前更新一下周报"), {}, False),

@@ -24,6 +24,7 @@ MESSAGES = [
     ("group", "赵四", "@钱七 接口文档第 3 节帮忙确认下", "", None),
     ("group", "赵四", "@王雪琪 接口文档第 3 节帮忙确认下", "", None),  # a longer name is someone else
     ("group", "赵四", "欢迎王雪琪加入，王雪明天带她熟悉环境", "N", None),
+    ("group", "赵四", "这个问题王雪之前写过排查手册，wiki 上搜一下就有", "N", None),
     ("group", "赵四", "@王雪你看下这个告警", "T", None),
     ("group", "赵四", "王工，明早 9 点前把部署清单发我", "TI", "06-12 09:00"),
     ("group", "赵四", "小王 这个告警你看一下", "T", None),
@@ -34,6 +35,7 @@ MESSAGES = [
     ("group", "赵四", "回复 王雪：那灰度先开 10% 还是 30%？", "T", None),  # a reply aimed at the user
     ("group", "采购-钱七", "采购被退回了，预算科目不对，需要王雪重新提", "TI", None),
     ("group", "Kate", "@王雪 PTAL at the rollback script when you get a chance", "T", None),
+    ("group", "Kate", "@all prod login is down in the EU region, everyone on backend please jump in now", "TI", "06-11 15:00"),
     # a customer's chat: 你们 is the user's team
     ("group:华腾对接群", "华腾-林经理", "紧急！今天的运单全部推送失败，请你们马上查一下！", "TI", "06-11 15:00"),
     ("group:华腾对接群", "华腾-林经理", "验收推迟到下个月，等你们把问题都解决了再说", "IF", None),
@@ -92,6 +94,7 @@ MESSAGES = [
     ("direct", "审批", "你发起的「采购申请」已流转至财务，当前处理人：钱七", "F", None),
     ("group", "告警机器人", "【P1告警】支付网关不可用，负责人：王雪", "TI", None),
     ("group", "告警机器人", "【恢复】支付网关已恢复正常，负责人：王雪", "", None),
+    ("group", "告警中心", "[恢复] member-api 5xx 错误率已回落至 0.1%，本次异常持续 12 分钟", "", None),
     ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "F", "07-11 18:00"),
     ("official", "菜鸟驿站", "您的快递已到驿站，请及时领取", "", None),
     ("group", "告警机器人", "【P2】订单服务 5xx 错误率 12% @王雪", "TI", None),
@@ -169,6 +172,7 @@ MESSAGES = [
     ("direct", "钱总", "刚才会上定了，你那个项目下个月并入中台", "I", None),
     ("direct", "法务-孙七", "客户法务不同意这份协议，第 7 条责任上限要改", "I", None),
     ("group", "赵四", "官网 CMS 宕机了，在修", "", None),
+    ("group", "赵四", "昨晚的 gitlab 故障已经处理完了，原因是磁盘满", "", None),
     ("group:华腾对接群", "华腾-陈总", "我们已经正式发函，要求贵司本周内给出书面整改报告", "I", None),
     ("direct", "华腾-陈国栋", "王工，今天的问题原因查到了吗？我们老总在问", "TI", "06-11 18:00"),
     ("group:华腾对接群", "华腾-蔡总", "二期费用我们董事会通过了，就按上次的报价签", "I", None),
