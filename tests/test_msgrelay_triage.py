@@ -114,7 +114,7 @@ MESSAGES = [
     ("direct", "ETC服务", "您的 ETC 卡已失效，请于 24 小时内点击 http://etc-renew.example/k 重新认证", "S", None),
     ("direct", "妈妈", "你帮我看看这个短信是不是诈骗：请点击链接领取积分", "T", None),
     ("direct", "IT服务台", "您的邮箱密码将于今日过期，请立即点击 http://mail-reset.cn 重置", "S", None),
-    ("direct", "IT Helpdesk", "Your mailbox has reached 99% quota, click https://m365-quota.net to verify", "S", None),
+    ("direct", "IT Helpdesk", "Your mailbox is at 99% quota, verify at https://m365-quota.net within 24 hours", "S", None),
     ("group", "人力资源部", "@所有人 高温补贴今日截止申领，请扫码登记银行卡号", "S", None),
     ("direct", "财务部-刘会计", "老板让我核对你的工资卡，麻烦今天把卡号和开户行发我", "S", None),
     ("direct", "赵四", "把你手机收到的验证码发我一下", "S", None),
@@ -123,6 +123,7 @@ MESSAGES = [
     ("direct", "某客服", "您的退款已受理，请添加退款专员 QQ 3381927 并开启屏幕共享", "S", None),
     ("direct", "行政部", "恭喜您在年会抽奖中获得 iPhone，请扫码支付 29 元运费领取", "S", None),
     ("group", "行政-钱七", "@所有人 年会签到请扫码，入场用", "", None),
+    ("direct", "赵四", "staging 密码换了，新的见 https://vault.corp.com/staging", "", None),  # no pressure, no bait
     ("direct", "招商银行", "【招商银行】验证码 381920，请勿泄露给他人", "", None),
     ("group", "赵四", "@王雪 UI 稿改了，麻烦同步改一下 figma 链接 https://figma.com/file/k2x9", "T", None),
     # meetings: words, times, changes; minutes, comments and the room are none
@@ -172,6 +173,7 @@ MESSAGES = [
     ("direct", "钱总", "刚才会上定了，你那个项目下个月并入中台", "I", None),
     ("direct", "法务-孙七", "客户法务不同意这份协议，第 7 条责任上限要改", "I", None),
     ("group", "赵四", "官网 CMS 宕机了，在修", "", None),
+    ("group", "赵四", "@王雪 线程数一直在涨，已经 1800 多了，你看要不要先重启", "TI", "06-11 15:00"),
     ("group", "赵四", "昨晚的 gitlab 故障已经处理完了，原因是磁盘满", "", None),
     ("group:华腾对接群", "华腾-陈总", "我们已经正式发函，要求贵司本周内给出书面整改报告", "I", None),
     ("direct", "华腾-陈国栋", "王工，今天的问题原因查到了吗？我们老总在问", "TI", "06-11 18:00"),

@@ -19,6 +19,7 @@ _SENIOR = re.compile("(?:" + alternatives(words.SENIOR_TITLES) + r")$")
 _EVERYONE = literal(words.EVERYONE_WORDS)
 _REPLY_TO = re.compile(words.REPLY_TO)
 _ASSIGNING_BEFORE = re.compile("(?:" + alternatives(words.ASSIGNING_BEFORE) + ")$")
+_ASKING_BEFORE = re.compile("(?:" + alternatives(words.ASKING_BEFORE) + ")$")
 _OWNER_BEFORE = re.compile(words.OWNER_BEFORE)
 _OWNER_AFTER = any_of([words.OWNER_AFTER])
 _ON_CALL_BEFORE = re.compile(words.ON_CALL_BEFORE)
@@ -104,11 +105,12 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
         found.owner = owner or (on_duty and bool(_ALERT_SIGNS.search(text)))
         after = text[hit.end():hit.end() + 4]
         task = _ASSIGNED.match(after)
-        if found.owner or (task and not after[task.end():].startswith("的")) \
-                or _ASSIGNING_BEFORE.search(text[max(0, hit.start() - 2):hit.start()]):
+        before = text[max(0, hit.start() - 2):hit.start()]
+        assigned = bool(task and not after[task.end():].startswith("的")) or bool(_ASSIGNING_BEFORE.search(before))
+        if found.owner or assigned or _ASKING_BEFORE.search(before):
             if not automated and not found.me:
-                found.me = True  # "纪要：…李明负责灰度方案", "需要李明重新提", "负责人：李明"
-                found.assigned = not found.owner
+                found.me = True  # "纪要：…李明负责灰度方案", "需要李明重新提", "负责人：李明", "请李明确认"
+                found.assigned = assigned
             break
         hit = profile.find(text, hit.end())
     if event.session_kind == "direct" and not automated:

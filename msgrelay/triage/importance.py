@@ -9,7 +9,7 @@ import typing
 from . import words
 from .address import Reading
 from .meetings import RESCHEDULE
-from .patterns import any_of, literal
+from .patterns import English, any_of, literal
 
 _URGENT = any_of(words.URGENT)
 _PRIVATE_URGENT = any_of(words.PRIVATE_URGENT)
@@ -22,6 +22,7 @@ _MONEY = any_of(words.MONEY)
 _MONEY_DECISION = any_of(words.MONEY_DECISION)
 _ESCALATION = any_of(words.ESCALATION)
 _OUTAGE = any_of(words.OUTAGE)
+_OUTAGE_ENGLISH = English(words.OUTAGE_ENGLISH)
 _NOT_OUTAGE = any_of(words.NOT_OUTAGE)
 _PLANNED_WINDOW = re.compile(words.PLANNED_WINDOW)
 _BUSINESS = literal(words.BUSINESS)
@@ -109,4 +110,4 @@ def _is_outage(text: str) -> bool:
     touches the business."""
     if (_PLANNED_WINDOW.search(text) or _REPAIRING.search(text)) and not _BUSINESS.search(text):
         return False
-    return bool(_OUTAGE.search(text)) and not _NOT_OUTAGE.search(text)
+    return bool(_OUTAGE.search(text) or _OUTAGE_ENGLISH.search(text)) and not _NOT_OUTAGE.search(text)

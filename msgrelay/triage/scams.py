@@ -2,8 +2,8 @@
 
 Shapes: money moved on the word of someone who cannot be checked (a boss on a new account, a friend
 in distress); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
-together with bait (a credential, the bank card, a refund, subsidy or prize, an account frozen or
-expiring, a payment); a request to hand over a secret (password, verification code), or card and
+together with bait (the bank card, a refund, subsidy or prize, an account frozen or expiring, a
+payment; a credential under pressure: "今日过期，请立即点击"); a request to hand over a secret (password, verification code), or card and
 identity data from a sender named like a desk or department in a one-to-one chat.  Talking about a
 scam, or warning against one, is none.
 """
@@ -24,7 +24,9 @@ _LINK = Either(any_of(words.LINK_ACTION), Guarded(re.compile(r"\.[a-z]"), re.com
 _AMOUNT = any_of(words.AMOUNT)
 _CONTACT = literal(words.CONTACT)
 _QR_OR_AGENT = any_of(words.QR_OR_AGENT)
-_BAIT = Either(any_of(words.BAIT), English(words.BAIT_ENGLISH))
+_BAIT = any_of(words.BAIT)
+_CREDENTIAL_BAIT = Either(any_of(words.CREDENTIAL_BAIT), English(words.CREDENTIAL_BAIT_ENGLISH))
+_PRESSURE = Either(any_of(words.PRESSURE), English(words.PRESSURE_ENGLISH))
 _HAND_OVER = any_of(words.HAND_OVER)
 _SECRET_ASKED = any_of(words.SECRET_ASKED)
 _OFFICIAL = any_of(words.OFFICIAL_LOOKALIKE)
@@ -43,8 +45,9 @@ def is_suspicious(event: Event, text: str) -> bool:
     if (_IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text))) and _MONEY_URGENCY.search(text):
         return True
     way_out = bool(_LINK.search(text) or _QR_OR_AGENT.search(text))
-    if way_out and _BAIT.search(text) and not _OWNER.search(text):  # a service's notice names an owner
-        return True
+    if way_out and not _OWNER.search(text):  # a service's notice names an owner
+        if _BAIT.search(text) or (_CREDENTIAL_BAIT.search(text) and _PRESSURE.search(text)):
+            return True
     if _LURE.search(text) and (way_out or _CONTACT.search(text)):
         return True
     if _HAND_OVER.search(text) and (way_out or looks_official(event)):

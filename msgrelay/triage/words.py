@@ -20,7 +20,8 @@ AFTER_MENTION = "你您请帮麻看在有这那把"
 # "李明之前说过"); any other Chinese character makes it a longer name (李明辉, 李明亮).
 NAME_FOLLOWERS = AFTER_MENTION + ("的之说讲也和跟与及或等都就还又才已刚曾先再重只是不没要想会能可应该得被让叫将"
                                   "来去到从负处主对牵做写出提发给回交改查问补填修完整接带参开定拍批审签他她们"
-                                  "今昨前后上下手自本老总工哥姐家同确准安吗呢吧啊呀哦嘛了着过")
+                                  "今昨前后上下手自本老总工哥姐家同确准安吗呢吧啊呀哦嘛了着过测加联组用找买拿约打催"
+                                  "值管排选算订试跑收通拉推搞弄向替为于")
 NAME_FOLLOWING_WORDS = ("明天", "明早", "明晚", "明年", "明日")
 # "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
 SALUTATION_ENDS = " ，,：:、!！~"
@@ -30,8 +31,9 @@ OPENER_TIMES = ("今天", "今晚", "明天", "明早", "明晚", "下午", "上
                 "方便")
 # A reply aimed at the user: "回复 李明：…", "Re 李明:", "引用 李明 的消息".
 REPLY_TO = r"^\s*(?:回复|答复|引用|Re|RE|re)\s*[:：]?\s*@?$"
-# A task put to the user by the words before the name: "需要李明重新提", "请李明确认", "由李明牵头".
-ASSIGNING_BEFORE = ("需要", "请", "让", "麻烦", "由", "交给", "安排", "辛苦")
+# A task put to the user by the words before the name: "需要李明重新提", "由李明牵头"; a request: "请李明确认".
+ASSIGNING_BEFORE = ("需要", "由", "交给", "安排")
+ASKING_BEFORE = ("请", "让", "麻烦", "辛苦")
 # The name followed by a task assigns it: "纪要：…李明负责灰度方案", "李明帮忙主持一下".
 ASSIGNED = ("来", "负责", "跟进", "处理", "主持", "对接", "牵头", "去", "你", "帮忙", "帮", "看一下", "看下", "确认",
             "准备", "安排", "跟一下", "review")
@@ -277,13 +279,16 @@ MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带�
 
 # -- what matters today ----------------------------------------------------------------------------
 NEAR = (r"今天", r"今晚", r"今日", r"下班前", r"明早", r"明晚", r"明天(上午|中午|一早|早上|之前|就)", r"\d+\s*点前",
-        r"[一二三四五六七八九十两]+点前", r"小时内", r"分钟内")
+        r"[一二三四五六七八九十两]+点前", r"(半|[一两二三1-9]|1[0-2])\s*个?小时内", r"\d+\s*分钟内")
 # "Now": a request with one of these is due at once.
 NOW = (r"立即", r"立刻", r"马上", r"现在(?!的)", r"紧急", r"尽快", r"赶紧", r"赶快")
 NOW_ENGLISH = (r"asap", r"urgent", r"right now")
 # In private life an hour is no deadline ("六点前去接一下孩子"); a formal date or alarm is.
 PRIVATE_URGENT = (r"截止", r"逾期", r"马上", r"立刻", r"立即", r"赶紧", r"务必", r"必须", r"再不")
 URGENT = NEAR + (r"超时",) + PRIVATE_URGENT
+# Services down, in English: "prod login service is down in the EU region".
+OUTAGE_ENGLISH = (r"(service|server|site|prod|production|api|database|db|login|system|cluster|app|gateway)s?\b.{0,30}"
+                  r"\b(is|are|went|goes) down", r"outage")
 # What takes a request's urgency away: "你找时间跟他对接一下", "有空帮我过一遍", "不急".
 RELAXED = ("找时间", "找个时间", "有空", "抽空", "有时间", "方便的时候", "不急", "不着急", "不用急", "慢慢来")
 # A sanction for missing a deadline: "未完成的影响本季度绩效", "逾期会影响社保缴纳", "到期不切通道会被停".
@@ -326,11 +331,12 @@ ESCALATION = (r"(取消|推迟|延期|改期)\S{0,4}[，,]?\s*(等|因为|由于
               r"(老总|老板|领导)\S{0,2}(在问|在催|过问|亲自)",
               r"(终止|停止)合作", r"解约", r"不续约", r"找你们(老板|领导)", r"上报给?(领导|老板|上级|公司)", r"再这样\S{0,4}(下去|拖)",
               r"只能\S{0,6}(找|上报|投诉|换|走)")
-OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r"OOM", r"打满", r"死锁", r"\bP[01]\b", r"死机",
-          r"(is|are|went|goes|go|Is|Are) down\b", r"(outage|Outage|OUTAGE)\b",
+OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r"OOM", r"打满", r"死锁", r"\bP[01]\b",
           r"(全站|全网|整个|全量)\S{0,12}(失败|不可用|超时|报错|挂|打不开|不通)", r"(生产|线上)(出现|发生)",
           r"(冻结|暂停|停止)\S{0,4}(变更|合并|发布|上线|发版)", r"(变更|发布|上线)\S{0,3}(冻结|暂停)",
-          r"(一直在涨|持续上涨|持续升高|持续增长|持续上升)", r"(堆积|积压)\S{0,6}(\d+\s*万|持续)", r"库\S{0,2}只读",
+          # a system's number still rising: "线程数一直在涨", "消费堆积 120 万条，持续上涨"
+          r"(数|量|率|内存|CPU|cpu|线程|连接|延迟|耗时|RT|负载|QPS|队列|堆积|积压|条)\S{0,6}(一直在涨|持续上涨|持续升高|持续增长|持续上升)",
+          r"(堆积|积压)\S{0,6}(\d+\s*万|持续)", r"库\S{0,2}只读",
           r"重复(扣款|出款|支付|打款)",
           # failures at scale, in production, or resources running out
           r"(大量|大面积|批量|全量|成片|集中)\S{0,6}(超时|失败|报错|异常|5\d\d|掉线|卡顿|不通)",
@@ -447,14 +453,17 @@ QR_OR_AGENT = (r"二维码", r"扫码", r"扫一扫", r"扫描\S{0,4}码", r"长
                r"客服(微信|QQ|qq|电话)", r"下载\S{0,8}(APP|App|app|软件|客户端)", r"屏幕共享", r"共享屏幕")
 # What a lure dangles or threatens: a credential, the bank card, a refund, subsidy or prize, an account
 # frozen or expiring, a payment.
-BAIT = (r"密码", r"验证码", r"动态码", r"银行卡", r"卡号", r"开户行", r"身份证", r"(完成|身份|安全|实名)(验证|认证)",
-        r"(重新|立即|尽快)(认证|激活|验证|登录)", r"退税", r"退款", r"退费", r"补贴", r"补助", r"津贴", r"补偿", r"赔偿",
+BAIT = (r"银行卡", r"卡号", r"开户行", r"身份证", r"退税", r"退款", r"退费", r"补贴", r"补助", r"津贴", r"补偿", r"赔偿",
         r"返现", r"返利", r"中奖", r"奖品", r"领奖", r"红包", r"(账号|账户|邮箱|卡|会员|社保|医保|ETC|etc)\S{0,8}"
         r"(冻结|停用|过期|失效|到期|注销|异常|清零|受限|已满|风险|被盗)", r"(欠费|停机|补缴|罚款|违章|缴费|扣费)",
-        r"稳赚", r"高收益", r"年化", r"注销", r"征信", r"(账号|域账号|工号|邮箱)\S{0,6}登录",
-        r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)")
-BAIT_ENGLISH = (r"password", r"verify", r"verification", r"mailbox", r"quota", r"suspended", r"expire[sd]?", r"credentials",
-                r"sign[- ]?in")
+        r"稳赚", r"高收益", r"年化", r"征信", r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)")
+# Bait of a credential works with pressure ("今日24:00过期，请立即点击…"): a colleague's "用域账号登录 wiki" is none.
+CREDENTIAL_BAIT = (r"密码", r"验证码", r"动态码", r"(完成|身份|安全|实名)(验证|认证)", r"(重新|立即|尽快)(认证|激活|验证|登录)",
+                   r"(账号|域账号|工号|邮箱)\S{0,6}登录", r"注销", r"绑定")
+PRESSURE = (r"今日", r"今天", r"小时内", r"立即", r"立刻", r"马上", r"尽快", r"逾期", r"否则", r"过期", r"到期", r"停用", r"冻结",
+            r"失效", r"作废", r"视为放弃", r"截止", r"永久")
+PRESSURE_ENGLISH = (r"within", r"immediately", r"urgent", r"expire[sd]?", r"suspend(ed)?", r"today")
+CREDENTIAL_BAIT_ENGLISH = (r"password", r"verify", r"verification", r"mailbox", r"quota", r"credentials", r"sign[- ]?in")
 # Asking for what opens an account or moves money: "请回复验证码", "填写银行卡信息", "你的邮箱密码发我".
 HAND_OVER = (r"(提供|填写|填一下|输入|告知|告诉|发送|发我|发给|回复|登记|核实|核对|提交|上传|报一下)\S{0,10}"
              r"(密码|验证码|动态码|银行卡|卡号|身份证|账户信息|CVV|cvv|卡背)",
