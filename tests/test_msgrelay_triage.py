@@ -8,6 +8,7 @@ import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
 from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
 from msgrelay.notify import decide
+from msgrelay.triage import classify
 from msgrelay.triage.digest import Digest
 from msgrelay.triage.sorting import Profile, sort_message
 
@@ -249,6 +250,13 @@ class SortingTests(unittest.TestCase):
         self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], messages[7][1])
         # what is at stake (the outage) before the routine (a deadline today, the boss's request)
         self.assertEqual([e.display_text for e in digest.important], [messages[i][1] for i in (7, 2, 6)])
+
+    def test_the_rule_answers_find_whole_names(self):
+        names = ["王雪", "Snow"]
+        for text, named in (("王雪，会议改到三点", True), ("欢迎王雪琪加入", False), ("snow, the call moved", True),
+                            ("Snowball 的会取消了", False), ("@我 会议改了", True)):
+            with self.subTest(text=text):
+                self.assertIs(classify.mentions(text, names), named)
 
     def test_aliases_split_on_lines_commas_and_pauses(self):
         for typed in ("小李, 明哥，老李、Leo\n小李", ["小李,明哥", " 老李、Leo "]):

@@ -24,7 +24,7 @@ def _address_forms(name: str) -> list[str]:
     return forms
 
 
-def _name_pattern(names) -> re.Pattern | None:
+def name_pattern(names) -> re.Pattern | None:
     """The names as whole words: "Leo" not in "Leon", "李明" not in "李明辉" (see words.NAME_FOLLOWERS)."""
     parts = []
     for name in sorted(set(names), key=len, reverse=True):
@@ -51,7 +51,7 @@ class Profile:
         derived = _address_forms(self.names[0]) if self.names else []
         object.__setattr__(self, "forms", tuple(f for f in derived if f not in self.names))
         object.__setattr__(self, "engineer", next((f for f in derived if f.endswith("工")), ""))
-        object.__setattr__(self, "_pattern", _name_pattern(self.names + self.forms))
+        object.__setattr__(self, "_pattern", name_pattern(self.names + self.forms))
         kws = [k for k in self.keywords if k.strip()]
         object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)
 
