@@ -7,35 +7,45 @@ changes) and the digest only assembles lists from the sortings it is given.
 The rules, in the order they are applied (the words are in `words.py`; who writes and who it is for
 in `address.py`, scams in `scams.py`, meetings in `meetings.py`, importance in `importance.py`):
 
-1. Who writes: the user (own words are never to-dos; own promises are follow-ups), a service, bot or
-   advertisement (only an approval waiting for the user or a notice naming the user as owner is a
-   to-do), or a scam (money urgency from someone who cannot be checked, lures with links, also bare
-   domains): marked suspicious and nothing else.
+1. Who writes: the user (own words are never to-dos; own promises, waits and deferrals are
+   follow-ups), a service, bot or advertisement (only an approval waiting for the user, a notice
+   naming the user as owner, assignee or reviewer, an alert that @-mentions the user or a role in a
+   meeting is a to-do), a boss or a customer (a company before the sender's name, a customer's
+   chat, 李工), or a scam by its shape (`scams.py`): marked suspicious and nothing else.
 2. Who it is for: a one-to-one chat, an @ of the user, the user's name, alias or a form of it
-   (李工, 小李, 明哥) opening the message, or the name followed by a task (李明负责…) address the
-   user; an @ of someone else addresses them; @所有人 and words such as 大家 address everyone.
-3. Whether it asks something: a clause with a request word or an obligation (你们得…), 你/您 + verb,
-   the user's part named first (你那边的外包先停两个), 把 + verb, a verb at the head of a subjectless
-   clause, a question, or a problem reported to the user (something missing, running out, chased);
-   clauses whose subject is the sender or a third person, that only report what is done, describe
-   (写得清楚), remind or only care ("多穿点") ask nothing, nor does a clause that promises.  A group
-   message asks everyone only for a duty with a date (投票, 考试, 交周报), stand-by or preparing a
-   meeting, never conditionally ("没拜访的不用填") or for leisure; a sanction ("未完成的影响绩效") is no
-   condition.
-4. Promises and waiting: the sender will come back to the user ("稍后发你", "明天回复你", "…我转给李明"),
-   someone promised an answer for later ("人家说下周给答复"), the user's request waits in someone's
-   hands, a topic is deferred with the user, a decision is awaited, the user is reminded of something
-   of theirs.  A message that asks something now is a to-do and not also a follow-up.
-5. Meetings: meeting words and kinds (联调会, tech talk), or an event (评审, 走查, 面试…) with a time, a
-   change or a role; minutes, review comments, the room, "在开会", an event that is over (对齐过了),
-   only a purpose (评审要用) or the sender's own (我下午跟老板汇报) are not meetings.  An invitation
-   is a to-do only when it gives the user a role or asks a question.
-6. Importance: a to-do due soon (in private life a formal deadline only) or from a boss, unless it
-   can wait (找时间); a task assigned in minutes; a watched keyword; money the user owes (not a
-   receipt), budget and contract decisions; customer escalation; production failing or work stopped
-   (not a short planned window of an office tool); a sanction for a missed deadline; decisions about
-   the user, the team or the company, a boss's decision on the user's request; a meeting with a boss
-   unless only moved, one with the top of a company even then; family emergencies, not routine care.
+   (李工, 小李, 明哥) as a whole name (not 李明辉) opening the message or a reply to it (回复 李明：),
+   the name with a task before or after it (需要李明重新提, 李明负责…) or an owner label before it
+   (负责人：李明), 你们 in a customer's chat; an @ of someone else addresses them; @所有人 and words
+   such as 大家 address everyone.
+3. Whether it asks something: a clause with a request word or an obligation (你们得…, 得换成…), 你/您
+   + verb, the user's part named first (你那边的外包先停两个), 把 + verb, a verb at the head of a
+   subjectless clause, a question, a summons (来我办公室一趟), "we must" in a one-to-one chat, or a
+   problem reported to the user (something missing, running out, chased) that no one else handles;
+   clauses whose subject is the sender or a third person, that only report what is done or going on,
+   describe (写得清楚), remind, wait until (等…再说), tell (跟你同步一下) or only care ("多穿点") ask
+   nothing, nor does a clause that promises or a withdrawn request (不用麻烦了).  A group message asks
+   everyone only for a duty with a date (投票, 考试, 交周报, 大家…写一下), stand-by, everyone at once in
+   an emergency, preparing or a part in a meeting, never conditionally ("没拜访的不用填") or for
+   leisure, nor in a clause about what cannot be done; a sanction ("未完成的影响绩效") is no condition.
+4. Promises and waiting: the sender will come back to the user ("稍后发你", "明天回复你", "…我转给李明",
+   "我约了师傅，后天上午过去"), someone promised an answer for later ("他们说明天下午给"), the user's
+   request waits in someone's hands, a topic is deferred with the user, a decision is awaited, the
+   user is reminded of something of theirs.  A message that asks something now is a to-do and not
+   also a follow-up, unless the only question is one the sender takes away to answer.
+5. Meetings: meeting words and kinds (联调会, tech talk, 1:1), or an event (评审, 走查, 面试…) with a
+   time, a change or a role, a time with a place (A502), an occasion moved (现场那次挪到周四); minutes,
+   review comments, the room, "在开会", an event that is over (对齐过了), only a purpose (评审要用) or
+   the sender's own (我下午跟老板汇报) are not meetings.  An invitation is a to-do only when it gives
+   the user a role or asks a question.
+6. Importance (`importance.py`): at stake are customer escalations, outages and work stopped (not a
+   short planned window of an office tool, nor one already being repaired), family emergencies,
+   money and contracts decided, decisions about the user, the team or the company, a boss's decision
+   on the user's work; routine but important are a to-do due soon (in private life a formal deadline
+   only) or from a boss unless it can wait (找时间), a task assigned in minutes, a watched keyword,
+   an approval waiting for the user, money the user owes (not a receipt), a sanction for a missed
+   deadline, a meeting with a boss (not a talk in a one-to-one chat) or with the top of a company.
+7. Urgency: a request with a "now" word (立即, 马上, 现在, 紧急, 尽快, ASAP) or an emergency (an
+   outage that is neither over nor planned, a family emergency) is due at the message's own time.
 """
 
 from __future__ import annotations
@@ -132,7 +142,8 @@ _OWNER = literal(words.OWNER_LABELS)
 
 @dataclasses.dataclass(frozen=True)
 class Sorting:
-    """The lists a message belongs in.  `due` orders to-dos (epoch seconds, None: no deadline seen)."""
+    """The lists a message belongs in and what ranks it there.  `due` orders to-dos (epoch seconds, None:
+    no deadline seen; the message's own time when urgent)."""
 
     todo: bool = False  # asks something of the user
     follow_up: bool = False  # an open loop of the user's to come back to
