@@ -57,6 +57,8 @@ MESSAGES = [
     ("direct", "赵四", "文档我找到了，不用麻烦了", "", None),
     ("direct", "钱总", "这周我们必须把修复交付给客户", "TI", "06-13 18:00"),
     ("direct", "钱总", "来我办公室一趟", "TI", None),
+    ("direct", "钱总", "你来我办公室一下", "TI", None),
+    ("direct", "钱总", "明早九点来我办公室，聊聊下半年的规划", "M", None),
     ("direct", "赵四", "你的调薪申请已通过，下月生效", "I", None),
     # a group's duty for everyone, not a conditional or informational broadcast
     ("group", "赵四", "@所有人 本周五前完成年度安全考试", "TQ", "06-13 18:00"),
@@ -106,6 +108,9 @@ MESSAGES = [
     ("direct", "审批", "【催办】你名下有 5 条待审批，最久的已停留 3 天", "TI", None),
     ("direct", "审批", "【即将超时】「合同审批-华腾补充协议」需你在今天 18:00 前处理", "TI", "06-11 18:00"),
     ("group", "GitHub", "Review requested from 王雪 on PR #1289", "T", None),
+    ("group", "GitLab", "赵四 请求 王雪 评审 Merge Request !88", "T", None),
+    ("group", "夜莺", "[P2] order-api 延迟 P99 1.2s @王雪", "T", None),  # an alert's words from a sender not known as a bot
+    ("group", "赵四", "@王雪 你写的那篇消费积压排查文档不错，我转给运维组了", "N", None),
     # scams and phishing, and a message about one
     ("direct", "刘总", "我是刘总，这是我新号，有笔款急需转给供应商，请尽快处理", "S", None),
     ("direct", "钱总", "我是钱总，这是我另一个微信，有笔货款你先垫一下", "S", None),

@@ -30,6 +30,8 @@ _WITH_READER = re.compile(r"你|您|咱|大家|我们|各位|all|@")
 _TOGETHER = re.compile(r"一起|咱|陪我|跟我")
 _PLACE = re.compile(words.MEETING_PLACE)
 _OCCASION = re.compile(words.OCCASION)
+_SUMMONS = literal(words.SUMMONS)
+_DATED_SUMMONS = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n]{0,6}?(?:" + alternatives(words.SUMMONS) + ")")
 _TOGETHER_EVENT = any_of([words.TOGETHER_EVENT])
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 
@@ -53,6 +55,8 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
         # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
         if _CLOCK.search(text) or RESCHEDULE.search(text) or ATTEND.search(text) or _DATED_EVENT.search(text):
             return True
+    if _SUMMONS.search(text) and (_CLOCK.search(text) or _DATED_SUMMONS.search(text)):
+        return True
     if _OCCASION.search(text) and RESCHEDULE.search(text):
         return True  # "现场那次挪到周四"
     return bool(_CLOCK.search(text) and _PLACE.search(text))  # "周四 14:00 在 A502 过一遍根因"

@@ -104,6 +104,7 @@ _EACH_ROLE = any_of([words.EACH_ROLE])
 _WAIT_UNTIL = any_of([words.WAIT_UNTIL])
 _WE_MUST = Either(any_of(words.WE_MUST), English(words.WE_MUST_ENGLISH))
 _HANDLED = any_of(words.HANDLED)
+_ALERT_PROBLEM = any_of(words.ALERT_PROBLEM)
 _GROUP_ASK = literal(words.GROUP_ASK)
 _IN_PROGRESS = literal(words.IN_PROGRESS)
 _TELLING_NOW = re.compile(words.TELLING_NOW)
@@ -290,7 +291,8 @@ def _read_requests(r: Reading, event: Event) -> None:
         or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
     if me:
         asked, r.question_only = _request(parts, promised, r.meeting, r.direct)
-        problem = bool(_PROBLEM.search(body)) and not _DONE.search(body) and not _HANDLED.search(body)
+        problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))) \
+            and not _DONE.search(body) and not _HANDLED.search(body)
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
         if r.todo and r.follow_up:
             # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");

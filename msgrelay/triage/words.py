@@ -161,6 +161,9 @@ WAIT_UNTIL = r"^\s*(等|待)\S*再"
 # The sender and the user together must: "这周我们必须把修复交付", "咱们得抓紧" (in a one-to-one chat).
 WE_MUST = (r"(我们|咱们|咱)\S{0,8}(必须|一定要|务必|得(?![到了])|要在|需要在)",)
 WE_MUST_ENGLISH = (r"we (must|need to|have to|should)",)
+# A problem put to the user in the words of an alert: "[P2] order-api 延迟 P99 1.2s @李明".
+ALERT_PROBLEM = (r"告警", r"报警", r"(?i:alert|firing)", r"\bP[0-4]\b", r"【P[0-4]", r"阈值", r"不可用", r"5xx",
+                 r"(使用率|错误率|成功率|延迟|P99|RT|堆积|积压)\S{0,6}\d")  # a number gone bad: "延迟 P99 1.2s"
 # Someone else is on a problem already: "运维在处理", "郭峰在恢复".
 HANDLED = (r"(在|正在)(处理|修|恢复|查|排查|跟进|解决|看|赶来)", r"处理中", r"修复中")
 # Someone is already repairing it: an office tool or a building, not the business, can wait.
@@ -246,7 +249,7 @@ NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要
 MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个", "面两个", "现场", "踩点", "校准", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
                   "走查", "宣讲", "路演", "答疑", "答辩", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage",
                   "demo", "Demo", "interview", "workshop", "讲座", "沙龙", "面谈", "聊聊", "聊一下", "聊下", "碰一下",
-                  "碰个头", "见一面", "来我办公室", "到我办公室", "来我这", "电话沟通", "电话聊", "通个电话",
+                  "碰个头", "见一面", "电话沟通", "电话聊", "通个电话",
                   "语音沟通", "视频沟通")
 # Where people meet: a room code (A502, C301), a floor, a meeting room, someone's office, on site.
 MEETING_PLACE = (r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)|(在|地点\S?)\s*[A-Z]\d{3,4}|\d+\s*楼|会议室"
@@ -255,6 +258,9 @@ MEETING_PLACE = (r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*
 TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
 # An occasion referred back to and moved or cancelled: "现场那次挪到周四", "踩点那趟取消了".
 OCCASION = r"(那次|那趟|那场|那个会)"
+# A summons to the sender's office is a meeting only with a time ("明早九点来我办公室"); without one
+# it is a request ("你来我办公室一下").
+SUMMONS = ("来我办公室", "到我办公室", "来我这")
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
               "时间调整", "取消", "另行通知", "改期", "顺延", "换个人", "定在", "约在", "安排在", "照常", "moved", "cancel",
               "reschedul")
@@ -416,7 +422,8 @@ OWNER_LABELS = ("负责人", "负责的", "名下", "提交者", "作者", "处�
 # or a setting after it: "赵磊 将 李明 设为 MR !733 的评审人".
 OWNER_BEFORE = (r"(?:负责人|处理人|指派给|分配给|提交者|作者|触发人|提单人|当前节点|当前处理人|评审人|审查人|审阅人|"
                 r"[Oo]wner|[Aa]ssignee|[Rr]eviewers?|[Rr]eview requested|[Aa]ssigned)\s*[：:=]?\s*(?:为|给|是|from|to)?\s*@?$")
-OWNER_AFTER = r"^\s*(?:设为|设置为|指定为|指派为|被指派为|添加为)\S{0,30}?(?:评审人|审查人|审阅人|[Rr]eviewer|负责人|处理人|[Oo]wner)"
+OWNER_AFTER = (r"^\s*(?:(?:设为|设置为|指定为|指派为|被指派为|添加为)\S{0,30}?(?:评审人|审查人|审阅人|[Rr]eviewer|负责人|处理人|[Oo]wner)"
+               r"|(?:评审|审查|审阅|[Rr]eview)(?!过|了|完))")  # "王五 请求 李明 评审 MR !88"
 # On duty counts only for an alert ("【P3】日志盘 82%｜当前值班：李明"), not for the rota ("本周值班人：李明").
 ON_CALL_BEFORE = r"(?:值班人|当前值班|值班负责人|值班|[Oo]n-?call)\s*[：:=]?\s*(?:为|是)?\s*@?$"
 ALERT_SIGNS = (r"告警", r"报警", r"[Aa]lert", r"FIRING", r"【紧急】", r"\bP[0-4]\b", r"P[0-4](告警|级)", r"【P[0-4]",
