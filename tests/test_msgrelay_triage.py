@@ -87,6 +87,7 @@ MESSAGES = [
     ("direct", "赵四", "尾款的付款单已经提交了，月底前应该能打过去", "F", "06-30 18:00"),
     ("direct", "房东", "空调漏水的事我约了师傅，后天上午过去", "F", "06-13 12:00"),
     ("direct", "赵四", "二期要不要加对接，我得先跟老板汇报，明天给你消息", "F", None),
+    ("direct", "赵四", "兄弟，能借我 500 块吗，下周还你", "TI", None),  # a question to the user, then a promise
     ("direct", "赵四", "你的职级调整我已经报上去了，等人力委员会月底定", "IF", None),
     ("direct", "HR-孙七", "恭喜雪姐，晋升评审通过了，正式邮件稍后发", "IF", None),
     ("direct", "钱总", "跟你同步一下，华腾的付款问题法务已经处理完了", "", None),
@@ -132,6 +133,8 @@ MESSAGES = [
     ("group", "行政-钱七", "@所有人 年会签到请扫码，入场用", "", None),
     ("direct", "赵四", "staging 密码换了，新的见 https://vault.corp.com/staging", "", None),  # no pressure, no bait
     ("direct", "招商银行", "【招商银行】验证码 381920，请勿泄露给他人", "", None),
+    ("direct", "10086", "【中国移动】您的话费余额不足 10 元，请及时充值", "", None),  # a service's number
+    ("direct", "金融客服", "您的借呗额度异常，需要配合关闭学生贷款，请下载会议软件共享屏幕", "S", None),
     ("group", "赵四", "@王雪 UI 稿改了，麻烦同步改一下 figma 链接 https://figma.com/file/k2x9", "T", None),
     # meetings: words, times, changes; minutes, comments and the room are none
     ("group", "赵四", "明天 9:30 站会，顺便过一下上线 checklist", "M", None),

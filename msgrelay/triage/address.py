@@ -51,7 +51,7 @@ def is_customer(event: Event, address: "Address | None" = None) -> bool:
 def is_automated(event: Event) -> bool:
     """A service, bot or system writes, or the message is an advertisement."""
     return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name)) \
-        or bool(_ADVERTISING.search(event.display_text))
+        or event.sender_name.strip().isdigit() or bool(_ADVERTISING.search(event.display_text))  # 10086, 95588
 
 
 @dataclasses.dataclass

@@ -108,6 +108,7 @@ _ALERT_PROBLEM = any_of(words.ALERT_PROBLEM)
 _GROUP_ASK = literal(words.GROUP_ASK)
 _IN_PROGRESS = literal(words.IN_PROGRESS)
 _TELLING_NOW = re.compile(words.TELLING_NOW)
+_DELIBERATION = re.compile(words.DELIBERATION)
 _NOW = Either(any_of(words.NOW), English(words.NOW_ENGLISH))
 _RELAXED = literal(words.RELAXED)
 _BEFORE_COMING = re.compile(r"再(来|去|参加|过来)")  # "大家把商机表更新好再来": coming ready, no chore
@@ -298,8 +299,9 @@ def _read_requests(r: Reading, event: Event) -> None:
             # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");
             # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你"), and so is a
             # question the sender takes away to answer ("二期要不要加对接，我先跟蔡总汇报，明天给你消息")
-            topic = r.question_only and not (_YOU.search(body) or _ENGLISH_REQUEST.search(body)) \
-                and "?" not in body and "？" not in body
+            topic = r.question_only and "?" not in body and "？" not in body \
+                and not (_YOU.search(body) or _ENGLISH_REQUEST.search(body)) \
+                and all(_DELIBERATION.search(c) and not _REQUEST.search(c) for c in parts if _is_question(c))
             asked = asked and not topic
             r.todo, r.follow_up = asked, not asked
     elif not r.address.other and event.session_kind != "direct":
