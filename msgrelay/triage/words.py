@@ -195,8 +195,10 @@ PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "�
 # "…发你", "给你结论", "回头跟你说": the sender will come back to the user.
 TO_YOU = ("发", "给", "回", "还", "给到", "发到", "告诉", "通知", "答复", "回复", "跟", "联系", "打给", "找", "转给",
           "同步给", "传给", "带给", "寄给", "拿给")
-ENGLISH_PROMISES = (r"\bi'?ll\b", r"\bi will\b", r"\bwe'?ll\b", r"\bget back to you\b",
-                    r"^\s*will (send|share|check|update|follow up|get back)\b")
+# "I'll send the report tomorrow", not "I'll be OOO next week".
+ENGLISH_PROMISES = (r"\b(i'?ll|i will|we'?ll|we will)\s+(\w+\s+)?(send|share|check|update|look|get back|follow up|reply|"
+                    r"ping|fix|review|call|let you know|circle back|forward|post|write|prepare|confirm|take care)\b",
+                    r"\bget back to you\b", r"^\s*will (send|share|check|update|follow up|get back)\b")
 # When someone will come back: "下周", "月底", "周五前".
 LATER_TIMES = ("稍后", "回头", "晚点", "改天", "过两天", "过几天", "下周", "下个?月", "明天", "后天", "月底",
                "周[一二三四五六日天]", r"\S{1,4}前")
@@ -288,7 +290,7 @@ NEAR = (r"今天", r"今晚", r"今日", r"下班前", r"明早", r"明晚", r"�
         r"[一二三四五六七八九十两]+点前", r"(半|[一两二三1-9]|1[0-2])\s*个?小时内", r"\d+\s*分钟内")
 # "Now": a request with one of these is due at once.
 NOW = (r"立即", r"立刻", r"马上", r"现在(?!的)", r"紧急", r"尽快", r"赶紧", r"赶快")
-NOW_ENGLISH = (r"asap", r"urgent", r"right now")
+NOW_ENGLISH = (r"asap", r"urgent", r"now")
 # In private life an hour is no deadline ("六点前去接一下孩子"); a formal date or alarm is.
 PRIVATE_URGENT = (r"截止", r"逾期", r"马上", r"立刻", r"立即", r"赶紧", r"务必", r"必须", r"再不")
 URGENT = NEAR + (r"超时",) + PRIVATE_URGENT
