@@ -6,7 +6,7 @@ import re
 
 from . import words
 from ..demo_data import Event
-from .patterns import Guarded, alternatives, any_of, clauses, literal
+from .patterns import English, alternatives, any_of, clauses, literal
 
 RESCHEDULE = literal(words.RESCHEDULE)
 ATTEND = literal(words.ATTEND)
@@ -19,7 +19,7 @@ _MEETING_KIND = any_of([kind + f"会(?![{words.NOT_A_MEETING_AFTER}])" for kind 
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
 _MEETING_ENGLISH = re.compile(r"(?:" + "|".join(words.MEETING_ENGLISH) + r")(?![a-z0-9:-])")  # on lower case
 _NOT_MEETING = any_of(words.NOT_MEETING)
-_NOT_MEETING_ENGLISH = Guarded(re.compile("[A-Za-z]"), re.compile(words.NOT_MEETING_ENGLISH, re.I))
+_NOT_MEETING_ENGLISH = English(words.NOT_MEETING_ENGLISH)
 _AROUND = any_of(words.AROUND_A_MEETING)
 _CALENDAR = any_of(words.CALENDAR_SENDERS)
 _EVENTS = "(?:" + alternatives(words.MEETING_EVENTS) + ")(?!" + alternatives(words.NOT_AN_EVENT_AFTER) + ")"
@@ -28,7 +28,7 @@ _DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?
 _SENDER_ALONE = re.compile(r"我(?!们)")
 _WITH_READER = re.compile(r"你|您|咱|大家|我们|各位|all|@")
 _TOGETHER = re.compile(r"一起|咱|陪我|跟我")
-_PLACE = re.compile(words.MEETING_PLACE)
+_PLACE = any_of(words.MEETING_PLACE)
 _OCCASION = re.compile(words.OCCASION)
 _SUMMONS = literal(words.SUMMONS)
 _DATED_SUMMONS = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n]{0,6}?(?:" + alternatives(words.SUMMONS) + ")")
@@ -59,7 +59,7 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
         return True
     if _OCCASION.search(text) and RESCHEDULE.search(text):
         return True  # "现场那次挪到周四"
-    return bool(_CLOCK.search(text) and _PLACE.search(text))  # "周四 14:00 在 A502 过一遍根因"
+    return bool(_PLACE.search(text) and _CLOCK.search(text))  # "周四 14:00 在 A502 过一遍根因"
 
 
 def _english_meeting(text: str) -> bool:

@@ -254,8 +254,8 @@ MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个",
                   "碰个头", "见一面", "电话沟通", "电话聊", "通个电话",
                   "语音沟通", "视频沟通")
 # Where people meet: a room code (A502, C301), a floor, a meeting room, someone's office, on site.
-MEETING_PLACE = (r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)|(在|地点\S?)\s*[A-Z]\d{3,4}|\d+\s*楼|会议室"
-                 r"|办公室|现场")
+MEETING_PLACE = (r"\d\s*楼", r"会议室", r"办公室", r"现场", r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)",
+                 r"(在|地点\S?)\s*[A-Z]\d{3,4}")
 # Going through something with others: "下周二下午和业务方过一下需求".
 TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
 # An occasion referred back to and moved or cancelled: "现场那次挪到周四", "踩点那趟取消了".
@@ -277,7 +277,7 @@ NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(�
                r"群聊",
                r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
                r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会")
-NOT_MEETING_ENGLISH = r"\b(notes|minutes|recap)\b"
+NOT_MEETING_ENGLISH = (r"notes", r"minutes", r"recap")
 # Talk around a meeting ("会前看一下材料", "会后确认") is no announcement, unless the message also
 # names the meeting with its time.
 AROUND_A_MEETING = (r"会[前后上](?!午)",)
