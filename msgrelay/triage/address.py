@@ -4,6 +4,7 @@ name opening it or a task named to them, someone else, or everyone."""
 from __future__ import annotations
 
 import dataclasses
+import functools
 import re
 
 from . import words
@@ -34,24 +35,35 @@ def is_own(event: Event, profile: Profile) -> bool:
     return event.sender_name.strip() in profile.names  # not a form: another 李 may be 李总
 
 
+@functools.lru_cache(maxsize=4096)
+def _sender(name: str) -> tuple[bool, bool, bool]:
+    """(a service, a boss, a customer) by the sender's name alone; names repeat, so it is kept."""
+    name = name.strip()
+    company = _CUSTOMER_SENDER.match(name)
+    return (bool(_AUTOMATED.search(name)) or name.isdigit(),  # 10086, 95588
+            bool(_SENIOR.search(name)), bool(company) and not _OWN_UNITS.search(company.group(0)))
+
+
+@functools.lru_cache(maxsize=1024)
+def _customer_chat(session: str) -> bool:
+    return bool(_CUSTOMER_CHATS.search(session))
+
+
 def is_senior(event: Event) -> bool:
     """A boss or a customer's decision maker writes (李总, 陈经理, VP)."""
-    return bool(_SENIOR.search(event.sender_name.strip()))
+    return _sender(event.sender_name)[1]
 
 
 def is_customer(event: Event, address: "Address | None" = None) -> bool:
     """A customer writes: in a chat with a customer, named with a company that is no unit of the
     user's own ("鼎盛-周经理", not "财务-钱多多"), or calling the user as customers do (李工)."""
-    company = _CUSTOMER_SENDER.match(event.sender_name.strip())
-    if company and not _OWN_UNITS.search(company.group(0)):
-        return True
-    return bool(_CUSTOMER_CHATS.search(event.session_name)) or bool(address and address.as_engineer)
+    return _sender(event.sender_name)[2] or _customer_chat(event.session_name) or bool(address and address.as_engineer)
 
 
 def is_automated(event: Event) -> bool:
     """A service, bot or system writes, or the message is an advertisement."""
-    return event.session_kind == "official" or bool(_AUTOMATED.search(event.sender_name)) \
-        or event.sender_name.strip().isdigit() or bool(_ADVERTISING.search(event.display_text))  # 10086, 95588
+    return event.session_kind == "official" or _sender(event.sender_name)[0] \
+        or bool(_ADVERTISING.search(event.display_text))
 
 
 @dataclasses.dataclass
