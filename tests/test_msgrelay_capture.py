@@ -1,5 +1,6 @@
 """Notification capture without a bus: client names, body parsing, repeats, settings, storage, purge, demo."""
 
+import contextlib
 import datetime as dt
 import json
 import os
@@ -247,9 +248,15 @@ class StoreTests(unittest.TestCase):
         return [e["content"] for e in core.get("/api/events?limit=1000")[1]["events"]]
 
     def test_each_storage_fault_is_said_and_loses_nothing_reported_stored(self):
-        def full(core):
-            pages = core.core.messages._conn.execute("PRAGMA page_count").fetchone()[0]
-            core.core.messages._conn.execute(f"PRAGMA max_page_count={pages}")  # SQLite's disk-full error
+        def full(core):  # SQLite's disk-full error: no page may be added and no room is left in one
+            conn = core.core.messages._conn
+            conn.execute(f"PRAGMA max_page_count={conn.execute('PRAGMA page_count').fetchone()[0]}")
+            for size in (2000, 200, 20, 0):  # rows of no client: never served, they only take the room
+                with contextlib.suppress(sqlite3.OperationalError):
+                    while True:
+                        conn.execute("INSERT INTO messages (captured_at, chat_target, session_name, session_kind, "
+                                     "sender_name, content, content_type, app, path) VALUES (?, '', '', '', '', "
+                                     "?, '', '', '')", (self.clock.now.timestamp(), "x" * size))
 
         def other_store(core, sql=""):
             other = self.folder / "other"

@@ -19,7 +19,7 @@ def message(content, session="项目群", sender="王芳", target="wecom", minut
 class DecideTests(unittest.TestCase):
     def test_only_fresh_messages_that_need_the_user_and_pass_the_settings(self):
         request = "李明，今天下班前把报价单发我"
-        duty = "@所有人 本周五前完成年度安全考试"  # asks everyone, names nobody
+        outage = "@所有人 P0 故障：支付成功率掉到 82%"  # urgent for everyone, names nobody
         allowlist = {"rule_mode": "allowlist", "allowlist": [{"name": "项目群", "enabled": True}]}
         cases = [  # (name, message, configuration changes, notified)
             ("request naming the user", message(request), {}, True),
@@ -27,9 +27,9 @@ class DecideTests(unittest.TestCase):
             ("exclusion word, named", message("李明，优惠的报价单发我"), {"notification_exclude_keywords": ["优惠"]}, True),
             ("exclusion word, one-to-one", message("优惠的报价单今天发我", session="王芳", kind="direct"),
              {"notification_exclude_keywords": ["优惠"]}, True),
-            ("exclusion word, to everyone", message(duty), {"notification_exclude_keywords": ["考试"]}, False),
-            ("no exclusion words", message(duty), {"notification_exclude_keywords": []}, True),
-            ("exclusion word in other case", message(duty.replace("安全", "SPAM ")),
+            ("exclusion word, to everyone", message(outage), {"notification_exclude_keywords": ["故障"]}, False),
+            ("an outage for everyone, no exclusion words", message(outage), {"notification_exclude_keywords": []}, True),
+            ("exclusion word in other case", message(outage.replace("支付", "SPAM ")),
              {"notification_exclude_keywords": ["spam"]}, False),
             ("client switched off", message(request), {"wecom": {"enabled": False}}, False),
             ("allowlisted chat", message(request), {"wecom": {"enabled": True, **allowlist}}, True),
@@ -38,10 +38,20 @@ class DecideTests(unittest.TestCase):
             ("switch off", message(request), {decide.SWITCH: False}, False),
             ("switch missing (an older configuration)", message(request), {decide.SWITCH: None}, True),
             ("six minutes old", message(request, minutes_old=6), {}, False),
+            # what the sorting says needs the user
+            ("named in passing", message("这个问题李明之前写过排查手册，wiki 上搜一下就有"), {}, True),
+            ("a longer name", message("@李明亮 今天下班前把报价单发我"), {}, False),
+            ("a longer name in the text", message("李明辉负责的报价单今天下班前发出"), {}, False),
+            ("a chore of everyone's", message("大家周五前更新一下周报"), {}, False),
+            ("a promise to the user", message("@李明 日志晚点发你"), {}, False),
+            ("a family emergency", message("你爸刚才摔了一跤，现在在医院", "妈妈", "妈妈", "wechat", kind="direct"), {},
+             True),
+            ("a scam", message("我是王总，加我新微信，有笔款急需转给供应商", "王总", "王总", kind="direct"), {}, False),
         ]
         for name, event, changes, notified in cases:
             with self.subTest(name):
                 config = default_config()
+                config["user_profile"] = {"display_name": "李明", "aliases": ["明哥"]}  # whatever the defaults say
                 for key, value in changes.items():
                     if value is None:
                         del config[key]

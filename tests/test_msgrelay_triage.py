@@ -7,8 +7,9 @@ import test_msgrelay_support  # noqa: F401 - puts the checkout on the path
 
 from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
+from msgrelay.notify import decide
 from msgrelay.store.held import EventList
-from msgrelay.triage import kinds, stored, week, wire
+from msgrelay.triage import classify, kinds, stored, week, wire
 from msgrelay.triage.search import Finder, message_key, query_key
 from msgrelay.triage.digest import Digest
 from msgrelay.triage.sorting import Profile, Sorting, sort_message
@@ -16,14 +17,17 @@ from msgrelay.triage.sorting import Profile, Sorting, sort_message
 AT = dt.datetime(2025, 6, 11, 15, 0).astimezone()  # a Wednesday afternoon
 USER = {"display_name": "王雪", "aliases": ["雪姐", "Snow"]}  # not the user of the labelled sets
 
-# (chat kind, sender, text, flags: T to-do, M meeting, I important, F follow-up, S suspicious, N notified though
-#  nothing is asked (it names the user); deadline or "-").  A to-do is notified too.
+# (chat kind[:group name], sender, text, flags: T to-do, M meeting, I important, F follow-up, S suspicious, N notified though
+#  nothing is asked (it names the user, or it is urgent), Q not notified though asked (a chore of everyone's);
+#  deadline or "-").  A to-do is notified too.
 MESSAGES = [
     # who it is for: one-to-one, @, name forms derived from the name (王工, 小王), an alias, a task named
     ("direct", "赵四", "部署脚本你再改一下", "T", "-"),
     ("group", "赵四", "@王雪 接口文档第 3 节帮忙确认下", "T", None),
     ("group", "赵四", "@钱七 接口文档第 3 节帮忙确认下", "", None),
-    ("group", "赵四", "@王雪琪 接口文档第 3 节帮忙确认下", "N", None),  # 王雪 is in 王雪琪, so it is named
+    ("group", "赵四", "@王雪琪 接口文档第 3 节帮忙确认下", "", None),  # a longer name is someone else
+    ("group", "赵四", "欢迎王雪琪加入，王雪明天带她熟悉环境", "N", None),
+    ("group", "赵四", "这个问题王雪之前写过排查手册，wiki 上搜一下就有", "N", None),
     ("group", "赵四", "@王雪你看下这个告警", "T", None),
     ("group", "赵四", "王工，明早 9 点前把部署清单发我", "TI", "06-12 09:00"),
     ("group", "赵四", "小王 这个告警你看一下", "T", None),
@@ -31,6 +35,13 @@ MESSAGES = [
     ("group", "赵四", "Snowball 的版本升级了，大家看一下", "", None),
     ("group", "赵四", "纪要：1. 上线定周四 2. 王雪负责压测方案", "TI", None),
     ("group", "赵四", "有人知道测试环境的地址吗？", "", None),
+    ("group", "赵四", "回复 王雪：那灰度先开 10% 还是 30%？", "T", None),  # a reply aimed at the user
+    ("group", "采购-钱七", "采购被退回了，预算科目不对，需要王雪重新提", "TI", None),
+    ("group", "Kate", "@王雪 PTAL at the rollback script when you get a chance", "T", None),
+    ("group", "Kate", "@all prod login is down in the EU region, everyone on backend please jump in now", "TI", "06-11 15:00"),
+    # a customer's chat: 你们 is the user's team
+    ("group:华腾对接群", "华腾-林经理", "紧急！今天的运单全部推送失败，请你们马上查一下！", "TI", "06-11 15:00"),
+    ("group:华腾对接群", "华腾-林经理", "验收推迟到下个月，等你们把问题都解决了再说", "IF", None),
     ("group", "王雪", "好的，我今晚把压测报告发群里", "F", "06-11 22:00"),
     # requests without keywords, and what only looks like one
     ("direct", "赵四", "晚上回来带瓶酱油", "T", "06-11 22:00"),
@@ -45,34 +56,68 @@ MESSAGES = [
     ("direct", "赵四", "这个脚本你写得挺巧的", "", None),
     ("direct", "赵四", "她明天过来帮忙搬家", "", None),
     ("direct", "赵四", "谢谢，已经搞定了", "", None),
+    ("direct", "赵四", "文档我找到了，不用麻烦了", "", None),
+    ("direct", "赵四", "这个方案不行，重写", "T", None),
+    ("direct", "钱总", "这周我们必须把修复交付给客户", "TI", "06-13 18:00"),
+    ("direct", "钱总", "来我办公室一趟", "TI", None),
+    ("direct", "钱总", "你来我办公室一下", "TI", None),
+    ("direct", "钱总", "明早九点来我办公室，聊聊下半年的规划", "M", None),
     ("direct", "赵四", "你的调薪申请已通过，下月生效", "I", None),
     # a group's duty for everyone, not a conditional or informational broadcast
-    ("group", "赵四", "@所有人 本周五前完成年度安全考试", "T", "06-13 18:00"),
+    ("group", "赵四", "@所有人 本周五前完成年度安全考试", "TQ", "06-13 18:00"),
     ("group", "赵四", "@所有人 下周三团建，想去的在表格里报名", "", None),
     ("group", "赵四", "周日爬山，大家报名", "", None),
-    ("group", "赵四", "@所有人 周四前在系统里登记值班时间，逾期不予排班", "TI", None),
-    ("group", "赵四", "@所有人 今晚 20:00 发布，支付组的同学请保持在线", "TI", "06-11 20:00"),
+    ("group", "赵四", "@所有人 周四前在系统里登记值班时间，逾期不予排班", "TIQ", None),
+    ("group", "赵四", "@所有人 今晚 20:00 发布，支付组的同学请保持在线", "TIQ", "06-11 20:00"),
     ("group", "赵四", "@所有人 今天 14:00 核心交换机升级，办公网会中断", "I", None),
+    ("group", "赵四", "@所有人 今天 14:00 GitLab 停机迁移，期间无法提交代码", "I", None),
+    ("group", "赵四", "@所有人 P0！网关全部超时，所有人现在立即上线排查", "TI", None),
+    ("group", "赵四", "@所有人 还没填写体检预约的同事请在周三前填写，已填写的忽略", "", None),
     # promises and open loops
     ("direct", "赵四", "需求清单我整理完发你", "F", None),
     ("direct", "赵四", "报价的事我跟老板商量一下，稍后回复你", "F", None),
     ("direct", "赵四", "我这边先去吃饭，回来再细聊", "F", None),
     ("direct", "赵四", "权限我已经提单了，等 IT 审批", "F", None),
     ("direct", "Kate", "I'll send the report tomorrow", "F", "06-12 18:00"),
+    ("direct", "Kate", "Heads up: I'll be OOO next week, ping Tom for anything urgent", "", None),
+    ("direct", "Kate", "Could you please send me the API spec by EOD?", "T", "06-11 18:00"),
+    ("group", "Kate", "@王雪 the deploy is blocked on your approval, can you approve it now?", "T", "06-11 15:00"),
     ("group", "赵四", "这个需求我再确认一下，明天给大家答复", "", None),
     ("group", "赵四", "上线日期还在等老板拍板", "F", None),
     ("direct", "赵四", "发布日志你帮我导一份，我晚点要看", "T", None),
     ("direct", "赵四", "清单我明早整理好发你确认", "F", None),
     ("direct", "赵四", "提醒一下，你的体检预约在下个月", "F", None),
-    ("group", "赵四", "供应商说下周给报价，到时候我转给王雪", "FN", None),
+    ("group", "赵四", "供应商说下周给报价，到时候我转给王雪", "F", None),  # named, but only a promise
+    ("group", "赵四", "雪姐，客户账号那边我催过了，他们说明天下午给", "F", "06-12 18:00"),
+    ("direct", "赵四", "尾款的付款单已经提交了，月底前应该能打过去", "F", "06-30 18:00"),
+    ("direct", "房东", "空调漏水的事我约了师傅，后天上午过去", "F", "06-13 12:00"),
+    ("direct", "赵四", "二期要不要加对接，我得先跟老板汇报，明天给你消息", "F", None),
+    ("direct", "赵四", "兄弟，能借我 500 块吗，下周还你", "TI", None),  # a question to the user, then a promise
+    ("direct", "赵四", "你的职级调整我已经报上去了，等人力委员会月底定", "IF", None),
+    ("direct", "HR-孙七", "恭喜雪姐，晋升评审通过了，正式邮件稍后发", "IF", None),
+    ("direct", "钱总", "跟你同步一下，华腾的付款问题法务已经处理完了", "", None),
+    ("direct", "王雪", "好的，等您消息", "F", None),
+    ("group", "王雪", "今晚加班，下周再说", "F", None),
     # automated senders
     ("direct", "审批", "你提交的「报销单-差旅」正在等待财务审批", "F", None),
     ("direct", "审批", "钱七提交的「请假申请」流程到达你处，请审批", "TI", None),
     ("direct", "审批", "你发起的「采购申请」已流转至财务，当前处理人：钱七", "F", None),
     ("group", "告警机器人", "【P1告警】支付网关不可用，负责人：王雪", "TI", None),
     ("group", "告警机器人", "【恢复】支付网关已恢复正常，负责人：王雪", "", None),
-    ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "FN", "07-11 18:00"),
+    ("group", "告警中心", "[恢复] member-api 5xx 错误率已回落至 0.1%，本次异常持续 12 分钟", "", None),
+    ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "F", "07-11 18:00"),
     ("official", "菜鸟驿站", "您的快递已到驿站，请及时领取", "", None),
+    ("group", "告警机器人", "【P2】订单服务 5xx 错误率 12% @王雪", "TI", None),
+    ("group", "GitLab", "赵四 将 王雪 设为 Merge Request !42 的评审人", "T", None),
+    ("group", "夜莺告警", "【P3】日志盘使用率 82%｜当前值班：王雪", "T", None),
+    ("group", "值班机器人", "本周值班人：王雪，如有紧急故障请直接电话联系", "", None),
+    ("official", "IT服务台", "工单【笔记本更换】已处理完成，请到 5 楼领取新设备。提单人：王雪", "T", None),
+    ("direct", "审批", "【催办】你名下有 5 条待审批，最久的已停留 3 天", "TI", None),
+    ("direct", "审批", "【即将超时】「合同审批-华腾补充协议」需你在今天 18:00 前处理", "TI", "06-11 18:00"),
+    ("group", "GitHub", "Review requested from 王雪 on PR #1289", "T", None),
+    ("group", "GitLab", "赵四 请求 王雪 评审 Merge Request !88", "T", None),
+    ("group", "夜莺", "[P2] order-api 延迟 P99 1.2s @王雪", "T", None),  # an alert's words from a sender not known as a bot
+    ("group", "赵四", "@王雪 你写的那篇消费积压排查文档不错，我转给运维组了", "N", None),
     # scams and phishing, and a message about one
     ("direct", "刘总", "我是刘总，这是我新号，有笔款急需转给供应商，请尽快处理", "S", None),
     ("direct", "钱总", "我是钱总，这是我另一个微信，有笔货款你先垫一下", "S", None),
@@ -81,6 +126,21 @@ MESSAGES = [
     ("direct", "客服", "您的快递丢失，点击 http://kd.example 领取 3 倍赔偿", "S", None),
     ("direct", "ETC服务", "您的 ETC 卡已失效，请于 24 小时内点击 http://etc-renew.example/k 重新认证", "S", None),
     ("direct", "妈妈", "你帮我看看这个短信是不是诈骗：请点击链接领取积分", "T", None),
+    ("direct", "IT服务台", "您的邮箱密码将于今日过期，请立即点击 http://mail-reset.cn 重置", "S", None),
+    ("direct", "IT Helpdesk", "Your mailbox is at 99% quota, verify at https://m365-quota.net within 24 hours", "S", None),
+    ("group", "人力资源部", "@所有人 高温补贴今日截止申领，请扫码登记银行卡号", "S", None),
+    ("direct", "财务部-刘会计", "老板让我核对你的工资卡，麻烦今天把卡号和开户行发我", "S", None),
+    ("direct", "赵四", "把你手机收到的验证码发我一下", "S", None),
+    ("direct", "钱总", "我换号了，加我新微信 qz888，先给这个账户转 48,000 定金", "S", None),
+    ("group", "信息安全部", "@所有人 有人冒充 IT 服务台发送密码过期链接，收到请勿点击", "", None),
+    ("direct", "某客服", "您的退款已受理，请添加退款专员 QQ 3381927 并开启屏幕共享", "S", None),
+    ("direct", "行政部", "恭喜您在年会抽奖中获得 iPhone，请扫码支付 29 元运费领取", "S", None),
+    ("group", "行政-钱七", "@所有人 年会签到请扫码，入场用", "", None),
+    ("direct", "赵四", "staging 密码换了，新的见 https://vault.corp.com/staging", "", None),  # no pressure, no bait
+    ("direct", "招商银行", "【招商银行】验证码 381920，请勿泄露给他人", "", None),
+    ("direct", "10086", "【中国移动】您的话费余额不足 10 元，请及时充值", "", None),  # a service's number
+    ("direct", "金融客服", "您的借呗额度异常，需要配合关闭学生贷款，请下载会议软件共享屏幕", "S", None),
+    ("group", "赵四", "@王雪 UI 稿改了，麻烦同步改一下 figma 链接 https://figma.com/file/k2x9", "T", None),
     # meetings: words, times, changes; minutes, comments and the room are none
     ("group", "赵四", "明天 9:30 站会，顺便过一下上线 checklist", "M", None),
     ("direct", "Kate", "Can we do a quick call at 4pm?", "TM", "06-11 16:00"),
@@ -97,6 +157,16 @@ MESSAGES = [
     ("group", "赵四", "周五下午 3 点方案对齐，参会：赵四、王雪，链接会前发", "MN", None),
     ("group", "赵四", "评审意见我都改完了", "", None),
     ("group", "赵四", "五楼会议室投影仪维修中，暂停预订", "", None),
+    ("group", "赵四", "周四 14:00 在 A502 过一遍根因和改进项", "M", None),  # a time and a place
+    ("group", "赵四", "@所有人 下周三下午 2 点部门季度总结会，每个人准备 5 分钟汇报", "TMQ", "06-18 14:00"),
+    ("group:华腾对接群", "华腾-蔡总", "仓库周三有检查，现场那次挪到周四，还是九点半", "M", None),
+    ("direct", "赵四", "下周二上午 10 点帮忙面一个后端候选人", "TM", "06-17 10:00"),
+    ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TMQ", "06-13 18:00"),
+    ("group", "Anna", "Notes from today's call are in the shared doc.", "", None),
+    ("group", "赵四", "我刚开会回来，刚才谁找我？", "", None),
+    ("group", "赵四", "今天开会的录屏在云盘里", "", None),
+    ("direct", "赵四", "下季度起 on-call 由你牵头", "I", None),  # no call
+    ("direct", "12306", "您购买的 G123 次列车 6 月 20 日 08:00 开", "", None),
     # what matters today
     ("direct", "赵四", "物业费该交了，你转一下，2380", "TI", None),
     ("direct", "赵四", "这周的周报你再改一下", "TI", "06-13 18:00"),
@@ -105,19 +175,40 @@ MESSAGES = [
     ("direct", "钱总", "你申请的两个 HC 我批了", "I", None),
     ("direct", "赵四", "你的借款已经冲账完了", "", None),
     ("group", "赵四", "跟业务对齐过了，这个功能这期不做了", "I", None),
-    ("group", "赵四", "@所有人 生产大量订单超时，先暂停发布", "I", None),
+    ("group", "赵四", "@所有人 生产大量订单超时，先暂停发布", "IN", "06-11 15:00"),
     ("group", "赵四", "@所有人 今晚 22:00 打印服务切换，约 10 分钟不可用", "", None),
     ("direct", "陈总", "华腾的报价单今晚发给客户前先给我过目", "TI", "06-11 22:00"),
     ("group", "赵四", "华腾的合同法务已经审完了，今天走盖章", "", None),
     ("group", "赵四", "我们准备向上投诉了，这个问题拖了一周还没解决！", "I", None),
     ("group", "赵四", "公司决定下月起实行弹性工作制", "I", None),
-    ("direct", "赵四", "儿子发烧了 38.9 度，我带他去医院了", "I", None),
+    ("direct", "赵四", "儿子发烧了 38.9 度，我带他去医院了", "IN", "06-11 15:00"),
+    # what is at stake comes now: an emergency or "now" is due at the message's own time
+    ("direct", "妈妈", "你爸刚才摔了一跤，现在在医院，你方便回个电话吗", "TI", "06-11 15:00"),
+    ("group", "赵四", "【紧急】客户 CEO 已经打电话到我们 VP 了，@王雪 请立即介入", "TI", "06-11 15:00"),
+    ("group", "赵四", "@所有人 P0：支付成功率掉到 82%", "IN", "06-11 15:00"),
+    ("direct", "钱总", "刚才会上定了，你那个项目下个月并入中台", "I", None),
+    ("direct", "法务-孙七", "客户法务不同意这份协议，第 7 条责任上限要改", "I", None),
+    ("group", "赵四", "官网 CMS 宕机了，在修", "", None),
+    ("group", "赵四", "@王雪 线程数一直在涨，已经 1800 多了，你看要不要先重启", "TI", "06-11 15:00"),
+    ("group", "赵四", "昨晚的 gitlab 故障已经处理完了，原因是磁盘满", "", None),
+    ("group:华腾对接群", "华腾-陈总", "我们已经正式发函，要求贵司本周内给出书面整改报告", "I", None),
+    ("group:华腾对接群", "华腾-林经理", "你们再这样我们就要走法律程序了", "I", None),
+    ("group", "赵四", "@王雪 你提的扩容申请老板批了", "IN", None),
+    ("direct", "华腾-陈国栋", "王工，今天的问题原因查到了吗？我们老总在问", "TI", "06-11 18:00"),
+    ("group:华腾对接群", "华腾-蔡总", "二期费用我们董事会通过了，就按上次的报价签", "I", None),
+    ("group", "赵四", "@所有人 代发银行切换，这个月的绩效奖金要晚几天", "I", None),
+    ("group", "赵四", "@所有人 上次安全考试未通过的同事，请本周内补考", "", None),
+    ("group", "赵四", "公司决定今年年会延期到 3 月举办", "", None),
+    ("group", "赵四", "Code review 注意幂等，上次线上重复扣款就是这个原因", "", None),
+    ("group", "赵四", "@所有人 请大家今天下班前更新一下 wiki 上的任务进度", "TQ", "06-11 18:00"),
+    ("direct", "钱总", "周五下午四点咱俩做个1:1，聊聊下半年的规划", "M", None),
     ("group", "赵四", "站会改到 10 点，我早上要去医院", "M", None),
 ]
 
 
 def event(kind, sender, text, at=AT, number=1):
-    return Event(number, "wecom", sender if kind != "group" else "项目群", kind, sender, at, text)
+    kind, _, session = kind.partition(":")  # "group:华腾对接群" names the group
+    return Event(number, "wecom", session or (sender if kind != "group" else "项目群"), kind, sender, at, text)
 
 
 class SortingTests(unittest.TestCase):
@@ -129,8 +220,8 @@ class SortingTests(unittest.TestCase):
                 s = sort_message(event(kind, sender, text), profile)
                 got = "".join(f for f, on in zip("TMIFS", (s.todo, s.meeting, s.important, s.follow_up, s.suspicious))
                               if on)
-                self.assertEqual(got, flags.replace("N", ""))
-                self.assertEqual(s.needs_user, "T" in flags or "N" in flags)
+                self.assertEqual(got, flags.replace("N", "").replace("Q", ""))
+                self.assertEqual(decide.needs_user(s), ("T" in flags or "N" in flags) and "Q" not in flags)
                 if due is not None:
                     self.assertEqual(dt.datetime.fromtimestamp(s.due).astimezone().strftime("%m-%d %H:%M")
                                      if s.due else "-", due)
@@ -181,6 +272,24 @@ class SortingTests(unittest.TestCase):
         self.assertEqual(finders[1].keys(), Finder(lists[1], [message_key(e) for e in lists[1]]).keys())
         self.assertEqual([e.id for e in finders[1].find(query_key("合同 v"), 10)], [0, 1, 2, 3])
 
+    def test_what_ranks_a_message(self):
+        # U urgent (due at once), K at stake, S a boss or a customer asks, B a broadcast
+        cases = [("direct", "妈妈", "你爸刚才摔了一跤，现在在医院，你方便回个电话吗", "UK"),
+                 ("direct", "赵四", "你马上看下这个 PR", "U"),
+                 ("direct", "赵四", "你先看下这个 PR，不急", ""),
+                 ("group", "赵四", "@所有人 周六 0:00-4:00 机房网络割接，期间服务不可用", "KB"),  # planned: no emergency
+                 ("group:华腾对接群", "华腾-蔡总", "二期费用我们董事会通过了，就按上次的报价签", "KS"),
+                 ("group", "赵四", "王工，接口文档什么时候能给到我们？", "S"),  # as customers call the user
+                 ("direct", "钱总", "这周我们必须把修复交付给客户", "S"),
+                 ("group", "赵四", "@所有人 大家周五前把周报更新一下", "B")]
+        profile = Profile.from_config({"user_profile": USER})
+        for kind, sender, text, flags in cases:
+            with self.subTest(text=text):
+                s = sort_message(event(kind, sender, text), profile)
+                got = "".join(f for f, on in zip("UKSB", (s.urgent, s.stakes, s.senior, s.everyone)) if on)
+                self.assertEqual(got, flags)
+                self.assertEqual(s.due == AT.timestamp(), s.urgent)
+
     def test_dates_across_the_year_end(self):
         profile = Profile.from_config({"user_profile": USER})
         cases = [("2026-12-20", "王雪，1月5日前把报价单发我", "2027-01-05"),
@@ -192,13 +301,26 @@ class SortingTests(unittest.TestCase):
                 s = sort_message(event("direct", "赵四", text, at), profile)
                 self.assertEqual(dt.datetime.fromtimestamp(s.due).date().isoformat() if s.due else None, due)
 
-    def test_to_dos_by_deadline_then_newest(self):
-        texts = ["@王雪 有空看下这个 PR", "@王雪 周五前把方案发我", "@王雪 今天下班前回复我",
-                 "@王雪 这个接口再确认一下", "@王雪 周五前把排期发我"]
-        events = [event("group", "赵四", t, AT - dt.timedelta(minutes=i), i) for i, t in enumerate(texts)]
+    def test_most_pressing_first(self):
+        messages = [("赵四", "@王雪 有空看下这个 PR"), ("赵四", "@王雪 周五前把方案发我"), ("赵四", "@王雪 今天下班前回复我"),
+                    ("赵四", "@王雪 这个接口再确认一下"), ("赵四", "@王雪 周五前把排期发我"),
+                    ("赵四", "@所有人 大家周四前把周报更新一下"), ("钱总", "@王雪 下个版本的范围你定一下"),
+                    ("赵四", "@王雪 支付全部失败了，马上回滚")]
+        events = [event("group", sender, text, AT - dt.timedelta(minutes=i), i) for i, (sender, text) in enumerate(messages)]
         digest = Digest(events, {"user_profile": USER})  # newest first, as the core hands them over
-        self.assertEqual([e.display_text for e in digest.todos], [texts[2], texts[1], texts[4], texts[0], texts[3]])
-        self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], texts[2])
+        # now, then by deadline (equal ones newest first), then the boss, then the newest; the broadcast last
+        order = [7, 2, 1, 4, 6, 0, 3, 5]
+        self.assertEqual([e.display_text for e in digest.todos], [messages[i][1] for i in order])
+        self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], messages[7][1])
+        # what is at stake (the outage) before the routine (a deadline today, the boss's request)
+        self.assertEqual([e.display_text for e in digest.important], [messages[i][1] for i in (7, 2, 6)])
+
+    def test_the_rule_answers_find_whole_names(self):
+        names = ["王雪", "Snow"]
+        for text, named in (("王雪，会议改到三点", True), ("欢迎王雪琪加入", False), ("snow, the call moved", True),
+                            ("Snowball 的会取消了", False), ("@我 会议改了", True)):
+            with self.subTest(text=text):
+                self.assertIs(classify.mentions(text, names), named)
 
     def test_aliases_split_on_lines_commas_and_pauses(self):
         for typed in ("小李, 明哥，老李、Leo\n小李", ["小李,明哥", " 老李、Leo "]):

@@ -214,24 +214,37 @@ def salvage(path: pathlib.Path) -> tuple[list[tuple], str | None]:
         first = _read_one(conn, "SELECT value FROM meta WHERE key = 'first_capture_at'")
         top = _read_one(conn, "SELECT seq FROM sqlite_sequence WHERE name = 'messages'") or 0
         position, misses = 1, 0
+
+        def one_by_one(start: int, end: int) -> int:
+            held = len(rows)
+            for number in range(start, end + 1):
+                try:
+                    rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id = ?", (number,)))
+                except sqlite3.Error:
+                    pass
+            return len(rows) - held
+
         while position <= top or (misses < SALVAGE_MISSES and position <= 2 ** 62):
             try:
                 found = conn.execute("SELECT id FROM messages WHERE id >= ? ORDER BY id LIMIT 1", (position,)).fetchone()
-            except sqlite3.Error:
-                position, misses = position + SALVAGE_CHUNK, misses + 1
+            except sqlite3.Error:  # the way to the next id is broken: the rows of a known chunk may still be reachable
+                end = position + SALVAGE_CHUNK - 1
+                misses = 0 if position <= top and one_by_one(position, min(end, top)) else misses + 1
+                position = end + 1
                 continue
             if found is None:
                 break
             end = found[0] + SALVAGE_CHUNK - 1
             try:
-                rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id BETWEEN ? AND ?", (found[0], end)))
+                chunk = conn.execute(f"{SELECT_ROWS} WHERE id BETWEEN ? AND ?", (found[0], end)).fetchall()
             except sqlite3.Error:
-                for number in range(found[0], end + 1):
-                    try:
-                        rows.update((r[0], r) for r in conn.execute(f"{SELECT_ROWS} WHERE id = ?", (number,)))
-                    except sqlite3.Error:
-                        pass
-            position, misses = end + 1, 0
+                one_by_one(found[0], end)
+                position, misses = end + 1, 0
+                continue
+            ids = [r[0] for r in chunk if isinstance(r[0], int) and found[0] <= r[0] <= end]
+            rows.update((r[0], r) for r in chunk if r[0] in ids)
+            # a scan can end early at a broken page without an error: go on right after what it gave
+            position, misses = (max(ids) + 1 if ids else end + 1), 0
     finally:
         conn.close()
     return [rows[k] for k in sorted(rows) if _well_formed(rows[k])], first

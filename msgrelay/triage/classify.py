@@ -2,8 +2,10 @@
 
 from __future__ import annotations
 
+import functools
 import re
 
+from .profile import name_pattern
 from .words import TOPIC_WORDS
 
 _DIGITS = re.compile(r"\d+")
@@ -24,8 +26,15 @@ def content_key(text: str) -> str:
 
 
 def mentions(text: str, names) -> bool:
-    """Whether the text names the user (any alias, case-insensitive) or says @我."""
-    return "@我" in text or contains_any(text, names, ignore_case=True)
+    """Whether the text names the user (any alias, case-insensitive, as a whole name: not 李明 in 李明辉)
+    or says @我."""
+    pattern = _names(tuple(names))
+    return "@我" in text or bool(pattern and pattern.search(text))
+
+
+@functools.lru_cache(maxsize=8)
+def _names(names: tuple[str, ...]):
+    return name_pattern(n for n in names if n)
 
 
 def topics_of(text: str) -> list[str]:

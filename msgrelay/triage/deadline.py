@@ -20,12 +20,12 @@ PART_HOURS = {"上午": 12, "早上": 9, "早": 9, "中午": 12, "下午": 18, "
 _NUMERALS = {"零": 0, "一": 1, "二": 2, "两": 2, "三": 3, "四": 4, "五": 5, "六": 6, "七": 7, "八": 8, "九": 9, "十": 10}
 _WEEKDAYS = {"一": 0, "二": 1, "三": 2, "四": 3, "五": 4, "六": 5, "日": 6, "天": 6, "末": 5,
              "mon": 0, "tue": 1, "wed": 2, "thu": 3, "fri": 4, "sat": 5, "sun": 6}
-_RELATIVE = {"今": 0, "明": 1, "后": 2, "大后": 3, "today": 0, "tonight": 0, "tomorrow": 1}
+_RELATIVE = {"今": 0, "明": 1, "后": 2, "大后": 3, "today": 0, "tonight": 0, "tomorrow": 1, "eod": 0}
 
 _NUM = r"(?:\d{1,2}|[一二两三四五六七八九十]{1,3})"
 _DATE = re.compile(r"(\d{1,2})\s*月\s*(\d{1,2})\s*[日号]|(?<![\d/])(\d{1,2})/(\d{1,2})(?![\d/])")
 _MONTH_DAY = re.compile(r"(?<![\d月.:])(\d{1,2})\s*[号日](?![\d元])")
-_RELATIVE_DAY = re.compile(r"(大后|今|明|后)(天|日|晚|早|儿|夜)|\b(today|tonight|tomorrow)\b", re.IGNORECASE)
+_RELATIVE_DAY = re.compile(r"(大后|今|明|后)(天|日|晚|早|儿|夜)|\b(today|tonight|tomorrow|eod)\b", re.IGNORECASE)
 _WEEKDAY = re.compile(r"(下+)?(?:周|星期|礼拜)([一二三四五六日天末])|\b(next )?(mon|tue|wed|thu|fri|sat|sun)[a-z]*\b",
                       re.IGNORECASE)
 _WEEK = re.compile(r"(本周|这周|下周|this week|next week)", re.IGNORECASE)

@@ -43,10 +43,25 @@ def deduplicated(events: list[Event]) -> list[Event]:
     return [events[i] for i in first_of_each([event_key(e) for e in events])]
 
 
-def pressing_first(items: list[tuple[Event, Sorting]]) -> list[Event]:
-    """The messages (given newest first) with those that have a deadline first, the earliest first;
-    equal deadlines and those without one stay newest first."""
-    return [e for e, _ in sorted(items, key=lambda item: (item[1].due is None, item[1].due or 0.0))]
+def pressing_first(items: list[tuple[Event, Sorting]], stakes_first: bool = False) -> list[Event]:
+    """The messages (given newest first), most pressing first: what is asked for now or is an
+    emergency (urgent), what is at stake first, then the newest; then the requests to the user by
+    deadline, the earliest first, then what a boss or a customer asks, then the newest; a broadcast's
+    chore after them.  stakes_first (the important messages): what is at stake (an escalation, an
+    outage, a family emergency, a decision about the user's work), the newest first, before routine
+    matters in the order above."""
+
+    def rank(item: tuple[Event, Sorting]):
+        s = item[1]
+        if stakes_first and s.stakes:
+            return (0,)
+        tier = int(stakes_first)
+        if s.urgent:
+            return tier, 0, not s.stakes, 0.0, False
+        dated = s.due is not None
+        return tier, 1 + s.everyone, not dated, s.due if dated else 0.0, not s.senior
+
+    return [e for e, _ in sorted(items, key=rank)]  # a stable sort: the newest first among equals
 
 
 def _named_counts(counter: collections.Counter) -> list[list]:
@@ -70,7 +85,7 @@ class Digest:
     wire form.  `sortings` and `keys` (one per message, in the same order) save sorting the messages
     and working out their duplicate keys again.
     To-dos, follow-ups and important messages come most pressing first (`pressing_first`), so the
-    capped lists keep what is due soonest; scams are in no list."""
+    capped lists keep what is urgent, at stake or due soonest; scams are in no list."""
 
     def __init__(self, events: list[Event], config: dict, completed_keys=frozenset(), completed_texts=frozenset(),
                  sortings: list[Sorting] | None = None, keys: list[str] | None = None):
@@ -96,7 +111,8 @@ class Digest:
         self.notices = [e for e, s in unique if s.notice and not s.suspicious]
         # a finished to-do stays important only for another reason
         self.important = pressing_first([(e, s) for e, s in unique
-                                         if s.important and (not s.todo or s.mine or s.meeting or open_item(e))])
+                                         if s.important and (not s.todo or s.mine or s.meeting or open_item(e))],
+                                        stakes_first=True)
 
     def open_items(self) -> dict[str, Event]:
         """Every to-do line the state lists (action items and follow-ups) with its message."""

@@ -6,7 +6,7 @@ import re
 
 from . import words
 from ..demo_data import Event
-from .patterns import alternatives, any_of, clauses, literal
+from .patterns import English, alternatives, any_of, clauses, literal
 
 RESCHEDULE = literal(words.RESCHEDULE)
 ATTEND = literal(words.ATTEND)
@@ -17,8 +17,9 @@ _MEETING = any_of(words.MEETING_WORDS)
 _MEETING_KIND = any_of([kind + f"会(?![{words.NOT_A_MEETING_AFTER}])" for kind in words.MEETING_KINDS] +
                        [words.THE_MEETING])
 _MEETING_CALL = re.compile(r"(?:开|拉|约|碰|召开|组织)(?:个|一个|一下)?(?:短|小|电话|视频|线上)?会(?![员计议])")
-_MEETING_ENGLISH = re.compile("|".join(words.MEETING_ENGLISH), re.I)
+_MEETING_ENGLISH = re.compile(r"(?:" + "|".join(words.MEETING_ENGLISH) + r")(?![a-z0-9:-])")  # on lower case
 _NOT_MEETING = any_of(words.NOT_MEETING)
+_NOT_MEETING_ENGLISH = English(words.NOT_MEETING_ENGLISH)
 _AROUND = any_of(words.AROUND_A_MEETING)
 _CALENDAR = any_of(words.CALENDAR_SENDERS)
 _EVENTS = "(?:" + alternatives(words.MEETING_EVENTS) + ")(?!" + alternatives(words.NOT_AN_EVENT_AFTER) + ")"
@@ -27,14 +28,18 @@ _DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?
 _SENDER_ALONE = re.compile(r"我(?!们)")
 _WITH_READER = re.compile(r"你|您|咱|大家|我们|各位|all|@")
 _TOGETHER = re.compile(r"一起|咱|陪我|跟我")
-_MEETING_ROOM = re.compile(r"会议室")
+_PLACE = any_of(words.MEETING_PLACE)
+_OCCASION = re.compile(words.OCCASION)
+_SUMMONS = literal(words.SUMMONS)
+_DATED_SUMMONS = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n]{0,6}?(?:" + alternatives(words.SUMMONS) + ")")
+_TOGETHER_EVENT = any_of([words.TOGETHER_EVENT])
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 
 
 def is_meeting(text: str, event: Event, automated: bool) -> bool:
     """Meeting words, a calendar service, or an event with a time, a change or a role; not minutes,
     review comments, the room, an event that is over or only the sender's own."""
-    if _NOT_MEETING.search(text):
+    if _NOT_MEETING.search(text) or _NOT_MEETING_ENGLISH.search(text):
         return False
     if _AROUND.search(text) and not _CLOCK.search(text):
         return False
@@ -42,15 +47,30 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
         return True
     if _MEETING.search(text) or _MEETING_KIND.search(text) or _MEETING_CALL.search(text):
         return True
-    if _MEETING_ENGLISH.search(text):
+    if _english_meeting(text):
         return True
     if _own_events_only(text):
         return False
-    if _MEETING_EVENT.search(text):
+    if _MEETING_EVENT.search(text) or _TOGETHER_EVENT.search(text):
         # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
         if _CLOCK.search(text) or RESCHEDULE.search(text) or ATTEND.search(text) or _DATED_EVENT.search(text):
             return True
-    return bool(_MEETING_ROOM.search(text) and _CLOCK.search(text))
+    if _SUMMONS.search(text) and (_CLOCK.search(text) or _DATED_SUMMONS.search(text)):
+        return True
+    if _OCCASION.search(text) and RESCHEDULE.search(text):
+        return True  # "现场那次挪到周四"
+    return bool(_PLACE.search(text) and _CLOCK.search(text))  # "周四 14:00 在 A502 过一遍根因"
+
+
+def _english_meeting(text: str) -> bool:
+    """An English meeting word, whole also where a Chinese character touches it ("周五的1:1"), not in
+    "on-call"."""
+    lower = text.lower()  # faster than a case-blind pattern
+    for hit in _MEETING_ENGLISH.finditer(lower):
+        before = lower[hit.start() - 1:hit.start()]
+        if not (before.isascii() and (before.isalnum() or before == "-")):
+            return True
+    return False
 
 
 def _own_events_only(text: str) -> bool:

@@ -40,7 +40,7 @@ def _branches(fragment: str) -> list[str]:
     return found
 
 
-class _Either:
+class Either:
     """Two patterns searched as one: those alternatives that start with a plain character, which the
     engine finds by skipping ahead to those characters, and the rest."""
 
@@ -54,14 +54,37 @@ class _Either:
         return self.rest.sub(replacement, self.plain.sub(replacement, text))
 
 
-def any_of(fragments) -> re.Pattern | _Either:
+class Guarded:
+    """A pattern searched only where a cheap guard finds something: English words in Chinese text."""
+
+    def __init__(self, guard: re.Pattern, pattern: re.Pattern):
+        self.guard, self.pattern = guard, pattern
+
+    def search(self, text: str, *args):
+        return self.pattern.search(text, *args) if self.guard.search(text, *args) else None
+
+
+class English:
+    """English words, whole, searched in the lower-cased text when it has a Latin letter at all: much
+    faster than a case-blind pattern over Chinese text."""
+
+    _LATIN = re.compile("[A-Za-z]")
+
+    def __init__(self, fragments):
+        self.pattern = re.compile(r"\b(?:" + "|".join(fragments) + r")\b")
+
+    def search(self, text: str, *args):
+        return self.pattern.search(text.lower(), *args) if self._LATIN.search(text, *args) else None
+
+
+def any_of(fragments) -> re.Pattern | Either:
     """One pattern of the fragments; \\S in a fragment stands for any character of the same clause."""
     branches = [b.replace(r"\S", CL) for f in fragments for b in _branches(f)]
     plain = [b for b in branches if b and b[0] not in _SPECIAL and b[1:2] not in ("?", "*", "+", "{")]
     rest = [f"(?:{b})" for b in branches if b not in plain]
     if not rest or not plain:
         return re.compile("|".join(plain or rest))
-    return _Either(re.compile("|".join(plain)), re.compile("|".join(rest)))
+    return Either(re.compile("|".join(plain)), re.compile("|".join(rest)))
 
 
 def alternatives(items) -> str:

@@ -16,9 +16,24 @@ EVERYONE_MENTIONS = ("所有人", "全体成员", "全体", "all", "All", "every
 EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位")
 # An @ runs on into the text when no space follows: "@李明你看下" is the user, "@李明辉" someone else.
 AFTER_MENTION = "你您请帮麻看在有这那把"
+# In running text a name is the user's only when the next word starts here ("李明负责…", "由李明跟银行确认",
+# "李明之前说过"); any other Chinese character makes it a longer name (李明辉, 李明亮).
+NAME_FOLLOWERS = AFTER_MENTION + ("的之说讲也和跟与及或等都就还又才已刚曾先再重只是不没要想会能可应该得被让叫将"
+                                  "来去到从负处主对牵做写出提发给回交改查问补填修完整接带参开定拍批审签他她们"
+                                  "今昨前后上下手自本老总工哥姐家同确准安吗呢吧啊呀哦嘛了着过测加联组用找买拿约打催"
+                                  "值管排选算订试跑收通拉推搞弄向替为于")
+NAME_FOLLOWING_WORDS = ("明天", "明早", "明晚", "明年", "明日")
 # "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
 SALUTATION_ENDS = " ，,：:、!！~"
 GREETINGS = ("你好", "您好", "早", "在吗")
+# "明哥今晚来不来？", "小李明天有空吗": a time right after the name opens a question or request to the user.
+OPENER_TIMES = ("今天", "今晚", "明天", "明早", "明晚", "下午", "上午", "中午", "晚上", "周末", "这周", "下周", "现在", "有空",
+                "方便")
+# A reply aimed at the user: "回复 李明：…", "Re 李明:", "引用 李明 的消息".
+REPLY_TO = r"^\s*(?:回复|答复|引用|Re|RE|re)\s*[:：]?\s*@?$"
+# A task put to the user by the words before the name: "需要李明重新提", "由李明牵头"; a request: "请李明确认".
+ASSIGNING_BEFORE = ("需要", "由", "交给", "安排")
+ASKING_BEFORE = ("请", "让", "麻烦", "辛苦")
 # The name followed by a task assigns it: "纪要：…李明负责灰度方案", "李明帮忙主持一下".
 ASSIGNED = ("来", "负责", "跟进", "处理", "主持", "对接", "牵头", "去", "你", "帮忙", "帮", "看一下", "看下", "确认",
             "准备", "安排", "跟一下", "review")
@@ -31,16 +46,25 @@ AUTOMATED_SENDERS = ("机器人", "bot", "Bot", "BOT", "助手", "Jenkins", "Git
                      "监控", "告警", "系统", "审批", "日程", "日历", "团队", "服务号", "公众号", "订阅号", "银行",
                      "支付", "快递", "速运", "速递", "驿站", "物流", "客服", "理赔", "福利", "官方", "商城",
                      "外卖", "航空", "12306", "移动", "联通", "电信", "通知")
+# Chats with a customer, and customers' names ("鼎盛-周经理", "客户-苏经理"): there 你们 is the user's team.
+CUSTOMER_CHATS = ("对接", "客户", "甲方", "交付", "实施", "外部", "驻场")
+CUSTOMER_SENDER = r"^(?:客户|[^-—·]{2,8}[-—·](?=\S))"  # a company before the person's name
+# Units of the user's own company that also write "财务-钱多多", "IT部-阿斌".
+OWN_UNITS = ("部", "行政", "财务", "HR", "hr", "人事", "法务", "采购", "市场", "销售", "IT", "运维", "测试", "产品", "研发",
+             "设计", "质量", "安保", "工会", "物业", "前台", "办公室", "中心", "组")
+TEAM_YOU = ("你们", "贵司", "贵方", "贵公司")
 # Sender names that mark a boss or a customer's decision maker.
 SENIOR_TITLES = ("总", "总监", "经理", "老板", "主任", "部长", "处长", "局长", "董事长", "主管", "VP", "CEO", "CTO",
                  "CFO", "COO")
 
 # -- what asks something -----------------------------------------------------------------------------
 # Markers of a request anywhere in a clause.
-REQUEST_MARKERS = ("麻烦", "劳驾", "帮忙", "帮我", "帮看", "帮着", "帮个忙", "能帮", "记得", "别忘了", "别忘记", "务必",
+REQUEST_MARKERS = ("(?<!不用)麻烦(?!了)", "劳驾", "帮忙", "帮我", "帮看", "帮着", "帮个忙", "能帮", "记得", "别忘了", "别忘记", "务必",
                    "尽快", "赶紧", "赶快", "抓紧", "马上", "立刻", "立即", "需要你", "需要您",
                    "给我(?!们)", "发我(?!们)", "回我(?!们)", "告诉我(?!们)", "通知我(?!们)", "过目", "答复我(?!们)",
-                   "回复我(?!们)", "转我(?!们)", "借我", "找一下", "该交了", "必须", "优先(?!级)",
+                   "回复我(?!们)", "转我(?!们)", "借我", "找一下", "该交了", "必须", "优先(?!级)", r"^\s*(还|也|就)?得(?![到了很])",
+                   # a summons: "来我办公室一趟", "现在立刻来一趟机房"
+                   "来一趟", "过来一下", "(来|到)我(办公室|这儿?|工位)",
                    # an obligation: "你们的服务得在那之前迁走", "你得先跟他说"
                    "你们?得(?![到了])", "得(在|先|赶紧|尽快|马上|抓紧)")
 # 需要 asks when neither the sender nor a negation comes before it ("需要重开一张", not "我们需要").
@@ -67,7 +91,7 @@ HEAD_VERBS = ("带", "买", "拿", "交", "发", "填", "签", "转", "催", "�
               "完善", "处理", "安排", "跟进", "整理", "寄", "送", "登记", "录入", "迁移", "迁走", "清理", "清一下",
               "打个", "打一下", "存一下", "回滚", "重启", "切到", "切换", "合进", "合到", "合并")
 # Before a head verb: time words, a deadline ("上线前") and adverbs.
-HEAD_LEAD = (r"(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|顺路|路上|先|再|"
+HEAD_LEAD = (r"(?:今天|今晚|明天|明早|晚上|下午|上午|中午|周末|回来|回家|下班|顺便|顺路|路上|先|再|重新|重|好好|认真|提前|"
              r"[^，,。；;！!？?\n再]{1,6}(?:前|之前|以前|之内|以内|内))")  # "上线前", "这周内"
 # "看一下", "停一停", "看下": a softened imperative, unless 一下 starts a time (一下午) or 一V一 defers (放一放).
 NOT_A_MOMENT = "午班周个次来去子"
@@ -79,6 +103,8 @@ QUESTION_FORMS = ("能不能", "可不可以", "行不行", "好不好", "要不
                   "怎么", "为什么", "为啥", "什么原因", "多少", "几天", "哪里", "在哪", "咋样", "你觉得", "你看呢",
                   "哪个", "哪些", "什么时候", "啥时候", "多久", "几点", "可以吗", "方便吗", "在吗", "对吗", "如何")
 ENGLISH_REQUESTS = (r"\bcan (you|we)\b", r"\bcould (you|we)\b", r"\bwould you\b", r"\bplease\b", r"\bpls\b",
+                    r"\bptal\b", r"\btake a look\b", r"\bhave a look\b", r"\bwhen you (get|have) a (chance|moment|sec)",
+                    r"\blmk\b", r"\bmind (checking|reviewing|taking)\b",
                     r"\blet me know\b", r"\bneed you\b", r"\bwill you\b")
 # Someone reports a problem with the user's work ("你提测的包有个崩溃").
 PROBLEM_WORDS = ("崩溃", "崩了", "挂了", "宕机", "报错", "异常", "出错", "错了", "不对", "对不上", "有问题",
@@ -91,19 +117,21 @@ PROBLEM_WORDS = ("崩溃", "崩了", "挂了", "宕机", "报错", "异常", "�
                  # a resource running out or a number gone bad: "磁盘只剩 3%", "覆盖率太低了"
                  "只剩", "快满", "写满", "太低", "太高", "太慢", "不够用",
                  # someone chases the user for it: "财务催了"
-                 "催了", "在催", "催你", "撑不住", "扛不住", "顶不住", "快爆了")
+                 "催了", "在催", "催你", "撑不住", "扛不住", "顶不住", "快爆了",
+                 # the user's item still outstanding: "你 7 月的备用金还没核销"
+                 r"(你|您)的?\S{0,16}还没(?!到|来|好|出|下来)")
 # Words that say a thing is finished or only informs.
 DONE_WORDS = ("已经", "已", "搞定", "完成了", "好了", "完了", "结束了", "处理完", "修好", "恢复正常", "通过了")
-INFO_ONLY = ("知悉", "周知", "FYI", "fyi", "Heads up", "heads up", "仅供参考", "供参考", "无需回复", "不用回复",
+INFO_ONLY = ("知悉", "周知", "不用麻烦", "不麻烦了", "FYI", "fyi", "Heads up", "heads up", "仅供参考", "供参考", "无需回复", "不用回复",
              "不需回复", "收到即可", "无需处理", "不用处理")
 # Someone reminds the user of something of theirs ("提醒一下，你的年假还剩 7 天"): a loop for later, no request.
 REMINDER = r"(提醒(一下|你|您)|温馨提示|友情提示)"
 REMINDER_OF_MINE = REMINDER + r"[^。！？!?]{0,4}?(你|您)的"
 # Kind words that look like imperatives but ask nothing ("多穿点衣服", "别担心").
-CARE_WORDS = ("多穿", "注意身体", "注意安全", "注意休息", "保重", "别担心", "不用担心", "别着急", "放心", "多喝水",
+CARE_WORDS = ("降温了", "天冷了", "变天了", "多穿", "注意身体", "注意安全", "注意休息", "保重", "别担心", "不用担心", "别着急", "放心", "多喝水",
               "照顾好", "路上小心", "早点睡", "早点休息", "别熬夜", "别累着", "好好休息")
 # Group messages that apply only to some ("没拜访的不用填", "不去的不用报", "有空看看").
-CONDITIONAL = (r"不用", r"无需", r"不必", r"(没|未)\S{0,5}的(?!会)", r"不\S{0,3}的", r"如需", r"如果", r"有空",
+CONDITIONAL = (r"不用", r"无需", r"不必", r"(没|未)\S{0,8}的(?!会)", r"已\S{0,6}的\S{0,2}(忽略|不用|无需|可忽略)", r"不\S{0,3}的", r"如需", r"如果", r"有空",
                r"有兴趣", r"感兴趣", r"自愿", r"可选", r"愿意的", r"想\S{0,4}的", r"能来的", r"要去的",
                # leisure is for whoever wants to come
                r"聚会", r"聚餐", r"约饭", r"饭局", r"爬山", r"出游", r"打球", r"踢球", r"约跑", r"唱歌")
@@ -116,7 +144,30 @@ DUTY_VERBS = ("(?<![提上补])交(?![换流通易付接互叉往集界代警])"
               "签到", "上传", "补齐", "补交", "完成", "更新", "确认", "报名", "登记", "录入", "报备", "签署")
 # Everyone at once: "今天下班前把各自的代码合到 release 分支".
 EACH = ("各自", "每个人", "每人", "所有人", "全员", "大家都")
-STANDBY = (r"保持\S{0,3}(在线|畅通)", r"待命", r"值守")
+STANDBY = (r"保持\S{0,3}(在线|畅通)", r"待命", r"值守", r"(别|不要)下线", r"(别|不要|先别)走")
+# Everyone now, in an emergency: "所有人现在立即上线排查", "everyone on backend please jump in now".
+ALL_NOW = (r"(所有人|全员|大家|各位|全体)\S{0,8}(立即|立刻|马上|现在|尽快|赶紧)",)
+ALL_NOW_ENGLISH = (r"(everyone|all hands)\b.{0,40}\bnow",)
+# A clause about what cannot be done asks no one to do it ("期间无法提交代码").
+UNABLE = ("无法", "不能", "没法", "禁止", "暂停", "不可", "停止")
+# A role for each attendee of a meeting: "每个人准备 5 分钟汇报".
+EACH_ROLE = r"(每个人|每人|各组)\S{0,4}(准备|汇报|分享|讲|演示)"
+# What a broadcast asks of everyone besides the duties: "大家周五前在文档里写一下", "各位记得…".
+GROUP_ASK = ("记得", "务必", "别忘", "必须", "一定要")
+# A clause that reports what is going on asks nothing: "送到医院还在检查".
+IN_PROGRESS = ("还在", "正在")
+# Wait until…, then: "等你们把问题都解决了再说" asks nothing now.
+WAIT_UNTIL = r"^\s*(等|待)\S*再"
+# The sender and the user together must: "这周我们必须把修复交付", "咱们得抓紧" (in a one-to-one chat).
+WE_MUST = (r"(我们|咱们|咱)\S{0,8}(必须|一定要|务必|得(?![到了])|要在|需要在)",)
+WE_MUST_ENGLISH = (r"we (must|need to|have to|should)",)
+# A problem put to the user in the words of an alert: "[P2] order-api 延迟 P99 1.2s @李明".
+ALERT_PROBLEM = (r"告警", r"报警", r"(?i:alert|firing)", r"\bP[0-4]\b", r"【P[0-4]", r"阈值", r"不可用", r"5xx",
+                 r"(使用率|错误率|成功率|延迟|P99|RT|堆积|积压)\S{0,6}\d")  # a number gone bad: "延迟 P99 1.2s"
+# Someone else is on a problem already: "运维在处理", "郭峰在恢复".
+HANDLED = (r"(在|正在)(处理|修|恢复|查|排查|跟进|解决|看|赶来)", r"处理中", r"修复中")
+# Someone is already repairing it: an office tool or a building, not the business, can wait.
+REPAIRING = (r"(在|正在)(修|恢复|看|赶来)", r"修复中")
 # Statements of a new rule, not a request ("周报改成周一上午交").
 ANNOUNCE = ("改成", "改为", "调整为", "调整成", "以后", "今后", "起", "开始")
 FORECAST = ("预计", "估计", "大概", "应该会", "可能")
@@ -125,9 +176,17 @@ FORECAST = ("预计", "估计", "大概", "应该会", "可能")
 PROMISE_TIMES = ("先", "再", "稍后", "晚点", "回头", "待会", "等会", "一会", "马上", "这就",
                  "今晚", "今天", "明天", "明早", "后天", "上午", "下午", "晚上", "中午", "周[一二三四五六日天]",
                  "下周", "这周", "本周", "周内", "月底", r"\d+\s*点", "抽空", "尽快", "第一时间", "争取", "现在",
-                 "等下")
+                 "等下", "饭后", "会后", "下班后", "回来后", "忙完", "晚些", "随后")
+# The sender's promise in a clause of its own after one about the sender: "我约了师傅，后天上午过去".
+PROMISE_GOING = r"^\s*(?:" + "|".join(PROMISE_TIMES[2:]) + r")\S{0,6}(过去|过来|上门|去你那|来修)"
+# A promise without a subject: "正式邮件稍后发", "结果晚点同步".
+LATER_SEND = r"(稍后|晚点|回头|随后|待会|等会|晚些)\S{0,2}(发|给|通知|同步|告诉|补上|补发)"
+# The user waits for the other's word: "好的潘姐，等您消息".
+AWAITING_YOU = r"等(你|您)\S{0,4}(消息|回复|通知|答复|确认|结果|好消息)"
 # A wish or a question is no promise ("我们这边想做一次联调").
 NOT_PROMISE = ("想", "打算", "希望", "要不要", "能不能", "可以吗")
+# Telling now is no promise: "跟你同步一下，…", "…处理完了，跟你说一声".
+TELLING_NOW = r"^\s*(跟|和|给|向)(你|您)(同步|说|讲|汇报|通报|报告)一(下|声)"
 # Someone else's promise to the whole group is not the user's loop ("材料我稍后发群里").
 TO_THE_GROUP = ("大家", "群里", "群上", "各位")
 PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "看", "叫", "找", "问", "查", "跟进", "跟一下", "处理",
@@ -136,8 +195,10 @@ PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "�
 # "…发你", "给你结论", "回头跟你说": the sender will come back to the user.
 TO_YOU = ("发", "给", "回", "还", "给到", "发到", "告诉", "通知", "答复", "回复", "跟", "联系", "打给", "找", "转给",
           "同步给", "传给", "带给", "寄给", "拿给")
-ENGLISH_PROMISES = (r"\bi'?ll\b", r"\bi will\b", r"\bwe'?ll\b", r"\bget back to you\b",
-                    r"^\s*will (send|share|check|update|follow up|get back)\b")
+# "I'll send the report tomorrow", not "I'll be OOO next week".
+ENGLISH_PROMISES = (r"\b(i'?ll|i will|we'?ll|we will)\s+(\w+\s+)?(send|share|check|update|look|get back|follow up|reply|"
+                    r"ping|fix|review|call|let you know|circle back|forward|post|write|prepare|confirm|take care)\b",
+                    r"\bget back to you\b", r"^\s*will (send|share|check|update|follow up|get back)\b")
 # When someone will come back: "下周", "月底", "周五前".
 LATER_TIMES = ("稍后", "回头", "晚点", "改天", "过两天", "过几天", "下周", "下个?月", "明天", "后天", "月底",
                "周[一二三四五六日天]", r"\S{1,4}前")
@@ -146,12 +207,13 @@ SOON = r"(下周|明天|后天|月底|周[一二三四五六日天]|过两天|�
 # The user's matter in someone else's hands: still being worked on, expected later, promised by others.
 WAITING = (r"还在(走|审|批|签|想|查|看|等|排|处理|评估|确认|跑|谈|沟通|办|出|做|写|改|修|弄|调|测|讨论)", r"还在排队",
            r"(估计|预计|应该)\S{0,6}(能|会)\S{0,2}(拿到|给|出来|回|下来)",
-           SOON + r"\S{0,3}前?\S{0,2}(打|转|付)过来",
+           SOON + r"\S{0,3}前?\S{0,2}(打|转|付)过(来|去)",
            r"考虑(两|几|一)天", r"在走\S{0,6}流程", r"走流程", r"审批中", r"等待\S{0,10}审批", r"已?转交",
-           r"等\S{1,10}(审批|拍板|排期|签完|批|定下来|确认|回复|结果|消息)", r"还没(下来|批|定|回)", r"处理中",
+           r"等\S{1,10}(审批|拍板|排期|签完|批|定|确认|回复|结果|消息|通知)", r"还没(下来|批|定|回)", r"处理中",
            r"(那边|对方|客户|他们|他|她)说\S{0,8}(给|回复|答复|告诉|通知|回)(我们|你)",
            # someone else promised an answer for later: "人家说下周给答复", "银行说周五前给我们"
            r"说\S{0,10}?" + LATER + r"\S{0,8}?(给|回|发)\S{0,2}(答复|回复|反馈|结果|消息|结论|回音|我们|你)",
+           r"说\S{0,10}?" + LATER + r"\S{0,8}?(给|回复|答复|发过来)(?=$|[，,。！!])",
            SOON + r"\S{0,4}(打款|付款|到账|付|打给你|转给你)")
 DEFERRED = (r"(明天|回头|改天|下周|见面|到时候?)\S{0,2}当面(再)?(聊|说|谈)",
             r"(稍后|回头|下周|下个?月|改天|以后|过两天|晚点|回来|周[一二三四五六日天]|月底|季度末|年底)[^，。！？,!?]{0,8}?"
@@ -166,7 +228,7 @@ MEETING_WORDS = (r"会议(?!室|纪要)", r"开会(?!呢|中)", r"参会", r"与
 # A calendar service announces meetings whatever its words.
 CALENDAR_SENDERS = ("日程", "日历", "会议", r"(?i:calendar)")
 # "周会", "评审会", "对齐会"…: a 会 after these is a meeting (not the verb 会).
-MEETING_KINDS = ("周(?<![下这本上每]周)", "例", "站", "晨", "早", "夕", "月", "大", "短", "小", "电话", "视频", "线上",
+MEETING_KINDS = ("回顾", "迭代", "周(?<![下这本上每]周)", "例", "站", "晨", "早", "夕", "月", "大", "短", "小", "电话", "视频", "线上",
                  "线下", "复盘", "评审", "对齐", "沟通", "验收", "分享", "启动", "碰头", "讨论", "说明", "交流", "汇报", "培训",
                  "协调", "研讨", "宣讲", "座谈", "见面", "述职", "对接", "澄清", "务虚", "动员", "总结", "周例",
                  "高层", "管理层", "全员", "部门", "项目", "需求", "技术", "规划", "季度", "月度", "年度", "临时",
@@ -177,45 +239,64 @@ NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中
 THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常)"
 # A day or time right before an event makes it a meeting: "周一评审", "下周二下午面试一个候选人".
 DAY_WORDS = r"(?:今天|明天|后天|今晚|明早|下午|上午|晚上|下?周[一二三四五六日天]|\d+\s*号)"
-MEETING_ENGLISH = (r"\bmeeting\b", r"\bcall\b", r"\bsync\b", r"\bzoom\b", r"\bstand-?up\b", r"\bhuddle\b",
-                   r"\btech ?(sharing|share)\b",
-                   r"\btown ?hall\b", r"\ball-hands\b", r"\b1\s*:\s*1(?![\d:])", r"\b1-on-1\b", r"\bone-on-one\b",
-                   r"\b1on1\b", r"\bwebex\b", r"\bteams meeting\b", r"\binvite\b", r"\btech ?talks?\b",
-                   r"\bwebinar\b", r"\bkick-?off\b", r"\bretro(spective)?\b", r"\bbrown ?bag\b", r"\bdemo day\b",
-                   r"\bsprint (review|planning)\b", r"\bbriefing\b")
+# English words, whole (a Chinese character may touch them: "周五的1:1", not "on-call").
+MEETING_ENGLISH = (r"meeting", r"call", r"sync", r"zoom", r"stand-?up", r"huddle", r"tech ?(sharing|share)",
+                   r"town ?hall", r"all-hands", r"1\s*:\s*1", r"1-on-1", r"one-on-one", r"1on1", r"webex",
+                   r"teams meeting", r"invite", r"tech ?talks?", r"webinar", r"kick-?off", r"retro(spective)?",
+                   r"brown ?bag", r"demo day", r"sprint (review|planning)", r"briefing")
 # After an event: it is over ("对齐过了") or only a purpose ("明天评审要用"), not announced.
-NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要用", "用", "前", "之前", "的", "意见", "结论", "材料", "报告")
+NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要用", "用", "前", "之前", "的", "意见", "结论", "材料", "报告",
+                      "环境", "文档", "数据", "账号", "视频", "稿")
 # Events that are meetings once a time, a change or a role comes with them.
-MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
+MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个", "面两个", "现场", "踩点", "校准", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
                   "走查", "宣讲", "路演", "答疑", "答辩", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage",
                   "demo", "Demo", "interview", "workshop", "讲座", "沙龙", "面谈", "聊聊", "聊一下", "聊下", "碰一下",
-                  "碰个头", "见一面", "来我办公室", "到我办公室", "来我这", "过一下", "电话沟通", "电话聊", "通个电话",
+                  "碰个头", "见一面", "电话沟通", "电话聊", "通个电话",
                   "语音沟通", "视频沟通")
+# Where people meet: a room code (A502, C301), a floor, a meeting room, someone's office, on site.
+MEETING_PLACE = (r"\d\s*楼", r"会议室", r"办公室", r"现场", r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)",
+                 r"(在|地点\S?)\s*[A-Z]\d{3,4}")
+# Going through something with others: "下周二下午和业务方过一下需求".
+TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
+# An occasion referred back to and moved or cancelled: "现场那次挪到周四", "踩点那趟取消了".
+OCCASION = r"(那次|那趟|那场|那个会)"
+# A summons to the sender's office is a meeting only with a time ("明早九点来我办公室"); without one
+# it is a request ("你来我办公室一下").
+SUMMONS = ("来我办公室", "到我办公室", "来我这")
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
-              "时间调整", "取消", "另行通知", "改期", "顺延", "定在", "约在", "安排在", "照常", "moved", "cancel",
+              "时间调整", "取消", "另行通知", "改期", "顺延", "换个人", "定在", "约在", "安排在", "照常", "moved", "cancel",
               "reschedul")
-ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去", "到场", "列席", "主持", "你来讲", "来讲",
+ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去", "跟我一", "到场", "列席", "主持", "你来讲", "来讲",
           "带上", "准备一下", "准时", "聊一下", "聊聊", "碰一下", "碰个头", "见一面", "来我办公室", "到我办公室",
           "过来", "来一趟", "对一下", "过一下")
 # The meeting's link or place promised for later is no open loop.
 MEETING_LINKS = ("链接", "link", "Link", "地址", "会议号", "Zoom", "zoom", "会议室")
 # Not a meeting: minutes, review comments, talk about a past meeting, the room itself, being busy.
 NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(订|预订|占|投影|维修|空)", r"在开会",
+               r"谁在\S{0,8}开会", r"会的?(录屏|录像|录音|回放|PPT|ppt|资料|材料)", r"录屏", r"回放", r"开会回来", r"开完会", r"开会\S{0,2}(要用|用)",
+               r"群聊",
                r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
                r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会")
+NOT_MEETING_ENGLISH = (r"notes", r"minutes", r"recap")
 # Talk around a meeting ("会前看一下材料", "会后确认") is no announcement, unless the message also
 # names the meeting with its time.
 AROUND_A_MEETING = (r"会[前后上](?!午)",)
 # A role in the meeting makes the invitation a to-do.  Being asked to attend or to talk (ATTEND) does not.
-MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带着", "发言", "介绍", "分享一下", "替我", "代我", "代替",
+MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带着", "带过来", "带来", "发言", "介绍", "分享一下", "替我", "代我", "代替",
                  r"你来?当", "present", "prepare", "host")
 
 # -- what matters today ----------------------------------------------------------------------------
-NEAR = (r"今天", r"今晚", r"今日", r"下班前", r"明早", r"明天(上午|中午|一早|早上|之前|就)", r"\d+\s*点前",
-        r"[一二三四五六七八九十两]+点前")
+NEAR = (r"今天", r"今晚", r"今日", r"下班前", r"明早", r"明晚", r"明天(上午|中午|一早|早上|之前|就)", r"\d+\s*点前",
+        r"[一二三四五六七八九十两]+点前", r"(半|[一两二三1-9]|1[0-2])\s*个?小时内", r"\d+\s*分钟内")
+# "Now": a request with one of these is due at once.
+NOW = (r"立即", r"立刻", r"马上", r"现在(?!的)", r"紧急", r"尽快", r"赶紧", r"赶快")
+NOW_ENGLISH = (r"asap", r"urgent", r"now")
 # In private life an hour is no deadline ("六点前去接一下孩子"); a formal date or alarm is.
 PRIVATE_URGENT = (r"截止", r"逾期", r"马上", r"立刻", r"立即", r"赶紧", r"务必", r"必须", r"再不")
 URGENT = NEAR + (r"超时",) + PRIVATE_URGENT
+# Services down, in English: "prod login service is down in the EU region".
+OUTAGE_ENGLISH = (r"(service|server|site|prod|production|api|database|db|login|system|cluster|app|gateway)s?\b.{0,30}"
+                  r"\b(is|are|went|goes) down", r"outage")
 # What takes a request's urgency away: "你找时间跟他对接一下", "有空帮我过一遍", "不急".
 RELAXED = ("找时间", "找个时间", "有空", "抽空", "有时间", "方便的时候", "不急", "不着急", "不用急", "慢慢来")
 # A sanction for missing a deadline: "未完成的影响本季度绩效", "逾期会影响社保缴纳", "到期不切通道会被停".
@@ -224,26 +305,47 @@ PENALTY = (r"(未|没|不)\S{0,8}(的|将|会|就|则)\S{0,3}(影响|扣|罚|处
            r"(下线|停用|停服|关停|下架|回收)[^。！？!?\n]{0,16}(之?前|以前)",
            r"影响\S{0,6}(考核|绩效|评级|社保|公积金|奖金|工资|转正|晋升)",
            r"(未|没|不)\S{0,8}的\S{0,2}(不参与|不予|取消\S{0,4}资格|视为)", r"视为(放弃|自动放弃|未)")
-MONEY = (r"\d+(\.\d+)?\s*(万|元|块)", r"[¥￥$]\s*\d", r"[\u4e00-\u9fff](?<![消浪免续经收耗花])费(?![力劲心时解])",
+MONEY = (r"\d+(\.\d+)?\s*(万|元|块)", r"[¥￥$]\s*\d", r"费(?<=[\u4e00-\u9fff]费)(?<![消浪免续经收耗花]费)(?![力劲心时解])",
          r"超标", r"超支", r"备用金", r"借的?\s*\d+", r"水电",
          r"房租", r"房贷", r"借款", r"欠款", r"还款", r"冲账", r"罚款", r"滞纳金", r"预算", r"回款", r"付款", r"报价",
          r"账单", r"转账", r"打款", r"价格", r"单价", r"降价", r"首付", r"尾款")
 # Money already paid or received: a receipt, settled ("你的报销已经打款了，注意查收").
-MONEY_SETTLED = (r"(已|已经)\S{0,4}(打款|到账|付款|转账|支付|退款|退回|收到|入账|报销|冲账|还清)", r"注意查收", r"请查收",
+MONEY_SETTLED = (r"(已|已经)\S{0,4}(打款|到账|付款|转账|支付|退款|退回|收到|入账|报销|冲账|还清|打到|转到|付至|发到|处理|解决)",
+                 r"注意查收", r"请查收",
                  r"已收到", r"(冲账|还款|付款|报销|打款)\S{0,2}(完了|完成了|好了)")
 MONEY_DECISION = (r"预算\S{0,10}(批|砍|削|冻结|驳回|不足|不够|超|减半|取消|下来|通过|定了|落实|到位)",
                   r"(砍|削减|冻结)\S{0,4}预算", r"(单子|合同|订单)\S{0,3}签(下来|了|好|完)(?!吗)",
                   r"(定了?|谈妥了?|谈好了?)\S{0,4}合同", r"合同\S{0,6}(定了|谈妥|谈好|按\S{0,8}签)",
-                  r"合同\S{0,10}(批不了|按原价|终止|取消|签了|签好|签完|签署)", r"超预算", r"驳回", r"被拒", r"未通过")
+                  r"合同\S{0,10}(批不了|按原价|终止|取消|签了|签好|签完|签署)", r"超预算",
+                  r"你\S{0,24}(驳回|被拒|未通过)",
+                  # an amount or price decided, a payment held back or cut, a contract's terms refused
+                  r"(费用|报价|价格|金额|合同额)\S{0,8}(批了|定了|确定)", r"(董事会|老板|领导|管理层)\S{0,4}(通过|批了|同意)了",
+                  r"按\S{0,4}报价签",
+                  r"(尾款|首付款|款项|回款|货款)\S{0,8}(扣|暂缓|冻结|拒付|不付|延期)", r"按合同扣",
+                  r"(合同|协议|条款)\S{0,16}(不同意|要改|不接受|改不了|被拒)", r"(不同意|不接受|拒绝)\S{0,6}(合同|协议|条款)",
+                  # money miscounted
+                  r"(金额|账单|账目|对账)\S{0,4}(算错|错了|对不上)")
+# Leisure is no decision about work: "公司决定今年年会延期".
+LEISURE = ("年会", "团建", "聚餐", "聚会", "下午茶", "旅游", "出游", "生日会")
 # A short planned window of an office tool is no outage ("VPN 网关切换，约 30 分钟不可用"); of the business it is.
 PLANNED_WINDOW = r"(升级|切换|迁移|维护|割接|变更|演练)[^。！？!?\n]{0,16}\d+\s*分钟"
+# Work planned ahead is no emergency, whatever it stops ("周六 0:00-4:00 机房网络割接，期间服务不可用").
+PLANNED = ("升级", "切换", "迁移", "维护", "割接", "变更", "演练", "检修", "停机", "计划")
 BUSINESS = ("支付", "交易", "下单", "收银", "结算", "清算", "线上", "生产", "用户", "客户")
 ESCALATION = (r"(取消|推迟|延期|改期)\S{0,4}[，,]?\s*(等|因为|由于)\S{0,6}(问题|bug|故障|修)",
               r"投诉", r"换供应商", r"骂", r"发火", r"一拖再拖", r"影响\S{0,6}(用户|客户|业务|生产)",
-              r"索赔", r"赔偿", r"违约", r"差评", r"律师函", r"不满(?!足)", r"拖了\S{0,6}(还没|没)", r"向上反映", r"升级到",
+              r"索赔", r"赔偿", r"违约", r"差评", r"律师函", r"不满(?!足)", r"拖了\S{0,6}(还没|没)", r"向上反映",
+              r"升级到\S{0,2}(领导|老板|上级|高层|管理层|总|VP|CEO)", r"发函", r"整改报告", r"书面(说明|整改|解释)", r"死命令",
+              r"(老总|老板|领导)\S{0,2}(在问|在催|过问|亲自)", r"法律(程序|途径|手段)", r"起诉", r"仲裁",
               r"(终止|停止)合作", r"解约", r"不续约", r"找你们(老板|领导)", r"上报给?(领导|老板|上级|公司)", r"再这样\S{0,4}(下去|拖)",
               r"只能\S{0,6}(找|上报|投诉|换|走)")
 OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r"OOM", r"打满", r"死锁", r"\bP[01]\b",
+          r"(全站|全网|整个|全量)\S{0,12}(失败|不可用|超时|报错|挂|打不开|不通)", r"(生产|线上)(出现|发生)",
+          r"(冻结|暂停|停止)\S{0,4}(变更|合并|发布|上线|发版)", r"(变更|发布|上线)\S{0,3}(冻结|暂停)",
+          # a system's number still rising: "线程数一直在涨", "消费堆积 120 万条，持续上涨"
+          r"(数|量|率|内存|CPU|cpu|线程|连接|延迟|耗时|RT|负载|QPS|队列|堆积|积压|条)\S{0,6}(一直在涨|持续上涨|持续升高|持续增长|持续上升)",
+          r"(堆积|积压)\S{0,6}(\d+\s*万|持续)", r"库\S{0,2}只读",
+          r"重复(扣款|出款|支付|打款)",
           # failures at scale, in production, or resources running out
           r"(大量|大面积|批量|全量|成片|集中)\S{0,6}(超时|失败|报错|异常|5\d\d|掉线|卡顿|不通)",
           r"(生产|正式环境)\S{0,8}(问题|异常|报错|失败|超时|大量|大面积)",
@@ -253,7 +355,7 @@ OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r
           r"(无法|不能|没法)\S{0,2}(登录|提交|合并|发布|部署|上线|构建|打包|访问)\S{0,2}(生产|代码|线上|服务器|仓库|环境|发布)",
           r"(暂停|停止|禁止)\S{0,4}(合并|提交|发布|上线|部署|发版)", r"(仓库|代码库|数据库)\S{0,8}只读(?!账号|权限|的|用户)",
           r"P[01](告警|故障)", r"停水", r"停电", r"断网", r"中断", r"断开", r"回滚", r"误杀", r"挂了",
-          r"线上\S{0,8}(问题|异常|报错|失败|超时|掉)", r"(报|返回|又|全是|一直)\s*5\d\d(?![\d元块万])", r"5xx",
+          r"线上\S{0,8}(问题|异常|报错|失败|超时|掉|卡住|卡死|停了)", r"(报|返回|又|全是|一直)\s*5\d\d(?![\d元块万])", r"5xx",
           r"(错误|报错|异常|失败|超时|延迟|CPU|内存|负载)\S{0,6}(暴涨|飙升|激增|猛增|一直在涨|飙高)",
           # customers notice, messages get lost, parts time out, a service's numbers go bad ("成功率掉到 40%")
           r"(商户|客户|用户|门店|司机)\S{0,4}(已经|都|一直)?\S{0,2}(在问|在催|在投诉|投诉|找上门|炸了|打爆)",
@@ -261,11 +363,18 @@ OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r
           r"(部分|全部|所有|大批)\S{0,8}(超时|失败|报错|异常|不通)",
           r"(RT|rt|延迟|耗时|响应时间|P99|p99|成功率|错误率|失败率|超时率)\S{0,12}(涨到|升到|飙到|掉到|降到|跌到|跌破|掉了)",
           r"数据(丢失|泄露)", r"丢数据", r"被攻击", r"入侵", r"安全漏洞", r"资损", r"资金损失")
-NOT_OUTAGE = (r"测试环境", r"测试机", r"staging", r"预发", r"开发环境", r"恢复", r"已解决", r"已修复", r"修好了",
+NOT_OUTAGE = (r"(如有|如果有?|若有|万一)\S{0,6}(故障|问题|异常|事故)", r"测试环境", r"测试机", r"staging", r"预发", r"开发环境",
+              # over: "已恢复", "故障已经处理完了", "复盘结束了"
+              r"(已|已经)\S{0,4}(恢复|处理|解决|修复|回落)", r"恢复(正常|了)", r"[\[【]恢复[\]】]", r"已解决", r"已修复",
+              r"修好了",
+              r"处理完", r"结束了",
+              # an earlier one, recalled: "上次线上重复扣款就是这个原因"
+              r"(上次|之前|以前|去年|上个月)\S{0,6}(线上|生产|事故|故障|重复|出过)",
               # a what-if ("线上有问题你先顶一下")
               r"有(问题|事|异常|情况)\S{0,1}(你|找|联系|随时|先|再|就|的话)")
-DECISION = (r"(?<![你])决定(?!一下|吧)", r"研究决定", r"拍板了", r"宣布",
-            r"(老板|领导|总监|公司|管理层|上面)\S{0,2}(定了|要求)",
+DECISION = (r"决定(?<!你决定)(?!一下|吧)", r"研究决定", r"拍板了", r"宣布", r"(老板|领导|总|上面)\S{0,3}拍板(?!吧|吗)",
+            r"(验收|上线|交付|截止)\S{0,6}(定了|确定)", r"不能再(延|拖)",
+            r"(老板|领导|总监|公司|管理层|上面)\S{0,2}(定了|要求|批了|同意了|否了|拒了)",
             r"(老板|领导|总监|公司|管理层|上面)\S{0,2}说\S{0,12}(不做|砍|停|推迟|延期|取消|下个?版本|必须|一定要)",
             # a new rule from a date on: "下周一开始新的考勤制度"
             r"(下周[一二三四五六日天]?|下个?月|明天|今天|即日|本周|\d+\s*[号日])\S{0,2}(起|开始)\S{0,10}"
@@ -286,13 +395,21 @@ CAREER = (r"(你|你的|你们组|你部门|你们部门)(?:(?!参加|会)\S){0,
           r"你\S{0,8}负责\S{0,6}(组|团队|部门|项目)", r"(交给|交由|归|由)你\S{0,4}(负责|管|牵头|接手)",
           r"(你们?组|你组|你部门|你们部门)\S{0,8}(HC|hc|编制|人头)\S{0,10}(批|给|定了|砍|冻结|争取|同意|下来|没了|取消|加|减)",
           # the user's team reorganised: "下季度开始你们组并到平台部"
-          r"(你们?组|你组|你部门|你们部门|你的团队)\S{0,8}(并到|并入|划到|划归|拆分|撤掉|撤销|合并到)", r"你\S{0,10}(兼任|担任|升任|任命)")
-SALARY = (r"(工资|薪资|薪水|奖金|年终奖|社保|公积金|期权)\S{0,8}(推迟|延迟|延后|暂停|停发|扣|调整|减|取消|批)|降薪|减薪|裁员"
-          r"|扣\S{0,6}(工资|薪资|奖金|绩效)|(调薪|加薪|涨薪|奖金|年终奖)\S{0,4}(方案|比例|名单)?\S{0,4}(定了|出来了|公布)")
+          r"(你们?组|你组|你部门|你们部门|你的团队|你那个项目|你的项目)\S{0,8}(并到|并入|划到|划归|拆分|撤掉|撤销|合并到)",
+          r"你\S{0,10}(兼任|担任|升任|任命)", r"(晋升|调薪|答辩|述职)\S{0,6}(名单|名额)\S{0,4}有你",
+          r"晋升\S{0,6}(通过|批了|下来)", r"职级\S{0,3}(调|升)")
+SALARY = (r"(工资|薪资|薪水|奖金|年终奖|社保|公积金|期权)\S{0,8}(推迟|延迟|延后|暂停|停发|扣|调整|减|取消|批|晚)|降薪|减薪|裁员"
+          r"|扣\S{0,6}(工资|薪资|奖金|绩效)|(调薪|加薪|涨薪|奖金|年终奖)\S{0,4}(方案|比例|名单)?\S{0,4}(定了|出来了|公布|下来了)")
 # Routine care is no emergency ("体检报告出来了，有几项要复查").
 ROUTINE_CARE = ("体检", "复查", "复诊", "配药", "拿药", "开药", "疫苗", "挂号", "看牙", "探望")
 FAMILY_EMERGENCY = ("住院", "医院", "急诊", "发烧", "高烧", "摔", "骨折", "手术", "病危", "出事", "车祸", "受伤", "晕倒",
-                    "抢救", "救护车", "去世", "过世", "病重")
+                    "抢救", "救护车", "去世", "过世", "病重", "走丢", "失联")
+# Serious enough in a private one-to-one chat without naming a relative ("豆豆发烧 39 度，我带他去儿童医院了").
+FAMILY_SEVERE = (r"高烧", r"急诊", r"住院", r"晕倒", r"抢救", r"救护车", r"车祸", r"骨折", r"手术", r"走丢", r"失联", r"病危",
+                 r"\d{2}(\.\d)?\s*度")
+# A one-to-one talk with the boss is routine unless something rides on it ("咱俩做个1:1，聊聊下半年的规划").
+CHAT_MEETING = (r"聊聊", r"聊一下", r"聊下", r"(?<![\d:])1\s*[:：]\s*1(?![\d:])", r"(?i:1on1|one-on-one)", r"碰一下", r"碰个头",
+                r"来我办公室", r"来我这")
 KIN_AFTER_YOU = "妈爸姐哥弟妹家爷奶外姥老"  # 你妈, 你姐: a relative of the user, not the user
 KIN = ("爸", "妈", "儿子", "女儿", "孩子", "宝宝", "老婆", "老公", "爷爷", "奶奶", "外婆", "外公", "姥姥", "姥爷", "家里",
        "家人", "哥", "姐", "弟", "妹", "岳父", "岳母", "公公", "婆婆")
@@ -300,30 +417,77 @@ ALERT = ("告警", "报警", "alert", "Alert", "alarm")
 LOW_SEVERITY = r"\bP[2-4]\b|P[2-4](告警|级)|(?i:warning|warn)\b"  # an alert the owner handles without hurry
 
 # -- automated notices -----------------------------------------------------------------------------
-OWNER_LABELS = ("负责人", "负责的", "名下", "提交者", "作者", "处理人", "指派给", "owner", "Owner", "assignee", "Assignee", "值班人",
-                "发起人")
-APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)", r"你有[^，。]{0,30}?(待审批|待处理|待确认|待审核)",
+OWNER_LABELS = ("负责人", "负责的", "名下", "提交者", "作者", "处理人", "指派给", "owner", "Owner", "assignee", "Assignee",
+                "发起人", "触发人", "提单人", "当前节点", "评审人", "审查人", "审阅人", "reviewer", "Reviewer",
+                "Review requested", "review requested")
+# The label right before the name makes the user the owner: "负责人：李明", "当前节点：李明", "Review requested from 李明";
+# or a setting after it: "赵磊 将 李明 设为 MR !733 的评审人".
+OWNER_BEFORE = (r"(?:负责人|处理人|指派给|分配给|提交者|作者|触发人|提单人|当前节点|当前处理人|评审人|审查人|审阅人|"
+                r"[Oo]wner|[Aa]ssignee|[Rr]eviewers?|[Rr]eview requested|[Aa]ssigned)\s*[：:=]?\s*(?:为|给|是|from|to)?\s*@?$")
+OWNER_AFTER = (r"^\s*(?:(?:设为|设置为|指定为|指派为|被指派为|添加为)\S{0,30}?(?:评审人|审查人|审阅人|[Rr]eviewer|负责人|处理人|[Oo]wner)"
+               r"|(?:评审|审查|审阅|[Rr]eview)(?!过|了|完))")  # "王五 请求 李明 评审 MR !88"
+# On duty counts only for an alert ("【P3】日志盘 82%｜当前值班：李明"), not for the rota ("本周值班人：李明").
+ON_CALL_BEFORE = r"(?:值班人|当前值班|值班负责人|值班|[Oo]n-?call)\s*[：:=]?\s*(?:为|是)?\s*@?$"
+ALERT_SIGNS = (r"告警", r"报警", r"[Aa]lert", r"FIRING", r"【紧急】", r"\bP[0-4]\b", r"P[0-4](告警|级)", r"【P[0-4]",
+               r"使用率", r"错误率", r"成功率", r"阈值", r"堆积", r"积压", r"不可用", r"宕机", r"失败", r"超时", r"5xx",
+               r"持续\S{0,4}(上涨|升高|\d+\s*分钟)")
+APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)",
+                   r"(你|您)(名下)?有[^，。]{0,30}?(待审批|待处理|待确认|待审核|待评审|待办)",
+                   r"需(要)?(你|您)\S{0,12}(处理|审批|确认|审核|评审)",
                    r"请(你)?(审批|审核)", r"需要你(审批|处理|确认)")
-MY_REQUEST_PENDING = r"你(提交|发起|申请)的[^。]*?(等待|审批中|转交|处理中|流转|当前处理人|待(审|处理|确认|批|办))"
+MY_REQUEST_PENDING = r"你(提交|发起|申请)的[^。]*?(等待|审批中|转交|转给|处理中|流转|当前处理人|当前节点|待(审|处理|确认|批|办))"
 RECOVERED = ("恢复", "通过", "成功", "已解决", "已处理", "已完成")
 
 # -- scams and phishing ----------------------------------------------------------------------------
+# Someone poses as the boss on a new account: "我是陈总，这是我私人微信", "加我这个新微信".
 IMPERSONATION = (r"我是\S{0,4}(总|领导|老板|经理|主任|局长|处长|董事长)", r"这是我的?(新|私人|另一个)?(微信|号|手机号)",
                  r"换了?个?新?的?(号|微信|手机号|微信号)", r"加我\S{0,4}(新)?(微信|QQ|qq)", r"不方便接电话",
-                 r"不要告诉(别人|任何人)", r"私人号", r"别(给我)?打电话")
+                 r"不要告诉(别人|任何人)", r"私人号", r"别(给我)?打电话", r"新微信", r"旧号", r"(别|不要)声张")
 MONEY_URGENCY = (r"转账", r"汇款", r"打款", r"转给", r"垫付", r"保证金", r"借我", r"周转", r"急需", r"急用", r"先借",
                  r"笔款", r"[转汇打借]\S{0,3}钱", r"一笔钱", r"[转汇打]\S{0,8}\d+\s*(万|元|块)", r"款\S{0,8}转",
-                 r"转\S{0,4}款", r"笔\S{0,2}款", r"垫(付|一下|上|着|点)", r"(打|转)给(对方|他|她|供应商|客户)")
+                 r"转\S{0,4}款", r"笔\S{0,2}款", r"垫(付|一下|上|着|点)", r"(打|转)给(对方|他|她|供应商|客户)",
+                 r"付给", r"[转打汇存][到进入]\S{0,6}(账户|账号|卡)", r"安全账户", r"\d+(\.\d+)?\s*万",
+                 r"(账户|账号|卡上?)\S{0,3}[转汇打存]", r"[转汇打]\s*\d{1,3}(,\d{3})+", r"定金", r"押金")
 DISTRESS = (r"被偷", r"丢了", r"出事了", r"急！", r"急!", r"救急", r"在外地")
 LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|补贴|退税|红包|赔偿|赔付)", r"退税", r"理赔",
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
          r"(冻结|解冻)", r"自动(扣费|续费)", r"刷单", r"兼职", r"银行卡信息", r"验证码", r"(完成|身份|安全)验证",
          r"验证身份", r"(过期|失效|冻结|异常)[^。]{0,60}(认证|激活|解冻|验证)", r"违章", r"(欠费|停机|补缴|罚款)")
-LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)",
-               r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])")
+LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)")
+BARE_DOMAIN = r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])"
 AMOUNT = (r"\d{3,}", r"笔款", r"钱")
 CONTACT = ("客服", "QQ", "qq", "微信")
-SCAM_AWARE = ("诈骗", "骗子", "骗局", "是不是骗", "钓鱼", "防骗", "反诈")
+# A way out of the chat besides a link: a QR code, a "customer service" or "specialist" to add.
+QR_OR_AGENT = (r"二维码", r"扫码", r"扫一扫", r"扫描\S{0,4}码", r"长按识别", r"(添加|加)\S{0,3}(客服|专员|助理|工作人员|对接人)",
+               r"客服(微信|QQ|qq|电话)", r"下载\S{0,8}(APP|App|app|软件|客户端)", r"屏幕共享", r"共享屏幕")
+# What a lure dangles or threatens: a credential, the bank card, a refund, subsidy or prize, an account
+# frozen or expiring, a payment.
+BAIT = (r"银行卡", r"卡号", r"开户行", r"身份证", r"退税", r"退款", r"退费", r"补贴", r"补助", r"津贴", r"补偿", r"赔偿",
+        r"返现", r"返利", r"中奖", r"奖品", r"领奖", r"红包", r"(账号|账户|邮箱|卡|会员|社保|医保|ETC|etc)\S{0,8}"
+        r"(冻结|停用|过期|失效|到期|注销|异常|清零|受限|已满|风险|被盗)", r"(欠费|停机|补缴|罚款|违章|缴费|扣费)",
+        r"稳赚", r"高收益", r"年化", r"征信", r"额度", r"贷款", r"借呗", r"花呗", r"白条", r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)")
+# Bait of a credential works with pressure ("今日24:00过期，请立即点击…"): a colleague's "用域账号登录 wiki" is none.
+CREDENTIAL_BAIT = (r"密码", r"验证码", r"动态码", r"(完成|身份|安全|实名)(验证|认证)", r"(重新|立即|尽快)(认证|激活|验证|登录)",
+                   r"(账号|域账号|工号|邮箱)\S{0,6}登录", r"注销", r"绑定")
+PRESSURE = (r"今日", r"今天", r"小时内", r"立即", r"立刻", r"马上", r"尽快", r"逾期", r"否则", r"过期", r"到期", r"停用", r"冻结",
+            r"失效", r"作废", r"视为放弃", r"截止", r"永久")
+PRESSURE_ENGLISH = (r"within", r"immediately", r"urgent", r"expire[sd]?", r"suspend(ed)?", r"today")
+CREDENTIAL_BAIT_ENGLISH = (r"password", r"verify", r"verification", r"mailbox", r"quota", r"credentials", r"sign[- ]?in")
+# Asking for what opens an account or moves money: "请回复验证码", "填写银行卡信息", "你的邮箱密码发我".
+HAND_OVER = (r"(提供|填写|填一下|输入|告知|告诉|发送|发我|发给|回复|登记|核实|核对|提交|上传|报一下)\S{0,10}"
+             r"(密码|验证码|动态码|银行卡|卡号|身份证|账户信息|CVV|cvv|卡背)",
+             r"(密码|验证码|银行卡|卡号|开户行|身份证号?)\S{0,8}(发我|发给我|告诉我|给我|报给我)")
+# Nobody genuine asks for these: a one-time code, the card's security code, the user's own password.
+SECRET_ASKED = (r"(验证码|动态码|CVV|cvv|卡背)", r"(你|您)的?\S{0,8}密码\S{0,6}(发|告诉|报|给)")
+# A sender named like a desk, department or service rather than a person ("IT服务台", "人力资源部", "银行客服").
+OFFICIAL_LOOKALIKE = (r"服务台", r"服务中心", r"管理中心", r"安全中心", r"客服", r"人力资源", r"人事", r"\bHR\b",
+                      r"财务部", r"财务处", r"财务中心", r"行政部", r"IT部", r"信息部", r"信息中心", r"运维中心",
+                      r"管理员", r"官方", r"中心$", r"部$")
+# A question the sender weighs, not one put to the user: "二期要不要加对接，我先跟老板汇报，明天给你消息".
+DELIBERATION = r"(.)不\1"
+# Talk about a scam or a warning against one is none: "这是不是骗子？", "谨防冒充 IT 的钓鱼邮件".
+SCAM_AWARE = ("诈骗", "骗子", "骗局", "是不是骗", "钓鱼", "防骗", "反诈", "冒充", "仿冒", "假冒", "谨防", "警惕",
+              "请勿点击", "不要点击", "切勿点击", "别点")
 
 # -- what a message is about -----------------------------------------------------------------------
 NOTICE_TOPIC = "通知公告"  # a broadcast or announcement: the digest's notices

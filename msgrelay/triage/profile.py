@@ -1,0 +1,87 @@
+"""Who the user is, as far as sorting goes: the names and the forms by which others address them."""
+
+from __future__ import annotations
+
+import dataclasses
+import re
+
+from . import words
+
+_ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
+
+
+def _address_forms(name: str) -> list[str]:
+    """Forms by which people address a person with this Chinese name: 李工, 小李, 老李, 明哥."""
+    if not (2 <= len(name) <= 4) or not all("\u4e00" <= c <= "\u9fff" for c in name):  # Chinese names only
+        return []
+    cut = 2 if len(name) >= 3 and name[:2] in words.COMPOUND_SURNAMES else 1
+    surname, given = name[:cut], name[cut:]
+    forms = [surname + title for title in words.SURNAME_TITLES]
+    forms += [prefix + surname for prefix in words.SURNAME_PREFIXES]
+    forms += [given[-1] + title for title in words.GIVEN_NAME_TITLES]
+    if len(given) == 2:
+        forms.append(given)
+    return forms
+
+
+def name_pattern(names) -> re.Pattern | None:
+    """The names as whole words: "Leo" not in "Leon", "李明" not in "李明辉" (see words.NAME_FOLLOWERS)."""
+    parts = []
+    for name in sorted(set(names), key=len, reverse=True):
+        escaped = re.escape(name)
+        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii()
+                     else rf"{escaped}(?=$|[^\u4e00-\u9fff]|[{words.NAME_FOLLOWERS}]|{'|'.join(words.NAME_FOLLOWING_WORDS)})")
+    return re.compile("|".join(parts), re.I) if parts else None
+
+
+@dataclasses.dataclass(frozen=True)
+class Profile:
+    """Who the user is, as far as sorting goes: name and aliases, and the keywords that mark work.
+    `forms` (derived from the names) are how others address the user: 李工, 小李, 明哥."""
+
+    names: tuple[str, ...] = ()
+    keywords: tuple[str, ...] = ()
+    forms: tuple[str, ...] = dataclasses.field(init=False, default=())
+    engineer: str = dataclasses.field(init=False, default="")  # how customers address the user: 李工
+    _pattern: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+    _keywords: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+
+    def __post_init__(self):
+        # the forms come from the display name (the first name); an alias such as 明哥 is a form already
+        derived = _address_forms(self.names[0]) if self.names else []
+        object.__setattr__(self, "forms", tuple(f for f in derived if f not in self.names))
+        object.__setattr__(self, "engineer", next((f for f in derived if f.endswith("工")), ""))
+        object.__setattr__(self, "_pattern", name_pattern(self.names + self.forms))
+        kws = [k for k in self.keywords if k.strip()]
+        object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)
+
+    @classmethod
+    def from_config(cls, config: dict) -> "Profile":
+        profile = config.get("user_profile", {})
+        raw = [profile.get("display_name", "")] + list(profile.get("aliases", []))
+        names: list[str] = []
+        for entry in (n for n in raw if isinstance(n, str)):
+            for name in (n.strip() for n in _ALIAS_SEPARATORS.split(entry)):  # also "小李,明哥" stored earlier
+                if name and name not in names:
+                    names.append(name)
+        keywords = tuple(k for k in config.get("notification_keywords", []) if isinstance(k, str) and k)
+        return cls(tuple(names), keywords)
+
+    def find(self, text: str, start: int = 0):
+        return self._pattern.search(text, start) if self._pattern else None
+
+    def mentioned(self, who: str) -> bool:
+        """Whether an @ names the user: "@李明", "@李明你看下", not "@李明辉"."""
+        hit = self._pattern.match(who) if self._pattern else None
+        return bool(hit) and (hit.end() == len(who) or who[hit.end()] in words.AFTER_MENTION)
+
+    def after_mention(self, who: str) -> str:
+        """The text an @ of the user ran into: "你看下" of "@李明你看下"."""
+        return who[self._pattern.match(who).end():] if self.mentioned(who) else ""
+
+    def as_you(self, text: str) -> str:
+        """The text with the user's names and forms put as 你: "…我转给李明" reads "…我转给你"."""
+        return self._pattern.sub("你", text) if self._pattern else text
+
+    def watched(self, text: str) -> bool:
+        return bool(self._keywords and self._keywords.search(text))

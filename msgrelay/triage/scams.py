@@ -1,0 +1,57 @@
+"""Whether a message looks like a scam or phishing, by its shape rather than by known texts.
+
+Shapes: money moved on the word of someone who cannot be checked (a boss on a new account, a friend
+in distress); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
+together with bait (the bank card, a refund, subsidy or prize, an account frozen or expiring, a
+payment; a credential under pressure: "今日过期，请立即点击"); a request to hand over a secret (password, verification code), or card and
+identity data from a sender named like a desk or department in a one-to-one chat.  Talking about a
+scam, or warning against one, is none.
+"""
+
+from __future__ import annotations
+
+import re
+
+from ..demo_data import Event
+from . import words
+from .patterns import Either, English, Guarded, any_of, literal
+
+_IMPERSONATION = any_of(words.IMPERSONATION)
+_MONEY_URGENCY = any_of(words.MONEY_URGENCY)
+_DISTRESS = any_of(words.DISTRESS)
+_LURE = any_of(words.LURES)
+_LINK = Either(any_of(words.LINK_ACTION), Guarded(re.compile(r"\.[a-z]"), re.compile(words.BARE_DOMAIN)))
+_AMOUNT = any_of(words.AMOUNT)
+_CONTACT = literal(words.CONTACT)
+_QR_OR_AGENT = any_of(words.QR_OR_AGENT)
+_BAIT = any_of(words.BAIT)
+_CREDENTIAL_BAIT = Either(any_of(words.CREDENTIAL_BAIT), English(words.CREDENTIAL_BAIT_ENGLISH))
+_PRESSURE = Either(any_of(words.PRESSURE), English(words.PRESSURE_ENGLISH))
+_HAND_OVER = any_of(words.HAND_OVER)
+_SECRET_ASKED = any_of(words.SECRET_ASKED)
+_OFFICIAL = any_of(words.OFFICIAL_LOOKALIKE)
+_SCAM_AWARE = literal(words.SCAM_AWARE)
+_OWNER = literal(words.OWNER_LABELS)
+
+
+def looks_official(event: Event) -> bool:
+    """A one-to-one chat with a sender named like a desk, department or service, not a person."""
+    return event.session_kind != "group" and bool(_OFFICIAL.search(event.sender_name.strip()))
+
+
+def is_suspicious(event: Event, text: str) -> bool:
+    if _SCAM_AWARE.search(text):
+        return False  # talks about a scam, e.g. someone asks whether a text is one
+    if (_IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text))) and _MONEY_URGENCY.search(text):
+        return True
+    way_out = bool(_LINK.search(text) or _QR_OR_AGENT.search(text))
+    if way_out and not _OWNER.search(text):  # a service's notice names an owner
+        if _BAIT.search(text) or (_CREDENTIAL_BAIT.search(text) and _PRESSURE.search(text)):
+            return True
+    if _LURE.search(text) and (way_out or _CONTACT.search(text)):
+        return True
+    if _HAND_OVER.search(text) and (way_out or looks_official(event)):
+        return True
+    if _SECRET_ASKED.search(text) and (_HAND_OVER.search(text) or "你" in text or "您" in text):
+        return True
+    return looks_official(event) and bool(_MONEY_URGENCY.search(text))
