@@ -23,8 +23,9 @@ class DecideTests(unittest.TestCase):
         cases = [  # (name, message, configuration changes, notified)
             ("request naming the user", message(request), {}, True),
             ("plain", message("好的，收到"), {}, False),
-            ("exclusion word", message("李明，优惠的报价单发我"), {}, False),  # 优惠 is a default exclusion word
+            ("exclusion word", message("李明，优惠的报价单发我"), {"notification_exclude_keywords": ["优惠"]}, False),
             ("no exclusion words", message("李明，优惠的报价单发我"), {"notification_exclude_keywords": []}, True),
+            ("default words are whole phrases", message("李明，客户要的优惠方案今天下班前发我，急"), {}, True),
             ("exclusion word in other case", message("李明，把 SPAM 报价单发我"),
              {"notification_exclude_keywords": ["spam"]}, False),
             ("client switched off", message(request), {"wecom": {"enabled": False}}, False),
@@ -38,6 +39,7 @@ class DecideTests(unittest.TestCase):
         for name, event, changes, notified in cases:
             with self.subTest(name):
                 config = default_config()
+                config["user_profile"]["display_name"] = "李明"
                 for key, value in changes.items():
                     if value is None:
                         del config[key]
