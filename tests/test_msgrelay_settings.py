@@ -146,6 +146,9 @@ class DiagnosticsTests(unittest.TestCase):
                 self.assertGreaterEqual(len(diag["recommendations"]), 4)
                 setup = {item["key"]: item["status"] for item in state["setup"]["items"]}
                 self.assertEqual(setup["wecom_source"] == "ready", status == "ready")
+                capture = next(item for item in state["setup"]["items"] if item["key"] == "message_capture")
+                self.assertEqual("企业微信未在读取" in capture["description"],  # a mode that cannot read says so
+                                 wecom.get("source") in ("accessibility", "ocr", "telepathy"))
 
     def test_switching_a_client_off_hides_its_messages(self):
         core = RunningCore()
