@@ -9,6 +9,7 @@
 #include "store/ChatBubble.h"
 #include "store/MessageListPreset.h"
 #include "store/SearchResult.h"
+#include "store/SettingsPlace.h"
 #include "store/StoreTiming.h"
 
 #include <QDateTime>
@@ -45,7 +46,8 @@ class BridgeStore : public QObject
     Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
     Q_PROPERTY(std::optional<qint64> messageToShow READ messageToShow NOTIFY messageToShowChanged)
-    Q_PROPERTY(BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
+    Q_PROPERTY(
+        BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
     Q_PROPERTY(bool isChangingBackgroundReading READ isChangingBackgroundReading NOTIFY
                    isChangingBackgroundReadingChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
@@ -85,6 +87,11 @@ public:
     void clearMessageToShow();
     // Whether the message with this id is among the loaded ones (events).
     bool isLoaded(qint64 messageId) const;
+    // Where the settings section is to open (openSettingsAt): its view brings that place into
+    // view and then clears it.
+    const std::optional<SettingsPlace>& settingsPlaceToShow() const { return m_settingsPlaceToShow; }
+    void openSettingsAt(SettingsPlace place);
+    void clearSettingsPlaceToShow();
     const BackgroundReadingState& backgroundReading() const { return m_backgroundReadingState; }
     bool isChangingBackgroundReading() const { return m_isChangingBackgroundReading; }
 
@@ -165,6 +172,8 @@ signals:
     void toastChanged();
     void websiteBridgeStatusChanged();
     void messageToShowChanged();
+    void settingsPlaceToShowChanged();
+    void nativeSettingsSaved(); // the core accepted a save (before the refresh that follows it)
     void backgroundReadingChanged();
     void isChangingBackgroundReadingChanged();
     void searchQueryChanged();
@@ -240,6 +249,7 @@ private:
         quint64 askedAfterRefresh = 0; // refreshes started before the request cannot settle it
     };
     std::optional<WantedMessage> m_wantedMessage; // asked for, not loaded yet
+    std::optional<SettingsPlace> m_settingsPlaceToShow;
 
     BackgroundReading m_backgroundReading;
     BackgroundReadingState m_backgroundReadingState;
