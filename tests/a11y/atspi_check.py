@@ -630,6 +630,20 @@ def stop_razo(proc, tracker: ProcessTracker) -> list[str]:
     return problems
 
 
+def share_display_with_bus_services() -> None:
+    """The session bus starts the accessibility bus and its registry on demand, with the bus's own
+    environment, which has no DISPLAY when the bus was started before the X server: the registry
+    could then not type the keys the check sends. Hand them this process's display first."""
+    try:
+        from gi.repository import Gio, GLib
+        shared = {k: os.environ[k] for k in ("DISPLAY", "XAUTHORITY") if k in os.environ}
+        Gio.bus_get_sync(Gio.BusType.SESSION, None).call_sync(
+            "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "UpdateActivationEnvironment",
+            GLib.Variant("(a{ss})", (shared,)), None, Gio.DBusCallFlags.NONE, 10000, None)
+    except Exception as error:  # without it the keys may not arrive; the Ctrl+Q step then says so
+        log(f"note: could not share the display with the bus's services ({error})")
+
+
 def accessibility_bus_available() -> str | None:
     """None when the session bus hands out an accessibility bus; otherwise why not."""
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
@@ -660,6 +674,8 @@ def main() -> int:
 
     if not os.environ.get("DISPLAY"):
         skip("no X display (run under xvfb-run)")
+    if os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
+        share_display_with_bus_services()
     try:
         import pyatspi  # noqa: F401
     except ImportError:
