@@ -4,7 +4,11 @@
 Run it under a private session bus and a virtual X server (it turns Qt's accessibility on for
 razo itself, QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 and QT_ACCESSIBILITY=1):
 
-    dbus-run-session -- xvfb-run -a /usr/bin/python3 tests/a11y/atspi_check.py [--razo PATH] [--list]
+    dbus-run-session -- xvfb-run -a -s "-screen 0 1366x768x24 -noreset" \
+        /usr/bin/python3 tests/a11y/atspi_check.py [--razo PATH] [--list]
+
+(-noreset: the accessibility bus connects to the X server for a moment; the server must not reset
+when it leaves, or razo's own connection could fail.)
 
 It launches razo (which starts the stand-in core on 127.0.0.1:8765), waits for the
 application "razo" on the registry, lists its controls, presses the sidebar's "消息" through
