@@ -188,7 +188,11 @@ class CaptureOnTheBusTests(BusCase):
 class NotifyTests(BusCase):
     """razo's own notifications for the captured messages that need the user."""
 
-    REQUEST = "李明，今天下班前把报价单发我"  # the default configuration's user is 李明
+    REQUEST = "李明，今天下班前把报价单发我"  # the user is 李明 (setUp)
+
+    def setUp(self):
+        super().setUp()
+        self.core.post("/api/config/native/save", {"user_profile": {"display_name": "李明"}})
 
     def core_options(self):
         self.razo = self.folder / "razo"  # stands in for razo: notes how it was started
@@ -228,7 +232,8 @@ class NotifyTests(BusCase):
 
     def test_nothing_for_plain_excluded_demo_or_switched_off(self):
         self.wait_monitoring()
-        self.core.post("/api/config/native/save", {"wecom": {"rule_mode": "allowlist", "allowlist_names": "项目群"}})
+        self.core.post("/api/config/native/save", {"wecom": {"rule_mode": "allowlist", "allowlist_names": "项目群"},
+                                                   "notification_exclude_keywords": "优惠"})
         self.send.notify("微信", "家人群", "妈妈: 周末回家吃饭")
         self.send.notify("企业微信", "项目群", "王芳: 李明，优惠的报价单发我")  # a to-do, but 优惠 is an exclusion word
         # outside the allowlist: the capture drops it, so the notifier never hears of it (its own allowlist
