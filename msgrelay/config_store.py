@@ -23,6 +23,10 @@ TOKEN_TOO_SHORT = "远程访问口令至少需要 8 个字符；留空表示不�
 OWNER_ONLY_AI_KEYS = ("provider", "base_url", "api_key", "api_key_origin", "api_key_env_name")
 OWNER_ONLY = ("只有本机当前用户可以更改 AI 接口、接口地址、API Key、Key 环境变量和远程访问口令；"
               "局域网设备和本机其他账户保存设置时不能更改这些项。")
+# Whole marketing phrases: a single common word ("优惠") would also hide real work ("优惠方案").
+DEFAULT_EXCLUDE_KEYWORDS = ("领取优惠券", "限时优惠", "广告")
+# What earlier versions wrote as the default; a file holding exactly this list never chose it.
+OLD_DEFAULT_EXCLUDE_KEYWORDS = ["优惠", "广告", "领取优惠券"]
 
 
 def default_config() -> dict:
@@ -31,13 +35,13 @@ def default_config() -> dict:
         "watch_source": "notification-db",
         "chat_target": "all",
         "notification_keywords": ["周报", "报销", "审批", "合同"],
-        "notification_exclude_keywords": ["优惠", "广告", "领取优惠券"],
-        "user_profile": {"display_name": "李明", "aliases": ["Leo", "明哥"]},
+        "notification_exclude_keywords": list(DEFAULT_EXCLUDE_KEYWORDS),
+        "user_profile": {"display_name": "", "aliases": []},  # until the user says who they are
         "wechat": {"enabled": True, "source": "notification-db", "app_name": "微信", "data_root": "",
                    "rule_mode": "all_incoming", "allowlist": []},
         "wecom": {"enabled": True, "source": "notification-db", "app_name": "企业微信", "data_root": "",
                   "rule_mode": "all_incoming", "allowlist": []},
-        "ai": {"enabled": True, "provider": "deepseek", "model": "deepseek-chat", "base_url": DEFAULT_AI_BASE_URL,
+        "ai": {"enabled": False, "provider": "deepseek", "model": "deepseek-chat", "base_url": DEFAULT_AI_BASE_URL,
                "api_key_env_name": "DEEPSEEK_API_KEY", "api_key": "", "api_key_origin": ""},
         "remote_access_token": "",
         "notify_todos_and_mentions": True,  # desktop notifications for what needs the user
@@ -191,6 +195,8 @@ def sanitize(loaded) -> dict:
     for key in TEXT_LIST_KEYS:
         config[key] = [v for v in config[key] if isinstance(v, str)]
     config["user_profile"]["aliases"] = [v for v in config["user_profile"]["aliases"] if isinstance(v, str)]
+    if config["notification_exclude_keywords"] == OLD_DEFAULT_EXCLUDE_KEYWORDS:
+        config["notification_exclude_keywords"] = list(DEFAULT_EXCLUDE_KEYWORDS)
     config["completed_tasks"] = [t for t in config["completed_tasks"]
                                  if isinstance(t, dict) and isinstance(t.get("item_text"), str)]
     if len(config["remote_access_token"].strip()) < MIN_TOKEN_LENGTH:
@@ -265,6 +271,8 @@ class ConfigStore:
             _keep_private(keep, text)
             return default_config()
         config = sanitize(loaded)
+        if isinstance(loaded, dict) and loaded.get("notification_exclude_keywords") == OLD_DEFAULT_EXCLUDE_KEYWORDS:
+            self._log("msgrelay: the stored exclusion words were the earlier defaults; using the current defaults")
         stored = loaded.get("remote_access_token") if isinstance(loaded, dict) else None
         if isinstance(stored, str) and stored.strip() and not config["remote_access_token"]:
             self._log(f"msgrelay: the stored remote access token is shorter than {MIN_TOKEN_LENGTH} characters; "

@@ -134,7 +134,7 @@ class Core:
         Then sorts again in the background what is stale.  The search is prepared when first asked
         for: worked out beside razo's first requests, it would hold them up."""
         self.capture.start()
-        first_state = lambda config: self._served(config, schedule=False)  # noqa: E731
+        first_state = lambda config: self._served(config)  # noqa: E731
         if self.messages.refresh().never_sorted() <= self.resorter.on_demand:
             self._warm_up(first_state)
             self.resorter.start()
@@ -205,10 +205,10 @@ class Core:
     def _view(self, config: dict, hours: int = WEEK_HOURS) -> View:
         return self.week.view(self.visible_events(config, hours), self._sorting_config(config), *self._completed(config))
 
-    def _served(self, config: dict, hours: int = WEEK_HOURS, schedule: bool = True) -> Served:
+    def _served(self, config: dict, hours: int = WEEK_HOURS, schedule: bool = False) -> Served:
         """The overview of the period: the rule-based digest, with the AI provider's picks when AI is
-        on and a valid pick exists (a pick that is due is started in the background; the week only),
-        its kind lists and counts."""
+        on and a valid pick exists (with `schedule`, as the state asks, a pick that is due is started
+        in the background; the week only), its kind lists and counts."""
         view = self._view(config, hours)
         pick = self.digest_picker.pick(view.candidates, config, schedule) if hours == WEEK_HOURS else None
 
@@ -365,7 +365,7 @@ class Core:
 
     def _open_item(self, config: dict, item: str) -> Event | None:
         """The message behind a to-do line the state lists, rule-based or picked by the AI provider."""
-        served = self._served(config, schedule=False)
+        served = self._served(config)
         event = served.view.digest.open_items().get(item)
         if event is None and item in served.summary["action_items"] + served.summary["follow_ups"]:
             event = next((e for e in served.lists["todo"] + served.lists["follow_up"] if item_line(e) == item), None)

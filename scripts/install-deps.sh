@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libegl-dev
   qcoro-qt6-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  fonts-noto-cjk
+  fonts-noto-cjk fonts-noto-color-emoji
   python3
   xvfb xauth
   dbus at-spi2-core python3-pyatspi

@@ -188,7 +188,11 @@ class CaptureOnTheBusTests(BusCase):
 class NotifyTests(BusCase):
     """razo's own notifications for the captured messages that need the user."""
 
-    REQUEST = "李明，今天下班前把报价单发我"  # the default configuration's user is 李明
+    REQUEST = "李明，今天下班前把报价单发我"  # the user is 李明 (setUp)
+
+    def setUp(self):
+        super().setUp()
+        self.core.post("/api/config/native/save", {"user_profile": {"display_name": "李明"}})
 
     def core_options(self):
         self.razo = self.folder / "razo"  # stands in for razo: notes how it was started

@@ -115,31 +115,38 @@ class ChatTests(AITestCase):
                 self.assertEqual(target.chat_requests()[-1][1].get("Authorization"), expected)
                 self.assertIs(core.state()["config"]["ai_provider"]["has_api_key"], expected is not None)
 
-    def test_every_failure_falls_back_to_rules_and_says_why(self):
-        cases = [  # (name, provider mode, settings, reason fragment)
-            ("no key", "answer", {"provider": "qwen"}, "没有 API Key"),
-            ("key with a line break", "answer", {"api_key": "sk-test\n7f3a9c51"}, "无效字符"),
-            ("refused", "answer", {"base_url": refusing_url(), "api_key": KEY}, "连接被拒绝"),
-            ("401", "401", {"api_key": KEY}, "HTTP 401"),
-            ("500", "500", {"api_key": KEY}, "HTTP 500"),
-            ("malformed", "malformed", {"api_key": KEY}, "无法识别"),
-            ("slow past the time-out", "slow", {"api_key": KEY}, "0.3 秒内没有回复"),
-            ("streaming refused", "stream", {"api_key": KEY}, "流式回复"),
+    def test_every_failure_falls_back_to_rules_and_says_why_once(self):
+        # Settings that cannot work are said in the setup item (razo's AI card), before any call and in
+        # no answer; a failed call is said in the first answer only, not in the next ones.
+        cases = [  # (name, provider mode, settings, reason fragment, said in the first answer)
+            ("no key", "answer", {"provider": "qwen"}, "没有 API Key", False),
+            ("key with a line break", "answer", {"api_key": "sk-test\n7f3a9c51"}, "无效字符", False),
+            ("refused", "answer", {"base_url": refusing_url(), "api_key": KEY}, "连接被拒绝", True),
+            ("401", "401", {"api_key": KEY}, "HTTP 401", True),
+            ("500", "500", {"api_key": KEY}, "HTTP 500", True),
+            ("malformed", "malformed", {"api_key": KEY}, "无法识别", True),
+            ("slow past the time-out", "slow", {"api_key": KEY}, "0.3 秒内没有回复", True),
+            ("streaming refused", "stream", {"api_key": KEY}, "流式回复", True),
             ("no real provider from a test", "answer", {"base_url": "https://api.example.com/v1", "api_key": KEY},
-             "只允许连接本机"),
+             "只允许连接本机", True),
         ]
-        for name, mode, ai, fragment in cases:
+        for name, mode, ai, fragment, said in cases:
             with self.subTest(name):
                 core, provider = self.start(ai_timeout=0.3 if mode == "slow" else 5.0, mode=mode)
                 self.configure(core, ai.pop("base_url", provider.url), **ai)
+                item = next(i for i in core.state()["setup"]["items"] if i["key"] == "ai_provider")
+                self.assertEqual(item["status"] == "error", not said)  # known before the first question
                 status, chat = core.post("/api/chat", {"message": "有哪些待办？"})
                 self.assertEqual((status, chat["mode"]), (200, "local"))
                 line, rest = chat["message"].split("\n", 1)
-                self.assertTrue(line.startswith(FALLBACK) and fragment in line, line)
-                self.assertTrue(rest.startswith("待办事项\n"), rest)
+                if said:
+                    self.assertTrue(line.startswith(FALLBACK) and fragment in line, line)
+                    self.assertTrue(rest.startswith("待办事项\n"), rest)
+                else:
+                    self.assertEqual(line, "待办事项")
                 self.assertIn(fragment, chat["error"])
                 asked = core.get("/api/ask?hours=168&q=%E4%BC%9A%E8%AE%AE")[1]
-                self.assertTrue(asked["answer"].startswith(FALLBACK), asked)
+                self.assertNotIn(FALLBACK, asked["answer"])  # said once at most
                 state = core.state()
                 item = next(i for i in state["setup"]["items"] if i["key"] == "ai_provider")
                 self.assertEqual(item["status"], "error")
@@ -243,13 +250,15 @@ class AddressTests(unittest.TestCase):
         core = RunningCore(ai_timeout=0.3)
         self.addCleanup(core.close)
         config = json.loads(core.config_path.read_text(encoding="utf-8"))
-        config["ai"].update(provider="openai-compatible", base_url="http://api.example.com/v1", api_key=KEY,
-                            api_key_origin="http://api.example.com:80")
+        config["ai"].update(enabled=True, provider="openai-compatible", base_url="http://api.example.com/v1",
+                            api_key=KEY, api_key_origin="http://api.example.com:80")
         core.config_path.write_text(json.dumps(config), encoding="utf-8")
         again = RunningCore(config_path=core.config_path, ai_timeout=0.3)
         self.addCleanup(again.close)
         reply = again.post("/api/chat", {"message": "你好"})[1]
-        self.assertIn("必须使用 https://", reply["message"].split("\n")[0])
+        self.assertIn("必须使用 https://", reply["error"])
+        item = next(i for i in again.state()["setup"]["items"] if i["key"] == "ai_provider")
+        self.assertIn("必须使用 https://", item["description"])
 
 
 class DigestTests(AITestCase):

@@ -34,6 +34,7 @@ class DocumentTests(unittest.TestCase):
     def setUp(self):
         self.core = RunningCore()
         self.addCleanup(self.core.close)
+        self.core.post("/api/config/native/save", {"user_profile": {"display_name": "李明"}})  # the demo's person
 
     def test_state_has_every_section_in_wire_form(self):
         state = self.core.state()
@@ -222,6 +223,7 @@ class TaskTests(unittest.TestCase):
     def test_completed_item_leaves_the_digest_and_survives_a_restart(self):
         first = RunningCore()
         self.addCleanup(first.close)
+        first.post("/api/config/native/save", {"user_profile": {"display_name": "李明"}})  # the demo's person
         summary = first.state()["summary"]
         item = summary["action_items"][1]
         follow = summary["follow_ups"][0]

@@ -31,6 +31,8 @@ class DecideTests(unittest.TestCase):
             ("an outage for everyone, no exclusion words", message(outage), {"notification_exclude_keywords": []}, True),
             ("exclusion word in other case", message(outage.replace("支付", "SPAM ")),
              {"notification_exclude_keywords": ["spam"]}, False),
+            ("default words are whole phrases", message("客户要的优惠方案今天下班前发我，急", session="王芳", kind="direct"),
+             {}, True),
             ("client switched off", message(request), {"wecom": {"enabled": False}}, False),
             ("allowlisted chat", message(request), {"wecom": {"enabled": True, **allowlist}}, True),
             ("chat outside the allowlist", message(request, session="其他群"), {"wecom": {"enabled": True, **allowlist}},

@@ -151,6 +151,9 @@ class DiagnosticsTests(unittest.TestCase):
                 self.assertGreaterEqual(len(diag["recommendations"]), 4)
                 setup = {item["key"]: item["status"] for item in state["setup"]["items"]}
                 self.assertEqual(setup["wecom_source"] == "ready", status == "ready")
+                capture = next(item for item in state["setup"]["items"] if item["key"] == "message_capture")
+                self.assertEqual("企业微信未在读取" in capture["description"],  # a mode that cannot read says so
+                                 wecom.get("source") in ("accessibility", "ocr", "telepathy"))
 
     def test_switching_a_client_off_hides_its_messages(self):
         core = RunningCore()
@@ -166,6 +169,8 @@ class DiagnosticsTests(unittest.TestCase):
     def test_user_name_decides_related_items(self):
         core = RunningCore()
         self.addCleanup(core.close)
+        statuses = {item["key"]: item["status"] for item in core.state()["setup"]["items"]}
+        self.assertEqual(statuses["user_profile"], "action_required")  # a new configuration assumes no one
         demo = core.state()["summary"]["my_related_items"]
         self.assertTrue(demo)
         core.post("/api/config/native/save", {"user_profile": {"display_name": "", "aliases": "无名氏"}})
@@ -197,21 +202,39 @@ class ConfigFileTests(unittest.TestCase):
             finally:
                 core.close()
 
-    def test_values_of_the_wrong_type_in_the_file_fall_back(self):
+    def test_what_a_stored_file_loads_as(self):
         import tempfile
         from pathlib import Path
-        with tempfile.TemporaryDirectory() as tmp:
-            config = Path(tmp) / "bridge.config.json"
-            config.write_text(json.dumps({"wechat": {"enabled": "no", "source": "mock"}, "notification_keywords": [1, "a"],
-                                          "completed_tasks": "x"}), encoding="utf-8")
-            core = RunningCore(config_path=config)
-            try:
-                wechat = core.state()["config"]["wechat"]
-                self.assertEqual((wechat["enabled"], wechat["source"]), (True, "mock"))
-                self.assertEqual(core.state()["config"]["notification_keywords"], ["a"])
-            finally:
-                core.close()
-
+        earlier_defaults = ["优惠", "广告", "领取优惠券"]  # what older versions wrote without being asked
+        wrong_types = {"wechat": {"enabled": "no", "source": "mock"}, "notification_keywords": [1, "a"],
+                       "completed_tasks": "x"}
+        cases = [  # (name, file content or None for no file, dotted path in the state, value)
+            ("new: no assumed name", None, "config.user_profile.display_name", ""),
+            ("new: no aliases", None, "config.user_profile.aliases", []),
+            ("new: AI off until it can work", None, "config.ai_provider.enabled", False),
+            ("new: exclusion words are whole marketing phrases", None, "config.notification_exclude_keywords",
+             ["领取优惠券", "限时优惠", "广告"]),
+            ("the earlier default exclusion words move on", {"notification_exclude_keywords": earlier_defaults},
+             "config.notification_exclude_keywords", ["领取优惠券", "限时优惠", "广告"]),
+            ("exclusion words the user chose stay", {"notification_exclude_keywords": ["优惠", "广告"]},
+             "config.notification_exclude_keywords", ["优惠", "广告"]),
+            ("the earlier words in another order were chosen", {"notification_exclude_keywords": ["广告", "优惠", "领取优惠券"]},
+             "config.notification_exclude_keywords", ["广告", "优惠", "领取优惠券"]),
+            ("a stored name stays", {"user_profile": {"display_name": "李明"}}, "config.user_profile.display_name", "李明"),
+            ("a switch of the wrong type falls back", wrong_types, "config.wechat.enabled", True),
+            ("beside it a right value stays", wrong_types, "config.wechat.source", "mock"),
+            ("a list keeps its texts only", wrong_types, "config.notification_keywords", ["a"]),
+        ]
+        for name, content, dotted, value in cases:
+            with self.subTest(name), tempfile.TemporaryDirectory() as tmp:
+                config = Path(tmp) / "bridge.config.json"
+                if content is not None:
+                    config.write_text(json.dumps(content), encoding="utf-8")
+                core = RunningCore(config_path=config)
+                try:
+                    self.assertEqual(path(core.state(), dotted), value)
+                finally:
+                    core.close()
 
 if __name__ == "__main__":
     unittest.main()

@@ -305,6 +305,12 @@ void TestMessageFilter::searchNarrows_data()
                                               << "周报" << QStringList{};
     QTest::newRow("nothing") << all << "all"
                              << "不存在的词" << QStringList{};
+    QTest::newRow("every word, in any order") << all << "all"
+                                              << "文档 周报" << QStringList{"3"};
+    QTest::newRow("one word missing") << all << "all"
+                                      << "周报 天气" << QStringList{};
+    QTest::newRow("words in different fields") << all << "all"
+                                               << "alice\t部门群  好的" << QStringList{"4"};
 }
 
 void TestMessageFilter::searchNarrows()
@@ -382,7 +388,8 @@ void TestMessageFilter::searchRuleSharedWithCore()
     QFETCH(QString, text);
     QFETCH(QString, query);
     QFETCH(bool, matches);
-    QCOMPARE(matchesSearch(message(text, "wechat", "群", "某人"), searchKey(query.trimmed())), matches);
+    // The chat and sender of the core's test messages.
+    QCOMPARE(matchesSearch(message(text, "wechat", "项目群", "张三"), searchKeys(query)), matches);
 }
 
 void TestMessageFilter::searchMatchRanges_data()
@@ -405,6 +412,10 @@ void TestMessageFilter::searchMatchRanges_data()
                                                   << "kg" << QList<TextRange>{{1, 1}};
     QTest::newRow("outside the BMP") << "𝐀b"
                                      << "ab" << QList<TextRange>{{0, 3}};
+    QTest::newRow("every word, in text order") << "合同今天下午签名"
+                                               << "签名 今天" << QList<TextRange>{{2, 2}, {6, 2}};
+    QTest::newRow("overlapping words joined") << "xabcdx"
+                                              << "bcd abc" << QList<TextRange>{{1, 4}};
 }
 
 void TestMessageFilter::searchMatchRanges()

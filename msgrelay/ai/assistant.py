@@ -2,9 +2,10 @@
 
 The provider gets the question, the conversation so far (per session, in memory, bounded) and the
 stored messages of the last 7 days that the user did not exclude, newest first, trimmed to a
-bounded size, those that look like a scam marked so.  When AI is off the
-rules answer as they always did; when the call fails the rules answer behind one short line that
-says why.
+bounded size, those that look like a scam marked so.  When AI is off the rules answer as they
+always did; when the call fails the rules answer, behind one short line that says why the first
+time a failure happens.  Settings that cannot work (no key, a refused address) are said once, in
+the settings' AI card (the setup item), not in every answer.
 """
 
 from __future__ import annotations
@@ -101,6 +102,7 @@ class Assistant:
         self._now = now or (lambda: dt.datetime.now().astimezone())
         self._sessions: collections.OrderedDict[str, list[tuple[str, str]]] = collections.OrderedDict()
         self._lock = threading.Lock()
+        self._said: str | None = None  # the failure an answer said last; not said again until it changes
 
     # -- sessions ----------------------------------------------------------------------------------
     def _history(self, session_id: str) -> list[tuple[str, str]]:
@@ -132,8 +134,10 @@ class Assistant:
 
     # -- answers -----------------------------------------------------------------------------------
     def _ask_provider(self, what: str, config: dict, served: Served, turns: list[dict], question: str,
-                      hours: int = 168, timeout: float | None = None) -> tuple[str | None, str | None, str]:
-        """(answer, failure reason, model); exactly one of the first two is set."""
+                      hours: int = 168, timeout: float | None = None) -> tuple[str | None, str | None, bool, str]:
+        """(answer, failure reason, whether the answer should say it, model); exactly one of the first
+        two is set.  A failure is said in an answer only when the call failed (not the settings) and no
+        answer has said the same failure since the last call that succeeded."""
         ai = config["ai"]
         model = ai_settings.effective_model(ai)
         started = time.monotonic()
@@ -147,38 +151,44 @@ class Assistant:
                         + turns + [{"role": "user", "content": question}])
             answer = self.client.complete(endpoint, messages, timeout=timeout)
         except ai_settings.SettingsProblem as problem:
-            reason = str(problem)
+            reason, call_failed = str(problem), False
         except ProviderError as error:
-            reason = error.reason
+            reason, call_failed = error.reason, True
         except Exception as error:  # noqa: BLE001 - the rules answer whatever went wrong; no text that may quote a key
-            reason = f"调用 AI 接口时出错（{type(error).__name__}）"
+            reason, call_failed = f"调用 AI 接口时出错（{type(error).__name__}）", True
         else:
             self.status.succeeded()
+            with self._lock:
+                self._said = None
             self._log(f"msgrelay: AI {what} answered by {ai.get('provider')} in {elapsed_ms(started)}ms")
-            return answer, None, endpoint.model
+            return answer, None, False, endpoint.model
         self.status.failed(what, reason)
+        with self._lock:
+            news = call_failed and reason != self._said
+            if news:
+                self._said = reason
         self._log(f"msgrelay: AI {what} failed after {elapsed_ms(started)}ms ({ai.get('provider')}): {reason}; "
                   "answered by local rules")
-        return None, reason, model
+        return None, reason, news, model
 
     def chat(self, config: dict, served: Served, message: str, session_id: str | None) -> dict:
         """config: the one the sorting read (the demo's person while the demo data is served)."""
         session_id = session_id or str(uuid.uuid4())
         history = self._history(session_id)
+        reason, say_why = None, False
         if config["ai"].get("enabled"):
-            answer, reason, model = self._ask_provider("chat", config, served, self._recent_turns(history), message)
+            answer, reason, say_why, model = self._ask_provider("chat", config, served, self._recent_turns(history),
+                                                                message)
             if answer is not None:
                 self._remember(session_id, ("user", message), ("assistant", answer))
                 return {"ok": True, "session_id": session_id, "message": answer, "mode": "ai", "model": model}
-        else:
-            reason = None
         question = message
         previous = [text for role, text in history if role == "user"]
         if previous and len(message) <= 6 and any(w in message for w in ("还有", "然后", "呢", "继续")):
             question = previous[-1]  # a short follow-up continues the previous topic
         result = answers.answer(question, served)
         text = f"{result.title}\n{result.answer}"
-        if reason:
+        if say_why:
             text = f"{fallback_line(reason)}\n{text}"
         self._remember(session_id, ("user", message), ("assistant", text))
         doc = {"ok": True, "session_id": session_id, "message": text, "mode": "local", "model": "local-rules"}
@@ -188,11 +198,12 @@ class Assistant:
 
     def ask(self, config: dict, served: Served, question: str, hours: int) -> dict:
         question = question.strip()
-        reason = None
+        reason, say_why = None, False
         if question and config["ai"].get("enabled"):
-            answer, reason, _model = self._ask_provider("ask", config, served, [], question, hours, ASK_TIMEOUT)
+            answer, reason, say_why, _model = self._ask_provider("ask", config, served, [], question, hours,
+                                                                 ASK_TIMEOUT)
             if answer is not None:
                 return {"ok": True, "title": "AI 回答", "answer": answer, "matched_count": len(served.view.pool[0])}
         result = answers.answer(question, served, hours)
-        text = f"{fallback_line(reason)}\n{result.answer}" if reason else result.answer
+        text = f"{fallback_line(reason)}\n{result.answer}" if say_why else result.answer
         return {"ok": True, "title": result.title, "answer": text, "matched_count": result.matched_count}

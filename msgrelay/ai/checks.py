@@ -30,16 +30,23 @@ def notes(config: dict, error: dict | None) -> str:
 
 
 def setup_item(config: dict, error: dict | None) -> dict:
+    """AI switched on with settings that cannot work (no key, no address) is an error at once, before
+    any call: this item is where it is said, not every answer."""
     ai = config["ai"]
     if not ai.get("enabled"):
         return _item("disabled", "AI 对话分析已关闭，助手只用本机规则整理消息。", "需要时在“AI 对话”里打开。")
+    try:
+        ai_settings.resolve(ai)
+    except ai_settings.SettingsProblem as problem:
+        env = ai_settings.effective_key_env(ai)
+        if ai_settings.defaults_for(ai.get("provider", "")).needs_key and not ai_settings.api_key(ai):
+            action = f"填写 API Key 或设置环境变量 {env}。" if env else "填写 API Key。"
+        else:
+            action = "检查“AI 对话”里的接口地址、模型名称和 API Key。"
+        return _item("error", f"AI 已打开，但还不能使用：{problem}。助手暂时用本机规则回答。", action)
     if error:
         return _item("error", _failure(ai, error) + "助手已改用本机规则回答。",
                      "检查“AI 对话”里的接口地址、模型名称和 API Key；本机 Ollama 请确认服务已启动。")
-    if ai_settings.defaults_for(ai.get("provider", "")).needs_key and not ai_settings.api_key(ai):
-        env = ai_settings.effective_key_env(ai)
-        return _item("optional", "没有 API Key，助手会回退到本机规则摘要。",
-                     f"填写 API Key 或设置环境变量 {env}。" if env else "填写 API Key。")
     label, model = ai_settings.label_of(ai), ai_settings.effective_model(ai)
     return _item("ready", f"助手通过 {label} / {model} 回答，失败时回退到本机规则。", "无需操作。")
 

@@ -61,7 +61,7 @@ def client_verdict(client: dict, label: str, report: ClientReport, status: captu
     if source == "mock":
         return "warning", f"{label}使用测试数据，不读取真实消息。", "在“读取方式”里选择“系统通知数据库”读取真实消息。"
     if source != capture.SOURCE:
-        return ("blocked", f"本机核心不支持用{SOURCE_LABELS[source]}读取{label}，{label}消息不会被读取。",
+        return ("blocked", f"读取方式“{SOURCE_LABELS[source]}”在 Linux 上不可用，{label}消息不会被读取。",
                 "在“读取方式”里选择“系统通知数据库”并保存设置。")
     if status.state in _BLOCKED_ACTIONS:
         return "blocked", status.detail, _BLOCKED_ACTIONS[status.state]
@@ -77,8 +77,20 @@ def client_verdict(client: dict, label: str, report: ClientReport, status: captu
     return "warning", silent, f"保持{label}登录，并在{label}的通知设置里打开新消息通知和消息预览（显示消息内容）。"
 
 
-def _capture_item(report: Report) -> dict:
-    """The capture's checklist item; what went wrong with the database earlier is always said."""
+def _not_reading(config: dict) -> str:
+    """What the capture item says of the switched-on clients whose reading mode cannot read here."""
+    notes = []
+    for target, label in (("wechat", "微信"), ("wecom", "企业微信")):
+        source = config[target].get("source", "")
+        if config[target].get("enabled") and source not in (capture.SOURCE, "mock"):
+            why = "在 Linux 上不可用" if source in KNOWN_SOURCES else "无法识别"
+            notes.append(f"{label}未在读取：读取方式“{SOURCE_LABELS.get(source, source)}”{why}。")
+    return "".join(notes)
+
+
+def _capture_item(report: Report, config: dict) -> dict:
+    """The capture's checklist item; what went wrong with the database earlier, and the clients that
+    are switched on but cannot be read, are always said."""
     status, storage = report.status, report.storage
     title = "桌面通知读取"
     if storage.problem and status.state != capture.LOCKED:
@@ -96,7 +108,10 @@ def _capture_item(report: Report) -> dict:
         verdict, text, action = "blocked", status.detail, _BLOCKED_ACTIONS[status.state]
     else:
         verdict, text, action = "warning", "正在连接 D-Bus 会话总线。", "稍候刷新。"
-    return _item("message_capture", title, verdict, text + earlier, action)
+    not_reading = _not_reading(config)
+    if not_reading and verdict == "ready":
+        verdict, action = "warning", "在“读取方式”里选择“系统通知数据库”并保存设置。"
+    return _item("message_capture", title, verdict, text + earlier + not_reading, action)
 
 
 def _with_login_start(item: dict, reads_from_login: bool) -> dict:
@@ -115,7 +130,7 @@ def setup_items(config: dict, report: Report, reads_from_login: bool = False) ->
                            "现在显示的是带“【示例】”标记的示例消息。读取到第一条微信或企业微信消息后，示例消息不再显示。"
                            f"示例消息按示例人物“{DEMO_PERSON['display_name']}”整理。",
                            "保持微信或企业微信登录，并在客户端的通知设置里打开消息预览。"))
-    items.append(_with_login_start(_capture_item(report), reads_from_login))
+    items.append(_with_login_start(_capture_item(report, config), reads_from_login))
     for key, target, label in (("wechat_source", "wechat", "微信"), ("wecom_source", "wecom", "企业微信")):
         status, description, action = client_verdict(config[target], label, report.clients[target], report.status)
         items.append(_item(key, label, status, description, action))

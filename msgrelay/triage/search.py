@@ -2,9 +2,9 @@
 
 razo compares texts by a search key: runs of combining marks cut to their first 30, compatibility
 normalisation (NFKC), then Qt's case folding, which is simple folding, one character to one (so
-"ß" stays "ß", "İ" stays "İ", where Python's casefold makes "ss" and "i̇").  A message matches when
-the key of its chat name, its sender name or its text contains the key of the query, which razo
-trims of white space first (Qt's notion of it).
+"ß" stays "ß", "İ" stays "İ", where Python's casefold makes "ss" and "i̇").  The query is cut into
+words at white space (Qt's notion of it); a message matches when every word's key is contained in
+the key of its chat name, its sender name or its text (each word in any of the three).
 
 `Finder` answers many queries over one list of messages: the keys of all messages are joined into
 one text, searched from its end (newest first) with the string search of the language itself.
@@ -62,14 +62,17 @@ def _qt_space(char: str) -> bool:
         (code > 127 and unicodedata.category(char) in ("Zs", "Zl", "Zp"))
 
 
-def query_key(query: str) -> str:
-    """The key razo searches for: the query trimmed of white space, then keyed."""
-    start, end = 0, len(query)
-    while start < end and _qt_space(query[start]):
-        start += 1
-    while end > start and _qt_space(query[end - 1]):
-        end -= 1
-    return search_key(query[start:end])
+def query_key(query: str) -> tuple[str, ...]:
+    """The keys razo searches for: one per word of the query (cut at white space), empty for a blank one."""
+    words, start = [], None
+    for at, char in enumerate(query + " "):
+        if _qt_space(char):
+            if start is not None:
+                words.append(query[start:at])
+                start = None
+        elif start is None:
+            start = at
+    return tuple(key for key in (search_key(word) for word in words) if key)
 
 
 def message_key(event) -> str:
@@ -78,12 +81,10 @@ def message_key(event) -> str:
                             search_key(event.display_text)))
 
 
-def matches(event, key: str) -> bool:
-    """razo's rule for one message: `key` (a query_key) in the chat's, sender's or text's key."""
-    if not key:
-        return True
-    return any(key in search_key(field) for field in (event.session_name, event.sender_name, event.display_text)
-               if field)
+def matches(event, keys: tuple[str, ...]) -> bool:
+    """razo's rule for one message: each of `keys` (a query_key) in the chat's, sender's or text's key."""
+    fields = [search_key(field) for field in (event.session_name, event.sender_name, event.display_text) if field]
+    return all(any(key in field for field in fields) for key in keys)
 
 
 class Finder:
@@ -104,19 +105,25 @@ class Finder:
         ends = list(starts[1:]) + [len(text) + 1]
         return [text[start:end - 1] for start, end in zip(reversed(starts), reversed(ends))]
 
-    def find(self, key: str, limit: int) -> list:
-        """The messages whose keys contain `key`, newest first, at most `limit`."""
-        if not key:
+    def find(self, keys: tuple[str, ...], limit: int) -> list:
+        """The messages whose keys contain every one of `keys`, newest first, at most `limit`."""
+        if not keys:
             return list(self._events[:limit])
-        if _SEP_FIELD in key or _SEP_MESSAGE in key:  # could span two fields: ask each message
-            return [e for e in self._events if matches(e, key)][:limit]
+        if any(_SEP_FIELD in key or _SEP_MESSAGE in key for key in keys):  # could span two fields: ask each message
+            return [e for e in self._events if matches(e, keys)][:limit]
+        lead = max(keys, key=len)  # the longest word is likely the rarest: walk its matches
+        others = list(keys)
+        others.remove(lead)
         found, end = [], len(self._text)
         count = len(self._events)
         while len(found) < limit:
-            at = self._text.rfind(key, 0, end)
+            at = self._text.rfind(lead, 0, end)
             if at < 0:
                 break
             index = bisect.bisect_right(self._starts, at) - 1  # the message, counted oldest first
-            found.append(self._events[count - 1 - index])
-            end = self._starts[index]  # the next match lies in an older message
+            start = self._starts[index]
+            message = self._text[start:self._starts[index + 1] - 1] if index + 1 < count else self._text[start:]
+            if all(key in message for key in others):  # no key holds a separator, so none spans two fields
+                found.append(self._events[count - 1 - index])
+            end = start  # the next match lies in an older message
         return found

@@ -7,8 +7,10 @@
 #include "ui/common/AppAppearance.h"
 #include "ui/common/MainWindow.h"
 #include "ui/common/ScreenshotRenderer.h"
+#include "ui/common/WindowPlacement.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QTextStream>
 
 namespace {
@@ -93,6 +95,15 @@ int main(int argc, char* argv[])
     BridgeStore store;
     QuitOnSignal quitOnSignal;
     MainWindow window(store);
+    // razo's own settings hold where the window was and its section; a screenshot run neither
+    // reads nor writes them and renders at the designed size, whatever the screen.
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("razo"),
+                       QStringLiteral("razo"));
+    const WindowPlacement placement(settings);
+    if (screenshotDir)
+        window.resize(MainWindow::defaultSize());
+    else
+        placement.restore(window, store);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      [&window](const QString& token) { bringToFront(window, token); });
     QObject::connect(&instance, &SingleInstance::messageRequested, &store,
@@ -111,7 +122,9 @@ int main(int argc, char* argv[])
     // ending). The core reads the chat clients and serves phones and agents on its own, so
     // it keeps running, and the next start-up finds and reuses it. A screenshot run is a
     // one-off: the store's teardown stops the core that it started.
-    if (!screenshotDir)
+    if (!screenshotDir) {
+        placement.save(window, store);
         store.leaveCoreRunning();
+    }
     return status;
 }

@@ -276,6 +276,21 @@ void BridgeStore::setSelectedSection(AppSection section)
     emit selectedSectionChanged();
 }
 
+void BridgeStore::openSettingsAt(SettingsPlace place)
+{
+    m_settingsPlaceToShow = place;
+    emit settingsPlaceToShowChanged();
+    setSelectedSection(AppSection::Settings);
+}
+
+void BridgeStore::clearSettingsPlaceToShow()
+{
+    if (!m_settingsPlaceToShow)
+        return;
+    m_settingsPlaceToShow.reset();
+    emit settingsPlaceToShowChanged();
+}
+
 void BridgeStore::setMessageListPreset(MessageListPreset preset)
 {
     if (m_messageListPreset == preset)

@@ -9,6 +9,7 @@
 #include "store/ChatBubble.h"
 #include "store/MessageListPreset.h"
 #include "store/SearchResult.h"
+#include "store/SettingsPlace.h"
 #include "store/StoreTiming.h"
 
 #include <QDateTime>
@@ -87,6 +88,11 @@ public:
     void clearMessageToShow();
     // Whether the message with this id is among the loaded ones (events).
     bool isLoaded(qint64 messageId) const;
+    // Where the settings section is to open (openSettingsAt): its view brings that place into
+    // view and then clears it.
+    const std::optional<SettingsPlace>& settingsPlaceToShow() const { return m_settingsPlaceToShow; }
+    void openSettingsAt(SettingsPlace place);
+    void clearSettingsPlaceToShow();
     const BackgroundReadingState& backgroundReading() const { return m_backgroundReadingState; }
     bool isChangingBackgroundReading() const { return m_isChangingBackgroundReading; }
 
@@ -167,6 +173,8 @@ signals:
     void toastChanged();
     void websiteBridgeStatusChanged();
     void messageToShowChanged();
+    void settingsPlaceToShowChanged();
+    void nativeSettingsSaved(); // the core accepted a save (before the refresh that follows it)
     void backgroundReadingChanged();
     void isChangingBackgroundReadingChanged();
     void searchQueryChanged();
@@ -243,6 +251,7 @@ private:
         quint64 askedAfterRefresh = 0; // refreshes started before the request cannot settle it
     };
     std::optional<WantedMessage> m_wantedMessage; // asked for, not loaded yet
+    std::optional<SettingsPlace> m_settingsPlaceToShow;
 
     BackgroundReading m_backgroundReading;
     BackgroundReadingState m_backgroundReadingState;

@@ -82,7 +82,8 @@ QCoro::Task<> BridgeStore::completeTask(QString id, QString itemText)
     if (!*alive)
         co_return;
     const ActionOutcome outcome = outcomeOf(result, kCompleteTexts);
-    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast, outcome.lastError);
+    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast,
+                                outcome.lastError);
     if (!*alive)
         co_return;
     m_completingTaskIds.remove(id);
@@ -97,7 +98,8 @@ QCoro::Task<> BridgeStore::scanVisibleWeCom()
     if (!*alive)
         co_return;
     const ActionOutcome outcome = outcomeOf(result, kScanTexts);
-    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast, outcome.lastError);
+    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast,
+                                outcome.lastError);
     if (!*alive)
         co_return;
     setScanningWeCom(false);
@@ -111,7 +113,10 @@ QCoro::Task<> BridgeStore::saveNativeSettings(QJsonObject payload)
     if (!*alive)
         co_return;
     const ActionOutcome outcome = outcomeOf(result, kSaveTexts);
-    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast, outcome.lastError);
+    if (outcome.kind == ActionOutcome::Kind::Success)
+        emit nativeSettingsSaved();
+    co_await applyActionOutcome(outcome.kind == ActionOutcome::Kind::Success, outcome.toast,
+                                outcome.lastError);
     if (!*alive)
         co_return;
     setSavingSettings(false);

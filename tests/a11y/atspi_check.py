@@ -4,13 +4,18 @@
 Run it under a private session bus and a virtual X server (it turns Qt's accessibility on for
 razo itself, QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 and QT_ACCESSIBILITY=1):
 
-    dbus-run-session -- xvfb-run -a /usr/bin/python3 tests/a11y/atspi_check.py [--razo PATH] [--list]
+    dbus-run-session -- xvfb-run -a -s "-screen 0 1366x768x24 -noreset" \
+        /usr/bin/python3 tests/a11y/atspi_check.py [--razo PATH] [--list]
+
+(-noreset: the accessibility bus connects to the X server for a moment; the server must not reset
+when it leaves, or razo's own connection could fail.)
 
 It launches razo (which starts the stand-in core on 127.0.0.1:8765), waits for the
 application "razo" on the registry, lists its controls, presses the sidebar's "消息" through
 the Action interface, looks for the page heading and the status footer's text, visits every
-section looking for controls without a name, and finally stops razo, checks that the core it
-started outlived it (razo leaves its core running for the next start-up), and stops that core.
+section looking for controls without a name, and finally quits razo with Ctrl+Q (sent through the
+accessibility bus's keyboard), checks that the core it started outlived it (razo leaves its core
+running for the next start-up), and stops that core.
 On the way it works the timeline's segments through their Toggle action (the heading and
 the list must follow), and on "设置" it sets a text field and a multi-line editor through the
 EditableText interface, toggles a switch, presses "保存全部设置" and reads the configuration
@@ -573,6 +578,24 @@ def check(app, tracker: ProcessTracker, timings: dict[str, float], started: floa
     return findings
 
 
+def quit_with_ctrl_q(proc) -> None:
+    """Ctrl+Q, as the keyboard would send it, quits razo with status 0; its core keeps running."""
+    import pyatspi
+    control_mask = 1 << 2
+    pyatspi.Registry.generateKeyboardEvent(control_mask, None, pyatspi.KEY_LOCKMODIFIERS)
+    try:
+        pyatspi.Registry.generateKeyboardEvent(ord("q"), None, pyatspi.KEY_SYM)
+    finally:
+        pyatspi.Registry.generateKeyboardEvent(control_mask, None, pyatspi.KEY_UNLOCKMODIFIERS)
+    poll(f"razo did not quit within {EXIT_TIMEOUT:.0f} s of Ctrl+Q", EXIT_TIMEOUT,
+         lambda: proc.poll() is not None)
+    if proc.returncode != 0:
+        raise CheckFailed(f"razo quit with status {proc.returncode} after Ctrl+Q")
+    if not port_answers(CORE_HOST, CORE_PORT):
+        raise CheckFailed("the core razo started did not outlive Ctrl+Q")
+    log("Ctrl+Q quit razo (status 0); its core still answers")
+
+
 def stop_razo(proc, tracker: ProcessTracker) -> list[str]:
     """SIGTERM to razo, which quits in order and leaves its core running; then SIGTERM to what
     it left running, SIGKILL as the last resort."""
@@ -611,6 +634,20 @@ def stop_razo(proc, tracker: ProcessTracker) -> list[str]:
     return problems
 
 
+def share_display_with_bus_services() -> None:
+    """The session bus starts the accessibility bus and its registry on demand, with the bus's own
+    environment, which has no DISPLAY when the bus was started before the X server: the registry
+    could then not type the keys the check sends. Hand them this process's display first."""
+    try:
+        from gi.repository import Gio, GLib
+        shared = {k: os.environ[k] for k in ("DISPLAY", "XAUTHORITY") if k in os.environ}
+        Gio.bus_get_sync(Gio.BusType.SESSION, None).call_sync(
+            "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "UpdateActivationEnvironment",
+            GLib.Variant("(a{ss})", (shared,)), None, Gio.DBusCallFlags.NONE, 10000, None)
+    except Exception as error:  # without it the keys may not arrive; the Ctrl+Q step then says so
+        log(f"note: could not share the display with the bus's services ({error})")
+
+
 def accessibility_bus_available() -> str | None:
     """None when the session bus hands out an accessibility bus; otherwise why not."""
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
@@ -641,6 +678,8 @@ def main() -> int:
 
     if not os.environ.get("DISPLAY"):
         skip("no X display (run under xvfb-run)")
+    if os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
+        share_display_with_bus_services()
     try:
         import pyatspi  # noqa: F401
     except ImportError:
@@ -664,6 +703,7 @@ def main() -> int:
         env.pop(var, None)
     env.update(
         HOME=str(work),  # the core's configuration and log go here, not into the user's home
+        XDG_CONFIG_HOME=str(work / ".config"),  # and razo's window placement
         XDG_RUNTIME_DIR=str(runtime),
         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
         QT_ACCESSIBILITY="1",
@@ -701,6 +741,9 @@ def main() -> int:
         timings["on the registry"] = time.monotonic() - started
         log(f"razo is on the registry as “{app.name}” after {timings['on the registry']:.1f} s")
         findings = check(app, tracker, timings, started, args.list, work / CONFIG_FILE)
+        t0 = time.monotonic()
+        quit_with_ctrl_q(proc)
+        timings["Ctrl+Q → razo gone"] = time.monotonic() - t0
     except CheckFailed as error:
         failure = str(error)
     except Exception as error:  # an AT-SPI error is a failure too, with its text
@@ -731,7 +774,7 @@ def main() -> int:
         return 1
     shutil.rmtree(work, ignore_errors=True)
     log("PASSED: controls listed and pressable, page switched, service status exposed, "
-        "segments toggled, settings set and saved through the accessibility interface")
+        "segments toggled, settings set and saved through the accessibility interface, Ctrl+Q quit")
     return 0
 
 

@@ -82,7 +82,8 @@ def check_handover(razo: str, work: pathlib.Path, env: dict[str, str]) -> None:
     (project / "msgrelay").mkdir(parents=True)
     (project / "msgrelay" / "__init__.py").write_text("")
     (project / "msgrelay" / "cli.py").write_text("raise SystemExit(0)\n")  # a core that is gone at once
-    env = dict(env, XDG_RUNTIME_DIR=str(runtime), HOME=str(work), QT_QPA_PLATFORM="offscreen",
+    env = dict(env, XDG_RUNTIME_DIR=str(runtime), HOME=str(work), XDG_CONFIG_HOME=str(work / ".config"),
+               QT_QPA_PLATFORM="offscreen",
                QUILLMERE_PROJECT_DIR=str(project), QT_LOGGING_RULES="razo.app.info=true")
     socket_file = runtime / "razo-nodisplay.socket"
     started: list[subprocess.Popen] = []

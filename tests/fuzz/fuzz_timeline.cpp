@@ -61,12 +61,12 @@ bool presetMatches(const BridgeEvent& e, MessageListPreset preset, const State& 
 void checkFilter(const QList<BridgeEvent>& events, const State& state, const QString& target,
                  const QString& query)
 {
-    const QString key = messagefilter::searchKey(query.trimmed());
+    const QStringList keys = messagefilter::searchKeys(query);
     for (MessageListPreset preset : messagepreset::all()) {
         QList<BridgeEvent> expected;
         for (const BridgeEvent& e : events) {
             if ((target == QLatin1String("all") || e.chatTarget == target) &&
-                presetMatches(e, preset, state) && messagefilter::matchesSearch(e, key))
+                presetMatches(e, preset, state) && messagefilter::matchesSearch(e, keys))
                 expected.append(e);
         }
         FUZZ_CHECK(messagefilter::filteredEvents(events, state, preset, target, query) == expected);

@@ -14,6 +14,11 @@
 #include "ui/common/SidebarNavButton.h"
 #include "ui/common/SidebarView.h"
 #include "ui/common/ToastView.h"
+#include "ui/common/WindowPlacement.h"
+#include "ui/common/logic/WindowFit.h"
+#include "ui/overview/OverviewView.h"
+#include "ui/overview/ProfilePromptButton.h"
+#include "ui/overview/logic/ProfilePrompt.h"
 #include "ui/settings/NativeSettingsView.h"
 #include "ui/settings/SettingsDashboardView.h"
 #include "ui/settings/SettingsTextField.h"
@@ -23,10 +28,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <QCoroTask>
@@ -64,6 +77,23 @@ QByteArray fixture(const QString& name)
 {
     QFile f(QStringLiteral(RAZO_FIXTURES_DIR "/wire/") + name);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The full state with the user's name and aliases replaced and, when `demo`, the demo notice
+// among the checklist items.
+QByteArray stateWithProfile(const QString& name, const QJsonArray& aliases, bool demo)
+{
+    QJsonObject state = QJsonDocument::fromJson(fixture("state_full.json")).object();
+    QJsonObject config = state.value("config").toObject();
+    config.insert("user_profile", QJsonObject{{"display_name", name}, {"aliases", aliases}});
+    state.insert("config", config);
+    QJsonObject setup = state.value("setup").toObject();
+    QJsonArray items = setup.value("items").toArray();
+    if (demo)
+        items.append(QJsonObject{{"key", "demo_data"}, {"status", "warning"}});
+    setup.insert("items", items);
+    state.insert("setup", setup);
+    return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
 
 StoreTiming fastTiming()
@@ -117,6 +147,7 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase()
     {
+        QStandardPaths::setTestModeEnabled(true); // never the user's own settings
         appearance::apply(*qApp);
         QVERIFY(!fixture("state_full.json").isEmpty());
     }
@@ -142,9 +173,17 @@ private slots:
         showAndSettle(w);
         QCOMPARE(w.objectName(), QStringLiteral("main"));
         QCOMPARE(w.windowTitle(), QStringLiteral("razo"));
+        QCOMPARE(w.screen()->name(), QStringLiteral("razo-test-wide")); // 1920 x 1080
         QCOMPARE(w.minimumSize(), QSize(1120, 760));
         w.resize(800, 500);
         QVERIFY(w.width() >= 1120 && w.height() >= 760);
+        // On a screen whose work area is smaller (1280 x 720) the window fits it, frame included.
+        w.move(1920 + 10, 0);
+        QTRY_COMPARE(w.screen()->name(), QStringLiteral("razo-test-small"));
+        const int frame = w.frameGeometry().height() - w.geometry().height();
+        QTRY_COMPARE(w.minimumSize(), QSize(1120, 720 - frame));
+        // A 1366 x 768 laptop with a 27-point panel and a 37-point title bar.
+        QCOMPARE(windowfit::boundedBy(QSize(1120, 760), QSize(1366, 768 - 27 - 37)), QSize(1120, 704));
         QVERIFY(!w.windowIcon().isNull());
         const int sidebar = w.content()->sidebar()->width();
         QVERIFY2(sidebar >= 188 && sidebar <= 230, qPrintable(QString::number(sidebar)));
@@ -189,6 +228,23 @@ private slots:
         QVERIFY(w.content()->sectionView()->isVisibleTo(&w));
         for (AppSection s : appsection::all())
             QCOMPARE(sidebar->button(s)->isSelected(), s == section);
+        // Only the selected row is a tab stop, and keyboard focus in the sidebar follows the
+        // selection: no focus ring stays on another row.
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        AppSection via = AppSection::Messages;
+        for (AppSection s : appsection::all()) {
+            if (s != section && s != other)
+                via = s;
+        }
+        sidebar->button(other)->setFocus(Qt::TabFocusReason);
+        m_store->setSelectedSection(via);
+        m_store->setSelectedSection(section);
+        for (AppSection s : appsection::all()) {
+            QCOMPARE(sidebar->button(s)->hasFocus(), s == section);
+            QCOMPARE(sidebar->button(s)->focusPolicy() == Qt::StrongFocus, s == section);
+        }
+        QVERIFY(sidebar->button(section)->showsFocusRing());
         // Only the selected row carries the raised background's shadow.
         QVERIFY(ShadowCaster::shadowOf(sidebar->button(section)).has_value());
         QVERIFY(!ShadowCaster::shadowOf(sidebar->button(other)).has_value());
@@ -327,6 +383,10 @@ private slots:
         QCOMPARE(actions[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         QCOMPARE(actions[1]->text(), QStringLiteral("打开本地配置目录"));
         QCOMPARE(actions[1]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+        // "退出" ends the menu (what it does is checked through the accessibility bus).
+        QCOMPARE(actions.last()->text(), QStringLiteral("退出"));
+        QCOMPARE(actions.last()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(actions.last(), w.quitAction());
 
         const int states = m_server->headCount("/api/state");
         actions[0]->trigger();
@@ -339,6 +399,96 @@ private slots:
         // The toolbar's "配置目录" does the same.
         QTest::mouseClick(w.content()->configDirButton(), Qt::LeftButton);
         QTRY_COMPARE(m_server->headCount("/api/desktop/open-config-dir"), 2);
+    }
+
+    // Size, position, screen and section come back from razo's own settings, on a screen
+    // that is still there; otherwise the window starts as on a first start.
+    void placementIsRemembered_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QRect>("saved");
+        QTest::addColumn<QRect>("restored"); // invalid: not restored
+        QTest::newRow("as it was") << "razo-test-wide" << QRect(100, 120, 1200, 800)
+                                   << QRect(100, 120, 1200, 800);
+        QTest::newRow("on the other screen")
+            << "razo-test-small" << QRect(1950, 0, 1200, 720) << QRect(1950, 0, 1200, 720);
+        QTest::newRow("larger than its screen now")
+            << "razo-test-small" << QRect(1930, 0, 1300, 840) << QRect(1920, 0, 1280, 720);
+        QTest::newRow("partly off its screen")
+            << "razo-test-wide" << QRect(1000, 500, 1280, 840) << QRect(640, 240, 1280, 840);
+        QTest::newRow("a screen that is gone") << "HDMI-2" << QRect(100, 100, 1200, 800) << QRect();
+        QTest::newRow("centre off its screen") << "razo-test-wide" << QRect(2500, 100, 1200, 800) << QRect();
+    }
+    void placementIsRemembered()
+    {
+        QFETCH(QString, screen);
+        QFETCH(QRect, saved);
+        QFETCH(QRect, restored);
+        serveHealthyCore();
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath("razo.conf"), QSettings::IniFormat);
+        {
+            MainWindow first(*m_store);
+            showAndSettle(first);
+            first.setGeometry(100, 120, 1200, 800);
+            QTRY_COMPARE(first.normalGeometry(), QRect(100, 120, 1200, 800));
+            m_store->setSelectedSection(AppSection::Chat);
+            WindowPlacement(settings).save(first, *m_store);
+            QCOMPARE(settings.value("window/screen").toString(), QStringLiteral("razo-test-wide"));
+            QCOMPARE(settings.value("window/geometry").toRect(), QRect(100, 120, 1200, 800));
+        }
+        settings.setValue("window/screen", screen); // as if saved there
+        settings.setValue("window/geometry", saved);
+        m_store->setSelectedSection(AppSection::Overview);
+        MainWindow second(*m_store);
+        const QRect fresh = second.geometry();
+        WindowPlacement(settings).restore(second, *m_store);
+        QCOMPARE(second.geometry(), restored.isValid() ? restored : fresh);
+        QCOMPARE(m_store->selectedSection(), AppSection::Chat);
+    }
+
+    // Once real messages arrive and nobody is named, the overview's prompt opens 个人识别
+    // with the name field focused (a click here; the accessibility Press action clicks too).
+    void profilePromptOpensTheProfile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QJsonArray>("aliases");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("no one, real messages") << "" << QJsonArray{} << false << true;
+        QTest::newRow("blank name and alias") << "  " << QJsonArray{" "} << false << true;
+        QTest::newRow("demo data still shown") << "" << QJsonArray{} << true << false;
+        QTest::newRow("a name") << "王小明" << QJsonArray{} << false << false;
+        QTest::newRow("an alias only") << "" << QJsonArray{"小王"} << false << false;
+    }
+    void profilePromptOpensTheProfile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QJsonArray, aliases);
+        QFETCH(bool, demo);
+        QFETCH(bool, shown);
+        serveHealthyCore();
+        m_server->reply("GET", "/api/state", FakeHttpServer::json(stateWithProfile(name, aliases, demo)));
+        MainWindow w(*m_store);
+        showAndSettle(w);
+        auto* overview = qobject_cast<OverviewView*>(w.content()->sectionView());
+        QVERIFY(overview);
+        ProfilePromptButton* prompt = overview->profilePrompt();
+        QCOMPARE(prompt->isVisible(), shown);
+        if (!shown)
+            return;
+        QCOMPARE(prompt->accessibleName(), QStringLiteral("设置你的姓名，razo 才能找出找你的消息"));
+        QTest::mouseClick(prompt, Qt::LeftButton);
+        QCOMPARE(m_store->selectedSection(), AppSection::Settings);
+        auto* settings = qobject_cast<SettingsDashboardView*>(w.content()->sectionView());
+        QVERIFY(settings);
+        QLineEdit* field = settings->userProfileCard()->nameField()->lineEdit();
+        QTRY_VERIFY(field->hasFocus());
+        QVERIFY(!m_store->settingsPlaceToShow()); // taken
+        const QRect card(settings->userProfileCard()->mapTo(settings->viewport(), QPoint()),
+                         settings->userProfileCard()->size());
+        QVERIFY(settings->viewport()->rect().intersects(card));
+        QVERIFY(settings->verticalScrollBar()->value() > 0);
     }
 
     void secondWindowSharesTheStoreAndLaunchesNoSecondCore()

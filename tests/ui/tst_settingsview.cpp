@@ -20,8 +20,10 @@
 #include "ui/settings/NativeSettingsView.h"
 #include "ui/settings/RemoteAccessCard.h"
 #include "ui/settings/SettingsDashboardView.h"
+#include "ui/settings/SettingsSaveBar.h"
 #include "ui/settings/SettingsTextEditor.h"
 #include "ui/settings/SettingsTextField.h"
+#include "ui/settings/UnsavedMark.h"
 #include "ui/settings/UserProfileCard.h"
 #include "ui/settings/WeComDiagnosticsCard.h"
 
@@ -39,7 +41,10 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <QtTest>
 
 using storetestkit::Fixture;
@@ -223,6 +228,7 @@ private slots:
     void initTestCase() { appearance::apply(*qApp); }
     void saveButtonIsHeldWhileSaving();
     void readerSourcePickers();
+    void wheelChangesAPickerOnlyWhenFocused();
     void editsSurviveRefreshesUntilShownAgain();
     void multiLineEditKeepsTheRestAsLoaded();
     void failedSaveKeepsTheDraftAsTyped();
@@ -253,12 +259,20 @@ void TestSettingsView::saveButtonIsHeldWhileSaving()
     QCOMPARE(save->text(), QStringLiteral("保存全部设置"));
     QVERIFY(save->isEnabled());
 
-    typeInto(view->userProfileCard()->nameField()->lineEdit(), QStringLiteral("x"));
+    // A changed field is marked (and says so to a screen reader) until it is saved.
+    SettingsTextField* name = view->userProfileCard()->nameField();
+    SettingsSaveBar* bar = view->saveBar();
+    QVERIFY(!name->unsavedMark()->isVisible());
+    typeInto(name->lineEdit(), QStringLiteral("x"));
+    QVERIFY(name->unsavedMark()->isVisible());
+    QCOMPARE(name->lineEdit()->accessibleDescription(), QStringLiteral("未保存"));
+    QCOMPARE(bar->summaryLabel()->text(), QStringLiteral("有 1 项更改未保存"));
+    QVERIFY(bar->isVisible() && bar->geometry().bottom() == view->height() - 1); // stays in view
     const QJsonObject expected = view->draftModel()->draft().payload();
-    QTest::mouseClick(save, Qt::LeftButton);
+    QTest::mouseClick(bar->saveButton(), Qt::LeftButton);
     QVERIFY(h.store().isSavingSettings());
     QCOMPARE(save->text(), QStringLiteral("保存中"));
-    QVERIFY(!save->isEnabled());
+    QVERIFY(!save->isEnabled() && !bar->saveButton()->isEnabled());
     QTest::mouseClick(save, Qt::LeftButton); // held back: no second request
     view->save();
 
@@ -271,6 +285,9 @@ void TestSettingsView::saveButtonIsHeldWhileSaving()
     QCOMPARE(posts.first().json().value("user_profile").toObject().value("display_name").toString(),
              QStringLiteral("王小明x"));
     QVERIFY(view->draftModel()->draft().isDirty); // a successful save leaves the draft as it is
+    QVERIFY(!name->unsavedMark()->isVisible());
+    QCOMPARE(name->lineEdit()->accessibleDescription(), QString());
+    QCOMPARE(bar->summaryLabel()->text(), QStringLiteral("没有未保存的更改"));
 }
 
 void TestSettingsView::readerSourcePickers()
@@ -294,11 +311,19 @@ void TestSettingsView::readerSourcePickers()
     QCOMPARE(wecom->rulePicker()->currentValue(), QStringLiteral("allowlist"));
     QVERIFY(!d.isDirty);
 
-    // Choosing "辅助功能" in the WeCom editor keeps "accessibility".
+    // The modes this system cannot read with are offered disabled, with the reason; the keys
+    // pass over them. A stored one shows as it is, and the WeCom editor keeps "accessibility".
     QComboBox* combo = wecom->sourcePicker();
+    const auto* items = qobject_cast<QStandardItemModel*>(combo->model());
+    QVERIFY(!items->item(1)->isEnabled());
+    QCOMPARE(items->item(1)->text(), QStringLiteral("辅助功能（Linux 上不可用）"));
+    QCOMPARE(items->item(1)->toolTip(), QStringLiteral("Linux 上不可用"));
+    QVERIFY(items->item(0)->isEnabled() && items->item(2)->isEnabled());
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_Down);
-    QCOMPARE(combo->currentText(), QStringLiteral("辅助功能"));
+    QCOMPARE(d.wecomSource, QStringLiteral("mock"));
+    bindText(view->draftModel(), &NativeSettingsDraft::wecomSource).set(QStringLiteral("accessibility"));
+    QCOMPARE(combo->currentText(), QStringLiteral("辅助功能（Linux 上不可用）"));
     QCOMPARE(d.wecomSource, QStringLiteral("accessibility"));
     QVERIFY(d.isDirty);
 
@@ -318,6 +343,42 @@ void TestSettingsView::readerSourcePickers()
     QCOMPARE(d.wecomSource, QStringLiteral("custom-reader"));
     QCOMPARE(d.payload().value("wecom").toObject().value("source").toString(),
              QStringLiteral("custom-reader"));
+}
+
+// A wheel turned over a picker that has no focus scrolls the page and changes nothing; the
+// picker takes the wheel once it has the focus.
+void TestSettingsView::wheelChangesAPickerOnlyWhenFocused()
+{
+    Harness h(stateBody(QStringLiteral("王小明")));
+    QVERIFY(h.refresh());
+    auto view = shownView(h.store());
+    view->resize(1000, 500);
+    QComboBox* combo = view->chatTargetsCard()->wechatEditor()->sourcePicker();
+    view->ensureWidgetVisible(combo);
+    QScrollBar* scroll = view->verticalScrollBar();
+    const int before = scroll->value();
+    QVERIFY(before < scroll->maximum());
+    QCOMPARE(combo->focusPolicy(), Qt::StrongFocus);
+    auto wheel = [combo] {
+        const QPointF at = QRectF(combo->rect()).center();
+        QWheelEvent e(at, combo->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+        QSpontaneKeyEvent::setSpontaneous(&e); // as from the mouse: an ignored one goes on to the parents
+        qApp->notify(combo, &e);
+    };
+    const QString source = combo->currentData().toString();
+    wheel();
+    QCOMPARE(combo->currentData().toString(), source);
+    QVERIFY(!view->draftModel()->draft().isDirty);
+    QVERIFY(scroll->value() > before);
+
+    QApplication::setActiveWindow(view.get());
+    QVERIFY(QTest::qWaitForWindowActive(view.get()));
+    combo->setFocus();
+    QVERIFY(combo->hasFocus());
+    wheel();
+    QCOMPARE(view->draftModel()->draft().wechatSource, QStringLiteral("mock")); // past the disabled modes
+    QCOMPARE(combo->accessibleDescription(), QStringLiteral("未保存"));
 }
 
 void TestSettingsView::editsSurviveRefreshesUntilShownAgain()
@@ -396,6 +457,7 @@ void TestSettingsView::failedSaveKeepsTheDraftAsTyped()
     QCOMPARE(
         view->findChild<SettingsTextField*>(QStringLiteral("remoteAccessTokenField"))->lineEdit()->text(),
         QStringLiteral(" 口令 "));
+    QCOMPARE(view->draftModel()->unsavedCount(), 2); // still unsaved
 
     h.setState(stateBody(QStringLiteral("别人")));
     QVERIFY(h.refresh());
@@ -453,6 +515,24 @@ void TestSettingsView::weComEditorStatusFollowsSwitchAndDiagnostics()
     QVERIFY(h.refresh());
     QCOMPARE(wecom->statusPill()->title(), QStringLiteral("已开启，待诊断"));
     QCOMPARE(wecom->helpLabel()->text(), QStringLiteral("正在检测企业微信系统通知、本地消息库和可见窗口。"));
+
+    // A reader that is on but cannot read says so, with the core's reason, in either editor.
+    QJsonObject state = QJsonDocument::fromJson(stateBody(QStringLiteral("王小明"), 2)).object();
+    const QString why = QStringLiteral("读取方式“OCR 识别”在 Linux 上不可用，微信消息不会被读取。");
+    state.insert(
+        "setup",
+        QJsonObject{
+            {"items",
+             QJsonArray{
+                 QJsonObject{{"key", "wechat_source"}, {"status", "blocked"}, {"description", why}},
+                 QJsonObject{{"key", "wecom_source"}, {"status", "warning"}, {"description", "正在监听"}}}}});
+    h.setState(QJsonDocument(state).toJson(QJsonDocument::Compact));
+    QVERIFY(h.refresh());
+    QCOMPARE(wechat->statusPill()->title(), QStringLiteral("未在读取"));
+    QCOMPARE(wechat->helpLabel()->text(), why);
+    QCOMPARE(wecom->statusPill()->title(), QStringLiteral("已开启，有限读取")); // not blocked: diagnostics
+    QTest::mouseClick(wechat->enabledSwitch(), Qt::LeftButton);
+    QCOMPARE(wechat->statusPill()->title(), QStringLiteral("未开启"));
 }
 
 void TestSettingsView::diagnosticsCard_data()
@@ -618,6 +698,15 @@ void TestSettingsView::aiCardSaysWhyTheProviderFailed()
     QVERIFY(h.refresh());
     QVERIFY(!line->isVisible());
     QCOMPARE(view->aiSettingsCard()->disclosure()->accessibleDescription(), QString());
+
+    // AI switched off: whatever the item says, nothing of it fails.
+    QJsonObject off = QJsonDocument::fromJson(withAIItem(QStringLiteral("error"), failure)).object();
+    QJsonObject config = off.value("config").toObject();
+    config.insert("ai_provider", QJsonObject{{"enabled", false}});
+    off.insert("config", config);
+    h.setState(QJsonDocument(off).toJson(QJsonDocument::Compact));
+    QVERIFY(h.refresh());
+    QVERIFY(!line->isVisible());
 }
 
 // Every control of the section, the expanded AI card included, can be found and read out.

@@ -262,8 +262,10 @@ inline int pixelSize(TextStyle style)
 
 // Family list of every text: a Latin family first, then the Simplified Chinese one, so that
 // Chinese text takes the Simplified glyph forms (left alone, fontconfig picks the Japanese
-// forms of Noto Sans CJK on Debian). Families this system lacks are left out once, so that
-// font matching does not ask fontconfig about them again and again. On Linux they are looked
+// forms of Noto Sans CJK on Debian), then the colour emoji font ahead of DejaVu Sans, whose
+// black-and-white faces would otherwise stand in for emoji such as U+1F600. Families this
+// system lacks are left out once, so that font matching does not ask fontconfig about them
+// again and again. On Linux they are looked
 // up in the installed families: QFontDatabase::hasFamily() runs a missing family through
 // fontconfig's alias substitution first, which costs milliseconds at start-up.
 inline QStringList fontFamilies()
@@ -273,7 +275,7 @@ inline QStringList fontFamilies()
         const QStringList wanted = {QStringLiteral(".AppleSystemUIFont"), QStringLiteral("PingFang SC")};
 #else
         const QStringList wanted = {QStringLiteral("Noto Sans"), QStringLiteral("Noto Sans CJK SC"),
-                                    QStringLiteral("DejaVu Sans")};
+                                    QStringLiteral("Noto Color Emoji"), QStringLiteral("DejaVu Sans")};
 #endif
         QStringList present;
 #ifdef Q_OS_MACOS

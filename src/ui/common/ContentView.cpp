@@ -7,6 +7,7 @@
 #include "ui/common/SidebarView.h"
 #include "ui/common/ToastView.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QPalette>
 #include <QSplitter>
@@ -79,6 +80,10 @@ ContentView::ContentView(BridgeStore& store, QWidget* parent) : QWidget(parent),
 void ContentView::showSelectedSection()
 {
     auto* col = static_cast<QVBoxLayout*>(m_detail->layout());
+    // Focus inside the section that goes would be passed on as if Tab had been pressed, ringing
+    // some other control (a sidebar row among them); the detail column holds it quietly instead.
+    if (m_section && m_section->isAncestorOf(QApplication::focusWidget()))
+        m_detail->setFocus(Qt::OtherFocusReason);
     if (m_section) {
         col->removeWidget(m_section);
         m_section->hide();

@@ -5,12 +5,14 @@
 #include "ui/common/BrandMark.h"
 #include "ui/common/ContentView.h"
 #include "ui/common/WorkbenchCommands.h"
+#include "ui/common/logic/WindowFit.h"
 #include "ui/settings/NativeSettingsView.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShowEvent>
 
 MainWindow::MainWindow(BridgeStore& store, QWidget* parent) : QMainWindow(parent), m_store(store)
@@ -20,8 +22,14 @@ MainWindow::MainWindow(BridgeStore& store, QWidget* parent) : QMainWindow(parent
     setWindowTitle(QStringLiteral("razo"));
     setAccessibleName(QStringLiteral("razo"));
     setWindowIcon(BrandMark::appIcon());
-    setMinimumSize(windowMinWidth, windowMinHeight);
-    resize(1280, 840);
+    fitTo(screen());
+    if (const QScreen* s = screen()) {
+        QRect r(QPoint(), windowfit::boundedBy(defaultSize(), s->availableGeometry().size()));
+        r.moveCenter(s->availableGeometry().center());
+        setGeometry(r);
+    } else {
+        resize(defaultSize());
+    }
 
     m_content = new ContentView(store, this);
     setCentralWidget(m_content);
@@ -36,6 +44,9 @@ MainWindow::MainWindow(BridgeStore& store, QWidget* parent) : QMainWindow(parent
 
     // The application settings window ("设置…", preferences role). Ctrl+, stays above.
     appMenu->addAction(NativeSettingsView::createMenuAction(m_store, this));
+    appMenu->addSeparator();
+    m_quitAction = workbenchcommands::quit(this);
+    appMenu->addAction(m_quitAction);
 
     // Ctrl+1..4 select the sections (the sidebar tooltips name them).
     const QList<AppSection> sections = appsection::all();
@@ -50,9 +61,34 @@ MainWindow::MainWindow(BridgeStore& store, QWidget* parent) : QMainWindow(parent
     }
 }
 
+QSize MainWindow::designedMinimumSize()
+{
+    return {AppTheme::Metrics::windowMinWidth, AppTheme::Metrics::windowMinHeight};
+}
+
+QSize MainWindow::defaultSize()
+{
+    return {1280, 840};
+}
+
+void MainWindow::fitTo(const QScreen* screen)
+{
+    if (!screen)
+        return;
+    const QSize frame = frameGeometry().size() - geometry().size();
+    setMinimumSize(windowfit::boundedBy(designedMinimumSize(), screen->availableGeometry().size() - frame));
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    fitTo(screen()); // another screen, or the frame is known now
+}
+
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    fitTo(screen());
     // Each showing of the window (not a restore from the dock or task bar) runs start-up.
     if (!event->spontaneous()) {
         ++m_startCount;

@@ -66,3 +66,14 @@ void PressableButton::focusOutEvent(QFocusEvent* e)
     m_keyboardFocus = false;
     QAbstractButton::focusOutEvent(e);
 }
+
+bool PressableButton::focusNextPrevChild(bool next)
+{
+    if (isEnabled() || !hasFocus())
+        return QAbstractButton::focusNextPrevChild(next);
+    // Disabled while it had the focus (a button that turns busy when pressed): Qt would pass
+    // the focus on as if Tab had been pressed, and another control would show a focus ring
+    // nobody asked for. The window takes the focus instead, quietly.
+    window()->setFocus(Qt::OtherFocusReason);
+    return true;
+}

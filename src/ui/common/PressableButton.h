@@ -20,12 +20,15 @@ public:
     qreal pressedProgress() const { return m_progress; }
     // Corner radius of the focus ring drawn on keyboard focus (-1: half the height).
     void setFocusRadius(qreal radius) { m_focusRadius = radius; }
+    // Whether the focus ring shows (the button has focus that came from the keyboard).
+    bool showsFocusRing() const { return m_keyboardFocus && hasFocus(); }
 
 protected:
     virtual void paintButton(QPainter& p, qreal pressed) = 0;
     void paintEvent(QPaintEvent*) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void animateTo(qreal target);

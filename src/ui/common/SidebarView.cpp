@@ -8,6 +8,7 @@
 #include "ui/common/SidebarNavButton.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -60,6 +61,7 @@ SidebarView::SidebarView(BridgeStore& store, QWidget* parent) : QWidget(parent),
             if (checked)
                 m_store.setSelectedSection(s);
         });
+        b->installEventFilter(this);
         navCol->addWidget(b);
         m_buttons << b;
     }
@@ -90,8 +92,34 @@ SidebarNavButton* SidebarView::button(AppSection section) const
 
 void SidebarView::syncSelection()
 {
-    for (SidebarNavButton* b : m_buttons)
+    SidebarNavButton* focused = nullptr;
+    SidebarNavButton* selected = nullptr;
+    for (SidebarNavButton* b : m_buttons) {
+        if (b->hasFocus())
+            focused = b;
         b->setSelected(b->section() == m_store.selectedSection());
+        b->setFocusPolicy(b->isSelected() ? Qt::StrongFocus : Qt::ClickFocus);
+        if (b->isSelected())
+            selected = b;
+    }
+    if (focused && selected && focused != selected)
+        selected->setFocus(focused->showsFocusRing() ? Qt::TabFocusReason : Qt::OtherFocusReason);
+}
+
+bool SidebarView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const int step = key == Qt::Key_Down || key == Qt::Key_Right ? 1
+                     : key == Qt::Key_Up || key == Qt::Key_Left  ? -1
+                                                                 : 0;
+    if (step == 0)
+        return QWidget::eventFilter(watched, event);
+    const QList<AppSection> all = appsection::all();
+    const qsizetype at = all.indexOf(m_store.selectedSection());
+    m_store.setSelectedSection(all.at((at + step + all.size()) % all.size()));
+    return true;
 }
 
 void SidebarView::paintEvent(QPaintEvent*)

@@ -10,7 +10,9 @@ class SidebarFooterView;
 class SidebarNavButton;
 
 // The sidebar column: brand header, the four section buttons bound to the store's
-// selectedSection, flexible space, the status footer.
+// selectedSection, flexible space, the status footer. One row looks selected: only the
+// selected row is a tab stop, the arrow keys move the selection, and keyboard focus in the
+// sidebar follows the selection (a focus ring never stays on another row).
 class SidebarView : public QWidget
 {
     Q_OBJECT
@@ -23,6 +25,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void syncSelection();

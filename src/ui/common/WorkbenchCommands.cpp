@@ -3,6 +3,7 @@
 #include "store/BridgeStore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QWidget>
 
 namespace workbenchcommands {
@@ -33,6 +34,18 @@ QAction* openConfigDir(BridgeStore& store, QWidget* window)
     QAction* action = command(QStringLiteral("打开本地配置目录"), QStringLiteral("openConfigDir"),
                               QKeySequence(Qt::CTRL | Qt::Key_Comma), window);
     QObject::connect(action, &QAction::triggered, window, [&store] { store.openConfigDir(); });
+    return action;
+}
+
+QAction* quit(QWidget* window)
+{
+    QAction* action = command(QStringLiteral("退出"), QStringLiteral("quitRazo"),
+                              QKeySequence(Qt::CTRL | Qt::Key_Q), window);
+    action->setMenuRole(QAction::QuitRole);
+    QObject::connect(action, &QAction::triggered, window, [] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
     return action;
 }
 

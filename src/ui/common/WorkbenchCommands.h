@@ -13,5 +13,8 @@ namespace workbenchcommands {
 QAction* refresh(BridgeStore& store, QWidget* window);
 // "打开本地配置目录", Ctrl+, (Command-, on macOS): the core opens its configuration folder.
 QAction* openConfigDir(BridgeStore& store, QWidget* window);
+// "退出", Ctrl+Q (Command-Q on macOS): closes every window and quits razo. The core keeps
+// running, as when the last window closes.
+QAction* quit(QWidget* window);
 
 } // namespace workbenchcommands

@@ -6,6 +6,7 @@
 #include "ui/common/ToggleSwitch.h"
 #include "ui/settings/DisclosureButton.h"
 #include "ui/settings/SettingsTextField.h"
+#include "ui/settings/UnsavedMark.h"
 #include "ui/settings/logic/DraftBinding.h"
 #include "ui/settings/logic/SettingsOptions.h"
 
@@ -50,7 +51,13 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
     col->setSpacing(12);
     m_enabled = new ToggleSwitch(QStringLiteral("启用 AI 对话分析"), m_content);
     m_enabled->setObjectName(QStringLiteral("aiEnabledSwitch"));
-    col->addWidget(m_enabled, 0, Qt::AlignLeft);
+    m_enabledUnsaved = new UnsavedMark(m_enabled, m_content);
+    auto* enabledRow = new QHBoxLayout;
+    enabledRow->setSpacing(10);
+    enabledRow->addWidget(m_enabled);
+    enabledRow->addWidget(m_enabledUnsaved);
+    enabledRow->addStretch(1);
+    col->addLayout(enabledRow);
 
     auto* providerRow = new QHBoxLayout;
     providerRow->setSpacing(10);
@@ -59,8 +66,10 @@ AISettingsCard::AISettingsCard(SettingsDraftModel* draft, QWidget* parent)
     m_provider =
         new SegmentedControl(QStringLiteral("内置助手来源"), settingsoptions::aiProviders(), m_content);
     m_provider->setObjectName(QStringLiteral("aiProviderPicker"));
+    m_providerUnsaved = new UnsavedMark(m_provider, m_content);
     providerRow->addWidget(providerLabel);
     providerRow->addWidget(m_provider, 1);
+    providerRow->addWidget(m_providerUnsaved);
     col->addLayout(providerRow);
 
     auto* row1 = new QHBoxLayout;
@@ -132,4 +141,6 @@ void AISettingsCard::refresh()
     const QScopedValueRollback refreshing(m_refreshing, true);
     m_enabled->setChecked(d.aiEnabled);
     m_provider->setCurrentValue(d.aiProvider);
+    m_enabledUnsaved->setUnsaved(m_draft->isUnsaved(&NativeSettingsDraft::aiEnabled));
+    m_providerUnsaved->setUnsaved(m_draft->isUnsaved(&NativeSettingsDraft::aiProvider));
 }

@@ -8,6 +8,7 @@ class SegmentedControl;
 class SettingsDraftModel;
 class SettingsTextField;
 class ToggleSwitch;
+class UnsavedMark;
 
 // "AI 对话": a disclosure group, collapsed at first, whose label names the current provider
 // and model (and, when the core's latest provider call failed, why) and whose content edits
@@ -40,5 +41,7 @@ private:
     ToggleSwitch* m_enabled;
     SegmentedControl* m_provider;
     SettingsTextField* m_apiKey;
+    UnsavedMark* m_enabledUnsaved;
+    UnsavedMark* m_providerUnsaved;
     bool m_refreshing = false; // showing the draft's values, which is no edit
 };

@@ -6,9 +6,11 @@
 #include "ui/common/SegmentedControl.h"
 #include "ui/common/StatusPill.h"
 #include "ui/common/ToggleSwitch.h"
+#include "ui/common/WheelGuard.h"
 #include "ui/settings/SettingsTextEditor.h"
 #include "ui/settings/SettingsTextField.h"
 #include "ui/settings/StatusTintColor.h"
+#include "ui/settings/UnsavedMark.h"
 #include "ui/settings/logic/SettingsOptions.h"
 
 #include <QComboBox>
@@ -17,6 +19,7 @@
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QShowEvent>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,7 +27,7 @@ namespace {
 constexpr int kPadding = 14;
 constexpr qreal kRadius = 16;
 
-QHBoxLayout* labelledRow(const QString& label, QWidget* control, QWidget* parent)
+QHBoxLayout* labelledRow(const QString& label, QWidget* control, UnsavedMark* mark, QWidget* parent)
 {
     auto* row = new QHBoxLayout;
     row->setSpacing(10);
@@ -32,7 +35,24 @@ QHBoxLayout* labelledRow(const QString& label, QWidget* control, QWidget* parent
     l->setBuddy(control);
     row->addWidget(l, 0, Qt::AlignVCenter);
     row->addWidget(control, 1, Qt::AlignVCenter);
+    row->addWidget(mark, 0, Qt::AlignVCenter);
     return row;
+}
+
+// The reader sources, those that cannot read here disabled with the reason.
+void fillSources(QComboBox* combo, bool supportsOCR)
+{
+    auto* model = qobject_cast<QStandardItemModel*>(combo->model());
+    for (const auto& [value, label] : settingsoptions::readerSources(supportsOCR)) {
+        const QString reason = settingsoptions::unavailableReason(value);
+        combo->addItem(
+            reason.isEmpty() ? label : label + QStringLiteral("（") + reason + QStringLiteral("）"), value);
+        if (!reason.isEmpty() && model) {
+            QStandardItem* item = model->item(combo->count() - 1);
+            item->setEnabled(false);
+            item->setToolTip(reason);
+        }
+    }
 }
 
 } // namespace
@@ -56,8 +76,10 @@ ChatTargetEditor::ChatTargetEditor(const QString& title, Bindings bindings, bool
     m_switch = new ToggleSwitch(QString(), this);
     m_switch->setObjectName(QStringLiteral("chatTargetSwitch"));
     m_switch->setAccessibleName(title + QStringLiteral("开关"));
+    m_switchUnsaved = new UnsavedMark(m_switch, this);
     switchRow->addWidget(m_pill, 0, Qt::AlignVCenter);
     switchRow->addStretch(1);
+    switchRow->addWidget(m_switchUnsaved, 0, Qt::AlignVCenter);
     switchRow->addWidget(m_switch, 0, Qt::AlignVCenter);
     col->addLayout(switchRow);
 
@@ -76,9 +98,10 @@ ChatTargetEditor::ChatTargetEditor(const QString& title, Bindings bindings, bool
     m_source->setObjectName(QStringLiteral("readerSourcePicker"));
     m_source->setAccessibleName(QStringLiteral("读取方式"));
     m_source->setFont(AppTheme::font(TextStyle::Callout));
-    for (const auto& [value, label] : settingsoptions::readerSources(supportsOCR))
-        m_source->addItem(label, value);
-    col->addLayout(labelledRow(QStringLiteral("读取方式"), m_source, this));
+    wheelguard::ignoreWheelUnlessFocused(m_source);
+    fillSources(m_source, supportsOCR);
+    m_sourceUnsaved = new UnsavedMark(m_source, this);
+    col->addLayout(labelledRow(QStringLiteral("读取方式"), m_source, m_sourceUnsaved, this));
 
     // 5. Data folder.
     m_dataRoot = new SettingsTextField(QStringLiteral("数据目录"),
@@ -91,7 +114,8 @@ ChatTargetEditor::ChatTargetEditor(const QString& title, Bindings bindings, bool
     if (m_bindings.ruleMode) {
         m_rule = new SegmentedControl(QStringLiteral("企微规则"), settingsoptions::wecomRules(), this);
         m_rule->setObjectName(QStringLiteral("wecomRulePicker"));
-        col->addLayout(labelledRow(QStringLiteral("企微规则"), m_rule, this));
+        m_ruleUnsaved = new UnsavedMark(m_rule, this);
+        col->addLayout(labelledRow(QStringLiteral("企微规则"), m_rule, m_ruleUnsaved, this));
         connect(m_rule, &SegmentedControl::currentValueChanged, this,
                 [this](const QString& value) { m_bindings.ruleMode->set(value); });
     }
@@ -160,6 +184,10 @@ void ChatTargetEditor::refresh()
                 m_rule->setCurrentValue(rule);
         }
     }
+    m_switchUnsaved->setUnsaved(m_bindings.enabled.isUnsaved());
+    m_sourceUnsaved->setUnsaved(m_bindings.source.isUnsaved());
+    if (m_ruleUnsaved)
+        m_ruleUnsaved->setUnsaved(m_bindings.ruleMode->isUnsaved());
     refreshPill();
     if (source != m_lastSource) {
         m_lastSource = source;

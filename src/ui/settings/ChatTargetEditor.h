@@ -13,12 +13,15 @@ class SettingsTextEditor;
 class SettingsTextField;
 class StatusPill;
 class ToggleSwitch;
+class UnsavedMark;
 
 // The editor of one chat client's reader: the on/off switch with its status pill, the title,
 // an optional status help line, the reader-source menu, the data folder, the WeCom rule
 // picker (when a rule binding is given) and the allowlist. A reader without OCR support
 // never offers OCR and turns an empty or "ocr" source into "notification-db" when shown and
-// whenever the source changes.
+// whenever the source changes. Sources that cannot read on this system are offered disabled,
+// with the reason; the picker ignores the wheel unless focused; a changed switch, source or
+// rule is marked unsaved.
 class ChatTargetEditor : public QWidget
 {
     Q_OBJECT
@@ -71,4 +74,7 @@ private:
     SettingsTextField* m_dataRoot;
     SegmentedControl* m_rule = nullptr;
     SettingsTextEditor* m_allowlist;
+    UnsavedMark* m_switchUnsaved;
+    UnsavedMark* m_sourceUnsaved;
+    UnsavedMark* m_ruleUnsaved = nullptr;
 };

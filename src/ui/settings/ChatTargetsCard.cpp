@@ -2,6 +2,7 @@
 
 #include "store/BridgeStore.h"
 #include "ui/settings/ChatTargetEditor.h"
+#include "ui/settings/logic/ReaderStatus.h"
 #include "ui/settings/logic/WeComDiagnosticsPresentation.h"
 
 #include <QHBoxLayout>
@@ -29,14 +30,25 @@ ChatTargetsCard::ChatTargetsCard(BridgeStore& store, SettingsDraftModel* draft, 
     row->addWidget(m_wecom, 1, Qt::AlignTop);
     body()->addLayout(row);
 
-    connect(&store, &BridgeStore::stateChanged, this, &ChatTargetsCard::refreshWeComStatus);
-    connect(draft, &SettingsDraftModel::changed, this, &ChatTargetsCard::refreshWeComStatus);
-    refreshWeComStatus();
+    connect(&store, &BridgeStore::stateChanged, this, &ChatTargetsCard::refreshStatus);
+    connect(draft, &SettingsDraftModel::changed, this, &ChatTargetsCard::refreshStatus);
+    refreshStatus();
 }
 
-void ChatTargetsCard::refreshWeComStatus()
+void ChatTargetsCard::refreshStatus()
 {
+    const NativeSettingsDraft& d = m_draft->draft();
+    if (const auto wechat =
+            readerstatus::notReading(m_store.state(), QStringLiteral("wechat"), d.wechatEnabled))
+        m_wechat->setStatus(wechat->look, wechat->reason);
+    else
+        m_wechat->setStatus(std::nullopt, QString());
+    if (const auto wecom =
+            readerstatus::notReading(m_store.state(), QStringLiteral("wecom"), d.wecomEnabled)) {
+        m_wecom->setStatus(wecom->look, wecom->reason);
+        return;
+    }
     const wecomdiag::EditorStatus status =
-        wecomdiag::editorStatus(wecomdiag::wecomDiagnostic(m_store.state()), m_draft->draft().wecomEnabled);
+        wecomdiag::editorStatus(wecomdiag::wecomDiagnostic(m_store.state()), d.wecomEnabled);
     m_wecom->setStatus(status.look, status.help);
 }

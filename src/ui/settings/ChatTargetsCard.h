@@ -6,8 +6,9 @@ class BridgeStore;
 class ChatTargetEditor;
 class SettingsDraftModel;
 
-// "微信和企业微信": the two reader editors side by side. The WeCom editor shows the status
-// derived from the core's WeCom diagnostics and has no OCR reader.
+// "微信和企业微信": the two reader editors side by side. An editor whose reader is on but cannot
+// read says "未在读取" with the core's reason; otherwise the WeCom editor shows the status derived
+// from the core's WeCom diagnostics. The WeCom editor has no OCR reader.
 class ChatTargetsCard : public SettingsCard
 {
     Q_OBJECT
@@ -19,7 +20,7 @@ public:
     ChatTargetEditor* wecomEditor() const { return m_wecom; }
 
 private:
-    void refreshWeComStatus();
+    void refreshStatus();
 
     BridgeStore& m_store;
     SettingsDraftModel* m_draft;

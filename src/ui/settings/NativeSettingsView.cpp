@@ -26,11 +26,13 @@ NativeSettingsView::NativeSettingsView(BridgeStore& store, QWidget* parent) : QW
     setFixedSize(kWidth, kHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_dashboard = new SettingsDashboardView(store, this);
+    m_dashboard =
+        new SettingsDashboardView(store, this, false); // the section opens at places, not this window
     layout->addWidget(m_dashboard);
     // The menu's two commands answer their shortcuts here too.
     addAction(workbenchcommands::refresh(store, this));
     addAction(workbenchcommands::openConfigDir(store, this));
+    addAction(workbenchcommands::quit(this));
 }
 
 NativeSettingsView* NativeSettingsView::open(BridgeStore& store, QWidget* anchor)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ui/settings/logic/NativeSettingsDraft.h"
+
 #include <QScrollArea>
+#include <optional>
 
 class AISettingsCard;
 class BackgroundReadingCard;
@@ -11,6 +14,7 @@ class HeaderRow;
 class ProminentButton;
 class RemoteAccessCard;
 class SettingsDraftModel;
+class SettingsSaveBar;
 class UserProfileCard;
 class WeComDiagnosticsCard;
 
@@ -19,15 +23,21 @@ class WeComDiagnosticsCard;
 // editing one draft (that switch acts at once). The draft is loaded
 // whenever the view comes into view and from each new state while nothing has been edited;
 // once edited it is left alone (a refresh or a failed save never changes what was typed).
+// Fields that differ from what was loaded or last saved are marked; the save bar at the
+// bottom stays in view with their count and a second save button. The section's view (not the
+// settings window's) opens at the place the store asks for (settingsPlaceToShow).
 class SettingsDashboardView : public QScrollArea
 {
     Q_OBJECT
 
 public:
-    explicit SettingsDashboardView(BridgeStore& store, QWidget* parent = nullptr);
+    // `opensStorePlaces`: whether this view brings the store's settingsPlaceToShow into view.
+    explicit SettingsDashboardView(BridgeStore& store, QWidget* parent = nullptr,
+                                   bool opensStorePlaces = true);
 
     SettingsDraftModel* draftModel() const { return m_draft; }
     ProminentButton* saveButton() const { return m_save; }
+    SettingsSaveBar* saveBar() const { return m_saveBar; }
     HeaderRow* header() const { return m_header; }
     RemoteAccessCard* remoteAccessCard() const { return m_remote; }
     UserProfileCard* userProfileCard() const { return m_profile; }
@@ -42,9 +52,11 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void refreshSaveButton();
+    void showStorePlace();
 
     BridgeStore& m_store;
     SettingsDraftModel* m_draft;
@@ -57,4 +69,7 @@ private:
     WeComDiagnosticsCard* m_diagnostics;
     BusinessRulesCard* m_rules;
     AISettingsCard* m_ai;
+    SettingsSaveBar* m_saveBar;
+    bool m_opensStorePlaces;
+    std::optional<NativeSettingsDraft> m_sending; // the draft of the save this view started
 };

@@ -3,6 +3,7 @@
 #include "ui/common/AppTheme.h"
 #include "ui/common/Labels.h"
 #include "ui/common/Painting.h"
+#include "ui/settings/UnsavedMark.h"
 #include "ui/settings/logic/EditorText.h"
 
 #include <QEvent>
@@ -59,7 +60,8 @@ SettingsTextEditor::SettingsTextEditor(const QString& title, const QString& help
     m_help = labels::make(help, TextStyle::Caption2, -1, secondaryText(), this);
     m_help->setWordWrap(true);
     m_help->setVisible(!help.isEmpty());
-    col->addWidget(m_title);
+    m_unsaved = new UnsavedMark(m_edit, this);
+    col->addLayout(UnsavedMark::besideTitle(m_title, m_unsaved));
     col->addWidget(m_box);
     col->addWidget(m_help);
 
@@ -83,6 +85,7 @@ QString SettingsTextEditor::help() const
 
 void SettingsTextEditor::refresh()
 {
+    m_unsaved->setUnsaved(m_binding.isUnsaved());
     const QString value = m_binding.get();
     if (value == m_text)
         return;

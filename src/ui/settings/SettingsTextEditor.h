@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QLabel;
+class UnsavedMark;
 class QPlainTextEdit;
 
 // A titled multi-line editor bound to one text of the draft (one entry per line): the title,
@@ -21,6 +22,7 @@ public:
 
     QString title() const;
     QString help() const;
+    UnsavedMark* unsavedMark() const { return m_unsaved; }
     QPlainTextEdit* editor() const { return m_edit; }
 
 protected:
@@ -33,6 +35,7 @@ private:
     TextBinding m_binding;
     QLabel* m_title;
     QLabel* m_help;
+    UnsavedMark* m_unsaved;
     QWidget* m_box;
     QPlainTextEdit* m_edit;
     QString m_text;            // the bound text as the editor holds it (line breaks and spaces as loaded)

@@ -3,6 +3,7 @@
 #include "ui/common/AppTheme.h"
 #include "ui/common/Labels.h"
 #include "ui/common/Painting.h"
+#include "ui/settings/UnsavedMark.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -44,7 +45,8 @@ SettingsTextField::SettingsTextField(const QString& title, const QString& help, 
     m_help = labels::make(help, TextStyle::Caption2, -1, secondaryText(), this);
     m_help->setWordWrap(true);
     m_help->setVisible(!help.isEmpty());
-    col->addWidget(m_title);
+    m_unsaved = new UnsavedMark(m_edit, this);
+    col->addLayout(UnsavedMark::besideTitle(m_title, m_unsaved));
     col->addWidget(m_box);
     col->addWidget(m_help);
     setTitle(title);
@@ -58,6 +60,7 @@ SettingsTextField::SettingsTextField(const QString& title, const QString& help, 
     });
     if (m_binding.model())
         connect(m_binding.model(), &SettingsDraftModel::changed, this, &SettingsTextField::refresh);
+    refresh();
 }
 
 void SettingsTextField::setTitle(const QString& title)
@@ -79,6 +82,7 @@ QString SettingsTextField::help() const
 
 void SettingsTextField::refresh()
 {
+    m_unsaved->setUnsaved(m_binding.isUnsaved());
     const QString value = m_binding.get();
     if (m_edit->text() == value)
         return;

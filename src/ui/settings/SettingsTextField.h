@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QLabel;
+class UnsavedMark;
 class QLineEdit;
 
 // A titled single-line field bound to one text of the draft: the title (caption semibold,
@@ -19,6 +20,7 @@ public:
     void setTitle(const QString& title);
     QString title() const;
     QString help() const;
+    UnsavedMark* unsavedMark() const { return m_unsaved; }
     QLineEdit* lineEdit() const { return m_edit; }
 
 protected:
@@ -30,6 +32,7 @@ private:
     TextBinding m_binding;
     QLabel* m_title;
     QLabel* m_help;
+    UnsavedMark* m_unsaved;
     QWidget* m_box;
     QLineEdit* m_edit;
     bool m_refreshing = false; // showing the draft's value, which is no edit

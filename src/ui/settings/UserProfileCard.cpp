@@ -5,6 +5,7 @@
 #include "ui/common/ToggleSwitch.h"
 #include "ui/settings/SettingsTextEditor.h"
 #include "ui/settings/SettingsTextField.h"
+#include "ui/settings/UnsavedMark.h"
 #include "ui/settings/logic/DraftBinding.h"
 
 #include <QHBoxLayout>
@@ -44,7 +45,13 @@ UserProfileCard::UserProfileCard(SettingsDraftModel* draft, QWidget* parent)
     auto* helpLabel = labels::make(help, TextStyle::Caption2, -1, secondaryText(), this);
     helpLabel->setObjectName(QStringLiteral("notifyTodosAndMentionsHelp"));
     helpLabel->setWordWrap(true);
-    notifyColumn->addWidget(m_notify, 0, Qt::AlignLeft);
+    m_notifyUnsaved = new UnsavedMark(m_notify, this);
+    auto* notifyRow = new QHBoxLayout;
+    notifyRow->setSpacing(10);
+    notifyRow->addWidget(m_notify);
+    notifyRow->addWidget(m_notifyUnsaved);
+    notifyRow->addStretch(1);
+    notifyColumn->addLayout(notifyRow);
     notifyColumn->addWidget(helpLabel);
     body()->addLayout(notifyColumn);
 
@@ -62,4 +69,5 @@ void UserProfileCard::refresh()
 {
     const QScopedValueRollback refreshing(m_refreshing, true);
     m_notify->setChecked(m_notifyFlag.get());
+    m_notifyUnsaved->setUnsaved(m_notifyFlag.isUnsaved());
 }

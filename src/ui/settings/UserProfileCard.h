@@ -6,6 +6,7 @@
 class SettingsTextEditor;
 class SettingsTextField;
 class ToggleSwitch;
+class UnsavedMark;
 
 // "个人识别": the user's name and aliases, which the core uses to find what concerns the user,
 // and whether the core tells the user of new to-dos and mentions by desktop notification.
@@ -27,5 +28,6 @@ private:
     SettingsTextField* m_name;
     SettingsTextEditor* m_aliases;
     ToggleSwitch* m_notify;
+    UnsavedMark* m_notifyUnsaved;
     bool m_refreshing = false;
 };

@@ -1,6 +1,8 @@
 #include "ui/messages/logic/MessageFilter.h"
 
 #include <QHash>
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace messagefilter {
@@ -221,11 +223,6 @@ private:
     QMultiHash<QString, const HighlightSnapshot*> m_byContent;
 };
 
-bool fieldMatches(const std::optional<QString>& field, const QString& normalizedQuery)
-{
-    return field && searchKey(*field).contains(normalizedQuery);
-}
-
 } // namespace
 
 bool matchesPreset(const BridgeEvent& event, MessageListPreset preset,
@@ -312,13 +309,48 @@ QString searchKey(const QString& text)
     return normalizedKC(withBoundedMarks(text)).toCaseFolded();
 }
 
-bool matchesSearch(const BridgeEvent& event, const QString& normalizedQuery)
+QStringList searchKeys(const QString& query)
 {
-    if (normalizedQuery.isEmpty())
+    QStringList keys;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= query.size(); ++i) {
+        if (i < query.size() && !query.at(i).isSpace()) {
+            if (start < 0)
+                start = i;
+            continue;
+        }
+        if (start >= 0) {
+            const QString key = searchKey(query.mid(start, i - start));
+            if (!key.isEmpty())
+                keys.append(key);
+            start = -1;
+        }
+    }
+    return keys;
+}
+
+bool matchesSearch(const BridgeEvent& event, const QStringList& keys)
+{
+    if (keys.isEmpty())
         return true;
-    return fieldMatches(event.sessionName, normalizedQuery) ||
-           fieldMatches(event.senderName, normalizedQuery) ||
-           searchKey(event.displayContent()).contains(normalizedQuery);
+    // The keys of session name, sender name and text, each made when a word first needs it.
+    std::array<std::optional<QString>, 3> fields;
+    const auto field = [&](int i) -> const QString& {
+        if (!fields[i]) {
+            if (i == 2)
+                fields[i] = searchKey(event.displayContent());
+            else if (const std::optional<QString>& raw = i == 0 ? event.sessionName : event.senderName)
+                fields[i] = searchKey(*raw);
+            else
+                fields[i] = QString(); // an absent name matches no word
+        }
+        return *fields[i];
+    };
+    for (const QString& key : keys) {
+        if (!field(0).contains(key) && !field(1).contains(key) && !field(2).contains(key))
+            return false;
+    }
+    return true;
 }
 
 QList<BridgeEvent> filteredEvents(const QList<BridgeEvent>& events,
@@ -327,8 +359,8 @@ QList<BridgeEvent> filteredEvents(const QList<BridgeEvent>& events,
 {
     const bool allTargets = targetFilter == QLatin1String(targetAll);
     const PresetMatcher matcher(preset, state);
-    const QString query = searchKey(searchQuery.trimmed());
-    if (allTargets && preset == MessageListPreset::All && query.isEmpty())
+    const QStringList keys = searchKeys(searchQuery);
+    if (allTargets && preset == MessageListPreset::All && keys.isEmpty())
         return events; // nothing narrows: share the list
 
     QList<BridgeEvent> out;
@@ -337,7 +369,7 @@ QList<BridgeEvent> filteredEvents(const QList<BridgeEvent>& events,
             continue;
         if (!matcher.matches(event))
             continue;
-        if (!matchesSearch(event, query))
+        if (!matchesSearch(event, keys))
             continue;
         out.append(event);
     }
@@ -346,8 +378,8 @@ QList<BridgeEvent> filteredEvents(const QList<BridgeEvent>& events,
 
 QList<TextRange> searchMatches(const QString& text, const QString& query)
 {
-    const QString needle = searchKey(query.trimmed());
-    if (needle.isEmpty() || text.isEmpty())
+    const QStringList needles = searchKeys(query);
+    if (needles.isEmpty() || text.isEmpty())
         return {};
 
     // Normalise cluster by cluster (a base character with its combining marks) and remember, for
@@ -377,19 +409,25 @@ QList<TextRange> searchMatches(const QString& text, const QString& query)
         }
     }
 
-    QList<TextRange> ranges;
-    qsizetype from = 0;
-    while ((from = haystack.indexOf(needle, from)) >= 0) {
-        const qsizetype last = from + needle.size() - 1;
-        const qsizetype start = clusterStart.at(from);
-        const qsizetype end = clusterEnd.at(last);
-        if (!ranges.isEmpty() && ranges.last().start + ranges.last().length > start) {
-            TextRange& prev = ranges.last(); // a match inside a cluster already taken: widen it
-            prev.length = std::max(prev.start + prev.length, end) - prev.start;
-        } else {
-            ranges.append({start, end - start});
+    QList<TextRange> found; // every word's matches, as clusters of `text`
+    for (const QString& needle : needles) {
+        qsizetype from = 0;
+        while ((from = haystack.indexOf(needle, from)) >= 0) {
+            const qsizetype start = clusterStart.at(from);
+            found.append({start, clusterEnd.at(from + needle.size() - 1) - start});
+            from += needle.size();
         }
-        from += needle.size();
+    }
+    std::sort(found.begin(), found.end(),
+              [](const TextRange& a, const TextRange& b) { return a.start < b.start; });
+    QList<TextRange> ranges;
+    for (const TextRange& r : found) {
+        if (!ranges.isEmpty() && ranges.last().start + ranges.last().length > r.start) {
+            TextRange& prev = ranges.last(); // overlapping matches (of two words, or in one cluster): join
+            prev.length = std::max(prev.start + prev.length, r.start + r.length) - prev.start;
+        } else {
+            ranges.append(r);
+        }
     }
     return ranges;
 }

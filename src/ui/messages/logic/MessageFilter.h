@@ -39,19 +39,24 @@ inline constexpr auto targetWeCom = "wecom";
 // compatibility forms meet their plain forms ("ＡＢＣ" finds "abc").
 QString searchKey(const QString& text);
 
-// True when the session name, the sender name or the display text contains `normalizedQuery`
-// (already passed through searchKey). An empty query matches everything.
-bool matchesSearch(const BridgeEvent& event, const QString& normalizedQuery);
+// The words of a search query, cut at white space, each passed through searchKey; empty for a
+// blank query.
+QStringList searchKeys(const QString& query);
+
+// True when every one of `keys` (from searchKeys) is contained in the key of the session name,
+// the sender name or the display text, each word in any of the three. No keys match everything.
+bool matchesSearch(const BridgeEvent& event, const QStringList& keys);
 
 // The events to show, in the order of `events`: those of the source `targetFilter` ("all" keeps
 // every event, otherwise the chat target must equal it exactly), matching `preset`, and, unless
-// the query is blank, containing the query in session name, sender name or display text.
+// the query is blank, containing every word of the query in session name, sender name or display text.
 QList<BridgeEvent> filteredEvents(const QList<BridgeEvent>& events,
                                   const std::optional<BridgeStateResponse>& state, MessageListPreset preset,
                                   const QString& targetFilter, const QString& searchQuery);
 
-// Where `query` occurs in `text` under the search comparison, as (start, length) ranges of
-// `text` for highlighting. Empty when the query is blank or does not occur.
+// Where the words of `query` occur in `text` under the search comparison, as (start, length)
+// ranges of `text` in order, overlapping ones joined, for highlighting. Empty when the query is
+// blank or none of its words occurs.
 struct TextRange
 {
     qsizetype start = 0;

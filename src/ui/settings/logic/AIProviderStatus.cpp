@@ -6,6 +6,8 @@ QString problem(const std::optional<BridgeStateResponse>& state)
 {
     if (!state || !state->setup || !state->setup->items)
         return {};
+    if (state->config && state->config->aiProvider && state->config->aiProvider->enabled == false)
+        return {}; // AI is off: nothing of it can fail
     for (const SetupItemSnapshot& item : *state->setup->items) {
         if (item.key == u"ai_provider" && item.status == QStringLiteral("error"))
             return item.description.value_or(QString()).trimmed();

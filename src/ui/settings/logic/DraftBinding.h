@@ -20,6 +20,8 @@ public:
     SettingsDraftModel* model() const { return m_model; }
 
     T get() const { return isValid() ? m_model->draft().*m_field : T{}; }
+    // Whether the field differs from what was loaded or last saved.
+    bool isUnsaved() const { return isValid() && m_model->isUnsaved(m_field); }
     void set(const T& value) const
     {
         if (!isValid())

@@ -5,7 +5,9 @@
 #include <QObject>
 
 // The draft of one settings view, shared by all of its cards. Every change, whether a
-// load or one edit, is announced by changed() so that each card can show the new values.
+// load, one edit or a save, is announced by changed() so that each card can show the new
+// values. It also keeps what was loaded or last saved, so that a field that differs from it
+// can be marked unsaved.
 class SettingsDraftModel : public QObject
 {
     Q_OBJECT
@@ -26,9 +28,17 @@ public:
     void setText(NativeSettingsDraft::TextField field, const QString& value);
     void setFlag(NativeSettingsDraft::FlagField field, bool value);
 
+    // Whether a field differs from what was loaded or last saved, and how many fields do.
+    bool isUnsaved(NativeSettingsDraft::TextField field) const { return m_draft.*field != m_saved.*field; }
+    bool isUnsaved(NativeSettingsDraft::FlagField field) const { return m_draft.*field != m_saved.*field; }
+    int unsavedCount() const;
+    // The core accepted `sent` (the draft as it was when saved): fields are compared with it now.
+    void markSaved(const NativeSettingsDraft& sent);
+
 signals:
     void changed();
 
 private:
     NativeSettingsDraft m_draft;
+    NativeSettingsDraft m_saved; // as loaded or last saved
 };

@@ -28,6 +28,17 @@ QList<Option> aiProviders()
             {QStringLiteral("openai-compatible"), QStringLiteral("OpenAI 兼容网关")}};
 }
 
+QString unavailableReason(const QString& source)
+{
+#ifdef Q_OS_LINUX
+    if (source == QStringLiteral("accessibility") || source == QStringLiteral("ocr"))
+        return QStringLiteral("Linux 上不可用");
+#else
+    Q_UNUSED(source);
+#endif
+    return {};
+}
+
 int indexOf(const QList<Option>& options, const QString& value)
 {
     for (int i = 0; i < options.size(); ++i) {

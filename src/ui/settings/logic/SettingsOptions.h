@@ -17,6 +17,11 @@ QList<Option> wecomRules();
 // DeepSeek（默认）, Qwen / 通义, 本地 Ollama, OpenAI 兼容网关.
 QList<Option> aiProviders();
 
+// Why a reader source cannot read on this system ("Linux 上不可用": the core reads the chat
+// clients from their desktop notifications only), empty when it can. The picker shows such a
+// source disabled, with the reason.
+QString unavailableReason(const QString& source);
+
 // Index of `value` among the options, -1 when it matches none (the picker then shows no
 // selection and the draft keeps the value).
 int indexOf(const QList<Option>& options, const QString& value);
