@@ -183,6 +183,8 @@ public:
 
     bool matches(const BridgeEvent& event) const
     {
+        if (event.sorting)
+            return matchesSorting(event, *event.sorting);
         switch (m_preset) {
         case MessageListPreset::All:
             return true;
@@ -204,6 +206,25 @@ public:
     }
 
 private:
+    // The core's sorting decides; only an excluded message stays under 全部 alone. An important
+    // message is also one the digest highlights, so that the overview's card is found here.
+    bool matchesSorting(const BridgeEvent& event, const EventSorting& s) const
+    {
+        switch (m_preset) {
+        case MessageListPreset::All:
+            return true;
+        case MessageListPreset::Todo:
+            return s.isOpenTodo();
+        case MessageListPreset::Important:
+            return s.isOpenImportant() || (s.isListed() && m_highlights && equalsHighlight(event));
+        case MessageListPreset::Meeting:
+            return s.isListedMeeting();
+        case MessageListPreset::FollowUp:
+            return s.isOpenFollowUp();
+        }
+        return false;
+    }
+
     bool equalsHighlight(const BridgeEvent& event) const
     {
         const QString d = event.displayContent();
