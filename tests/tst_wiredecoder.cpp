@@ -37,14 +37,12 @@ std::optional<DecodeError> failureOf(const QString& decoder, const QByteArray& b
     return result ? std::nullopt : std::optional(result.error());
 }
 
-// What a document says of the core's sorting in one line: for a message list the kind echo, every
-// sorted message's id with the flags that hold and its due time, and how many carry no sorting;
-// for a state the summary's counts (todo/follow_up/important/meeting/needs_you).
+// A document's sorting in one line: the kind echo, each sorted message's id with the flags that
+// hold and its due time, and how many carry none; for a state the summary's counts.
 QString sortingOf(const QString& decoder, const QByteArray& body)
 {
     if (decoder == QLatin1String("state")) {
-        const auto state = wire::decodeState(body);
-        const std::optional<SummaryCounts> c = state->summary ? state->summary->counts : std::nullopt;
+        const std::optional<SummaryCounts> c = wire::decodeState(body)->summary->counts;
         return c ? QStringLiteral("counts %1/%2/%3/%4/%5")
                        .arg(c->todo)
                        .arg(c->followUp)
@@ -57,30 +55,22 @@ QString sortingOf(const QString& decoder, const QByteArray& body)
     QStringList parts{QStringLiteral("kind ") + list->kind.value_or(QStringLiteral("-"))};
     int unsorted = 0;
     for (const BridgeEvent& e : list->events) {
-        if (!e.sorting) {
-            ++unsorted;
-            continue;
+        unsorted += e.sorting ? 0 : 1;
+        if (const std::optional<EventSorting>& s = e.sorting) {
+            const bool on[] = {s->todo,       s->followUp, s->meeting,      s->important,
+                               s->suspicious, s->isMine(), s->isExcluded(), s->isDone()};
+            const QStringList names{"todo",       "follow_up", "meeting",  "important",
+                                    "suspicious", "mine",      "excluded", "done"};
+            QStringList flags;
+            for (int i = 0; i < 8; ++i)
+                flags << (on[i] ? names[i] : QString());
+            flags.removeAll(QString());
+            if (s->due)
+                flags << QStringLiteral("due=") + *s->due;
+            parts << QString::number(*e.eventId) + u'{' + flags.join(u' ') + u'}';
         }
-        const EventSorting& s = *e.sorting;
-        QStringList flags;
-        const std::pair<bool, const char*> named[] = {{s.todo, "todo"},
-                                                      {s.followUp, "follow_up"},
-                                                      {s.meeting, "meeting"},
-                                                      {s.important, "important"},
-                                                      {s.suspicious, "suspicious"},
-                                                      {s.isMine(), "mine"},
-                                                      {s.isExcluded(), "excluded"},
-                                                      {s.isDone(), "done"}};
-        for (const auto& [on, name] : named) {
-            if (on)
-                flags << QString::fromLatin1(name);
-        }
-        if (s.due)
-            flags << QStringLiteral("due=") + *s.due;
-        parts << QString::number(e.eventId.value_or(-1)) + u'{' + flags.join(u' ') + u'}';
     }
-    parts << QStringLiteral("unsorted %1").arg(unsorted);
-    return parts.join(QStringLiteral("; "));
+    return (parts << QStringLiteral("unsorted %1").arg(unsorted)).join(QStringLiteral("; "));
 }
 
 BridgeEvent singleEvent(const QByteArray& eventJson)
