@@ -46,8 +46,7 @@ class BridgeStore : public QObject
     Q_PROPERTY(QString toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(QString websiteBridgeStatus READ websiteBridgeStatus NOTIFY websiteBridgeStatusChanged)
     Q_PROPERTY(std::optional<qint64> messageToShow READ messageToShow NOTIFY messageToShowChanged)
-    Q_PROPERTY(
-        BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
+    Q_PROPERTY(BackgroundReadingState backgroundReading READ backgroundReading NOTIFY backgroundReadingChanged)
     Q_PROPERTY(bool isChangingBackgroundReading READ isChangingBackgroundReading NOTIFY
                    isChangingBackgroundReadingChanged)
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)

@@ -178,7 +178,8 @@ Urgency urgencyOf(const BridgeEvent& e)
     return u;
 }
 
-Events pressingFirstPointers(Events todos)
+// The messages to do, most pressing first (a stable sort: equals keep their list order).
+Events pressingFirst(Events todos)
 {
     std::stable_sort(todos.begin(), todos.end(), [](const BridgeEvent* a, const BridgeEvent* b) {
         return urgencyOf(*a) < urgencyOf(*b);
@@ -218,7 +219,7 @@ QString generalAnswer(const Events& pool, const QString& label, const QStringLis
             todos.append(event);
     }
     if (sorted)
-        todos = pressingFirstPointers(std::move(todos));
+        todos = pressingFirst(std::move(todos));
 
     QStringList lines;
     lines << QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的") + label +
@@ -436,18 +437,6 @@ bool isTodoEvent(const BridgeEvent& event)
     if (event.sorting)
         return event.sorting->isOpenTodo() || event.sorting->isOpenFollowUp();
     return isTodoText(event.displayContent());
-}
-
-QList<BridgeEvent> pressingFirst(const QList<BridgeEvent>& todos)
-{
-    Events pointers;
-    pointers.reserve(todos.size());
-    for (const BridgeEvent& event : todos)
-        pointers.append(&event);
-    QList<BridgeEvent> out;
-    for (const BridgeEvent* event : pressingFirstPointers(pointers))
-        out.append(*event);
-    return out;
 }
 
 QString eventLine(const BridgeEvent& event)

@@ -46,9 +46,6 @@ bool isSelfProgress(const QString& text);
 bool isTodoText(const QString& text);
 // Something to do: by the sorting an open to-do or follow-up, else by the to-do test.
 bool isTodoEvent(const BridgeEvent& event);
-// The messages to do, most pressing first: to-dos before follow-ups, each by their due time
-// (those without one after, in list order); messages without sorting keep their place.
-QList<BridgeEvent> pressingFirst(const QList<BridgeEvent>& todos);
 
 // "- 企业微信｜会话：正文"
 QString eventLine(const BridgeEvent& event);

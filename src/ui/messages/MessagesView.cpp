@@ -233,12 +233,10 @@ void MessagesView::refilter()
     // first), so only the source and the query narrow them.
     const std::optional<PresetResult>& kind = m_store.presetResult();
     const bool ofKind = !fromCore && kind && kind->preset == m_store.messageListPreset();
-    const QList<BridgeEvent> shown = messagefilter::filteredEvents(
-        fromCore ? found->events
-        : ofKind ? kind->events
-                 : m_store.events(),
-        m_store.state(), ofKind ? MessageListPreset::All : m_store.messageListPreset(), m_targetFilter,
-        query);
+    const QList<BridgeEvent>& source = fromCore ? found->events : (ofKind ? kind->events : m_store.events());
+    const MessageListPreset preset = ofKind ? MessageListPreset::All : m_store.messageListPreset();
+    const QList<BridgeEvent> shown =
+        messagefilter::filteredEvents(source, m_store.state(), preset, m_targetFilter, query);
     showReach(shown.size());
 
     const EventListView::Anchor anchor = m_list->captureAnchor();

@@ -206,8 +206,8 @@ public:
     }
 
 private:
-    // The core's sorting decides; only an excluded message stays under 全部 alone. An important
-    // message is also one the digest highlights, so that the overview's card is found here.
+    // The core's sorting decides: a scam or an excluded message is under 全部 alone. Under 重要 is
+    // also what the digest highlights, so that the overview's card is found there.
     bool matchesSorting(const BridgeEvent& event, const EventSorting& s) const
     {
         switch (m_preset) {
