@@ -130,8 +130,7 @@ void TestDashboardDerivations::cleanedText_data()
         << QStringLiteral("来自企业微信｜和微信｜的消息") << QStringLiteral("来自和的消息");
     QTest::newRow("half-width bar is not a prefix") << QStringLiteral("微信|群") << QStringLiteral("微信|群");
     QTest::newRow("ISO without closing paren falls to the label rule")
-        << QStringLiteral("张三 2024-05-01T10:00:00：正文")
-        << QStringLiteral("张三 2024-05-01T10:00:00：正文");
+        << QStringLiteral("张三 2024-05-01T10:00:00：正文") << QStringLiteral("张三 2024-05-01T10:00:00：正文");
     QTest::newRow("ISO part does not reach across a line separator")
         << QStringLiteral("张三\u2028(2024-05-01T10:00:00Z)：正文")
         << QStringLiteral("张三\u2028(2024-05-01T10:00:00Z)：正文");

@@ -34,7 +34,8 @@ struct ApiTimeouts
 class BridgeAPI
 {
 public:
-    template <typename T> using Reply = QCoro::Task<Result<T, BridgeAPIError>>;
+    template <typename T>
+    using Reply = QCoro::Task<Result<T, BridgeAPIError>>;
 
     static QUrl defaultBaseURL(); // http://127.0.0.1:8765
 
