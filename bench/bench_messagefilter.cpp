@@ -51,6 +51,24 @@ QList<BridgeEvent> makeEvents(int count, int firstId = 0)
     return events;
 }
 
+// The same messages as a current core sends them, each with its sorting (every fifth a to-do, some
+// done, a few scams and excluded ones).
+QList<BridgeEvent> withSortings(QList<BridgeEvent> events)
+{
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        EventSorting s;
+        s.todo = i % 5 == 0;
+        s.followUp = i % 7 == 0;
+        s.meeting = i % 9 == 0;
+        s.important = i % 4 == 0;
+        s.suspicious = i % 50 == 3;
+        s.excluded = i % 40 == 1;
+        s.done = i % 15 == 0;
+        events[i].sorting = s;
+    }
+    return events;
+}
+
 // A digest with 50 highlights, a few of which equal loaded messages.
 std::optional<BridgeStateResponse> stateWithHighlights(const QList<BridgeEvent>& events)
 {
@@ -70,9 +88,10 @@ std::optional<BridgeStateResponse> stateWithHighlights(const QList<BridgeEvent>&
 }
 
 void filterBench(benchmark::State& st, MessageListPreset preset, bool highlights, const QString& query,
-                 const QString& target = QStringLiteral("all"))
+                 const QString& target = QStringLiteral("all"), bool sorted = false)
 {
-    const QList<BridgeEvent> events = makeEvents(int(st.range(0)));
+    const QList<BridgeEvent> events =
+        sorted ? withSortings(makeEvents(int(st.range(0)))) : makeEvents(int(st.range(0)));
     const auto state = highlights ? stateWithHighlights(events) : std::nullopt;
     qsizetype shown = 0;
     for (auto _ : st) {
@@ -124,6 +143,14 @@ void BM_SearchWithPreset(benchmark::State& st)
 {
     filterBench(st, MessageListPreset::Todo, false, QStringLiteral("alice"));
 }
+void BM_FilterTodoSorted(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Todo, false, {}, QStringLiteral("all"), true);
+}
+void BM_FilterImportantSortedHighlights(benchmark::State& st)
+{
+    filterBench(st, MessageListPreset::Important, true, {}, QStringLiteral("all"), true);
+}
 
 // The search key of one long message made only of characters that normalisation lengthens
 // ("…", "ﬃ") or of stacked marks: linear in the length.
@@ -157,6 +184,8 @@ BENCHMARK(BM_FilterWeComOnly) FILTER_SIZES;
 BENCHMARK(BM_SearchChinese) FILTER_SIZES;
 BENCHMARK(BM_SearchFullWidth) FILTER_SIZES;
 BENCHMARK(BM_SearchWithPreset) FILTER_SIZES;
+BENCHMARK(BM_FilterTodoSorted) FILTER_SIZES;
+BENCHMARK(BM_FilterImportantSortedHighlights) FILTER_SIZES;
 
 // A refresh of a 10,000-row model: one new message on top, the oldest one dropped. The two
 // lists alternate, so every iteration applies the same kind of change.

@@ -435,6 +435,81 @@ private slots:
         QVERIFY(!f.store->searchResult() && !f.store->isSearching());
     }
 
+    // A preset hands over from the loaded messages to the core's week: nothing from the core until
+    // it answers for the preset still chosen (an ask for a preset left meanwhile is ended), each
+    // refresh asks again and only a different answer is published. A core without the kind query
+    // (a plain list without the echo, or 404) leaves the loaded messages to the view and is asked
+    // again only when a preset is chosen again.
+    void presetHandsOverFromLoadedMessagesToTheCore_data()
+    {
+        QTest::addColumn<QString>("core");
+        QTest::newRow("core answers by kind") << "current";
+        QTest::newRow("older core: no echo") << "no echo";
+        QTest::newRow("older core: 404") << "404";
+    }
+    void presetHandsOverFromLoadedMessagesToTheCore()
+    {
+        QFETCH(QString, core);
+        FakeHttpServer server;
+        serveHealthyCore(server);
+        QStringList asked; // the kind of every ask
+        server.on("GET", QStringLiteral("/api/events"), [&](const FakeHttpServer::Request& r) {
+            const QString kind = r.queryValue(QStringLiteral("kind"));
+            if (kind.isEmpty())
+                return FakeHttpServer::json(eventsBody({QStringLiteral("第一条"), QStringLiteral("第二条")}));
+            asked << kind;
+            if (kind == QStringLiteral("important"))
+                return FakeHttpServer::Action::stall(); // left before it answers
+            if (core == QStringLiteral("404"))
+                return FakeHttpServer::Action::reply(404);
+            if (core == QStringLiteral("no echo"))
+                return FakeHttpServer::json(eventsBody({QStringLiteral("第一条"), QStringLiteral("第二条")}));
+            const QString found =
+                asked.size() < 4 ? QStringLiteral("上周的待办") : QStringLiteral("新的待办");
+            return FakeHttpServer::json(eventsBody({found}, kind));
+        });
+        auto f = makeStore(server.baseUrl());
+        f.store->setMessageListPreset(MessageListPreset::Todo); // no core has answered yet: not asked
+        f.store->setMessageListPreset(MessageListPreset::All);
+        QCoro::waitFor(f.store->refreshAll());
+        QStringList landed; // the first message of every core list published
+        connect(f.store.get(), &BridgeStore::presetResultChanged, f.store.get(), [&] {
+            const auto& result = f.store->presetResult();
+            landed << (result ? result->events.value(0).displayContent() : QStringLiteral("-"));
+        });
+
+        f.store->setMessageListPreset(MessageListPreset::Important);
+        QTRY_COMPARE(asked.size(), 1);
+        f.store->setMessageListPreset(MessageListPreset::Todo);
+        QVERIFY(!f.store->presetResult()); // the view filters the loaded messages meanwhile
+        QTRY_COMPARE(asked.size(), 2);
+        QCOMPARE(server.requests(QStringLiteral("/api/events")).last().rawTarget,
+                 QByteArray("/api/events?kind=todo&hours=168&limit=500"));
+        if (core == QStringLiteral("current")) {
+            QTRY_COMPARE(landed, QStringList{"上周的待办"});
+            QCOMPARE(f.store->presetResult()->preset, MessageListPreset::Todo);
+            QCoro::waitFor(f.store->refreshAll()); // asks again; the same answer changes nothing
+            QTRY_COMPARE(asked.size(), 3);
+            QCoro::waitFor(f.store->refreshAll());
+            QTRY_COMPARE(landed, (QStringList{"上周的待办", "新的待办"}));
+        } else {
+            QTRY_COMPARE(server.openConnectionCount(), 0);
+            QCoro::waitFor(f.store->refreshAll());
+            QCoro::waitFor(f.store->refreshAll());
+            QCOMPARE(asked.size(), 2); // refreshes do not ask a core that cannot answer
+            QVERIFY(landed.isEmpty());
+            f.store->setMessageListPreset(MessageListPreset::Meeting);
+            QTRY_COMPARE(asked.size(), 3);
+            QCOMPARE(asked.last(), QStringLiteral("meeting"));
+        }
+        QCOMPARE(f.store->events().size(), 2); // the loaded messages stay what they are
+        QVERIFY(f.store->lastError().isEmpty());
+        QTRY_COMPARE(server.openConnectionCount(), 0); // the ask for the preset left was ended
+
+        f.store->setMessageListPreset(MessageListPreset::All);
+        QVERIFY(!f.store->presetResult());
+    }
+
     // Showing the settings while a change runs reads the state again; the change still applies
     // what it read back and says so in its toast.
     void backgroundReadingChangeOutlastsAReading_data()

@@ -7,6 +7,7 @@ Q_DECLARE_METATYPE(BridgeEvent)
 
 using chatfixtures::aliasState;
 using chatfixtures::ev;
+using chatfixtures::sortedAs;
 
 namespace {
 
@@ -122,6 +123,34 @@ void TestChatAnswers::generalAnswer_data()
         << "和我相关的消息" << QStringList{"钱七"} << QList<BridgeEvent>{mixed.at(1)}
         << lines({allHead, "", "优先处理：", "- 最近 7 天没有明显待办或催办。", "", "最近消息：",
                   "- 微信｜家人：晚上回家吃饭吗"});
+
+    // The core's sorting instead of the keywords: to-dos by due time, then follow-ups; nothing done,
+    // no scam and nothing excluded; a message without sorting still by the keywords.
+    const QList<BridgeEvent> sorted{
+        sortedAs(ev("wechat", "楼下咖啡", "店长", "明天买一送一，需要的话回复"), ""),
+        sortedAs(ev("wechat", "客服", "客服", "请立即点击链接输入银行卡号"), "suspicious"),
+        sortedAs(ev("wecom", "项目群", "张三", "报价单今天下班前发我"), "todo mine",
+                 "2026-12-07T18:00:00+08:00"),
+        sortedAs(ev("wecom", "财务", "王五", "预算这周批一下"), "todo", "2026-12-07T10:00:00+08:00"),
+        sortedAs(ev("wecom", "客户群", "陈总", "方案周五给我"), "follow_up"),
+        sortedAs(ev("wecom", "项目群", "李四", "合同明天到期"), "todo done"),
+        sortedAs(ev("wechat", "商城", "小助手", "领取优惠券，尽快处理"), "todo excluded"),
+        ev("wecom", "老系统", "赵六", "请确认上线时间"),
+    };
+    QTest::newRow("sorted: most pressing first, never a scam")
+        << "今天先处理什么" << QStringList{"李明"} << sorted
+        << lines({allHead, "", "优先处理：", "- 企业微信｜财务：预算这周批一下",
+                  "- 企业微信｜项目群：报价单今天下班前发我", "- 企业微信｜老系统：请确认上线时间",
+                  "- 企业微信｜客户群：方案周五给我", "", "最近消息：",
+                  "- 微信｜楼下咖啡：明天买一送一，需要的话回复", "- 企业微信｜项目群：报价单今天下班前发我",
+                  "- 企业微信｜财务：预算这周批一下", "- 企业微信｜客户群：方案周五给我",
+                  "- 企业微信｜项目群：合同明天到期", "- 企业微信｜老系统：请确认上线时间"});
+    QTest::newRow("sorted, personal: what is for the user by the sorting")
+        << "今天有什么要我处理的？" << QStringList{"李明"} << sorted
+        << lines({allHead, "", "优先处理：", "- 企业微信｜财务：预算这周批一下",
+                  "- 企业微信｜项目群：报价单今天下班前发我", "- 企业微信｜客户群：方案周五给我", "",
+                  "最近消息：", "- 企业微信｜项目群：报价单今天下班前发我",
+                  "- 企业微信｜财务：预算这周批一下", "- 企业微信｜客户群：方案周五给我"});
 }
 
 void TestChatAnswers::generalAnswer()
@@ -170,6 +199,14 @@ void TestChatAnswers::meetingAnswer_data()
     QTest::newRow("no meetings, personal with aliases")
         << "我要开会吗" << QStringList{"张三"} << QList<BridgeEvent>{kChatter}
         << lines({kMeetingHead, "", kNoMeetings});
+    QTest::newRow("sorted: meetings by the sorting, no fraud mentioning 开会")
+        << "最近有什么会议" << QStringList()
+        << QList<BridgeEvent>{sortedAs(ev("wechat", "王总", "王总", "我在开会不方便接电话，急需转一笔款"),
+                                       "suspicious"),
+                              sortedAs(ev("wecom", "客户群", "陈总", "下周一来访，你参加"), "meeting"),
+                              sortedAs(kReported, ""), kScheduleOther}
+        << lines({kMeetingHead, "", "会议相关消息：", "- 企业微信｜客户群：下周一来访，你参加",
+                  kLineScheduleOther});
     QTest::newRow("meeting question scoped to wechat")
         << "微信里开什么会" << QStringList() << all
         << lines({"本地 AI 刚刚连接不稳定，我先按已经读取到的微信消息查会议。", "", "会议相关消息：",

@@ -1,8 +1,10 @@
+#include "ChatFixtures.h"
 #include "ui/overview/logic/DashboardDerivations.h"
 #include "ui/overview/logic/OverviewTexts.h"
 
 #include <QTest>
 
+using chatfixtures::sortedAs;
 using dashboard::State;
 
 namespace {
@@ -80,6 +82,8 @@ private slots:
     void totalMessages();
     void uniqueKeepsFirstOccurrence();
     void deriveAgreesWithTheSingleFunctions();
+    void cardsFollowTheCoreSorting_data();
+    void cardsFollowTheCoreSorting();
     void title_data();
     void title();
     void digestSentences_data();
@@ -457,6 +461,63 @@ void TestDashboardDerivations::deriveAgreesWithTheSingleFunctions()
     QCOMPARE(c.meetingCount, 0);
     QCOMPARE(c.followUpCount, 1);
     QCOMPARE(c.totalMessages, qint64(42));
+}
+
+// With the digest's counts (a current core) the cards show what the presets hold: the to-do card
+// the action items alone, the important card the highlights themselves (loaded or not), the
+// titles the true counts. Scams and excluded messages are in no card.
+void TestDashboardDerivations::cardsFollowTheCoreSorting_data()
+{
+    QTest::addColumn<State>("state");
+    QTest::addColumn<QList<BridgeEvent>>("events");
+    QTest::addColumn<QStringList>("cards"); // to-dos | important | meetings
+    QTest::addColumn<QString>("counts"); // the titles of to-dos/important/meetings/follow-ups, 需要关注
+
+    SummarySnapshot older;
+    older.totalMessages = 42;
+    older.actionItems = QStringList{"甲：报价单"};
+    older.followUps = QStringList{"乙：回电话"};
+    older.highlights = QList<HighlightSnapshot>{{{}, {}, "群1", "人1", {}, "消息1", {}},
+                                                {{}, {}, "群X", "人1", {}, "上周的高亮", {}}};
+    QTest::newRow("older core: rows counted, loaded highlights")
+        << withSummary(older) << numberedMessages(12)
+        << QStringList{"报价单 回电话", "消息1", "还没有会议记录"} << "2/1/0/1/42";
+    SummarySnapshot current = older;
+    current.counts = SummaryCounts{16, 5, 9, 7, 21};
+    current.meetingItems = QStringList{"丙：周会"};
+    QTest::newRow("current core: action items alone, the highlights themselves, true counts")
+        << withSummary(current) << numberedMessages(12) << QStringList{"报价单", "消息1 上周的高亮", "周会"}
+        << "16/9/7/5/21";
+    current.counts = SummaryCounts{};
+    current.meetingItems = QStringList();
+    QTest::newRow("current core: no keyword guess at meetings; counts below the rows")
+        << withSummary(current) << QList<BridgeEvent>{message("群", "甲", "明天开会")}
+        << QStringList{"报价单", "消息1 上周的高亮", "还没有会议记录"} << "1/2/0/1/0";
+    QTest::newRow("no state: scams and excluded messages in no card")
+        << State()
+        << QList<BridgeEvent>{sortedAs(message("群A", "甲", "我在开会，急需转一笔款"), "suspicious"),
+                              sortedAs(message("群B", "乙", "会议室优惠"), "excluded"),
+                              sortedAs(message("群C", "丙", "例会改到周四"), "")}
+        << QStringList{"例会改到周四", "例会改到周四", "群C"} << "1/1/1/0/3";
+}
+
+void TestDashboardDerivations::cardsFollowTheCoreSorting()
+{
+    QFETCH(State, state);
+    QFETCH(QList<BridgeEvent>, events);
+    QFETCH(QStringList, cards);
+    QFETCH(QString, counts);
+    const DashboardContent c = dashboard::derive(state, events);
+    QCOMPARE((QStringList{texts(c.todoItems).join(u' '), contents(c.importantEvents).join(u' '),
+                          c.meetingRows.join(u' ')}),
+             cards);
+    QCOMPARE(QStringLiteral("%1/%2/%3/%4/%5")
+                 .arg(c.todoCount)
+                 .arg(c.importantCount)
+                 .arg(c.meetingCount)
+                 .arg(c.followUpCount)
+                 .arg(c.attentionCount),
+             counts);
 }
 
 void TestDashboardDerivations::title_data()

@@ -1,3 +1,4 @@
+#include "ChatFixtures.h"
 #include "ui/messages/logic/MessageFilter.h"
 
 #include <QFile>
@@ -38,6 +39,15 @@ std::optional<BridgeStateResponse> stateWithHighlights(std::optional<QList<Highl
     state.summary = SummarySnapshot{};
     state.summary->highlights = std::move(highlights);
     return state;
+}
+
+// A message whose text may open with the core's sorting, the flags that hold in brackets:
+// "[todo done]麻烦提交" ("[]": every flag false); without brackets it carries none.
+BridgeEvent sortedMessage(const QString& spec, const QString& session)
+{
+    const qsizetype end = spec.startsWith(u'[') ? spec.indexOf(u']') : -1;
+    const BridgeEvent e = message(spec.mid(end + 1), "wechat", session);
+    return end < 0 ? e : chatfixtures::sortedAs(e, spec.mid(1, end - 1));
 }
 
 QStringList contentsOf(const QList<BridgeEvent>& events)
@@ -172,6 +182,24 @@ void TestMessageFilter::presetOnText_data()
     QTest::newRow("meeting: plain text") << meeting << "午饭吃什么" << false;
 
     QTest::newRow("all: anything") << MessageListPreset::All << "随便一句" << true;
+
+    // The core's sorting decides over the keywords; only 全部 shows scams and excluded messages.
+    const auto important = MessageListPreset::Important;
+    QTest::newRow("sorted todo without request word") << todo << "[todo]报价单今天下班前发我" << true;
+    QTest::newRow("sorted non-todo with request words") << todo << "[]尽快脱单啊兄弟们，需要确认" << false;
+    QTest::newRow("sorted todo done") << todo << "[todo done]麻烦提交周报" << false;
+    QTest::newRow("scam never a todo") << todo << "[todo suspicious]请立即点击链接输入银行卡号" << false;
+    QTest::newRow("excluded never a todo") << todo << "[todo excluded]领取优惠券，尽快处理" << false;
+    QTest::newRow("sorted follow-up") << later << "[follow_up]我周五前把方案发你" << true;
+    QTest::newRow("sorted non-follow-up with 跟进") << later << "[todo]这个需求你跟进一下" << false;
+    QTest::newRow("sorted important") << important << "[important]服务器宕机，客户投诉" << true;
+    QTest::newRow("scam never important") << important << "[important suspicious]账户异常" << false;
+    QTest::newRow("sorted meeting without meeting word")
+        << meeting << "[meeting]下周一客户来访，你参加" << true;
+    QTest::newRow("done meeting still a meeting") << meeting << "[meeting done]周三例会" << true;
+    QTest::newRow("fraud mentioning 开会 is no meeting")
+        << meeting << "[suspicious]我在开会不方便接电话，急需转一笔款" << false;
+    QTest::newRow("all: excluded") << MessageListPreset::All << "[excluded]领取优惠券" << true;
 }
 
 void TestMessageFilter::presetOnText()
@@ -179,11 +207,12 @@ void TestMessageFilter::presetOnText()
     QFETCH(MessageListPreset, preset);
     QFETCH(QString, text);
     QFETCH(bool, expected);
-    QCOMPARE(matchesPreset(message(text, "wechat", QStringLiteral("普通群")), preset, std::nullopt),
-             expected);
+    QCOMPARE(matchesPreset(sortedMessage(text, QStringLiteral("普通群")), preset, std::nullopt), expected);
     // The list agrees with the single test.
-    QCOMPARE(filteredEvents({message(text)}, std::nullopt, preset, "all", QString()).size(),
-             expected ? 1 : 0);
+    QCOMPARE(
+        filteredEvents({sortedMessage(text, QStringLiteral("群A"))}, std::nullopt, preset, "all", QString())
+            .size(),
+        expected ? 1 : 0);
 }
 
 void TestMessageFilter::meetingThroughSessionName_data()
@@ -212,7 +241,8 @@ void TestMessageFilter::importantWithHighlights_data()
     QTest::addColumn<QList<HighlightSnapshot>>("highlights");
     QTest::addColumn<QStringList>("expected");
 
-    // Loaded messages: "A" (群A/张三), "B" (群A/absent sender), "C" (absent session/李四), "@所有人 通知".
+    // Loaded messages: "A" (群A/张三), "B" (群A/absent sender), "C" (absent session/李四), "@所有人 通知",
+    // and, sorted by the core as neither important nor anything else, "D" and the scam "E" (群C/钱七).
     QTest::newRow("exact equality") << QList<HighlightSnapshot>{highlight("群A", "张三", "A")}
                                     << QStringList{"A"};
     QTest::newRow("content must be exact")
@@ -236,6 +266,10 @@ void TestMessageFilter::importantWithHighlights_data()
     QTest::newRow("several, order of messages")
         << QList<HighlightSnapshot>{highlight(std::nullopt, "李四", "C"), highlight("群A", "张三", "A")}
         << QStringList{"A", "C"};
+    QTest::newRow("sorted: a highlight is important too")
+        << QList<HighlightSnapshot>{highlight("群C", "钱七", "D")} << QStringList{"D"};
+    QTest::newRow("sorted: a scam never, highlighted or not")
+        << QList<HighlightSnapshot>{highlight("群C", "钱七", "E")} << QStringList{};
 }
 
 void TestMessageFilter::importantWithHighlights()
@@ -243,8 +277,12 @@ void TestMessageFilter::importantWithHighlights()
     QFETCH(QList<HighlightSnapshot>, highlights);
     QFETCH(QStringList, expected);
     const QList<BridgeEvent> events{
-        message("A", "wechat", "群A", "张三"), message("B", "wechat", "群A", std::nullopt),
-        message("C", "wecom", std::nullopt, "李四"), message("@所有人 通知", "wecom", "群B", "赵六")};
+        message("A", "wechat", "群A", "张三"),
+        message("B", "wechat", "群A", std::nullopt),
+        message("C", "wecom", std::nullopt, "李四"),
+        message("@所有人 通知", "wecom", "群B", "赵六"),
+        chatfixtures::sortedAs(message("D", "wecom", "群C", "钱七"), ""),
+        chatfixtures::sortedAs(message("E", "wecom", "群C", "钱七"), "suspicious")};
     const auto state = stateWithHighlights(highlights);
     QCOMPARE(contentsOf(filteredEvents(events, state, MessageListPreset::Important, "all", QString())),
              expected);

@@ -37,6 +37,42 @@ std::optional<DecodeError> failureOf(const QString& decoder, const QByteArray& b
     return result ? std::nullopt : std::optional(result.error());
 }
 
+// A document's sorting in one line: the kind echo, each sorted message's id with the flags that
+// hold and its due time, and how many carry none; for a state the summary's counts.
+QString sortingOf(const QString& decoder, const QByteArray& body)
+{
+    if (decoder == QLatin1String("state")) {
+        const std::optional<SummaryCounts> c = wire::decodeState(body)->summary->counts;
+        return c ? QStringLiteral("counts %1/%2/%3/%4/%5")
+                       .arg(c->todo)
+                       .arg(c->followUp)
+                       .arg(c->important)
+                       .arg(c->meeting)
+                       .arg(c->needsYou)
+                 : QStringLiteral("counts -");
+    }
+    const auto list = wire::decodeEventList(body);
+    QStringList parts{QStringLiteral("kind ") + list->kind.value_or(QStringLiteral("-"))};
+    int unsorted = 0;
+    for (const BridgeEvent& e : list->events) {
+        unsorted += e.sorting ? 0 : 1;
+        if (const std::optional<EventSorting>& s = e.sorting) {
+            const bool on[] = {s->todo,       s->followUp, s->meeting,      s->important,
+                               s->suspicious, s->isMine(), s->isExcluded(), s->isDone()};
+            const QStringList names{"todo",       "follow_up", "meeting",  "important",
+                                    "suspicious", "mine",      "excluded", "done"};
+            QStringList flags;
+            for (int i = 0; i < 8; ++i)
+                flags << (on[i] ? names[i] : QString());
+            flags.removeAll(QString());
+            if (s->due)
+                flags << QStringLiteral("due=") + *s->due;
+            parts << QString::number(*e.eventId) + u'{' + flags.join(u' ') + u'}';
+        }
+    }
+    return (parts << QStringLiteral("unsorted %1").arg(unsorted)).join(QStringLiteral("; "));
+}
+
 BridgeEvent singleEvent(const QByteArray& eventJson)
 {
     const auto events = wire::decodeEvents("{\"events\": [" + eventJson + "]}");
@@ -86,6 +122,8 @@ private slots:
     void decodesEventsFixture();
     void rejectsMalformedFixtures_data();
     void rejectsMalformedFixtures();
+    void readsSortingKindAndCounts_data();
+    void readsSortingKindAndCounts();
     void identitiesOfDigestRecords();
     void hashesAllowlistEntriesByAllFields();
 };
@@ -856,6 +894,50 @@ void TestWireDecoder::rejectsMalformedFixtures()
     QCOMPARE(error->kind(), kind);
     QCOMPARE(error->path(), path);
     QVERIFY(error->description().startsWith(QStringLiteral("本地核心返回的数据无法解析：")));
+}
+
+// The core's sorting of each message, the kind echo and the summary's counts: optional as a
+// whole (an older core sends none), strict inside.
+void TestWireDecoder::readsSortingKindAndCounts_data()
+{
+    QTest::addColumn<QString>("decoder");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("failurePath"); // empty: decodes
+    QTest::addColumn<QString>("expected");
+    auto row = [](const char* name, const char* decoder, const char* file, const char* path,
+                  const char* expected) {
+        QTest::newRow(name) << QString::fromLatin1(decoder) << QString::fromLatin1(file)
+                            << QString::fromLatin1(path) << QString::fromUtf8(expected);
+    };
+    row("sorting present, optional flags absent or null, kind echoed", "events", "events_sorted.json", "",
+        "kind todo; 2001{todo important mine due=2026-12-07T18:00:00+08:00}; 2002{suspicious}; "
+        "2003{excluded}; unsorted 1");
+    row("older core: no sorting, no echo", "events", "events_120.json", "", "kind -; unsorted 120");
+    row("counts", "state", "state_counts.json", "", "counts 16/5/9/7/21");
+    row("older core: no counts", "state", "state_full.json", "", "counts -");
+    row("flag as text", "events", "malformed_events_sorting_flag_as_text.json",
+        "events[1].sorting.suspicious", "");
+    row("required flag missing", "events", "malformed_events_sorting_missing_flag.json",
+        "events[0].sorting.meeting", "");
+    row("count missing", "state", "malformed_state_counts_missing_needs_you.json", "summary.counts.needs_you",
+        "");
+}
+
+void TestWireDecoder::readsSortingKindAndCounts()
+{
+    QFETCH(QString, decoder);
+    QFETCH(QString, file);
+    QFETCH(QString, failurePath);
+    QFETCH(QString, expected);
+    const QByteArray body = fixture(file);
+    const std::optional<DecodeError> error = failureOf(decoder, body);
+    if (!failurePath.isEmpty()) {
+        QVERIFY(error);
+        QCOMPARE(error->path(), failurePath);
+        return;
+    }
+    QVERIFY2(!error, error ? qPrintable(error->description()) : "");
+    QCOMPARE(sortingOf(decoder, body), expected);
 }
 
 void TestWireDecoder::identitiesOfDigestRecords()

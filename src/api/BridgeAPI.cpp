@@ -214,6 +214,18 @@ BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::events(int hours, int limit, Can
     return fetch<QList<BridgeEvent>>(std::move(request), m_timeouts.retryPause, &wire::decodeEvents);
 }
 
+BridgeAPI::Reply<EventListResponse> BridgeAPI::eventsOfKind(const QString& kind, int hours, int limit,
+                                                            CancelTokenPtr cancel) const
+{
+    const QUrl url = endpoint(m_baseURL, QStringLiteral("/api/events"),
+                              {{QStringLiteral("kind"), kind},
+                               {QStringLiteral("hours"), QString::number(hours)},
+                               {QStringLiteral("limit"), QString::number(limit)}});
+    HttpRequest request = getRequest(url, m_timeouts);
+    request.cancel = std::move(cancel);
+    return fetch<EventListResponse>(std::move(request), m_timeouts.retryPause, &wire::decodeEventList);
+}
+
 BridgeAPI::Reply<QList<BridgeEvent>> BridgeAPI::search(const QString& query, int hours, int limit,
                                                        CancelTokenPtr cancel) const
 {

@@ -57,6 +57,11 @@ public:
     Reply<BridgeStateResponse> state() const;
     // A cancelled `cancel` token ends the load at once with the Cancelled error.
     Reply<QList<BridgeEvent>> events(int hours, int limit, CancelTokenPtr cancel = {}) const;
+    // GET /api/events?kind=…: the messages of one kind of the overview ("todo", "follow_up",
+    // "important" or "meeting") over the last `hours` hours, at most `limit`, with the core's echo
+    // of the kind. An older core ignores the parameter: its reply has no echo.
+    Reply<EventListResponse> eventsOfKind(const QString& kind, int hours, int limit,
+                                          CancelTokenPtr cancel = {}) const;
     // GET /api/search: the stored messages of the last `hours` hours that match `query` by the
     // timeline's search rule, newest first, at most `limit`. An older core answers 404.
     Reply<QList<BridgeEvent>> search(const QString& query, int hours, int limit,

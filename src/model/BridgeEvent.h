@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/EventSorting.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -16,6 +18,7 @@ struct BridgeEvent
     std::optional<QString> content;
     std::optional<QString> contentType;
     std::optional<QString> transcript;
+    std::optional<EventSorting> sorting; // absent from an older core
 
     // Identity for lists: the decimal eventId, else
     // chatTarget-sessionName-senderName-sentAt-displayContent (absent fields empty).
@@ -28,10 +31,12 @@ struct BridgeEvent
     bool operator==(const BridgeEvent&) const = default;
 };
 
-// Reply of GET /api/events. `events` is required.
+// Reply of GET /api/events. `events` is required. `kind` echoes the kind a current core was
+// asked for (an older core ignores the parameter and sends no echo).
 struct EventListResponse
 {
     QList<BridgeEvent> events;
+    std::optional<QString> kind;
 
     bool operator==(const EventListResponse&) const = default;
 };

@@ -98,6 +98,19 @@ struct HighlightSnapshot
     bool operator==(const HighlightSnapshot&) const = default;
 };
 
+// How many messages of the period each overview list holds in all (the lists themselves are
+// capped), and how many need the user. A current core always sends all five.
+struct SummaryCounts
+{
+    qint64 todo = 0;
+    qint64 followUp = 0;
+    qint64 important = 0;
+    qint64 meeting = 0;
+    qint64 needsYou = 0; // to-dos, follow-ups, important or naming the user, each once
+
+    bool operator==(const SummaryCounts&) const = default;
+};
+
 struct SummarySnapshot
 {
     std::optional<qint64> totalMessages;
@@ -111,6 +124,7 @@ struct SummarySnapshot
     std::optional<QStringList> meetingItems;
     std::optional<QStringList> myRelatedItems;
     std::optional<QStringList> noticeItems;
+    std::optional<SummaryCounts> counts; // absent from an older core
 
     bool operator==(const SummarySnapshot&) const = default;
 };

@@ -83,6 +83,17 @@ template <> const FieldTable<HighlightSnapshot>& fieldsOf()
     return table;
 }
 
+template <> const FieldTable<SummaryCounts>& fieldsOf()
+{
+    using R = SummaryCounts;
+    static const FieldTable<R> table{
+        field<&R::todo>("todo"_L1),           field<&R::followUp>("followUp"_L1),
+        field<&R::important>("important"_L1), field<&R::meeting>("meeting"_L1),
+        field<&R::needsYou>("needsYou"_L1),
+    };
+    return table;
+}
+
 template <> const FieldTable<SummarySnapshot>& fieldsOf()
 {
     using R = SummarySnapshot;
@@ -92,7 +103,7 @@ template <> const FieldTable<SummarySnapshot>& fieldsOf()
         field<&R::topTopics>("topTopics"_L1),         field<&R::highlights>("highlights"_L1),
         field<&R::followUps>("followUps"_L1),         field<&R::actionItems>("actionItems"_L1),
         field<&R::meetingItems>("meetingItems"_L1),   field<&R::myRelatedItems>("myRelatedItems"_L1),
-        field<&R::noticeItems>("noticeItems"_L1),
+        field<&R::noticeItems>("noticeItems"_L1),     field<&R::counts>("counts"_L1),
     };
     return table;
 }
@@ -259,6 +270,23 @@ template <> const FieldTable<BridgeStateResponse>& fieldsOf()
     return table;
 }
 
+template <> const FieldTable<EventSorting>& fieldsOf()
+{
+    using R = EventSorting;
+    static const FieldTable<R> table{
+        field<&R::todo>("todo"_L1),
+        field<&R::followUp>("followUp"_L1),
+        field<&R::meeting>("meeting"_L1),
+        field<&R::important>("important"_L1),
+        field<&R::suspicious>("suspicious"_L1),
+        field<&R::mine>("mine"_L1),
+        field<&R::excluded>("excluded"_L1),
+        field<&R::done>("done"_L1),
+        field<&R::due>("due"_L1),
+    };
+    return table;
+}
+
 template <> const FieldTable<BridgeEvent>& fieldsOf()
 {
     using R = BridgeEvent;
@@ -272,13 +300,15 @@ template <> const FieldTable<BridgeEvent>& fieldsOf()
         field<&R::content>("content"_L1),
         field<&R::contentType>("contentType"_L1),
         field<&R::transcript>("transcript"_L1),
+        field<&R::sorting>("sorting"_L1),
     };
     return table;
 }
 
 template <> const FieldTable<EventListResponse>& fieldsOf()
 {
-    static const FieldTable<EventListResponse> table{field<&EventListResponse::events>("events"_L1)};
+    using R = EventListResponse;
+    static const FieldTable<R> table{field<&R::events>("events"_L1), field<&R::kind>("kind"_L1)};
     return table;
 }
 

@@ -213,7 +213,8 @@ QCoro::Task<> BridgeStore::refreshAll()
             setLastError(QString());
             maybeSyncWebsiteBridge();
             if (m_searchResult)
-                searchCore(); // what arrived since may match the search too
+                searchCore();   // what arrived since may match the search too
+            askCoreForPreset(); // and may be of the chosen kind
         }
     }
 
@@ -297,6 +298,7 @@ void BridgeStore::setMessageListPreset(MessageListPreset preset)
         return;
     m_messageListPreset = preset;
     emit messageListPresetChanged();
+    presetChosen();
 }
 
 void BridgeStore::setState(std::optional<BridgeStateResponse> state)

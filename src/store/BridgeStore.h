@@ -8,6 +8,7 @@
 #include "store/AppSection.h"
 #include "store/ChatBubble.h"
 #include "store/MessageListPreset.h"
+#include "store/PresetResult.h"
 #include "store/SearchResult.h"
 #include "store/SettingsPlace.h"
 #include "store/StoreTiming.h"
@@ -53,6 +54,7 @@ class BridgeStore : public QObject
     Q_PROPERTY(QString searchQuery READ searchQuery WRITE setSearchQuery NOTIFY searchQueryChanged)
     Q_PROPERTY(std::optional<SearchResult> searchResult READ searchResult NOTIFY searchResultChanged)
     Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
+    Q_PROPERTY(std::optional<PresetResult> presetResult READ presetResult NOTIFY presetResultChanged)
 
 public:
     // The process's store: fixed base address, the real launcher, the fixed intervals, and a
@@ -103,6 +105,13 @@ public:
     void setSearchQuery(const QString& query);
     const std::optional<SearchResult>& searchResult() const { return m_searchResult; }
     bool isSearching() const { return m_isSearching; } // the core is being searched for the query
+
+    // The timeline's presets over the whole week. The view filters the loaded messages at once;
+    // choosing a preset other than `all` then asks the core for that kind, and each refresh while
+    // it is chosen asks again. The answer is published for the preset it was asked for (one for a
+    // preset no longer chosen is dropped) and replaces the last one only when it differs. A core
+    // that does not know the kind query leaves the filtering of the loaded messages alone.
+    const std::optional<PresetResult>& presetResult() const { return m_presetResult; }
 
     // The https origin of the website bridge: RAZO_WEBSITE_BRIDGE_ORIGIN, else the build's
     // default; empty when neither names one (there is then no website bridge to link to).
@@ -180,6 +189,7 @@ signals:
     void searchQueryChanged();
     void searchResultChanged();
     void isSearchingChanged();
+    void presetResultChanged();
 
 private:
     // How one wait for a launched core ended.
@@ -200,6 +210,9 @@ private:
     QCoro::Task<> searchCore();
     void setSearchResult(std::optional<SearchResult> result);
     void setSearching(bool on);
+    void presetChosen();
+    QCoro::Task<> askCoreForPreset();
+    void setPresetResult(std::optional<PresetResult> result);
 
     void setState(std::optional<BridgeStateResponse> state);
     void setEvents(QList<BridgeEvent> events);
@@ -264,4 +277,10 @@ private:
     quint64 m_searchesStarted = 0; // numbers each core search; only the latest one is applied
     QTimer* m_searchDelay = nullptr;
     CancelTokenPtr m_searchCancel;
+
+    std::optional<PresetResult> m_presetResult;
+    quint64 m_presetAsksStarted = 0; // numbers each ask and each choice; only the latest ask applies
+    bool m_presetAskRunning = false; // a refresh does not ask again while the core is still answering
+    bool m_coreLacksKinds = false;   // the core answered without the kind echo (or 404)
+    CancelTokenPtr m_presetCancel;
 };

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringView>
+#include <algorithm>
+#include <tuple>
 
 namespace chatrules {
 
@@ -130,6 +132,61 @@ template <typename Pred> Events filtered(const Events& events, Pred pred)
     return out;
 }
 
+// Sorted messages by the sorting, the others by the keyword predicate.
+bool isMeetingScheduleLike(const BridgeEvent& e)
+{
+    return e.sorting ? e.sorting->isListedMeeting() : isMeetingScheduleEvent(e);
+}
+
+bool isMeetingLike(const BridgeEvent& e)
+{
+    return e.sorting ? e.sorting->isListedMeeting() : isMeetingEvent(e);
+}
+
+// For the user: by the sorting it names the user or asks or awaits something of them.
+bool isAboutUser(const BridgeEvent& e, const QStringList& aliases)
+{
+    if (e.sorting)
+        return e.sorting->isMine() || e.sorting->isOpenTodo() || e.sorting->isOpenFollowUp();
+    return eventMentionsUser(e, aliases);
+}
+
+// Where a message to do stands: sorted to-dos, then sorted follow-ups, each by due time; a
+// message without sorting ranks with the to-dos that have no due time.
+struct Urgency
+{
+    int kind = 0; // 0 to-do, 1 follow-up
+    bool noDue = true;
+    qint64 due = 0; // ms since the epoch
+
+    bool operator<(const Urgency& o) const
+    {
+        return std::tie(kind, noDue, due) < std::tie(o.kind, o.noDue, o.due);
+    }
+};
+
+Urgency urgencyOf(const BridgeEvent& e)
+{
+    Urgency u;
+    if (!e.sorting)
+        return u;
+    u.kind = e.sorting->isOpenTodo() ? 0 : 1;
+    if (const std::optional<QDateTime> due = e.sorting->dueTime()) {
+        u.noDue = false;
+        u.due = due->toMSecsSinceEpoch();
+    }
+    return u;
+}
+
+// The messages to do, most pressing first (a stable sort: equals keep their list order).
+Events pressingFirst(Events todos)
+{
+    std::stable_sort(todos.begin(), todos.end(), [](const BridgeEvent* a, const BridgeEvent* b) {
+        return urgencyOf(*a) < urgencyOf(*b);
+    });
+    return todos;
+}
+
 void appendEventLines(QStringList& lines, const Events& events)
 {
     for (qsizetype i = 0; i < events.size() && i < kListLimit; ++i)
@@ -145,18 +202,24 @@ QString generalAnswer(const Events& pool, const QString& label, const QStringLis
                 "本地 AI 刚刚连接不稳定。我还不知道你的姓名/别名，不能可靠筛出“和我相关”的消息。"
                 "请先到“设置与接入 -> 个人识别”填写姓名和常用简称。");
         }
-        Events mine = filtered(pool, [&](const BridgeEvent& e) { return eventMentionsUser(e, aliases); });
+        Events mine = filtered(pool, [&](const BridgeEvent& e) { return isAboutUser(e, aliases); });
         if (!mine.isEmpty())
             working = std::move(mine);
     }
 
+    // With the core's sorting every message to do is ranked, not only the first few: the most
+    // pressing may be an older one. Without it the first ones in list order are taken.
+    const bool sorted = std::any_of(working.cbegin(), working.cend(),
+                                    [](const BridgeEvent* e) { return e->sorting.has_value(); });
     Events todos;
     for (const BridgeEvent* event : working) {
-        if (todos.size() == kListLimit)
+        if (!sorted && todos.size() == kListLimit)
             break;
-        if (isTodoText(event->displayContent()))
+        if (isTodoEvent(*event))
             todos.append(event);
     }
+    if (sorted)
+        todos = pressingFirst(std::move(todos));
 
     QStringList lines;
     lines << QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的") + label +
@@ -173,12 +236,12 @@ QString generalAnswer(const Events& pool, const QString& label, const QStringLis
 
 QString meetingAnswer(const Events& pool, const QString& label, const QStringList& aliases, bool personal)
 {
-    Events meetings = filtered(pool, isMeetingScheduleEvent);
+    Events meetings = filtered(pool, isMeetingScheduleLike);
     if (meetings.isEmpty())
-        meetings = filtered(pool, isMeetingEvent);
+        meetings = filtered(pool, isMeetingLike);
     Events mine;
     if (!aliases.isEmpty())
-        mine = filtered(meetings, [&](const BridgeEvent& e) { return eventMentionsUser(e, aliases); });
+        mine = filtered(meetings, [&](const BridgeEvent& e) { return isAboutUser(e, aliases); });
 
     QStringList lines;
     lines << QStringLiteral("本地 AI 刚刚连接不稳定，我先按已经读取到的") + label +
@@ -369,6 +432,13 @@ bool isTodoText(const QString& text)
     return kActionWords.foundIn(text);
 }
 
+bool isTodoEvent(const BridgeEvent& event)
+{
+    if (event.sorting)
+        return event.sorting->isOpenTodo() || event.sorting->isOpenFollowUp();
+    return isTodoText(event.displayContent());
+}
+
 QString eventLine(const BridgeEvent& event)
 {
     return QStringLiteral("- ") + event.targetLabel() + u'｜' +
@@ -386,7 +456,7 @@ QString localFallbackAnswer(const QString& question, const QList<BridgeEvent>& e
     Events scoped;
     scoped.reserve(events.size());
     for (const BridgeEvent& event : events) {
-        if (!intent || event.chatTarget == intent)
+        if ((!intent || event.chatTarget == intent) && (!event.sorting || event.sorting->isListed()))
             scoped.append(&event);
     }
     const Events pool = dedupedPointers(scoped);

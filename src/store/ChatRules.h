@@ -11,6 +11,9 @@
 // The assistant's rule-based answers: what razo says from the messages it already holds
 // when the core's AI gives no usable text. Pure functions over events and state, no
 // Widgets, no network. Every keyword list, limit and text here is part of the product.
+// A message that carries the core's sorting is judged by it (to-dos, follow-ups, meetings,
+// whether it names the user); the keyword rules below judge only messages without one (from
+// an older core). A message sorted as a scam, or excluded, is never used.
 namespace chatrules {
 
 inline constexpr int kListLimit = 6; // at most this many lines under each heading
@@ -41,6 +44,8 @@ bool hasExplicitRequestMarker(const QString& text);
 bool isSelfProgress(const QString& text);
 // The to-do test of the general answer, on a message's display text.
 bool isTodoText(const QString& text);
+// Something to do: by the sorting an open to-do or follow-up, else by the to-do test.
+bool isTodoEvent(const BridgeEvent& event);
 
 // "- 企业微信｜会话：正文"
 QString eventLine(const BridgeEvent& event);

@@ -68,4 +68,21 @@ QString heading(MessageListPreset p)
     return {};
 }
 
+std::optional<QString> coreKind(MessageListPreset p)
+{
+    switch (p) {
+    case MessageListPreset::All:
+        return std::nullopt;
+    case MessageListPreset::Todo:
+        return QStringLiteral("todo");
+    case MessageListPreset::Important:
+        return QStringLiteral("important");
+    case MessageListPreset::Meeting:
+        return QStringLiteral("meeting");
+    case MessageListPreset::FollowUp:
+        return QStringLiteral("follow_up");
+    }
+    return std::nullopt;
+}
+
 } // namespace messagepreset

@@ -70,6 +70,26 @@ inline std::optional<UserProfileSnapshot> readProfile(FuzzInput& in)
     return p;
 }
 
+// The core's sorting of the messages and the digest's counts, read after everything else so that
+// inputs written before they existed still mean what they meant (past the end: none of either).
+inline void readSortings(FuzzInput& in, QList<BridgeEvent>& events, std::optional<BridgeStateResponse>& state)
+{
+    static constexpr std::array<const char16_t*, 4> dues{
+        u"2026-12-07T18:00:00+08:00", u"2026-12-07T10:00:00Z", u"2026-12-08T09:00:00+08:00", u"明天"};
+    for (BridgeEvent& e : events) {
+        if (!in.flag())
+            continue;
+        const uint8_t b = in.byte(); // the flags a core requires, then the optional ones in turn
+        e.sorting = EventSorting{bool(b & 1),    bool(b & 2),    bool(b & 4),    bool(b & 8), bool(b & 16),
+                                 in.maybeFlag(), in.maybeFlag(), in.maybeFlag(), std::nullopt};
+        if (in.flag())
+            e.sorting->due = in.oneOf(dues);
+    }
+    if (state && state->summary && in.flag()) // a core never counts fewer than it lists, but razo must cope
+        state->summary->counts =
+            SummaryCounts{in.upTo(40) - 2, in.upTo(40), in.upTo(40), in.upTo(40), in.integer()};
+}
+
 inline std::optional<BridgeStateResponse> readState(FuzzInput& in, const QList<BridgeEvent>& events)
 {
     if (in.byte() % 4 == 0)

@@ -103,11 +103,25 @@ void checkDeduped(const QList<BridgeEvent>& events)
     FUZZ_CHECK(chatrules::dedupedEvents(events) == expected);
 }
 
-void checkKeywordList(FuzzInput& in, const QString& text)
+// A scam or an excluded message is on no line of the answer (unless a usable one reads the same).
+void checkNoUnusableLine(const QString& answer, const QList<BridgeEvent>& events)
 {
-    QStringList words = in.list();
+    QSet<QString> usable;
+    for (const BridgeEvent& e : events) {
+        if (!e.sorting || (!e.sorting->suspicious && e.sorting->excluded != true))
+            usable << chatrules::eventLine(e);
+    }
+    const QStringList lines = answer.split(u'\n');
+    for (const BridgeEvent& e : events) {
+        const QString line = chatrules::eventLine(e);
+        FUZZ_CHECK(usable.contains(line) || line.contains(u'\n') || !lines.contains(line));
+    }
+}
+
+void checkKeywordList(QStringList words, bool ignoreCase, const QString& text)
+{
     words.removeAll(QString()); // keywords are never empty
-    const Qt::CaseSensitivity cs = in.flag() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
     std::optional<KeywordList> list; // built from literal lists in the product: up to 3 words here
     switch (words.size()) {
     case 0:
@@ -134,12 +148,16 @@ void checkKeywordList(FuzzInput& in, const QString& text)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput in(data, size);
-    const QList<BridgeEvent> events = fuzzscenario::readEvents(in);
-    const std::optional<BridgeStateResponse> state = fuzzscenario::readState(in, events);
+    QList<BridgeEvent> events = fuzzscenario::readEvents(in);
+    std::optional<BridgeStateResponse> state = fuzzscenario::readState(in, events);
     const QString question = in.text();
+    const QStringList keywordWords = in.list(); // read before the sortings, as ever
+    const bool keywordCase = in.flag();
+    fuzzscenario::readSortings(in, events, state);
 
     const QString answer = chatrules::localFallbackAnswer(question, events, state);
     FUZZ_CHECK(answer.startsWith(u"本地 AI 刚刚连接不稳定"_s));
+    checkNoUnusableLine(answer, events);
 
     const QStringList aliases = chatrules::currentUserAliases(state);
     for (const QString& alias : aliases)
@@ -153,6 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         checkTextRules(e.displayContent());
     }
     checkTextRules(question);
-    checkKeywordList(in, question);
+    checkKeywordList(keywordWords, keywordCase, question);
     return 0;
 }

@@ -32,24 +32,42 @@ bool passesNotice(const QString& d)
     return !containsAnyIgnoringCase(d, broadcastWords()) || containsAnyIgnoringCase(d, questionWords());
 }
 
+bool equalsHighlight(const BridgeEvent& e, const State& state)
+{
+    for (const HighlightSnapshot& h : state->summary->highlights.value()) {
+        if (h.sessionName == e.sessionName && h.senderName == e.senderName && h.content == e.displayContent())
+            return true;
+    }
+    return false;
+}
+
+// Neither a scam nor excluded, the flags read as the wire has them (absent: false).
+bool listed(const BridgeEvent& e)
+{
+    return !e.sorting || (!e.sorting->suspicious && e.sorting->excluded != true);
+}
+
 bool presetMatches(const BridgeEvent& e, MessageListPreset preset, const State& state)
 {
     using namespace messagefilter;
+    const bool highlights =
+        state && state->summary && state->summary->highlights && !state->summary->highlights->isEmpty();
     const QString d = e.displayContent();
+    if (const std::optional<EventSorting>& s = e.sorting) {
+        const bool open = listed(e) && s->done != true;
+        const QList<bool> byPreset{true, s->todo && open,
+                                   (s->important && open) ||
+                                       (listed(e) && highlights && equalsHighlight(e, state)),
+                                   s->meeting && listed(e), s->followUp && open};
+        return byPreset[int(preset)];
+    }
     switch (preset) {
     case MessageListPreset::All:
         return true;
     case MessageListPreset::Todo:
         return containsAnyIgnoringCase(d, requestWords()) && passesNotice(d);
-    case MessageListPreset::Important: {
-        if (!state || !state->summary || !state->summary->highlights || state->summary->highlights->isEmpty())
-            return passesNotice(d);
-        for (const HighlightSnapshot& h : *state->summary->highlights) {
-            if (h.sessionName == e.sessionName && h.senderName == e.senderName && h.content == d)
-                return true;
-        }
-        return false;
-    }
+    case MessageListPreset::Important:
+        return highlights ? equalsHighlight(e, state) : passesNotice(d);
     case MessageListPreset::Meeting:
         return containsAnyIgnoringCase(e.sessionName.value_or(QString()) + u' ' + d, meetingWords());
     case MessageListPreset::FollowUp:
@@ -121,9 +139,26 @@ bool isMeetingText(const QString& text)
     return false;
 }
 
-QList<BridgeEvent> importantEvents(const State& state, const QList<BridgeEvent>& events)
+QList<BridgeEvent> listedOnly(const QList<BridgeEvent>& events)
+{
+    QList<BridgeEvent> out;
+    for (const BridgeEvent& e : events) {
+        if (listed(e))
+            out.append(e);
+    }
+    return out;
+}
+
+QList<BridgeEvent> importantEvents(const State& state, const QList<BridgeEvent>& all)
 {
     const auto& highlights = state && state->summary ? state->summary->highlights : std::nullopt;
+    if (state && state->summary && state->summary->counts) { // the highlights themselves
+        QList<BridgeEvent> out;
+        for (const HighlightSnapshot& h : highlights.value_or(QList<HighlightSnapshot>()).mid(0, 8))
+            out.append(dashboard::highlightEvent(h));
+        return out;
+    }
+    const QList<BridgeEvent> events = listedOnly(all);
     if (!highlights || highlights->isEmpty())
         return events.mid(0, 8);
     QSet<QString> keys;
@@ -139,7 +174,7 @@ QList<BridgeEvent> importantEvents(const State& state, const QList<BridgeEvent>&
     return (kept.isEmpty() ? events : kept).mid(0, 8);
 }
 
-QStringList meetingRows(const State& state, const QList<BridgeEvent>& events)
+QStringList meetingRows(const State& state, const QList<BridgeEvent>& all)
 {
     QStringList items = dashboard::unique(
         state && state->summary ? state->summary->meetingItems.value_or(QStringList()) : QStringList());
@@ -149,6 +184,9 @@ QStringList meetingRows(const State& state, const QList<BridgeEvent>& events)
             item = dashboard::cleanedText(item);
         return items;
     }
+    if (state && state->summary && state->summary->counts)
+        return {u"还没有会议记录"_s};
+    const QList<BridgeEvent> events = listedOnly(all);
     QStringList sessions;
     for (const BridgeEvent& e : events) {
         if (isMeetingText(e.sessionName.value_or(QString()) + u' ' + e.displayContent()))
@@ -161,22 +199,35 @@ void checkDashboard(const State& state, const QList<BridgeEvent>& events)
 {
     const DashboardContent c = dashboard::derive(state, events);
     const SummarySnapshot* summary = state && state->summary ? &*state->summary : nullptr;
+    const SummaryCounts* counts = summary && summary->counts ? &*summary->counts : nullptr;
     if (summary) {
-        const QStringList items = dashboard::unique(summary->actionItems.value_or(QStringList()) +
-                                                    summary->followUps.value_or(QStringList()));
+        // With counts (a current core) the follow-ups keep to their own card.
+        const QStringList items =
+            dashboard::unique(summary->actionItems.value_or(QStringList()) +
+                              (counts ? QStringList() : summary->followUps.value_or(QStringList())));
         FUZZ_CHECK(c.todoItems.size() == std::min<qsizetype>(items.size(), 6));
         for (qsizetype i = 0; i < c.todoItems.size(); ++i) {
             FUZZ_CHECK(c.todoItems[i].rawText == items[i]);
             FUZZ_CHECK(c.todoItems[i].text == dashboard::cleanedText(items[i]));
         }
     } else {
-        FUZZ_CHECK(c.todoItems.size() == std::min<qsizetype>(events.size(), 3));
+        const QList<BridgeEvent> shown = listedOnly(events);
+        FUZZ_CHECK(c.todoItems.size() == std::min<qsizetype>(shown.size(), 3));
+        for (qsizetype i = 0; i < c.todoItems.size(); ++i)
+            FUZZ_CHECK(c.todoItems[i].rawText == shown[i].displayContent());
     }
+    // A title counts the core's number when there is one, never fewer than the card's rows.
+    auto title = [&](qint64 core, qsizetype rows) {
+        return counts ? int(std::max<qint64>(core, rows)) : int(rows);
+    };
+    FUZZ_CHECK(c.todoCount == title(counts ? counts->todo : 0, c.todoItems.size()));
+    FUZZ_CHECK(c.importantCount == title(counts ? counts->important : 0, c.importantEvents.size()));
+    FUZZ_CHECK(c.attentionCount == (counts ? counts->needsYou : c.totalMessages));
     FUZZ_CHECK(c.importantEvents == importantEvents(state, events));
     FUZZ_CHECK(c.meetingRows == meetingRows(state, events));
     FUZZ_CHECK(!c.followUpItems.isEmpty());
     FUZZ_CHECK(c.suggestionItems.size() == (c.todoItems.size() == 1 ? 1 : 2));
-    FUZZ_CHECK(c.meetingCount <= 3 && c.followUpCount <= c.followUpItems.size());
+    FUZZ_CHECK(counts || (c.meetingCount <= 3 && c.followUpCount <= c.followUpItems.size()));
     FUZZ_CHECK(c.totalMessages ==
                (summary && summary->totalMessages ? *summary->totalMessages : events.size()));
 
@@ -193,11 +244,12 @@ void checkDashboard(const State& state, const QList<BridgeEvent>& events)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput in(data, size);
-    const QList<BridgeEvent> events = fuzzscenario::readEvents(in);
-    const State state = fuzzscenario::readState(in, events);
+    QList<BridgeEvent> events = fuzzscenario::readEvents(in);
+    State state = fuzzscenario::readState(in, events);
     const QString query = in.text();
     static constexpr std::array<const char16_t*, 3> targets{u"all", u"wechat", u"wecom"};
     const QString target = in.oneOf(targets);
+    fuzzscenario::readSortings(in, events, state);
 
     checkFilter(events, state, target, query);
     for (qsizetype i = 0; i < events.size() && i < 8; ++i) {

@@ -123,6 +123,34 @@ def state(w, snapshot, loaded):
     w.maybe_list(profile.get("aliases"))
 
 
+DUES = ["2026-12-07T18:00:00+08:00", "2026-12-07T10:00:00Z", "2026-12-08T09:00:00+08:00", "明天"]
+FLAGS = ("todo", "follow_up", "meeting", "important", "suspicious")
+
+
+def sortings(w, items, counts):
+    """The core's sorting of each message and the digest's counts, as FuzzScenario's readSortings
+    reads them after everything else."""
+    for e in items:
+        s = e.get("sorting")
+        if s is None:
+            w.byte(0)
+            continue
+        w.byte(1)
+        w.byte(sum(1 << i for i, key in enumerate(FLAGS) if s[key]))
+        for key in ("mine", "excluded", "done"):
+            w.maybe_flag(s.get(key))
+        if s.get("due") is None:
+            w.byte(0)
+        else:
+            w.byte(1)
+            w.one_of(DUES, s["due"])
+    w.byte(1)
+    w.byte(counts["todo"] + 2)
+    for key in ("follow_up", "important", "meeting"):
+        w.byte(counts[key])
+    w.out += struct.pack(">q", counts["needs_you"])
+
+
 def client(w, c):
     w.byte(1)
     w.maybe_flag(c.get("enabled"))
@@ -177,6 +205,8 @@ def main():
     snapshot = json.loads((FIXTURES / "state_full.json").read_text(encoding="utf-8"))
     messages = json.loads((FIXTURES / "events_120.json").read_text(encoding="utf-8"))["events"]
     questions = ["最近企业微信有什么消息", "今天先处理什么", "名单有没有我", "微信里哪些消息需要跟进"]
+    sorted_messages = json.loads((FIXTURES / "events_sorted.json").read_text(encoding="utf-8"))["events"]
+    counts = json.loads((FIXTURES / "state_counts.json").read_text(encoding="utf-8"))["summary"]["counts"]
 
     for target, tail in (("timeline", lambda w, i: (w.text("会议"), w.one_of(["all", "wechat", "wecom"], "all"))),
                          ("chatrules", lambda w, i: (w.text(questions[i]), w.text_list([]), w.byte(0)))):
@@ -189,6 +219,14 @@ def main():
                 state(w, snapshot, loaded=True)
             tail(w, i)
             (HERE / target / f"fixture_{i}").write_bytes(bytes(w.out))
+
+        # A current core's messages, sorted, and its digest with counts.
+        w = Writer()
+        events(w, sorted_messages)
+        state(w, snapshot, loaded=True)
+        tail(w, 1)
+        sortings(w, sorted_messages, counts)
+        (HERE / target / "fixture_sorted").write_bytes(bytes(w.out))
 
     w = Writer()
     config(w, snapshot["config"], [(1, "旧名字")])

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <optional>
 
-// Small builders for the chat-rule tests.
+// Small builders for the chat-rule and timeline tests.
 namespace chatfixtures {
 
 // A message; an empty target, session or sender stands for an absent field.
@@ -21,6 +21,20 @@ inline BridgeEvent ev(const QString& target, const QString& session, const QStri
     if (!sender.isEmpty())
         e.senderName = sender;
     e.content = content;
+    return e;
+}
+
+// The message with the core's sorting: the flags named in `flags` ("todo follow_up meeting
+// important suspicious mine excluded done") hold; `due` when not empty.
+inline BridgeEvent sortedAs(BridgeEvent e, const QString& flags, const QString& due = QString())
+{
+    const auto on = [list = flags.split(u' ')](const char* flag) {
+        return list.contains(QLatin1String(flag));
+    };
+    e.sorting =
+        EventSorting{on("todo"),      on("follow_up"),  on("meeting"),
+                     on("important"), on("suspicious"), on("mine"),
+                     on("excluded"),  on("done"),       due.isEmpty() ? std::nullopt : std::optional(due)};
     return e;
 }
 

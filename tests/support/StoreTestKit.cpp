@@ -39,7 +39,7 @@ QByteArray stateBody(const QString& marker)
     return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
 
-QByteArray eventsBody(const QStringList& contents)
+QByteArray eventsBody(const QStringList& contents, const QString& kind)
 {
     QJsonArray events;
     int id = 1;
@@ -49,7 +49,10 @@ QByteArray eventsBody(const QStringList& contents)
                                   {QStringLiteral("session_name"), QStringLiteral("项目群")},
                                   {QStringLiteral("content"), text}});
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("events"), events}}).toJson(QJsonDocument::Compact);
+    QJsonObject body{{QStringLiteral("events"), events}};
+    if (!kind.isEmpty())
+        body.insert(QStringLiteral("kind"), kind);
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 
 void serveHealthyCore(FakeHttpServer& server, const QString& marker, const QStringList& events)

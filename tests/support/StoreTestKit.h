@@ -18,8 +18,9 @@ StoreTiming fastTiming(std::shared_ptr<QDateTime> clock = {});
 
 // A state document whose summary lists `marker` as its only action item.
 QByteArray stateBody(const QString& marker = QStringLiteral("state-1"));
-// An events document with one message per text, ids counting from 1.
-QByteArray eventsBody(const QStringList& contents);
+// An events document with one message per text, ids counting from 1; with the kind echo when
+// `kind` is not empty.
+QByteArray eventsBody(const QStringList& contents, const QString& kind = QString());
 
 // Answers auth, state and events of a healthy core.
 void serveHealthyCore(FakeHttpServer& server, const QString& marker = QStringLiteral("state-1"),

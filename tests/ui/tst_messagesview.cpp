@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
@@ -31,6 +32,7 @@ struct Message
     QString target; // empty: absent
     QString session;
     QString text;
+    QJsonObject sorting = {}; // empty: none (an older core)
 };
 
 QByteArray eventsBody(const QList<Message>& messages)
@@ -45,6 +47,8 @@ QByteArray eventsBody(const QList<Message>& messages)
                       {QStringLiteral("content"), m.text}};
         if (!m.target.isEmpty())
             e.insert(QStringLiteral("chat_target"), m.target);
+        if (!m.sorting.isEmpty())
+            e.insert(QStringLiteral("sorting"), m.sorting);
         events.append(e);
     }
     return QJsonDocument(QJsonObject{{QStringLiteral("events"), events}}).toJson(QJsonDocument::Compact);
@@ -385,11 +389,52 @@ void TestMessagesView::scrolledListKeepsTopMessageInPlace()
 
 void TestMessagesView::rowsExposeTheirText()
 {
+    // The core sorts message 4 as a scam: a red "疑似诈骗" badge beside the source badge, read first
+    // after the source; under 待办 it is not, whatever its words.
+    const QJsonObject scam{{"todo", false},
+                           {"follow_up", false},
+                           {"meeting", false},
+                           {"important", false},
+                           {"suspicious", true}};
+    QList<Message> messages = kMessages;
+    messages.append({4, QStringLiteral("wechat"), QStringLiteral("王总"),
+                     QStringLiteral("有笔款急需转给供应商，请尽快处理"), scam});
+    serve(messages);
+    refresh();
     MessagesView view(*m_fixture.store);
     const QModelIndex row = view.listModel()->index(1);
     QCOMPARE(row.data(Qt::AccessibleTextRole).toString(),
              QStringLiteral("企业微信，项目例会群，张三，05-20 09:02，麻烦今天提交 ABC 周报"));
     QCOMPARE(view.listModel()->index(2).data(EventListModel::BadgeRole).toString(), QStringLiteral("消息"));
+    const QModelIndex scamRow = view.listModel()->index(3);
+    QCOMPARE(scamRow.data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral("微信，疑似诈骗，王总，张三，05-20 09:04，有笔款急需转给供应商，请尽快处理"));
+
+    // Red only where the scam's title line begins, right of the source badge's column.
+    const EventRowDelegate* delegate = view.listView()->rowDelegate();
+    auto redPixels = [&](const QModelIndex& index) {
+        QStyleOptionViewItem option;
+        option.rect =
+            QRect(0, 0, 640, delegate->rowHeight(640, index.data(EventListModel::MessageRole).toString()));
+        QImage image(option.rect.size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        delegate->paint(&painter, option, index);
+        painter.end();
+        int red = 0;
+        const int textLeft = 640 - EventRowDelegate::rowPadding - delegate->textColumnWidth(640);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = textLeft; x < textLeft + 60; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red += c.red() > 200 && c.green() < 120 && c.blue() < 120 ? 1 : 0;
+            }
+        return red;
+    };
+    QVERIFY(redPixels(scamRow) > 20);
+    QCOMPARE(redPixels(view.listModel()->index(0)), 0);
+
+    m_fixture.store->setMessageListPreset(MessageListPreset::Todo);
+    QCOMPARE(shownIds(view), QStringList{"2"});
 }
 
 void TestMessagesView::ctrlFFocusesSearchField()

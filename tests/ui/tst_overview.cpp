@@ -110,11 +110,13 @@ void TestOverview::todoRowsAndMoreButton_data()
 {
     QTest::addColumn<int>("todos");
     QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("more"); // -1: no MoreRowsButton
-    QTest::newRow("none") << 0 << 0 << -1;
-    QTest::newRow("exactly 4") << 4 << 4 << -1;
-    QTest::newRow("5") << 5 << 4 << 1;
-    QTest::newRow("6 (the most the derivation gives)") << 6 << 4 << 2;
+    QTest::addColumn<int>("more");      // -1: no MoreRowsButton
+    QTest::addColumn<int>("coreCount"); // the digest's to-do count; -1: an older core sends none
+    QTest::newRow("none") << 0 << 0 << -1 << -1;
+    QTest::newRow("exactly 4") << 4 << 4 << -1 << -1;
+    QTest::newRow("5") << 5 << 4 << 1 << -1;
+    QTest::newRow("6 (the most the derivation gives)") << 6 << 4 << 2 << -1;
+    QTest::newRow("6 of the core's 16") << 6 << 4 << 12 << 16;
 }
 
 void TestOverview::todoRowsAndMoreButton()
@@ -122,14 +124,27 @@ void TestOverview::todoRowsAndMoreButton()
     QFETCH(int, todos);
     QFETCH(int, rows);
     QFETCH(int, more);
+    QFETCH(int, coreCount);
 
     Harness h;
-    h.serve({{"action_items", texts(numbered(QStringLiteral("待办"), todos))}}, {"消息一", "消息二"});
+    QJsonObject summary{{"action_items", texts(numbered(QStringLiteral("待办"), todos))}};
+    if (coreCount >= 0)
+        summary.insert(
+            "counts",
+            QJsonObject{
+                {"todo", coreCount}, {"follow_up", 0}, {"important", 0}, {"meeting", 0}, {"needs_you", 21}});
+    h.serve(summary, {"消息一", "消息二"});
     h.refresh();
 
     const TodoCard* card = h.grid()->todoCard();
     QCOMPARE(visibleRows(card), rows);
-    QCOMPARE(card->titleRow()->count(), todos);
+    const int count = coreCount >= 0 ? coreCount : todos;
+    QCOMPARE(card->titleRow()->count(), count);
+    QCOMPARE(
+        h.grid()->summaryCard()->digestTexts().first(),
+        QStringLiteral("你有 %1 件待处理事项，其中 %2 件适合今天推进。").arg(count).arg(std::min(count, 3)));
+    QCOMPARE(h.grid()->summaryCard()->digestTexts().at(1),
+             QStringLiteral("有 %1 条最近消息需要关注。").arg(coreCount >= 0 ? 21 : 2));
     QCOMPARE(card->moreButton()->isVisibleTo(card), more >= 0);
     if (more >= 0) {
         QCOMPARE(card->moreButton()->count(), more);

@@ -221,7 +221,15 @@ void EventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     paintBadge(p, QRectF(inner.left(), inner.top(), badgeWidth, m_badgeHeight), badge, wecom);
 
     const qreal textLeft = inner.left() + m_badgeColumn + badgeSpacing;
-    const QRectF title(textLeft, inner.top(), inner.right() - textLeft, m_titleHeight);
+    QRectF title(textLeft, inner.top(), inner.right() - textLeft, m_titleHeight);
+    if (index.data(EventListModel::SuspiciousRole).toBool()) {
+        // The scam warning opens the title line, right beside the source badge.
+        const QString warning = EventListModel::suspiciousBadge();
+        const qreal width = QFontMetricsF(m_fonts.badge).horizontalAdvance(warning) + 2 * badgePaddingH;
+        const qreal top = title.top() + (title.height() - m_badgeHeight) / 2;
+        paintCapsuleLabel(p, QRectF(title.left(), top, width, m_badgeHeight), warning, AppTheme::systemRed());
+        title.setLeft(title.left() + width + titleSpacing);
+    }
     paintTitleLine(p, title, index);
     const QRectF message(textLeft, title.bottom() + columnSpacing, title.width(),
                          inner.bottom() - title.bottom() - columnSpacing);
@@ -234,7 +242,12 @@ void EventRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
 void EventRowDelegate::paintBadge(QPainter& p, const QRectF& rect, const QString& label, bool wecom) const
 {
-    const QColor tint = wecom ? AppTheme::systemBlue() : AppTheme::systemGreen();
+    paintCapsuleLabel(p, rect, label, wecom ? AppTheme::systemBlue() : AppTheme::systemGreen());
+}
+
+void EventRowDelegate::paintCapsuleLabel(QPainter& p, const QRectF& rect, const QString& label,
+                                         const QColor& tint) const
+{
     painting::paintCapsule(p, rect, AppTheme::withOpacity(tint, 0.12));
     p.setFont(m_fonts.badge);
     p.setPen(tint);

@@ -6,12 +6,14 @@
 #include <QRectF>
 #include <QString>
 
+class QColor;
 class QPainter;
 class QTextLayout;
 
-// Paints one timeline row (EventRow) straight from the model's roles: the client badge, the
-// session / sender / time line and up to three lines of message text, on a rounded tile.
-// Search matches are highlighted. No widget per row; text heights are cached per width.
+// Paints one timeline row (EventRow) straight from the model's roles: the client badge, the red
+// "疑似诈骗" badge of a message the core sorts as a scam, the session / sender / time line and up
+// to three lines of message text, on a rounded tile. Search matches are highlighted. No widget
+// per row; text heights are cached per width.
 class EventRowDelegate : public QAbstractItemDelegate
 {
     Q_OBJECT
@@ -49,6 +51,8 @@ private:
         QFont badge, session, sender, time, message;
     };
     void paintBadge(QPainter& p, const QRectF& rect, const QString& label, bool wecom) const;
+    // A caption-bold label in `tint` on a capsule of the same tint at 0.12.
+    void paintCapsuleLabel(QPainter& p, const QRectF& rect, const QString& label, const QColor& tint) const;
     void paintTitleLine(QPainter& p, const QRectF& rect, const QModelIndex& index) const;
     void paintMessage(QPainter& p, const QRectF& rect, const QString& message) const;
 

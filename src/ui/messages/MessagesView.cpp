@@ -113,6 +113,7 @@ MessagesView::MessagesView(BridgeStore& store, QWidget* parent)
         refilter();
     });
     connect(&m_store, &BridgeStore::searchResultChanged, this, &MessagesView::refilter);
+    connect(&m_store, &BridgeStore::presetResultChanged, this, &MessagesView::refilter);
     // Whether the core is being asked only changes what the reach line says.
     connect(&m_store, &BridgeStore::isSearchingChanged, this,
             [this] { showReach(m_model->events().size()); });
@@ -227,9 +228,15 @@ void MessagesView::refilter()
     // preset, the source and the query narrow them like the loaded ones.
     const std::optional<SearchResult>& found = m_store.searchResult();
     const bool fromCore = found && found->query == query.trimmed();
+    // Without a search, the core's messages of the preset's kind over the week stand in for the
+    // loaded ones once they are in: they are that kind by the core's word (its card's picks
+    // first), so only the source and the query narrow them.
+    const std::optional<PresetResult>& kind = m_store.presetResult();
+    const bool ofKind = !fromCore && kind && kind->preset == m_store.messageListPreset();
+    const QList<BridgeEvent>& source = fromCore ? found->events : (ofKind ? kind->events : m_store.events());
+    const MessageListPreset preset = ofKind ? MessageListPreset::All : m_store.messageListPreset();
     const QList<BridgeEvent> shown =
-        messagefilter::filteredEvents(fromCore ? found->events : m_store.events(), m_store.state(),
-                                      m_store.messageListPreset(), m_targetFilter, query);
+        messagefilter::filteredEvents(source, m_store.state(), preset, m_targetFilter, query);
     showReach(shown.size());
 
     const EventListView::Anchor anchor = m_list->captureAnchor();

@@ -19,7 +19,8 @@ class SegmentedControl;
 // The messages section: one timeline of the loaded WeChat and WeCom messages, narrowed by the
 // store's preset, a source filter (local: it starts as "all" each time the view is created) and
 // the store's search query (cleared when the view is created). While a search runs, the core's
-// matches of the whole week stand in for the loaded messages once they arrive.
+// matches of the whole week stand in for the loaded messages once they arrive; likewise, while a
+// preset other than 全部 is chosen, the core's messages of that kind over the week.
 class MessagesView : public QWidget
 {
     Q_OBJECT

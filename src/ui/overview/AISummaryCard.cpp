@@ -93,10 +93,10 @@ AISummaryCard::AISummaryCard(QWidget* parent)
     setValues(0, 0, 0, {}, false);
 }
 
-void AISummaryCard::setValues(qint64 totalMessages, int todoCount, int followUpCount,
+void AISummaryCard::setValues(qint64 attentionCount, int todoCount, int followUpCount,
                               const QStringList& suggestions, bool isRefreshing)
 {
-    const QStringList sentences = overviewtext::digestSentences(totalMessages, todoCount, followUpCount);
+    const QStringList sentences = overviewtext::digestSentences(attentionCount, todoCount, followUpCount);
     for (int i = 0; i < m_digest.size(); ++i)
         m_digest.at(i)->setText(sentences.at(i));
     for (int i = 0; i < m_suggestions.size(); ++i) {

@@ -21,7 +21,8 @@ public:
 
     explicit AISummaryCard(QWidget* parent = nullptr);
 
-    void setValues(qint64 totalMessages, int todoCount, int followUpCount, const QStringList& suggestions,
+    // `attentionCount`: the messages that need the user ("有 N 条最近消息需要关注。").
+    void setValues(qint64 attentionCount, int todoCount, int followUpCount, const QStringList& suggestions,
                    bool isRefreshing);
 
     QStringList digestTexts() const;

@@ -87,11 +87,11 @@ void DashboardGrid::recompute()
 {
     m_pending = false;
     m_content = dashboard::derive(m_store->state(), m_store->events());
-    m_todo->setItems(m_content.todoItems, m_store->completingTaskIds());
-    m_important->setEvents(m_content.importantEvents);
+    m_todo->setItems(m_content.todoItems, m_store->completingTaskIds(), m_content.todoCount);
+    m_important->setEvents(m_content.importantEvents, m_content.importantCount);
     m_meetings->setRows(m_content.meetingRows, m_content.meetingCount);
     m_followUps->setRows(m_content.followUpItems, m_content.followUpCount);
-    m_summary->setValues(m_content.totalMessages, int(m_content.todoItems.size()), m_content.followUpCount,
+    m_summary->setValues(m_content.attentionCount, m_content.todoCount, m_content.followUpCount,
                          m_content.suggestionItems, m_store->isRefreshing());
     updateGeometry();
 }

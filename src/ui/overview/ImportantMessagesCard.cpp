@@ -29,7 +29,7 @@ ImportantMessagesCard::ImportantMessagesCard(QWidget* parent)
     m_more->setObjectName(QStringLiteral("importantMoreButton"));
     connect(m_more, &QAbstractButton::clicked, this, &ImportantMessagesCard::openDetails);
     contentLayout()->addWidget(m_more, 0, Qt::AlignLeft);
-    setEvents({});
+    setEvents({}, 0);
 }
 
 QString ImportantMessagesCard::senderText(const BridgeEvent& event)
@@ -39,10 +39,10 @@ QString ImportantMessagesCard::senderText(const BridgeEvent& event)
     return event.targetLabel();
 }
 
-void ImportantMessagesCard::setEvents(const QList<BridgeEvent>& events)
+void ImportantMessagesCard::setEvents(const QList<BridgeEvent>& events, int count)
 {
     using AppTheme::TextStyle;
-    m_title->setCount(int(events.size()));
+    m_title->setCount(count);
     const QFont senderFont = AppTheme::font(TextStyle::Callout, QFont::DemiBold);
     const QFont textFont = AppTheme::font(TextStyle::Callout);
     const QFont timeFont = AppTheme::font(TextStyle::Caption);
@@ -56,7 +56,7 @@ void ImportantMessagesCard::setEvents(const QList<BridgeEvent>& events)
                         {overviewtext::singleLine(e.displayContent()), textFont, AppTheme::secondaryText()},
                         {e.sentAt.value_or(QString()), timeFont, AppTheme::secondaryText()});
     }
-    const int hidden = int(events.size()) - kVisibleRows;
+    const int hidden = count - std::min(int(events.size()), kVisibleRows);
     m_more->setCount(std::max(0, hidden));
     m_more->setVisible(hidden > 0);
     updateGeometry(); // cached size hints of the enclosing layouts are stale now

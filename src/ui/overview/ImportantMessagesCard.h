@@ -21,7 +21,9 @@ public:
 
     explicit ImportantMessagesCard(QWidget* parent = nullptr);
 
-    void setEvents(const QList<BridgeEvent>& events);
+    // `count`: how many important messages there are in all (the title's count); "更多 N 条"
+    // says how many of them the rows leave out.
+    void setEvents(const QList<BridgeEvent>& events, int count);
 
     CardTitleRow* titleRow() const { return m_title; }
     DashboardRowButton* rowButton(int row) const { return m_rows.at(row); }

@@ -44,7 +44,7 @@ void MiniInsightCard::setRows(const QStringList& rows, int count)
         if (i < rows.size())
             row->setContent({}, 0, {rows.at(i), font, AppTheme::ink()}, {});
     }
-    const int hidden = int(rows.size()) - kVisibleRows;
+    const int hidden = count - std::min(int(rows.size()), kVisibleRows);
     m_more->setCount(std::max(0, hidden));
     m_more->setVisible(hidden > 0);
     updateGeometry(); // cached size hints of the enclosing layouts are stale now

@@ -22,7 +22,8 @@ public:
     // `name` prefixes the object names of the card and its parts ("meeting" -> "meetingCard").
     MiniInsightCard(const QString& name, const QString& title, const QColor& tint, QWidget* parent = nullptr);
 
-    // `count` is shown in the title row; rows are identified by position (equal texts allowed).
+    // `count` is shown in the title row, and "更多 N 条" says how many of them the rows shown
+    // leave out; rows are identified by position (equal texts allowed).
     void setRows(const QStringList& rows, int count);
 
     CardTitleRow* titleRow() const { return m_title; }

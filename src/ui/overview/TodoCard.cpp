@@ -72,13 +72,13 @@ TodoCard::TodoCard(QWidget* parent)
     m_more->setObjectName(QStringLiteral("todoMoreButton"));
     connect(m_more, &QAbstractButton::clicked, this, &TodoCard::openDetails);
     contentLayout()->addWidget(m_more, 0, Qt::AlignLeft);
-    setItems({}, {});
+    setItems({}, {}, 0);
 }
 
-void TodoCard::setItems(const QList<DashboardTask>& items, const QSet<QString>& completingTaskIds)
+void TodoCard::setItems(const QList<DashboardTask>& items, const QSet<QString>& completingTaskIds, int count)
 {
     m_items = items;
-    m_title->setCount(int(items.size()));
+    m_title->setCount(count);
     m_empty->setVisible(items.isEmpty());
 
     const QFont textFont = AppTheme::font(AppTheme::TextStyle::Callout, QFont::Medium);
@@ -98,7 +98,7 @@ void TodoCard::setItems(const QList<DashboardTask>& items, const QSet<QString>& 
                                {task.due, dueFont, AppTheme::secondaryText()});
     }
 
-    const int hidden = int(items.size()) - kVisibleRows;
+    const int hidden = count - std::min(int(items.size()), kVisibleRows);
     m_more->setCount(std::max(0, hidden));
     m_more->setVisible(hidden > 0);
     updateGeometry(); // cached size hints of the enclosing layouts are stale now

@@ -23,7 +23,9 @@ public:
 
     explicit TodoCard(QWidget* parent = nullptr);
 
-    void setItems(const QList<DashboardTask>& items, const QSet<QString>& completingTaskIds);
+    // `count`: how many to-dos there are in all (the title's count); "更多 N 条" says how many of
+    // them the rows leave out. Never fewer than the items.
+    void setItems(const QList<DashboardTask>& items, const QSet<QString>& completingTaskIds, int count);
     const QList<DashboardTask>& items() const { return m_items; }
 
     CardTitleRow* titleRow() const { return m_title; }

@@ -114,6 +114,8 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const
         return event.sentAt.value_or(QString());
     case MessageRole:
         return event.displayContent();
+    case SuspiciousRole:
+        return isSuspicious(event);
     default:
         return {};
     }
@@ -129,6 +131,7 @@ QHash<int, QByteArray> EventListModel::roleNames() const
     names.insert(SenderRole, "sender");
     names.insert(SentAtRole, "sentAt");
     names.insert(MessageRole, "message");
+    names.insert(SuspiciousRole, "suspicious");
     return names;
 }
 
@@ -146,9 +149,22 @@ QString EventListModel::sessionText(const BridgeEvent& event)
     return event.sessionName.value_or(QStringLiteral("未知会话"));
 }
 
+bool EventListModel::isSuspicious(const BridgeEvent& event)
+{
+    return event.sorting && event.sorting->suspicious;
+}
+
+QString EventListModel::suspiciousBadge()
+{
+    return QStringLiteral("疑似诈骗");
+}
+
 QString EventListModel::accessibleText(const BridgeEvent& event)
 {
-    QStringList parts{event.targetLabel(), sessionText(event)};
+    QStringList parts{event.targetLabel()};
+    if (isSuspicious(event))
+        parts << suspiciousBadge();
+    parts << sessionText(event);
     if (event.senderName && !event.senderName->isEmpty())
         parts << *event.senderName;
     if (event.sentAt && !event.sentAt->isEmpty())

@@ -17,12 +17,13 @@ class EventListModel : public QAbstractListModel
 public:
     enum Role {
         StableIdRole = Qt::UserRole + 1,
-        BadgeRole,   // targetLabel
-        IsWeComRole, // chat target exactly "wecom" (blue badge)
-        SessionRole, // session name or "未知会话"
-        SenderRole,  // sender name, empty when absent
-        SentAtRole,  // send time as received, empty when absent
-        MessageRole, // displayContent
+        BadgeRole,      // targetLabel
+        IsWeComRole,    // chat target exactly "wecom" (blue badge)
+        SessionRole,    // session name or "未知会话"
+        SenderRole,     // sender name, empty when absent
+        SentAtRole,     // send time as received, empty when absent
+        MessageRole,    // displayContent
+        SuspiciousRole, // the core's sorting says it looks like a scam (a red warning badge)
     };
 
     // What one refresh did to the rows.
@@ -52,8 +53,11 @@ public:
 
     ApplyStats setEvents(const QList<BridgeEvent>& events);
 
-    // Text read by assistive technology for one message: badge, session, sender, time, message.
+    // Text read by assistive technology for one message: badge, the scam warning, session,
+    // sender, time, message.
     static QString accessibleText(const BridgeEvent& event);
+    static bool isSuspicious(const BridgeEvent& event);
+    static QString suspiciousBadge(); // "疑似诈骗"
     static QString sessionText(const BridgeEvent& event);
 
 private:

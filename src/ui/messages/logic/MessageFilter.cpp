@@ -185,6 +185,8 @@ public:
 
     bool matches(const BridgeEvent& event) const
     {
+        if (event.sorting)
+            return matchesSorting(event, *event.sorting);
         switch (m_preset) {
         case MessageListPreset::All:
             return true;
@@ -206,6 +208,25 @@ public:
     }
 
 private:
+    // The core's sorting decides: a scam or an excluded message is under 全部 alone. Under 重要 is
+    // also what the digest highlights, so that the overview's card is found there.
+    bool matchesSorting(const BridgeEvent& event, const EventSorting& s) const
+    {
+        switch (m_preset) {
+        case MessageListPreset::All:
+            return true;
+        case MessageListPreset::Todo:
+            return s.isOpenTodo();
+        case MessageListPreset::Important:
+            return s.isOpenImportant() || (s.isListed() && m_highlights && equalsHighlight(event));
+        case MessageListPreset::Meeting:
+            return s.isListedMeeting();
+        case MessageListPreset::FollowUp:
+            return s.isOpenFollowUp();
+        }
+        return false;
+    }
+
     bool equalsHighlight(const BridgeEvent& event) const
     {
         const QString d = event.displayContent();

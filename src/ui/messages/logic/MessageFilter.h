@@ -27,6 +27,8 @@ bool containsAny(const QString& text, const QStringList& tokens);
 // A no-reply word fails it; otherwise it passes unless a broadcast word stands without a question word.
 bool passesNoticeTest(const QString& displayContent);
 
+// A message that carries the core's sorting is matched by it (a suspicious or excluded message
+// by no preset but `all`); one without (from an older core) by the keyword rules.
 bool matchesPreset(const BridgeEvent& event, MessageListPreset preset,
                    const std::optional<BridgeStateResponse>& state);
 

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
+#include <limits>
 
 namespace dashboard {
 
@@ -60,6 +62,23 @@ QString removeFirstMatch(const QString& text, const QRegularExpression& re)
 QString orEmpty(const std::optional<QString>& s)
 {
     return s.value_or(QString());
+}
+
+// A loaded message a card may show: not one the core sorts as a scam or excluded.
+bool isListed(const BridgeEvent& event)
+{
+    return !event.sorting || event.sorting->isListed();
+}
+
+// The first `n` messages a card may show.
+QList<BridgeEvent> firstListed(const QList<BridgeEvent>& events, qsizetype n)
+{
+    QList<BridgeEvent> out;
+    for (qsizetype i = 0; i < events.size() && out.size() < n; ++i) {
+        if (isListed(events.at(i)))
+            out.append(events.at(i));
+    }
+    return out;
 }
 
 // What ties a message to a highlight: session, sender and text, kept apart so that a "-"
@@ -167,16 +186,21 @@ QList<DashboardTask> todoItems(const State& state, const QList<BridgeEvent>& eve
     QList<DashboardTask> tasks;
     const SummarySnapshot* summary = summaryOf(state);
     if (!summary) {
-        const qsizetype n = std::min(kMaxTodosFromMessages, events.size());
-        for (qsizetype i = 0; i < n; ++i) {
-            const BridgeEvent& e = events.at(i);
+        for (const BridgeEvent& e : events) {
+            if (tasks.size() == kMaxTodosFromMessages)
+                break;
+            if (!isListed(e))
+                continue;
             const QString content = e.displayContent();
             tasks.append({content, joinLines(content), e.sentAt.value_or(QStringLiteral("最近"))});
         }
         return tasks;
     }
-    // A loaded digest with no items means "nothing to do": the messages are not used then.
-    const QStringList items = unique(listOr(summary->actionItems) + listOr(summary->followUps));
+    // A loaded digest with no items means "nothing to do": the messages are not used then. With
+    // counts (a current core) the follow-ups stay in their own card, as under the presets.
+    const QStringList items = summary->counts
+                                  ? unique(listOr(summary->actionItems))
+                                  : unique(listOr(summary->actionItems) + listOr(summary->followUps));
     const qsizetype n = std::min(kMaxTodos, items.size());
     tasks.reserve(n);
     for (qsizetype i = 0; i < n; ++i) {
@@ -189,8 +213,18 @@ QList<DashboardTask> todoItems(const State& state, const QList<BridgeEvent>& eve
 QList<BridgeEvent> importantEvents(const State& state, const QList<BridgeEvent>& events)
 {
     const SummarySnapshot* summary = summaryOf(state);
+    if (summary && summary->counts) {
+        // The highlights themselves: they need not be among the loaded messages.
+        QList<BridgeEvent> out;
+        for (const HighlightSnapshot& h : summary->highlights.value_or(QList<HighlightSnapshot>())) {
+            if (out.size() == kMaxImportant)
+                break;
+            out.append(highlightEvent(h));
+        }
+        return out;
+    }
     if (!summary || !summary->highlights || summary->highlights->isEmpty())
-        return events.mid(0, kMaxImportant);
+        return firstListed(events, kMaxImportant);
 
     // A message whose three field lengths no highlight has is skipped without hashing.
     QSet<HighlightKey> keys;
@@ -205,13 +239,13 @@ QList<BridgeEvent> importantEvents(const State& state, const QList<BridgeEvent>&
     QList<BridgeEvent> kept;
     for (const BridgeEvent& e : events) {
         HighlightKey key{orEmpty(e.sessionName), orEmpty(e.senderName), e.displayContent()};
-        if (shapes.contains(key.shape()) && keys.contains(key)) {
+        if (shapes.contains(key.shape()) && keys.contains(key) && isListed(e)) {
             kept.append(e);
             if (kept.size() == kMaxImportant)
                 break;
         }
     }
-    return kept.isEmpty() ? events.mid(0, kMaxImportant) : kept;
+    return kept.isEmpty() ? firstListed(events, kMaxImportant) : kept;
 }
 
 QStringList meetingRows(const State& state, const QList<BridgeEvent>& events)
@@ -226,9 +260,13 @@ QStringList meetingRows(const State& state, const QList<BridgeEvent>& events)
             return rows;
         }
     }
+    if (summary && summary->counts)
+        return {meetingPlaceholder()}; // the core found no meeting: keyword guesses would disagree
 
     QStringList sessions;
     for (const BridgeEvent& e : events) {
+        if (!isListed(e))
+            continue;
         // Same as testing "session + ' ' + text": no meeting word holds a space, so none can
         // match across the joint.
         if (isMeetingText(orEmpty(e.sessionName)) || isMeetingText(e.displayContent())) {
@@ -286,6 +324,30 @@ int followUpCount(const QStringList& rows)
     return int(rows.size());
 }
 
+const SummaryCounts* countsOf(const State& state)
+{
+    const SummarySnapshot* summary = summaryOf(state);
+    return summary && summary->counts ? &*summary->counts : nullptr;
+}
+
+int titleCount(const std::optional<qint64>& coreCount, qsizetype rows)
+{
+    if (!coreCount)
+        return int(rows);
+    return int(std::clamp<qint64>(*coreCount, rows, std::numeric_limits<int>::max()));
+}
+
+BridgeEvent highlightEvent(const HighlightSnapshot& highlight)
+{
+    BridgeEvent e;
+    e.chatTarget = highlight.chatTarget;
+    e.sessionName = highlight.sessionName;
+    e.senderName = highlight.senderName;
+    e.sentAt = highlight.sentAt;
+    e.content = highlight.content;
+    return e;
+}
+
 DashboardContent derive(const State& state, const QList<BridgeEvent>& events)
 {
     DashboardContent c;
@@ -295,8 +357,15 @@ DashboardContent derive(const State& state, const QList<BridgeEvent>& events)
     c.followUpItems = followUpItems(state);
     c.suggestionItems = suggestionItems(c.todoItems);
     c.totalMessages = totalMessages(state, events);
-    c.meetingCount = meetingCount(c.meetingRows);
-    c.followUpCount = followUpCount(c.followUpItems);
+    const SummaryCounts* counts = countsOf(state);
+    auto count = [counts](qint64 SummaryCounts::*field) {
+        return counts ? std::optional<qint64>(counts->*field) : std::nullopt;
+    };
+    c.todoCount = titleCount(count(&SummaryCounts::todo), c.todoItems.size());
+    c.importantCount = titleCount(count(&SummaryCounts::important), c.importantEvents.size());
+    c.meetingCount = titleCount(count(&SummaryCounts::meeting), meetingCount(c.meetingRows));
+    c.followUpCount = titleCount(count(&SummaryCounts::followUp), followUpCount(c.followUpItems));
+    c.attentionCount = counts ? counts->needsYou : c.totalMessages;
     return c;
 }
 

@@ -10,7 +10,10 @@
 #include <optional>
 
 // The lists of the overview dashboard, derived from the core's digest when it is there and
-// from the loaded messages when it is not. Pure functions; nothing is cached.
+// from the loaded messages when it is not. A current core's digest carries counts: then the
+// to-do card holds the action items alone, the important card the highlights themselves, and
+// the titles count what the timeline's presets hold. A message the core sorts as a scam, or
+// excluded, is in no card. Pure functions; nothing is cached.
 namespace dashboard {
 
 using State = std::optional<BridgeStateResponse>;
@@ -39,6 +42,13 @@ QStringList suggestionItems(const QList<DashboardTask>& todoItems);             
 
 // The digest's total when present, else the number of loaded messages.
 qint64 totalMessages(const State& state, const QList<BridgeEvent>& events);
+// The digest's counts, when the core sends them.
+const SummaryCounts* countsOf(const State& state);
+// A card's title count: the core's count when there is one (never fewer than the card's own
+// rows), else the number of rows.
+int titleCount(const std::optional<qint64>& coreCount, qsizetype rows);
+// A highlight as the message it names (target, session, sender, send time, text).
+BridgeEvent highlightEvent(const HighlightSnapshot& highlight);
 // Row counts for the small cards: 0 when only the placeholder row is shown.
 int meetingCount(const QStringList& meetingRows);
 int followUpCount(const QStringList& followUpItems);

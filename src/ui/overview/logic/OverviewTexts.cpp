@@ -28,13 +28,13 @@ QString statusLine(bool isRefreshing, const QString& lastError)
     return QStringLiteral("需要检查：") + lastError;
 }
 
-QStringList digestSentences(qint64 totalMessages, int todoCount, int followUpCount)
+QStringList digestSentences(qint64 attentionCount, int todoCount, int followUpCount)
 {
     return {
         QStringLiteral("你有 %1 件待处理事项，其中 %2 件适合今天推进。")
             .arg(todoCount)
             .arg(std::min(todoCount, 3)),
-        QStringLiteral("有 %1 条最近消息需要关注。").arg(totalMessages),
+        QStringLiteral("有 %1 条最近消息需要关注。").arg(attentionCount),
         QStringLiteral("还有 %1 件稍后处理的事项。").arg(followUpCount),
     };
 }

@@ -13,7 +13,7 @@ QString title(const QDate& date, const QLocale& locale);
 // Status line of the top bar: refreshing first, then no error, then the error itself.
 QString statusLine(bool isRefreshing, const QString& lastError);
 // The three digest sentences of the summary card.
-QStringList digestSentences(qint64 totalMessages, int todoCount, int followUpCount);
+QStringList digestSentences(qint64 attentionCount, int todoCount, int followUpCount);
 // "更多 N 条".
 QString moreRows(int count);
 // The text with every line break (CRLF, LF, CR, U+2028, U+2029) replaced by one space.
