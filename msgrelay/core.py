@@ -31,6 +31,7 @@ WEEK_HOURS = 168  # razo's period; it starts on a 10-minute mark (see Core._held
 MAX_HOURS = 24 * 366
 MAX_LIMIT = 1000
 SEARCH_LIMIT = 200
+KIND_LISTS = {"todo": "action_items", "follow_up": "follow_ups", "important": "highlights", "meeting": "meeting_items"}
 
 
 class RequestError(Exception):
@@ -173,6 +174,54 @@ class Core:
         return self.digest_picker.overlay(self.week.summary(events, config, keys, texts), events, config, keys,
                                           texts, schedule=schedule)
 
+    # -- the sorting on the wire ----------------------------------------------------------------------
+    def events_of_kind(self, kind: str | None, hours: int, limit: int) -> list[dict]:
+        """Wire items with `sorting` of the period's messages: all of them newest first (kind None), or
+        the digest's list of one kind (to-dos, follow-ups, important ones most pressing first, meetings
+        newest first), beginning with what the summary lists for its card, never suspicious or done."""
+        if kind is not None and kind not in KIND_LISTS:
+            raise RequestError(400, "kind 必须是 todo、follow_up、important 或 meeting")
+        config = self.config.snapshot()
+        events = self.visible_events(config, hours)
+        chosen = events
+        if kind is not None:
+            digest = self._digest(config, events)
+            chosen = {"todo": digest.todos, "follow_up": digest.follow_ups, "important": digest.important,
+                      "meeting": digest.meetings}[kind]
+            if hours == WEEK_HOURS:
+                carded = self._carded(config, kind, events)
+                ids = {e.id for e in carded}
+                chosen = carded + [e for e in chosen if e.id not in ids]
+        wired = self._with_sorting(config, events, chosen)
+        return [item for item in wired if kind is None or not item["sorting"]["done"]][:limit]
+
+    def _carded(self, config: dict, kind: str, events: list[Event]) -> list[Event]:
+        """The messages of the summary's card of `kind`, in its order (also when AI picked them)."""
+        listed = self.summary(config, schedule=False)[KIND_LISTS[kind]]
+        if kind == "important":
+            by_fields = {(e.session_name, e.sender_name, e.sent_at, e.display_text): e for e in reversed(events)}
+            found = [by_fields.get((h["session_name"], h["sender_name"], h["sent_at"], h["content"])) for h in listed]
+        else:
+            by_line = {item_line(e): e for e in reversed(events)}
+            found = [by_line.get(line) for line in listed]
+        return [e for e in found if e is not None]
+
+    def _with_sorting(self, config: dict, events: list[Event], chosen: list[Event]) -> list[dict]:
+        """The wire items of `chosen` (some of `events`, the period's messages) with their sorting."""
+        sortings = dict(zip((e.id for e in events), self.week.sortings(events, config)))
+        keys, texts = self._completed(config)
+        zone = self._local_time().tzinfo
+        items = []
+        for event in chosen:
+            s = sortings[event.id]
+            sorting = {"todo": s.todo, "follow_up": s.follow_up, "meeting": s.meeting, "important": s.important,
+                       "suspicious": s.suspicious, "mine": s.mine, "excluded": False,
+                       "done": event_key(event) in keys or item_line(event) in texts}
+            if s.due is not None:
+                sorting["due"] = dt.datetime.fromtimestamp(s.due, zone).isoformat(timespec="seconds")
+            items.append(dict(_prune(event.to_wire()), sorting=sorting))
+        return items
+
     # -- GET -----------------------------------------------------------------------------------------
     def auth_status(self) -> tuple[int, dict]:
         return 200, {"ok": True, "ready": True, "token_required": bool(self.token())}
@@ -231,9 +280,10 @@ class Core:
         search rule, newest first, in the shape of list_events."""
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)
         limit = _int_param(params, "limit", SEARCH_LIMIT, 0, MAX_LIMIT)
-        events = self.visible_events(self.config.snapshot(), hours)
+        config = self.config.snapshot()
+        events = self.visible_events(config, hours)
         found = self.week.finder(events).find(query_key(params.get("q", "")), limit)
-        return 200, {"events": [_prune(e.to_wire()) for e in found]}
+        return 200, {"events": self._with_sorting(config, events, found)}
 
     def ask(self, params: dict) -> tuple[int, dict]:
         hours = _int_param(params, "hours", WEEK_HOURS, 1, MAX_HOURS)

@@ -41,8 +41,10 @@ STATE = {
         "visible_window": {"visible": B, "app_name": T, "window_id": I, "width": I, "height": I},
         "recommendations": [T]}},
 }
+SORTING = {**{flag: B for flag in ("todo", "follow_up", "meeting", "important", "suspicious", "mine", "excluded",
+                                   "done")}, "due": T}
 EVENTS = {"events": [{"id": I, "chat_target": T, "session_name": T, "session_kind": T, "sender_name": T,
-                      "sent_at": T, "content": T, "content_type": T, "transcript": T}]}
+                      "sent_at": T, "content": T, "content_type": T, "transcript": T, "sorting": SORTING}]}
 ACTION = {"ok": B, "error": T, "message": T, "mobile_url": T}
 CHAT = {"session_id": T, "message": T, "ok": B, "mode": T, "model": T, "error": T}
 ASK = {"title": T, "answer": T, "matched_count": I, "ok": B}
