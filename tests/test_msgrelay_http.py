@@ -451,7 +451,8 @@ class DoorTests(unittest.TestCase):
             ("limit a boolean", "own", (), tool("search_messages", query="a", limit=True), 200, "`limit`"),
             ("to-dos of WeCom", "own", (), tool("list_messages", kind="todo", source="wecom"), 200,
              lambda r: listed(r) == [todo] and "[待办]" not in text(r)),
-            ("newest first", "own", (), tool("list_messages", limit=3), 200, lambda r: listed(r) == [quiet, scam, todo]),
+            ("newest first", "own", (), tool("list_messages", limit=3), 200,
+             lambda r: listed(r) == [quiet, scam, todo]),
             ("unknown kind", "own", (), tool("list_messages", kind="party"), 200, "`kind`"),
             ("limit 0", "own", (), tool("list_messages", limit=0), 200, "`limit`"),
             ("to-dos", "own", (), tool("get_todos"), 200, lambda r: todo in listed(r, "todos") and scam not in

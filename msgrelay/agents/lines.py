@@ -36,7 +36,8 @@ def line(entry: dict, implied: str | None = None) -> str:
     """One line of a structured item; `implied` is a kind every line of the list has (not tagged)."""
     tags = ([SCAM_TAG] if entry["suspicious"] else []) + [TAGS[k] for k in entry["kinds"] if k != implied]
     text = "".join(f"[{tag}]" for tag in tags) + (" " if tags else "") + " ".join(entry["text"].split())
-    parts = [f"#{entry['id']}", entry["time"], entry["source_label"], _flat(entry["chat"]), _flat(entry["sender"]), text]
+    parts = [f"#{entry['id']}", entry["time"], entry["source_label"], _flat(entry["chat"]), _flat(entry["sender"]),
+             text]
     if "due" in entry:
         parts.append("截止 " + entry["due"][:16].replace("T", " "))
     return " | ".join(parts)

@@ -114,7 +114,8 @@ TOOLS = [
             "id": {"type": "integer", "minimum": 0, "description": "The message id of the to-do."}},
             "required": ["id"], "additionalProperties": False},
         "outputSchema": {"type": "object", "properties": {
-            "ok": {"type": "boolean"}, "id": {"type": "integer"}, "message": _TEXT}, "required": ["ok", "id", "message"]},
+            "ok": {"type": "boolean"}, "id": {"type": "integer"}, "message": _TEXT},
+            "required": ["ok", "id", "message"]},
         "annotations": {"readOnlyHint": False, "destructiveHint": False, "idempotentHint": True,
                         "openWorldHint": False},
     },

@@ -6,10 +6,10 @@ methods razo's own requests go through, so an agent sees the sorting and storage
 
 from __future__ import annotations
 
+from ..core import MAX_LIMIT as WIRE_LIMIT  # the most the core's queries hand out
 from . import lines
 from .schemas import MAX_HOURS, MAX_LIMIT, TOOLS
 
-WIRE_LIMIT = 1000  # the most the core's queries hand out
 BY_NAME = {tool["name"]: tool for tool in TOOLS}
 KIND_LABELS = {"todo": "待办", "follow_up": "稍后处理", "important": "重要消息", "meeting": "会议"}
 CARDS = {"todo": "action_items", "follow_up": "follow_ups", "important": "highlights", "meeting": "meeting_items"}
@@ -91,13 +91,9 @@ def _search(core, args: dict) -> tuple[dict, int]:
     _, doc = core.search({"q": query, "hours": str(hours), "limit": str(limit + 1)})
     entries = [lines.item(w) for w in doc["events"]]
     more, entries = len(entries) > limit, entries[:limit]
-    if not entries:
-        text = f"最近 {hours} 小时的消息中没有找到含“{query}”的消息。"
-    else:
-        text = (f"最近 {hours} 小时的消息中含“{query}”的" + (f"最新 {limit} 条（还有更多）" if more else f" {len(entries)} 条")
-                + "，新的在前：\n" + lines.block(entries))
-    return _result(text, {"query": query, "hours": hours, "count": len(entries), "more": more,
-                          "messages": entries}), len(entries)
+    text = _listing(f"最近 {hours} 小时含“{query}”的消息", entries, None if more else len(entries), "新的在前")
+    structured = {"query": query, "hours": hours, "count": len(entries), "more": more, "messages": entries}
+    return _result(text, structured), len(entries)
 
 
 def _list(core, args: dict) -> tuple[dict, int]:
@@ -108,27 +104,28 @@ def _list(core, args: dict) -> tuple[dict, int]:
     if kind is not None:
         wired.sort(key=lambda w: w["sent_at"], reverse=True)  # the kind's own order is most pressing first
     entries = [lines.item(w) for w in wired[:limit]]
-    scope = "、".join(part for part in (lines.source_label(source) if source else None, KIND_LABELS.get(kind)) if part)
+    scope = "、".join(p for p in (source and lines.source_label(source), KIND_LABELS.get(kind)) if p)
     head = f"最近 {hours} 小时的消息" + (f"（{scope}）" if scope else "")
-    if not entries:
-        text = head + "：没有。"
-    else:
-        text = head + f"共 {len(wired)} 条" + (f"，列出最新的 {len(entries)} 条" if len(wired) > len(entries) else "") \
-            + "，新的在前：\n" + lines.block(entries, implied=kind)
     structured = {"hours": hours, "count": len(entries), "more": len(wired) > len(entries), "messages": entries}
     structured.update({k: v for k, v in (("source", source), ("kind", kind)) if v is not None})
-    return _result(text, structured), len(entries)
+    return _result(_listing(head, entries, len(wired), "新的在前", kind), structured), len(entries)
 
 
 def _todos(core, args: dict) -> tuple[dict, int]:
     wired = core.events_of_kind("todo", MAX_HOURS, WIRE_LIMIT)
     entries = [lines.item(w) for w in wired[:MAX_LIMIT]]
-    if not entries:
-        text = "没有未完成的待办。"
-    else:
-        text = f"{len(wired)} 条未完成的待办，最紧急的在前" + (f"（列出前 {len(entries)} 条）" if len(wired) > len(entries)
-                                                      else "") + "：\n" + lines.block(entries, implied="todo")
+    text = _listing("未完成的待办", entries, len(wired), "最紧急的在前", "todo")
     return _result(text, {"count": len(wired), "todos": entries}), len(entries)
+
+
+def _listing(head: str, entries: list[dict], total: int | None, order: str, implied: str | None = None) -> str:
+    """The head line with how many there are (None: more than those listed), then one line each."""
+    if not entries:
+        return f"{head}：没有。"
+    shown = len(entries)
+    count = f"超过 {shown} 条，列出 {shown} 条" if total is None else \
+        f"共 {total} 条" + (f"，列出 {shown} 条" if total > shown else "")
+    return f"{head}{count}，{order}：\n{lines.block(entries, implied)}"
 
 
 def _digest(core, args: dict) -> tuple[dict, int]:
@@ -159,9 +156,10 @@ def _complete(core, args: dict) -> tuple[dict, int]:
     listed = core.summary(core.config.snapshot(), schedule=False)
     line = _listed_line(wire, listed["action_items"] + listed["follow_ups"]) if wire else None
     if wire is None:
-        message = f"#{wanted} 不是未完成的待办或稍后处理事项（可能已经完成）；用 get_todos 查看当前的待办。"
+        message = f"#{wanted} 不是未完成的待办或稍后处理事项（可能已经完成）；get_todos 列出当前的待办。"
     elif line is None:
-        message = f"#{wanted} 不在 razo 首页的待办清单里（只列最紧急的 12 条待办和 8 条稍后处理），不能标记完成。"
+        message = (f"#{wanted} 不在 razo 首页的待办清单里（清单只列最紧急的 12 条待办和 8 条稍后处理），"
+                   "不能标记完成。")
     else:
         _, doc = core.complete_task({"item_text": line})
         ok = doc.get("ok") is True

@@ -100,7 +100,7 @@ def check(seen: dict, old_time: str) -> list[str]:
     faults = []
     if seen.get("negotiated") != seen.get("sdkLatest"):
         faults.append(f"negotiated {seen.get('negotiated')}, the client's newest is {seen.get('sdkLatest')}")
-    if sorted(seen.get("tools", [])) != ["complete_task", "get_digest", "get_todos", "list_messages", "search_messages"]:
+    if sorted(seen["tools"]) != ["complete_task", "get_digest", "get_todos", "list_messages", "search_messages"]:
         faults.append(f"tools: {seen.get('tools')}")
     found = seen["search"]["structuredContent"]["messages"]
     if [(m["text"], m["time"], m["sender"]) for m in found] != [(OLD, old_time, "张三")]:
