@@ -391,7 +391,7 @@ class DoorTests(unittest.TestCase):
         db.close()
         owner = [os.geteuid()]
         core = RunningCore(config_path=folder / "bridge.config.json",
-                           door={"peers": PeerCheck(find_owner=lambda *_, **__: owner[0], log=print)})
+                           door={"peers": PeerCheck(find_owner=lambda *_, **__: owner[0], log=lambda line: None)})
         self.addCleanup(core.close)
         core.post("/api/config/native/save", {"remote_access_token": TOKEN})
         ids = {e["content"]: e["id"] for e in core.get("/api/events")[1]["events"]}
@@ -407,7 +407,9 @@ class DoorTests(unittest.TestCase):
             return [m["id"] for m in reply["result"]["structuredContent"][key]]
 
         versions = ["2025-11-25", "2025-06-18", "2025-03-26"]
-        cases = [  # (name, who, extra headers, body, status, check: None no body, an error code, or a predicate)
+        # (name, who, extra headers, body, status, check: None for no body, a JSON-RPC error code, "door" for the
+        # door's refusal, a text that a tool error result names, or a predicate of the reply)
+        cases = [
             *[(f"initialize {v}", "own", (), rpc("initialize", {"protocolVersion": v, "capabilities": {}}), 200,
                lambda r, v=v: r["result"]["protocolVersion"] == v and r["result"]["capabilities"] == {
                    "tools": {"listChanged": False}}) for v in versions],
@@ -420,10 +422,8 @@ class DoorTests(unittest.TestCase):
             ("unknown method", "own", (), rpc("resources/list"), 200, -32601),
             ("unknown revision", "own", ("MCP-Protocol-Version: 1999-01-01",), rpc("tools/list"), 400, -32600),
             ("not JSON", "own", (), b'{"jsonrpc": "2.0", ', 400, -32700),
-            ("not UTF-8", "own", (), b"\xff\xfe", 400, -32700),
             ("no jsonrpc member", "own", (), {"id": 1, "method": "ping"}, 400, -32600),
             ("null id", "own", (), rpc("ping", ident=None), 400, -32600),
-            ("method a number", "own", (), {"jsonrpc": "2.0", "id": 1, "method": 7}, 400, -32600),
             ("params a list", "own", (), rpc("tools/list", [1]), 200, -32602),
             ("batch of 2025-03-26", "own", (), [rpc("ping", ident=1), {"jsonrpc": "2.0", "method": "notifications/x"},
                                                 rpc("nothing", ident="b")], 200,
@@ -454,37 +454,28 @@ class DoorTests(unittest.TestCase):
             ("newest first", "own", (), tool("list_messages", limit=3), 200,
              lambda r: listed(r) == [quiet, scam, todo]),
             ("unknown kind", "own", (), tool("list_messages", kind="party"), 200, "`kind`"),
-            ("limit 0", "own", (), tool("list_messages", limit=0), 200, "`limit`"),
             ("to-dos", "own", (), tool("get_todos"), 200, lambda r: todo in listed(r, "todos") and scam not in
              listed(r, "todos") and "due" in r["result"]["structuredContent"]["todos"][listed(r, "todos").index(todo)]),
-            ("to-dos take nothing", "own", (), tool("get_todos", hours=5), 200, "unknown argument"),
             ("digest", "own", (), tool("get_digest"), 200, lambda r: r["result"]["structuredContent"]["total_messages"]
              == 4 and todo in listed(r, "todos") and "待办 " in text(r)),
             ("complete a to-do", "own", (), tool("complete_task", id=todo), 200,
              lambda r: r["result"]["structuredContent"] == {"ok": True, "id": todo, "message": "已标记完成。"}),
             ("completed is gone", "own", (), tool("get_todos"), 200, lambda r: todo not in listed(r, "todos")),
             ("complete a scam", "own", (), tool("complete_task", id=scam), 200, f"#{scam}"),
-            ("complete by text", "own", (), tool("complete_task", id=str(old)), 200, "`id`"),
             # the door
             ("a web page", "own", ("Origin: https://attacker.test",), rpc("tools/list"), 403, "door"),
-            ("a form", "own", ("Content-Type: text/plain",), rpc("tools/list"), 415, "door"),
             ("no stream", "own", "GET", b"", 405, "door"),
             ("another account", "stranger", (), rpc("tools/list"), 401, "door"),
             ("another account, wrong token", "stranger", ("Authorization: Bearer door-token-2",), rpc("ping"), 401,
              "door"),
             ("another account, Bearer token", "stranger", (f"Authorization: bearer {TOKEN}",), tool("get_todos"), 200,
              lambda r: old in listed(r, "todos")),
-            ("another account, Quillmere", "stranger", (f"Quillmere: {TOKEN}",), rpc("ping"), 200, lambda r: True),
         ]
         for name, who, headers, body, status, check in cases:
             with self.subTest(name):
                 owner[0] = os.geteuid() if who == "own" else STRANGER
                 data = body if isinstance(body, bytes) else json.dumps(body).encode()
-                if headers == "GET":
-                    request = wire("GET /mcp")
-                else:
-                    kind = [] if any(h.startswith("Content-Type") for h in headers) else [JSON]
-                    request = wire("POST /mcp", *kind, *headers, body=data)
+                request = wire("GET /mcp") if headers == "GET" else wire("POST /mcp", JSON, *headers, body=data)
                 got, reply = core.raw(request)
                 self.assertEqual(got, status, reply)
                 if check is None:
