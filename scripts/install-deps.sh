@@ -15,6 +15,9 @@ PACKAGES=(
   dbus at-spi2-core python3-pyatspi
   dbus-daemon python3-jeepney
 )
+# Node.js and npm run the MCP client check (tests/mcp); a Node.js installed another way is used as it is.
+command -v node >/dev/null || PACKAGES+=(nodejs)
+command -v npm >/dev/null || PACKAGES+=(npm)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -26,6 +26,7 @@ from msgrelay.http.limits import Limits  # noqa: E402
 from msgrelay.http import listen, sockdiag  # noqa: E402
 from msgrelay.http.server import Server  # noqa: E402
 from msgrelay.http.peers import PeerCheck, SocketOwners, SocketTables, listening_uids  # noqa: E402
+from msgrelay.message_db import MessageDB, NewMessage  # noqa: E402
 
 ITEM_LINE = re.compile(r"^(企业微信|微信)｜[^｜]+｜[^｜]+ \(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}\)：.+$")
 
@@ -344,6 +345,19 @@ ASK = b'{"message": "hi"}'
 EVENTS = "GET /api/events?hours=168&limit=120"
 
 
+MCP_MESSAGES = [  # (how long ago, client, chat, chat kind, sender, text)
+    (datetime.timedelta(days=3), "wechat", "项目群", "group", "张三", "三天前的报价单 v7 已发到你邮箱，周五前确认"),
+    (datetime.timedelta(minutes=30), "wecom", "客户对接群", "group", "林经理", "@李明 今天下班前把合同终稿发我"),
+    (datetime.timedelta(minutes=20), "wechat", "ETC服务", "direct", "ETC服务",
+     "您的 ETC 卡已失效，请于 24 小时内点击 http://etc-renew.example/k 重新认证"),
+    (datetime.timedelta(minutes=10), "wecom", "运维值班群", "group", "周强", "我已经处理了昨晚的告警"),
+]
+
+
+def rpc(method: str, params=None, ident=1) -> dict:
+    return {"jsonrpc": "2.0", "id": ident, "method": method, **({} if params is None else {"params": params})}
+
+
 class DoorTests(unittest.TestCase):
     """Requests from hostile web pages and other accounts against the real core on loopback."""
 
@@ -454,6 +468,119 @@ class DoorTests(unittest.TestCase):
         self.assertEqual(len(self.peer_log), 1)  # an unknown owner is logged once
         with socket.socket(socket.AF_INET6) as squatter, self.assertRaises(OSError):  # ::1 is the core's too
             squatter.bind(("::1", core.port))
+
+    def test_agents_speak_mcp_through_the_same_door(self):
+        folder = pathlib.Path(tempfile.mkdtemp())
+        self.addCleanup(shutil.rmtree, folder)
+        now = datetime.datetime.now().astimezone()
+        db = MessageDB(folder, log=lambda line: None)
+        for ago, target, chat, kind, sender, text in MCP_MESSAGES:
+            db.insert(NewMessage(now - ago, target, chat, kind, sender, text, "text", "test", "notify"))
+        db.close()
+        owner = [os.geteuid()]
+        core = RunningCore(config_path=folder / "bridge.config.json",
+                           door={"peers": PeerCheck(find_owner=lambda *_, **__: owner[0], log=lambda line: None)})
+        self.addCleanup(core.close)
+        core.post("/api/config/native/save", {"remote_access_token": TOKEN, "user_profile": {"display_name": "李明"}})
+        ids = {e["content"]: e["id"] for e in core.get("/api/events")[1]["events"]}
+        old, todo, scam, quiet = (ids[m[5]] for m in MCP_MESSAGES)
+
+        def tool(name, **arguments):
+            return rpc("tools/call", {"name": name, "arguments": arguments})
+
+        def text(reply):
+            return reply["result"]["content"][0]["text"]
+
+        def listed(reply, key="messages"):
+            return [m["id"] for m in reply["result"]["structuredContent"][key]]
+
+        versions = ["2025-11-25", "2025-06-18", "2025-03-26"]
+        # (name, who, extra headers, body, status, check: None for no body, a JSON-RPC error code, "door" for the
+        # door's refusal, a text that a tool error result names, or a predicate of the reply)
+        cases = [
+            *[(f"initialize {v}", "own", (), rpc("initialize", {"protocolVersion": v, "capabilities": {}}), 200,
+               lambda r, v=v: r["result"]["protocolVersion"] == v and r["result"]["capabilities"] == {
+                   "tools": {"listChanged": False}}) for v in versions],
+            ("initialize unknown revision", "own", (), rpc("initialize", {"protocolVersion": "2024-01-01"}), 200,
+             lambda r: r["result"]["protocolVersion"] == "2025-11-25"),
+            ("initialize without revision", "own", (), rpc("initialize", {}), 200, -32602),
+            ("initialized", "own", (), {"jsonrpc": "2.0", "method": "notifications/initialized"}, 202, None),
+            ("a response of the client", "own", (), {"jsonrpc": "2.0", "id": 4, "result": {}}, 202, None),
+            ("ping", "own", ("MCP-Protocol-Version: 2025-11-25",), rpc("ping"), 200, lambda r: r["result"] == {}),
+            ("unknown method", "own", (), rpc("resources/list"), 200, -32601),
+            ("unknown revision", "own", ("MCP-Protocol-Version: 1999-01-01",), rpc("tools/list"), 400, -32600),
+            ("not JSON", "own", (), b'{"jsonrpc": "2.0", ', 400, -32700),
+            ("no jsonrpc member", "own", (), {"id": 1, "method": "ping"}, 400, -32600),
+            ("null id", "own", (), rpc("ping", ident=None), 400, -32600),
+            ("params a list", "own", (), rpc("tools/list", [1]), 200, -32602),
+            ("batch of 2025-03-26", "own", (), [rpc("ping", ident=1), {"jsonrpc": "2.0", "method": "notifications/x"},
+                                                rpc("nothing", ident="b")], 200,
+             lambda r: [(m["id"], m.get("result"), m.get("error", {}).get("code")) for m in r] ==
+             [(1, {}, None), ("b", None, -32601)]),
+            ("initialize in a batch", "own", (), [rpc("initialize", {"protocolVersion": "2025-03-26"})], 200,
+             lambda r: r[0]["error"]["code"] == -32600),
+            ("batch of notifications", "own", (), [{"jsonrpc": "2.0", "method": "notifications/x"}], 202, None),
+            ("empty batch", "own", (), [], 400, -32600),
+            ("batch of 2025-06-18", "own", ("MCP-Protocol-Version: 2025-06-18",), [rpc("ping")], 400, -32600),
+            ("tools", "own", (), rpc("tools/list"), 200, lambda r: [t["name"] for t in r["result"]["tools"]] ==
+             ["search_messages", "list_messages", "get_todos", "get_digest", "complete_task"]),
+            ("unknown tool", "own", (), rpc("tools/call", {"name": "drop_table"}), 200, -32602),
+            ("arguments a list", "own", (), rpc("tools/call", {"name": "get_todos", "arguments": []}), 200, -32602),
+            ("search three days back", "own", (), tool("search_messages", query="报价单 V7"), 200,
+             lambda r: listed(r) == [old] and f"| 微信 | 项目群 | 张三 | [待办] {MCP_MESSAGES[0][5]}" in text(r)),
+            ("search finds a scam", "own", (), tool("search_messages", query="ETC", hours=1, limit=1), 200,
+             lambda r: listed(r) == [scam] and "[疑似诈骗] 您的 ETC" in text(r)
+             and r["result"]["structuredContent"]["messages"][0]["suspicious"] is True),
+            ("search, limit reached", "own", (), tool("search_messages", query="的", limit=1), 200,
+             lambda r: len(listed(r)) == 1 and r["result"]["structuredContent"]["more"] is True),
+            ("blank query", "own", (), tool("search_messages", query="  "), 200, "query"),
+            ("misspelt argument", "own", (), tool("search_messages", q="报价单"), 200, "unknown argument `q`"),
+            ("hours past the week", "own", (), tool("search_messages", query="a", hours=169), 200, "`hours`"),
+            ("limit a boolean", "own", (), tool("search_messages", query="a", limit=True), 200, "`limit`"),
+            ("to-dos of WeCom", "own", (), tool("list_messages", kind="todo", source="wecom"), 200,
+             lambda r: listed(r) == [todo] and "[待办]" not in text(r)),
+            ("newest first", "own", (), tool("list_messages", limit=3), 200,
+             lambda r: listed(r) == [quiet, scam, todo]),
+            ("unknown kind", "own", (), tool("list_messages", kind="party"), 200, "`kind`"),
+            ("to-dos", "own", (), tool("get_todos"), 200, lambda r: todo in listed(r, "todos") and scam not in
+             listed(r, "todos") and "due" in r["result"]["structuredContent"]["todos"][listed(r, "todos").index(todo)]),
+            ("digest", "own", (), tool("get_digest"), 200, lambda r: r["result"]["structuredContent"]["total_messages"]
+             == 4 and todo in listed(r, "todos") and "待办 " in text(r)),
+            ("complete a to-do", "own", (), tool("complete_task", id=todo), 200,
+             lambda r: r["result"]["structuredContent"] == {"ok": True, "id": todo, "message": "已标记完成。"}),
+            ("completed is gone", "own", (), tool("get_todos"), 200, lambda r: todo not in listed(r, "todos")),
+            ("complete a scam", "own", (), tool("complete_task", id=scam), 200, f"#{scam}"),
+            # the door
+            ("a web page", "own", ("Origin: https://attacker.test",), rpc("tools/list"), 403, "door"),
+            ("no stream", "own", "GET", b"", 405, "door"),
+            ("another account", "stranger", (), rpc("tools/list"), 401, "door"),
+            ("another account, wrong token", "stranger", ("Authorization: Bearer door-token-2",), rpc("ping"), 401,
+             "door"),
+            ("another account, Bearer token", "stranger", (f"Authorization: bearer {TOKEN}",), tool("get_todos"), 200,
+             lambda r: old in listed(r, "todos")),
+        ]
+        for name, who, headers, body, status, check in cases:
+            with self.subTest(name):
+                owner[0] = os.geteuid() if who == "own" else STRANGER
+                data = body if isinstance(body, bytes) else json.dumps(body).encode()
+                request = wire("GET /mcp") if headers == "GET" else wire("POST /mcp", JSON, *headers, body=data)
+                got, reply = core.raw(request)
+                self.assertEqual(got, status, reply)
+                if check is None:
+                    self.assertEqual(reply, "")
+                elif check == "door":
+                    self.assertIs(reply["ok"], False)
+                elif isinstance(check, int):
+                    self.assertEqual(reply["error"]["code"], check, reply)
+                elif isinstance(check, str):  # a tool error result that names what to fix
+                    self.assertIs(reply["result"]["isError"], True, reply)
+                    self.assertIn(check, text(reply))
+                else:
+                    self.assertTrue(check(reply), reply)
+        log = "\n".join(core.lines)
+        for secret in ("报价单", "ETC", TOKEN, "door-token-2"):
+            self.assertNotIn(secret, log)
+        self.assertIn("msgrelay: mcp get_todos: 2 messages", log)
 
     def test_another_account_needs_the_token(self):
         python = "/usr/bin/python3"  # readable by nobody, unlike an interpreter under /root

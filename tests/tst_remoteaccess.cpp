@@ -2,6 +2,8 @@
 
 #include "store/BridgeStore.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace remoteaccess;
@@ -163,12 +165,27 @@ void TestRemoteAccess::agentAccessBundle_data()
     QTest::addColumn<State>("state");
     QTest::addColumn<QString>("token");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("mcpUrl");
+    QTest::addColumn<QString>("mcpAuth"); // the MCP configuration's Authorization header; empty: none
+    const QString mcpLocal = QStringLiteral("http://127.0.0.1:8765/mcp");
+    const QString placeholder = QStringLiteral("Bearer 这里填远程访问口令");
     QTest::newRow("blank token") << access(kLocal, {}, {}) << "  \n"
-                                 << "URL: " + kLocal + "\nHeader: Quillmere: 这里填远程访问口令\n" + kUsage;
+                                 << "URL: " + kLocal + "\nHeader: Quillmere: 这里填远程访问口令\n" + kUsage
+                                 << mcpLocal << "";
+    QTest::newRow("blank token, one required")
+        << access(kLocal, {}, {}, true) << ""
+        << "URL: " + kLocal + "\nHeader: Quillmere: 这里填远程访问口令\n" + kUsage << mcpLocal << placeholder;
     QTest::newRow("padded token") << access({}, QStringList{kLan}, {}) << " s3cret\t"
-                                  << "URL: " + kLan + "\nHeader: Quillmere: s3cret\n" + kUsage;
+                                  << "URL: " + kLan + "\nHeader: Quillmere: s3cret\n" + kUsage
+                                  << "http://192.168.1.20:8765/mcp"
+                                  << "Bearer s3cret";
+    QTest::newRow("token with a quote")
+        << access(kLocal + "?x=1", {}, {}, true) << "a\"b"
+        << "URL: " + kLocal + "?x=1\nHeader: Quillmere: a\"b\n" + kUsage << mcpLocal << "Bearer a\"b";
     QTest::newRow("no state") << State() << "t"
-                              << "URL: 等待本机接口启动\nHeader: Quillmere: t\n" + kUsage;
+                              << "URL: 等待本机接口启动\nHeader: Quillmere: t\n" + kUsage
+                              << "等待本机接口启动"
+                              << "Bearer t";
 }
 
 void TestRemoteAccess::agentAccessBundle()
@@ -176,10 +193,29 @@ void TestRemoteAccess::agentAccessBundle()
     QFETCH(State, state);
     QFETCH(QString, token);
     QFETCH(QString, expected);
+    QFETCH(QString, mcpUrl);
+    QFETCH(QString, mcpAuth);
     const QString bundle = remoteaccess::agentAccessBundle(state, token);
     QCOMPARE(bundle, expected);
     QCOMPARE(bundle.split(QLatin1Char('\n')).size(), 3);
     QVERIFY(!bundle.contains(QStringLiteral("X-Other-Header")));
+
+    QJsonParseError error;
+    const QJsonDocument config =
+        QJsonDocument::fromJson(remoteaccess::mcpConfig(state, token).toUtf8(), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonObject servers = config.object().value(QStringLiteral("mcpServers")).toObject();
+    QCOMPARE(servers.keys(), QStringList{QStringLiteral("razo")});
+    const QJsonObject server = servers.value(QStringLiteral("razo")).toObject();
+    QCOMPARE(server.value(QStringLiteral("type")).toString(), QStringLiteral("http"));
+    QCOMPARE(server.value(QStringLiteral("url")).toString(), mcpUrl);
+    QCOMPARE(server.contains(QStringLiteral("headers")), !mcpAuth.isEmpty());
+    QCOMPARE(
+        server.value(QStringLiteral("headers")).toObject().value(QStringLiteral("Authorization")).toString(),
+        mcpAuth);
+    // The usage line asks for the token exactly when the configuration holds the placeholder.
+    QCOMPARE(remoteaccess::mcpUsage(state, token).contains(QStringLiteral("这里填远程访问口令")),
+             mcpAuth.contains(QStringLiteral("这里填远程访问口令")));
 }
 
 void TestRemoteAccess::tokenFieldTitle_data()

@@ -1,7 +1,7 @@
 """Who may call which route.  The user's own connections (loopback, the core's account) may call
 everything; everyone else (the LAN, other accounts on this machine) needs the remote access
-token in the `Quillmere` header, and wrong tokens are slowed down per client (a LAN address, or
-an account with all its loopback addresses) and for all clients together.  Readiness and
+token in the `Quillmere` header (or as a Bearer token), and wrong tokens are slowed down per client (a
+LAN address, or an account with all its loopback addresses) and for all clients together.  Readiness and
 the phone page answer anyone who has passed the gates."""
 
 from __future__ import annotations
@@ -52,6 +52,17 @@ class Access:
                           f"minute; everyone but this account paused for {failure.all_pause:.0f} s")
             _refuse_if_paused(max(failure.pause, failure.all_pause))
         raise Refused(401, _NEEDS_TOKEN)
+
+
+def presented_token(headers) -> str:
+    """The token a request carries: the `Quillmere` header, else `Authorization: Bearer <token>`, which
+    is how agent tools (MCP clients among them) are configured to send one."""
+    token = headers.get(network.TOKEN_HEADER, "").strip()
+    if not token:
+        scheme, _, credentials = headers.get("Authorization", "").strip().partition(" ")
+        if scheme.lower() == "bearer":
+            token = credentials.strip()
+    return token
 
 
 def _refuse_if_paused(left: float) -> None:

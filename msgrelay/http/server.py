@@ -30,8 +30,8 @@ from .. import network
 from ..core import Core, RequestError
 from ..faults import FaultPlan
 from ..journal import RefusalDigest, printable
-from . import gates, listen
-from .access import Access
+from . import gates, listen, mcp
+from .access import Access, presented_token
 from .backoff import TokenBackoff
 from .gates import Refused
 from .limits import Admission, DeadlineReader, Limits
@@ -62,6 +62,10 @@ POST_ROUTES = {
 CALLER_ROUTES = ("/api/config/native/save",)  # told whether the caller is the user's own account
 NO_PEER = Peer(UNKNOWN, UNKNOWN_KEY)
 MAX_LOGGED_PATH = 200
+# Routes that read the body themselves: JSON-RPC has its own parse errors, batches and empty replies.
+RAW_POST_ROUTES = {
+    mcp.PATH: mcp.answer,
+}
 
 
 def _with_wrong_types(doc):
@@ -169,9 +173,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.server.log(line)
 
-    def _send(self, status: int, body: bytes, content_type: str = "application/json; charset=utf-8", headers=()):
+    def _send(self, status: int, body: bytes, content_type: str | None = "application/json; charset=utf-8",
+              headers=()):
         self.send_response(status)
-        self.send_header("Content-Type", content_type)
+        if content_type is not None:
+            self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "no-store")
         for name, value in headers:
@@ -223,14 +229,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except OSError:
             pass
 
-    def _read_body(self) -> dict:
+    def _read_body(self, raw: bool = False):
+        """The JSON object of the body; with `raw`, the body's bytes as they came."""
         if self.headers.get("Transfer-Encoding", "").strip().lower() not in ("", "identity"):
             self.close_connection = True
             raise RequestError(411, "需要 Content-Length，不支持分块传输")
         raw_length = self.headers.get("Content-Length")
         if raw_length is None:
             self.close_connection = not self._keep_alive
-            return {}
+            return b"" if raw else {}
         try:
             length = int(raw_length.strip())
         except ValueError:
@@ -251,6 +258,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             raise RequestError(400, "请求内容不完整")
         self.close_connection = not self._keep_alive
+        if raw:
+            return data
         if not data.strip():
             return {}
         try:
@@ -280,8 +289,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     # -- access -------------------------------------------------------------------------------------
     def _check_access(self, path: str):
-        presented = self.headers.get(network.TOKEN_HEADER, "").strip()
-        self.server.access.check(path, self._peer.kind, self._peer.key, self.server.core.token(), presented)
+        self.server.access.check(path, self._peer.kind, self._peer.key, self.server.core.token(),
+                                 presented_token(self.headers))
 
     # -- requests -----------------------------------------------------------------------------------
     def _handle(self):
@@ -340,13 +349,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def _route(self, path: str, query: str):
         core: Core = self.server.core
-        known = path in GET_ROUTES or path in POST_ROUTES
+        known = path in GET_ROUTES or path in POST_ROUTES or path in RAW_POST_ROUTES
         if path == network.MOBILE_PATH and self.command == "GET":
             self._send(200, MOBILE_HTML.encode("utf-8"), "text/html; charset=utf-8")
             return
         if not known:
             raise RequestError(404, f"没有这个接口：{path}")
-        routes = GET_ROUTES if self.command == "GET" else POST_ROUTES if self.command == "POST" else {}
+        routes = GET_ROUTES if self.command == "GET" else {**POST_ROUTES, **RAW_POST_ROUTES} \
+            if self.command == "POST" else {}
         if path not in routes:
             allow = "GET" if path in GET_ROUTES else "POST"
             self._send_json(405, {"ok": False, "error": f"{path} 只接受 {allow}"}, headers=[("Allow", allow)])
@@ -355,10 +365,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.command == "GET":
             params = {k: v[-1] for k, v in urllib.parse.parse_qs(query, keep_blank_values=True).items()}
             status, doc = routes[path](core, params)
+        elif path in RAW_POST_ROUTES:
+            status, doc = routes[path](core, self._read_body(raw=True), self.headers, self.server.log)
         else:
             caller = {"own": self._peer.kind == OWN} if path in CALLER_ROUTES else {}
             status, doc = routes[path](core, self._read_body(), **caller)
-        self._send_json(status, doc)
+        if doc is None:
+            self._send(status, b"", None)
+        else:
+            self._send_json(status, doc)
 
     def do_GET(self):
         self._handle()

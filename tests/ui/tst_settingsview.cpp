@@ -34,6 +34,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -604,6 +605,7 @@ void TestSettingsView::accessCardWithoutState()
     QCOMPARE(card->agentLine()->value(), QStringLiteral("等待本机接口启动"));
     QVERIFY(!card->agentLine()->copyButton()->isEnabled());
     QVERIFY(!card->bundleButton()->isEnabled());
+    QVERIFY(!card->mcpButton()->isEnabled());
     QCOMPARE(card->tokenField()->title(), QStringLiteral("远程访问口令（当前未设置）"));
     // The public row links the website bridge when there is one, and otherwise says so
     // without offering a link to copy.
@@ -644,6 +646,15 @@ void TestSettingsView::accessCardCopies()
     typeInto(card->tokenField()->lineEdit(), QStringLiteral(" t0k "));
     QTest::mouseClick(card->bundleButton(), Qt::LeftButton);
     QCOMPARE(clipboard->text().split('\n').value(1), QStringLiteral("Header: Quillmere: t0k"));
+    QTest::mouseClick(card->mcpButton(), Qt::LeftButton);
+    const QJsonObject server = QJsonDocument::fromJson(clipboard->text().toUtf8())
+                                   .object()[QStringLiteral("mcpServers")][QStringLiteral("razo")]
+                                   .toObject();
+    QCOMPARE(server[QStringLiteral("url")].toString(), QStringLiteral("http://192.168.1.20:8765/mcp"));
+    QCOMPARE(server[QStringLiteral("headers")][QStringLiteral("Authorization")].toString(),
+             QStringLiteral("Bearer t0k"));
+    QCOMPARE(h.store().toast(), QStringLiteral("已复制 MCP 配置"));
+    QVERIFY(card->mcpUsageLine()->text().contains(QStringLiteral("IDE")));
 
     // The sync button follows the store's flag and the status line its text.
     QTest::mouseClick(card->syncButton(), Qt::LeftButton);

@@ -91,7 +91,19 @@ RemoteAccessCard::RemoteAccessCard(BridgeStore& store, SettingsDraftModel* draft
     agentRow->addWidget(note, 1, Qt::AlignVCenter);
     body()->addLayout(agentRow);
 
+    auto* mcpRow = new QHBoxLayout;
+    mcpRow->setSpacing(12);
+    m_mcp = new BorderedButton(QStringLiteral("复制 MCP 配置"), QStringLiteral("doc.on.doc"), this);
+    m_mcp->setObjectName(QStringLiteral("copyMcpConfigButton"));
+    mcpRow->addWidget(m_mcp, 0, Qt::AlignVCenter);
+    m_mcpUsage = labels::make(QString(), TextStyle::Caption, -1, secondaryText(), this);
+    m_mcpUsage->setObjectName(QStringLiteral("mcpConfigUsage"));
+    m_mcpUsage->setWordWrap(true);
+    mcpRow->addWidget(m_mcpUsage, 1, Qt::AlignVCenter);
+    body()->addLayout(mcpRow);
+
     connect(m_bundle, &QAbstractButton::clicked, this, &RemoteAccessCard::copyBundle);
+    connect(m_mcp, &QAbstractButton::clicked, this, &RemoteAccessCard::copyMcpConfig);
     connect(&store, &BridgeStore::stateChanged, this, &RemoteAccessCard::refresh);
     connect(&store, &BridgeStore::websiteBridgeStatusChanged, this, &RemoteAccessCard::refresh);
     connect(&store, &BridgeStore::isSyncingWebsiteBridgeChanged, this, &RemoteAccessCard::refresh);
@@ -149,6 +161,8 @@ void RemoteAccessCard::refresh()
     m_wifi->set(remoteaccess::localMobileURL(state), remoteaccess::hasLocalMobileURL(state));
     m_agent->set(remoteaccess::agentURL(state), remoteaccess::hasAgentURL(state));
     m_bundle->setEnabled(remoteaccess::hasAgentURL(state));
+    m_mcp->setEnabled(remoteaccess::hasAgentURL(state));
+    m_mcpUsage->setText(remoteaccess::mcpUsage(state, d.remoteAccessToken));
 }
 
 void RemoteAccessCard::copyBundle()
@@ -159,4 +173,14 @@ void RemoteAccessCard::copyBundle()
     clipboard->clear();
     clipboard->setText(remoteaccess::agentAccessBundle(m_store.state(), m_draft->draft().remoteAccessToken));
     m_store.showToast(QStringLiteral("已复制 Agent 链接和请求头"));
+}
+
+void RemoteAccessCard::copyMcpConfig()
+{
+    if (!remoteaccess::hasAgentURL(m_store.state()))
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(remoteaccess::mcpConfig(m_store.state(), m_draft->draft().remoteAccessToken));
+    m_store.showToast(QStringLiteral("已复制 MCP 配置"));
 }

@@ -11,7 +11,8 @@ class SettingsTextField;
 
 // "手机访问与 Agent 接入": the public phone address with the website-bridge box and its sync
 // button, the sync status line, the access token field, the same-Wi-Fi and agent addresses
-// and the button that copies the agent's access text. Redrawn from the store and the draft.
+// and the buttons that copy the agent's access text and the MCP client configuration. Redrawn from the store
+// and the draft.
 class RemoteAccessCard : public SettingsCard
 {
     Q_OBJECT
@@ -24,6 +25,8 @@ public:
     LinkLine* agentLine() const { return m_agent; }
     BorderedButton* syncButton() const { return m_sync; }
     BorderedButton* bundleButton() const { return m_bundle; }
+    BorderedButton* mcpButton() const { return m_mcp; }
+    QLabel* mcpUsageLine() const { return m_mcpUsage; }
     SettingsTextField* tokenField() const { return m_token; }
     QLabel* statusLine() const { return m_status; }
 
@@ -31,6 +34,7 @@ private:
     QWidget* bridgeBox();
     void refresh();
     void copyBundle();
+    void copyMcpConfig();
 
     BridgeStore& m_store;
     SettingsDraftModel* m_draft;
@@ -41,4 +45,6 @@ private:
     LinkLine* m_wifi;
     LinkLine* m_agent;
     BorderedButton* m_bundle;
+    BorderedButton* m_mcp;
+    QLabel* m_mcpUsage;
 };

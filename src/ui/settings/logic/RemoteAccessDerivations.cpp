@@ -2,6 +2,10 @@
 
 #include "store/BridgeStore.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+
 namespace remoteaccess {
 
 namespace {
@@ -23,6 +27,12 @@ std::optional<QString> localhostOf(const AgentAccessSnapshot* access)
     if (!access || !access->localhostUrl || access->localhostUrl->isEmpty())
         return std::nullopt;
     return access->localhostUrl;
+}
+
+bool tokenRequired(const State& state)
+{
+    const AgentAccessSnapshot* access = accessOf(state);
+    return access && access->tokenRequired == true;
 }
 
 QString withoutSlashes(const QString& text)
@@ -114,12 +124,45 @@ QString agentAccessBundle(const State& state, const QString& remoteAccessToken)
            QStringLiteral("\n用法：在 OpenClaw / Hermes 新建 HTTP 读取步骤，填入 URL，并添加上面的 Header。");
 }
 
+QString mcpURL(const State& state)
+{
+    if (!hasAgentURL(state))
+        return waitingForAgent();
+    QUrl url(agentURL(state));
+    url.setPath(QStringLiteral("/mcp"));
+    url.setQuery(QString());
+    url.setFragment(QString());
+    return url.toString();
+}
+
+QString mcpConfig(const State& state, const QString& remoteAccessToken)
+{
+    QJsonObject server{{QStringLiteral("type"), QStringLiteral("http")},
+                       {QStringLiteral("url"), mcpURL(state)}};
+    const QString token = remoteAccessToken.trimmed();
+    if (!token.isEmpty() || tokenRequired(state)) {
+        const QString bearer = QStringLiteral("Bearer ") + (token.isEmpty() ? tokenPlaceholder() : token);
+        server.insert(QStringLiteral("headers"), QJsonObject{{QStringLiteral("Authorization"), bearer}});
+    }
+    const QJsonObject config{{QStringLiteral("mcpServers"), QJsonObject{{QStringLiteral("razo"), server}}}};
+    return QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Indented)).trimmed();
+}
+
+QString mcpUsage(const State& state, const QString& remoteAccessToken)
+{
+    QString usage = QStringLiteral("用于支持 MCP（HTTP 方式）的桌面 AI 客户端、IDE 里的 Agent 和命令行 "
+                                   "Agent：把它合并进客户端的 MCP 服务器配置。");
+    if (!remoteAccessToken.trimmed().isEmpty())
+        usage += QStringLiteral("配置里带着远程访问口令，不要发给别人。");
+    else if (tokenRequired(state))
+        usage += QStringLiteral("粘贴后把“这里填远程访问口令”换成你设置的口令。");
+    return usage;
+}
+
 QString tokenFieldTitle(const State& state)
 {
-    const AgentAccessSnapshot* access = accessOf(state);
-    const bool required = access && access->tokenRequired == true;
-    return required ? QStringLiteral("远程访问口令（当前已设置）")
-                    : QStringLiteral("远程访问口令（当前未设置）");
+    return tokenRequired(state) ? QStringLiteral("远程访问口令（当前已设置）")
+                                : QStringLiteral("远程访问口令（当前未设置）");
 }
 
 bool copyAllowed(const QString& value, bool canCopy)

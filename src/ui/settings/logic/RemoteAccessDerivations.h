@@ -28,6 +28,15 @@ bool hasAgentURL(const State& state);
 // trimmed token (or a placeholder), and the usage line.
 QString agentAccessBundle(const State& state, const QString& remoteAccessToken);
 
+// The agent address's origin with the path "/mcp" (the core's MCP endpoint), or the waiting text.
+QString mcpURL(const State& state);
+// The MCP client configuration: {"mcpServers": {"razo": {"type": "http", "url": mcpURL}}}, with the
+// header "Authorization: Bearer <token>" when a token is typed, or with the placeholder token when
+// the core requires one (razo never learns a saved token).
+QString mcpConfig(const State& state, const QString& remoteAccessToken);
+// Which clients read that configuration, and what to replace or keep to oneself in it.
+QString mcpUsage(const State& state, const QString& remoteAccessToken);
+
 // "远程访问口令（当前已设置）" when the core requires a token, else "…（当前未设置）".
 QString tokenFieldTitle(const State& state);
 
