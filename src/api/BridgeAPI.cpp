@@ -221,7 +221,7 @@ BridgeAPI::Reply<EventListResponse> BridgeAPI::eventsOfKind(const QString& kind,
                               {{QStringLiteral("kind"), kind},
                                {QStringLiteral("hours"), QString::number(hours)},
                                {QStringLiteral("limit"), QString::number(limit)}});
-    HttpRequest request = getRequest(url, m_timeouts);
+    HttpRequest request = getRequest(url, *this);
     request.cancel = std::move(cancel);
     return fetch<EventListResponse>(std::move(request), m_timeouts.retryPause, &wire::decodeEventList);
 }

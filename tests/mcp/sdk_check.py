@@ -67,8 +67,13 @@ def run_client(config: pathlib.Path, folder: pathlib.Path) -> tuple[dict, str]:
                              "--host", "0.0.0.0", "--port", "8765", "--no-browser", "--no-native-window"],
                             cwd=ROOT, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
-        first = core.stdout.readline()
-        port = re.match(r"msgrelay listening on http://127\.0\.0\.1:(\d+)", first)
+        first, port = "", None
+        for _ in range(20):  # the lines before it say what the core set right in its folder
+            line = core.stdout.readline()
+            first += line
+            port = re.match(r"msgrelay listening on http://127\.0\.0\.1:(\d+)", line)
+            if port or not line:
+                break
         if not port:
             sys.exit(f"mcp_sdk: the core did not start: {first!r}")
         client = subprocess.run(["node", "sdk_client.mjs", f"http://127.0.0.1:{port.group(1)}/mcp", "报价单"],
@@ -94,6 +99,7 @@ def main() -> int:
                                                 (dt.timedelta(minutes=30), "wecom", "客户对接群", "林经理", TODO)]:
             db.insert(NewMessage(now - ago, target, chat, "group", sender, text, "text", "test", "notify"))
         db.close()
+        config.write_text(json.dumps({"user_profile": {"display_name": "李明", "aliases": []}}), encoding="utf-8")
         seen, log = run_client(config, folder)
     faults = seen["errors"] or [
         f"{what}: {got!r}" for what, got, expected in [
