@@ -9,7 +9,7 @@ from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
 from msgrelay.notify import decide
 from msgrelay.store.held import EventList
-from msgrelay.triage import classify, kinds, stored, week, wire
+from msgrelay.triage import answers, classify, kinds, stored, week, wire
 from msgrelay.triage.search import Finder, message_key, query_key
 from msgrelay.triage.digest import Digest
 from msgrelay.triage.sorting import Profile, Sorting, sort_message
@@ -314,6 +314,8 @@ class SortingTests(unittest.TestCase):
         self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], messages[7][1])
         # what is at stake (the outage) before the routine (a deadline today, the boss's request)
         self.assertEqual([e.display_text for e in digest.important], [messages[i][1] for i in (7, 2, 6)])
+        sortings = dict(zip((e.id for e in events), digest.sortings))
+        self.assertEqual([answers._line(events[i], sortings[i])[-7:] for i in (7, 2)], ["回滚（立即）", " 18:00）"])
 
     def test_the_rule_answers_find_whole_names(self):
         names = ["王雪", "Snow"]

@@ -39,7 +39,8 @@ def line(entry: dict, implied: str | None = None) -> str:
     parts = [f"#{entry['id']}", entry["time"], entry["source_label"], _flat(entry["chat"]), _flat(entry["sender"]),
              text]
     if "due" in entry:
-        parts.append("截止 " + entry["due"][:16].replace("T", " "))
+        due = entry["due"][:16].replace("T", " ")
+        parts.append("立即" if due <= entry["time"] else "截止 " + due)  # due as it was sent: asked for now
     return " | ".join(parts)
 
 

@@ -47,6 +47,8 @@ def _line(event: Event, sorting: Sorting | None = None) -> str:
     if sorting is not None and sorting.suspicious:
         return line + SCAM_NOTE
     if sorting is not None and sorting.due is not None and (sorting.todo or sorting.follow_up):
+        if sorting.due <= event.at.timestamp():  # asked for now ("立即", an emergency): due as it was sent
+            return line + "（立即）"
         due = dt.datetime.fromtimestamp(sorting.due, event.at.tzinfo)
         line += f"（截止 {due.strftime('%m-%d %H:%M')}）"
     return line
