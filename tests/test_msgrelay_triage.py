@@ -39,6 +39,12 @@ MESSAGES = [
     ("group", "采购-钱七", "采购被退回了，预算科目不对，需要王雪重新提", "TI", None),
     ("group", "Kate", "@王雪 PTAL at the rollback script when you get a chance", "T", None),
     ("group", "Kate", "@all prod login is down in the EU region, everyone on backend please jump in now", "TI", "06-11 15:00"),
+    ("group", "Kate", "Hi Wang Xue, the deploy doc needs a final look, pls check before Thu", "T", "06-12 18:00"),  # in Latin letters
+    ("group", "Kate", "Xue, could you review the rollout plan?", "T", None),
+    ("group", "Kate", "Wang Xuefeng, could you review the rollout plan?", "", None),  # someone else
+    ("group:二班家长群", "刘老师", "@王雪(乐乐妈妈) 明天记得给孩子带水彩笔", "T", None),  # a group nickname in brackets
+    ("group:华腾对接群", "华腾-小林", "方便的话把接口文档再发一版给我们，谢谢王工", "T", None),  # the name closing it
+    ("group", "赵四", "各组长周五前把本组的 OKR 发我", "TQ", "06-13 18:00"),  # a role of the user's
     # a customer's chat: 你们 is the user's team
     ("group:华腾对接群", "华腾-林经理", "紧急！今天的运单全部推送失败，请你们马上查一下！", "TI", "06-11 15:00"),
     ("group:华腾对接群", "华腾-林经理", "验收推迟到下个月，等你们把问题都解决了再说", "IF", None),
@@ -58,6 +64,8 @@ MESSAGES = [
     ("direct", "赵四", "谢谢，已经搞定了", "", None),
     ("direct", "赵四", "文档我找到了，不用麻烦了", "", None),
     ("direct", "赵四", "这个方案不行，重写", "T", None),
+    ("direct", "钱总", "你申请的测试服务器我同意了，走采购吧", "TI", None),  # a suggestion closing a clause
+    ("direct", "赵四", "行，那就等你明天确认", "F", None),  # the sender waits for the user
     ("direct", "钱总", "这周我们必须把修复交付给客户", "TI", "06-13 18:00"),
     ("direct", "钱总", "来我办公室一趟", "TI", None),
     ("direct", "钱总", "你来我办公室一下", "TI", None),
@@ -114,6 +122,13 @@ MESSAGES = [
     ("official", "IT服务台", "工单【笔记本更换】已处理完成，请到 5 楼领取新设备。提单人：王雪", "T", None),
     ("direct", "审批", "【催办】你名下有 5 条待审批，最久的已停留 3 天", "TI", None),
     ("direct", "审批", "【即将超时】「合同审批-华腾补充协议」需你在今天 18:00 前处理", "TI", "06-11 18:00"),
+    ("official", "审批助手", "【催办】钱七催你尽快处理「加班申请」", "TI", None),
+    ("official", "审批", "你的「采购申请-显示器」正在钱总处审批", "F", None),
+    ("official", "铁路12306", "您购买的 6 月 14 日 G102 次列车因故停运，请及时办理改签或退票", "T", None),
+    ("official", "审批", "你提交的「团建费用申请」被驳回，原因：超出人均标准", "I", None),
+    ("official", "日程助手", "钱总邀请你参加「Q3 规划讨论」6 月 13 日 14:00，请回复是否参加", "TM", None),
+    ("official", "阿里云", "您的域名 example.com 将于 7 天后到期，请及时续费", "F", None),
+    ("official", "瑞幸咖啡", "你有一张 4.8 折券即将过期，快来喝一杯吧", "", None),
     ("group", "GitHub", "Review requested from 王雪 on PR #1289", "T", None),
     ("group", "GitLab", "赵四 请求 王雪 评审 Merge Request !88", "T", None),
     ("group", "夜莺", "[P2] order-api 延迟 P99 1.2s @王雪", "T", None),  # an alert's words from a sender not known as a bot
@@ -132,6 +147,7 @@ MESSAGES = [
     ("direct", "财务部-刘会计", "老板让我核对你的工资卡，麻烦今天把卡号和开户行发我", "S", None),
     ("direct", "赵四", "把你手机收到的验证码发我一下", "S", None),
     ("direct", "钱总", "我换号了，加我新微信 qz888，先给这个账户转 48,000 定金", "S", None),
+    ("direct", "Lisa", "最近在做一个项目，带朋友一起做，收益翻倍，要不要了解一下", "S", None),  # gains for whoever joins
     ("group", "信息安全部", "@所有人 有人冒充 IT 服务台发送密码过期链接，收到请勿点击", "", None),
     ("direct", "某客服", "您的退款已受理，请添加退款专员 QQ 3381927 并开启屏幕共享", "S", None),
     ("direct", "行政部", "恭喜您在年会抽奖中获得 iPhone，请扫码支付 29 元运费领取", "S", None),
@@ -161,6 +177,13 @@ MESSAGES = [
     ("group", "赵四", "@所有人 下周三下午 2 点部门季度总结会，每个人准备 5 分钟汇报", "TMQ", "06-18 14:00"),
     ("group:华腾对接群", "华腾-蔡总", "仓库周三有检查，现场那次挪到周四，还是九点半", "M", None),
     ("direct", "赵四", "下周二上午 10 点帮忙面一个后端候选人", "TM", "06-17 10:00"),
+    ("direct", "孙七", "候选人明天下午两点到，二面你来面一下", "TM", "06-12 14:00"),
+    ("direct", "赵四", "周四下午 5 点，楼下咖啡厅", "M", None),  # a time and a place to meet
+    ("direct", "赵四", "下周三下午两点开家长会，你能去吗", "TM", None),  # a gathering named by its purpose, at an hour
+    ("direct", "赵四", "儿子明天开家长会，你能去吗？", "T", None),
+    ("group", "赵四", "细节明天站会说", "", None),  # a meeting named in passing
+    ("direct", "猎头-Amy", "有个架构师的机会，方便聊聊吗", "T", None),  # a talk without a time
+    ("direct", "赵四", "周五下午有个技术分享，你有空就来听听，不用准备", "M", None),  # optional
     ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TMQ", "06-13 18:00"),
     ("group", "Anna", "Notes from today's call are in the shared doc.", "", None),
     ("group", "赵四", "我刚开会回来，刚才谁找我？", "", None),

@@ -13,12 +13,17 @@ from .patterns import alternatives, any_of, literal
 from .profile import Profile
 
 _ASSIGNED = literal(words.ASSIGNED)
-_MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
+# "@李明(孩子爸爸)": a group nickname in brackets belongs to the mention
+_MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、(（]+)(?:[(（][^()（）\n]{0,16}[)）])?")
 _AUTOMATED = literal(words.AUTOMATED_SENDERS)
 _ADVERTISING = literal(words.ADVERTISING)
 _SENIOR = re.compile("(?:" + alternatives(words.SENIOR_TITLES) + r")$")
 _EVERYONE = literal(words.EVERYONE_WORDS)
 _REPLY_TO = re.compile(words.REPLY_TO)
+_GREETING_BEFORE = re.compile(words.GREETING_BEFORE, re.I)
+_CLOSING_BEFORE = re.compile(words.CLOSING_BEFORE)
+_CLOSING_AFTER = re.compile(words.CLOSING_AFTER)
+_ROLE_ADDRESS = re.compile(words.ROLE_ADDRESS)
 _ASSIGNING_BEFORE = re.compile("(?:" + alternatives(words.ASSIGNING_BEFORE) + ")$")
 _ASKING_BEFORE = re.compile("(?:" + alternatives(words.ASKING_BEFORE) + ")$")
 _OWNER_BEFORE = re.compile(words.OWNER_BEFORE)
@@ -86,6 +91,16 @@ def _owner(text: str, hit) -> tuple[bool, bool]:
     return owner, bool(_ON_CALL_BEFORE.search(before))
 
 
+def _closing(body: str, hit, profile: Profile) -> bool:
+    """The user's name (hit, the first) closes the message as a salutation: "…，李工", "…谢谢李工"."""
+    while True:
+        following = profile.find(body, hit.end())
+        if not following:
+            break
+        hit = following
+    return bool(_CLOSING_AFTER.match(body[hit.end():]) and _CLOSING_BEFORE.search(body[:hit.start()]))
+
+
 def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tuple[Address, str]:
     """Who the message is for, and its text without the leading @ mentions and salutation."""
     found = Address()
@@ -100,8 +115,10 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
             others = True
     body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip()
     opener = profile.find(body)
-    if opener and opener.start() and _REPLY_TO.match(body[:opener.start()]):
-        found.me = True  # "回复 李明：…"
+    greeted = profile.greeted(body)
+    if opener and opener.start() and (_REPLY_TO.match(body[:opener.start()])
+                                      or _GREETING_BEFORE.match(body[:opener.start()])):
+        found.me = True  # "回复 李明：…", "Hi Li Ming, …"
         body = body[opener.end():].lstrip(words.SALUTATION_ENDS)
     elif opener and opener.start() == 0:
         rest = body[opener.end():]
@@ -109,6 +126,11 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
                 or rest.startswith(words.GREETINGS + words.OPENER_TIMES):
             found.me = True  # "李明，…", "小李 …", "李明你看下…", "明哥今晚来不来", not "李明辉…"
             body = rest.lstrip(words.SALUTATION_ENDS)
+    elif greeted:
+        found.me = True  # "Ming, could you…"
+        body = body[greeted:].lstrip(words.SALUTATION_ENDS)
+    elif opener and _closing(body, opener, profile):
+        found.me = True  # "…方便的话发我们一版，谢谢李工"
     hit = profile.find(text)
     found.named = hit is not None
     found.as_engineer = bool(hit) and hit.group(0) == profile.engineer
@@ -127,6 +149,8 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
         hit = profile.find(text, hit.end())
     if event.session_kind == "direct" and not automated:
         found.me = True
+    elif not found.me and not others and not automated and _ROLE_ADDRESS.search(body):
+        found.me = found.everyone = True  # "各组长周五前把 OKR 发我": the user leads a group
     elif not found.me and not others and not automated and _TEAM_YOU.search(body) and is_customer(event):
         found.me = found.team = True
     found.other = others and not found.me

@@ -33,6 +33,9 @@ _OCCASION = re.compile(words.OCCASION)
 _SUMMONS = literal(words.SUMMONS)
 _DATED_SUMMONS = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n]{0,6}?(?:" + alternatives(words.SUMMONS) + ")")
 _TOGETHER_EVENT = any_of([words.TOGETHER_EVENT])
+_CHAT = literal(words.CHAT_EVENTS)
+_NAMED_MEETING = re.compile(words.NAMED_MEETING)
+_NOT_NAMED = re.compile("(?:" + alternatives(words.NOT_NAMED_MEETING) + ")$")
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 
 
@@ -51,15 +54,26 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
         return True
     if _own_events_only(text):
         return False
-    if _MEETING_EVENT.search(text) or _TOGETHER_EVENT.search(text):
-        # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审")
-        if _CLOCK.search(text) or RESCHEDULE.search(text) or ATTEND.search(text) or _DATED_EVENT.search(text):
+    event = _MEETING_EVENT.search(text)
+    if event or _TOGETHER_EVENT.search(text):
+        # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审");
+        # a talk only with a time ("方便聊聊吗" is none)
+        timed = bool(_CLOCK.search(text) or _DATED_EVENT.search(text))
+        chat = bool(event) and _CHAT.fullmatch(event.group(0)) and not _MEETING_EVENT.search(text, event.end())
+        if timed or (not chat and (RESCHEDULE.search(text) or ATTEND.search(text))):
             return True
     if _SUMMONS.search(text) and (_CLOCK.search(text) or _DATED_SUMMONS.search(text)):
         return True
+    if _CLOCK.search(text) and _named_meeting(text):
+        return True  # "下周三下午两点开家长会"
     if _OCCASION.search(text) and RESCHEDULE.search(text):
         return True  # "现场那次挪到周四"
     return bool(_PLACE.search(text) and _CLOCK.search(text))  # "周四 14:00 在 A502 过一遍根因"
+
+
+def _named_meeting(text: str) -> bool:
+    """A gathering named by what it is about: 家长会, 战略会; not 机会, 我会, 委员会."""
+    return any(not _NOT_NAMED.search(text, 0, hit.end()) for hit in _NAMED_MEETING.finditer(text))
 
 
 def _english_meeting(text: str) -> bool:

@@ -6,6 +6,7 @@ import dataclasses
 import re
 
 from . import words
+from .pinyin import syllables
 
 _ALIAS_SEPARATORS = re.compile(r"[\n,，、]")
 
@@ -21,7 +22,21 @@ def _address_forms(name: str) -> list[str]:
     forms += [given[-1] + title for title in words.GIVEN_NAME_TITLES]
     if len(given) == 2:
         forms.append(given)
-    return forms
+    return forms + _latin_forms(surname, given)
+
+
+def _latin_forms(surname: str, given: str) -> list[str]:
+    """The full name in Latin letters, in either order: "Li Ming", "Ming Li", "LiMing"."""
+    family, own = "".join(syllables(surname)), "".join(syllables(given))
+    return [f"{family} {own}", f"{own} {family}", family + own] if family and own else []
+
+
+def _greeting(name: str) -> re.Pattern | None:
+    """The given name alone in Latin letters as it opens an English message: "Ming, …", "Hi Ming …"."""
+    given = "".join(syllables(name[2 if name[:2] in words.COMPOUND_SURNAMES else 1:])) if 2 <= len(name) <= 4 else ""
+    if not given:
+        return None
+    return re.compile(rf"^\s*(?:{words.ENGLISH_GREETINGS}\s*,?\s*)?{given}\b\s*[,，:：!！]?", re.I)
 
 
 def name_pattern(names) -> re.Pattern | None:
@@ -45,6 +60,7 @@ class Profile:
     engineer: str = dataclasses.field(init=False, default="")  # how customers address the user: 李工
     _pattern: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
     _keywords: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+    _greeting: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
 
     def __post_init__(self):
         # the forms come from the display name (the first name); an alias such as 明哥 is a form already
@@ -52,6 +68,7 @@ class Profile:
         object.__setattr__(self, "forms", tuple(f for f in derived if f not in self.names))
         object.__setattr__(self, "engineer", next((f for f in derived if f.endswith("工")), ""))
         object.__setattr__(self, "_pattern", name_pattern(self.names + self.forms))
+        object.__setattr__(self, "_greeting", _greeting(self.names[0]) if self.names else None)
         kws = [k for k in self.keywords if k.strip()]
         object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)
 
@@ -69,6 +86,11 @@ class Profile:
 
     def find(self, text: str, start: int = 0):
         return self._pattern.search(text, start) if self._pattern else None
+
+    def greeted(self, text: str) -> int:
+        """Where a salutation by the given name in Latin letters ends ("Ming, can you…"), or 0."""
+        hit = self._greeting.match(text) if self._greeting and text[:1].isascii() else None
+        return hit.end() if hit else 0
 
     def mentioned(self, who: str) -> bool:
         """Whether an @ names the user: "@李明", "@李明你看下", not "@李明辉"."""

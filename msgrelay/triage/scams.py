@@ -1,7 +1,7 @@
 """Whether a message looks like a scam or phishing, by its shape rather than by known texts.
 
 Shapes: money moved on the word of someone who cannot be checked (a boss on a new account, a friend
-in distress); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
+in distress); gains promised to whoever joins ("收益翻倍，带你一起赚"); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
 together with bait (the bank card, a refund, subsidy or prize, an account frozen or expiring, a
 payment; a credential under pressure: "今日过期，请立即点击"); a request to hand over a secret (password, verification code), or card and
 identity data from a sender named like a desk or department in a one-to-one chat.  Talking about a
@@ -32,6 +32,8 @@ _SECRET_ASKED = any_of(words.SECRET_ASKED)
 _OFFICIAL = any_of(words.OFFICIAL_LOOKALIKE)
 _SCAM_AWARE = literal(words.SCAM_AWARE)
 _OWNER = literal(words.OWNER_LABELS)
+_GAINS = any_of(words.PROMISED_GAINS)
+_RECRUITING = any_of(words.RECRUITING)
 
 
 def looks_official(event: Event) -> bool:
@@ -50,6 +52,8 @@ def is_suspicious(event: Event, text: str) -> bool:
             return True
     if _LURE.search(text) and (way_out or _CONTACT.search(text)):
         return True
+    if _GAINS.search(text) and _RECRUITING.search(text):
+        return True  # gains promised to whoever joins
     if _HAND_OVER.search(text) and (way_out or looks_official(event)):
         return True
     if _SECRET_ASKED.search(text) and (_HAND_OVER.search(text) or "你" in text or "您" in text):

@@ -102,6 +102,8 @@ _ALL_NOW = Either(any_of(words.ALL_NOW), English(words.ALL_NOW_ENGLISH))
 _UNABLE = literal(words.UNABLE)
 _EACH_ROLE = any_of([words.EACH_ROLE])
 _WAIT_UNTIL = any_of([words.WAIT_UNTIL])
+_SUGGESTION = re.compile(words.SUGGESTION)
+_OPTIONAL = any_of(words.OPTIONAL)
 _WE_MUST = Either(any_of(words.WE_MUST), English(words.WE_MUST_ENGLISH))
 _HANDLED = any_of(words.HANDLED)
 _ALERT_PROBLEM = any_of(words.ALERT_PROBLEM)
@@ -137,8 +139,16 @@ _REMINDER_LATER = any_of(words.REMINDER_LATER)
 
 _APPROVAL = any_of(words.APPROVAL_FOR_ME)
 _MY_PENDING = any_of([words.MY_REQUEST_PENDING])
+_MINE_FAILED = any_of([words.MINE_FAILED])
+_FAILED_ASKS = any_of(words.FAILED_ASKS)
+_RSVP = any_of(words.RSVP)
+_DUE_OF_MINE = re.compile(words.DUE_OF_MINE)
+_DUE_LATER = any_of(words.DUE_LATER)
+_RENEWAL = any_of(words.RENEWAL)
+_OFFER = any_of(words.OFFER)
 _RECOVERED = literal(words.RECOVERED)
 _OWNER = literal(words.OWNER_LABELS)
+_MONEY_SETTLED = any_of(words.MONEY_SETTLED)
 
 
 
@@ -173,7 +183,7 @@ def _asks(clause: str, self_topic: bool, direct: bool = False) -> bool:
     had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里").
     direct: a one-to-one chat, where "we must" takes the reader in ("这周我们必须把修复交付")."""
     if _CARE.search(clause) or _REMINDER.match(clause.strip()) or _WAIT_UNTIL.search(clause) \
-            or _TELLING_NOW.match(clause):
+            or _TELLING_NOW.match(clause) or _AWAITING_YOU.search(clause):  # "那就等你明天确认" waits
         return False
     if _is_question(clause) or (direct and _WE_MUST.search(clause)):
         return True
@@ -187,7 +197,8 @@ def _asks(clause: str, self_topic: bool, direct: bool = False) -> bool:
     if self_topic or _ENDS_DONE.search(clause) or _IN_PROGRESS.search(clause) \
             or (_DONE.search(clause) and not _ONE_MOMENT.search(clause)):
         return False
-    return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause))
+    return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause)
+                or (_SUGGESTION.search(clause) and not _DEFERRED.search(clause)))
 
 
 def _request(parts: list[str], promised: list[bool], meeting: bool = False, direct: bool = False) -> tuple[bool, bool]:
@@ -197,8 +208,9 @@ def _request(parts: list[str], promised: list[bool], meeting: bool = False, dire
     asked = question_only = False
     self_topic = False
     for clause, promise in zip(parts, promised):
-        if meeting and ATTEND.search(clause) and not ROLE.search(clause) and not _is_question(clause):
-            continue
+        if meeting and ((ATTEND.search(clause) and not ROLE.search(clause) and not _is_question(clause))
+                        or _OPTIONAL.search(clause)):
+            continue  # attending, or anything optional ("你有空就来听听，不用准备"), is no request
         if promise:
             self_topic = True
             continue
@@ -266,6 +278,12 @@ def _owned(text: str, profile: Profile) -> bool:
     return bool(hit) and text[hit.end():hit.end() + 3].lstrip().startswith(("的", "名下"))
 
 
+def _due_of_mine(text: str) -> bool:
+    """A service reminds the user of a bill or a renewal of theirs due later; an offer is none."""
+    return bool(_DUE_OF_MINE.search(text) and _DUE_LATER.search(text) and _RENEWAL.search(text)) \
+        and not _OFFER.search(text) and not _MONEY_SETTLED.search(text)
+
+
 def _read_requests(r: Reading, event: Event) -> None:
     """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
     if r.own:  # the user's promise, or the user waiting for an answer or putting it off
@@ -278,16 +296,20 @@ def _read_requests(r: Reading, event: Event) -> None:
         owner = address.owner or (address.named and bool(_OWNER.search(text) or _owned(text, r.profile)))
         later = bool(_REMINDER_LATER.search(text))
         over = bool(_RECOVERED.search(text)) and not (_PLEASE.search(text) and not _INFO.search(text))
-        role = r.meeting and ("你" in text or "您" in text) and bool(ROLE.search(text) or _PREPARE.search(text))
-        r.todo = bool(_APPROVAL.search(text)) or ((owner or address.mentioned) and not later and not over) or role
-        r.follow_up = bool(_MY_PENDING.search(text)) or (owner and later)
+        # a calendar only tells invitees: a role, preparing or an answer asked of them is theirs
+        role = r.meeting and ("你" in text or "您" in text or "请" in text) \
+            and bool(ROLE.search(text) or _PREPARE.search(text) or _RSVP.search(text))
+        failed = bool(_MINE_FAILED.search(text) and _FAILED_ASKS.search(text))  # "…停运，请及时办理改签或退票"
+        r.todo = bool(_APPROVAL.search(text)) or ((owner or address.mentioned) and not later and not over) or role \
+            or failed
+        r.follow_up = bool(_MY_PENDING.search(text)) or (owner and later) or _due_of_mine(text)
         return
     me, body = r.address.me, r.body
     parts = clauses(body)
     promised = _promised(parts) if me else []
     named_promise = r.address.named and not me and _promises(r.profile.as_you(body))  # "…我转给李明"
     r.follow_up = (any(promised) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
-        or (me and bool(_REMINDER_OF_MINE.search(body))) \
+        or (me and bool(_REMINDER_OF_MINE.search(body) or _AWAITING_YOU.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
         or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
     if me:

@@ -26,6 +26,14 @@ NAME_FOLLOWING_WORDS = ("明天", "明早", "明晚", "明年", "明日")
 # "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
 SALUTATION_ENDS = " ，,：:、!！~"
 GREETINGS = ("你好", "您好", "早", "在吗")
+# A greeting before the name opens it too: "Hi Li Ming, …", "嗨 小李，…".
+ENGLISH_GREETINGS = r"(?:hi|hello|hey|dear|morning|hiya)"
+GREETING_BEFORE = r"^\s*(?:" + ENGLISH_GREETINGS + r"|嗨|哈喽|哈啰|早上好|早安)\s*[,，!！]?\s*$"
+# The name closing the message addresses the user too: "…方便的话发我们一版，谢谢李工", "…，李工".
+CLOSING_BEFORE = r"(?:[，,。.!！~～\s]|谢谢|多谢|感谢|辛苦(?:了)?|麻烦(?:了)?|有劳|拜托(?:了)?)$"
+CLOSING_AFTER = r"^[\s，,。.!！~～]*(?:了|啦|哈|呀)?[\s，,。.!！~～]*$"
+# A role the user has, addressed in a group: "各组长周五前把 OKR 发我", "请各位负责人确认".
+ROLE_ADDRESS = r"(?:各位?|所有|全体)\s*(?:\S{0,4}负责人|小?组长|TL|leader|Leader|owner|Owner|主管|项目经理|PM)|(?:组长|负责人)们"
 # "明哥今晚来不来？", "小李明天有空吗": a time right after the name opens a question or request to the user.
 OPENER_TIMES = ("今天", "今晚", "明天", "明早", "明晚", "下午", "上午", "中午", "晚上", "周末", "这周", "下周", "现在", "有空",
                 "方便")
@@ -156,6 +164,11 @@ EACH_ROLE = r"(每个人|每人|各组)\S{0,4}(准备|汇报|分享|讲|演示)"
 GROUP_ASK = ("记得", "务必", "别忘", "必须", "一定要")
 # A clause that reports what is going on asks nothing: "送到医院还在检查".
 IN_PROGRESS = ("还在", "正在")
+# A suggestion that closes a clause asks as well: "走采购吧", "新人的导师你来当吧", "回头清一下吧"; not
+# agreeing, giving up or deferring ("行吧", "算了吧", "那就这样吧", "再说吧").
+SUGGESTION = r"(?<![好行算样再是对了的])吧\s*[。！!~～]*\s*$"
+# Optional for the reader: "你有空就来听听，不用准备".
+OPTIONAL = (r"有空\S{0,2}(就|的话|可以)", r"(不用|无需|不必|不需要)\S{0,2}(准备|讲|发言|汇报)", r"可以来", r"想来的", r"随意", r"旁听")
 # Wait until…, then: "等你们把问题都解决了再说" asks nothing now.
 WAIT_UNTIL = r"^\s*(等|待)\S*再"
 # The sender and the user together must: "这周我们必须把修复交付", "咱们得抓紧" (in a one-to-one chat).
@@ -252,9 +265,16 @@ MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个",
                   "走查", "宣讲", "路演", "答疑", "答辩", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage",
                   "demo", "Demo", "interview", "workshop", "讲座", "沙龙", "面谈", "聊聊", "聊一下", "聊下", "碰一下",
                   "碰个头", "见一面", "电话沟通", "电话聊", "通个电话",
-                  "语音沟通", "视频沟通")
+                  "语音沟通", "视频沟通", "研讨", "二面", "三面", "终面", "复面", "初面", "面一下", "面一面")
+# Talking (聊聊, 碰一下) is a meeting only with a time: "方便聊聊吗" is not, "明早九点来我办公室，聊聊" is.
+CHAT_EVENTS = ("聊聊", "聊一下", "聊下", "碰一下", "碰个头", "见一面", "电话聊", "通个电话")
+# A gathering named by what it is about (家长会, 战略会, 经营分析会) at an hour: "下周三下午两点开家长会".
+NAMED_MEETING = r"[\u4e00-\u9fff]{2}会(?=[，,。；;！!？?、\s]|$)"
+NOT_NAMED_MEETING = ("机会", "社会", "体会", "误会", "理会", "领会", "学会", "工会", "协会", "一会", "待会", "等会", "约会",
+                     "宴会", "舞会", "庙会", "委员会", "基金会", "不会", "也会", "都会", "就会", "还会", "该会", "将会", "才会",
+                     "可能会", "们会", "我会", "你会", "他会", "她会", "展会", "博览会", "聚会", "年会", "晚会", "演唱会")
 # Where people meet: a room code (A502, C301), a floor, a meeting room, someone's office, on site.
-MEETING_PLACE = (r"\d\s*楼", r"会议室", r"办公室", r"现场", r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)",
+MEETING_PLACE = (r"\d\s*楼", r"会议室", r"办公室", r"现场", r"咖啡(厅|馆)", r"星巴克", r"茶(室|馆)", r"会客室", r"接待室", r"大堂", r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)",
                  r"(在|地点\S?)\s*[A-Z]\d{3,4}")
 # Going through something with others: "下周二下午和业务方过一下需求".
 TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
@@ -262,7 +282,7 @@ TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
 OCCASION = r"(那次|那趟|那场|那个会)"
 # A summons to the sender's office is a meeting only with a time ("明早九点来我办公室"); without one
 # it is a request ("你来我办公室一下").
-SUMMONS = ("来我办公室", "到我办公室", "来我这")
+SUMMONS = ("来我办公室", "到我办公室", "来我这", "到我这", "来我工位", "到我工位", "来我座位", "来趟我", "过来一趟", "来一趟")
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
               "时间调整", "取消", "另行通知", "改期", "顺延", "换个人", "定在", "约在", "安排在", "照常", "moved", "cancel",
               "reschedul")
@@ -276,7 +296,9 @@ NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(�
                r"谁在\S{0,8}开会", r"会的?(录屏|录像|录音|回放|PPT|ppt|资料|材料)", r"录屏", r"回放", r"开会回来", r"开完会", r"开会\S{0,2}(要用|用)",
                r"群聊",
                r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
-               r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会")
+               r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会",
+               # a meeting only named as where to talk: "细节明天站会说"
+               r"(站会|周会|例会|晨会|会上|会议上)上?再?(说|聊|讨论|细说|细聊)(?![一下])")
 NOT_MEETING_ENGLISH = (r"notes", r"minutes", r"recap")
 # Talk around a meeting ("会前看一下材料", "会后确认") is no announcement, unless the message also
 # names the meeting with its time.
@@ -431,11 +453,25 @@ ON_CALL_BEFORE = r"(?:值班人|当前值班|值班负责人|值班|[Oo]n-?call)
 ALERT_SIGNS = (r"告警", r"报警", r"[Aa]lert", r"FIRING", r"【紧急】", r"\bP[0-4]\b", r"P[0-4](告警|级)", r"【P[0-4]",
                r"使用率", r"错误率", r"成功率", r"阈值", r"堆积", r"积压", r"不可用", r"宕机", r"失败", r"超时", r"5xx",
                r"持续\S{0,4}(上涨|升高|\d+\s*分钟)")
-APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)",
+APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)", r"催(你|您)",
                    r"(你|您)(名下)?有[^，。]{0,30}?(待审批|待处理|待确认|待审核|待评审|待办)",
                    r"需(要)?(你|您)\S{0,12}(处理|审批|确认|审核|评审)",
                    r"请(你)?(审批|审核)", r"需要你(审批|处理|确认)")
-MY_REQUEST_PENDING = r"你(提交|发起|申请)的[^。]*?(等待|审批中|转交|转给|处理中|流转|当前处理人|当前节点|待(审|处理|确认|批|办))"
+MY_REQUEST_PENDING = (r"你(提交|发起|申请)的[^。]*?(等待|审批中|转交|转给|处理中|流转|当前处理人|当前节点|待(审|处理|确认|批|办))"
+                      r"|(你|您)的[^。]*?(正在|在)[^，。你您]{1,10}处(审批|审核|处理|签)")  # "你的采购申请正在王总处审批"
+# Something of the user's booked or submitted that failed, and what the service asks about it: "您购买的
+# G102 次列车因故停运，请及时办理改签或退票", "你提交的采购申请被驳回…请修改后重新提交".
+MINE_FAILED = r"(你|您)(的|购买|预订|预定|提交|发起|申请|报名)[^。]{0,40}?(停运|取消|延误|改期|驳回|退回|被拒|未通过|不通过|失败)"
+FAILED_ASKS = (r"请\S{0,6}(修改|重新|改签|退票|退款|补充|补齐|办理|处理|选择|重填|更正)", r"修改后", r"须(你|您)", r"需(要)?(你|您)")
+# A calendar invitation that asks for an answer: "请回复是否参加", "请确认是否出席".
+RSVP = (r"(回复|确认|告知|反馈)\S{0,4}(是否|能否)", r"是否(参加|出席|参会|能来)", r"(接受|拒绝)\S{0,2}邀请", r"(?i:rsvp)")
+# A bill or a renewal of the user's, due later: "您本期账单 ¥8,326.50，到期还款日 6月20日", "您的域名将于 7 天后到期，请及时续费".
+DUE_OF_MINE = r"(你|您)(的|尾号|名下|本期|本月|有)"
+DUE_LATER = (r"将(于|在)", r"天后", r"即将", r"到期", r"过期", r"还款日", r"最后缴费日")
+RENEWAL = (r"续费", r"续订", r"续期", r"续签", r"续约", r"还款", r"缴费", r"缴纳", r"应还", r"账单")
+OWED = r"(应还|待还|账单|欠费|待缴|应缴|未缴|最低还款)[^，。]{0,12}?(\d|[¥￥])"
+# A service's offer is no bill: "你有一张 4.8 折券即将过期".
+OFFER = (r"\d(\.\d)?\s*折", r"券", r"优惠", r"特惠", r"立享", r"礼包", r"会员日")
 RECOVERED = ("恢复", "通过", "成功", "已解决", "已处理", "已完成")
 
 # -- scams and phishing ----------------------------------------------------------------------------
@@ -453,6 +489,11 @@ LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
          r"(冻结|解冻)", r"自动(扣费|续费)", r"刷单", r"兼职", r"银行卡信息", r"验证码", r"(完成|身份|安全)验证",
          r"验证身份", r"(过期|失效|冻结|异常)[^。]{0,60}(认证|激活|解冻|验证)", r"违章", r"(欠费|停机|补缴|罚款)")
+# Gains promised to whoever joins: "带朋友一起做，收益翻倍，要不要了解一下", "一个月收益 30%，带你一起赚".
+PROMISED_GAINS = (r"(收益|回报|利润|盈利|分红|返利)\S{0,8}(翻倍|翻番|\d+\s*%|[两三四五六七八九十百]倍|稳|保本|保底)",
+                  r"稳赚", r"躺赚", r"[日月周]赚", r"[日月]入\s*\d", r"(翻倍|翻番)\S{0,4}(收益|回报|赚)")
+RECRUITING = (r"带(你|您|朋友|大家|上)", r"一起(做|赚|投|玩|发财)", r"了解一下", r"(进|入|拉你进)群", r"跟单", r"带单", r"私(我|聊)",
+              r"名额", r"加(我|微信|V|v)", r"入金", r"内部(消息|渠道|名额)", r"门槛")
 LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)")
 BARE_DOMAIN = r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])"
 AMOUNT = (r"\d{3,}", r"笔款", r"钱")
