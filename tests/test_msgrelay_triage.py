@@ -65,6 +65,11 @@ MESSAGES = [
     ("direct", "赵四", "文档我找到了，不用麻烦了", "", None),
     ("direct", "赵四", "这个方案不行，重写", "T", None),
     ("direct", "钱总", "你申请的测试服务器我同意了，走采购吧", "TI", None),  # a suggestion closing a clause
+    ("direct", "赵四", "你那个采购申请要补一份三家比价单，不然财务那关过不了", "T", None),  # an obligation put to the user
+    ("group", "赵四", "@王雪 评审意见汇总好了，消息队列选型补一份 Kafka 和 Pulsar 的对比", "T", None),  # a deliverable wanted
+    ("direct", "赵四", "周六那顿改周日晚上行不 我周六要加班", "T", None),  # a space ends the question
+    ("group", "赵四", "@王雪 自助终端那个按钮点了没反应，今天已经好几个用户投诉了", "TI", None),  # a problem not yet solved
+    ("direct", "爸爸", "[链接] 震惊！这几种水果千万别空腹吃，赶紧转给家人", "", None),  # a shared article's title
     ("direct", "赵四", "行，那就等你明天确认", "F", None),  # the sender waits for the user
     ("direct", "钱总", "这周我们必须把修复交付给客户", "TI", "06-13 18:00"),
     ("direct", "钱总", "来我办公室一趟", "TI", None),
@@ -81,6 +86,8 @@ MESSAGES = [
     ("group", "赵四", "@所有人 今天 14:00 GitLab 停机迁移，期间无法提交代码", "I", None),
     ("group", "赵四", "@所有人 P0！网关全部超时，所有人现在立即上线排查", "TI", None),
     ("group", "赵四", "@所有人 还没填写体检预约的同事请在周三前填写，已填写的忽略", "", None),
+    ("group:二班家长群", "刘老师", "@所有人 请家长们今晚 9 点前在小程序里完成信息填报，明早我把没填的名单发群里", "TQ",
+     "06-11 21:00"),  # the sender's own follow-up is no condition
     # promises and open loops
     ("direct", "赵四", "需求清单我整理完发你", "F", None),
     ("direct", "赵四", "报价的事我跟老板商量一下，稍后回复你", "F", None),
@@ -114,6 +121,7 @@ MESSAGES = [
     ("group", "告警机器人", "【恢复】支付网关已恢复正常，负责人：王雪", "", None),
     ("group", "告警中心", "[恢复] member-api 5xx 错误率已回落至 0.1%，本次异常持续 12 分钟", "", None),
     ("group", "告警机器人", "【提醒】证书将在 30 天后过期，负责人：王雪", "F", "07-11 18:00"),
+    ("group", "告警机器人", "[P2 FIRING] 证书将在 7 天后过期，负责人：王雪", "T", None),  # an alert firing is for now
     ("official", "菜鸟驿站", "您的快递已到驿站，请及时领取", "", None),
     ("group", "告警机器人", "【P2】订单服务 5xx 错误率 12% @王雪", "TI", None),
     ("group", "GitLab", "赵四 将 王雪 设为 Merge Request !42 的评审人", "T", None),
@@ -148,6 +156,9 @@ MESSAGES = [
     ("direct", "赵四", "把你手机收到的验证码发我一下", "S", None),
     ("direct", "钱总", "我换号了，加我新微信 qz888，先给这个账户转 48,000 定金", "S", None),
     ("direct", "Lisa", "最近在做一个项目，带朋友一起做，收益翻倍，要不要了解一下", "S", None),  # gains for whoever joins
+    ("direct", "钱总", "小王，我是钱总，这是我私人微信，先别声张，有个急事要你帮忙", "S", None),
+    ("direct", "钱总", "你先垫一下保证金 3 万，转到这个账户：6217 0033 **** 5521，回头公司给你报", "S", None),
+    ("direct", "人力资源部", "【面谈通知】请于今日 15:00 前点击 https://meeting-tencent.cc/j/88 登录查看安排，逾期视为放弃", "S", None),
     ("group", "信息安全部", "@所有人 有人冒充 IT 服务台发送密码过期链接，收到请勿点击", "", None),
     ("direct", "某客服", "您的退款已受理，请添加退款专员 QQ 3381927 并开启屏幕共享", "S", None),
     ("direct", "行政部", "恭喜您在年会抽奖中获得 iPhone，请扫码支付 29 元运费领取", "S", None),
@@ -182,6 +193,10 @@ MESSAGES = [
     ("direct", "赵四", "下周三下午两点开家长会，你能去吗", "TM", None),  # a gathering named by its purpose, at an hour
     ("direct", "赵四", "儿子明天开家长会，你能去吗？", "T", None),
     ("group", "赵四", "细节明天站会说", "", None),  # a meeting named in passing
+    ("group", "赵四", "钱总今天在客户那开会，有事先找我", "", None),  # someone else's meeting
+    ("group", "赵四", "明天的会地方换了，改到一楼东侧小会议室，时间不变", "M", None),
+    ("group", "赵四", "周四下午周会的会议室被占了，改到 15 楼大会议室", "M", None),  # a room, but the meeting moves
+    ("group", "赵四", "@钱七 搞定了跟我说一声，我周五要跟钱总汇报进度", "", None),  # the sender's own event
     ("direct", "猎头-Amy", "有个架构师的机会，方便聊聊吗", "T", None),  # a talk without a time
     ("direct", "赵四", "周五下午有个技术分享，你有空就来听听，不用准备", "M", None),  # optional
     ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TMQ", "06-13 18:00"),

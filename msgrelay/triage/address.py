@@ -22,7 +22,6 @@ _EVERYONE = literal(words.EVERYONE_WORDS)
 _REPLY_TO = re.compile(words.REPLY_TO)
 _GREETING_BEFORE = re.compile(words.GREETING_BEFORE, re.I)
 _CLOSING_BEFORE = re.compile(words.CLOSING_BEFORE)
-_CLOSING_AFTER = re.compile(words.CLOSING_AFTER)
 _ROLE_ADDRESS = re.compile(words.ROLE_ADDRESS)
 _ASSIGNING_BEFORE = re.compile("(?:" + alternatives(words.ASSIGNING_BEFORE) + ")$")
 _ASKING_BEFORE = re.compile("(?:" + alternatives(words.ASKING_BEFORE) + ")$")
@@ -91,16 +90,6 @@ def _owner(text: str, hit) -> tuple[bool, bool]:
     return owner, bool(_ON_CALL_BEFORE.search(before))
 
 
-def _closing(body: str, hit, profile: Profile) -> bool:
-    """The user's name (hit, the first) closes the message as a salutation: "…，李工", "…谢谢李工"."""
-    while True:
-        following = profile.find(body, hit.end())
-        if not following:
-            break
-        hit = following
-    return bool(_CLOSING_AFTER.match(body[hit.end():]) and _CLOSING_BEFORE.search(body[:hit.start()]))
-
-
 def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tuple[Address, str]:
     """Who the message is for, and its text without the leading @ mentions and salutation."""
     found = Address()
@@ -129,7 +118,7 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
     elif greeted:
         found.me = True  # "Ming, could you…"
         body = body[greeted:].lstrip(words.SALUTATION_ENDS)
-    elif opener and _closing(body, opener, profile):
+    elif opener and _CLOSING_BEFORE.search(body, 0, max(profile.closing(body), 0)):
         found.me = True  # "…方便的话发我们一版，谢谢李工"
     hit = profile.find(text)
     found.named = hit is not None

@@ -27,14 +27,15 @@ _MEETING_EVENT = re.compile(_EVENTS)
 _DATED_EVENT = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n再]{0,10}?" + _EVENTS)  # 周一评审, not 再讨论
 _SENDER_ALONE = re.compile(r"我(?!们)")
 _WITH_READER = re.compile(r"你|您|咱|大家|我们|各位|all|@")
-_TOGETHER = re.compile(r"一起|咱|陪我|跟我")
+_TOGETHER = re.compile(r"一起|咱|陪我|跟我(?!说|讲|汇报|同步|反馈|回)")  # not "搞定了跟我说一声"
 _PLACE = any_of(words.MEETING_PLACE)
 _OCCASION = re.compile(words.OCCASION)
 _SUMMONS = literal(words.SUMMONS)
 _DATED_SUMMONS = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n]{0,6}?(?:" + alternatives(words.SUMMONS) + ")")
 _TOGETHER_EVENT = any_of([words.TOGETHER_EVENT])
 _CHAT = literal(words.CHAT_EVENTS)
-_NAMED_MEETING = re.compile(words.NAMED_MEETING)
+_ROOM_CHATTER = any_of(words.ROOM_CHATTER)
+_ROOM = re.compile(r"会议室|会场")
 _NOT_NAMED = re.compile("(?:" + alternatives(words.NOT_NAMED_MEETING) + ")$")
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 
@@ -44,7 +45,11 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
     review comments, the room, an event that is over or only the sender's own."""
     if _NOT_MEETING.search(text) or _NOT_MEETING_ENGLISH.search(text):
         return False
-    if _AROUND.search(text) and not _CLOCK.search(text):
+    moved = RESCHEDULE.search(text)
+    if _ROOM_CHATTER.search(text) and not moved:
+        return False  # "五楼会议室投影仪维修中", not "会议室被占了，改到 15 楼大会议室"
+    clock = _CLOCK.search(text)
+    if _AROUND.search(text) and not clock:
         return False
     if automated and _CALENDAR.search(event.sender_name):
         return True
@@ -58,22 +63,30 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
     if event or _TOGETHER_EVENT.search(text):
         # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审");
         # a talk only with a time ("方便聊聊吗" is none)
-        timed = bool(_CLOCK.search(text) or _DATED_EVENT.search(text))
-        chat = bool(event) and _CHAT.fullmatch(event.group(0)) and not _MEETING_EVENT.search(text, event.end())
-        if timed or (not chat and (RESCHEDULE.search(text) or ATTEND.search(text))):
+        if clock or _DATED_EVENT.search(text):
             return True
-    if _SUMMONS.search(text) and (_CLOCK.search(text) or _DATED_SUMMONS.search(text)):
+        chat = bool(event) and _CHAT.fullmatch(event.group(0)) and not _MEETING_EVENT.search(text, event.end())
+        if not chat and (moved or ATTEND.search(text)):
+            return True
+    if _SUMMONS.search(text) and (clock or _DATED_SUMMONS.search(text)):
         return True
-    if _CLOCK.search(text) and _named_meeting(text):
+    if clock and _named_meeting(text):
         return True  # "下周三下午两点开家长会"
-    if _OCCASION.search(text) and RESCHEDULE.search(text):
-        return True  # "现场那次挪到周四"
-    return bool(_PLACE.search(text) and _CLOCK.search(text))  # "周四 14:00 在 A502 过一遍根因"
+    if moved and (_OCCASION.search(text) or _ROOM.search(text)):
+        return True  # "现场那次挪到周四", "明天的会地方换了，改到一楼小会议室"
+    return bool(clock and _PLACE.search(text))  # "周四 14:00 在 A502 过一遍根因"
 
 
 def _named_meeting(text: str) -> bool:
     """A gathering named by what it is about: 家长会, 战略会; not 机会, 我会, 委员会."""
-    return any(not _NOT_NAMED.search(text, 0, hit.end()) for hit in _NAMED_MEETING.finditer(text))
+    at = text.find("会", 2)
+    while at > 0:
+        after = text[at + 1:at + 2]
+        if (not after or after in words.NAMED_MEETING_ENDS) and all("\u4e00" <= c <= "\u9fff" for c in text[at - 2:at]) \
+                and not _NOT_NAMED.search(text[max(0, at - 3):at + 1]):
+            return True
+        at = text.find("会", at + 1)
+    return False
 
 
 def _english_meeting(text: str) -> bool:

@@ -44,7 +44,9 @@ def name_pattern(names) -> re.Pattern | None:
     parts = []
     for name in sorted(set(names), key=len, reverse=True):
         escaped = re.escape(name)
-        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii()
+        # the look-behind after the first letter lets the engine skip ahead to that letter
+        parts.append(rf"{escaped[0]}(?<![A-Za-z]{escaped[0]}){escaped[1:]}(?![A-Za-z])" if name.isascii() and name[0].isalpha()
+                     else rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii()
                      else rf"{escaped}(?=$|[^\u4e00-\u9fff]|[{words.NAME_FOLLOWERS}]|{'|'.join(words.NAME_FOLLOWING_WORDS)})")
     return re.compile("|".join(parts), re.I) if parts else None
 
@@ -60,6 +62,9 @@ class Profile:
     engineer: str = dataclasses.field(init=False, default="")  # how customers address the user: 李工
     _pattern: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
     _keywords: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+    _latin: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+    _latin_guard: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
+    _endings: tuple[str, ...] = dataclasses.field(init=False, default=(), repr=False, compare=False)
     _greeting: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
 
     def __post_init__(self):
@@ -67,7 +72,14 @@ class Profile:
         derived = _address_forms(self.names[0]) if self.names else []
         object.__setattr__(self, "forms", tuple(f for f in derived if f not in self.names))
         object.__setattr__(self, "engineer", next((f for f in derived if f.endswith("工")), ""))
-        object.__setattr__(self, "_pattern", name_pattern(self.names + self.forms))
+        # names in Latin letters are searched apart, only in a text that holds one: the Chinese ones'
+        # pattern stays one the engine can skip through quickly
+        every = self.names + self.forms
+        latin = tuple(n for n in every if n.isascii())
+        object.__setattr__(self, "_pattern", name_pattern(n for n in every if not n.isascii()))
+        object.__setattr__(self, "_latin", name_pattern(latin))
+        object.__setattr__(self, "_latin_guard", re.compile("|".join(re.escape(n.lower()) for n in latin)) if latin else None)
+        object.__setattr__(self, "_endings", tuple(n.lower() for n in every))
         object.__setattr__(self, "_greeting", _greeting(self.names[0]) if self.names else None)
         kws = [k for k in self.keywords if k.strip()]
         object.__setattr__(self, "_keywords", re.compile("|".join(map(re.escape, kws)), re.I) if kws else None)
@@ -85,25 +97,44 @@ class Profile:
         return cls(tuple(names), keywords)
 
     def find(self, text: str, start: int = 0):
-        return self._pattern.search(text, start) if self._pattern else None
+        hit = self._pattern.search(text, start) if self._pattern else None
+        latin = self._latin_find(text, start)
+        return latin if latin and (not hit or latin.start() < hit.start()) else hit
+
+    def _latin_find(self, text: str, start: int = 0):
+        # a case-blind pattern is slow over Chinese text: look for the lower-cased names first
+        return self._latin.search(text, start) if self._latin_guard and self._latin_guard.search(text.lower(), start) \
+            else None
+
+    def _match(self, who: str):
+        return (self._pattern.match(who) if self._pattern else None) or (self._latin.match(who) if self._latin else None)
 
     def greeted(self, text: str) -> int:
         """Where a salutation by the given name in Latin letters ends ("Ming, can you…"), or 0."""
         hit = self._greeting.match(text) if self._greeting and text[:1].isascii() else None
         return hit.end() if hit else 0
 
+    def closing(self, text: str) -> int:
+        """Where the user's name starts when it closes the text ("…，谢谢李工"), or -1."""
+        body = text.rstrip(words.CLOSING_TAIL)
+        lower = body[-12:].lower()
+        if not lower.endswith(self._endings):
+            return -1
+        return len(body) - max(len(n) for n in self._endings if lower.endswith(n))
+
     def mentioned(self, who: str) -> bool:
         """Whether an @ names the user: "@李明", "@李明你看下", not "@李明辉"."""
-        hit = self._pattern.match(who) if self._pattern else None
+        hit = self._match(who)
         return bool(hit) and (hit.end() == len(who) or who[hit.end()] in words.AFTER_MENTION)
 
     def after_mention(self, who: str) -> str:
         """The text an @ of the user ran into: "你看下" of "@李明你看下"."""
-        return who[self._pattern.match(who).end():] if self.mentioned(who) else ""
+        return who[self._match(who).end():] if self.mentioned(who) else ""
 
     def as_you(self, text: str) -> str:
         """The text with the user's names and forms put as 你: "…我转给李明" reads "…我转给你"."""
-        return self._pattern.sub("你", text) if self._pattern else text
+        text = self._pattern.sub("你", text) if self._pattern else text
+        return self._latin.sub("你", text) if self._latin_find(text) else text
 
     def watched(self, text: str) -> bool:
         return bool(self._keywords and self._keywords.search(text))

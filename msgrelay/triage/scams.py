@@ -1,7 +1,7 @@
 """Whether a message looks like a scam or phishing, by its shape rather than by known texts.
 
 Shapes: money moved on the word of someone who cannot be checked (a boss on a new account, a friend
-in distress); gains promised to whoever joins ("收益翻倍，带你一起赚"); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
+in distress), or to an account the message gives; a new account asking for secrecy or a sudden favour; gains promised to whoever joins ("收益翻倍，带你一起赚"); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
 together with bait (the bank card, a refund, subsidy or prize, an account frozen or expiring, a
 payment; a credential under pressure: "今日过期，请立即点击"); a request to hand over a secret (password, verification code), or card and
 identity data from a sender named like a desk or department in a one-to-one chat.  Talking about a
@@ -33,6 +33,8 @@ _OFFICIAL = any_of(words.OFFICIAL_LOOKALIKE)
 _SCAM_AWARE = literal(words.SCAM_AWARE)
 _OWNER = literal(words.OWNER_LABELS)
 _GAINS = any_of(words.PROMISED_GAINS)
+_SECRECY = any_of(words.SECRECY)
+_GIVEN_ACCOUNT = any_of(words.GIVEN_ACCOUNT)
 _RECRUITING = any_of(words.RECRUITING)
 
 
@@ -44,8 +46,14 @@ def looks_official(event: Event) -> bool:
 def is_suspicious(event: Event, text: str) -> bool:
     if _SCAM_AWARE.search(text):
         return False  # talks about a scam, e.g. someone asks whether a text is one
-    if (_IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text))) and _MONEY_URGENCY.search(text):
+    money = _MONEY_URGENCY.search(text)
+    impersonation = _IMPERSONATION.search(text)
+    if money and (impersonation or (_DISTRESS.search(text) and _AMOUNT.search(text))):
         return True
+    if impersonation and _SECRECY.search(text):
+        return True  # "我是高总，这是我私人微信，先别声张…有个急事要你帮忙"
+    if money and _GIVEN_ACCOUNT.search(text) and not _OWNER.search(text):
+        return True  # "你先垫一下，转到这个账户：6217 …"
     way_out = bool(_LINK.search(text) or _QR_OR_AGENT.search(text))
     if way_out and not _OWNER.search(text):  # a service's notice names an owner
         if _BAIT.search(text) or (_CREDENTIAL_BAIT.search(text) and _PRESSURE.search(text)):
@@ -58,4 +66,4 @@ def is_suspicious(event: Event, text: str) -> bool:
         return True
     if _SECRET_ASKED.search(text) and (_HAND_OVER.search(text) or "你" in text or "您" in text):
         return True
-    return looks_official(event) and bool(_MONEY_URGENCY.search(text))
+    return looks_official(event) and bool(money)

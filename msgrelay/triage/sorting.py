@@ -79,6 +79,9 @@ _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{
 _YOU_VERB = re.compile(rf"[你您](?<!{_OBJECT}[你您])(?:们)?(?:" + alternatives(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
                        alternatives(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
 _YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + alternatives(words.ACTION_VERBS) + ")")
+# an obligation put to the user: "你那个采购申请要补一份比价单", "你们得在那之前迁走"
+_YOU_MUST = re.compile(rf"[你您](?<!{_OBJECT}[你您])们?[^，,。；;！!？?\n]{0,16}?(?:要|得|需要|必须)(?:" +
+                       alternatives(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
 _HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + alternatives(words.HEAD_VERBS) + ")(?![得了过天好完试布易询])")
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
@@ -88,6 +91,7 @@ _LATIN = re.compile(r"[A-Za-z]")
 _ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
 _PROBLEM = any_of(words.PROBLEM_WORDS)
 _DONE = literal(words.DONE_WORDS)
+_SOLVED = any_of(words.SOLVED)
 _ENDS_DONE = re.compile(r"了\s*[，,。！!～~]?\s*$")
 _INFO = literal(words.INFO_ONLY)
 _CARE = literal(words.CARE_WORDS)
@@ -148,6 +152,8 @@ _RENEWAL = any_of(words.RENEWAL)
 _OFFER = any_of(words.OFFER)
 _RECOVERED = literal(words.RECOVERED)
 _OWNER = literal(words.OWNER_LABELS)
+_ALERT_SIGNS = any_of(words.ALERT_SIGNS)
+_SHARED = re.compile(words.SHARED)
 _MONEY_SETTLED = any_of(words.MONEY_SETTLED)
 
 
@@ -187,7 +193,7 @@ def _asks(clause: str, self_topic: bool, direct: bool = False) -> bool:
         return False
     if _is_question(clause) or (direct and _WE_MUST.search(clause)):
         return True
-    you = bool(_YOU_VERB.search(clause) or _YOU_TOPIC.search(clause))
+    you = bool(_YOU_VERB.search(clause) or _YOU_TOPIC.search(clause) or _YOU_MUST.search(clause))
     if (_SELF.search(clause) or _THIRD.search(clause)) and not you and not _YOU.search(clause):
         return False  # "我尽快处理", "我们需要再评估", "她过来帮忙带孩子"
     if _FORECAST.search(clause):
@@ -254,7 +260,9 @@ def _group_duty(body: str, meeting: bool) -> bool:
     meeting's message preparing for it ("大家提前把文档看一遍"), not attending."""
     if meeting and (_PREPARE.search(body) or _EACH_ROLE.search(body)):
         return not _CONDITIONAL.search(body)
-    conditional = _CONDITIONAL.search(_PENALTY.sub("", body))  # "未完成的影响绩效" is a sanction, no condition
+    # "未完成的影响绩效" is a sanction, and "明早我把没填的名单发群里" the sender's own follow-up: no condition
+    conditional = _CONDITIONAL.search(body) and any(_CONDITIONAL.search(_PENALTY.sub("", c))
+                                                    for c in clauses(body) if not _SELF.search(c))
     if conditional or _INFO.search(body):
         return False
     if _STANDBY.search(body) or _ALL_NOW.search(body):
@@ -294,7 +302,7 @@ def _read_requests(r: Reading, event: Event) -> None:
         # or gives them a role in a meeting; what is over, unless it still asks something, does not
         text, address = r.text, r.address
         owner = address.owner or (address.named and bool(_OWNER.search(text) or _owned(text, r.profile)))
-        later = bool(_REMINDER_LATER.search(text))
+        later = bool(_REMINDER_LATER.search(text)) and not _ALERT_SIGNS.search(text)  # an alert firing is for now
         over = bool(_RECOVERED.search(text)) and not (_PLEASE.search(text) and not _INFO.search(text))
         # a calendar only tells invitees: a role, preparing or an answer asked of them is theirs
         role = r.meeting and ("你" in text or "您" in text or "请" in text) \
@@ -315,7 +323,7 @@ def _read_requests(r: Reading, event: Event) -> None:
     if me:
         asked, r.question_only = _request(parts, promised, r.meeting, r.direct)
         problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))) \
-            and not _DONE.search(body) and not _HANDLED.search(body)
+            and not _SOLVED.search(body) and not _HANDLED.search(body)
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
         if r.todo and r.follow_up:
             # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");
@@ -338,6 +346,8 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     automated = not own and is_automated(event)
     if not own and is_suspicious(event, text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
+    if _SHARED.match(text):  # a shared article's or video's title asks nothing of the user
+        return Sorting(notice=notice, topics=topics)
     address, body = address_of(event, text, profile, automated)
     reading = Reading(text, profile, body, address, own, automated,
                        senior=not automated and is_senior(event),

@@ -13,7 +13,7 @@ GIVEN_NAME_TITLES = ("哥", "姐", "总")
 COMPOUND_SURNAMES = ("欧阳", "司马", "上官", "诸葛", "东方", "皇甫", "令狐", "慕容", "尉迟", "公孙", "长孙",
                      "宇文", "司徒", "夏侯", "轩辕", "端木", "南宫", "独孤", "西门", "呼延")
 EVERYONE_MENTIONS = ("所有人", "全体成员", "全体", "all", "All", "everyone", "Everyone")
-EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位")
+EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位", "家长们", "同事们", "小伙伴们", "伙伴们")
 # An @ runs on into the text when no space follows: "@李明你看下" is the user, "@李明辉" someone else.
 AFTER_MENTION = "你您请帮麻看在有这那把"
 # In running text a name is the user's only when the next word starts here ("李明负责…", "由李明跟银行确认",
@@ -31,7 +31,7 @@ ENGLISH_GREETINGS = r"(?:hi|hello|hey|dear|morning|hiya)"
 GREETING_BEFORE = r"^\s*(?:" + ENGLISH_GREETINGS + r"|嗨|哈喽|哈啰|早上好|早安)\s*[,，!！]?\s*$"
 # The name closing the message addresses the user too: "…方便的话发我们一版，谢谢李工", "…，李工".
 CLOSING_BEFORE = r"(?:[，,。.!！~～\s]|谢谢|多谢|感谢|辛苦(?:了)?|麻烦(?:了)?|有劳|拜托(?:了)?)$"
-CLOSING_AFTER = r"^[\s，,。.!！~～]*(?:了|啦|哈|呀)?[\s，,。.!！~～]*$"
+CLOSING_TAIL = " \n，,。.!！~～了啦哈呀"  # what may follow the closing name
 # A role the user has, addressed in a group: "各组长周五前把 OKR 发我", "请各位负责人确认".
 ROLE_ADDRESS = r"(?:各位?|所有|全体)\s*(?:\S{0,4}负责人|小?组长|TL|leader|Leader|owner|Owner|主管|项目经理|PM)|(?:组长|负责人)们"
 # "明哥今晚来不来？", "小李明天有空吗": a time right after the name opens a question or request to the user.
@@ -74,7 +74,9 @@ REQUEST_MARKERS = ("(?<!不用)麻烦(?!了)", "劳驾", "帮忙", "帮我", "�
                    # a summons: "来我办公室一趟", "现在立刻来一趟机房"
                    "来一趟", "过来一下", "(来|到)我(办公室|这儿?|工位)",
                    # an obligation: "你们的服务得在那之前迁走", "你得先跟他说"
-                   "你们?得(?![到了])", "得(在|先|赶紧|尽快|马上|抓紧)")
+                   "你们?得(?![到了])", "得(在|先|赶紧|尽快|马上|抓紧)",
+                   # a deliverable wanted: "局里要一份汇报材料", "选型补一份对比"
+                   "要一(份|版|套|张)", "(补|出|写|做|整理|提供)一(份|版|套|张)")
 # 需要 asks when neither the sender nor a negation comes before it ("需要重开一张", not "我们需要").
 NEED = r"(?<![我们不无])需要"
 # "请" opens a request unless it means treat, leave or invitation card.
@@ -86,7 +88,7 @@ ACTION_VERBS = ("看", "查", "改", "发", "给", "回", "填", "签", "批", "
                 "讲", "评估", "过目", "过一", "重启", "停", "清", "拉", "约", "订", "买", "带", "陪", "接", "回来",
                 "过来", "来", "去", "回复", "答复", "同步", "更新", "修", "测", "验证", "评审", "决定", "选", "挑",
                 "拿", "帮", "核对", "检查", "整理", "补", "参加", "试", "定夺", "拍板", "把", "提交", "上传", "当",
-                "打个", "打一下", "打电话", "停", "迁", "切",
+                "打个", "打一下", "打电话", "停", "迁", "切", "派",
                 "review", "check")
 # Adverbs and time words that may stand between 你 and the verb.
 YOU_FILLERS = ("先", "再", "也", "就", "直接", "还是", "赶紧", "赶快", "快点", "快", "马上", "立刻", "尽快", "抽空",
@@ -128,6 +130,8 @@ PROBLEM_WORDS = ("崩溃", "崩了", "挂了", "宕机", "报错", "异常", "�
                  "催了", "在催", "催你", "撑不住", "扛不住", "顶不住", "快爆了",
                  # the user's item still outstanding: "你 7 月的备用金还没核销"
                  r"(你|您)的?\S{0,16}还没(?!到|来|好|出|下来)")
+# A problem solved: "已经修好了", "重启已恢复".
+SOLVED = (r"(已|已经)\S{0,4}(解决|处理|修复|恢复|修好|搞定|好了|正常)", r"搞定", r"修好", r"恢复正常", r"没问题了", r"好了")
 # Words that say a thing is finished or only informs.
 DONE_WORDS = ("已经", "已", "搞定", "完成了", "好了", "完了", "结束了", "处理完", "修好", "恢复正常", "通过了")
 INFO_ONLY = ("知悉", "周知", "不用麻烦", "不麻烦了", "FYI", "fyi", "Heads up", "heads up", "仅供参考", "供参考", "无需回复", "不用回复",
@@ -199,7 +203,7 @@ AWAITING_YOU = r"等(你|您)\S{0,4}(消息|回复|通知|答复|确认|结果|�
 # A wish or a question is no promise ("我们这边想做一次联调").
 NOT_PROMISE = ("想", "打算", "希望", "要不要", "能不能", "可以吗")
 # Telling now is no promise: "跟你同步一下，…", "…处理完了，跟你说一声".
-TELLING_NOW = r"^\s*(跟|和|给|向)(你|您)(同步|说|讲|汇报|通报|报告)一(下|声)"
+TELLING_NOW = r"^\s*(?:还是|先|就|也|再)*(跟|和|给|向)(你|您)(同步|说|讲|汇报|通报|报告)一(下|声)"
 # Someone else's promise to the whole group is not the user's loop ("材料我稍后发群里").
 TO_THE_GROUP = ("大家", "群里", "群上", "各位")
 PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "看", "叫", "找", "问", "查", "跟进", "跟一下", "处理",
@@ -222,7 +226,7 @@ WAITING = (r"还在(走|审|批|签|想|查|看|等|排|处理|评估|确认|跑
            r"(估计|预计|应该)\S{0,6}(能|会)\S{0,2}(拿到|给|出来|回|下来)",
            SOON + r"\S{0,3}前?\S{0,2}(打|转|付)过(来|去)",
            r"考虑(两|几|一)天", r"在走\S{0,6}流程", r"走流程", r"审批中", r"等待\S{0,10}审批", r"已?转交",
-           r"等\S{1,10}(审批|拍板|排期|签完|批|定|确认|回复|结果|消息|通知)", r"还没(下来|批|定|回)", r"处理中",
+           r"等(?!保)\S{1,10}(审批|拍板|排期|签完|批|定|确认|回复|结果|消息|通知)", r"还没(下来|批|定|回)", r"处理中",
            r"(那边|对方|客户|他们|他|她)说\S{0,8}(给|回复|答复|告诉|通知|回)(我们|你)",
            # someone else promised an answer for later: "人家说下周给答复", "银行说周五前给我们"
            r"说\S{0,10}?" + LATER + r"\S{0,8}?(给|回|发)\S{0,2}(答复|回复|反馈|结果|消息|结论|回音|我们|你)",
@@ -249,7 +253,7 @@ MEETING_KINDS = ("回顾", "迭代", "周(?<![下这本上每]周)", "例", "站
 # 会 after a kind word is a meeting unless a longer word goes on: 会员, 会计, 会议室, 会被.
 NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中的"
 # "周二的会改到周三": 的会 is a meeting when the sentence goes on about it, not in "没完成的会影响绩效".
-THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常)"
+THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常|地方|地点|换)"
 # A day or time right before an event makes it a meeting: "周一评审", "下周二下午面试一个候选人".
 DAY_WORDS = r"(?:今天|明天|后天|今晚|明早|下午|上午|晚上|下?周[一二三四五六日天]|\d+\s*号)"
 # English words, whole (a Chinese character may touch them: "周五的1:1", not "on-call").
@@ -259,17 +263,19 @@ MEETING_ENGLISH = (r"meeting", r"call", r"sync", r"zoom", r"stand-?up", r"huddle
                    r"brown ?bag", r"demo day", r"sprint (review|planning)", r"briefing")
 # After an event: it is over ("对齐过了") or only a purpose ("明天评审要用"), not announced.
 NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要用", "用", "前", "之前", "的", "意见", "结论", "材料", "报告",
-                      "环境", "文档", "数据", "账号", "视频", "稿")
+                      "环境", "文档", "数据", "账号", "视频", "稿",
+                      # work on site is no meeting: "周日晚上你们安排人现场值守"
+                      "值守", "值班", "支持", "保障", "排查", "部署", "实施")
 # Events that are meetings once a time, a change or a role comes with them.
 MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个", "面两个", "现场", "踩点", "校准", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
                   "走查", "宣讲", "路演", "答疑", "答辩", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage",
                   "demo", "Demo", "interview", "workshop", "讲座", "沙龙", "面谈", "聊聊", "聊一下", "聊下", "碰一下",
                   "碰个头", "见一面", "电话沟通", "电话聊", "通个电话",
-                  "语音沟通", "视频沟通", "研讨", "二面", "三面", "终面", "复面", "初面", "面一下", "面一面")
+                  "语音沟通", "视频沟通", "研讨", "测评", "二面", "三面", "终面", "复面", "初面", "面一下", "面一面")
 # Talking (聊聊, 碰一下) is a meeting only with a time: "方便聊聊吗" is not, "明早九点来我办公室，聊聊" is.
 CHAT_EVENTS = ("聊聊", "聊一下", "聊下", "碰一下", "碰个头", "见一面", "电话聊", "通个电话")
 # A gathering named by what it is about (家长会, 战略会, 经营分析会) at an hour: "下周三下午两点开家长会".
-NAMED_MEETING = r"[\u4e00-\u9fff]{2}会(?=[，,。；;！!？?、\s]|$)"
+NAMED_MEETING_ENDS = "，,。；;！!？?、 \n"  # 会 ends the clause
 NOT_NAMED_MEETING = ("机会", "社会", "体会", "误会", "理会", "领会", "学会", "工会", "协会", "一会", "待会", "等会", "约会",
                      "宴会", "舞会", "庙会", "委员会", "基金会", "不会", "也会", "都会", "就会", "还会", "该会", "将会", "才会",
                      "可能会", "们会", "我会", "你会", "他会", "她会", "展会", "博览会", "聚会", "年会", "晚会", "演唱会")
@@ -292,7 +298,11 @@ ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去
 # The meeting's link or place promised for later is no open loop.
 MEETING_LINKS = ("链接", "link", "Link", "地址", "会议号", "Zoom", "zoom", "会议室")
 # Not a meeting: minutes, review comments, talk about a past meeting, the room itself, being busy.
-NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(订|预订|占|投影|维修|空)", r"在开会",
+# Talk about a meeting room is none, unless a meeting moves there.
+ROOM_CHATTER = (r"会议室\S{0,8}(订|预订|占|投影|维修|空)",)
+NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"在开会",
+               # someone else is busy in a meeting: "王主任今天在卫健委开会，有事先找我"
+               r"(主任|总|老板|领导|经理|他|她)\S{0,4}在\S{1,8}开会",
                r"谁在\S{0,8}开会", r"会的?(录屏|录像|录音|回放|PPT|ppt|资料|材料)", r"录屏", r"回放", r"开会回来", r"开完会", r"开会\S{0,2}(要用|用)",
                r"群聊",
                r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
@@ -438,6 +448,9 @@ KIN = ("爸", "妈", "儿子", "女儿", "孩子", "宝宝", "老婆", "老公",
 ALERT = ("告警", "报警", "alert", "Alert", "alarm")
 LOW_SEVERITY = r"\bP[2-4]\b|P[2-4](告警|级)|(?i:warning|warn)\b"  # an alert the owner handles without hurry
 
+# A shared article, video or file: its title is no message to the user ("[链接] 这五种食物千万不能一起吃").
+SHARED = r"^\s*[\[【](链接|视频|文件|公众号|小程序|视频号)[\]】]"
+
 # -- automated notices -----------------------------------------------------------------------------
 OWNER_LABELS = ("负责人", "负责的", "名下", "提交者", "作者", "处理人", "指派给", "owner", "Owner", "assignee", "Assignee",
                 "发起人", "触发人", "提单人", "当前节点", "评审人", "审查人", "审阅人", "reviewer", "Reviewer",
@@ -462,7 +475,8 @@ MY_REQUEST_PENDING = (r"你(提交|发起|申请)的[^。]*?(等待|审批中|�
 # Something of the user's booked or submitted that failed, and what the service asks about it: "您购买的
 # G102 次列车因故停运，请及时办理改签或退票", "你提交的采购申请被驳回…请修改后重新提交".
 MINE_FAILED = r"(你|您)(的|购买|预订|预定|提交|发起|申请|报名)[^。]{0,40}?(停运|取消|延误|改期|驳回|退回|被拒|未通过|不通过|失败)"
-FAILED_ASKS = (r"请\S{0,6}(修改|重新|改签|退票|退款|补充|补齐|办理|处理|选择|重填|更正)", r"修改后", r"须(你|您)", r"需(要)?(你|您)")
+FAILED_ASKS = (r"请\S{0,10}(修改|重新|改签|退票|退款|补充|补齐|办理|处理|选择|重填|更正)", r"(修改|改)(后|完|好)", r"重新(提交|发起|申请|填)",
+               r"须(你|您)", r"需(要)?(你|您)")
 # A calendar invitation that asks for an answer: "请回复是否参加", "请确认是否出席".
 RSVP = (r"(回复|确认|告知|反馈)\S{0,4}(是否|能否)", r"是否(参加|出席|参会|能来)", r"(接受|拒绝)\S{0,2}邀请", r"(?i:rsvp)")
 # A bill or a renewal of the user's, due later: "您本期账单 ¥8,326.50，到期还款日 6月20日", "您的域名将于 7 天后到期，请及时续费".
@@ -484,6 +498,10 @@ MONEY_URGENCY = (r"转账", r"汇款", r"打款", r"转给", r"垫付", r"保证
                  r"转\S{0,4}款", r"笔\S{0,2}款", r"垫(付|一下|上|着|点)", r"(打|转)给(对方|他|她|供应商|客户)",
                  r"付给", r"[转打汇存][到进入]\S{0,6}(账户|账号|卡)", r"安全账户", r"\d+(\.\d+)?\s*万",
                  r"(账户|账号|卡上?)\S{0,3}[转汇打存]", r"[转汇打]\s*\d{1,3}(,\d{3})+", r"定金", r"押金")
+# Secrecy or a sudden favour asked by someone who cannot be checked: "先别声张", "有个急事要你帮忙".
+SECRECY = (r"(别|不要|先别|不用)\S{0,2}(声张|告诉|说出去|外传)", r"保密", r"急事", r"帮个忙", r"帮我个忙", r"私下")
+# Money to an account the message gives: "转到这个账户：6217 0033 **** 5521", "打到新账户".
+GIVEN_ACCOUNT = (r"(转|打|汇|付)(到|至|入|进)\S{0,4}(这个|以下|下面|该|新|对方)\S{0,2}(账户|账号|卡)", r"\d{4}\s?\d{4}\s?(\*{2,4}|\d{4})")
 DISTRESS = (r"被偷", r"丢了", r"出事了", r"急！", r"急!", r"救急", r"在外地")
 LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|补贴|退税|红包|赔偿|赔付)", r"退税", r"理赔",
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
@@ -491,7 +509,7 @@ LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|
          r"验证身份", r"(过期|失效|冻结|异常)[^。]{0,60}(认证|激活|解冻|验证)", r"违章", r"(欠费|停机|补缴|罚款)")
 # Gains promised to whoever joins: "带朋友一起做，收益翻倍，要不要了解一下", "一个月收益 30%，带你一起赚".
 PROMISED_GAINS = (r"(收益|回报|利润|盈利|分红|返利)\S{0,8}(翻倍|翻番|\d+\s*%|[两三四五六七八九十百]倍|稳|保本|保底)",
-                  r"稳赚", r"躺赚", r"[日月周]赚", r"[日月]入\s*\d", r"(翻倍|翻番)\S{0,4}(收益|回报|赚)")
+                  r"稳赚", r"躺赚", r"(日|月|周)赚", r"(日|月)入\s*\d", r"(翻倍|翻番)\S{0,4}(收益|回报|赚)")
 RECRUITING = (r"带(你|您|朋友|大家|上)", r"一起(做|赚|投|玩|发财)", r"了解一下", r"(进|入|拉你进)群", r"跟单", r"带单", r"私(我|聊)",
               r"名额", r"加(我|微信|V|v)", r"入金", r"内部(消息|渠道|名额)", r"门槛")
 LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)")
@@ -508,7 +526,7 @@ BAIT = (r"银行卡", r"卡号", r"开户行", r"身份证", r"退税", r"退款
         r"(冻结|停用|过期|失效|到期|注销|异常|清零|受限|已满|风险|被盗)", r"(欠费|停机|补缴|罚款|违章|缴费|扣费)",
         r"稳赚", r"高收益", r"年化", r"征信", r"额度", r"贷款", r"借呗", r"花呗", r"白条", r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)")
 # Bait of a credential works with pressure ("今日24:00过期，请立即点击…"): a colleague's "用域账号登录 wiki" is none.
-CREDENTIAL_BAIT = (r"密码", r"验证码", r"动态码", r"(完成|身份|安全|实名)(验证|认证)", r"(重新|立即|尽快)(认证|激活|验证|登录)",
+CREDENTIAL_BAIT = (r"密码", r"验证码", r"动态码", r"登录\S{0,2}(查看|确认|领取|验证|办理|核对)", r"(完成|身份|安全|实名)(验证|认证)", r"(重新|立即|尽快)(认证|激活|验证|登录)",
                    r"(账号|域账号|工号|邮箱)\S{0,6}登录", r"注销", r"绑定")
 PRESSURE = (r"今日", r"今天", r"小时内", r"立即", r"立刻", r"马上", r"尽快", r"逾期", r"否则", r"过期", r"到期", r"停用", r"冻结",
             r"失效", r"作废", r"视为放弃", r"截止", r"永久")
