@@ -138,6 +138,9 @@ _ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
 _WAITING = any_of(words.WAITING)
 _DEFERRED = any_of(words.DEFERRED)
 _DECISION_AWAITED = any_of([words.DECISION_AWAITED])
+_OWN_LATER = any_of(words.OWN_LATER)
+_OWN_AWAITS = any_of(words.OWN_AWAITS)
+_REPORT_BACK = any_of([words.REPORT_BACK])
 _REMINDER_LATER = any_of(words.REMINDER_LATER)
 
 
@@ -255,6 +258,16 @@ def _promises(body: str, own: bool = False) -> bool:
     return any(_promised(clauses(body), own))
 
 
+def _own_plan(body: str) -> bool:
+    """The user's own words plan something for later ("今晚我定位一下", "我今晚先把逻辑写了"), not a
+    request or a question to someone else or to everyone, nor what is done ("已经确认过了")."""
+    if _DONE.search(body) or _EVERYONE.search(body):
+        return False
+    return any(_OWN_LATER.search(clause) and not (_is_question(clause) or _PLEASE.search(clause) or _REQUEST.search(clause)
+                                                   or _YOU.search(clause))
+               for clause in clauses(body))
+
+
 def _group_duty(body: str, meeting: bool) -> bool:
     """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release; in a
     meeting's message preparing for it ("大家提前把文档看一遍"), not attending."""
@@ -294,8 +307,9 @@ def _due_of_mine(text: str) -> bool:
 
 def _read_requests(r: Reading, event: Event) -> None:
     """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
-    if r.own:  # the user's promise, or the user waiting for an answer or putting it off
-        r.follow_up = _promises(r.body, own=True) or bool(_AWAITING_YOU.search(r.body) or _DEFERRED.search(r.body))
+    if r.own:  # the user's promise or plan, or the user waiting for an answer or putting it off
+        r.follow_up = _promises(r.body, own=True) or _own_plan(r.body) \
+            or bool(_AWAITING_YOU.search(r.body) or _DEFERRED.search(r.body) or _OWN_AWAITS.search(r.body))
         return
     if r.automated:
         # a service asks when the user must approve, owns what it reports (an alert @ of the user too),
@@ -315,11 +329,14 @@ def _read_requests(r: Reading, event: Event) -> None:
     me, body = r.address.me, r.body
     parts = clauses(body)
     promised = _promised(parts) if me else []
-    named_promise = r.address.named and not me and _promises(r.profile.as_you(body))  # "…我转给李明"
+    # "…我转给李明"; in a group, a promise to 您 with no one named is to the user ("续保报价我下周发您")
+    named_promise = not me and ((r.address.named and _promises(r.profile.as_you(body)))
+                                or (not r.address.other and "您" in body and _promises(body)))
     r.follow_up = (any(promised) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
         or (me and bool(_REMINDER_OF_MINE.search(body) or _AWAITING_YOU.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
-        or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
+        or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body)) \
+        or bool(_REPORT_BACK.search(body) and not _TO_THE_GROUP.search(body))
     if me:
         asked, r.question_only = _request(parts, promised, r.meeting, r.direct)
         problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))) \
