@@ -219,7 +219,7 @@ MESSAGES = [
     ("direct", "12306", "您购买的 G123 次列车 6 月 20 日 08:00 开", "", None),
     # what matters today
     ("direct", "赵四", "物业费该交了，你转一下，2380", "TI", None),
-    ("direct", "赵四", "这周的周报你再改一下", "TI", "06-13 18:00"),
+    ("direct", "赵四", "这周的周报你再改一下", "T", "06-13 18:00"),  # a work keyword ranks it, no more
     ("direct", "陈总", "那个实习生的转正你怎么看？", "T", None),
     ("direct", "钱总", "你找时间跟新来的架构师对接一下", "T", None),
     ("direct", "钱总", "你申请的两个 HC 我批了", "I", None),
@@ -240,6 +240,25 @@ MESSAGES = [
     ("direct", "法务-孙七", "客户法务不同意这份协议，第 7 条责任上限要改", "I", None),
     ("group", "赵四", "官网 CMS 宕机了，在修", "", None),
     ("group", "赵四", "@王雪 线程数一直在涨，已经 1800 多了，你看要不要先重启", "TI", "06-11 15:00"),
+    ("group", "赵四", "@王雪 生产库主从延迟越来越大，现在已经 300 秒了", "TI", "06-11 15:00"),  # a number growing worse
+    ("group", "赵四", "雪姐雪姐在吗？？急！！生产上收费的退费接口 500 了，收费处现在退不了费", "TI", "06-11 15:00"),
+    ("direct", "赵四", "复制中断查了，是从库一块盘坏了，备件明天才到", "IN", "06-11 15:00"),  # the sender found the cause
+    ("group", "赵四", "测试库被人误删了，所有联调都停了", "IN", "06-11 15:00"),  # a whole team's work stopped
+    ("group", "赵四", "回归测试跑完了，47 个用例挂了 3 个，都是老问题，已经提单", "", None),
+    ("group:华腾对接群", "华腾-小林", "王工，那 6 台服务器厂家缺货，交期要往后推两周，您看能不能接受？", "TI", None),
+    ("group", "赵四", "医院刚通知，上线从 18 号提前到 15 号，院长定的", "I", None),  # a project's date moved
+    ("direct", "赵四", "省医院那个标没中，被人拿走了", "I", None),
+    ("direct", "赵四", "雪姐，先跟你说一声，我已经拿到别家 offer 了，月底前会提离职", "IN", None),  # the team's people
+    ("group", "赵四", "今年优秀员工部门推荐了王雪和钱七，公司下周定", "IF", None),
+    ("group", "赵四", "经公司研究决定，从下月起由王雪同志兼任技术负责人", "IN", None),  # an appointment, no task
+    ("direct", "赵四", "雪姐，医院说那个需求下周再定，我们先不动，等他们消息", "F", None),  # 雪姐 is no relative
+    ("group:华腾对接群", "华腾-林经理", "书面说明收到，写得挺清楚。这事先这样，后面注意监控", "", None),  # settled
+    ("group", "赵四", "@钱七 合同写的是 15 号前到货，延期要按合同扣违约金", "", None),  # between others
+    ("official", "招商银行", "您本期账单应还 ¥8,436.52，到期还款日 11 月 25 日，请按时还款", "IF", None),  # money owed
+    ("direct", "钱总", "外包那个合同续签我批了，按原价续一年", "I", None),
+    ("direct", "房东", "小王，明天中午之前续租合同签一下，电子版发你了", "TI", None),  # a contract to see to
+    ("group", "赵四", "@所有人 绩效自评周五下班前必须在 OA 提交，逾期按不合格处理", "TIQ", None),
+    ("group", "赵四", "@所有人 年会节目报名开始啦，请各部门负责人周三前报给我", "", None),  # a role's leisure
     ("group", "赵四", "昨晚的 gitlab 故障已经处理完了，原因是磁盘满", "", None),
     ("group:华腾对接群", "华腾-陈总", "我们已经正式发函，要求贵司本周内给出书面整改报告", "I", None),
     ("group:华腾对接群", "华腾-林经理", "你们再这样我们就要走法律程序了", "I", None),
@@ -357,9 +376,10 @@ class SortingTests(unittest.TestCase):
                     ("赵四", "@所有人 大家周四前把周报更新一下"), ("钱总", "@王雪 下个版本的范围你定一下"),
                     ("赵四", "@王雪 支付全部失败了，马上回滚")]
         events = [event("group", sender, text, AT - dt.timedelta(minutes=i), i) for i, (sender, text) in enumerate(messages)]
-        digest = Digest(events, {"user_profile": USER})  # newest first, as the core hands them over
-        # now, then by deadline (equal ones newest first), then the boss, then the newest; the broadcast last
-        order = [7, 2, 1, 4, 6, 0, 3, 5]
+        digest = Digest(events, {"user_profile": USER, "notification_keywords": ["接口"]})  # newest first, as the core hands them over
+        # now, then by deadline (equal ones newest first), then the boss or a work keyword, then the newest;
+        # the broadcast last
+        order = [7, 2, 1, 4, 3, 6, 0, 5]
         self.assertEqual([e.display_text for e in digest.todos], [messages[i][1] for i in order])
         self.assertEqual(digest.summary()["action_items"][0].rsplit("：", 1)[1], messages[7][1])
         # what is at stake (the outage) before the routine (a deadline today, the boss's request)

@@ -23,6 +23,7 @@ _REPLY_TO = re.compile(words.REPLY_TO)
 _GREETING_BEFORE = re.compile(words.GREETING_BEFORE, re.I)
 _CLOSING_BEFORE = re.compile(words.CLOSING_BEFORE)
 _ROLE_ADDRESS = re.compile(words.ROLE_ADDRESS)
+_APPOINTED = re.compile(words.APPOINTED)
 _ASSIGNING_BEFORE = re.compile("(?:" + alternatives(words.ASSIGNING_BEFORE) + ")$")
 _ASKING_BEFORE = re.compile("(?:" + alternatives(words.ASKING_BEFORE) + ")$")
 _OWNER_BEFORE = re.compile(words.OWNER_BEFORE)
@@ -105,9 +106,9 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
     body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip()
     opener = profile.find(body)
     greeted = profile.greeted(body)
-    if opener and opener.start() and (_REPLY_TO.match(body[:opener.start()])
-                                      or _GREETING_BEFORE.match(body[:opener.start()])):
-        found.me = True  # "回复 李明：…", "Hi Li Ming, …"
+    before = body[:opener.start()] if opener else ""
+    if before and (_REPLY_TO.match(before) or _GREETING_BEFORE.match(before) or before == opener.group(0)):
+        found.me = True  # "回复 李明：…", "Hi Li Ming, …", "明哥明哥在吗？？"
         body = body[opener.end():].lstrip(words.SALUTATION_ENDS)
     elif opener and opener.start() == 0:
         rest = body[opener.end():]
@@ -129,7 +130,8 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
         after = text[hit.end():hit.end() + 4]
         task = _ASSIGNED.match(after)
         before = text[max(0, hit.start() - 2):hit.start()]
-        assigned = bool(task and not after[task.end():].startswith("的")) or bool(_ASSIGNING_BEFORE.search(before))
+        assigned = bool(task and not after[task.end():].startswith("的")) \
+            or (bool(_ASSIGNING_BEFORE.search(before)) and not _APPOINTED.match(text, hit.end()))
         if found.owner or assigned or _ASKING_BEFORE.search(before):
             if not automated and not found.me:
                 found.me = True  # "纪要：…李明负责灰度方案", "需要李明重新提", "负责人：李明", "请李明确认"
@@ -140,6 +142,7 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
         found.me = True
     elif not found.me and not others and not automated and _ROLE_ADDRESS.search(body):
         found.me = found.everyone = True  # "各组长周五前把 OKR 发我": the user leads a group
+        body = _ROLE_ADDRESS.sub("", body)  # the role read as a salutation: "…，各承建单位负责人带上部署文档"
     elif not found.me and not others and not automated and _TEAM_YOU.search(body) and is_customer(event):
         found.me = found.team = True
     found.other = others and not found.me

@@ -82,7 +82,8 @@ def _named_meeting(text: str) -> bool:
     at = text.find("会", 2)
     while at > 0:
         after = text[at + 1:at + 2]
-        if (not after or after in words.NAMED_MEETING_ENDS) and all("\u4e00" <= c <= "\u9fff" for c in text[at - 2:at]) \
+        if (not after or after in words.NAMED_MEETING_ENDS) \
+                and all("\u4e00" <= c <= "\u9fff" for c in text[at - 2:at]) \
                 and not _NOT_NAMED.search(text[max(0, at - 3):at + 1]):
             return True
         at = text.find("会", at + 1)

@@ -45,8 +45,10 @@ def name_pattern(names) -> re.Pattern | None:
     for name in sorted(set(names), key=len, reverse=True):
         escaped = re.escape(name)
         # the look-behind after the first letter lets the engine skip ahead to that letter
-        parts.append(rf"{escaped[0]}(?<![A-Za-z]{escaped[0]}){escaped[1:]}(?![A-Za-z])" if name.isascii() and name[0].isalpha()
-                     else rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii()
+        if name.isascii() and name[0].isalpha():
+            parts.append(rf"{escaped[0]}(?<![A-Za-z]{escaped[0]}){escaped[1:]}(?![A-Za-z])")
+            continue
+        parts.append(rf"(?<![A-Za-z]){escaped}(?![A-Za-z])" if name.isascii()
                      else rf"{escaped}(?=$|[^\u4e00-\u9fff]|[{words.NAME_FOLLOWERS}]|{'|'.join(words.NAME_FOLLOWING_WORDS)})")
     return re.compile("|".join(parts), re.I) if parts else None
 
@@ -78,7 +80,8 @@ class Profile:
         latin = tuple(n for n in every if n.isascii())
         object.__setattr__(self, "_pattern", name_pattern(n for n in every if not n.isascii()))
         object.__setattr__(self, "_latin", name_pattern(latin))
-        object.__setattr__(self, "_latin_guard", re.compile("|".join(re.escape(n.lower()) for n in latin)) if latin else None)
+        guard = re.compile("|".join(re.escape(n.lower()) for n in latin)) if latin else None
+        object.__setattr__(self, "_latin_guard", guard)
         object.__setattr__(self, "_endings", tuple(n.lower() for n in every))
         object.__setattr__(self, "_greeting", _greeting(self.names[0]) if self.names else None)
         kws = [k for k in self.keywords if k.strip()]
@@ -107,7 +110,8 @@ class Profile:
             else None
 
     def _match(self, who: str):
-        return (self._pattern.match(who) if self._pattern else None) or (self._latin.match(who) if self._latin else None)
+        hit = self._pattern.match(who) if self._pattern else None
+        return hit or (self._latin.match(who) if self._latin else None)
 
     def greeted(self, text: str) -> int:
         """Where a salutation by the given name in Latin letters ends ("Ming, can you…"), or 0."""

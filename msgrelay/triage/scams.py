@@ -1,11 +1,13 @@
 """Whether a message looks like a scam or phishing, by its shape rather than by known texts.
 
 Shapes: money moved on the word of someone who cannot be checked (a boss on a new account, a friend
-in distress), or to an account the message gives; a new account asking for secrecy or a sudden favour; gains promised to whoever joins ("收益翻倍，带你一起赚"); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
-together with bait (the bank card, a refund, subsidy or prize, an account frozen or expiring, a
-payment; a credential under pressure: "今日过期，请立即点击"); a request to hand over a secret (password, verification code), or card and
-identity data from a sender named like a desk or department in a one-to-one chat.  Talking about a
-scam, or warning against one, is none.
+in distress), or to an account the message gives; a new account asking for secrecy or a sudden
+favour; gains promised to whoever joins ("收益翻倍，带你一起赚"); a way out of the chat (a link, a bare
+domain, a QR code, a customer service to add) together with bait (the bank card, a refund, subsidy
+or prize, an account frozen or expiring, a payment; a credential under pressure: "今日过期，请立即
+点击"); a request to hand over a secret (password, verification code), or card and identity data from
+a sender named like a desk or department in a one-to-one chat.  Talking about a scam, or warning
+against one, is none.
 """
 
 from __future__ import annotations

@@ -41,8 +41,8 @@ in `address.py`, scams in `scams.py`, meetings in `meetings.py`, importance in `
    short planned window of an office tool, nor one already being repaired), family emergencies,
    money and contracts decided, decisions about the user, the team or the company, a boss's decision
    on the user's work; routine but important are a to-do due soon (in private life a formal deadline
-   only) or from a boss unless it can wait (找时间), a task assigned in minutes, a watched keyword,
-   an approval waiting for the user, money the user owes (not a receipt), a sanction for a missed
+   only) or from a boss unless it can wait (找时间), a task assigned in minutes, a to-do about a
+   contract or a price, an approval waiting for the user, money the user owes (not a receipt), a sanction for a missed
    deadline, a meeting with a boss (not a talk in a one-to-one chat) or with the top of a company.
 7. Urgency: a request with a "now" word (立即, 马上, 现在, 紧急, 尽快, ASAP) or an emergency (an
    outage that is neither over nor planned, a family emergency) is due at the message's own time.
@@ -56,7 +56,7 @@ import re
 from . import classify, words
 from .address import Reading, address_of, is_automated, is_customer, is_own, is_senior
 from .deadline import due_of
-from .importance import weigh
+from .importance import is_outage, weigh
 from .meetings import ATTEND, MEETING_LINK, ROLE, is_meeting
 from .patterns import CL, Either, English, Guarded, alternatives, any_of, clauses, literal
 from .profile import Profile
@@ -179,6 +179,7 @@ class Sorting:
     stakes: bool = False  # an escalation, an outage, a family emergency, money or a decision about the user's work
     senior: bool = False  # a boss or a customer writes
     everyone: bool = False  # addressed to everyone: a broadcast
+    watched: bool = False  # a to-do with one of the user's work keywords: ranked with a boss's requests
 
 
 def _is_question(clause: str) -> bool:
@@ -263,8 +264,8 @@ def _own_plan(body: str) -> bool:
     request or a question to someone else or to everyone, nor what is done ("已经确认过了")."""
     if _DONE.search(body) or _EVERYONE.search(body):
         return False
-    return any(_OWN_LATER.search(clause) and not (_is_question(clause) or _PLEASE.search(clause) or _REQUEST.search(clause)
-                                                   or _YOU.search(clause))
+    return any(_OWN_LATER.search(clause) and not (_is_question(clause) or _PLEASE.search(clause)
+                                                   or _REQUEST.search(clause) or _YOU.search(clause))
                for clause in clauses(body))
 
 
@@ -339,9 +340,12 @@ def _read_requests(r: Reading, event: Event) -> None:
         or bool(_REPORT_BACK.search(body) and not _TO_THE_GROUP.search(body))
     if me:
         asked, r.question_only = _request(parts, promised, r.meeting, r.direct)
-        problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))) \
+        # a problem reported to the user, an outage too ("@李明 退费接口 500 了")
+        problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))
+                       or is_outage(body)) \
             and not _SOLVED.search(body) and not _HANDLED.search(body)
-        r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
+        r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body) \
+            and not (r.address.everyone and _CONDITIONAL.search(body))  # a role's chore, unless optional or leisure
         if r.todo and r.follow_up:
             # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");
             # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你"), and so is a
@@ -388,4 +392,5 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         stakes=weight.stakes,
         senior=reading.senior or (not own and not automated and is_customer(event, address)),
         everyone=address.everyone,
+        watched=todo and profile.watched(text),
     )
