@@ -95,7 +95,7 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
     """Who the message is for, and its text without the leading @ mentions and salutation."""
     found = Address()
     others = False
-    for mention in _MENTION.finditer(text):
+    for mention in _MENTION.finditer(text) if "@" in text else ():
         who = mention.group(1)
         if profile.mentioned(who):
             found.me = found.mentioned = True
@@ -103,9 +103,9 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
             found.everyone = True
         else:
             others = True
-    body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip()
+    body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip() if "@" in text else text.strip()
     opener = profile.find(body)
-    greeted = profile.greeted(body)
+    first = opener if body is text else profile.find(text)  # the name's first place in the whole text
     before = body[:opener.start()] if opener else ""
     if before and (_REPLY_TO.match(before) or _GREETING_BEFORE.match(before) or before == opener.group(0)):
         found.me = True  # "回复 李明：…", "Hi Li Ming, …", "明哥明哥在吗？？"
@@ -116,12 +116,12 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
                 or rest.startswith(words.GREETINGS + words.OPENER_TIMES):
             found.me = True  # "李明，…", "小李 …", "李明你看下…", "明哥今晚来不来", not "李明辉…"
             body = rest.lstrip(words.SALUTATION_ENDS)
-    elif greeted:
+    elif greeted := profile.greeted(body):
         found.me = True  # "Ming, could you…"
         body = body[greeted:].lstrip(words.SALUTATION_ENDS)
     elif opener and _CLOSING_BEFORE.search(body, 0, max(profile.closing(body), 0)):
         found.me = True  # "…方便的话发我们一版，谢谢李工"
-    hit = profile.find(text)
+    hit = first
     found.named = hit is not None
     found.as_engineer = bool(hit) and hit.group(0) == profile.engineer
     while hit:
@@ -164,6 +164,7 @@ class Reading:
     senior: bool
     meeting: bool
     direct: bool = False  # a one-to-one chat
+    outage: bool = False  # production failing or work stopped (importance.is_outage)
     todo: bool = False
     follow_up: bool = False
     question_only: bool = False

@@ -45,9 +45,9 @@ _PLANNED = literal(words.PLANNED)
 _FAMILY_SEVERE = any_of(words.FAMILY_SEVERE)
 _CHAT_MEETING = any_of(words.CHAT_MEETING)
 _SETTLED = any_of(words.SETTLED)
-_MILESTONE_MOVED = any_of(words.MILESTONE_MOVED)
 _WORK_STOPPED = any_of(words.WORK_STOPPED)
 _PROJECT_DECIDED = any_of(words.PROJECT_DECIDED)
+_MILESTONE_MOVED = any_of(words.MILESTONE_MOVED)
 _STAFF_LEAVING = any_of(words.STAFF_LEAVING)
 _TOP_VISIT = any_of(words.TOP_VISIT)
 _CONTRACT = any_of(words.CONTRACT)
@@ -67,7 +67,7 @@ def weigh(r: Reading, private: bool) -> Weight:
     if r.own:
         return Weight()
     text = r.text
-    outage = is_outage(text)
+    outage = r.outage
     emergency = (outage and not _PLANNED.search(text)) \
         or (not r.automated and _family_emergency(text, private and r.address.me))
     if outage or emergency or _at_stake(r):

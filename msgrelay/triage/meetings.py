@@ -35,7 +35,6 @@ _DATED_SUMMONS = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n]{0,6}?(?
 _TOGETHER_EVENT = any_of([words.TOGETHER_EVENT])
 _CHAT = literal(words.CHAT_EVENTS)
 _ROOM_CHATTER = any_of(words.ROOM_CHATTER)
-_ROOM = re.compile(r"会议室|会场")
 _NOT_NAMED = re.compile("(?:" + alternatives(words.NOT_NAMED_MEETING) + ")$")
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 
@@ -45,11 +44,10 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
     review comments, the room, an event that is over or only the sender's own."""
     if _NOT_MEETING.search(text) or _NOT_MEETING_ENGLISH.search(text):
         return False
-    moved = RESCHEDULE.search(text)
-    if _ROOM_CHATTER.search(text) and not moved:
+    room = "会议室" in text
+    if room and _ROOM_CHATTER.search(text) and not RESCHEDULE.search(text):
         return False  # "五楼会议室投影仪维修中", not "会议室被占了，改到 15 楼大会议室"
-    clock = _CLOCK.search(text)
-    if _AROUND.search(text) and not clock:
+    if _AROUND.search(text) and not _CLOCK.search(text):
         return False
     if automated and _CALENDAR.search(event.sender_name):
         return True
@@ -63,18 +61,17 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
     if event or _TOGETHER_EVENT.search(text):
         # an event with a time, a change or a role ("设计评审下周二上午 10 点"), or right after a day ("周一评审");
         # a talk only with a time ("方便聊聊吗" is none)
-        if clock or _DATED_EVENT.search(text):
+        if _CLOCK.search(text) or _DATED_EVENT.search(text):
             return True
         chat = bool(event) and _CHAT.fullmatch(event.group(0)) and not _MEETING_EVENT.search(text, event.end())
-        if not chat and (moved or ATTEND.search(text)):
+        if not chat and (RESCHEDULE.search(text) or ATTEND.search(text)):
             return True
-    if _SUMMONS.search(text) and (clock or _DATED_SUMMONS.search(text)):
+    if _SUMMONS.search(text) and (_CLOCK.search(text) or _DATED_SUMMONS.search(text)):
         return True
-    if clock and _named_meeting(text):
-        return True  # "下周三下午两点开家长会"
-    if moved and (_OCCASION.search(text) or _ROOM.search(text)):
+    if (room or "会场" in text or _OCCASION.search(text)) and RESCHEDULE.search(text):
         return True  # "现场那次挪到周四", "明天的会地方换了，改到一楼小会议室"
-    return bool(clock and _PLACE.search(text))  # "周四 14:00 在 A502 过一遍根因"
+    # "周四 14:00 在 A502 过一遍根因", "下周三下午两点开家长会"
+    return bool((_PLACE.search(text) or _named_meeting(text)) and _CLOCK.search(text))
 
 
 def _named_meeting(text: str) -> bool:

@@ -67,6 +67,7 @@ class Profile:
     _latin: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
     _latin_guard: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
     _endings: tuple[str, ...] = dataclasses.field(init=False, default=(), repr=False, compare=False)
+    _latin_seen: tuple = dataclasses.field(init=False, default=(None, False), repr=False, compare=False)
     _greeting: re.Pattern | None = dataclasses.field(init=False, default=None, repr=False, compare=False)
 
     def __post_init__(self):
@@ -105,9 +106,14 @@ class Profile:
         return latin if latin and (not hit or latin.start() < hit.start()) else hit
 
     def _latin_find(self, text: str, start: int = 0):
-        # a case-blind pattern is slow over Chinese text: look for the lower-cased names first
-        return self._latin.search(text, start) if self._latin_guard and self._latin_guard.search(text.lower(), start) \
-            else None
+        # a case-blind pattern is slow over Chinese text: look for the lower-cased names first, once a text
+        if not self._latin_guard:
+            return None
+        seen, holds = self._latin_seen
+        if seen is not text:
+            holds = bool(self._latin_guard.search(text.lower()))
+            object.__setattr__(self, "_latin_seen", (text, holds))
+        return self._latin.search(text, start) if holds else None
 
     def _match(self, who: str):
         hit = self._pattern.match(who) if self._pattern else None
@@ -115,7 +121,8 @@ class Profile:
 
     def greeted(self, text: str) -> int:
         """Where a salutation by the given name in Latin letters ends ("Ming, can you…"), or 0."""
-        hit = self._greeting.match(text) if self._greeting and text[:1].isascii() else None
+        first = text.lstrip()[:1]
+        hit = self._greeting.match(text) if self._greeting and first.isascii() and first.isalpha() else None
         return hit.end() if hit else 0
 
     def closing(self, text: str) -> int:

@@ -48,14 +48,13 @@ def looks_official(event: Event) -> bool:
 def is_suspicious(event: Event, text: str) -> bool:
     if _SCAM_AWARE.search(text):
         return False  # talks about a scam, e.g. someone asks whether a text is one
-    money = _MONEY_URGENCY.search(text)
     impersonation = _IMPERSONATION.search(text)
-    if money and (impersonation or (_DISTRESS.search(text) and _AMOUNT.search(text))):
-        return True
     if impersonation and _SECRECY.search(text):
         return True  # "我是高总，这是我私人微信，先别声张…有个急事要你帮忙"
-    if money and _GIVEN_ACCOUNT.search(text) and not _OWNER.search(text):
-        return True  # "你先垫一下，转到这个账户：6217 …"
+    # money moved for someone who cannot be checked, or to an account the message gives ("转到这个账户：6217 …")
+    if (impersonation or (_DISTRESS.search(text) and _AMOUNT.search(text))
+            or (_GIVEN_ACCOUNT.search(text) and not _OWNER.search(text))) and _MONEY_URGENCY.search(text):
+        return True
     way_out = bool(_LINK.search(text) or _QR_OR_AGENT.search(text))
     if way_out and not _OWNER.search(text):  # a service's notice names an owner
         if _BAIT.search(text) or (_CREDENTIAL_BAIT.search(text) and _PRESSURE.search(text)):
@@ -68,4 +67,4 @@ def is_suspicious(event: Event, text: str) -> bool:
         return True
     if _SECRET_ASKED.search(text) and (_HAND_OVER.search(text) or "你" in text or "您" in text):
         return True
-    return looks_official(event) and bool(money)
+    return looks_official(event) and bool(_MONEY_URGENCY.search(text))

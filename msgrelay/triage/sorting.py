@@ -183,7 +183,9 @@ class Sorting:
 
 
 def _is_question(clause: str) -> bool:
-    if _QUESTION_END.search(clause.rstrip()[-6:]) or (_LATIN.search(clause) and _ENGLISH_REQUEST.search(clause)):
+    tail = clause.rstrip()[-6:]
+    if (tail[-1:] in words.QUESTION_TAIL and _QUESTION_END.search(tail)) \
+            or (_LATIN.search(clause) and _ENGLISH_REQUEST.search(clause)):
         return True
     return bool(_QUESTION_FORM.search(clause)) and not _SELF.search(clause)
 
@@ -337,12 +339,12 @@ def _read_requests(r: Reading, event: Event) -> None:
         or (me and bool(_REMINDER_OF_MINE.search(body) or _AWAITING_YOU.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
         or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body)) \
-        or bool(_REPORT_BACK.search(body) and not _TO_THE_GROUP.search(body))
+        or ("再" in body and bool(_REPORT_BACK.search(body)) and not _TO_THE_GROUP.search(body))
     if me:
         asked, r.question_only = _request(parts, promised, r.meeting, r.direct)
         # a problem reported to the user, an outage too ("@李明 退费接口 500 了")
         problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))
-                       or is_outage(body)) \
+                       or r.outage) \
             and not _SOLVED.search(body) and not _HANDLED.search(body)
         r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body) \
             and not (r.address.everyone and _CONDITIONAL.search(body))  # a role's chore, unless optional or leisure
@@ -367,12 +369,13 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     automated = not own and is_automated(event)
     if not own and is_suspicious(event, text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
-    if _SHARED.match(text):  # a shared article's or video's title asks nothing of the user
+    if text[:1] in "[【" and _SHARED.match(text):  # a shared article's or video's title asks nothing of the user
         return Sorting(notice=notice, topics=topics)
     address, body = address_of(event, text, profile, automated)
     reading = Reading(text, profile, body, address, own, automated,
                        senior=not automated and is_senior(event),
-                       meeting=is_meeting(text, event, automated), direct=event.session_kind == "direct")
+                       meeting=is_meeting(text, event, automated), direct=event.session_kind == "direct",
+                       outage=not own and is_outage(text))
     _read_requests(reading, event)
     todo, follow_up = reading.todo, reading.follow_up
     private = event.chat_target == "wechat"
