@@ -202,6 +202,9 @@ MESSAGES = [
     ("direct", "赵四", "下周二上午 10 点帮忙面一个后端候选人", "TM", "06-17 10:00"),
     ("direct", "孙七", "候选人明天下午两点到，二面你来面一下", "TM", "06-12 14:00"),
     ("direct", "赵四", "周四下午 5 点，楼下咖啡厅", "M", None),  # a time and a place to meet
+    ("group:华腾对接群", "华腾-小林", "下周二上午欢迎你们来我们公司看一下新产线，王工", "TM", None),  # a customer invites
+    ("official", "日程", "晋升答辩 6 月 15 日 10:00 3 楼大会议室，请提前准备述职材料", "TMI", None),  # the user's review
+    ("group:管理层", "钱总", "下周一上午公司战略研讨，王雪讲一下二季度的交付规划", "TMI", None),  # a part named to the user
     ("direct", "赵四", "下周三下午两点开家长会，你能去吗", "TM", None),  # a gathering named by its purpose, at an hour
     ("direct", "赵四", "儿子明天开家长会，你能去吗？", "T", None),
     ("group", "赵四", "细节明天站会说", "", None),  # a meeting named in passing

@@ -50,6 +50,7 @@ _PROJECT_DECIDED = any_of(words.PROJECT_DECIDED)
 _MILESTONE_MOVED = any_of(words.MILESTONE_MOVED)
 _STAFF_LEAVING = any_of(words.STAFF_LEAVING)
 _TOP_VISIT = any_of(words.TOP_VISIT)
+_PROMOTION_REVIEW = any_of(words.PROMOTION_REVIEW)
 _CONTRACT = any_of(words.CONTRACT)
 _OWED = any_of([words.OWED])
 
@@ -85,6 +86,8 @@ def _at_stake(r: Reading) -> bool:
             or (not r.meeting and _MILESTONE_MOVED.search(text)) or _PROJECT_DECIDED.search(text) \
             or (r.address.me and (_STAFF_LEAVING.search(text) or _TOP_VISIT.search(text))):
         return True
+    if (r.address.me or (r.automated and r.meeting)) and _PROMOTION_REVIEW.search(text):
+        return True  # the user's own promotion reviewed (a calendar only tells invitees)
     if r.address.other:
         return False  # money and escalations between others ("@吴建华 延期要按合同扣违约金")
     about = r.profile.as_you(text) if r.address.named else text  # "部门推荐了李明" reads "推荐了你"

@@ -46,6 +46,7 @@ ASKING_BEFORE = ("请", "让", "麻烦", "辛苦")
 APPOINTED = r"\s*(同志|同学)?\s*(兼任|担任|出任|升任|接任|任)"
 # The name followed by a task assigns it: "纪要：…李明负责灰度方案", "李明帮忙主持一下".
 ASSIGNED = ("来", "负责", "跟进", "处理", "主持", "对接", "牵头", "去", "你", "帮忙", "帮", "看一下", "看下", "确认",
+            "讲", "汇报", "分享", "介绍", "演示",
             "准备", "安排", "跟一下", "review")
 # 我 or 你 after one of these is an object, not the one who acts: 发我, 帮我, 答复你, 跟你.
 OBJECT_AFTER = "帮给跟找和陪替借发让叫问诉知回来去到向对为复谢送教还催请约醒转寄带"
@@ -307,7 +308,9 @@ TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
 OCCASION = r"(那次|那趟|那场|那个会)"
 # A summons to the sender's office is a meeting only with a time ("明早九点来我办公室"); without one
 # it is a request ("你来我办公室一下").
-SUMMONS = ("来我办公室", "到我办公室", "来我这", "到我这", "来我工位", "到我工位", "来我座位", "来趟我", "过来一趟", "来一趟")
+SUMMONS = ("来我办公室", "到我办公室", "来我这", "到我这", "来我工位", "到我工位", "来我座位", "来趟我", "过来一趟", "来一趟",
+           # a customer's invitation: "下周二上午欢迎你们来我们公司看一下新产线"
+           "来我们公司", "到我们公司", "来我司", "到我司", "来我们这")
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
               "时间调整", "取消", "另行通知", "改期", "顺延", "换个人", "定在", "约在", "安排在", "照常", "moved", "cancel",
               "reschedul")
@@ -396,6 +399,8 @@ MILESTONE_MOVED = (r"(上线|交付|验收|交期|工期|到货|投产|试运行
 # Work stopped for a whole team, also in a test environment: "我们这边全卡住了", "所有联调都停了".
 WORK_STOPPED = (r"(全|都|全部|整个)\S{0,2}(卡住|卡死|停了|停摆|阻塞|干不了|动不了|进行不下去|做不下去)", r"谁都(连不上|用不了|登不上|进不去)",
                 r"所有\S{0,8}(都|全)(停|卡)")
+# The user's own promotion reviewed: a calendar's "晋升答辩 6 月 15 日 10:00".
+PROMOTION_REVIEW = (r"(晋升|转正)(答辩|评审|面谈)",)
 # A project won or lost, a bid, a review of the user's work decided.
 PROJECT_DECIDED = (r"(标|单子|项目)\S{0,3}(没中|丢了|黄了|中了|拿下了)", r"丢标", r"中标了", r"没中标", r"过会了",
                    r"(立项|验收)\S{0,6}(通过|没通过|未通过|被否)(?![吗？?])")
