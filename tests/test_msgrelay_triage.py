@@ -9,7 +9,7 @@ from msgrelay.config_store import apply_payload, default_config
 from msgrelay.demo_data import Event
 from msgrelay.notify import decide
 from msgrelay.store.held import EventList
-from msgrelay.triage import classify, kinds, stored, week, wire
+from msgrelay.triage import classify, kinds, patterns, pinyin, stored, week, wire
 from msgrelay.triage.search import Finder, message_key, query_key
 from msgrelay.triage.digest import Digest
 from msgrelay.triage.sorting import Profile, Sorting, sort_message
@@ -212,6 +212,7 @@ MESSAGES = [
     ("group", "赵四", "明天的会地方换了，改到一楼东侧小会议室，时间不变", "M", None),
     ("group", "赵四", "周四下午周会的会议室被占了，改到 15 楼大会议室", "M", None),  # a room, but the meeting moves
     ("group", "赵四", "@钱七 搞定了跟我说一声，我周五要跟钱总汇报进度", "", None),  # the sender's own event
+    ("group", "赵四", "@王雪 我约了周五上午十点的方案评审，你准备一下", "TM", None),  # scheduled for others
     ("direct", "猎头-Amy", "有个架构师的机会，方便聊聊吗", "T", None),  # a talk without a time
     ("direct", "赵四", "周五下午有个技术分享，你有空就来听听，不用准备", "M", None),  # optional
     ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TMQ", "06-13 18:00"),
@@ -258,6 +259,8 @@ MESSAGES = [
     ("group:华腾对接群", "华腾-林经理", "书面说明收到，写得挺清楚。这事先这样，后面注意监控", "", None),  # settled
     ("group", "赵四", "@钱七 合同写的是 15 号前到货，延期要按合同扣违约金", "", None),  # between others
     ("official", "招商银行", "您本期账单应还 ¥8,436.52，到期还款日 11 月 25 日，请按时还款", "IF", None),  # money owed
+    ("official", "中国移动", "您本月话费账单 ¥128.00 已自动扣款成功", "", None),  # a bill already paid
+    ("official", "招商银行", "您尾号 6621 的信用卡消费 ¥38.00，商户：瑞幸咖啡", "", None),  # a receipt
     ("direct", "钱总", "外包那个合同续签我批了，按原价续一年", "I", None),
     ("direct", "房东", "小王，明天中午之前续租合同签一下，电子版发你了", "TI", None),  # a contract to see to
     ("group", "赵四", "@所有人 绩效自评周五下班前必须在 OA 提交，逾期按不合格处理", "TIQ", None),
@@ -394,6 +397,41 @@ class SortingTests(unittest.TestCase):
                             ("Snowball 的会取消了", False), ("@我 会议改了", True)):
             with self.subTest(text=text):
                 self.assertIs(classify.mentions(text, names), named)
+
+    def test_names_in_latin_letters_and_where_a_name_addresses(self):
+        # (display name, text in a group, a to-do for the user); the name's Latin letters come from ICU
+        cases = [("王雪", "Hi Wang Xue, pls check the build", True), ("王雪", "wangxue could you check the build?", True),
+                 ("王雪", "Xue, can you check the build?", True), ("王雪", "Xuelin, can you check the build?", False),
+                 ("王雪", "Can you check the build, Xue Wang?", True), ("王雪", "Ask Xue about the build", False),
+                 ("欧阳娜娜", "Ouyang Nana, could you check the build?", True), ("欧阳娜娜", "Nana, could you check it?", True),
+                 ("欧阳娜娜", "Yang Na, could you check the build?", False),
+                 ("王雪", "方便的话把接口文档再发一版，谢谢雪姐～", True), ("王雪", "接口文档的事找王雪", False),
+                 ("王雪", "雪姐雪姐在吗？？帮忙看下日志", True), ("王雪", "@王雪（乐乐妈妈） 明天记得带水彩笔", True)]
+        for name, text, todo in cases:
+            with self.subTest(text=text):
+                profile = Profile.from_config({"user_profile": {"display_name": name}})
+                self.assertIs(sort_message(event("group", "Kate", text), profile).todo, todo)
+        saved = pinyin.icu
+        try:  # without ICU only the names as typed count
+            pinyin.icu = None
+            pinyin._transliterator.cache_clear()
+            pinyin.syllables.cache_clear()
+            profile = Profile.from_config({"user_profile": {"display_name": "王雪"}})
+            self.assertFalse(sort_message(event("group", "Kate", "Hi Wang Xue, pls check the build"), profile).todo)
+            self.assertTrue(sort_message(event("group", "Kate", "王工，pls check the build"), profile).todo)
+        finally:
+            pinyin.icu = saved
+            pinyin._transliterator.cache_clear()
+            pinyin.syllables.cache_clear()
+
+    def test_clauses_end_at_punctuation_and_at_a_space_between_chinese_words(self):
+        cases = [("周六那顿改周日晚上行不 我周六要加班", 2), ("把 PRD 发我，今天要", 2), ("Hi Li Ming, pls check", 2),
+                 ("小李 这个告警你看一下", 2), ("a，b。c", 3), ("", 1)]
+        for text, count in cases:
+            with self.subTest(text=text):
+                found = patterns.clauses(text)
+                self.assertEqual(len(found), count)
+                self.assertEqual("".join(found).replace("\n", ""), text)
 
     def test_aliases_split_on_lines_commas_and_pauses(self):
         for typed in ("小李, 明哥，老李、Leo\n小李", ["小李,明哥", " 老李、Leo "]):

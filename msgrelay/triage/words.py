@@ -31,7 +31,7 @@ ENGLISH_GREETINGS = r"(?:hi|hello|hey|dear|morning|hiya)"
 GREETING_BEFORE = r"^\s*(?:" + ENGLISH_GREETINGS + r"|嗨|哈喽|哈啰|早上好|早安)\s*[,，!！]?\s*$"
 # The name closing the message addresses the user too: "…方便的话发我们一版，谢谢李工", "…，李工".
 CLOSING_BEFORE = r"(?:[，,。.!！~～\s]|谢谢|多谢|感谢|辛苦(?:了)?|麻烦(?:了)?|有劳|拜托(?:了)?)$"
-CLOSING_TAIL = " \n，,。.!！~～了啦哈呀"  # what may follow the closing name
+CLOSING_TAIL = " \n，,。.!！?？~～了啦哈呀"  # what may follow the closing name
 # A role the user has, addressed in a group: "各组长周五前把 OKR 发我", "请各位负责人确认".
 ROLE_ADDRESS = r"(?:各位?|所有|全体)\s*(?:\S{0,4}负责人|小?组长|TL|leader|Leader|owner|Owner|主管|项目经理|PM)|(?:组长|负责人)们"
 # "明哥今晚来不来？", "小李明天有空吗": a time right after the name opens a question or request to the user.
