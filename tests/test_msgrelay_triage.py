@@ -117,6 +117,8 @@ MESSAGES = [
     ("direct", "王雪", "好，我下班去接", "F", None),
     ("group", "王雪", "18 号晚上 10 点，那边已经确认过了", "", None),
     ("group", "王雪", "大家辛苦，周五前把上线 checklist 都过一遍", "", None),
+    ("group", "王雪", "14 号我大概率能去，回头再确认", "F", None),
+    ("direct", "王雪", "明天的站会我请假，进展我晚上写群里", "F", None),
     ("group", "王雪", "@钱七 你先帮我问问有没有现货，明天中午前给我回个话", "F", None),  # the user waits for an answer
     ("direct", "王雪", "今天太乱了，这事回头聊", "F", None),
     ("group", "赵四", "等他们回复我再同步", "F", None),  # reporting back once others answer
@@ -145,6 +147,7 @@ MESSAGES = [
     ("official", "审批", "你的「采购申请-显示器」正在钱总处审批", "F", None),
     ("official", "审批助手", "【审批进度】你提交的《服务器采购申请》当前在 财务部-钱七 处审批，已停留3天", "F", None),
     ("official", "铁路12306", "您购买的 6 月 14 日 G102 次列车因故停运，请及时办理改签或退票", "T", None),
+    ("official", "审批", "你提交的「付款申请」被钱总驳回，意见：合同编号填错了，改完重新提交", "TI", None),  # redo it
     ("official", "审批", "你提交的「团建费用申请」被驳回，原因：超出人均标准", "I", None),
     ("official", "日程助手", "钱总邀请你参加「Q3 规划讨论」6 月 13 日 14:00，请回复是否参加", "TM", None),
     ("official", "阿里云", "您的域名 example.com 将于 7 天后到期，请及时续费", "F", None),
@@ -213,6 +216,8 @@ MESSAGES = [
     ("group", "赵四", "周四下午周会的会议室被占了，改到 15 楼大会议室", "M", None),  # a room, but the meeting moves
     ("group", "赵四", "@钱七 搞定了跟我说一声，我周五要跟钱总汇报进度", "", None),  # the sender's own event
     ("group", "赵四", "@王雪 我约了周五上午十点的方案评审，你准备一下", "TM", None),  # scheduled for others
+    ("group", "赵四", "@所有人 明天上午十点在二楼会议室开验收预备会，各单位负责人带上部署文档", "TMQ", None),  # a role's part
+    ("group:华腾对接群", "华腾-林经理", "王工，下周一市领导来检查，周日晚上你们安排人现场值守", "TI", None),  # work on site
     ("direct", "猎头-Amy", "有个架构师的机会，方便聊聊吗", "T", None),  # a talk without a time
     ("direct", "赵四", "周五下午有个技术分享，你有空就来听听，不用准备", "M", None),  # optional
     ("group", "赵四", "这周的迭代回顾会改成文档异步回顾，大家周五前在文档里写一下", "TMQ", "06-13 18:00"),

@@ -35,6 +35,7 @@ _DATED_SUMMONS = re.compile(words.DAY_WORDS + r"[^，,。；;！!？?\n]{0,6}?(?
 _TOGETHER_EVENT = any_of([words.TOGETHER_EVENT])
 _CHAT = literal(words.CHAT_EVENTS)
 _ROOM_CHATTER = any_of(words.ROOM_CHATTER)
+_MISSING_IT = re.compile(words.MISSING_IT)
 _NOT_NAMED = re.compile("(?:" + alternatives(words.NOT_NAMED_MEETING) + ")$")
 _CLOCK = re.compile(r"\d{1,2}\s*[:：]\s*\d{2}|(?:\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点|\b\d{1,2}\s*(?:am|pm)\b", re.I)
 
@@ -43,6 +44,8 @@ def is_meeting(text: str, event: Event, automated: bool) -> bool:
     """Meeting words, a calendar service, or an event with a time, a change or a role; not minutes,
     review comments, the room, an event that is over or only the sender's own."""
     if _NOT_MEETING.search(text) or _NOT_MEETING_ENGLISH.search(text):
+        return False
+    if _MISSING_IT.search(text) and "你" not in text and "您" not in text:
         return False
     room = "会议室" in text
     if room and _ROOM_CHATTER.search(text) and not RESCHEDULE.search(text):

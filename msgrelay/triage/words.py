@@ -320,6 +320,8 @@ ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去
 # The meeting's link or place promised for later is no open loop.
 MEETING_LINKS = ("链接", "link", "Link", "地址", "会议号", "Zoom", "zoom", "会议室")
 # Not a meeting: minutes, review comments, talk about a past meeting, the room itself, being busy.
+# The sender will miss it: no announcement unless the reader gets a part ("明天的站会我请假，进展我晚上写群里").
+MISSING_IT = r"我\S{0,2}(请假|不参加|参加不了|来不了|去不了|不去了)"
 # Talk about a meeting room is none, unless a meeting moves there.
 ROOM_CHATTER = (r"会议室\S{0,8}(订|预订|占|投影|维修|空)",)
 NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"在开会",
