@@ -13,7 +13,7 @@ PACKAGES=(
   python3
   xvfb xauth
   dbus at-spi2-core python3-pyatspi
-  dbus-daemon python3-jeepney
+  dbus-daemon python3-jeepney python3-icu
 )
 # Node.js and npm run the MCP client check (tests/mcp); a Node.js installed another way is used as it is.
 command -v node >/dev/null || PACKAGES+=(nodejs)

@@ -13,12 +13,17 @@ from .patterns import alternatives, any_of, literal
 from .profile import Profile
 
 _ASSIGNED = literal(words.ASSIGNED)
-_MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、]+)")
+# "@李明(孩子爸爸)": a group nickname in brackets belongs to the mention
+_MENTION = re.compile(r"@([^\s@，,。:：;；!！?？、(（]+)(?:[(（][^()（）\n]{0,16}[)）])?")
 _AUTOMATED = literal(words.AUTOMATED_SENDERS)
 _ADVERTISING = literal(words.ADVERTISING)
 _SENIOR = re.compile("(?:" + alternatives(words.SENIOR_TITLES) + r")$")
 _EVERYONE = literal(words.EVERYONE_WORDS)
 _REPLY_TO = re.compile(words.REPLY_TO)
+_GREETING_BEFORE = re.compile(words.GREETING_BEFORE, re.I)
+_CLOSING_BEFORE = re.compile(words.CLOSING_BEFORE)
+_ROLE_ADDRESS = re.compile(words.ROLE_ADDRESS)
+_APPOINTED = re.compile(words.APPOINTED)
 _ASSIGNING_BEFORE = re.compile("(?:" + alternatives(words.ASSIGNING_BEFORE) + ")$")
 _ASKING_BEFORE = re.compile("(?:" + alternatives(words.ASKING_BEFORE) + ")$")
 _OWNER_BEFORE = re.compile(words.OWNER_BEFORE)
@@ -90,7 +95,7 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
     """Who the message is for, and its text without the leading @ mentions and salutation."""
     found = Address()
     others = False
-    for mention in _MENTION.finditer(text):
+    for mention in _MENTION.finditer(text) if "@" in text else ():
         who = mention.group(1)
         if profile.mentioned(who):
             found.me = found.mentioned = True
@@ -98,10 +103,12 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
             found.everyone = True
         else:
             others = True
-    body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip()
+    body = _MENTION.sub(lambda m: " " + profile.after_mention(m.group(1)), text).strip() if "@" in text else text.strip()
     opener = profile.find(body)
-    if opener and opener.start() and _REPLY_TO.match(body[:opener.start()]):
-        found.me = True  # "回复 李明：…"
+    first = opener if body is text else profile.find(text)  # the name's first place in the whole text
+    before = body[:opener.start()] if opener else ""
+    if before and (_REPLY_TO.match(before) or _GREETING_BEFORE.match(before) or before == opener.group(0)):
+        found.me = True  # "回复 李明：…", "Hi Li Ming, …", "明哥明哥在吗？？"
         body = body[opener.end():].lstrip(words.SALUTATION_ENDS)
     elif opener and opener.start() == 0:
         rest = body[opener.end():]
@@ -109,7 +116,12 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
                 or rest.startswith(words.GREETINGS + words.OPENER_TIMES):
             found.me = True  # "李明，…", "小李 …", "李明你看下…", "明哥今晚来不来", not "李明辉…"
             body = rest.lstrip(words.SALUTATION_ENDS)
-    hit = profile.find(text)
+    elif greeted := profile.greeted(body):
+        found.me = True  # "Ming, could you…"
+        body = body[greeted:].lstrip(words.SALUTATION_ENDS)
+    elif opener and _CLOSING_BEFORE.search(body, 0, max(profile.closing(body), 0)):
+        found.me = True  # "…方便的话发我们一版，谢谢李工"
+    hit = first
     found.named = hit is not None
     found.as_engineer = bool(hit) and hit.group(0) == profile.engineer
     while hit:
@@ -118,7 +130,8 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
         after = text[hit.end():hit.end() + 4]
         task = _ASSIGNED.match(after)
         before = text[max(0, hit.start() - 2):hit.start()]
-        assigned = bool(task and not after[task.end():].startswith("的")) or bool(_ASSIGNING_BEFORE.search(before))
+        assigned = bool(task and not after[task.end():].startswith("的")) \
+            or (bool(_ASSIGNING_BEFORE.search(before)) and not _APPOINTED.match(text, hit.end()))
         if found.owner or assigned or _ASKING_BEFORE.search(before):
             if not automated and not found.me:
                 found.me = True  # "纪要：…李明负责灰度方案", "需要李明重新提", "负责人：李明", "请李明确认"
@@ -127,6 +140,9 @@ def address_of(event: Event, text: str, profile: Profile, automated: bool) -> tu
         hit = profile.find(text, hit.end())
     if event.session_kind == "direct" and not automated:
         found.me = True
+    elif not found.me and not others and not automated and _ROLE_ADDRESS.search(body):
+        found.me = found.everyone = True  # "各组长周五前把 OKR 发我": the user leads a group
+        body = _ROLE_ADDRESS.sub("", body)  # the role read as a salutation: "…，各承建单位负责人带上部署文档"
     elif not found.me and not others and not automated and _TEAM_YOU.search(body) and is_customer(event):
         found.me = found.team = True
     found.other = others and not found.me
@@ -148,6 +164,7 @@ class Reading:
     senior: bool
     meeting: bool
     direct: bool = False  # a one-to-one chat
+    outage: bool = False  # production failing or work stopped (importance.is_outage)
     todo: bool = False
     follow_up: bool = False
     question_only: bool = False

@@ -46,8 +46,9 @@ def deduplicated(events: list[Event]) -> list[Event]:
 def pressing_first(items: list[tuple[Event, Sorting]], stakes_first: bool = False) -> list[Event]:
     """The messages (given newest first), most pressing first: what is asked for now or is an
     emergency (urgent), what is at stake first, then the newest; then the requests to the user by
-    deadline, the earliest first, then what a boss or a customer asks, then the newest; a broadcast's
-    chore after them.  stakes_first (the important messages): what is at stake (an escalation, an
+    deadline, the earliest first, then what a boss or a customer asks or a work keyword marks, then
+    the newest; a broadcast's chore after them.
+    stakes_first (the important messages): what is at stake (an escalation, an
     outage, a family emergency, a decision about the user's work), the newest first, before routine
     matters in the order above."""
 
@@ -59,7 +60,7 @@ def pressing_first(items: list[tuple[Event, Sorting]], stakes_first: bool = Fals
         if s.urgent:
             return tier, 0, not s.stakes, 0.0, False
         dated = s.due is not None
-        return tier, 1 + s.everyone, not dated, s.due if dated else 0.0, not s.senior
+        return tier, 1 + s.everyone, not dated, s.due if dated else 0.0, not (s.senior or s.watched)
 
     return [e for e, _ in sorted(items, key=rank)]  # a stable sort: the newest first among equals
 

@@ -33,7 +33,7 @@ _CAREER = any_of(words.CAREER)
 _SALARY = any_of([words.SALARY])
 _FAMILY = literal(words.FAMILY_EMERGENCY)
 _ROUTINE_CARE = literal(words.ROUTINE_CARE)
-_KIN = literal(words.KIN)
+_KIN = any_of(words.KIN)
 _ALERT = literal(words.ALERT)
 _APPROVAL = any_of(words.APPROVAL_FOR_ME)
 _RECOVERED = literal(words.RECOVERED)
@@ -44,6 +44,15 @@ _LEISURE = literal(words.LEISURE)
 _PLANNED = literal(words.PLANNED)
 _FAMILY_SEVERE = any_of(words.FAMILY_SEVERE)
 _CHAT_MEETING = any_of(words.CHAT_MEETING)
+_SETTLED = any_of(words.SETTLED)
+_WORK_STOPPED = any_of(words.WORK_STOPPED)
+_PROJECT_DECIDED = any_of(words.PROJECT_DECIDED)
+_MILESTONE_MOVED = any_of(words.MILESTONE_MOVED)
+_STAFF_LEAVING = any_of(words.STAFF_LEAVING)
+_TOP_VISIT = any_of(words.TOP_VISIT)
+_PROMOTION_REVIEW = any_of(words.PROMOTION_REVIEW)
+_CONTRACT = any_of(words.CONTRACT)
+_OWED = any_of([words.OWED])
 
 
 class Weight(typing.NamedTuple):
@@ -59,7 +68,7 @@ def weigh(r: Reading, private: bool) -> Weight:
     if r.own:
         return Weight()
     text = r.text
-    outage = _is_outage(text)
+    outage = r.outage
     emergency = (outage and not _PLANNED.search(text)) \
         or (not r.automated and _family_emergency(text, private and r.address.me))
     if outage or emergency or _at_stake(r):
@@ -73,9 +82,17 @@ def _at_stake(r: Reading) -> bool:
         if r.address.named and _ALERT.search(text) and not _RECOVERED.search(text) and not _LOW_SEVERITY.search(text):
             return True  # an alert on the user's system
     elif (r.senior and not r.meeting and _SENIOR_DECISION.search(text)) \
-            or (_DECISION.search(text) and not _AWAITED.search(text) and not _LEISURE.search(text)):
+            or (_DECISION.search(text) and not _AWAITED.search(text) and not _LEISURE.search(text)) \
+            or (not r.meeting and _MILESTONE_MOVED.search(text)) or _PROJECT_DECIDED.search(text) \
+            or (r.address.me and (_STAFF_LEAVING.search(text) or _TOP_VISIT.search(text))):
         return True
-    return any(p.search(text) for p in (_MONEY_DECISION, _ESCALATION, _CAREER, _SALARY))
+    if (r.address.me or (r.automated and r.meeting)) and _PROMOTION_REVIEW.search(text):
+        return True  # the user's own promotion reviewed (a calendar only tells invitees)
+    if r.address.other:
+        return False  # money and escalations between others ("@吴建华 延期要按合同扣违约金")
+    about = r.profile.as_you(text) if r.address.named else text  # "部门推荐了李明" reads "推荐了你"
+    return bool(_MONEY_DECISION.search(text) or (_ESCALATION.search(text) and not _SETTLED.search(text))
+                or _CAREER.search(about) or _SALARY.search(text))
 
 
 def _routine(r: Reading, private: bool) -> bool:
@@ -86,11 +103,14 @@ def _routine(r: Reading, private: bool) -> bool:
             # a group's chore matters for a release only, or with a sanction
             if _STANDBY.search(text):
                 return True
-        elif ((_PRIVATE_URGENT if private else _URGENT).search(text) and not relaxed) or r.profile.watched(text) \
+        elif ((_PRIVATE_URGENT if private else _URGENT).search(text) and not relaxed) \
                 or r.address.assigned or (r.senior and not r.question_only and not relaxed):
             return True
-    if r.automated:  # an approval waiting for the user
-        return bool(_APPROVAL.search(text)) or (r.todo and r.address.owner and "审批" in text)
+    if r.automated:  # an approval waiting for the user, a bill of theirs
+        return bool(_APPROVAL.search(text)) or (r.todo and r.address.owner and "审批" in text) \
+            or (bool(_OWED.search(text)) and r.follow_up)
+    if r.todo and r.address.me and _CONTRACT.search(text):
+        return True  # a contract or a price to see to
     if r.address.me and not r.follow_up and _MONEY.search(text) and not _MONEY_SETTLED.search(text):
         return True
     if r.meeting and not r.address.everyone and (_TOP_LEVEL.search(text) or (
@@ -105,9 +125,11 @@ def _family_emergency(text: str, private_to_me: bool) -> bool:
     return bool(_KIN.search(text)) or (private_to_me and bool(_FAMILY_SEVERE.search(text)))
 
 
-def _is_outage(text: str) -> bool:
+def is_outage(text: str) -> bool:
     """Production failing or work stopped; a short planned window, or a repair under way, only when it
-    touches the business."""
+    touches the business; a whole team's work stopped, wherever."""
+    if _WORK_STOPPED.search(text):
+        return True
     if (_PLANNED_WINDOW.search(text) or _REPAIRING.search(text)) and not _BUSINESS.search(text):
         return False
     return bool(_OUTAGE.search(text) or _OUTAGE_ENGLISH.search(text)) and not _NOT_OUTAGE.search(text)

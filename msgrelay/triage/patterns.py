@@ -2,10 +2,12 @@
 
 from __future__ import annotations
 
+import functools
 import re
 
 CL = r"[^，,。；;！!？?\n]"  # a character inside one clause
 _CLAUSE = re.compile(r"[^，,。；;！!？?\n]+[，,。；;！!？?\n]*")
+_CHINESE_SPACE = re.compile(r"(?<=[\u4e00-\u9fff])\s+(?=[\u4e00-\u9fff])")
 _SPECIAL = set("\\()[]{}.^$*+?|")
 _PLAIN_HEAD = re.compile(r"\(([^()|?\\]{1,2}[^()|]*(?:\|[^()|?\\]{1,2}[^()|]*)+)\)(?![?*+{])")
 
@@ -96,6 +98,11 @@ def literal(items) -> re.Pattern:
     return re.compile(alternatives(items))
 
 
-def clauses(text: str) -> list[str]:
-    """The clauses of a text, each with the punctuation that ends it."""
-    return [c for c in _CLAUSE.findall(text) if c.strip()] or [text]
+@functools.lru_cache(maxsize=64)
+def clauses(text: str) -> tuple[str, ...]:
+    """The clauses of a text, each with the punctuation that ends it; a space between two Chinese
+    characters ends one too ("改周日晚上行不 我周六要加班").  The rules ask several times for the same
+    text's clauses, so the last ones are kept."""
+    if " " in text:
+        text = _CHINESE_SPACE.sub(" \n", text)
+    return tuple(c for c in _CLAUSE.findall(text) if c.strip()) or (text,)

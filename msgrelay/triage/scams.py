@@ -1,11 +1,13 @@
 """Whether a message looks like a scam or phishing, by its shape rather than by known texts.
 
 Shapes: money moved on the word of someone who cannot be checked (a boss on a new account, a friend
-in distress); a way out of the chat (a link, a bare domain, a QR code, a customer service to add)
-together with bait (the bank card, a refund, subsidy or prize, an account frozen or expiring, a
-payment; a credential under pressure: "今日过期，请立即点击"); a request to hand over a secret (password, verification code), or card and
-identity data from a sender named like a desk or department in a one-to-one chat.  Talking about a
-scam, or warning against one, is none.
+in distress), or to an account the message gives; a new account asking for secrecy or a sudden
+favour; gains promised to whoever joins ("收益翻倍，带你一起赚"); a way out of the chat (a link, a bare
+domain, a QR code, a customer service to add) together with bait (the bank card, a refund, subsidy
+or prize, an account frozen or expiring, a payment; a credential under pressure: "今日过期，请立即
+点击"); a request to hand over a secret (password, verification code), or card and identity data from
+a sender named like a desk or department in a one-to-one chat.  Talking about a scam, or warning
+against one, is none.
 """
 
 from __future__ import annotations
@@ -32,6 +34,10 @@ _SECRET_ASKED = any_of(words.SECRET_ASKED)
 _OFFICIAL = any_of(words.OFFICIAL_LOOKALIKE)
 _SCAM_AWARE = literal(words.SCAM_AWARE)
 _OWNER = literal(words.OWNER_LABELS)
+_GAINS = any_of(words.PROMISED_GAINS)
+_SECRECY = any_of(words.SECRECY)
+_GIVEN_ACCOUNT = any_of(words.GIVEN_ACCOUNT)
+_RECRUITING = any_of(words.RECRUITING)
 
 
 def looks_official(event: Event) -> bool:
@@ -42,7 +48,12 @@ def looks_official(event: Event) -> bool:
 def is_suspicious(event: Event, text: str) -> bool:
     if _SCAM_AWARE.search(text):
         return False  # talks about a scam, e.g. someone asks whether a text is one
-    if (_IMPERSONATION.search(text) or (_DISTRESS.search(text) and _AMOUNT.search(text))) and _MONEY_URGENCY.search(text):
+    impersonation = _IMPERSONATION.search(text)
+    if impersonation and _SECRECY.search(text):
+        return True  # "我是高总，这是我私人微信，先别声张…有个急事要你帮忙"
+    # money moved for someone who cannot be checked, or to an account the message gives ("转到这个账户：6217 …")
+    if (impersonation or (_DISTRESS.search(text) and _AMOUNT.search(text))
+            or (_GIVEN_ACCOUNT.search(text) and not _OWNER.search(text))) and _MONEY_URGENCY.search(text):
         return True
     way_out = bool(_LINK.search(text) or _QR_OR_AGENT.search(text))
     if way_out and not _OWNER.search(text):  # a service's notice names an owner
@@ -50,6 +61,8 @@ def is_suspicious(event: Event, text: str) -> bool:
             return True
     if _LURE.search(text) and (way_out or _CONTACT.search(text)):
         return True
+    if _GAINS.search(text) and _RECRUITING.search(text):
+        return True  # gains promised to whoever joins
     if _HAND_OVER.search(text) and (way_out or looks_official(event)):
         return True
     if _SECRET_ASKED.search(text) and (_HAND_OVER.search(text) or "你" in text or "您" in text):

@@ -41,8 +41,8 @@ in `address.py`, scams in `scams.py`, meetings in `meetings.py`, importance in `
    short planned window of an office tool, nor one already being repaired), family emergencies,
    money and contracts decided, decisions about the user, the team or the company, a boss's decision
    on the user's work; routine but important are a to-do due soon (in private life a formal deadline
-   only) or from a boss unless it can wait (找时间), a task assigned in minutes, a watched keyword,
-   an approval waiting for the user, money the user owes (not a receipt), a sanction for a missed
+   only) or from a boss unless it can wait (找时间), a task assigned in minutes, a to-do about a
+   contract or a price, an approval waiting for the user, money the user owes (not a receipt), a sanction for a missed
    deadline, a meeting with a boss (not a talk in a one-to-one chat) or with the top of a company.
 7. Urgency: a request with a "now" word (立即, 马上, 现在, 紧急, 尽快, ASAP) or an emergency (an
    outage that is neither over nor planned, a family emergency) is due at the message's own time.
@@ -56,7 +56,7 @@ import re
 from . import classify, words
 from .address import Reading, address_of, is_automated, is_customer, is_own, is_senior
 from .deadline import due_of
-from .importance import weigh
+from .importance import is_outage, weigh
 from .meetings import ATTEND, MEETING_LINK, ROLE, is_meeting
 from .patterns import CL, Either, English, Guarded, alternatives, any_of, clauses, literal
 from .profile import Profile
@@ -79,6 +79,9 @@ _ONE_MOMENT = re.compile(f"([^{words.NOT_REDUPLICATED}\\W\\d])一\\1|一下(?![{
 _YOU_VERB = re.compile(rf"[你您](?<!{_OBJECT}[你您])(?:们)?(?:" + alternatives(words.YOU_FILLERS) + r"){0,3}\s*(?:" +
                        alternatives(words.ACTION_VERBS) + r")(?!\S?[的得])")  # 你先看一下, not 你提交的, 你写得清楚
 _YOU_TOPIC = re.compile(words.YOU_TOPIC + r"(?:" + alternatives(words.ACTION_VERBS) + ")")
+# an obligation put to the user: "你那个采购申请要补一份比价单", "你们得在那之前迁走"
+_YOU_MUST = re.compile(rf"[你您](?<!{_OBJECT}[你您])们?[^，,。；;！!？?\n]{0,16}?(?:要|得|需要|必须)(?:" +
+                       alternatives(words.ACTION_VERBS) + ")")
 _BA = re.compile(r"把")
 _HEAD = re.compile(r"^\s*(?:" + words.HEAD_LEAD + r"\s*){0,2}(?:" + alternatives(words.HEAD_VERBS) + ")(?![得了过天好完试布易询])")
 _QUESTION_END = re.compile(r"(?:" + "|".join(words.QUESTION_ENDS) + r")?\s*[？?]+\s*$|(?:" +
@@ -88,6 +91,7 @@ _LATIN = re.compile(r"[A-Za-z]")
 _ENGLISH_REQUEST = re.compile("|".join(words.ENGLISH_REQUESTS), re.I)
 _PROBLEM = any_of(words.PROBLEM_WORDS)
 _DONE = literal(words.DONE_WORDS)
+_SOLVED = any_of(words.SOLVED)
 _ENDS_DONE = re.compile(r"了\s*[，,。！!～~]?\s*$")
 _INFO = literal(words.INFO_ONLY)
 _CARE = literal(words.CARE_WORDS)
@@ -102,6 +106,8 @@ _ALL_NOW = Either(any_of(words.ALL_NOW), English(words.ALL_NOW_ENGLISH))
 _UNABLE = literal(words.UNABLE)
 _EACH_ROLE = any_of([words.EACH_ROLE])
 _WAIT_UNTIL = any_of([words.WAIT_UNTIL])
+_SUGGESTION = re.compile(words.SUGGESTION)
+_OPTIONAL = any_of(words.OPTIONAL)
 _WE_MUST = Either(any_of(words.WE_MUST), English(words.WE_MUST_ENGLISH))
 _HANDLED = any_of(words.HANDLED)
 _ALERT_PROBLEM = any_of(words.ALERT_PROBLEM)
@@ -132,13 +138,26 @@ _ENGLISH_PROMISE = re.compile("|".join(words.ENGLISH_PROMISES), re.I)
 _WAITING = any_of(words.WAITING)
 _DEFERRED = any_of(words.DEFERRED)
 _DECISION_AWAITED = any_of([words.DECISION_AWAITED])
+_OWN_LATER = any_of(words.OWN_LATER)
+_OWN_AWAITS = any_of(words.OWN_AWAITS)
+_REPORT_BACK = any_of([words.REPORT_BACK])
 _REMINDER_LATER = any_of(words.REMINDER_LATER)
 
 
 _APPROVAL = any_of(words.APPROVAL_FOR_ME)
 _MY_PENDING = any_of([words.MY_REQUEST_PENDING])
+_MINE_FAILED = any_of([words.MINE_FAILED])
+_FAILED_ASKS = any_of(words.FAILED_ASKS)
+_RSVP = any_of(words.RSVP)
+_DUE_OF_MINE = re.compile(words.DUE_OF_MINE)
+_DUE_LATER = any_of(words.DUE_LATER)
+_RENEWAL = any_of(words.RENEWAL)
+_OFFER = any_of(words.OFFER)
 _RECOVERED = literal(words.RECOVERED)
 _OWNER = literal(words.OWNER_LABELS)
+_ALERT_SIGNS = any_of(words.ALERT_SIGNS)
+_SHARED = re.compile(words.SHARED)
+_MONEY_SETTLED = any_of(words.MONEY_SETTLED)
 
 
 
@@ -160,10 +179,13 @@ class Sorting:
     stakes: bool = False  # an escalation, an outage, a family emergency, money or a decision about the user's work
     senior: bool = False  # a boss or a customer writes
     everyone: bool = False  # addressed to everyone: a broadcast
+    watched: bool = False  # a to-do with one of the user's work keywords: ranked with a boss's requests
 
 
 def _is_question(clause: str) -> bool:
-    if _QUESTION_END.search(clause.rstrip()[-6:]) or (_LATIN.search(clause) and _ENGLISH_REQUEST.search(clause)):
+    tail = clause.rstrip()[-6:]
+    if (tail[-1:] in words.QUESTION_TAIL and _QUESTION_END.search(tail)) \
+            or (_LATIN.search(clause) and _ENGLISH_REQUEST.search(clause)):
         return True
     return bool(_QUESTION_FORM.search(clause)) and not _SELF.search(clause)
 
@@ -173,11 +195,11 @@ def _asks(clause: str, self_topic: bool, direct: bool = False) -> bool:
     had the sender as subject, which a following subjectless clause keeps ("我整理完，明天发群里").
     direct: a one-to-one chat, where "we must" takes the reader in ("这周我们必须把修复交付")."""
     if _CARE.search(clause) or _REMINDER.match(clause.strip()) or _WAIT_UNTIL.search(clause) \
-            or _TELLING_NOW.match(clause):
+            or _TELLING_NOW.match(clause) or _AWAITING_YOU.search(clause):  # "那就等你明天确认" waits
         return False
     if _is_question(clause) or (direct and _WE_MUST.search(clause)):
         return True
-    you = bool(_YOU_VERB.search(clause) or _YOU_TOPIC.search(clause))
+    you = bool(_YOU_VERB.search(clause) or _YOU_TOPIC.search(clause) or _YOU_MUST.search(clause))
     if (_SELF.search(clause) or _THIRD.search(clause)) and not you and not _YOU.search(clause):
         return False  # "我尽快处理", "我们需要再评估", "她过来帮忙带孩子"
     if _FORECAST.search(clause):
@@ -187,7 +209,8 @@ def _asks(clause: str, self_topic: bool, direct: bool = False) -> bool:
     if self_topic or _ENDS_DONE.search(clause) or _IN_PROGRESS.search(clause) \
             or (_DONE.search(clause) and not _ONE_MOMENT.search(clause)):
         return False
-    return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause))
+    return bool(_ONE_MOMENT.search(clause) or _BA.search(clause) or _HEAD.search(clause)
+                or (_SUGGESTION.search(clause) and not _DEFERRED.search(clause)))
 
 
 def _request(parts: list[str], promised: list[bool], meeting: bool = False, direct: bool = False) -> tuple[bool, bool]:
@@ -197,8 +220,9 @@ def _request(parts: list[str], promised: list[bool], meeting: bool = False, dire
     asked = question_only = False
     self_topic = False
     for clause, promise in zip(parts, promised):
-        if meeting and ATTEND.search(clause) and not ROLE.search(clause) and not _is_question(clause):
-            continue
+        if meeting and ((ATTEND.search(clause) and not ROLE.search(clause) and not _is_question(clause))
+                        or _OPTIONAL.search(clause)):
+            continue  # attending, or anything optional ("你有空就来听听，不用准备"), is no request
         if promise:
             self_topic = True
             continue
@@ -237,12 +261,24 @@ def _promises(body: str, own: bool = False) -> bool:
     return any(_promised(clauses(body), own))
 
 
+def _own_plan(body: str) -> bool:
+    """The user's own words plan something for later ("今晚我定位一下", "我今晚先把逻辑写了"), not a
+    request or a question to someone else or to everyone, nor what is done ("已经确认过了")."""
+    if _DONE.search(body) or _EVERYONE.search(body):
+        return False
+    return any(_OWN_LATER.search(clause) and not (_is_question(clause) or _PLEASE.search(clause)
+                                                   or _REQUEST.search(clause) or _YOU.search(clause))
+               for clause in clauses(body))
+
+
 def _group_duty(body: str, meeting: bool) -> bool:
     """A duty of every member of a group: 交周报 by a date, 投票, 考试, stand-by for a release; in a
     meeting's message preparing for it ("大家提前把文档看一遍"), not attending."""
     if meeting and (_PREPARE.search(body) or _EACH_ROLE.search(body)):
         return not _CONDITIONAL.search(body)
-    conditional = _CONDITIONAL.search(_PENALTY.sub("", body))  # "未完成的影响绩效" is a sanction, no condition
+    # "未完成的影响绩效" is a sanction, and "明早我把没填的名单发群里" the sender's own follow-up: no condition
+    conditional = _CONDITIONAL.search(body) and any(_CONDITIONAL.search(_PENALTY.sub("", c))
+                                                    for c in clauses(body) if not _SELF.search(c))
     if conditional or _INFO.search(body):
         return False
     if _STANDBY.search(body) or _ALL_NOW.search(body):
@@ -266,35 +302,52 @@ def _owned(text: str, profile: Profile) -> bool:
     return bool(hit) and text[hit.end():hit.end() + 3].lstrip().startswith(("的", "名下"))
 
 
+def _due_of_mine(text: str) -> bool:
+    """A service reminds the user of a bill or a renewal of theirs due later; an offer is none."""
+    return bool(_DUE_OF_MINE.search(text) and _DUE_LATER.search(text) and _RENEWAL.search(text)) \
+        and not _OFFER.search(text) and not _MONEY_SETTLED.search(text)
+
+
 def _read_requests(r: Reading, event: Event) -> None:
     """Sets the to-do and follow-up flags: rules 1 to 5 of the module's description."""
-    if r.own:  # the user's promise, or the user waiting for an answer or putting it off
-        r.follow_up = _promises(r.body, own=True) or bool(_AWAITING_YOU.search(r.body) or _DEFERRED.search(r.body))
+    if r.own:  # the user's promise or plan, or the user waiting for an answer or putting it off
+        r.follow_up = _promises(r.body, own=True) or _own_plan(r.body) \
+            or bool(_AWAITING_YOU.search(r.body) or _DEFERRED.search(r.body) or _OWN_AWAITS.search(r.body))
         return
     if r.automated:
         # a service asks when the user must approve, owns what it reports (an alert @ of the user too),
         # or gives them a role in a meeting; what is over, unless it still asks something, does not
         text, address = r.text, r.address
         owner = address.owner or (address.named and bool(_OWNER.search(text) or _owned(text, r.profile)))
-        later = bool(_REMINDER_LATER.search(text))
+        later = bool(_REMINDER_LATER.search(text)) and not _ALERT_SIGNS.search(text)  # an alert firing is for now
         over = bool(_RECOVERED.search(text)) and not (_PLEASE.search(text) and not _INFO.search(text))
-        role = r.meeting and ("你" in text or "您" in text) and bool(ROLE.search(text) or _PREPARE.search(text))
-        r.todo = bool(_APPROVAL.search(text)) or ((owner or address.mentioned) and not later and not over) or role
-        r.follow_up = bool(_MY_PENDING.search(text)) or (owner and later)
+        # a calendar only tells invitees: a role, preparing or an answer asked of them is theirs
+        role = r.meeting and ("你" in text or "您" in text or "请" in text) \
+            and bool(ROLE.search(text) or _PREPARE.search(text) or _RSVP.search(text))
+        failed = bool(_MINE_FAILED.search(text) and _FAILED_ASKS.search(text))  # "…停运，请及时办理改签或退票"
+        r.todo = bool(_APPROVAL.search(text)) or ((owner or address.mentioned) and not later and not over) or role \
+            or failed
+        r.follow_up = bool(_MY_PENDING.search(text)) or (owner and later) or _due_of_mine(text)
         return
     me, body = r.address.me, r.body
     parts = clauses(body)
     promised = _promised(parts) if me else []
-    named_promise = r.address.named and not me and _promises(r.profile.as_you(body))  # "…我转给李明"
+    # "…我转给李明"; in a group, a promise to 您 with no one named is to the user ("续保报价我下周发您")
+    named_promise = not me and ((r.address.named and _promises(r.profile.as_you(body)))
+                                or (not r.address.other and "您" in body and _promises(body)))
     r.follow_up = (any(promised) and not (r.meeting and MEETING_LINK.search(body))) or named_promise \
-        or (me and bool(_REMINDER_OF_MINE.search(body))) \
+        or (me and bool(_REMINDER_OF_MINE.search(body) or _AWAITING_YOU.search(body))) \
         or ((me or "你" in body) and bool(_WAITING.search(body))) \
-        or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body))
+        or ((me or r.address.named) and bool(_DEFERRED.search(body))) or bool(_DECISION_AWAITED.search(body)) \
+        or ("再" in body and bool(_REPORT_BACK.search(body)) and not _TO_THE_GROUP.search(body))
     if me:
         asked, r.question_only = _request(parts, promised, r.meeting, r.direct)
-        problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))) \
-            and not _DONE.search(body) and not _HANDLED.search(body)
-        r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body)
+        # a problem reported to the user, an outage too ("@李明 退费接口 500 了")
+        problem = bool(_PROBLEM.search(body) or (r.address.mentioned and _ALERT_PROBLEM.search(body))
+                       or r.outage) \
+            and not _SOLVED.search(body) and not _HANDLED.search(body)
+        r.todo = (asked or problem or r.address.assigned) and not _INFO.search(body) \
+            and not (r.address.everyone and _CONDITIONAL.search(body))  # a role's chore, unless optional or leisure
         if r.todo and r.follow_up:
             # a request is the user's to do now, not a loop to come back to ("你帮我拉一下，我晚点要看");
             # a promise or a wait with no request is a loop ("我在查了，有问题稍后告诉你"), and so is a
@@ -316,10 +369,13 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
     automated = not own and is_automated(event)
     if not own and is_suspicious(event, text):
         return Sorting(suspicious=True, notice=notice, topics=topics)
+    if text[:1] in "[【" and _SHARED.match(text):  # a shared article's or video's title asks nothing of the user
+        return Sorting(notice=notice, topics=topics)
     address, body = address_of(event, text, profile, automated)
     reading = Reading(text, profile, body, address, own, automated,
                        senior=not automated and is_senior(event),
-                       meeting=is_meeting(text, event, automated), direct=event.session_kind == "direct")
+                       meeting=is_meeting(text, event, automated), direct=event.session_kind == "direct",
+                       outage=not own and is_outage(text))
     _read_requests(reading, event)
     todo, follow_up = reading.todo, reading.follow_up
     private = event.chat_target == "wechat"
@@ -339,4 +395,5 @@ def sort_message(event: Event, profile: Profile) -> Sorting:
         stakes=weight.stakes,
         senior=reading.senior or (not own and not automated and is_customer(event, address)),
         everyone=address.everyone,
+        watched=todo and profile.watched(text),
     )

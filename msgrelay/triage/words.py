@@ -13,7 +13,7 @@ GIVEN_NAME_TITLES = ("哥", "姐", "总")
 COMPOUND_SURNAMES = ("欧阳", "司马", "上官", "诸葛", "东方", "皇甫", "令狐", "慕容", "尉迟", "公孙", "长孙",
                      "宇文", "司徒", "夏侯", "轩辕", "端木", "南宫", "独孤", "西门", "呼延")
 EVERYONE_MENTIONS = ("所有人", "全体成员", "全体", "all", "All", "everyone", "Everyone")
-EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位")
+EVERYONE_WORDS = ("大家", "各位", "所有人", "全体", "同学们", "每个人", "每人", "诸位", "家长们", "同事们", "小伙伴们", "伙伴们")
 # An @ runs on into the text when no space follows: "@李明你看下" is the user, "@李明辉" someone else.
 AFTER_MENTION = "你您请帮麻看在有这那把"
 # In running text a name is the user's only when the next word starts here ("李明负责…", "由李明跟银行确认",
@@ -21,11 +21,19 @@ AFTER_MENTION = "你您请帮麻看在有这那把"
 NAME_FOLLOWERS = AFTER_MENTION + ("的之说讲也和跟与及或等都就还又才已刚曾先再重只是不没要想会能可应该得被让叫将"
                                   "来去到从负处主对牵做写出提发给回交改查问补填修完整接带参开定拍批审签他她们"
                                   "今昨前后上下手自本老总工哥姐家同确准安吗呢吧啊呀哦嘛了着过测加联组用找买拿约打催"
-                                  "值管排选算订试跑收通拉推搞弄向替为于")
+                                  "值管排选算订试跑收通拉推搞弄向替为于一")
 NAME_FOLLOWING_WORDS = ("明天", "明早", "明晚", "明年", "明日")
 # "李明，…", "明哥 …", "李明你好": the name opens the message and addresses the user.
 SALUTATION_ENDS = " ，,：:、!！~"
 GREETINGS = ("你好", "您好", "早", "在吗")
+# A greeting before the name opens it too: "Hi Li Ming, …", "嗨 小李，…".
+ENGLISH_GREETINGS = r"(?:hi|hello|hey|dear|morning|hiya)"
+GREETING_BEFORE = r"^\s*(?:" + ENGLISH_GREETINGS + r"|嗨|哈喽|哈啰|早上好|早安)\s*[,，!！]?\s*$"
+# The name closing the message addresses the user too: "…方便的话发我们一版，谢谢李工", "…，李工".
+CLOSING_BEFORE = r"(?:[，,。.!！~～\s]|谢谢|多谢|感谢|辛苦(?:了)?|麻烦(?:了)?|有劳|拜托(?:了)?)$"
+CLOSING_TAIL = " \n，,。.!！?？~～了啦哈呀"  # what may follow the closing name
+# A role the user has, addressed in a group: "各组长周五前把 OKR 发我", "请各位负责人确认".
+ROLE_ADDRESS = r"(?:各位?|所有|全体)\s*(?:\S{0,4}负责人|小?组长|TL|leader|Leader|owner|Owner|主管|项目经理|PM)|(?:组长|负责人)们"
 # "明哥今晚来不来？", "小李明天有空吗": a time right after the name opens a question or request to the user.
 OPENER_TIMES = ("今天", "今晚", "明天", "明早", "明晚", "下午", "上午", "中午", "晚上", "周末", "这周", "下周", "现在", "有空",
                 "方便")
@@ -34,8 +42,11 @@ REPLY_TO = r"^\s*(?:回复|答复|引用|Re|RE|re)\s*[:：]?\s*@?$"
 # A task put to the user by the words before the name: "需要李明重新提", "由李明牵头"; a request: "请李明确认".
 ASSIGNING_BEFORE = ("需要", "由", "交给", "安排")
 ASKING_BEFORE = ("请", "让", "麻烦", "辛苦")
+# An appointment is no task: "由李明同志兼任技术负责人".
+APPOINTED = r"\s*(同志|同学)?\s*(兼任|担任|出任|升任|接任|任)"
 # The name followed by a task assigns it: "纪要：…李明负责灰度方案", "李明帮忙主持一下".
 ASSIGNED = ("来", "负责", "跟进", "处理", "主持", "对接", "牵头", "去", "你", "帮忙", "帮", "看一下", "看下", "确认",
+            "讲", "汇报", "分享", "介绍", "演示",
             "准备", "安排", "跟一下", "review")
 # 我 or 你 after one of these is an object, not the one who acts: 发我, 帮我, 答复你, 跟你.
 OBJECT_AFTER = "帮给跟找和陪替借发让叫问诉知回来去到向对为复谢送教还催请约醒转寄带"
@@ -66,7 +77,9 @@ REQUEST_MARKERS = ("(?<!不用)麻烦(?!了)", "劳驾", "帮忙", "帮我", "�
                    # a summons: "来我办公室一趟", "现在立刻来一趟机房"
                    "来一趟", "过来一下", "(来|到)我(办公室|这儿?|工位)",
                    # an obligation: "你们的服务得在那之前迁走", "你得先跟他说"
-                   "你们?得(?![到了])", "得(在|先|赶紧|尽快|马上|抓紧)")
+                   "你们?得(?![到了])", "得(在|先|赶紧|尽快|马上|抓紧)",
+                   # a deliverable wanted: "局里要一份汇报材料", "选型补一份对比"
+                   "要一(份|版|套|张)", "(补|出|写|做|整理|提供)一(份|版|套|张)")
 # 需要 asks when neither the sender nor a negation comes before it ("需要重开一张", not "我们需要").
 NEED = r"(?<![我们不无])需要"
 # "请" opens a request unless it means treat, leave or invitation card.
@@ -78,7 +91,7 @@ ACTION_VERBS = ("看", "查", "改", "发", "给", "回", "填", "签", "批", "
                 "讲", "评估", "过目", "过一", "重启", "停", "清", "拉", "约", "订", "买", "带", "陪", "接", "回来",
                 "过来", "来", "去", "回复", "答复", "同步", "更新", "修", "测", "验证", "评审", "决定", "选", "挑",
                 "拿", "帮", "核对", "检查", "整理", "补", "参加", "试", "定夺", "拍板", "把", "提交", "上传", "当",
-                "打个", "打一下", "打电话", "停", "迁", "切",
+                "打个", "打一下", "打电话", "停", "迁", "切", "派",
                 "review", "check")
 # Adverbs and time words that may stand between 你 and the verb.
 YOU_FILLERS = ("先", "再", "也", "就", "直接", "还是", "赶紧", "赶快", "快点", "快", "马上", "立刻", "尽快", "抽空",
@@ -99,6 +112,7 @@ NOT_REDUPLICATED = "放等缓搁"
 SHORT_DOWN_VERBS = "看查调改停试问找转签审过聊说催"
 # Question forms.  A clause that ends in one of QUESTION_ENDS, or carries an A-not-A form.
 QUESTION_ENDS = ("吗", "么", "呢", "不", "没", "呗", "嘛", "没有")
+QUESTION_TAIL = "？?吗么呢不没呗嘛有。.~～，,"  # how a clause that ends a question ends, whatever comes before
 QUESTION_FORMS = ("能不能", "可不可以", "行不行", "好不好", "要不要", "是不是", "有没有", "会不会", "该不该",
                   "怎么", "为什么", "为啥", "什么原因", "多少", "几天", "哪里", "在哪", "咋样", "你觉得", "你看呢",
                   "哪个", "哪些", "什么时候", "啥时候", "多久", "几点", "可以吗", "方便吗", "在吗", "对吗", "如何")
@@ -115,11 +129,13 @@ PROBLEM_WORDS = ("崩溃", "崩了", "挂了", "宕机", "报错", "异常", "�
                  "还没交", "还没提交", "还没填", "还没回复", "还没确认", "还没签", "还没审批", "还没还", "还没付",
                  "还没报", "还没补", "还没冲账", "还差", "缺了", "少了", "不全", "不齐", "补不上",
                  # a resource running out or a number gone bad: "磁盘只剩 3%", "覆盖率太低了"
-                 "只剩", "快满", "写满", "太低", "太高", "太慢", "不够用",
+                 "只剩", "快满", "写满", "太低", "太高", "太慢", "不够用", r"越来越(大|高|慢|多|严重|卡)",
                  # someone chases the user for it: "财务催了"
                  "催了", "在催", "催你", "撑不住", "扛不住", "顶不住", "快爆了",
                  # the user's item still outstanding: "你 7 月的备用金还没核销"
                  r"(你|您)的?\S{0,16}还没(?!到|来|好|出|下来)")
+# A problem solved: "已经修好了", "重启已恢复".
+SOLVED = (r"(已|已经)\S{0,4}(解决|处理|修复|恢复|修好|搞定|好了|正常)", r"搞定", r"修好", r"恢复正常", r"没问题了", r"好了")
 # Words that say a thing is finished or only informs.
 DONE_WORDS = ("已经", "已", "搞定", "完成了", "好了", "完了", "结束了", "处理完", "修好", "恢复正常", "通过了")
 INFO_ONLY = ("知悉", "周知", "不用麻烦", "不麻烦了", "FYI", "fyi", "Heads up", "heads up", "仅供参考", "供参考", "无需回复", "不用回复",
@@ -134,7 +150,7 @@ CARE_WORDS = ("降温了", "天冷了", "变天了", "多穿", "注意身体", "
 CONDITIONAL = (r"不用", r"无需", r"不必", r"(没|未)\S{0,8}的(?!会)", r"已\S{0,6}的\S{0,2}(忽略|不用|无需|可忽略)", r"不\S{0,3}的", r"如需", r"如果", r"有空",
                r"有兴趣", r"感兴趣", r"自愿", r"可选", r"愿意的", r"想\S{0,4}的", r"能来的", r"要去的",
                # leisure is for whoever wants to come
-               r"聚会", r"聚餐", r"约饭", r"饭局", r"爬山", r"出游", r"打球", r"踢球", r"约跑", r"唱歌")
+               r"聚会", r"聚餐", r"约饭", r"饭局", r"爬山", r"出游", r"打球", r"踢球", r"约跑", r"唱歌", r"年会")
 # Preparing for a meeting everyone attends is a duty: "明天 PRD 评审，大家提前把文档看一遍".
 PREPARE = r"提前\S{0,6}(看|读|阅读|熟悉|准备|过一遍|填|提交|想好)"
 # The user's part named first, then what to do with it: "你那边的外包先停两个", "你手上那个重构先停一停".
@@ -156,16 +172,23 @@ EACH_ROLE = r"(每个人|每人|各组)\S{0,4}(准备|汇报|分享|讲|演示)"
 GROUP_ASK = ("记得", "务必", "别忘", "必须", "一定要")
 # A clause that reports what is going on asks nothing: "送到医院还在检查".
 IN_PROGRESS = ("还在", "正在")
+# A suggestion that closes a clause asks as well: "走采购吧", "新人的导师你来当吧", "回头清一下吧"; not
+# agreeing, giving up or deferring ("行吧", "算了吧", "那就这样吧", "再说吧").
+SUGGESTION = r"(?<![好行算样再是对了的])吧\s*[。！!~～]*\s*$"
+# Optional for the reader: "你有空就来听听，不用准备".
+OPTIONAL = (r"有空\S{0,2}(就|的话|可以)", r"(不用|无需|不必|不需要)\S{0,2}(准备|讲|发言|汇报)", r"可以来", r"想来的", r"随意", r"旁听")
 # Wait until…, then: "等你们把问题都解决了再说" asks nothing now.
 WAIT_UNTIL = r"^\s*(等|待)\S*再"
 # The sender and the user together must: "这周我们必须把修复交付", "咱们得抓紧" (in a one-to-one chat).
 WE_MUST = (r"(我们|咱们|咱)\S{0,8}(必须|一定要|务必|得(?![到了])|要在|需要在)",)
 WE_MUST_ENGLISH = (r"we (must|need to|have to|should)",)
 # A problem put to the user in the words of an alert: "[P2] order-api 延迟 P99 1.2s @李明".
-ALERT_PROBLEM = (r"告警", r"报警", r"(?i:alert|firing)", r"\bP[0-4]\b", r"【P[0-4]", r"阈值", r"不可用", r"5xx",
+ALERT_PROBLEM = (r"告警", r"报警", r"alert", r"Alert", r"ALERT", r"firing", r"FIRING", r"P(?<![A-Za-z0-9]P)[0-4](?![0-9A-Za-z])", r"【P[0-4]", r"阈值", r"不可用", r"5xx",
                  r"(使用率|错误率|成功率|延迟|P99|RT|堆积|积压)\S{0,6}\d")  # a number gone bad: "延迟 P99 1.2s"
 # Someone else is on a problem already: "运维在处理", "郭峰在恢复".
-HANDLED = (r"(在|正在)(处理|修|恢复|查|排查|跟进|解决|看|赶来)", r"处理中", r"修复中")
+HANDLED = (r"(在|正在)(处理|修|恢复|查|排查|跟进|解决|看|赶来)", r"处理中", r"修复中",
+           # the sender found the cause: "复制中断查了，是从库一块盘坏了"
+           r"查(了|过了|清楚了)[，,]?\S{0,2}是", r"(原因|根因)(是|找到了)", r"定位到")
 # Someone is already repairing it: an office tool or a building, not the business, can wait.
 REPAIRING = (r"(在|正在)(修|恢复|看|赶来)", r"修复中")
 # Statements of a new rule, not a request ("周报改成周一上午交").
@@ -186,7 +209,7 @@ AWAITING_YOU = r"等(你|您)\S{0,4}(消息|回复|通知|答复|确认|结果|�
 # A wish or a question is no promise ("我们这边想做一次联调").
 NOT_PROMISE = ("想", "打算", "希望", "要不要", "能不能", "可以吗")
 # Telling now is no promise: "跟你同步一下，…", "…处理完了，跟你说一声".
-TELLING_NOW = r"^\s*(跟|和|给|向)(你|您)(同步|说|讲|汇报|通报|报告)一(下|声)"
+TELLING_NOW = r"^\s*(?:还是|先|就|也|再)*(跟|和|给|向)(你|您)(同步|说|讲|汇报|通报|报告)一(下|声)"
 # Someone else's promise to the whole group is not the user's loop ("材料我稍后发群里").
 TO_THE_GROUP = ("大家", "群里", "群上", "各位")
 PROMISE_VERBS = ("发", "给", "回", "告诉", "通知", "答复", "整理", "看", "叫", "找", "问", "查", "跟进", "跟一下", "处理",
@@ -206,10 +229,10 @@ LATER = "(?:" + "|".join(LATER_TIMES) + ")"
 SOON = r"(下周|明天|后天|月底|周[一二三四五六日天]|过两天|稍后|晚点|回头)"  # when someone else will act
 # The user's matter in someone else's hands: still being worked on, expected later, promised by others.
 WAITING = (r"还在(走|审|批|签|想|查|看|等|排|处理|评估|确认|跑|谈|沟通|办|出|做|写|改|修|弄|调|测|讨论)", r"还在排队",
-           r"(估计|预计|应该)\S{0,6}(能|会)\S{0,2}(拿到|给|出来|回|下来)",
+           r"(估计|预计|应该|大概|可能)\S{0,6}(能|会)\S{0,2}(拿到|给|出来|回|下来)",
            SOON + r"\S{0,3}前?\S{0,2}(打|转|付)过(来|去)",
-           r"考虑(两|几|一)天", r"在走\S{0,6}流程", r"走流程", r"审批中", r"等待\S{0,10}审批", r"已?转交",
-           r"等\S{1,10}(审批|拍板|排期|签完|批|定|确认|回复|结果|消息|通知)", r"还没(下来|批|定|回)", r"处理中",
+           r"考虑(两|几|一)天", r"在走\S{0,6}流程", r"走流程", r"审批中", r"等待\S{0,10}审批", r"转交",
+           r"等(?!保)\S{1,10}(审批|拍板|排期|签完|批|定|确认|回复|结果|消息|通知)", r"还没(下来|批|定|回)", r"处理中",
            r"(那边|对方|客户|他们|他|她)说\S{0,8}(给|回复|答复|告诉|通知|回)(我们|你)",
            # someone else promised an answer for later: "人家说下周给答复", "银行说周五前给我们"
            r"说\S{0,10}?" + LATER + r"\S{0,8}?(给|回|发)\S{0,2}(答复|回复|反馈|结果|消息|结论|回音|我们|你)",
@@ -218,8 +241,20 @@ WAITING = (r"还在(走|审|批|签|想|查|看|等|排|处理|评估|确认|跑
 DEFERRED = (r"(明天|回头|改天|下周|见面|到时候?)\S{0,2}当面(再)?(聊|说|谈)",
             r"(稍后|回头|下周|下个?月|改天|以后|过两天|晚点|回来|周[一二三四五六日天]|月底|季度末|年底)[^，。！？,!?]{0,8}?"
             r"(再(说|聊|细聊|讨论|看|议|商量|定)|一起定|再议|讨论|商量)",
-            r"再(说|聊|讨论|议)吧?$", r"先放一放", r"放一放", r"先搁", r"搁置", r"暂缓")
-DECISION_AWAITED = r"等\S{0,6}拍板|还在等\S{0,8}(定|批|决定)"
+            r"再(说|聊|讨论|议)吧?$", r"先放一放", r"放一放", r"先搁", r"搁置", r"暂缓",
+            # "这事回头聊", "下周再约"
+            r"(回头|改天|下次|晚点|稍后|有空)(再)?(聊|说|谈|细聊|约)", r"(下周|改天|回头|下次|过两天)再约")
+# A decision awaited: "还在等老板拍板", "公司下周定".
+DECISION_AWAITED = (r"等\S{0,6}拍板|还在等\S{0,8}(定|批|决定)"
+                    r"|(公司|老板|领导|上面|HR|委员会|管理层)\S{0,2}(下周|月底|明天|过两天|回头|年底|下个?月)\S{0,2}(定|决定|拍板|公布)")
+# The user's own plan for later ("今晚我定位一下", "好，我下班去接", "14 号我大概率能去，回头再确认").
+OWN_LATER = (r"今晚", r"明天", r"明早", r"明晚", r"后天", r"下周", r"回头", r"稍后", r"晚点", r"待会", r"等会", r"一会",
+             r"下班", r"饭后", r"会后", r"月底", r"晚上", r"下午", r"中午", r"\d+\s*(号|点)", r"周[一二三四五六日天]",
+             r"马上", r"这就")
+# The user waits for someone's word: "明天中午前给我回个话", "搞定了跟我说一声".
+OWN_AWAITS = (r"(给|跟)我\S{0,2}(回|说|答复|反馈|同步)", r"回我", r"告诉我", r"通知我")
+# Someone reports back once others answer: "等他们回复我再同步", "等他们领导定了时间再通知".
+REPORT_BACK = r"等\S{1,16}再(通知|同步|告诉|反馈|回复|答复|跟你说|说|发)"
 REMINDER_LATER = (r"将(于|在)", r"天后", r"即将", r"到期", r"过期", r"快到期")
 
 # -- meetings ------------------------------------------------------------------------------------------
@@ -236,7 +271,7 @@ MEETING_KINDS = ("回顾", "迭代", "周(?<![下这本上每]周)", "例", "站
 # 会 after a kind word is a meeting unless a longer word goes on: 会员, 会计, 会议室, 会被.
 NOT_A_MEETING_AFTER = "员计话所费场长儿不被有让把用议前后上中的"
 # "周二的会改到周三": 的会 is a meeting when the sentence goes on about it, not in "没完成的会影响绩效".
-THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常)"
+THE_MEETING = r"的会(?=[，,。！!？?\s]|$|改|取消|推迟|挪|延|提前|定|在|几点|时间|我|你|照常|地方|地点|换)"
 # A day or time right before an event makes it a meeting: "周一评审", "下周二下午面试一个候选人".
 DAY_WORDS = r"(?:今天|明天|后天|今晚|明早|下午|上午|晚上|下?周[一二三四五六日天]|\d+\s*号)"
 # English words, whole (a Chinese character may touch them: "周五的1:1", not "on-call").
@@ -246,15 +281,26 @@ MEETING_ENGLISH = (r"meeting", r"call", r"sync", r"zoom", r"stand-?up", r"huddle
                    r"brown ?bag", r"demo day", r"sprint (review|planning)", r"briefing")
 # After an event: it is over ("对齐过了") or only a purpose ("明天评审要用"), not announced.
 NOT_AN_EVENT_AFTER = ("过了", "过", "完", "开完", "结束", "好了", "要用", "用", "前", "之前", "的", "意见", "结论", "材料", "报告",
-                      "环境", "文档", "数据", "账号", "视频", "稿")
+                      "环境", "文档", "数据", "账号", "视频", "稿",
+                      # work on site is no meeting: "周日晚上你们安排人现场值守"
+                      "值守", "值班", "支持", "保障", "排查", "部署", "实施")
 # Events that are meetings once a time, a change or a role comes with them.
 MEETING_EVENTS = ("评审", "复盘", "述职", "面试", "面一个", "面个", "面两个", "现场", "踩点", "校准", "培训", "分享", "演示", "彩排", "拜访", "来访", "参观", "接待", "对齐",
                   "走查", "宣讲", "路演", "答疑", "答辩", "汇报", "沟通", "讨论", "review", "Review", "triage", "Triage",
                   "demo", "Demo", "interview", "workshop", "讲座", "沙龙", "面谈", "聊聊", "聊一下", "聊下", "碰一下",
                   "碰个头", "见一面", "电话沟通", "电话聊", "通个电话",
-                  "语音沟通", "视频沟通")
+                  "语音沟通", "视频沟通", "研讨", "测评", "二面", "三面", "终面", "复面", "初面", "面一下", "面一面")
+# Talking (聊聊, 碰一下) is a meeting only with a time: "方便聊聊吗" is not, "明早九点来我办公室，聊聊" is.
+CHAT_EVENTS = ("聊聊", "聊一下", "聊下", "碰一下", "碰个头", "见一面", "电话聊", "通个电话")
+# A gathering named by what it is about (家长会, 战略会, 经营分析会) at an hour: "下周三下午两点开家长会".
+NAMED_MEETING_ENDS = "，,。；;！!？?、 \n"  # 会 ends the clause
+NOT_NAMED_MEETING = ("机会", "社会", "体会", "误会", "理会", "领会", "学会", "工会", "协会", "一会", "待会", "等会", "约会",
+                     "宴会", "舞会", "庙会", "委员会", "基金会", "不会", "也会", "都会", "就会", "还会", "该会", "将会", "才会",
+                     "可能会", "们会", "我会", "你会", "他会", "她会", "展会", "博览会", "聚会", "年会", "晚会", "演唱会")
 # Where people meet: a room code (A502, C301), a floor, a meeting room, someone's office, on site.
-MEETING_PLACE = (r"\d\s*楼", r"会议室", r"办公室", r"现场", r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)",
+MEETING_PLACE = (r"楼(?:(?<=\d楼)|(?<=\d\s楼))", r"会议室", r"办公室", r"现场",
+                 r"咖啡(厅|馆)", r"星巴克", r"茶(室|馆)", r"会客室", r"接待室", r"大堂",
+                 r"[A-Z](?<![A-Za-z0-9-][A-Z])\d{3,4}(?=\s*[，,。；;)）]|\s*$)",
                  r"(在|地点\S?)\s*[A-Z]\d{3,4}")
 # Going through something with others: "下周二下午和业务方过一下需求".
 TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
@@ -262,7 +308,9 @@ TOGETHER_EVENT = r"(和|跟|与|一起)\S{0,8}过一(下|遍)"
 OCCASION = r"(那次|那趟|那场|那个会)"
 # A summons to the sender's office is a meeting only with a time ("明早九点来我办公室"); without one
 # it is a request ("你来我办公室一下").
-SUMMONS = ("来我办公室", "到我办公室", "来我这")
+SUMMONS = ("来我办公室", "到我办公室", "来我这", "到我这", "来我工位", "到我工位", "来我座位", "来趟我", "过来一趟", "来一趟",
+           # a customer's invitation: "下周二上午欢迎你们来我们公司看一下新产线"
+           "来我们公司", "到我们公司", "来我司", "到我司", "来我们这")
 RESCHEDULE = ("改到", "改在", "改成", "挪到", "推迟", "延期", "延后", "提前到", "提前至", "调整为", "调整到",
               "时间调整", "取消", "另行通知", "改期", "顺延", "换个人", "定在", "约在", "安排在", "照常", "moved", "cancel",
               "reschedul")
@@ -272,11 +320,19 @@ ATTEND = ("参加", "参会", "出席", "都来", "能来", "来吗", "一起去
 # The meeting's link or place promised for later is no open loop.
 MEETING_LINKS = ("链接", "link", "Link", "地址", "会议号", "Zoom", "zoom", "会议室")
 # Not a meeting: minutes, review comments, talk about a past meeting, the room itself, being busy.
-NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"会议室\S{0,8}(订|预订|占|投影|维修|空)", r"在开会",
+# The sender will miss it: no announcement unless the reader gets a part ("明天的站会我请假，进展我晚上写群里").
+MISSING_IT = r"我\S{0,2}(请假|不参加|参加不了|来不了|去不了|不去了)"
+# Talk about a meeting room is none, unless a meeting moves there.
+ROOM_CHATTER = (r"会议室\S{0,8}(订|预订|占|投影|维修|空)",)
+NOT_MEETING = (r"纪要", r"评审意见", r"评审结论", r"在开会",
+               # someone else is busy in a meeting: "王主任今天在卫健委开会，有事先找我"
+               r"(主任|总|老板|领导|经理|他|她)\S{0,4}在\S{1,8}开会",
                r"谁在\S{0,8}开会", r"会的?(录屏|录像|录音|回放|PPT|ppt|资料|材料)", r"录屏", r"回放", r"开会回来", r"开完会", r"开会\S{0,2}(要用|用)",
                r"群聊",
                r"正在开会", r"开会呢", r"开会中", r"聚会", r"年会",
-               r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会")
+               r"(刚才|刚刚|上午|昨天|上次|之前)\S{0,4}会\S{0,2}(说|讲|提|定|聊)的?", r"(刚才|刚刚|昨天|上次|之前)的会",
+               # a meeting only named as where to talk: "细节明天站会说"
+               r"(站会|周会|例会|晨会|会上|会议上)上?再?(说|聊|讨论|细说|细聊)(?![一下])")
 NOT_MEETING_ENGLISH = (r"notes", r"minutes", r"recap")
 # Talk around a meeting ("会前看一下材料", "会后确认") is no announcement, unless the message also
 # names the meeting with its time.
@@ -286,8 +342,10 @@ MEETING_ROLES = ("主持", "准备", "讲", "汇报", "演示", "带上", "带�
                  r"你来?当", "present", "prepare", "host")
 
 # -- what matters today ----------------------------------------------------------------------------
-NEAR = (r"今天", r"今晚", r"今日", r"下班前", r"明早", r"明晚", r"明天(上午|中午|一早|早上|之前|就)", r"\d+\s*点前",
-        r"[一二三四五六七八九十两]+点前", r"(半|[一两二三1-9]|1[0-2])\s*个?小时内", r"\d+\s*分钟内")
+NEAR = (r"今天", r"今晚", r"今日", r"下班前", r"明早", r"明晚", r"明天(上午|中午|一早|早上|之前|就)", # (each begins with a plain word and looks back for the number, so the engine can skip ahead to it)
+        r"点前(?:(?<=[\d一二三四五六七八九十两]点前)|(?<=\d\s点前))",
+        r"小时内(?:(?<=[半一两二三1-9]小时内)|(?<=[半一两二三1-9]个小时内)|(?<=[半一两二三1-9]\s小时内)|(?<=1[0-2]小时内))",
+        r"分钟内(?:(?<=\d分钟内)|(?<=\d\s分钟内))")
 # "Now": a request with one of these is due at once.
 NOW = (r"立即", r"立刻", r"马上", r"现在(?!的)", r"紧急", r"尽快", r"赶紧", r"赶快")
 NOW_ENGLISH = (r"asap", r"urgent", r"now")
@@ -301,11 +359,13 @@ OUTAGE_ENGLISH = (r"(service|server|site|prod|production|api|database|db|login|s
 RELAXED = ("找时间", "找个时间", "有空", "抽空", "有时间", "方便的时候", "不急", "不着急", "不用急", "慢慢来")
 # A sanction for missing a deadline: "未完成的影响本季度绩效", "逾期会影响社保缴纳", "到期不切通道会被停".
 PENALTY = (r"(未|没|不)\S{0,8}(的|将|会|就|则)\S{0,3}(影响|扣|罚|处分|通报|追责|冻结|被停|停用|停掉|下线)",
+           # "逾期按不合格处理"
+           r"(逾期|未完成|没完成|未提交|不交)\S{0,4}(按|视为|算)\S{0,4}(不合格|旷工|放弃|违规|零分|缺勤)",
            r"(逾期|过期|到期|超时)\S{0,3}(将|会|就|则)?\S{0,2}(影响|扣|罚|处分|通报|冻结|被停|停用|停掉|下线|不予|不再|作废|视为)",
            r"(下线|停用|停服|关停|下架|回收)[^。！？!?\n]{0,16}(之?前|以前)",
            r"影响\S{0,6}(考核|绩效|评级|社保|公积金|奖金|工资|转正|晋升)",
            r"(未|没|不)\S{0,8}的\S{0,2}(不参与|不予|取消\S{0,4}资格|视为)", r"视为(放弃|自动放弃|未)")
-MONEY = (r"\d+(\.\d+)?\s*(万|元|块)", r"[¥￥$]\s*\d", r"费(?<=[\u4e00-\u9fff]费)(?<![消浪免续经收耗花]费)(?![力劲心时解])",
+MONEY = (r"(万|元|块)(?:(?<=\d万|\d元|\d块)|(?<=\d\s万|\d\s元|\d\s块))", r"¥\s*\d", r"￥\s*\d", r"\$\s*\d", r"费(?<=[\u4e00-\u9fff]费)(?<![消浪免续经收耗花]费)(?![力劲心时解])",
          r"超标", r"超支", r"备用金", r"借的?\s*\d+", r"水电",
          r"房租", r"房贷", r"借款", r"欠款", r"还款", r"冲账", r"罚款", r"滞纳金", r"预算", r"回款", r"付款", r"报价",
          r"账单", r"转账", r"打款", r"价格", r"单价", r"降价", r"首付", r"尾款")
@@ -313,7 +373,7 @@ MONEY = (r"\d+(\.\d+)?\s*(万|元|块)", r"[¥￥$]\s*\d", r"费(?<=[\u4e00-\u9f
 MONEY_SETTLED = (r"(已|已经)\S{0,4}(打款|到账|付款|转账|支付|退款|退回|收到|入账|报销|冲账|还清|打到|转到|付至|发到|处理|解决)",
                  r"注意查收", r"请查收",
                  r"已收到", r"(冲账|还款|付款|报销|打款)\S{0,2}(完了|完成了|好了)")
-MONEY_DECISION = (r"预算\S{0,10}(批|砍|削|冻结|驳回|不足|不够|超|减半|取消|下来|通过|定了|落实|到位)",
+MONEY_DECISION = (r"(合同|续签|续约|报价|预算)\S{0,6}(批了|同意了|定了|通过了)",r"预算\S{0,10}(批|砍|削|冻结|驳回|不足|不够|超|减半|取消|下来|通过|定了|落实|到位)",
                   r"(砍|削减|冻结)\S{0,4}预算", r"(单子|合同|订单)\S{0,3}签(下来|了|好|完)(?!吗)",
                   r"(定了?|谈妥了?|谈好了?)\S{0,4}合同", r"合同\S{0,6}(定了|谈妥|谈好|按\S{0,8}签)",
                   r"合同\S{0,10}(批不了|按原价|终止|取消|签了|签好|签完|签署)", r"超预算",
@@ -332,6 +392,24 @@ PLANNED_WINDOW = r"(升级|切换|迁移|维护|割接|变更|演练)[^。！？
 # Work planned ahead is no emergency, whatever it stops ("周六 0:00-4:00 机房网络割接，期间服务不可用").
 PLANNED = ("升级", "切换", "迁移", "维护", "割接", "变更", "演练", "检修", "停机", "计划")
 BUSINESS = ("支付", "交易", "下单", "收银", "结算", "清算", "线上", "生产", "用户", "客户")
+# A matter closed: "书面说明收到，这事先这样".
+SETTLED = (r"先这样", r"就这样吧", r"到此为止", r"翻篇", r"没事了")
+# A contract or a price: a to-do about one matters ("续租合同签一下", "SLA 条款你们再确认一下").
+CONTRACT = (r"合同(?!编号)", r"条款", r"S(?<![A-Za-z]S)LA(?![A-Za-z])", r"报价", r"续约", r"续签", r"补充协议", r"框架协议", r"违约")
+# A project's date moved: "交期要往后推两周", "HIS 上线从 18 号提前到 15 号", "试运行推迟到 7 月".
+MILESTONE_MOVED = (r"(上线|交付|验收|交期|工期|到货|投产|试运行|割接|封版)\S{0,10}(推迟|延期|延后|往后推|推到|提前到|提前至|改到|挪到|顺延)",)
+# Work stopped for a whole team, also in a test environment: "我们这边全卡住了", "所有联调都停了".
+WORK_STOPPED = (r"(全|都|全部|整个)\S{0,2}(卡住|卡死|停了|停摆|阻塞|干不了|动不了|进行不下去|做不下去)", r"谁都(连不上|用不了|登不上|进不去)",
+                r"所有\S{0,8}(都|全)(停|卡)")
+# The user's own promotion reviewed: a calendar's "晋升答辩 6 月 15 日 10:00".
+PROMOTION_REVIEW = (r"(晋升|转正)(答辩|评审|面谈)",)
+# A project won or lost, a bid, a review of the user's work decided.
+PROJECT_DECIDED = (r"(标|单子|项目)\S{0,3}(没中|丢了|黄了|中了|拿下了)", r"丢标", r"中标了", r"没中标", r"过会了",
+                   r"(立项|验收)\S{0,6}(通过|没通过|未通过|被否)(?![吗？?])")
+# Someone of the user's team leaving: "王五要离职了", "我已经拿到别家 offer 了，月底前会提离职".
+STAFF_LEAVING = (r"(要|会|提|想)\S{0,2}离职", r"辞职", r"拿到\S{0,6}offer")
+# The top of the customer's or the company's organisation coming: "下周一市领导来中心检查".
+TOP_VISIT = (r"(领导|局长|院长|市长|董事长|CEO|总裁)\S{0,4}(来|要来|视察|检查|调研|到场)",)
 ESCALATION = (r"(取消|推迟|延期|改期)\S{0,4}[，,]?\s*(等|因为|由于)\S{0,6}(问题|bug|故障|修)",
               r"投诉", r"换供应商", r"骂", r"发火", r"一拖再拖", r"影响\S{0,6}(用户|客户|业务|生产)",
               r"索赔", r"赔偿", r"违约", r"差评", r"律师函", r"不满(?!足)", r"拖了\S{0,6}(还没|没)", r"向上反映",
@@ -339,7 +417,11 @@ ESCALATION = (r"(取消|推迟|延期|改期)\S{0,4}[，,]?\s*(等|因为|由于
               r"(老总|老板|领导)\S{0,2}(在问|在催|过问|亲自)", r"法律(程序|途径|手段)", r"起诉", r"仲裁",
               r"(终止|停止)合作", r"解约", r"不续约", r"找你们(老板|领导)", r"上报给?(领导|老板|上级|公司)", r"再这样\S{0,4}(下去|拖)",
               r"只能\S{0,6}(找|上报|投诉|换|走)")
-OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r"OOM", r"打满", r"死锁", r"\bP[01]\b",
+OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r"OOM", r"打满", r"死锁", r"P(?<![A-Za-z0-9]P)[01](?![0-9A-Za-z])",
+          # a service answering errors in production: "退费接口 500 了", "生产上…退不了费"
+          r"(接口|服务|系统|页面|网关)\S{0,2}5\d\d(?!\d)", r"(生产|线上)\S{0,12}(不了|不能用|用不了)",
+          # numbers of a system growing worse: "主从延迟越来越大"
+          r"(延迟|lag|积压|堆积|错误率|耗时|内存|CPU|cpu|连接数|线程数|慢查询)\S{0,4}越来越(大|高|多|慢|严重)",
           r"(全站|全网|整个|全量)\S{0,12}(失败|不可用|超时|报错|挂|打不开|不通)", r"(生产|线上)(出现|发生)",
           r"(冻结|暂停|停止)\S{0,4}(变更|合并|发布|上线|发版)", r"(变更|发布|上线)\S{0,3}(冻结|暂停)",
           # a system's number still rising: "线程数一直在涨", "消费堆积 120 万条，持续上涨"
@@ -363,7 +445,9 @@ OUTAGE = (r"事故", r"故障", r"宕机", r"不可用", r"崩溃", r"崩了", r
           r"(部分|全部|所有|大批)\S{0,8}(超时|失败|报错|异常|不通)",
           r"(RT|rt|延迟|耗时|响应时间|P99|p99|成功率|错误率|失败率|超时率)\S{0,12}(涨到|升到|飙到|掉到|降到|跌到|跌破|掉了)",
           r"数据(丢失|泄露)", r"丢数据", r"被攻击", r"入侵", r"安全漏洞", r"资损", r"资金损失")
-NOT_OUTAGE = (r"(如有|如果有?|若有|万一)\S{0,6}(故障|问题|异常|事故)", r"测试环境", r"测试机", r"staging", r"预发", r"开发环境",
+NOT_OUTAGE = (r"(如有|如果有?|若有|万一)\S{0,6}(故障|问题|异常|事故)",
+              r"(用例|case|单测)\S{0,8}(挂|失败)",  # failed test cases: "47 个用例挂了 3 个"
+              r"测试环境", r"测试机", r"staging", r"预发", r"开发环境",
               # over: "已恢复", "故障已经处理完了", "复盘结束了"
               r"(已|已经)\S{0,4}(恢复|处理|解决|修复|回落)", r"恢复(正常|了)", r"[\[【]恢复[\]】]", r"已解决", r"已修复",
               r"修好了",
@@ -377,7 +461,7 @@ DECISION = (r"决定(?<!你决定)(?!一下|吧)", r"研究决定", r"拍板了"
             r"(老板|领导|总监|公司|管理层|上面)\S{0,2}(定了|要求|批了|同意了|否了|拒了)",
             r"(老板|领导|总监|公司|管理层|上面)\S{0,2}说\S{0,12}(不做|砍|停|推迟|延期|取消|下个?版本|必须|一定要)",
             # a new rule from a date on: "下周一开始新的考勤制度"
-            r"(下周[一二三四五六日天]?|下个?月|明天|今天|即日|本周|\d+\s*[号日])\S{0,2}(起|开始)\S{0,10}"
+            r"(下周[一二三四五六日天]?|下个?月|明天|今天|即日|本周|号|日)\S{0,2}(起|开始)\S{0,10}"
             r"(实行|执行|启用|新的?\S{0,4}(制度|规定|流程|政策|规范))",
             # the scope of the work cut or moved out: "分期付款这期砍掉", "这期不做了"
             r"(这期|本期|这个版本|本次|这次)\S{0,4}(不做|不上|砍|去掉|拿掉)", r"砍掉", r"砍了",
@@ -385,7 +469,7 @@ DECISION = (r"决定(?<!你决定)(?!一下|吧)", r"研究决定", r"拍板了"
             r"冻结(招聘|编制|HC|hc)",
             r"(即日|本周|下周|下月|下个月|明天|今天)起\S{0,10}(实行|执行|居家|停止|暂停|取消|冻结)")
 # A meeting with the top of a company matters even when it only moves: "高层会议改到周三", "宋总会亲自参加".
-TOP_LEVEL = (r"高层", r"管理层", r"董事会", r"亲自\S{0,2}(参加|出席|来|到场|主持)", r"\b(CEO|CTO|VP)\b")
+TOP_LEVEL = (r"高层", r"管理层", r"董事会", r"亲自\S{0,2}(参加|出席|来|到场|主持)", r"C(?<![A-Za-z]C)(EO|TO)(?![A-Za-z])", r"V(?<![A-Za-z]V)P(?![A-Za-z])")
 # A boss or customer stopping or moving the work ("项目验收推迟到下个月").
 SENIOR_DECISION = ("推迟", "暂停", "终止", "叫停", "取消", "砍掉", "不做了", "换人", "延期",
                    # a boss deciding on the user's request or team: "HC 我这边同意了", "申请我批了"
@@ -397,7 +481,9 @@ CAREER = (r"(你|你的|你们组|你部门|你们部门)(?:(?!参加|会)\S){0,
           # the user's team reorganised: "下季度开始你们组并到平台部"
           r"(你们?组|你组|你部门|你们部门|你的团队|你那个项目|你的项目)\S{0,8}(并到|并入|划到|划归|拆分|撤掉|撤销|合并到)",
           r"你\S{0,10}(兼任|担任|升任|任命)", r"(晋升|调薪|答辩|述职)\S{0,6}(名单|名额)\S{0,4}有你",
-          r"晋升\S{0,6}(通过|批了|下来)", r"职级\S{0,3}(调|升)")
+          r"晋升\S{0,6}(通过|批了|下来)", r"职级\S{0,3}(调|升)",
+          # the user put forward: "今年优秀员工部门推荐了李明和唐雪"
+          r"(推荐|提名)了?\S{0,2}你(?!的)")
 SALARY = (r"(工资|薪资|薪水|奖金|年终奖|社保|公积金|期权)\S{0,8}(推迟|延迟|延后|暂停|停发|扣|调整|减|取消|批|晚)|降薪|减薪|裁员"
           r"|扣\S{0,6}(工资|薪资|奖金|绩效)|(调薪|加薪|涨薪|奖金|年终奖)\S{0,4}(方案|比例|名单)?\S{0,4}(定了|出来了|公布|下来了)")
 # Routine care is no emergency ("体检报告出来了，有几项要复查").
@@ -412,9 +498,14 @@ CHAT_MEETING = (r"聊聊", r"聊一下", r"聊下", r"(?<![\d:])1\s*[:：]\s*1(?
                 r"来我办公室", r"来我这")
 KIN_AFTER_YOU = "妈爸姐哥弟妹家爷奶外姥老"  # 你妈, 你姐: a relative of the user, not the user
 KIN = ("爸", "妈", "儿子", "女儿", "孩子", "宝宝", "老婆", "老公", "爷爷", "奶奶", "外婆", "外公", "姥姥", "姥爷", "家里",
-       "家人", "哥", "姐", "弟", "妹", "岳父", "岳母", "公公", "婆婆")
-ALERT = ("告警", "报警", "alert", "Alert", "alarm")
+       "家人", "岳父", "岳母", "公公", "婆婆",
+       # a brother or sister with whose they are: "你哥", "表弟"; not a form of a name (明哥, 潘姐)
+       r"(我|你|他|她|大|二|三|小|表|堂)(哥|姐|弟|妹)")
+ALERT = ("告警", "报警", "alert", "Alert", "alarm", "FIRING", "P0", "P1")
 LOW_SEVERITY = r"\bP[2-4]\b|P[2-4](告警|级)|(?i:warning|warn)\b"  # an alert the owner handles without hurry
+
+# A shared article, video or file: its title is no message to the user ("[链接] 这五种食物千万不能一起吃").
+SHARED = r"^\s*[\[【](链接|视频|文件|公众号|小程序|视频号)[\]】]"
 
 # -- automated notices -----------------------------------------------------------------------------
 OWNER_LABELS = ("负责人", "负责的", "名下", "提交者", "作者", "处理人", "指派给", "owner", "Owner", "assignee", "Assignee",
@@ -428,14 +519,29 @@ OWNER_AFTER = (r"^\s*(?:(?:设为|设置为|指定为|指派为|被指派为|添
                r"|(?:评审|审查|审阅|[Rr]eview)(?!过|了|完))")  # "王五 请求 李明 评审 MR !88"
 # On duty counts only for an alert ("【P3】日志盘 82%｜当前值班：李明"), not for the rota ("本周值班人：李明").
 ON_CALL_BEFORE = r"(?:值班人|当前值班|值班负责人|值班|[Oo]n-?call)\s*[：:=]?\s*(?:为|是)?\s*@?$"
-ALERT_SIGNS = (r"告警", r"报警", r"[Aa]lert", r"FIRING", r"【紧急】", r"\bP[0-4]\b", r"P[0-4](告警|级)", r"【P[0-4]",
+ALERT_SIGNS = (r"告警", r"报警", r"alert", r"Alert", r"FIRING", r"【紧急】", r"P(?<![A-Za-z0-9]P)[0-4](?![0-9A-Za-z])", r"P[0-4](告警|级)", r"【P[0-4]",
                r"使用率", r"错误率", r"成功率", r"阈值", r"堆积", r"积压", r"不可用", r"宕机", r"失败", r"超时", r"5xx",
                r"持续\S{0,4}(上涨|升高|\d+\s*分钟)")
-APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)",
+APPROVAL_FOR_ME = (r"(到达|已在|停留在?|在)你处", r"待你(审批|处理|确认|审核)", r"催(你|您)",
                    r"(你|您)(名下)?有[^，。]{0,30}?(待审批|待处理|待确认|待审核|待评审|待办)",
                    r"需(要)?(你|您)\S{0,12}(处理|审批|确认|审核|评审)",
                    r"请(你)?(审批|审核)", r"需要你(审批|处理|确认)")
-MY_REQUEST_PENDING = r"你(提交|发起|申请)的[^。]*?(等待|审批中|转交|转给|处理中|流转|当前处理人|当前节点|待(审|处理|确认|批|办))"
+MY_REQUEST_PENDING = (r"你(提交|发起|申请)的[^。]*?(等待|审批中|转交|转给|处理中|流转|当前处理人|当前节点|待(审|处理|确认|批|办))"
+                      r"|(你|您)(提交|发起|申请)?的[^。]*?(正在|在)[^，。你您]{1,10}处(审批|审核|处理|签)")  # "你的采购申请正在王总处审批"
+# Something of the user's booked or submitted that failed, and what the service asks about it: "您购买的
+# G102 次列车因故停运，请及时办理改签或退票", "你提交的采购申请被驳回…请修改后重新提交".
+MINE_FAILED = r"(你|您)(的|购买|预订|预定|提交|发起|申请|报名)[^。]{0,40}?(停运|取消|延误|改期|驳回|退回|被拒|未通过|不通过|失败)"
+FAILED_ASKS = (r"请\S{0,10}(修改|重新|改签|退票|退款|补充|补齐|办理|处理|选择|重填|更正)", r"(修改|改)(后|完|好)", r"重新(提交|发起|申请|填)",
+               r"须(你|您)", r"需(要)?(你|您)")
+# A calendar invitation that asks for an answer: "请回复是否参加", "请确认是否出席".
+RSVP = (r"(回复|确认|告知|反馈)\S{0,4}(是否|能否)", r"是否(参加|出席|参会|能来)", r"(接受|拒绝)\S{0,2}邀请", r"(?i:rsvp)")
+# A bill or a renewal of the user's, due later: "您本期账单 ¥8,326.50，到期还款日 6月20日", "您的域名将于 7 天后到期，请及时续费".
+DUE_OF_MINE = r"(你|您)(的|尾号|名下|本期|本月|有)"
+DUE_LATER = (r"将(于|在)", r"天后", r"即将", r"到期", r"过期", r"还款日", r"最后缴费日")
+RENEWAL = (r"续费", r"续订", r"续期", r"续签", r"续约", r"还款", r"缴费", r"缴纳", r"应还", r"账单")
+OWED = r"(应还|待还|账单|欠费|待缴|应缴|未缴|最低还款)[^，。]{0,12}?(\d|[¥￥])"
+# A service's offer is no bill: "你有一张 4.8 折券即将过期".
+OFFER = (r"\d(\.\d)?\s*折", r"券", r"优惠", r"特惠", r"立享", r"礼包", r"会员日")
 RECOVERED = ("恢复", "通过", "成功", "已解决", "已处理", "已完成")
 
 # -- scams and phishing ----------------------------------------------------------------------------
@@ -448,11 +554,20 @@ MONEY_URGENCY = (r"转账", r"汇款", r"打款", r"转给", r"垫付", r"保证
                  r"转\S{0,4}款", r"笔\S{0,2}款", r"垫(付|一下|上|着|点)", r"(打|转)给(对方|他|她|供应商|客户)",
                  r"付给", r"[转打汇存][到进入]\S{0,6}(账户|账号|卡)", r"安全账户", r"\d+(\.\d+)?\s*万",
                  r"(账户|账号|卡上?)\S{0,3}[转汇打存]", r"[转汇打]\s*\d{1,3}(,\d{3})+", r"定金", r"押金")
+# Secrecy or a sudden favour asked by someone who cannot be checked: "先别声张", "有个急事要你帮忙".
+SECRECY = (r"(别|不要|先别|不用)\S{0,2}(声张|告诉|说出去|外传)", r"保密", r"急事", r"帮个忙", r"帮我个忙", r"私下")
+# Money to an account the message gives: "转到这个账户：6217 0033 **** 5521", "打到新账户".
+GIVEN_ACCOUNT = (r"(转|打|汇|付)(到|至|入|进)\S{0,4}(这个|以下|下面|该|新|对方)\S{0,2}(账户|账号|卡)",)
 DISTRESS = (r"被偷", r"丢了", r"出事了", r"急！", r"急!", r"救急", r"在外地")
 LURES = (r"积分\S{0,6}(清零|兑换|过期)", r"中奖", r"领取\S{0,6}(奖|补贴|退税|红包|赔偿|赔付)", r"退税", r"理赔",
          r"赔付", r"[3三双]\s*倍", r"(添加|加)\S{0,3}客服", r"客服(微信|QQ|qq)", r"(账号|账户)\S{0,4}(异常|冻结|风险|被盗)",
          r"(冻结|解冻)", r"自动(扣费|续费)", r"刷单", r"兼职", r"银行卡信息", r"验证码", r"(完成|身份|安全)验证",
          r"验证身份", r"(过期|失效|冻结|异常)[^。]{0,60}(认证|激活|解冻|验证)", r"违章", r"(欠费|停机|补缴|罚款)")
+# Gains promised to whoever joins: "带朋友一起做，收益翻倍，要不要了解一下", "一个月收益 30%，带你一起赚".
+PROMISED_GAINS = (r"(收益|回报|利润|盈利|分红|返利)\S{0,8}(翻倍|翻番|\d+\s*%|[两三四五六七八九十百]倍|稳|保本|保底)",
+                  r"稳赚", r"躺赚", r"(日|月|周)赚", r"(日|月)入\s*\d", r"(翻倍|翻番)\S{0,4}(收益|回报|赚)")
+RECRUITING = (r"带(你|您|朋友|大家|上)", r"一起(做|赚|投|玩|发财)", r"了解一下", r"(进|入|拉你进)群", r"跟单", r"带单", r"私(我|聊)",
+              r"名额", r"加(我|微信|V|v)", r"入金", r"内部(消息|渠道|名额)", r"门槛")
 LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)")
 BARE_DOMAIN = r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])"
 AMOUNT = (r"\d{3,}", r"笔款", r"钱")
@@ -467,7 +582,8 @@ BAIT = (r"银行卡", r"卡号", r"开户行", r"身份证", r"退税", r"退款
         r"(冻结|停用|过期|失效|到期|注销|异常|清零|受限|已满|风险|被盗)", r"(欠费|停机|补缴|罚款|违章|缴费|扣费)",
         r"稳赚", r"高收益", r"年化", r"征信", r"额度", r"贷款", r"借呗", r"花呗", r"白条", r"(支付|付|交)\S{0,4}(运费|手续费|激活费|解冻费|保证金)", r"抽奖\S{0,4}(中|获得)")
 # Bait of a credential works with pressure ("今日24:00过期，请立即点击…"): a colleague's "用域账号登录 wiki" is none.
-CREDENTIAL_BAIT = (r"密码", r"验证码", r"动态码", r"(完成|身份|安全|实名)(验证|认证)", r"(重新|立即|尽快)(认证|激活|验证|登录)",
+CREDENTIAL_BAIT = (r"密码", r"验证码", r"动态码", r"登录\S{0,2}(查看|确认|领取|验证|办理|核对)",
+                   r"(完成|身份|安全|实名)(验证|认证)", r"(重新|立即|尽快)(认证|激活|验证|登录)",
                    r"(账号|域账号|工号|邮箱)\S{0,6}登录", r"注销", r"绑定")
 PRESSURE = (r"今日", r"今天", r"小时内", r"立即", r"立刻", r"马上", r"尽快", r"逾期", r"否则", r"过期", r"到期", r"停用", r"冻结",
             r"失效", r"作废", r"视为放弃", r"截止", r"永久")
@@ -480,7 +596,7 @@ HAND_OVER = (r"(提供|填写|填一下|输入|告知|告诉|发送|发我|发�
 # Nobody genuine asks for these: a one-time code, the card's security code, the user's own password.
 SECRET_ASKED = (r"(验证码|动态码|CVV|cvv|卡背)", r"(你|您)的?\S{0,8}密码\S{0,6}(发|告诉|报|给)")
 # A sender named like a desk, department or service rather than a person ("IT服务台", "人力资源部", "银行客服").
-OFFICIAL_LOOKALIKE = (r"服务台", r"服务中心", r"管理中心", r"安全中心", r"客服", r"人力资源", r"人事", r"\bHR\b",
+OFFICIAL_LOOKALIKE = (r"服务台", r"服务中心", r"管理中心", r"安全中心", r"客服", r"人力资源", r"人事", r"H(?<![A-Za-z]H)R(?![A-Za-z])",
                       r"财务部", r"财务处", r"财务中心", r"行政部", r"IT部", r"信息部", r"信息中心", r"运维中心",
                       r"管理员", r"官方", r"中心$", r"部$")
 # A question the sender weighs, not one put to the user: "二期要不要加对接，我先跟老板汇报，明天给你消息".

@@ -117,7 +117,7 @@ def check_control(deb: pathlib.Path, version: str) -> None:
         if not fields[name]:
             problems.append(f"no {name}")
     depends = [d.strip() for d in fields["Depends"].split(",")]
-    for needed in ["python3 (>= 3.11)", "python3-jeepney"]:
+    for needed in ["python3 (>= 3.11)", "python3-jeepney", "python3-icu"]:
         if needed not in depends:
             problems.append(f"Depends lacks {needed}")
     if not any(d.startswith("libqt6widgets6") for d in depends) or not any(d.startswith("libc6") for d in depends):
