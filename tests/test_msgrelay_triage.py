@@ -182,6 +182,9 @@ MESSAGES = [
     ("direct", "招商银行", "【招商银行】验证码 381920，请勿泄露给他人", "", None),
     ("direct", "10086", "【中国移动】您的话费余额不足 10 元，请及时充值", "", None),  # a service's number
     ("direct", "金融客服", "您的借呗额度异常，需要配合关闭学生贷款，请下载会议软件共享屏幕", "S", None),
+    ("direct", "小雨", "在家动动手指给视频点赞，一单 3 元，当天结算，有兴趣加我吗", "S", None),  # paid small tasks
+    ("direct", "猎头-Amy", "您已通过某大厂岗位初筛，进入下一轮前需先缴纳 299 元测评费，名额有限", "S", None),  # a fee first
+    ("group", "赵四", "@王雪 团建费每人 200，这周五前转给我", "TI", None),  # a colleague collecting money: no scam
     ("group", "赵四", "@王雪 UI 稿改了，麻烦同步改一下 figma 链接 https://figma.com/file/k2x9", "T", None),
     # meetings: words, times, changes; minutes, comments and the room are none
     ("group", "赵四", "明天 9:30 站会，顺便过一下上线 checklist", "M", None),

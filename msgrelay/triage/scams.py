@@ -2,7 +2,8 @@
 
 Shapes: money moved on the word of someone who cannot be checked (a boss on a new account, a friend
 in distress), or to an account the message gives; a new account asking for secrecy or a sudden
-favour; gains promised to whoever joins ("收益翻倍，带你一起赚"); a way out of the chat (a link, a bare
+favour; gains promised to whoever joins ("收益翻倍，带你一起赚"), paid small tasks ("点赞一单 3 元") or
+a fee to pay before a job, loan or prize is given; a way out of the chat (a link, a bare
 domain, a QR code, a customer service to add) together with bait (the bank card, a refund, subsidy
 or prize, an account frozen or expiring, a payment; a credential under pressure: "今日过期，请立即
 点击"); a request to hand over a secret (password, verification code), or card and identity data from
@@ -38,6 +39,9 @@ _GAINS = any_of(words.PROMISED_GAINS)
 _SECRECY = any_of(words.SECRECY)
 _GIVEN_ACCOUNT = any_of(words.GIVEN_ACCOUNT)
 _RECRUITING = any_of(words.RECRUITING)
+_PAID_TASKS = any_of(words.PAID_TASKS)
+_UPFRONT_FEE = any_of(words.UPFRONT_FEE)
+_OPPORTUNITY = any_of(words.OPPORTUNITY)
 
 
 def looks_official(event: Event) -> bool:
@@ -63,6 +67,10 @@ def is_suspicious(event: Event, text: str) -> bool:
         return True
     if _GAINS.search(text) and _RECRUITING.search(text):
         return True  # gains promised to whoever joins
+    if _PAID_TASKS.search(text) and (_RECRUITING.search(text) or _CONTACT.search(text) or "兴趣" in text):
+        return True  # paid small tasks for whoever asks
+    if _UPFRONT_FEE.search(text) and _OPPORTUNITY.search(text):
+        return True  # a fee first, then the job, loan or prize
     if _HAND_OVER.search(text) and (way_out or looks_official(event)):
         return True
     if _SECRET_ASKED.search(text) and (_HAND_OVER.search(text) or "你" in text or "您" in text):

@@ -568,6 +568,14 @@ PROMISED_GAINS = (r"(收益|回报|利润|盈利|分红|返利)\S{0,8}(翻倍|�
                   r"稳赚", r"躺赚", r"(日|月|周)赚", r"(日|月)入\s*\d", r"(翻倍|翻番)\S{0,4}(收益|回报|赚)")
 RECRUITING = (r"带(你|您|朋友|大家|上)", r"一起(做|赚|投|玩|发财)", r"了解一下", r"(进|入|拉你进)群", r"跟单", r"带单", r"私(我|聊)",
               r"名额", r"加(我|微信|V|v)", r"入金", r"内部(消息|渠道|名额)", r"门槛")
+# Paid small tasks ("给视频点赞，一单 3 元，当天结算"): the commonest fraud begins with a first small payout.
+PAID_TASKS = (r"(点赞|关注|好评|刷单|做单|做任务|接单|打字|抄写)[^。！？!?\n]{0,16}(一单|每单|单价|佣金|返利|结算|日结|\d+\s*元)",
+              r"(一单|每单|一个)\s*\d+(\.\d+)?\s*元[^。！？!?\n]{0,6}(当天|当日|日|秒|立即)结")
+# A fee to pay before an opportunity is given: a job round, a loan, a prize, a frozen balance.
+UPFRONT_FEE = (r"(先|需|需要|须|必须|请)\S{0,8}(缴纳|交|支付|付|转)\S{0,10}(测评费|保证金|手续费|解冻费|激活费|会员费|"
+               r"服务费|培训费|押金|认证费|工本费|公证费|刷流水)",)
+OPPORTUNITY = (r"岗位", r"录用", r"入职", r"面试", r"(进入|通过)\S{0,4}(下一轮|初筛|复试)", r"贷款", r"放款", r"额度",
+               r"中奖", r"奖金", r"奖品", r"名额", r"提现", r"解冻", r"到账")
 LINK_ACTION = (r"点击\S{0,4}(链接|网址|下方)", r"https?://", r"登录\S{0,6}(网址|链接)")
 BARE_DOMAIN = r"(?<![\w.@])[A-Za-z0-9-]{2,}\.(cn|com|net|cc|top|xyz|vip|info|co|me|io)(/[\w/-]*)?(?![\w.])"
 AMOUNT = (r"\d{3,}", r"笔款", r"钱")
